@@ -1,0 +1,51 @@
+// Binary files with positioned reads and writes. Positions are 64-bit; the format's
+// int32 fields are converted by the callers, which check them against Size() first.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class BinaryFile {
+public:
+    enum class Mode { Read, ReadWrite, CreateTruncate };
+
+    BinaryFile() = default;
+    ~BinaryFile();
+    BinaryFile(const BinaryFile&) = delete;
+    BinaryFile& operator=(const BinaryFile&) = delete;
+    BinaryFile(BinaryFile&& other) noexcept;
+    BinaryFile& operator=(BinaryFile&& other) noexcept;
+
+    // On failure returns false and puts a short English description into error.
+    bool Open(const std::string& path, Mode mode, std::string& error);
+    bool IsOpen() const { return fd_ >= 0; }
+    void Close();
+
+    // Length of the file now (as the operating system sees it).
+    bool Size(std::int64_t& size, std::string& error) const;
+
+    // Reads exactly n bytes at pos; a short read (end of file) is a failure.
+    bool ReadAt(std::int64_t pos, void* buffer, std::size_t n, std::string& error) const;
+    // Writes all n bytes at pos.
+    bool WriteAt(std::int64_t pos, const void* buffer, std::size_t n, std::string& error);
+    // Copies n bytes from source at sourcePos to this file at destPos, kernel-side where possible.
+    bool CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std::int64_t destPos, std::int64_t n,
+                  std::int64_t maxChunk, std::string& error);
+    // Flushes written data to the device.
+    bool Sync(std::string& error);
+
+    int Descriptor() const { return fd_; }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+// Reads a whole small file; used for settings and tests.
+bool ReadWholeFile(const std::string& path, std::string& contents, std::string& error);
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+// File-system services: paths, listings, existence, delete, move, copy, temporary
+// names and folder creation. All paths are UTF-8 text.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace platform {
+
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+// Removes a file even when it is read-only; false when it could not be removed.
+bool DeleteFile(const std::string& path);
+// Atomic within one file system; replaces an existing target.
+bool MoveFile(const std::string& from, const std::string& to, std::string& error);
+// Atomic rename that refuses to replace an existing target.
+bool MoveFileNoReplace(const std::string& from, const std::string& to, std::string& error);
+bool CopyFile(const std::string& from, const std::string& to, std::string& error);
+
+std::string ParentFolder(const std::string& path);   // "" for a root
+std::string FileNameOf(const std::string& path);     // "MAP.jnx"
+std::string BaseNameOf(const std::string& path);     // "MAP"
+std::string ExtensionOf(const std::string& path);    // "jnx", without dot
+std::string JoinPath(const std::string& folder, const std::string& name);
+// Turns "\" into "/", so settings written on other platforms still name folders.
+std::string NormalizeSeparators(const std::string& path);
+
+// A name for a new file in folder that does not exist yet, starting with prefix.
+std::string TemporaryPathIn(const std::string& folder, const std::string& prefix);
+// Creates the folder and every missing parent; never reports a failure.
+void CreateFolderPath(const std::string& path);
+
+struct FolderEntry {
+    std::string path;
+    bool isFolder = false;
+    bool isSymlink = false;
+};
+// Entries of one folder, sorted by name; false when the folder cannot be read.
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error);
+
+// Folder of the running executable.
+std::string ProgramFolder();
+
+}  // namespace platform

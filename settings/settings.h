@@ -1,0 +1,82 @@
+// The settings file Tessaly.ini and the tables built from it.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace settings {
+
+inline constexpr const char* kIniFileName = "Tessaly.ini";
+
+// One settings file. Every read goes to the file, so a key written meanwhile is seen.
+class Settings {
+public:
+    explicit Settings(std::string iniPath) : path_(std::move(iniPath)) {}
+    const std::string& Path() const { return path_; }
+
+    // The value (cut at 255 characters), or "" when the section or key is absent.
+    std::string ReadSetting(const std::string& section, const std::string& key) const;
+    // Single-key write; failures are ignored.
+    void WriteSetting(const std::string& section, const std::string& key, const std::string& value) const;
+
+    std::string Lang() const;                  // Preferences/Lang as written ("" = missing)
+    bool IsSpanish() const;                    // Lang is exactly "ESP"
+    int UserLevel() const;                     // 1 when absent or not a number; "2.0" counts as 2
+    std::int64_t BlockSize() const;            // 200000000 when absent, not a number or not positive
+    std::string MergeDir() const;              // Merge/Dir as written, separators normalised
+    // Preferences/BatchDefaultDir, or fallback when it is absent or names no folder.
+    std::string BatchDefaultDir(const std::string& fallback) const;
+
+private:
+    std::string path_;
+};
+
+// Tessaly.ini in the program folder.
+std::string DefaultSettingsPath();
+
+struct ZoomLevelEntry {
+    std::string Name;
+    std::int32_t MinScale = 0;
+    std::int32_t StandardScale = 0;
+};
+
+struct GroupEntry {
+    std::string Name;
+    std::int32_t ProductId = 0;
+};
+
+// Per level 1..5: the 0-based ZoomTable row to select, -1 for no selection, -2 to keep.
+struct GroupZoomEntry {
+    std::array<std::int16_t, 5> ZoomIndex{-2, -2, -2, -2, -2};
+};
+
+struct VersionItem {
+    std::string Text;
+    int Version = 0;
+};
+
+struct SettingsTables {
+    std::vector<ZoomLevelEntry> ZoomTable;
+    std::array<std::string, 5> LevelDirs;  // as written; "$CURRENT" matched without regard to case
+    std::vector<GroupEntry> Groups;
+    std::vector<GroupZoomEntry> GroupZoomTable;  // same index as Groups
+    std::vector<VersionItem> TargetVersions;
+};
+
+// Builds the tables; false on the first malformed value (the config-file message follows).
+bool CargarCombos(const Settings& settings, SettingsTables& tables);
+
+// Row of a stored Scale: the row before the first whose MinScale exceeds it. A Scale
+// beyond the table gives the last row with no priority derived; one below the first row's
+// MinScale gives the first row, not prioritised. Empty table: no row.
+struct ZoomMatch {
+    int row = -1;
+    std::optional<bool> prioritised;  // nothing when the table does not say
+};
+ZoomMatch RowForScale(const std::vector<ZoomLevelEntry>& table, std::int32_t scale);
+// Scale written for a level whose choice is row (StandardScale, minus 1 with priority).
+std::int32_t ScaleForRow(const std::vector<ZoomLevelEntry>& table, int row, bool priority);
+
+}  // namespace settings
