@@ -1,0 +1,213 @@
+#include "platform/fs.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+namespace platform {
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path PathOf(const std::string& text) { return fs::path(text); }
+
+std::string ErrnoText(int code) { return std::generic_category().message(code); }
+
+// Drops trailing separators so "a/b/" names the same thing as "a/b"; a root stays a root.
+std::string WithoutTrailingSeparators(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    const auto st = fs::status(PathOf(path), ec);
+    return !ec && fs::exists(st) && !fs::is_directory(st);
+}
+
+bool FolderExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::is_directory(PathOf(path), ec);
+}
+
+bool DeleteFile(const std::string& path) {
+    std::error_code ec;
+    const fs::path p = PathOf(path);
+    const auto st = fs::symlink_status(p, ec);
+    if (ec || !fs::exists(st) || fs::is_directory(st)) return false;
+    if (!fs::is_symlink(st)) {
+        // A read-only file is made writable first, so that "forced" means the same on
+        // every file system that honours the owner's write bit for removal.
+        fs::permissions(p, fs::perms::owner_write, fs::perm_options::add, ec);
+    }
+    return fs::remove(p, ec) && !ec;
+}
+
+bool MoveFile(const std::string& from, const std::string& to, std::string& error) {
+    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+    const int code = errno;
+    if (code != EXDEV) {
+        error = "Cannot move " + from + " to " + to + ": " + ErrnoText(code);
+        return false;
+    }
+    // Another file system: copy beside the target, then rename into place, so the target
+    // name only ever shows a complete file.
+    if (!CopyFile(from, to, error)) return false;
+    if (!DeleteFile(from)) {
+        error = "Moved " + from + " by copying, but could not remove the original";
+        return false;
+    }
+    return true;
+}
+
+bool MoveFileNoReplace(const std::string& from, const std::string& to, std::string& error) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    int code = errno;
+    if (code == EINVAL || code == ENOSYS || code == ENOTSUP) {
+        // File systems without the flag: a hard link fails on an existing target just as well.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            if (::unlink(from.c_str()) == 0) return true;
+            code = errno;
+            ::unlink(to.c_str());
+        } else {
+            code = errno;
+        }
+    }
+    error = "Cannot move " + from + " to " + to + ": " + ErrnoText(code);
+    return false;
+}
+
+bool CopyFile(const std::string& from, const std::string& to, std::string& error) {
+    std::string folder = ParentFolder(to);
+    if (folder.empty()) folder = ".";
+    const std::string temp = TemporaryPathIn(folder, FileNameOf(to));
+    std::error_code ec;
+    if (!fs::copy_file(PathOf(from), PathOf(temp), fs::copy_options::none, ec) || ec) {
+        error = "Cannot copy " + from + " to " + to + ": " + ec.message();
+        DeleteFile(temp);
+        return false;
+    }
+    if (std::rename(temp.c_str(), to.c_str()) != 0) {
+        error = "Cannot copy " + from + " to " + to + ": " + ErrnoText(errno);
+        DeleteFile(temp);
+        return false;
+    }
+    return true;
+}
+
+std::string ParentFolder(const std::string& path) {
+    const std::string p = WithoutTrailingSeparators(path);
+    const auto cut = p.find_last_of('/');
+    if (cut == std::string::npos) return {};
+    if (p == "/") return {};
+    if (cut == 0) return "/";
+    return WithoutTrailingSeparators(p.substr(0, cut));
+}
+
+std::string FileNameOf(const std::string& path) {
+    const std::string p = WithoutTrailingSeparators(path);
+    if (p == "/") return {};
+    const auto cut = p.find_last_of('/');
+    return cut == std::string::npos ? p : p.substr(cut + 1);
+}
+
+std::string BaseNameOf(const std::string& path) {
+    const std::string name = FileNameOf(path);
+    const auto dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot == 0) return name;
+    return name.substr(0, dot);
+}
+
+std::string ExtensionOf(const std::string& path) {
+    const std::string name = FileNameOf(path);
+    const auto dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot == 0) return {};
+    return name.substr(dot + 1);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (name.empty()) return folder;
+    if (folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+std::string NormalizeSeparators(const std::string& path) {
+    std::string p = path;
+    std::replace(p.begin(), p.end(), '\\', '/');
+    return p;
+}
+
+std::string TemporaryPathIn(const std::string& folder, const std::string& prefix) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device source;
+    std::mt19937 generator(source());
+    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kLetters)) - 2);
+    std::string candidate;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::string suffix(6, 'x');
+        for (char& c : suffix) c = kLetters[pick(generator)];
+        candidate = JoinPath(folder, "." + prefix + "-" + suffix + ".tmp");
+        std::error_code ec;
+        const auto st = fs::symlink_status(PathOf(candidate), ec);
+        if (st.type() == fs::file_type::not_found) return candidate;
+    }
+    return candidate;
+}
+
+void CreateFolderPath(const std::string& path) {
+    if (path.empty()) return;
+    try {
+        std::error_code ec;
+        fs::create_directories(PathOf(path), ec);
+    } catch (...) {
+        // Callers learn of a missing folder when they try to create a file in it.
+    }
+}
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) {
+    entries.clear();
+    std::error_code ec;
+    fs::directory_iterator it(PathOf(folder), fs::directory_options::none, ec);
+    if (ec) {
+        error = "Cannot read folder " + folder + ": " + ec.message();
+        return false;
+    }
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) break;
+        FolderEntry entry;
+        entry.path = JoinPath(folder, it->path().filename().string());
+        std::error_code typeError;
+        entry.isSymlink = it->is_symlink(typeError);
+        entry.isFolder = it->is_directory(typeError);
+        entries.push_back(std::move(entry));
+    }
+    if (ec) {
+        entries.clear();
+        error = "Cannot read folder " + folder + ": " + ec.message();
+        return false;
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return FileNameOf(a.path) < FileNameOf(b.path); });
+    return true;
+}
+
+std::string ProgramFolder() {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec && !exe.empty()) return exe.parent_path().string();
+    const fs::path here = fs::current_path(ec);
+    return ec ? std::string(".") : here.string();
+}
+
+}  // namespace platform
