@@ -1,0 +1,60 @@
+// The folder scan that fills a BatchTable: a quick read of every JNX file of a folder
+// (and of its subfolders on request), one row per file. The scan never changes a file,
+// never follows a folder link back into a folder it has already listed, and never stops
+// on a bad file: a file it cannot read becomes an erroneous row.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jnx/document.h"
+#include "jnx/progress.h"
+#include "settings/settings.h"
+#include "ui/batch/batch_table.h"
+
+namespace batch {
+
+// The progress of a scan; the window advances its bar and repaints.
+class ScanObserver {
+public:
+    virtual ~ScanObserver() = default;
+    // A folder's own files are about to be listed: fileCount counts all its files (JNX or
+    // not), at least 1, and is the bar's new maximum.
+    virtual void FolderStarted(const std::string& /*folder*/, int /*fileCount*/) {}
+    // One file of that folder was looked at (JNX or not).
+    virtual void FileDone() {}
+};
+
+struct ScanResult {
+    bool ok = true;           // false: the folder itself could not be read (error says why)
+    std::string error;
+    // Subfolders that could not be listed; their files are missing from the table.
+    std::vector<std::string> skippedFolders;
+};
+
+// Name of the zoom row a stored Scale belongs to, and its priority flag ("S" when the
+// scale lies below the row's StandardScale). A row without a name gives the last row's.
+// bPriority is left as given when the table does not say.
+std::string GetScaleLevelDescription(const std::vector<settings::ZoomLevelEntry>& zoomTable, std::int32_t sValue,
+                                     bool& bPriority);
+
+// Drops the table's rows and starts an empty table for folder.
+bool UsCargaEstructuraRecordset(BatchTable& table, const std::string& folder = std::string(),
+                                bool recursive = false);
+
+// The row of one file, from a quick read into doc. A read failure gives the erroneous row.
+BatchRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevelEntry>& zoomTable,
+                  jnx::JnxDocument& doc, jnx::BusyObserver* busy = nullptr);
+
+// Appends one row per *.jnx file of folder (extension matched without regard to case),
+// then, when recursive, the rows of each subfolder, depth-first, in name order.
+ScanResult USRefrescarFolder(BatchTable& table, const std::string& folder,
+                             const std::vector<settings::ZoomLevelEntry>& zoomTable, bool recursive,
+                             ScanObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
+
+// The load command's table work: a fresh table for folder, filled by the scan.
+ScanResult LoadFolder(BatchTable& table, const std::string& folder,
+                      const std::vector<settings::ZoomLevelEntry>& zoomTable, bool recursive,
+                      ScanObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
+
+}  // namespace batch
