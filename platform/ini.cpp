@@ -1,0 +1,257 @@
+#include "platform/ini.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+constexpr const char* kUtf8Bom = "\xEF\xBB\xBF";
+
+// One line of the file: [begin, end) is its text, [end, next) its line break, if any.
+struct Line {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::size_t next = 0;
+};
+
+std::vector<Line> SplitLines(const std::string& text) {
+    std::vector<Line> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        Line line;
+        line.begin = pos;
+        const auto lf = text.find('\n', pos);
+        if (lf == std::string::npos) {
+            line.end = line.next = text.size();
+        } else {
+            line.end = (lf > pos && text[lf - 1] == '\r') ? lf - 1 : lf;
+            line.next = lf + 1;
+        }
+        lines.push_back(line);
+        pos = line.next;
+    }
+    return lines;
+}
+
+std::string TrimBlanks(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    const auto last = s.find_last_not_of(" \t");
+    return s.substr(first, last - first + 1);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (fold(a[i]) != fold(b[i])) return false;
+    }
+    return true;
+}
+
+enum class LineKind { Blank, Comment, Section, Key, Other };
+
+struct ParsedLine {
+    LineKind kind = LineKind::Other;
+    std::string name;               // section or key name, trimmed
+    std::size_t valueStart = 0;     // for a key: offset in the file just after '='
+};
+
+ParsedLine Parse(const std::string& text, const Line& line) {
+    std::string raw = text.substr(line.begin, line.end - line.begin);
+    std::size_t skipped = 0;
+    if (line.begin == 0 && raw.rfind(kUtf8Bom, 0) == 0) {
+        raw.erase(0, 3);
+        skipped = 3;
+    }
+    ParsedLine parsed;
+    const std::string t = TrimBlanks(raw);
+    if (t.empty()) {
+        parsed.kind = LineKind::Blank;
+    } else if (t[0] == ';' || t[0] == '#') {
+        parsed.kind = LineKind::Comment;
+    } else if (t[0] == '[') {
+        const auto close = t.find(']');
+        if (close != std::string::npos) {
+            parsed.kind = LineKind::Section;
+            parsed.name = TrimBlanks(t.substr(1, close - 1));
+        }
+    } else if (const auto eq = raw.find('='); eq != std::string::npos) {
+        parsed.kind = LineKind::Key;
+        parsed.name = TrimBlanks(raw.substr(0, eq));
+        parsed.valueStart = line.begin + skipped + eq + 1;
+    }
+    return parsed;
+}
+
+// Cuts text after limit characters without splitting a UTF-8 sequence.
+std::string CutCharacters(const std::string& text, std::size_t limit) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            if (count == limit) return text.substr(0, i);
+            ++count;
+        }
+    }
+    return text;
+}
+
+struct KeyLocation {
+    std::optional<std::size_t> sectionLine;  // first matching section header
+    std::optional<std::size_t> keyLine;      // first matching key in such a section
+    std::optional<std::size_t> lastFilled;   // last non-blank line of the first matching section
+};
+
+KeyLocation Locate(const std::string& text, const std::vector<Line>& lines, const std::string& section,
+                   const std::string& key) {
+    KeyLocation where;
+    bool inSection = false;
+    bool firstSection = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const ParsedLine p = Parse(text, lines[i]);
+        if (p.kind == LineKind::Section) {
+            inSection = SameName(p.name, section);
+            firstSection = inSection && !where.sectionLine;
+            if (firstSection) {
+                where.sectionLine = i;
+                where.lastFilled = i;
+            }
+            continue;
+        }
+        if (!inSection) continue;
+        if (firstSection && p.kind != LineKind::Blank) where.lastFilled = i;
+        if (p.kind == LineKind::Key && !where.keyLine && SameName(p.name, key)) where.keyLine = i;
+    }
+    return where;
+}
+
+std::string ReadWholeFile(const std::string& path, bool& ok) {
+    std::ifstream in(path, std::ios::binary);
+    ok = static_cast<bool>(in);
+    if (!ok) return {};
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    ok = !in.bad();
+    return buffer.str();
+}
+
+}  // namespace
+
+std::string IniReadFromText(const std::string& fileBytes, const std::string& section, const std::string& key) {
+    const std::vector<Line> lines = SplitLines(fileBytes);
+    const KeyLocation where = Locate(fileBytes, lines, section, key);
+    if (!where.keyLine) return {};
+    const Line& line = lines[*where.keyLine];
+    const std::size_t start = Parse(fileBytes, line).valueStart;
+    std::string value = TrimBlanks(fileBytes.substr(start, line.end - start));
+    if (!IsValidUtf8(fileBytes)) value = Windows1252ToUtf8(value);
+    return CutCharacters(value, kIniValueLimit);
+}
+
+std::string IniRead(const std::string& path, const std::string& section, const std::string& key) {
+    bool ok = false;
+    const std::string text = ReadWholeFile(path, ok);
+    return ok ? IniReadFromText(text, section, key) : std::string();
+}
+
+std::string IniWriteToText(const std::string& fileBytes, const std::string& section, const std::string& key,
+                           const std::string& value) {
+    // Names that the syntax cannot hold would write a line that reads back as something else.
+    const auto breaksLine = [](const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; };
+    if (TrimBlanks(section).empty() || TrimBlanks(key).empty() || breaksLine(section) || breaksLine(key) ||
+        section.find(']') != std::string::npos || key.find('=') != std::string::npos ||
+        key.find_first_of(";#[") == 0) {
+        return fileBytes;
+    }
+    // A line break inside the value would let it add lines of its own; only the first line is kept.
+    std::string newValue = value.substr(0, value.find_first_of("\r\n"));
+
+    // The file keeps its own encoding. A Windows-1252 file that cannot hold the value is
+    // turned into UTF-8 as a whole, since '?' in a folder name would name another folder.
+    std::string text = fileBytes;
+    if (!IsValidUtf8(text)) {
+        const std::string ansi = Utf8ToWindows1252(newValue);
+        if (Windows1252ToUtf8(ansi) == newValue) {
+            newValue = ansi;
+        } else {
+            text = Windows1252ToUtf8(text);
+        }
+    }
+
+    const std::vector<Line> lines = SplitLines(text);
+    const KeyLocation where = Locate(text, lines, section, key);
+    const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+
+    if (where.keyLine) {
+        const Line& line = lines[*where.keyLine];
+        const std::size_t start = Parse(text, line).valueStart;
+        return text.substr(0, start) + newValue + text.substr(line.end);
+    }
+    const std::string keyLine = TrimBlanks(key) + "=" + newValue;
+    if (where.sectionLine) {
+        const Line& after = lines[*where.lastFilled];
+        const bool hasBreak = after.next > after.end;
+        return text.substr(0, after.next) + (hasBreak ? "" : eol) + keyLine + eol + text.substr(after.next);
+    }
+    std::string out = text;
+    if (!out.empty() && out.back() != '\n') out += eol;
+    if (!out.empty()) out += eol;
+    out += "[" + TrimBlanks(section) + "]" + eol + keyLine + eol;
+    return out;
+}
+
+bool IniWrite(const std::string& path, const std::string& section, const std::string& key, const std::string& value) {
+    // The file that a symbolic link names is rewritten, not the link replaced.
+    std::string target = path;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        const auto resolved = std::filesystem::canonical(path, ec);
+        if (ec) return false;
+        target = resolved.string();
+    }
+    bool ok = false;
+    std::string old = ReadWholeFile(target, ok);
+    if (!ok) {
+        if (FileExists(target)) return false;  // there but unreadable: never start it afresh
+        old.clear();
+    }
+    const std::string updated = IniWriteToText(old, section, key, value);
+    if (ok && updated == old) {
+        // Nothing to write: either the key holds the value already or the names were refused.
+        const std::string firstLine = value.substr(0, value.find_first_of("\r\n"));
+        return IniReadFromText(old, section, key) == CutCharacters(TrimBlanks(firstLine), kIniValueLimit);
+    }
+
+    std::string folder = ParentFolder(target);
+    if (folder.empty()) folder = ".";
+    const std::string temp = TemporaryPathIn(folder, FileNameOf(target));
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(updated.data(), static_cast<std::streamsize>(updated.size()));
+        out.close();
+        if (!out) {
+            DeleteFile(temp);
+            return false;
+        }
+    }
+    if (ok) {
+        const auto perms = std::filesystem::status(target, ec).permissions();
+        if (!ec) std::filesystem::permissions(temp, perms, ec);
+    }
+    std::string error;
+    if (!MoveFile(temp, target, error)) {
+        DeleteFile(temp);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform
