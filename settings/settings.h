@@ -76,7 +76,8 @@ struct ZoomMatch {
     std::optional<bool> prioritised;  // nothing when the table does not say
 };
 ZoomMatch RowForScale(const std::vector<ZoomLevelEntry>& table, std::int32_t scale);
-// Scale written for a level whose choice is row (StandardScale, minus 1 with priority).
+// Scale written for a level whose choice is row (StandardScale, minus 1 with priority);
+// 0 for a row outside the table.
 std::int32_t ScaleForRow(const std::vector<ZoomLevelEntry>& table, int row, bool priority);
 
 }  // namespace settings

@@ -1,0 +1,169 @@
+#include "settings/settings.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <limits>
+
+#include "jnx/numbers.h"
+#include "platform/fs.h"
+#include "platform/ini.h"
+
+namespace settings {
+namespace {
+
+constexpr std::int64_t kDefaultBlockSize = 200000000;
+constexpr int kDefaultUserLevel = 1;
+
+std::vector<std::string> SplitAt(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (true) {
+        const auto cut = text.find(separator, start);
+        if (cut == std::string::npos) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, cut - start));
+        start = cut + 1;
+    }
+}
+
+// A plain decimal number with an optional sign and fraction ("2", "-3", "2.0", ".5"),
+// the forms a person types; no exponents, hex or words such as "inf".
+std::optional<double> ParseDecimal(const std::string& text) {
+    const std::string t = jnx::Trim(text);
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+    }
+    if (digits == 0 || i != t.size()) return std::nullopt;
+    return std::strtod(t.c_str(), nullptr);
+}
+
+}  // namespace
+
+std::string Settings::ReadSetting(const std::string& section, const std::string& key) const {
+    return platform::IniRead(path_, section, key);
+}
+
+void Settings::WriteSetting(const std::string& section, const std::string& key, const std::string& value) const {
+    platform::IniWrite(path_, section, key, value);
+}
+
+std::string Settings::Lang() const { return ReadSetting("Preferences", "Lang"); }
+
+bool Settings::IsSpanish() const { return Lang() == "ESP"; }
+
+int Settings::UserLevel() const {
+    const auto number = ParseDecimal(ReadSetting("Preferences", "UserLevel"));
+    if (!number) return kDefaultUserLevel;
+    const double value = *number;
+    // Only whole values name a level; "2.5" is no more level 2 than "two" is.
+    if (value != static_cast<double>(static_cast<long long>(value)) || value < std::numeric_limits<int>::min() ||
+        value > std::numeric_limits<int>::max()) {
+        return kDefaultUserLevel;
+    }
+    return static_cast<int>(value);
+}
+
+std::int64_t Settings::BlockSize() const {
+    const std::string text = jnx::Trim(ReadSetting("System", "BlockSize"));
+    std::int64_t value = 0;
+    const char* last = text.data() + text.size();
+    const auto [end, ec] = std::from_chars(text.data(), last, value);
+    // The copy loop needs a positive block; anything else falls back to the usual size.
+    if (text.empty() || ec != std::errc() || end != last || value <= 0) return kDefaultBlockSize;
+    return value;
+}
+
+std::string Settings::MergeDir() const { return platform::NormalizeSeparators(ReadSetting("Merge", "Dir")); }
+
+std::string Settings::BatchDefaultDir(const std::string& fallback) const {
+    const std::string folder = platform::NormalizeSeparators(ReadSetting("Preferences", "BatchDefaultDir"));
+    if (folder.empty() || !platform::FolderExists(folder)) return fallback;
+    return folder;
+}
+
+std::string DefaultSettingsPath() { return platform::JoinPath(platform::ProgramFolder(), kIniFileName); }
+
+bool CargarCombos(const Settings& settings, SettingsTables& tables) {
+    tables = SettingsTables{};
+
+    for (int n = 1;; ++n) {
+        const std::string value = settings.ReadSetting("ZoomLevels", "Level" + std::to_string(n));
+        if (jnx::Trim(value).empty()) break;
+        const auto parts = SplitAt(value, '/');
+        if (parts.size() != 3) return false;
+        const auto minScale = jnx::ParseInt32(parts[0]);
+        const auto standardScale = jnx::ParseInt32(parts[1]);
+        if (!minScale || !standardScale) return false;
+        tables.ZoomTable.push_back(ZoomLevelEntry{parts[2], *minScale, *standardScale});
+    }
+
+    for (std::size_t i = 0; i < tables.LevelDirs.size(); ++i) {
+        tables.LevelDirs[i] =
+            platform::NormalizeSeparators(settings.ReadSetting("Split", "LevelDir" + std::to_string(i + 1)));
+    }
+
+    const auto rows = static_cast<int>(tables.ZoomTable.size());
+    for (int n = 1;; ++n) {
+        const std::string value = settings.ReadSetting("Groups", "Group" + std::to_string(n));
+        if (jnx::Trim(value).empty()) break;
+        const auto slash = value.find('/');
+        if (slash == std::string::npos) return false;
+        const auto productId = jnx::ParseInt32(value.substr(0, slash));
+        if (!productId) return false;
+        tables.Groups.push_back(GroupEntry{jnx::Trim(value.substr(slash + 1)), *productId});
+
+        GroupZoomEntry zooms;
+        const std::string presets = settings.ReadSetting("Groups", "GroupZooms" + std::to_string(n));
+        if (!jnx::Trim(presets).empty()) {
+            const auto parts = SplitAt(presets, ',');
+            if (parts.size() != zooms.ZoomIndex.size()) return false;
+            for (std::size_t k = 0; k < parts.size(); ++k) {
+                const auto m = jnx::ParseInt16(parts[k]);
+                if (!m) return false;
+                const int index = *m > 0 ? *m - 1 : *m;
+                // A preset that names no row would select nothing the user could see as chosen.
+                if (index < -2 || index >= rows) return false;
+                zooms.ZoomIndex[k] = static_cast<std::int16_t>(index);
+            }
+        }
+        tables.GroupZoomTable.push_back(zooms);
+    }
+
+    tables.TargetVersions = {{"JNX v3", 3}, {"JNX v4", 4}};
+    return true;
+}
+
+ZoomMatch RowForScale(const std::vector<ZoomLevelEntry>& table, std::int32_t scale) {
+    ZoomMatch match;
+    if (table.empty()) return match;
+    if (scale < table.front().MinScale) {
+        match.row = 0;
+        match.prioritised = false;
+        return match;
+    }
+    for (std::size_t r = 1; r < table.size(); ++r) {
+        if (table[r].MinScale > scale) {
+            match.row = static_cast<int>(r) - 1;
+            match.prioritised = scale < table[r - 1].StandardScale;
+            return match;
+        }
+    }
+    match.row = static_cast<int>(table.size()) - 1;
+    return match;
+}
+
+std::int32_t ScaleForRow(const std::vector<ZoomLevelEntry>& table, int row, bool priority) {
+    if (row < 0 || row >= static_cast<int>(table.size())) return 0;
+    const std::int32_t standard = table[static_cast<std::size_t>(row)].StandardScale;
+    if (priority && standard > std::numeric_limits<std::int32_t>::min()) return standard - 1;
+    return standard;
+}
+
+}  // namespace settings
