@@ -1,0 +1,42 @@
+#include "ui/batch/batch_table.h"
+
+#include <algorithm>
+
+namespace batch {
+
+BatchRow::BatchRow() { (*this)[kSelected] = "0"; }
+
+std::size_t BatchTable::CheckedCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(rows.begin(), rows.end(), [](const BatchRow& row) { return row.Checked(); }));
+}
+
+void SelectAll(BatchTable& table) {
+    for (auto& row : table.rows) row.SetChecked(true);
+}
+
+void SelectNone(BatchTable& table) {
+    for (auto& row : table.rows) row.SetChecked(false);
+}
+
+void SelectObsolete(BatchTable& table) {
+    for (auto& row : table.rows) row.SetChecked(row.Obsolete());
+}
+
+namespace {
+
+// Characters of UTF-8 text: every byte that does not continue a sequence.
+std::size_t CharacterCount(const std::string& text) {
+    return static_cast<std::size_t>(std::count_if(
+        text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+}  // namespace
+
+std::size_t ColumnWidth(const BatchTable& table, int column) {
+    std::size_t width = static_cast<std::size_t>(kFields[static_cast<std::size_t>(column)].width);
+    for (const auto& row : table.rows) width = std::max(width, CharacterCount(row[column]));
+    return width;
+}
+
+}  // namespace batch

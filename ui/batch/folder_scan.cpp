@@ -1,0 +1,163 @@
+#include "ui/batch/folder_scan.h"
+
+#include <algorithm>
+#include <cctype>
+#include <exception>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+#include "jnx/codec.h"
+#include "jnx/reader.h"
+#include "platform/fs.h"
+
+namespace batch {
+
+namespace fs = std::filesystem;
+
+std::string GetScaleLevelDescription(const std::vector<settings::ZoomLevelEntry>& zoomTable, std::int32_t sValue,
+                                     bool& bPriority) {
+    const settings::ZoomMatch match = settings::RowForScale(zoomTable, sValue);
+    if (match.row < 0 || static_cast<std::size_t>(match.row) >= zoomTable.size()) return {};
+    if (match.prioritised) bPriority = *match.prioritised;
+    const std::string& name = zoomTable[static_cast<std::size_t>(match.row)].Name;
+    return name.empty() ? zoomTable.back().Name : name;
+}
+
+bool UsCargaEstructuraRecordset(BatchTable& table, const std::string& folder, bool recursive) {
+    table = BatchTable{};
+    table.folder = folder;
+    table.recursive = recursive;
+    return true;
+}
+
+namespace {
+
+BatchRow ErroneousRow(const std::string& path) {
+    BatchRow row;
+    row[kGroupID] = kErroneousGroupID;
+    row[kGroupName] = kErroneousGroupName;
+    row[kFilename] = path;
+    row[kFullFileName] = path;
+    return row;
+}
+
+// The test is on the name only: MAP.Jnx is taken, x.jnx.bak is not.
+bool HasJnxExtension(const std::string& path) {
+    const std::string name = platform::FileNameOf(path);
+    const auto dot = name.find_last_of('.');
+    if (dot == std::string::npos) return false;
+    std::string ext = name.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return ext == "JNX";
+}
+
+// Identity of a folder however it was reached (through links or not); empty when unknown.
+std::string FolderIdentity(const std::string& folder) {
+    std::error_code ec;
+    const fs::path canonical = fs::canonical(fs::path(folder), ec);
+    return ec ? std::string() : canonical.string();
+}
+
+struct ScanContext {
+    BatchTable& table;
+    const std::vector<settings::ZoomLevelEntry>& zoomTable;
+    bool recursive;
+    ScanObserver* observer;
+    jnx::BusyObserver* busy;
+    jnx::JnxDocument doc;
+    std::set<std::string> visited;
+    ScanResult result;
+};
+
+// False when the folder itself cannot be listed.
+bool ScanFolder(ScanContext& context, const std::string& folder, std::string& error) {
+    std::vector<platform::FolderEntry> entries;
+    if (!platform::ListFolder(folder, entries, error)) return false;
+
+    const auto fileCount = std::count_if(entries.begin(), entries.end(),
+                                         [](const platform::FolderEntry& entry) { return !entry.isFolder; });
+    if (context.observer) context.observer->FolderStarted(folder, std::max<int>(1, static_cast<int>(fileCount)));
+
+    for (const auto& entry : entries) {
+        if (entry.isFolder) continue;
+        if (HasJnxExtension(entry.path)) context.table.rows.push_back(ScanFile(entry.path, context.zoomTable, context.doc, context.busy));
+        if (context.observer) context.observer->FileDone();
+    }
+
+    if (!context.recursive) return true;
+    for (const auto& entry : entries) {
+        if (!entry.isFolder) continue;
+        const std::string identity = FolderIdentity(entry.path);
+        // A link back into a folder already listed (or one we cannot resolve) would list
+        // the same files again, or forever.
+        if (identity.empty() || !context.visited.insert(identity).second) continue;
+        std::string subError;
+        if (!ScanFolder(context, entry.path, subError)) context.result.skippedFolders.push_back(entry.path);
+    }
+    return true;
+}
+
+}  // namespace
+
+BatchRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevelEntry>& zoomTable,
+                  jnx::JnxDocument& doc, jnx::BusyObserver* busy) {
+    // Only regular files are opened: a pipe or device named *.jnx would block the read.
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::path(path), ec)) return ErroneousRow(path);
+
+    std::int32_t totalTiles = 0;
+    std::string errorText;
+    bool ok = false;
+    try {
+        ok = jnx::ReadJnx(doc, path, totalTiles, errorText, false, busy);
+    } catch (const std::exception&) {
+        ok = false;
+    }
+    if (!ok) return ErroneousRow(path);
+
+    BatchRow row;
+    const jnx::JnxHeader& header = doc.Header;
+    row[kGroupID] = std::to_string(header.ProductId);
+    row[kGroupName] = jnx::DecodeText(doc.MapInfo.GroupName, true);
+    row[kNumLevels] = std::to_string(header.LevelCount);
+    row[kWithBug] = header.LevelCount != doc.MapInfo.InfoLevelCount ? kYes : kNo;
+    const std::size_t shown =
+        std::min<std::size_t>({static_cast<std::size_t>(std::max(header.LevelCount, 0)), doc.Levels.size(),
+                               static_cast<std::size_t>(kShownLevels)});
+    for (std::size_t k = 0; k < shown; ++k) {
+        bool priority = false;
+        row[kZoomLevel1 + static_cast<int>(k)] = GetScaleLevelDescription(zoomTable, doc.Levels[k].Scale, priority);
+        row[kPriority1 + static_cast<int>(k)] = priority ? kYes : kNo;
+    }
+    row[kTotalTiles] = std::to_string(totalTiles);
+    row[kFilename] = platform::FileNameOf(path);
+    row[kFullFileName] = path;
+    row[kJNXVersion] = std::to_string(header.Version);
+    if (header.Version == 4) row[kDrawOrder] = std::to_string(header.DrawOrder);
+    row[kNeedTMP] = doc.NeedsRegeneration ? kYes : kNo;
+    return row;
+}
+
+ScanResult USRefrescarFolder(BatchTable& table, const std::string& folder,
+                             const std::vector<settings::ZoomLevelEntry>& zoomTable, bool recursive,
+                             ScanObserver* observer, jnx::BusyObserver* busy) {
+    ScanContext context{table, zoomTable, recursive, observer, busy, {}, {}, {}};
+    const std::string identity = FolderIdentity(folder);
+    if (!identity.empty()) context.visited.insert(identity);
+    std::string error;
+    if (!ScanFolder(context, folder, error)) {
+        context.result.ok = false;
+        context.result.error = error.empty() ? "Cannot read folder " + folder : error;
+    }
+    return context.result;
+}
+
+ScanResult LoadFolder(BatchTable& table, const std::string& folder,
+                      const std::vector<settings::ZoomLevelEntry>& zoomTable, bool recursive, ScanObserver* observer,
+                      jnx::BusyObserver* busy) {
+    UsCargaEstructuraRecordset(table, folder, recursive);
+    return USRefrescarFolder(table, folder, zoomTable, recursive, observer, busy);
+}
+
+}  // namespace batch
