@@ -1,0 +1,153 @@
+// Merge planning: checks the files chosen for a merge and builds the plan of the one
+// output file (header, map description block, level list, output folder). Nothing here
+// writes a file; refusals and failures come back as values for the caller to show.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jnx/document.h"
+#include "jnx/progress.h"
+#include "jnx/records.h"
+
+namespace compose {
+
+inline constexpr int kMaxMergeLevels = 5;  // what the device shows at most
+
+// What a quick read of a source gives the plan.
+struct MergeSourceContent {
+    jnx::JnxHeader Header;
+    std::vector<jnx::JnxLevel> Levels;
+    std::vector<jnx::JnxLevelExtra> LevelExtras;
+    jnx::JnxMapInfo MapInfo;
+    std::vector<jnx::JnxLevelInfo> LevelInfos;
+};
+
+// One file taken part, in the order it goes into the result. The batch window fills the
+// first five fields from its row; the CLI from a quick read. content comes from a quick
+// read (LoadMergeSources, or MergeContentOf after the caller's own read).
+struct MergeSource {
+    std::string path;
+    bool erroneous = false;        // the row's file could not be read ("??")
+    int version = 0;               // JNXVersion
+    int levelCount = 0;            // NumLevels
+    std::int64_t totalTiles = 0;   // TotalTiles
+    std::optional<MergeSourceContent> content;
+};
+
+// The batch panel's boxes as text, as the user typed them.
+struct MergePanel {
+    std::optional<int> targetVersion;  // cboActualizar: 3 or 4, nothing when no entry is chosen
+    std::string productIdText;         // txtProductID
+    std::string groupText;             // txtFamiliGroup
+    std::string drawOrderText;         // txtDrawOrder
+    std::array<std::optional<std::int32_t>, kMaxMergeLevels> levelScale{};  // cboNivel item data
+    std::array<bool, kMaxMergeLevels> levelPriority{};                      // chkSplitOPriority
+};
+
+// Where the result goes: mergeDir is Merge/Dir as written ("$CURRENT" matched exactly,
+// "\" taken as "/"); currentFolder is the folder the window shows.
+struct MergeFolderRule {
+    std::string mergeDir;
+    std::string currentFolder;
+};
+
+enum class MergeMessage {
+    NoDirectory,     // no folder loaded
+    ErroneousFile,   // a file that could not be read is among the chosen
+    VersionConflict, // different versions and no target version chosen
+    TooFewFiles,     // fewer than two files
+    TooManyLevels,   // more than five levels together
+    DifferentArea,   // bounds differ
+};
+
+struct MergeRefusal {
+    MergeMessage id = MergeMessage::NoDirectory;
+    int levelTotal = 0;  // for TooManyLevels
+};
+
+inline constexpr const char* kRefusalTitleEs = "Aviso";
+inline constexpr const char* kRefusalTitleEn = "Warning";
+std::string MergeRefusalText(const MergeRefusal& refusal, bool spanish);
+
+// A merge that could not be carried out (as opposed to refused).
+enum class MergeFailureKind {
+    Loading,      // a source failed its quick read while planning
+    LoadingFull,  // a source failed its full read while writing (detail = the reader's text)
+    Checkpoint,   // the front part did not fill the space reserved for it
+    Other,        // detail = what went wrong
+};
+
+struct MergeFailure {
+    MergeFailureKind kind = MergeFailureKind::Other;
+    std::string path;    // the source concerned (Loading, LoadingFull)
+    std::string detail;  // English description
+};
+
+// "Error merging files." + CRLF + ... (or the Spanish wording), as a plain message box shows it.
+std::string MergeFailureText(const MergeFailure& failure, bool spanish);
+
+// One source as the writer will meet it again: what it must still hold when it is read in full.
+struct MergePlanSource {
+    std::string path;
+    std::vector<std::int32_t> levelTileCounts;
+    std::array<std::int32_t, 4> bounds{};
+};
+
+struct MergePlan {
+    int SelectedCount = 0;
+    int LevelTotal = 0;            // N
+    std::int64_t TileTotal = 0;    // T
+    int ResultVersion = 0;
+    jnx::JnxHeader Header;         // LevelCount = N; DrawOrder is written only in version 4
+    jnx::JnxMapInfo MapInfo;       // InfoLevelCount = N
+    std::vector<jnx::JnxLevel> Levels;            // TableOffset is set by the writer
+    std::vector<jnx::JnxLevelExtra> LevelExtras;  // version 4 only
+    std::vector<jnx::JnxLevelInfo> LevelInfos;
+    std::string TargetFolder;
+    std::vector<MergePlanSource> Sources;
+};
+
+struct MergePlanning {
+    enum class Outcome { Planned, Refused, Failed };
+    Outcome outcome = Outcome::Failed;
+    MergeRefusal refusal;  // Refused
+    MergeFailure failure;  // Failed
+    MergePlan plan;        // Planned
+};
+
+// The checks made before any file is read (count, erroneous files, version rule, level
+// limit). tableLoaded false = the window has no folder loaded.
+std::optional<MergeRefusal> ValidateMerge(const std::vector<MergeSource>& sources, const MergePanel& panel,
+                                          bool tableLoaded = true);
+
+// The content a quick read left in doc.
+MergeSourceContent MergeContentOf(const jnx::JnxDocument& doc);
+
+// Quick-reads every source that has no content yet, in order, and stops at the first that
+// fails (that failure is returned; the sources read so far keep their content).
+class MergeProgress {
+public:
+    virtual ~MergeProgress() = default;
+    virtual void SourceLoaded(int loaded, int total) { (void)loaded, (void)total; }
+};
+std::optional<MergeFailure> LoadMergeSources(std::vector<MergeSource>& sources, jnx::JnxDocument& doc,
+                                             jnx::BusyObserver* busy = nullptr, MergeProgress* progress = nullptr);
+
+// The output folder (not created here).
+std::string MergeTargetFolder(const MergeFolderRule& rule);
+
+// Validation, then the plan from the sources' content. A source without content fails
+// as a Loading failure; one whose content disagrees with its row (changed on disk since
+// the scan) fails too.
+MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const MergePanel& panel,
+                        const MergeFolderRule& folder, bool tableLoaded = true);
+
+// Sizes of the output's parts, in bytes.
+std::int64_t MergeHeaderSize(int version);
+std::int64_t MergeLevelTableSize(const MergePlan& plan);
+std::int64_t MergeMapBlockSize(const MergePlan& plan);
+
+}  // namespace compose
