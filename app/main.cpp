@@ -1,0 +1,22 @@
+// The desktop program: the editor window, optionally with a file to open.
+#include <QApplication>
+#include <QStringList>
+
+#include "settings/settings.h"
+#include "ui/editor/editor_window.h"
+#include "ui/editor/message_presenter.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tessaly"));
+
+    const settings::Settings settings(settings::DefaultSettingsPath());
+    ui::QtMessagePresenter presenter;
+    ui::EditorWindow window(settings, presenter);
+    if (!window.Start()) return 1;
+    window.show();
+
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1) window.LoadFile(args.at(1));
+    return QApplication::exec();
+}

@@ -1,0 +1,147 @@
+// Loading a file into the editor window and showing it, and the tile preview.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "jnx/codec.h"
+#include "jnx/numbers.h"
+#include "jnx/reader.h"
+#include "platform/fs.h"
+#include "ui/editor/digit_box.h"
+#include "ui/editor/editor_window.h"
+#include "ui/editor/preview.h"
+
+namespace ui {
+
+void EditorWindow::OnLoad() {
+    if (running_) return;
+    const QString start = QString::fromStdString(settings_.BatchDefaultDir(platform::ProgramFolder()));
+    const QString path = chooseFile ? chooseFile(start, texts_->fileFilter) : QString();
+    if (path.trimmed().isEmpty()) {
+        lblInfo_->setText(texts_->loadHint);
+        block_all();
+        return;
+    }
+    settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(path).absolutePath().toStdString());
+    LoadFile(path);
+}
+
+bool EditorWindow::LoadFile(const QString& path) {
+    if (running_) return false;
+    SetRunning(true);
+    lblInfo_->setText(path);
+    const std::string file = path.toStdString();
+    std::int32_t totalTiles = 0;
+    std::string errorText;
+    const bool ok = jnx::ReadJnx(doc_, file, totalTiles, errorText, true, this);
+    End();
+    if (!ok) {
+        block_all();
+        lblInfo_->setText(texts_->loadHint);
+        SetRunning(false);
+        presenter_.Plain(texts_->errorTitle,
+                         texts_->unsupportedFile + QLatin1Char('\n') + QString::fromStdString(errorText));
+        return false;
+    }
+    doc_.FileName = file;
+    ShowLoaded(totalTiles);
+    SetRunning(false);
+    UpdateTitle();
+    return true;
+}
+
+int EditorWindow::ShownLevelCount() const {
+    const auto levels = std::min<std::int64_t>(doc_.Header.LevelCount, static_cast<std::int64_t>(doc_.Levels.size()));
+    return static_cast<int>(std::clamp<std::int64_t>(levels, 0, kShownLevels));
+}
+
+void EditorWindow::PosicionaComboNiveles(int k, std::int32_t scale) {
+    cboNivel_[k]->setCurrentIndex(-1);
+    const settings::ZoomMatch match = settings::RowForScale(tables_.ZoomTable, scale);
+    if (match.row < 0 || match.row >= cboNivel_[k]->count()) return;
+    cboNivel_[k]->setCurrentIndex(match.row);
+    if (match.prioritised) chkSplitOPriority_[k]->setChecked(*match.prioritised);
+}
+
+void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
+    const int levels = ShownLevelCount();
+    for (int k = 0; k < levels; ++k) {
+        const auto index = static_cast<std::size_t>(k);
+        PosicionaComboNiveles(k, doc_.Levels[index].Scale);
+        cboNivel_[k]->setEnabled(true);
+        chkSplitOPriority_[k]->setEnabled(true);
+        lblNivel_[k]->setText(texts_->levelWord + QStringLiteral("   ") + QString::number(k + 1));
+        const std::int32_t zoom = index < doc_.LevelInfos.size() ? doc_.LevelInfos[index].Zoom : 255;
+        txtNivel_[k]->setText(zoom == 255 ? QString() : QString::number(zoom));
+        txtNivel_[k]->setEnabled(true);
+    }
+    for (int k = levels; k < kShownLevels; ++k) {
+        cboNivel_[k]->setEnabled(false);
+        chkSplitOPriority_[k]->setEnabled(false);
+        chkSplitOPriority_[k]->setChecked(false);
+        cboNivel_[k]->setCurrentIndex(-1);
+        txtNivel_[k]->clear();
+        txtNivel_[k]->setEnabled(false);
+    }
+    lblInfoLevel_->clear();
+    lblTotalTeselas_->setText(QStringLiteral("Total ") + GroupedNumber(totalTiles) + QStringLiteral(" TL. - JNX v.") +
+                              QString::number(doc_.Header.Version));
+    lblTotalTeselas_->show();
+
+    txtProductID_->setText(QString::number(doc_.Header.ProductId));
+    txtProductID_->setEnabled(true);
+    const QString group = QString::fromStdString(jnx::DecodeText(doc_.MapInfo.GroupName, true));
+    txtFamiliGroup_->setText(group);
+    txtFamiliGroup_->setEnabled(true);
+    cboFamily_->setEditText(group);
+    cboFamily_->setEnabled(true);
+    cmdSalvar_->setEnabled(true);
+    splitJnx_->setEnabled(true);
+    cboActualizar_->setEnabled(true);
+
+    const int version = doc_.Header.Version == 3 ? 3 : 4;
+    txtDrawOrder_->setText(version == 3 ? QStringLiteral("25") : QString::number(doc_.Header.DrawOrder));
+    txtDrawOrder_->setEnabled(version != 3);
+    const int item = cboActualizar_->findData(version);
+    if (item >= 0) cboActualizar_->setCurrentIndex(item);
+    OnVersionPicked(cboActualizar_->currentIndex());
+}
+
+void EditorWindow::ShowPreview(int k) {
+    if (k < 0 || k >= kShownLevels || !cboNivel_[k]->isEnabled()) return;
+    const auto index = static_cast<std::size_t>(k);
+    if (index >= doc_.Levels.size()) return;
+    const QImage picture = index < doc_.Previews.size() ? PictureFromJpegBytes(doc_.Previews[index]) : QImage();
+    if (picture.isNull())
+        picPreview_->clear();
+    else
+        picPreview_->setPixmap(FitPicture(picture, picPreview_->contentsRect().size()));
+    picPreview_->show();
+    const std::int32_t zoom = index < doc_.LevelInfos.size() ? doc_.LevelInfos[index].Zoom : 255;
+    lblInfoLevel_->setText(LevelInfoText(doc_.Levels[index].TileCount, zoom, doc_.Levels[index].Scale));
+}
+
+void EditorWindow::HidePreview() {
+    picPreview_->hide();
+    lblInfoLevel_->clear();
+}
+
+bool EditorWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        for (int k = 0; k < kShownLevels; ++k) {
+            if (watched == lblNivel_[k]) {
+                ShowPreview(k);
+                return true;
+            }
+        }
+        if (watched == fNiveles_) HidePreview();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace ui

@@ -1,0 +1,335 @@
+#include "ui/editor/editor_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "jnx/numbers.h"
+#include "ui/editor/digit_box.h"
+
+namespace ui {
+
+namespace {
+
+QString Indexed(const char* name, int k) { return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(k); }
+
+template <typename T>
+T* Named(T* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+// The local .jnx file of a drop, or an empty text.
+QString DroppedJnx(const QMimeData* mime) {
+    if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) return {};
+    const QUrl url = mime->urls().front();
+    if (!url.isLocalFile()) return {};
+    const QString path = url.toLocalFile();
+    return path.endsWith(QLatin1String(".jnx"), Qt::CaseInsensitive) ? path : QString();
+}
+
+}  // namespace
+
+EditorWindow::EditorWindow(const settings::Settings& settings, MessagePresenter& presenter, QWidget* parent)
+    : QWidget(parent), settings_(settings), presenter_(presenter), texts_(&TextsFor(false)) {
+    setObjectName(QStringLiteral("Form1"));
+    setAcceptDrops(true);
+    chooseFile = [this](const QString& startFolder, const QString& filter) {
+        return QFileDialog::getOpenFileName(this, QString(), startFolder, filter);
+    };
+    openFolder = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
+    BuildControls();
+}
+
+EditorWindow::~EditorWindow() {
+    if (busyCursor_) QApplication::restoreOverrideCursor();
+}
+
+void EditorWindow::BuildControls() {
+    auto* root = new QHBoxLayout(this);
+    auto* left = new QVBoxLayout;
+    root->addLayout(left, 1);
+
+    auto* commands = new QHBoxLayout;
+    cmdCargar_ = Named(new QPushButton(this), QStringLiteral("cmdCargar"));
+    cmdSalvar_ = Named(new QPushButton(this), QStringLiteral("CmdSalvar"));
+    splitJnx_ = Named(new QPushButton(this), QStringLiteral("SplitJNX"));
+    cmdBatch_ = Named(new QPushButton(this), QStringLiteral("cmdBatch"));
+    cmdCargar_->setShortcut(QKeySequence::Open);
+    cmdSalvar_->setShortcut(QKeySequence::Save);
+    splitJnx_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    cmdBatch_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    for (QPushButton* button : {cmdCargar_, cmdSalvar_, splitJnx_, cmdBatch_}) commands->addWidget(button);
+    left->addLayout(commands);
+    connect(cmdCargar_, &QPushButton::clicked, this, &EditorWindow::OnLoad);
+    connect(cmdSalvar_, &QPushButton::clicked, this, &EditorWindow::OnSave);
+    connect(splitJnx_, &QPushButton::clicked, this, &EditorWindow::OnSplit);
+    connect(cmdBatch_, &QPushButton::clicked, this, &EditorWindow::OnBatch);
+
+    lblInfo_ = Named(new QLabel(this), QStringLiteral("lblInfo"));
+    lblInfo_->setWordWrap(true);
+    lblInfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    left->addWidget(lblInfo_);
+
+    fNiveles_ = Named(new QGroupBox(this), QStringLiteral("FNiveles"));
+    fNiveles_->setMouseTracking(true);
+    fNiveles_->installEventFilter(this);
+    auto* levels = new QGridLayout(fNiveles_);
+    for (int k = 0; k < kShownLevels; ++k) {
+        lblNivel_[k] = Named(new QLabel(fNiveles_), Indexed("lblNivel", k));
+        lblNivel_[k]->setMouseTracking(true);
+        lblNivel_[k]->installEventFilter(this);
+        cboNivel_[k] = Named(new QComboBox(fNiveles_), Indexed("cboNivel", k));
+        cboNivel_[k]->setMinimumContentsLength(14);
+        chkSplitOPriority_[k] = Named(new QCheckBox(fNiveles_), Indexed("chkSplitOPriority", k));
+        txtNivel_[k] = Named(new DigitBox(2, fNiveles_), Indexed("txtNivel", k));
+        txtNivel_[k]->setMaximumWidth(40);
+        levels->addWidget(lblNivel_[k], k, 0);
+        levels->addWidget(cboNivel_[k], k, 1);
+        levels->addWidget(chkSplitOPriority_[k], k, 2);
+        levels->addWidget(txtNivel_[k], k, 3);
+    }
+    levels->setColumnStretch(1, 1);
+    left->addWidget(fNiveles_);
+
+    lblTotalTeselas_ = Named(new QLabel(this), QStringLiteral("lblTotalTeselas"));
+    left->addWidget(lblTotalTeselas_);
+
+    auto* fields = new QGridLayout;
+    lblgrupo_ = Named(new QLabel(this), QStringLiteral("lblgrupo"));
+    txtProductID_ = Named(new DigitBox(2, this), QStringLiteral("txtProductID"));
+    txtProductID_->setMaximumWidth(40);
+    txtFamiliGroup_ = Named(new QLineEdit(this), QStringLiteral("txtFamiliGroup"));
+    cboFamily_ = Named(new QComboBox(this), QStringLiteral("cboFamily"));
+    cboFamily_->setEditable(true);
+    cboFamily_->setInsertPolicy(QComboBox::NoInsert);
+    auto* group = new QHBoxLayout;
+    group->addWidget(txtProductID_);
+    group->addWidget(txtFamiliGroup_, 1);
+    group->addWidget(cboFamily_, 1);
+    fields->addWidget(lblgrupo_, 0, 0);
+    fields->addLayout(group, 0, 1, 1, 3);
+    lblgrupo_->setBuddy(txtProductID_);
+
+    lblActualizar_ = Named(new QLabel(this), QStringLiteral("lblActualizar"));
+    cboActualizar_ = Named(new QComboBox(this), QStringLiteral("cboActualizar"));
+    lblDrawOrder_ = Named(new QLabel(this), QStringLiteral("lblDrawOrder"));
+    txtDrawOrder_ = Named(new DigitBox(3, this), QStringLiteral("txtDrawOrder"));
+    txtDrawOrder_->setMaximumWidth(50);
+    fields->addWidget(lblActualizar_, 1, 0);
+    fields->addWidget(cboActualizar_, 1, 1);
+    fields->addWidget(lblDrawOrder_, 1, 2, Qt::AlignRight);
+    fields->addWidget(txtDrawOrder_, 1, 3);
+    fields->setColumnStretch(1, 1);
+    left->addLayout(fields);
+    left->addStretch(1);
+
+    connect(cboFamily_, &QComboBox::activated, this, &EditorWindow::OnGroupPicked);
+    connect(cboFamily_, &QComboBox::editTextChanged, txtFamiliGroup_, &QLineEdit::setText);
+    connect(cboActualizar_, &QComboBox::currentIndexChanged, this, &EditorWindow::OnVersionPicked);
+
+    auto* right = new QVBoxLayout;
+    picPreview_ = Named(new QLabel(this), QStringLiteral("picPreview"));
+    picPreview_->setFixedSize(256, 256);
+    picPreview_->setAlignment(Qt::AlignCenter);
+    picPreview_->setFrameShape(QFrame::StyledPanel);
+    // Hiding the preview must not move the controls around it.
+    QSizePolicy keepRoom = picPreview_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    picPreview_->setSizePolicy(keepRoom);
+    txtDrawOrder_->setSizePolicy(keepRoom);
+    lblDrawOrder_->setSizePolicy(keepRoom);
+    right->addWidget(picPreview_);
+    lblInfoLevel_ = Named(new QLabel(this), QStringLiteral("lblInfoLevel"));
+    lblInfoLevel_->setAlignment(Qt::AlignCenter);
+    right->addWidget(lblInfoLevel_);
+    for (int i = 0; i < 3; ++i) {
+        lblPreviewLabel_[i] = Named(new QLabel(this), QStringLiteral("lblPreviewLabel%1").arg(i + 1));
+        lblPreviewLabel_[i]->setAlignment(Qt::AlignCenter);
+        right->addWidget(lblPreviewLabel_[i]);
+    }
+    right->addStretch(1);
+    root->addLayout(right);
+}
+
+bool EditorWindow::Start() {
+    const std::string lang = settings_.Lang();
+    blockSize_ = settings_.BlockSize();
+    userLevel_ = settings_.UserLevel();
+    spanish_ = settings_.IsSpanish();
+    texts_ = &TextsFor(spanish_);
+    if (jnx::Trim(lang).empty()) {
+        presenter_.Plain(QString(), MissingLanguageMessage());
+        return false;
+    }
+    ApplyCaptions();
+    if (!settings::CargarCombos(settings_, tables_)) {
+        lblInfo_->setText(texts_->loadHint);
+        presenter_.Plain(texts_->errorTitle, texts_->configError);
+        return false;
+    }
+    FillLists();
+    block_all();
+    lblInfo_->setText(texts_->loadHint);
+    UpdateTitle();
+    return true;
+}
+
+void EditorWindow::ApplyCaptions() {
+    const EditorTexts& t = *texts_;
+    cmdCargar_->setText(t.load);
+    cmdSalvar_->setText(t.save);
+    splitJnx_->setText(t.split);
+    cmdBatch_->setText(t.batch);
+    cmdCargar_->setToolTip(cmdCargar_->shortcut().toString(QKeySequence::NativeText));
+    cmdSalvar_->setToolTip(cmdSalvar_->shortcut().toString(QKeySequence::NativeText));
+    splitJnx_->setToolTip(t.splitButtonTip + QStringLiteral(" (") +
+                          splitJnx_->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    cmdBatch_->setToolTip(cmdBatch_->shortcut().toString(QKeySequence::NativeText));
+    for (QCheckBox* box : chkSplitOPriority_) {
+        box->setText(t.splitBoxCaption);
+        box->setToolTip(t.splitBoxTip);
+    }
+    lblgrupo_->setText(t.group);
+    fNiveles_->setTitle(t.levels);
+    lblInfo_->setText(t.loadHint);
+    lblPreviewLabel_[0]->setText(t.previewLine1);
+    lblPreviewLabel_[1]->setText(t.previewLine2);
+    lblPreviewLabel_[2]->setText(t.previewLine3);
+    lblActualizar_->setText(t.updateTo);
+    lblDrawOrder_->setText(t.drawOrder);
+}
+
+void EditorWindow::FillLists() {
+    for (QComboBox* cbo : cboNivel_) {
+        cbo->clear();
+        for (const settings::ZoomLevelEntry& row : tables_.ZoomTable)
+            cbo->addItem(QString::fromStdString(row.Name), row.StandardScale);
+    }
+    cboFamily_->clear();
+    for (const settings::GroupEntry& group : tables_.Groups)
+        cboFamily_->addItem(QString::fromStdString(group.Name), group.ProductId);
+    cboActualizar_->clear();
+    for (const settings::VersionItem& item : tables_.TargetVersions)
+        cboActualizar_->addItem(QString::fromStdString(item.Text), item.Version);
+}
+
+void EditorWindow::block_all() {
+    const bool presets = userLevel_ == 2;
+    for (int k = 0; k < kShownLevels; ++k) {
+        cboNivel_[k]->setCurrentIndex(-1);
+        cboNivel_[k]->setEnabled(false);
+        lblNivel_[k]->setText(texts_->levelWord + QStringLiteral("   ") + QString::number(k + 1));
+        txtNivel_[k]->setVisible(presets);
+        txtNivel_[k]->clear();
+        txtNivel_[k]->setEnabled(false);
+        chkSplitOPriority_[k]->setChecked(false);
+        chkSplitOPriority_[k]->setEnabled(false);
+    }
+    lblInfoLevel_->clear();
+    txtProductID_->clear();
+    txtProductID_->setEnabled(false);
+    lblTotalTeselas_->clear();
+    cmdSalvar_->setEnabled(false);
+    splitJnx_->setEnabled(false);
+    txtFamiliGroup_->clear();
+    txtFamiliGroup_->setEnabled(false);
+    cboFamily_->setVisible(presets);
+    cboFamily_->setCurrentIndex(-1);
+    cboFamily_->setEditText(QString());
+    cboFamily_->setEnabled(false);
+    txtFamiliGroup_->setVisible(!presets);
+    doc_.FileName.clear();
+    cboActualizar_->setCurrentIndex(-1);
+    cboActualizar_->setEnabled(false);
+    txtDrawOrder_->clear();
+    txtDrawOrder_->setEnabled(false);
+    UpdateTitle();
+}
+
+void EditorWindow::UpdateTitle() {
+    if (doc_.FileName.empty()) {
+        setWindowTitle(WindowCaption());
+        return;
+    }
+    setWindowTitle(QFileInfo(QString::fromStdString(doc_.FileName)).fileName() + QStringLiteral(" - ") +
+                   WindowCaption());
+}
+
+void EditorWindow::OnGroupPicked(int index) {
+    if (index < 0 || index >= cboFamily_->count()) return;
+    txtProductID_->setText(QString::number(cboFamily_->itemData(index).toInt()));
+    txtFamiliGroup_->setText(cboFamily_->itemText(index));
+    if (userLevel_ != 2) return;
+    const int levels = ShownLevelCount();
+    if (static_cast<std::size_t>(index) < tables_.GroupZoomTable.size()) {
+        const settings::GroupZoomEntry& entry = tables_.GroupZoomTable[static_cast<std::size_t>(index)];
+        for (int k = 0; k < levels; ++k) {
+            const int z = entry.ZoomIndex[static_cast<std::size_t>(k)];
+            // A preset that names no row of the list is ignored, like "keep".
+            if (z == -2 || z < -1 || z >= cboNivel_[k]->count()) continue;
+            cboNivel_[k]->setCurrentIndex(z);
+        }
+    }
+    for (int k = levels; k < kShownLevels; ++k) cboNivel_[k]->setCurrentIndex(-1);
+}
+
+void EditorWindow::OnVersionPicked(int index) {
+    if (index < 0) return;
+    const bool drawOrder = cboActualizar_->itemData(index).toInt() != 3;
+    txtDrawOrder_->setVisible(drawOrder);
+    txtDrawOrder_->setEnabled(drawOrder);
+    lblDrawOrder_->setVisible(drawOrder);
+}
+
+void EditorWindow::SetRunning(bool running) {
+    running_ = running;
+    const bool idle = !running;
+    cmdCargar_->setEnabled(idle);
+    cmdBatch_->setEnabled(idle);
+    cmdSalvar_->setEnabled(idle && !doc_.FileName.empty());
+    splitJnx_->setEnabled(idle && !doc_.FileName.empty());
+}
+
+void EditorWindow::Begin() {
+    if (!busyCursor_) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        busyCursor_ = true;
+    }
+    // Lets the window repaint; the commands are disabled meanwhile, so no second one starts.
+    QCoreApplication::processEvents();
+}
+
+void EditorWindow::End() {
+    if (busyCursor_) {
+        QApplication::restoreOverrideCursor();
+        busyCursor_ = false;
+    }
+}
+
+void EditorWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!running_ && !DroppedJnx(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void EditorWindow::dropEvent(QDropEvent* event) {
+    const QString path = DroppedJnx(event->mimeData());
+    if (running_ || path.isEmpty()) return;
+    event->acceptProposedAction();
+    settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(path).absolutePath().toStdString());
+    LoadFile(path);
+}
+
+}  // namespace ui

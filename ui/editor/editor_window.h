@@ -1,0 +1,135 @@
+// The editor window ("Form1"): loads one JNX file, shows its levels with a preview tile
+// per level, and saves or splits it. It offers its controls to the writers as
+// EditorValues and shows the wait pointer while the core works.
+#pragma once
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include "jnx/document.h"
+#include "jnx/editor_values.h"
+#include "jnx/progress.h"
+#include "jnx/writer_settings.h"
+#include "settings/settings.h"
+#include "ui/editor/message_presenter.h"
+#include "ui/editor/texts.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace ui {
+
+class DigitBox;
+
+inline constexpr int kShownLevels = 5;
+
+class EditorWindow : public QWidget, public jnx::EditorValues, public jnx::BusyObserver {
+    Q_OBJECT
+public:
+    EditorWindow(const settings::Settings& settings, MessagePresenter& presenter, QWidget* parent = nullptr);
+    ~EditorWindow() override;
+
+    // Reads the language and the tables and enters the empty state. False after the
+    // missing-language or config-file message: the program then ends.
+    bool Start();
+    // Reads and shows a file, as the load command does once a file is chosen.
+    bool LoadFile(const QString& path);
+
+    // Hooks for the platform dialogs, replaced by tests.
+    std::function<QString(const QString& startFolder, const QString& filter)> chooseFile;
+    std::function<void(const QString& folder)> openFolder;
+
+    void OnLoad();
+    void OnSave();
+    void OnSplit();
+    void OnBatch();
+    void block_all();
+
+    const jnx::JnxDocument& Document() const { return doc_; }
+    const settings::SettingsTables& Tables() const { return tables_; }
+    bool IsSpanish() const { return spanish_; }
+
+    // jnx::EditorValues
+    std::string ProductIdText() const override;
+    std::string FamilyGroupText() const override;
+    std::optional<std::int32_t> LevelScaleChoice(int levelIndex) const override;
+    bool LevelPriority(int levelIndex) const override;
+    std::string LevelZoomText(int levelIndex) const override;
+    bool IsEditorWindow() const override;
+
+    // jnx::BusyObserver
+    void Begin() override;
+    void End() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    struct Target {
+        int version = 0;
+        bool changed = false;
+    };
+
+    void BuildControls();
+    void ApplyCaptions();
+    void FillLists();
+    void ShowLoaded(std::int32_t totalTiles);
+    void PosicionaComboNiveles(int k, std::int32_t scale);
+    void OnGroupPicked(int index);
+    void OnVersionPicked(int index);
+    void ShowPreview(int k);
+    void HidePreview();
+    void SetRunning(bool running);
+    void UpdateTitle();
+
+    // Save and split (editor_commands.cpp).
+    int ShownLevelCount() const;
+    Target WorkOutTarget() const;
+    void ApplyDrawOrder(const Target& target);
+    jnx::WriterSettings WriterSettingsNow() const;
+    bool Refuse(const QString& text);
+    bool MissingZoomNumber(const QString& text);
+    void OfferFolder(const QString& text, const QString& folder);
+
+    const settings::Settings& settings_;
+    MessagePresenter& presenter_;
+    settings::SettingsTables tables_;
+    jnx::JnxDocument doc_;
+    const EditorTexts* texts_;
+    bool spanish_ = false;
+    int userLevel_ = 1;
+    std::int64_t blockSize_ = jnx::kDefaultBlockSize;
+    bool running_ = false;
+    bool busyCursor_ = false;
+
+    QPushButton* cmdCargar_ = nullptr;
+    QPushButton* cmdSalvar_ = nullptr;
+    QPushButton* splitJnx_ = nullptr;
+    QPushButton* cmdBatch_ = nullptr;
+    QLabel* lblInfo_ = nullptr;
+    QGroupBox* fNiveles_ = nullptr;
+    std::array<QLabel*, kShownLevels> lblNivel_{};
+    std::array<QComboBox*, kShownLevels> cboNivel_{};
+    std::array<QCheckBox*, kShownLevels> chkSplitOPriority_{};
+    std::array<DigitBox*, kShownLevels> txtNivel_{};
+    QLabel* lblTotalTeselas_ = nullptr;
+    DigitBox* txtProductID_ = nullptr;
+    QLabel* lblgrupo_ = nullptr;
+    QLineEdit* txtFamiliGroup_ = nullptr;
+    QComboBox* cboFamily_ = nullptr;
+    QLabel* lblActualizar_ = nullptr;
+    QComboBox* cboActualizar_ = nullptr;
+    QLabel* lblDrawOrder_ = nullptr;
+    DigitBox* txtDrawOrder_ = nullptr;
+    std::array<QLabel*, 3> lblPreviewLabel_{};
+    QLabel* lblInfoLevel_ = nullptr;
+    QLabel* picPreview_ = nullptr;
+};
+
+}  // namespace ui

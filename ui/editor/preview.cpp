@@ -1,0 +1,32 @@
+#include "ui/editor/preview.h"
+
+#include <QLocale>
+#include <limits>
+
+namespace ui {
+
+QImage PictureFromJpegBytes(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return {};
+    return QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()), "JPG");
+}
+
+QPixmap FitPicture(const QImage& picture, const QSize& box) {
+    if (picture.isNull() || box.isEmpty()) return {};
+    QSize target = picture.size().scaled(box, Qt::KeepAspectRatio);
+    if (target.width() > picture.width() * 2) target = picture.size() * 2;
+    return QPixmap::fromImage(picture.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+QString GroupedNumber(std::int64_t value) {
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return locale.toString(static_cast<qlonglong>(value));
+}
+
+QString LevelInfoText(std::int32_t tileCount, std::int32_t zoom, std::int32_t scale) {
+    const QString zoomText = zoom == 255 ? QString() : QString::number(zoom);
+    return GroupedNumber(tileCount) + QStringLiteral(" TL. - Zoom:") + zoomText + QStringLiteral(" - JNXScale: ") +
+           QString::number(scale);
+}
+
+}  // namespace ui
