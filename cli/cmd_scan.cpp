@@ -1,12 +1,134 @@
+// tessaly-cli scan FOLDER [--recursive] [--json]: the batch window's folder table.
+#include <algorithm>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "settings/settings.h"
+#include "ui/batch/batch_table.h"
+#include "ui/batch/folder_scan.h"
 
 namespace cli {
 
-int RunScan(const Args&) {
-    std::cerr << "tessaly-cli: scan is not available in this build\n";
-    return 2;
+namespace {
+
+constexpr const char* kUsage = "usage: tessaly-cli scan FOLDER [--recursive] [--json]\n";
+
+std::size_t Characters(const std::string& text) {
+    std::size_t count = 0;
+    for (unsigned char c : text) count += (c & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}
+
+std::string JsonString(const std::string& text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 0xF];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+void PrintJson(const batch::BatchTable& table, std::ostream& out) {
+    out << "[";
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        out << (r ? ",\n  {" : "\n  {");
+        for (int c = 0; c < batch::kColumnCount; ++c) {
+            out << (c ? ", " : "") << JsonString(batch::kFields[static_cast<std::size_t>(c)].name) << ": "
+                << JsonString(table.rows[r][c]);
+        }
+        out << "}";
+    }
+    out << (table.rows.empty() ? "]\n" : "\n]\n");
+}
+
+// Every field but the check mark, each column as wide as its longest value or name.
+void PrintTable(const batch::BatchTable& table, std::ostream& out) {
+    std::vector<std::size_t> widths(batch::kColumnCount, 0);
+    for (int c = batch::kGroupID; c < batch::kColumnCount; ++c) {
+        widths[static_cast<std::size_t>(c)] = Characters(batch::kFields[static_cast<std::size_t>(c)].name);
+        for (const auto& row : table.rows)
+            widths[static_cast<std::size_t>(c)] = std::max(widths[static_cast<std::size_t>(c)], Characters(row[c]));
+    }
+    auto line = [&](auto cell) {
+        std::string text;
+        for (int c = batch::kGroupID; c < batch::kColumnCount; ++c) {
+            const std::string value = cell(c);
+            text += value;
+            if (c + 1 < batch::kColumnCount)
+                text += std::string(widths[static_cast<std::size_t>(c)] - Characters(value) + 2, ' ');
+        }
+        out << text << "\n";
+    };
+    line([](int c) { return std::string(batch::kFields[static_cast<std::size_t>(c)].name); });
+    for (const auto& row : table.rows) line([&](int c) { return row[c]; });
+}
+
+}  // namespace
+
+int RunScan(const Args& args) {
+    std::string folder;
+    bool recursive = false;
+    bool json = false;
+    for (const auto& arg : args) {
+        if (arg == "--recursive" || arg == "-r") {
+            recursive = true;
+        } else if (arg == "--json") {
+            json = true;
+        } else if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+            std::cerr << "tessaly-cli scan: unknown option " << arg << "\n" << kUsage;
+            return 2;
+        } else if (folder.empty()) {
+            folder = arg;
+        } else {
+            std::cerr << "tessaly-cli scan: one folder only\n" << kUsage;
+            return 2;
+        }
+    }
+    if (folder.empty()) {
+        std::cerr << kUsage;
+        return 2;
+    }
+
+    const settings::Settings ini(settings::DefaultSettingsPath());
+    settings::SettingsTables tables;
+    if (!settings::CargarCombos(ini, tables)) {
+        std::cerr << "tessaly-cli: " << (ini.IsSpanish() ? "Error en el fichero de configuración." : "Error in config file.")
+                  << "\n";
+        return 1;
+    }
+
+    batch::BatchTable table;
+    const batch::ScanResult result = batch::LoadFolder(table, folder, tables.ZoomTable, recursive);
+    if (!result.ok) {
+        std::cerr << "tessaly-cli scan: " << result.error << "\n";
+        return 1;
+    }
+    for (const auto& skipped : result.skippedFolders) std::cerr << "tessaly-cli scan: cannot read folder " << skipped << "\n";
+    if (json) {
+        PrintJson(table, std::cout);
+    } else {
+        PrintTable(table, std::cout);
+    }
+    return 0;
 }
 
 }  // namespace cli
