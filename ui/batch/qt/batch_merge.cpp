@@ -1,0 +1,100 @@
+// The merge command of the batch window, present when the merge writer is built.
+#include "ui/batch/qt/batch_window.h"
+
+#if TESSALY_BATCH_MERGE
+#include <QProgressBar>
+
+#include "compose/merge_plan.h"
+#include "compose/merge_write.h"
+#include "jnx/numbers.h"
+#include "ui/batch/qt/batch_panel.h"
+
+namespace batchui {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+class MergeBar : public compose::MergeProgress {
+public:
+    explicit MergeBar(QProgressBar* bar) : bar_(bar) {}
+    void SourceLoaded(int loaded, int total) override {
+        bar_->setRange(0, std::max(1, total));
+        bar_->setValue(std::min(loaded, bar_->maximum()));
+        bar_->repaint();
+    }
+
+private:
+    QProgressBar* bar_;
+};
+
+int Number(const std::string& text) { return jnx::ParseInt32(text).value_or(0); }
+
+}  // namespace
+
+void BatchWindow::OnMerge() {
+    if (running_) return;
+    const bool es = texts_.spanish;
+    std::vector<compose::MergeSource> sources;
+    for (const auto& row : table_.rows) {
+        if (!row.Checked()) continue;
+        compose::MergeSource s;
+        s.path = row.FullFileName();
+        s.erroneous = row.Erroneous();
+        s.version = Number(row[batch::kJNXVersion]);
+        s.levelCount = Number(row[batch::kNumLevels]);
+        s.totalTiles = Number(row[batch::kTotalTiles]);
+        sources.push_back(std::move(s));
+    }
+    compose::MergePanel values;
+    values.targetVersion = panel_->Values(false).targetVersion;
+    values.productIdText = panel_->ProductIdText();
+    values.groupText = panel_->FamilyGroupText();
+    values.drawOrderText = panel_->Values(false).drawOrderText;
+    for (int k = 0; k < compose::kMaxMergeLevels; ++k) {
+        values.levelScale[static_cast<std::size_t>(k)] = panel_->LevelScaleChoice(k);
+        values.levelPriority[static_cast<std::size_t>(k)] = panel_->LevelPriority(k);
+    }
+    const bool loaded = !table_.rows.empty();
+    const QString warning = texts_.WarningTitle();
+    if (auto refusal = compose::ValidateMerge(sources, values, loaded)) {
+        presenter_.Information(warning, Q(compose::MergeRefusalText(*refusal, es)));
+        return;
+    }
+
+    SetRunning(true);
+    jnx::JnxDocument doc;
+    MergeBar bar(ProgressBar1);
+    bar.SourceLoaded(0, static_cast<int>(sources.size()));
+    if (auto failure = compose::LoadMergeSources(sources, doc, this, &bar)) {
+        SetRunning(false);
+        presenter_.Plain(QString(), Q(compose::MergeFailureText(*failure, es)));
+        return;
+    }
+    const std::string folder = table_.folder;
+    const compose::MergePlanning planning =
+        compose::PlanMerge(sources, values, {settings_.MergeDir(), folder}, loaded);
+    if (planning.outcome != compose::MergePlanning::Outcome::Planned) {
+        SetRunning(false);
+        if (planning.outcome == compose::MergePlanning::Outcome::Refused)
+            presenter_.Information(warning, Q(compose::MergeRefusalText(planning.refusal, es)));
+        else
+            presenter_.Plain(QString(), Q(compose::MergeFailureText(planning.failure, es)));
+        return;
+    }
+    std::string output;
+    compose::MergeFailure failure;
+    const bool written = compose::WriteMerge(planning.plan, doc, output, failure, this);
+    if (!written) {
+        SetRunning(false);
+        presenter_.Plain(QString(), Q(compose::MergeFailureText(failure, es)));
+        return;
+    }
+    ResetWindow();
+    LoadRows(folder, false);
+    SetRunning(false);
+    presenter_.Plain(QString(), texts_.Pick("Generado OK.", "Merged OK."));
+}
+
+}  // namespace batchui
+#endif

@@ -1,0 +1,127 @@
+#include "ui/batch/qt/batch_panel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "ui/editor/digit_box.h"
+
+namespace batchui {
+
+BatchPanel::BatchPanel(const settings::SettingsTables& tables, int userLevel, const BatchTexts& texts,
+                       QWidget* parent)
+    : QObject(parent), tables_(tables), presetMode_(userLevel == 2) {
+    Frame1 = new QGroupBox(texts.LevelsFrame(), parent);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    auto* grid = new QGridLayout(Frame1);
+    grid->setContentsMargins(6, 4, 6, 4);
+    grid->setVerticalSpacing(2);
+    for (int k = 0; k < 5; ++k) {
+        lblNivel[k] = new QLabel(texts.LevelLabel(k + 1), Frame1);
+        cboNivel[k] = new QComboBox(Frame1);
+        cboNivel[k]->setObjectName(QStringLiteral("cboNivel%1").arg(k));
+        for (const auto& row : tables.ZoomTable)
+            cboNivel[k]->addItem(QString::fromStdString(row.Name), row.StandardScale);
+        chkSplitOPriority[k] = new QCheckBox(texts.SplitBox(), Frame1);
+        chkSplitOPriority[k]->setObjectName(QStringLiteral("chkSplitOPriority%1").arg(k));
+        chkSplitOPriority[k]->setToolTip(texts.SplitTip());
+        grid->addWidget(lblNivel[k], 0, k);
+        grid->addWidget(cboNivel[k], 1, k);
+        grid->addWidget(chkSplitOPriority[k], 2, k);
+        grid->setColumnStretch(k, 1);
+    }
+
+    lblProductID = new QLabel(texts.ProductId(), parent);
+    // The same boxes as the editor's: digits only, two of them typed at most.
+    txtProductID = new ui::DigitBox(2, parent);
+    txtProductID->setObjectName(QStringLiteral("txtProductID"));
+
+    lblFamily = new QLabel(texts.FamilyGroup(), parent);
+    txtFamiliGroup = new QLineEdit(parent);
+    txtFamiliGroup->setObjectName(QStringLiteral("txtFamiliGroup"));
+    cboFamily = new QComboBox(parent);
+    cboFamily->setObjectName(QStringLiteral("cboFamily"));
+    cboFamily->setEditable(true);
+    cboFamily->setInsertPolicy(QComboBox::NoInsert);
+    for (const auto& group : tables.Groups) cboFamily->addItem(QString::fromStdString(group.Name), group.ProductId);
+    cboFamily->setVisible(presetMode_);
+    txtFamiliGroup->setVisible(!presetMode_);
+    connect(cboFamily, &QComboBox::editTextChanged, txtFamiliGroup, &QLineEdit::setText);
+    connect(cboFamily, &QComboBox::activated, this, &BatchPanel::PickFamily);
+
+    lblActualizar = new QLabel(texts.UpdateTo(), parent);
+    cboActualizar = new QComboBox(parent);
+    cboActualizar->setObjectName(QStringLiteral("cboActualizar"));
+    for (const auto& item : tables.TargetVersions) cboActualizar->addItem(QString::fromStdString(item.Text), item.Version);
+    connect(cboActualizar, &QComboBox::currentIndexChanged, this, &BatchPanel::VersionPicked);
+
+    lblDrawOrder = new QLabel(texts.DrawOrder(), parent);
+    txtDrawOrder = new ui::DigitBox(3, parent);
+    txtDrawOrder->setObjectName(QStringLiteral("txtDrawOrder"));
+}
+
+void BatchPanel::Reset() {
+    txtFamiliGroup->clear();
+    txtProductID->clear();
+    txtDrawOrder->clear();
+    cboFamily->setCurrentIndex(-1);
+    cboFamily->setEditText(QString());
+    txtFamiliGroup->clear();  // the list's edit text has just been copied into it
+    cboActualizar->setCurrentIndex(-1);
+    VersionPicked(-1);
+    for (int k = 0; k < 5; ++k) {
+        cboNivel[k]->setCurrentIndex(-1);
+        chkSplitOPriority[k]->setChecked(false);
+    }
+}
+
+void BatchPanel::PickFamily(int index) {
+    if (index < 0 || index >= cboFamily->count()) return;
+    txtProductID->setText(QString::number(cboFamily->itemData(index).toInt()));
+    txtFamiliGroup->setText(cboFamily->itemText(index));
+    if (!presetMode_ || static_cast<std::size_t>(index) >= tables_.GroupZoomTable.size()) return;
+    const auto& zooms = tables_.GroupZoomTable[static_cast<std::size_t>(index)].ZoomIndex;
+    for (int k = 0; k < 5; ++k) {
+        const int z = zooms[static_cast<std::size_t>(k)];
+        // -2 keeps the choice; an index that names no row cannot be selected and is passed over.
+        if (z == -2 || z < -1 || z >= cboNivel[k]->count()) continue;
+        cboNivel[k]->setCurrentIndex(z);
+    }
+}
+
+void BatchPanel::VersionPicked(int index) {
+    // With no target chosen each file keeps its version, so the draw order stays on offer.
+    const bool show = index < 0 || cboActualizar->itemData(index).toInt() != 3;
+    txtDrawOrder->setVisible(show);
+    txtDrawOrder->setEnabled(show);
+    lblDrawOrder->setVisible(show);
+}
+
+batch::PanelValues BatchPanel::Values(bool replaceSource) const {
+    batch::PanelValues values;
+    const int v = cboActualizar->currentIndex();
+    if (v >= 0) values.targetVersion = cboActualizar->itemData(v).toInt();
+    values.drawOrderText = txtDrawOrder->text().toStdString();
+    values.replaceSource = replaceSource;
+    return values;
+}
+
+std::string BatchPanel::ProductIdText() const { return txtProductID->text().toStdString(); }
+
+std::string BatchPanel::FamilyGroupText() const { return txtFamiliGroup->text().toStdString(); }
+
+std::optional<std::int32_t> BatchPanel::LevelScaleChoice(int levelIndex) const {
+    if (!HasLevelControls(levelIndex)) return std::nullopt;
+    const QComboBox* box = cboNivel[static_cast<std::size_t>(levelIndex)];
+    if (box->currentIndex() < 0) return std::nullopt;
+    return box->currentData().toInt();
+}
+
+bool BatchPanel::LevelPriority(int levelIndex) const {
+    return HasLevelControls(levelIndex) && chkSplitOPriority[static_cast<std::size_t>(levelIndex)]->isChecked();
+}
+
+}  // namespace batchui

@@ -1,0 +1,413 @@
+#include "ui/batch/qt/batch_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QStyle>
+#include <QTableView>
+
+#include "platform/fs.h"
+#include "ui/batch/qt/batch_folders.h"
+#include "ui/batch/qt/batch_model.h"
+#include "ui/batch/qt/batch_panel.h"
+
+namespace batchui {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// clang-format off
+// Design geometry of the bottom strip, in pixels, for a client width of kDesignWidth.
+constexpr int kPanelHeight = 232;
+constexpr QRect kDrive1{8, 6, 230, 24};
+constexpr QRect kDir1{8, 34, 230, 150};
+constexpr QRect kRecursive{8, 188, 230, 20};
+constexpr int kFrameGap = 4;  // between Drive1 and Frame1 (60 twips)
+constexpr QRect kFrame1{8 + 230 + kFrameGap, 2, 540, 100};
+constexpr QRect kProgress{8, 212, 984, 16};
+constexpr int kRightColumn = 792;  // left of the command column
+constexpr int kRightWidth = 200;
+constexpr int kFamilyWidth = 250;
+// clang-format on
+
+}  // namespace
+
+BatchWindow::BatchWindow(const settings::Settings& settings, const settings::SettingsTables& tables,
+                         ui::MessagePresenter& presenter, QWidget* parent)
+    : QDialog(parent), settings_(settings), tables_(tables), presenter_(presenter) {
+    texts_.spanish = settings.IsSpanish();
+    setWindowTitle(texts_.WindowTitle());
+    batch::UsCargaEstructuraRecordset(table_);
+    BuildControls();
+    // Narrower than its design the window would hide its controls: it grows back.
+    setMinimumWidth(kDesignWidth);
+    setMinimumHeight(kPanelHeight + 80);
+    resize(kDesignWidth, kDesignHeight);
+
+    FillDrives();
+    const std::string start =
+        CleanFolderPath(settings.BatchDefaultDir(platform::ProgramFolder()));
+    if (!OpenFolder(start)) OpenFolder(CleanFolderPath(platform::ProgramFolder()));
+}
+
+BatchWindow::~BatchWindow() = default;
+
+void BatchWindow::BuildControls() {
+    SSUltraGrid1 = new QTableView(this);
+    SSUltraGrid1->setObjectName(QStringLiteral("SSUltraGrid1"));
+    model_ = new BatchModel(settings_, texts_, this);
+    model_->SetTable(&table_);
+    SSUltraGrid1->setModel(model_);
+    SSUltraGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    SSUltraGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                  QAbstractItemView::SelectedClicked);
+    SSUltraGrid1->verticalHeader()->setDefaultSectionSize(20);
+    SSUltraGrid1->verticalHeader()->setVisible(false);
+    SSUltraGrid1->horizontalHeader()->setHighlightSections(false);
+    SSUltraGrid1->setWordWrap(false);
+
+    picDown = new QWidget(this);
+    picDown->setObjectName(QStringLiteral("picDown"));
+
+    Drive1 = new QComboBox(picDown);
+    Drive1->setObjectName(QStringLiteral("Drive1"));
+    connect(Drive1, &QComboBox::activated, this, &BatchWindow::DriveActivated);
+    Dir1 = new QListWidget(picDown);
+    Dir1->setObjectName(QStringLiteral("Dir1"));
+    connect(Dir1, &QListWidget::itemClicked, this, &BatchWindow::FolderClicked);
+    chkRecursive = new QCheckBox(texts_.Recursive(), picDown);
+
+    panel_ = new BatchPanel(tables_, settings_.UserLevel(), texts_, picDown);
+
+    auto button = [this](const QString& caption, void (BatchWindow::*command)()) {
+        auto* b = new QPushButton(caption, picDown);
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, command);
+        return b;
+    };
+    cmdSelectAll = button(texts_.SelectAll(), &BatchWindow::OnSelectAll);
+    cmdSelectNothing = button(texts_.SelectNone(), &BatchWindow::OnSelectNone);
+    cmdSelectObsoletos = button(texts_.SelectObsolete(), &BatchWindow::OnSelectObsolete);
+    cmdCargar = button(texts_.Load(), &BatchWindow::OnLoad);
+    CmdSalvar = button(texts_.Save(), &BatchWindow::OnSave);
+    cmdborrar = button(texts_.Delete(), &BatchWindow::OnDelete);
+    chkRemoveOld = new QCheckBox(texts_.RemoveOld(), picDown);
+    SplitJNX = button(texts_.Split(), &BatchWindow::OnSplit);
+    joinjnx = button(texts_.Merge(), &BatchWindow::OnMerge);
+#if !TESSALY_BATCH_MERGE
+    joinjnx->setEnabled(false);
+#endif
+    ProgressBar1 = new QProgressBar(picDown);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setRange(0, 1);
+    ProgressBar1->setValue(0);
+}
+
+void BatchWindow::ApplyLayout() {
+    const int width = std::max(this->width(), kDesignWidth);
+    const int height = this->height();
+    const int d = width - kDesignWidth;
+    const int half = d / 2;
+
+    const int gridHeight = std::max(0, height - kPanelHeight);
+    SSUltraGrid1->setGeometry(0, 0, width, gridHeight);
+    picDown->setGeometry(0, gridHeight, width, kPanelHeight);
+    ApplyColumnLayout();
+
+    Drive1->setGeometry(kDrive1.x(), kDrive1.y(), kDrive1.width() + half, kDrive1.height());
+    Dir1->setGeometry(kDir1.x(), kDir1.y(), kDir1.width() + half, kDir1.height());
+    chkRecursive->setGeometry(kRecursive.x(), kRecursive.y(), kRecursive.width() + half, kRecursive.height());
+    const int frameLeft = Drive1->x() + Drive1->width() + kFrameGap;
+    panel_->Frame1->setGeometry(frameLeft, kFrame1.y(), kFrame1.width() + half, kFrame1.height());
+
+    // The panel's boxes sit under the frame and travel with it.
+    const int x = frameLeft;
+    int y = kFrame1.bottom() + 6;
+    panel_->lblProductID->setGeometry(x, y, 70, 24);
+    panel_->txtProductID->setGeometry(x + 72, y, 40, 24);
+    panel_->lblFamily->setGeometry(x + 122, y, 44, 24);
+    panel_->txtFamiliGroup->setGeometry(x + 168, y, kFamilyWidth + half, 24);
+    panel_->cboFamily->setGeometry(x + 168, y, kFamilyWidth + half, 24);
+    y += 30;
+    panel_->lblActualizar->setGeometry(x, y, 90, 24);
+    panel_->cboActualizar->setGeometry(x + 92, y, 90, 24);
+    panel_->lblDrawOrder->setGeometry(x + 196, y, 70, 24);
+    panel_->txtDrawOrder->setGeometry(x + 268, y, 44, 24);
+    y += 32;
+    cmdSelectAll->setGeometry(x, y, 90, 26);
+    cmdSelectNothing->setGeometry(x + 96, y, 90, 26);
+    cmdSelectObsoletos->setGeometry(x + 192, y, 90, 26);
+
+    ProgressBar1->setGeometry(kProgress.x(), kProgress.y(), kProgress.width() + d, kProgress.height());
+
+    const int right = kRightColumn + d;
+    cmdCargar->setGeometry(right, 6, kRightWidth, 28);
+    CmdSalvar->setGeometry(right, 40, kRightWidth, 28);
+    cmdborrar->setGeometry(right, 74, kRightWidth, 28);
+    chkRemoveOld->setGeometry(right, 106, kRightWidth, 22);
+    SplitJNX->setGeometry(right, 134, kRightWidth, 28);
+    joinjnx->setGeometry(right, 168, kRightWidth, 28);
+}
+
+void BatchWindow::ApplyColumnLayout() {
+    const int half = (std::max(width(), kDesignWidth) - kDesignWidth) / 2;
+    for (int c = 0; c < batch::kColumnCount; ++c) {
+        SSUltraGrid1->setColumnHidden(c, BatchModel::Hidden(c));
+        if (BatchModel::Hidden(c)) continue;
+        int w = BatchModel::DesignWidth(c);
+        if (c == batch::kGroupName || c == batch::kFilename) w += half;
+        SSUltraGrid1->setColumnWidth(c, w);
+    }
+}
+
+void BatchWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    ApplyLayout();
+}
+
+void BatchWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    ResetWindow();
+    ApplyLayout();
+}
+
+void BatchWindow::reject() {
+    // A run in progress lets events through; the window stays until it ends.
+    if (running_) return;
+    QDialog::reject();
+}
+
+void BatchWindow::ResetWindow() {
+    SSUltraGrid1->setUpdatesEnabled(true);
+    panel_->Reset();
+    chkRecursive->setChecked(false);
+    chkRemoveOld->setChecked(false);
+    batch::UsCargaEstructuraRecordset(table_);
+    model_->Reset();
+    ApplyColumnLayout();
+    ProgressBar1->setRange(0, 1);
+    ProgressBar1->setValue(0);
+}
+
+// Navigation ------------------------------------------------------------------------
+
+void BatchWindow::FillDrives() {
+    drives_ = SystemDrives();
+    Drive1->clear();
+    for (const auto& d : drives_) Drive1->addItem(Q(d), Q(d));
+}
+
+bool BatchWindow::OpenFolder(const std::string& folder) {
+    const std::string clean = CleanFolderPath(folder);
+    std::vector<FolderListEntry> entries;
+    if (!BuildFolderList(DriveOf(drives_, clean), clean, entries)) return false;
+    folder_ = clean;
+    Dir1->clear();
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    for (const auto& e : entries) {
+        auto* item = new QListWidgetItem(e.subfolder ? closed : open, Q(e.name), Dir1);
+        item->setData(Qt::UserRole, Q(e.path));
+        item->setToolTip(Q(e.path));
+        QFont f = item->font();
+        f.setBold(e.current);
+        item->setFont(f);
+        item->setSizeHint(QSize(0, 20));
+        // Indentation shows the way down from the drive.
+        item->setText(QString(e.depth * 3, QLatin1Char(' ')) + item->text());
+        if (e.current) Dir1->setCurrentItem(item);
+    }
+    const int drive = Drive1->findData(Q(DriveOf(drives_, clean)));
+    if (drive >= 0) Drive1->setCurrentIndex(drive);
+    return true;
+}
+
+void BatchWindow::FolderClicked(QListWidgetItem* item) {
+    if (!item || running_) return;
+    const std::string path = item->data(Qt::UserRole).toString().toStdString();
+    if (!OpenFolder(path)) OpenFolder(folder_);  // vanished meanwhile: show what is there now
+}
+
+void BatchWindow::PickDrive(const std::string& drive) {
+    if (OpenFolder(drive)) return;
+    const int back = Drive1->findData(Q(DriveOf(drives_, folder_)));
+    if (back >= 0) Drive1->setCurrentIndex(back);
+}
+
+void BatchWindow::DriveActivated(int index) {
+    if (index < 0 || running_) return;
+    PickDrive(Drive1->itemData(index).toString().toStdString());
+}
+
+// Progress ---------------------------------------------------------------------------
+
+void BatchWindow::FolderStarted(const std::string&, int fileCount) {
+    ProgressBar1->setRange(0, std::max(1, fileCount));
+    ProgressBar1->setValue(0);
+    ProgressBar1->repaint();
+}
+
+void BatchWindow::FileDone() {
+    ProgressBar1->setValue(std::min(ProgressBar1->value() + 1, ProgressBar1->maximum()));
+    ProgressBar1->repaint();
+}
+
+void BatchWindow::Started(int total) {
+    ProgressBar1->setRange(0, std::max(1, total));
+    ProgressBar1->setValue(0);
+    ProgressBar1->repaint();
+}
+
+void BatchWindow::FileDone(int done) {
+    ProgressBar1->setValue(std::min(done, ProgressBar1->maximum()));
+    ProgressBar1->repaint();
+    // The commands are disabled meanwhile, so the window may repaint and answer safely.
+    QApplication::processEvents();
+}
+
+void BatchWindow::Begin() {
+    if (busyDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
+    QApplication::processEvents();
+}
+
+void BatchWindow::End() {
+    if (busyDepth_ > 0 && --busyDepth_ == 0) QApplication::restoreOverrideCursor();
+}
+
+void BatchWindow::SetRunning(bool running) {
+    running_ = running;
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdCargar, CmdSalvar, cmdborrar, SplitJNX, cmdSelectAll,
+                                                      cmdSelectNothing, cmdSelectObsoletos, Drive1, Dir1})
+        w->setEnabled(!running);
+#if TESSALY_BATCH_MERGE
+    joinjnx->setEnabled(!running);
+#endif
+    if (running) {
+        Begin();
+    } else {
+        End();
+    }
+}
+
+// Commands ---------------------------------------------------------------------------
+
+jnx::WriterSettings BatchWindow::Writers() const {
+    jnx::WriterSettings w;
+    w.userLevel = settings_.UserLevel();
+    w.blockSize = settings_.BlockSize();
+    return w;
+}
+
+void BatchWindow::Refuse(batch::Refusal refusal) {
+    presenter_.Information(Q(batch::WarningTitle(texts_.spanish)), Q(batch::RefusalText(refusal, texts_.spanish)));
+}
+
+void BatchWindow::LoadRows(const std::string& folder, bool recursive) {
+    const batch::ScanResult result =
+        batch::LoadFolder(table_, folder, tables_.ZoomTable, recursive, this, this);
+    model_->Reset();
+    ApplyLayout();
+    if (!result.ok) presenter_.Information(texts_.WarningTitle(), texts_.FolderUnreadable(Q(folder)));
+}
+
+void BatchWindow::OnLoad() {
+    if (running_) return;
+    if (!platform::FolderExists(folder_)) {
+        presenter_.Information(texts_.WarningTitle(), texts_.FolderUnreadable(Q(folder_)));
+        return;
+    }
+    settings_.WriteSetting("Preferences", "BatchDefaultDir", folder_);
+    SetRunning(true);
+    LoadRows(folder_, chkRecursive->isChecked());
+    SetRunning(false);
+}
+
+void BatchWindow::OnSelectAll() {
+    batch::SelectAll(table_);
+    model_->ChecksChanged();
+}
+
+void BatchWindow::OnSelectNone() {
+    batch::SelectNone(table_);
+    model_->ChecksChanged();
+}
+
+void BatchWindow::OnSelectObsolete() {
+    batch::SelectObsolete(table_);
+    model_->ChecksChanged();
+}
+
+void BatchWindow::OnSave() {
+    if (running_) return;
+    const batch::PanelValues values = panel_->Values(chkRemoveOld->isChecked());
+    SetRunning(true);
+    const batch::SaveSummary summary = batch::BatchSave(table_, *panel_, values, Writers(), this, this);
+    if (summary.Refused()) {
+        SetRunning(false);
+        Refuse(summary.refusal);
+        return;
+    }
+    // The rows' own folder is reloaded, so the results are what the grid shows even when
+    // the folder list was moved after the load.
+    LoadRows(table_.folder, table_.recursive);
+    SetRunning(false);
+    presenter_.Show({summary.errors > 0 ? ui::MessageIcon::Critical : ui::MessageIcon::Information,
+                     ui::MessageButtons::Ok, texts_.InfoTitle(), Q(summary.Text(texts_.spanish))});
+}
+
+void BatchWindow::OnDelete() {
+    if (running_) return;
+    const std::size_t count = table_.CheckedCount();
+    if (count == 0) {
+        Refuse(batch::Refusal::NothingToDelete);
+        return;
+    }
+    if (!presenter_.Question(QStringLiteral("Aviso"), Q(batch::DeleteConfirmText(count, texts_.spanish)))) return;
+    SetRunning(true);
+    SSUltraGrid1->setUpdatesEnabled(false);
+    const batch::DeleteSummary summary = batch::BatchDelete(table_);
+    model_->Reset();
+    ApplyColumnLayout();
+    SSUltraGrid1->setUpdatesEnabled(true);
+    SetRunning(false);
+    if (summary.Refused()) {
+        Refuse(summary.refusal);
+        return;
+    }
+    presenter_.Information(Q(batch::InformationTitle(texts_.spanish)), Q(summary.Text(texts_.spanish)));
+}
+
+void BatchWindow::OnSplit() {
+    if (running_) return;
+    const batch::PanelValues values = panel_->Values(false);
+    SetRunning(true);
+    const batch::SplitSummary summary =
+        batch::BatchSplit(table_, *panel_, values, tables_.LevelDirs, Writers(), this, this);
+    if (summary.Refused()) {
+        SetRunning(false);
+        Refuse(summary.refusal);
+        return;
+    }
+    // The reset clears the subfolder box, so the reload covers the folder alone.
+    const std::string folder = table_.folder;
+    ResetWindow();
+    LoadRows(folder, false);
+    SetRunning(false);
+    presenter_.Show({summary.errors > 0 ? ui::MessageIcon::Critical : ui::MessageIcon::Information,
+                     ui::MessageButtons::Ok, texts_.InfoTitle(), Q(summary.Text(texts_.spanish))});
+}
+
+#if !TESSALY_BATCH_MERGE
+void BatchWindow::OnMerge() {}  // the button stays disabled
+#endif
+
+}  // namespace batchui

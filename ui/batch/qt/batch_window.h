@@ -1,0 +1,137 @@
+// The batch window: lists the JNX files of a folder in a grid and applies the editing
+// panel's values to every checked file (save), deletes, splits or merges them. Opened
+// modally by the editor; every showing starts with an empty grid and an empty panel.
+#pragma once
+#include <QDialog>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jnx/progress.h"
+#include "settings/settings.h"
+#include "ui/batch/batch_commands.h"
+#include "ui/batch/batch_table.h"
+#include "ui/batch/folder_scan.h"
+#include "ui/batch/qt/batch_texts.h"
+#include "ui/editor/message_presenter.h"
+
+// The merge button works once the merge writer is part of the tree.
+#if __has_include("compose/merge_write.h")
+#define TESSALY_BATCH_MERGE 1
+#else
+#define TESSALY_BATCH_MERGE 0
+#endif
+
+class QCheckBox;
+class QComboBox;
+class QListWidget;
+class QListWidgetItem;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+
+namespace batchui {
+
+class BatchModel;
+class BatchPanel;
+
+class BatchWindow : public QDialog,
+                    private batch::ScanObserver,
+                    private batch::BatchObserver,
+                    private jnx::BusyObserver {
+    Q_OBJECT
+public:
+    BatchWindow(const settings::Settings& settings, const settings::SettingsTables& tables,
+                ui::MessagePresenter& presenter, QWidget* parent = nullptr);
+    ~BatchWindow() override;
+
+    // Commands, as their buttons run them.
+    void OnLoad();
+    void OnSave();
+    void OnDelete();
+    void OnSplit();
+    void OnMerge();
+    void OnSelectAll();
+    void OnSelectNone();
+    void OnSelectObsolete();
+
+    // Empties the grid and the panel and clears the option boxes (each showing runs it).
+    void ResetWindow();
+
+    // Navigation: the folder list opens folder; false (and nothing changes) when it
+    // cannot be listed.
+    bool OpenFolder(const std::string& folder);
+    // The drive list picks drive; on failure it returns to the current folder's drive.
+    void PickDrive(const std::string& drive);
+    const std::string& CurrentFolder() const { return folder_; }
+
+    const batch::BatchTable& Table() const { return table_; }
+    batch::BatchTable& Table() { return table_; }
+    BatchModel& Model() const { return *model_; }
+    BatchPanel& Panel() const { return *panel_; }
+    bool Busy() const { return running_; }
+
+    // Controls, by their names.
+    QComboBox* Drive1 = nullptr;
+    QListWidget* Dir1 = nullptr;
+    QPushButton* cmdCargar = nullptr;
+    QCheckBox* chkRecursive = nullptr;
+    QTableView* SSUltraGrid1 = nullptr;
+    QWidget* picDown = nullptr;
+    QPushButton* cmdSelectAll = nullptr;
+    QPushButton* cmdSelectNothing = nullptr;
+    QPushButton* cmdSelectObsoletos = nullptr;
+    QPushButton* CmdSalvar = nullptr;
+    QPushButton* cmdborrar = nullptr;
+    QCheckBox* chkRemoveOld = nullptr;
+    QPushButton* SplitJNX = nullptr;
+    QPushButton* joinjnx = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+
+    // The client width the layout grows from (pixels).
+    static constexpr int kDesignWidth = 1000;
+    static constexpr int kDesignHeight = 640;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void reject() override;
+
+private:
+    void BuildControls();
+    void ApplyLayout();
+    void ApplyColumnLayout();
+    void FillDrives();
+    void ShowFolderList();
+    void FolderClicked(QListWidgetItem* item);
+    void DriveActivated(int index);
+    // Loads folder into the grid (the load command's work without the setting).
+    void LoadRows(const std::string& folder, bool recursive);
+    void SetRunning(bool running);
+    void Refuse(batch::Refusal refusal);
+    jnx::WriterSettings Writers() const;
+
+    // batch::ScanObserver
+    void FolderStarted(const std::string& folder, int fileCount) override;
+    void FileDone() override;
+    // batch::BatchObserver
+    void Started(int total) override;
+    void FileDone(int done) override;
+    // jnx::BusyObserver
+    void Begin() override;
+    void End() override;
+
+    const settings::Settings& settings_;
+    const settings::SettingsTables& tables_;
+    ui::MessagePresenter& presenter_;
+    BatchTexts texts_;
+    batch::BatchTable table_;
+    BatchModel* model_ = nullptr;
+    BatchPanel* panel_ = nullptr;
+    std::vector<std::string> drives_;
+    std::string folder_;
+    bool running_ = false;
+    int busyDepth_ = 0;
+};
+
+}  // namespace batchui
