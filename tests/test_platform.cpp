@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "platform/fs.h"
@@ -54,6 +55,21 @@ TEST(Utf8, RejectsOverlongsSurrogatesAndBeyondTheRange) {
         EXPECT_EQ(clean.front(), '<');
         EXPECT_EQ(clean.back(), '>');
         EXPECT_NE(clean.find("\xEF\xBF\xBD"), std::string::npos);
+    }
+}
+
+TEST(Utf8, SanitizedRandomBytesAreAlwaysValid) {
+    std::mt19937 generator(7);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes(static_cast<std::size_t>(round % 13), '\0');
+        for (char& c : bytes) c = static_cast<char>(byte(generator) | (round % 2 ? 0x80 : 0));
+        const std::string clean = platform::SanitizeUtf8(bytes);
+        ASSERT_TRUE(platform::IsValidUtf8(clean)) << testing::PrintToString(bytes);
+        if (platform::IsValidUtf8(bytes)) {
+            EXPECT_EQ(clean, bytes);
+        }
+        EXPECT_TRUE(platform::IsValidUtf8(platform::Windows1252ToUtf8(bytes)));
     }
 }
 
