@@ -186,8 +186,4 @@ TEST(DefaultSettings, ShippedFileLoads) {
     for (const auto& dir : tables.LevelDirs) EXPECT_EQ(dir, "");
 }
 
-TEST(DefaultSettings, PathIsBesideTheProgram) {
-    EXPECT_EQ(settings::DefaultSettingsPath(), platform::JoinPath(platform::ProgramFolder(), "Tessaly.ini"));
-}
-
 }  // namespace
