@@ -2,7 +2,6 @@
 
 #include <fstream>
 
-#include "platform/fs.h"
 #include "settings/settings.h"
 #include "support/jnx_builder.h"
 
