@@ -172,7 +172,7 @@ std::string IniWriteToText(const std::string& fileBytes, const std::string& sect
         return fileBytes;
     }
     // A line break inside the value would let it add lines of its own; only the first line is kept.
-    std::string newValue = value.substr(0, value.find_first_of("\r\n"));
+    std::string newValue = SanitizeUtf8(value.substr(0, value.find_first_of("\r\n")));
 
     // The file keeps its own encoding. A Windows-1252 file that cannot hold the value is
     // turned into UTF-8 as a whole, since '?' in a folder name would name another folder.

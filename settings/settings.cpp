@@ -1,7 +1,6 @@
 #include "settings/settings.h"
 
 #include <charconv>
-#include <cstdlib>
 #include <limits>
 
 #include "jnx/numbers.h"
@@ -28,20 +27,29 @@ std::vector<std::string> SplitAt(const std::string& text, char separator) {
     }
 }
 
-// A plain decimal number with an optional sign and fraction ("2", "-3", "2.0", ".5"),
-// the forms a person types; no exponents, hex or words such as "inf".
-std::optional<double> ParseDecimal(const std::string& text) {
+// A whole number written the way a person may type it: optional sign, digits, and an
+// optional fraction of zeros ("2", "-3", "2.0"). Parsed by hand, since strtod follows the
+// process locale, which a desktop program sets from the user's.
+std::optional<long long> ParseWholeDecimal(const std::string& text) {
     const std::string t = jnx::Trim(text);
     std::size_t i = 0;
+    const bool negative = i < t.size() && t[i] == '-';
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    std::size_t digits = 0;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+    const std::size_t intStart = i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+    const std::size_t intEnd = i;
+    bool fractionDigits = false;
     if (i < t.size() && t[i] == '.') {
         ++i;
-        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i, ++digits;
+        while (i < t.size() && t[i] == '0') ++i, fractionDigits = true;
     }
-    if (digits == 0 || i != t.size()) return std::nullopt;
-    return std::strtod(t.c_str(), nullptr);
+    if (i != t.size() || (intEnd == intStart && !fractionDigits)) return std::nullopt;
+    long long value = 0;
+    if (intEnd > intStart) {
+        const auto [end, ec] = std::from_chars(t.data() + intStart, t.data() + intEnd, value);
+        if (ec != std::errc() || end != t.data() + intEnd) return std::nullopt;
+    }
+    return negative ? -value : value;
 }
 
 }  // namespace
@@ -59,15 +67,12 @@ std::string Settings::Lang() const { return ReadSetting("Preferences", "Lang"); 
 bool Settings::IsSpanish() const { return Lang() == "ESP"; }
 
 int Settings::UserLevel() const {
-    const auto number = ParseDecimal(ReadSetting("Preferences", "UserLevel"));
-    if (!number) return kDefaultUserLevel;
-    const double value = *number;
-    // Only whole values name a level; "2.5" is no more level 2 than "two" is.
-    if (value != static_cast<double>(static_cast<long long>(value)) || value < std::numeric_limits<int>::min() ||
-        value > std::numeric_limits<int>::max()) {
+    // "2.5" or "two" name no level; both leave the group-preset mode off.
+    const auto value = ParseWholeDecimal(ReadSetting("Preferences", "UserLevel"));
+    if (!value || *value < std::numeric_limits<int>::min() || *value > std::numeric_limits<int>::max()) {
         return kDefaultUserLevel;
     }
-    return static_cast<int>(value);
+    return static_cast<int>(*value);
 }
 
 std::int64_t Settings::BlockSize() const {

@@ -94,6 +94,8 @@ TEST_F(SettingsFile, UserLevelIsANumberOrOne) {
     EXPECT_EQ(With("[Preferences]\nUserLevel=2.5\n").UserLevel(), 1);
     EXPECT_EQ(With("[Preferences]\nUserLevel=0x2\n").UserLevel(), 1);
     EXPECT_EQ(With("[Preferences]\nUserLevel=1e99\n").UserLevel(), 1);
+    EXPECT_EQ(With("[Preferences]\nUserLevel=99999999999999999999\n").UserLevel(), 1);
+    EXPECT_EQ(With("[Preferences]\nUserLevel=.\n").UserLevel(), 1);
 }
 
 TEST_F(SettingsFile, BlockSizeIsPositiveOrTheUsualSize) {
