@@ -1,0 +1,255 @@
+#include "platform/binary_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace platform {
+namespace {
+
+// The fallback copy never holds more than this, whatever chunk size the caller allows.
+constexpr std::int64_t kCopyBuffer = std::int64_t(8) << 20;
+
+std::string Describe(const char* what, int err) {
+    return std::string(what) + ": " + std::strerror(err);
+}
+
+bool PositionOk(std::int64_t pos, std::size_t n, std::string& error) {
+    if (pos < 0 || n > std::size_t(std::numeric_limits<off_t>::max()) ||
+        pos > std::numeric_limits<off_t>::max() - static_cast<off_t>(n)) {
+        error = "File position out of range";
+        return false;
+    }
+    return true;
+}
+
+// Reads up to n bytes at pos, retrying short reads; returns the count read (less than n
+// only at end of file) or -1 with errno set.
+ssize_t PreadFull(int fd, void* buffer, std::size_t n, off_t pos) {
+    auto* p = static_cast<std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t got = ::pread(fd, p + done, n - done, pos + static_cast<off_t>(done));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (got == 0) break;
+        done += std::size_t(got);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool PwriteFull(int fd, const void* buffer, std::size_t n, off_t pos, std::string& error) {
+    const auto* p = static_cast<const std::uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t put = ::pwrite(fd, p + done, n - done, pos + static_cast<off_t>(done));
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            error = Describe("Cannot write to the file", errno);
+            return false;
+        }
+        if (put == 0) {
+            error = "Cannot write to the file: no space written";
+            return false;
+        }
+        done += std::size_t(put);
+    }
+    return true;
+}
+
+}  // namespace
+
+BinaryFile::~BinaryFile() { Close(); }
+
+BinaryFile::BinaryFile(BinaryFile&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) {
+    other.fd_ = -1;
+}
+
+BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = other.fd_;
+        path_ = std::move(other.path_);
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+bool BinaryFile::Open(const std::string& path, Mode mode, std::string& error) {
+    Close();
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case Mode::Read: flags |= O_RDONLY; break;
+        case Mode::ReadWrite: flags |= O_RDWR; break;
+        case Mode::CreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    }
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error = "Cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        error = "Cannot open " + path + ": " + std::strerror(err);
+        return false;
+    }
+    fd_ = fd;
+    path_ = path;
+    return true;
+}
+
+void BinaryFile::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    path_.clear();
+}
+
+bool BinaryFile::Size(std::int64_t& size, std::string& error) const {
+    struct stat st {};
+    if (fd_ < 0) {
+        error = "File is not open";
+        return false;
+    }
+    if (::fstat(fd_, &st) != 0) {
+        error = Describe("Cannot get the file length", errno);
+        return false;
+    }
+    size = std::int64_t(st.st_size);
+    return true;
+}
+
+bool BinaryFile::ReadAt(std::int64_t pos, void* buffer, std::size_t n, std::string& error) const {
+    if (fd_ < 0) {
+        error = "File is not open";
+        return false;
+    }
+    if (!PositionOk(pos, n, error)) return false;
+    const ssize_t got = PreadFull(fd_, buffer, n, static_cast<off_t>(pos));
+    if (got < 0) {
+        error = Describe("Cannot read the file", errno);
+        return false;
+    }
+    if (std::size_t(got) != n) {
+        error = "Read past the end of the file";
+        return false;
+    }
+    return true;
+}
+
+bool BinaryFile::WriteAt(std::int64_t pos, const void* buffer, std::size_t n, std::string& error) {
+    if (fd_ < 0) {
+        error = "File is not open";
+        return false;
+    }
+    if (!PositionOk(pos, n, error)) return false;
+    return PwriteFull(fd_, buffer, n, static_cast<off_t>(pos), error);
+}
+
+bool BinaryFile::CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std::int64_t destPos, std::int64_t n,
+                          std::int64_t maxChunk, std::string& error) {
+    if (fd_ < 0 || source.fd_ < 0) {
+        error = "File is not open";
+        return false;
+    }
+    if (n < 0) {
+        error = "File position out of range";
+        return false;
+    }
+    if (!PositionOk(sourcePos, std::size_t(n), error) || !PositionOk(destPos, std::size_t(n), error)) return false;
+    if (maxChunk <= 0) maxChunk = kCopyBuffer;
+    std::int64_t done = 0;
+
+    // The kernel copies without passing the bytes through user space (and may share
+    // extents); it is not available between every pair of file systems.
+    bool kernelCopy = true;
+    while (kernelCopy && done < n) {
+        auto inPos = static_cast<off_t>(sourcePos + done);
+        auto outPos = static_cast<off_t>(destPos + done);
+        const auto chunk = std::size_t(std::min(maxChunk, n - done));
+        const ssize_t copied = ::copy_file_range(source.fd_, &inPos, fd_, &outPos, chunk, 0);
+        if (copied < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF ||
+                errno == ETXTBSY || errno == EPERM) {
+                kernelCopy = false;
+                break;
+            }
+            error = Describe("Cannot copy file data", errno);
+            return false;
+        }
+        // Zero means end of the source for a regular file, but some file systems report
+        // it for copies they do not support; the plain copy below tells the two apart.
+        if (copied == 0) break;
+        done += copied;
+    }
+    if (done == n) return true;
+
+    const auto bufferSize = std::size_t(std::min({maxChunk, kCopyBuffer, n - done}));
+    std::vector<std::uint8_t> buffer(bufferSize);
+    while (done < n) {
+        const auto chunk = std::size_t(std::min<std::int64_t>(std::int64_t(bufferSize), n - done));
+        const ssize_t got = PreadFull(source.fd_, buffer.data(), chunk, static_cast<off_t>(sourcePos + done));
+        if (got < 0) {
+            error = Describe("Cannot read the file", errno);
+            return false;
+        }
+        if (std::size_t(got) != chunk) {
+            error = "Read past the end of the file";
+            return false;
+        }
+        if (!PwriteFull(fd_, buffer.data(), chunk, static_cast<off_t>(destPos + done), error)) return false;
+        done += std::int64_t(chunk);
+    }
+    return true;
+}
+
+bool BinaryFile::Sync(std::string& error) {
+    if (fd_ < 0) {
+        error = "File is not open";
+        return false;
+    }
+    while (::fsync(fd_) != 0) {
+        if (errno == EINTR) continue;
+        error = Describe("Cannot flush the file", errno);
+        return false;
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& contents, std::string& error) {
+    BinaryFile file;
+    if (!file.Open(path, BinaryFile::Mode::Read, error)) return false;
+    std::string data;
+    char buffer[65536];
+    std::int64_t pos = 0;
+    for (;;) {
+        const ssize_t got = PreadFull(file.Descriptor(), buffer, sizeof buffer, static_cast<off_t>(pos));
+        if (got < 0) {
+            error = Describe("Cannot read the file", errno);
+            return false;
+        }
+        data.append(buffer, std::size_t(got));
+        pos += got;
+        if (std::size_t(got) < sizeof buffer) break;
+    }
+    contents = std::move(data);
+    return true;
+}
+
+}  // namespace platform

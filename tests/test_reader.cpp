@@ -1,0 +1,387 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "jnx/codec.h"
+#include "jnx/reader.h"
+#include "platform/le.h"
+#include "support/jnx_builder.h"
+
+namespace {
+
+using fixture::BuildJnx;
+using fixture::BuiltJnx;
+using fixture::JnxSpec;
+using jnx::JnxDocument;
+
+const std::string kUntouched = "caller's text";
+
+void PatchI32(fixture::Bytes& bytes, std::int64_t pos, std::int32_t value) {
+    platform::StoreI32(bytes.data() + pos, value);
+}
+
+jnx::Bytes Z(const std::string& text) {
+    jnx::Bytes out(text.begin(), text.end());
+    out.push_back(0);
+    return out;
+}
+
+// Offset of the TableOffset field of a level entry: 4 bytes before its Scale.
+std::int64_t TableOffsetField(const BuiltJnx& built, std::size_t level) { return built.scalePositions[level] - 4; }
+// Offset of the DataSize field of a tile in its table (tiles numbered from 0 over all levels).
+std::int64_t DataSizeField(const BuiltJnx& built, std::size_t tile) {
+    return built.firstTableOffset + std::int64_t(tile) * jnx::kTileEntrySize + 20;
+}
+
+class CountingObserver : public jnx::BusyObserver {
+public:
+    void Begin() override { ++begins; }
+    void End() override { ++ends; }
+    int begins = 0;
+    int ends = 0;
+};
+
+class ReaderTest : public ::testing::TestWithParam<int> {
+protected:
+    int version() const { return GetParam(); }
+
+    // Writes the bytes and reads them; the result and the texts are kept for the test.
+    bool Read(const fixture::Bytes& bytes, bool readTiles = true) {
+        fixture::WriteBytes(path_, bytes);
+        errorText = kUntouched;
+        totalTiles = -1;
+        return jnx::ReadJnx(doc, path_, totalTiles, errorText, readTiles, &observer);
+    }
+    bool Read(const JnxSpec& spec, bool readTiles = true) {
+        built = BuildJnx(spec);
+        return Read(built.bytes, readTiles);
+    }
+
+    fixture::TempDir dir_;
+    std::string path_ = dir_.file("map.jnx");
+    JnxDocument doc;
+    BuiltJnx built;
+    std::string errorText;
+    std::int32_t totalTiles = -1;
+    CountingObserver observer;
+};
+
+TEST_P(ReaderTest, FullReadFillsTheModel) {
+    JnxSpec spec = fixture::SimpleSpec(version(), 3, 5);
+    spec.zeroedFields = {11, 12, 13, 14, 15};
+    spec.levels[1].extra = 7;  // rebuilt as 2 whatever the file holds
+    ASSERT_TRUE(Read(spec)) << errorText;
+    EXPECT_EQ(errorText, kUntouched);
+    EXPECT_EQ(totalTiles, 15);
+
+    const auto& h = doc.Header;
+    EXPECT_EQ(h.Version, version());
+    EXPECT_EQ(h.ProductId, 7);
+    EXPECT_EQ(h.LevelCount, 3);
+    EXPECT_EQ(h.Bounds, (std::array<std::int32_t, 4>{100, 200, 50, 60}));
+    EXPECT_EQ(h.ZeroedField1 | h.ZeroedField2 | h.ZeroedField3 | h.ZeroedField4 | h.ZeroedField5, 0);
+    EXPECT_EQ(h.DrawOrder, version() == 4 ? 30 : 25);
+
+    ASSERT_EQ(doc.Levels.size(), 3u);
+    ASSERT_EQ(doc.LevelInfos.size(), 3u);
+    ASSERT_EQ(doc.LevelExtras.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(doc.Levels[i].TileCount, 5);
+        EXPECT_EQ(doc.Levels[i].TableOffset, built.tableOffsets[i]);
+        EXPECT_EQ(doc.Levels[i].Scale, spec.levels[i].scale);
+        EXPECT_EQ(doc.LevelInfos[i].Name, Z(spec.levels[i].name));
+        EXPECT_EQ(doc.LevelInfos[i].Description, Z(spec.levels[i].description));
+        EXPECT_EQ(doc.LevelInfos[i].Copyright, Z(spec.levels[i].copyright));
+        EXPECT_EQ(doc.LevelInfos[i].Zoom, int(i) + 1);
+        EXPECT_EQ(doc.LevelExtras[i].Extra, 2);
+        EXPECT_EQ(doc.LevelExtras[i].Copyright, doc.LevelInfos[i].Copyright);
+        EXPECT_EQ(doc.TileOffset[i], built.tableOffsets[i]);
+        EXPECT_EQ(doc.CheckPointsTiles[i].Offset, built.tableOffsets[i]);
+        EXPECT_EQ(doc.CheckPointsTiles[i].Value,
+                  platform::LoadI32(built.bytes.data() + built.tableOffsets[i]));
+    }
+
+    EXPECT_EQ(doc.MapInfo.BlockVersion, 9);
+    EXPECT_EQ(doc.MapInfo.MapGuid, Z(spec.guid));
+    EXPECT_EQ(doc.MapInfo.GroupName, Z(spec.groupName));
+    EXPECT_EQ(doc.MapInfo.MapTitle, Z(spec.mapTitle));
+    EXPECT_EQ(doc.MapInfo.InfoLevelCount, 3);
+    EXPECT_EQ(doc.GroupNamePos, built.groupNamePos);
+    EXPECT_EQ(doc.BlockStart, built.blockStart);
+    EXPECT_EQ(doc.FileLength, std::int64_t(built.bytes.size()));
+    EXPECT_EQ(doc.OffsetShift, 0);
+    EXPECT_FALSE(doc.NeedsRegeneration);
+    EXPECT_EQ(std::int64_t(doc.Padding.size()), built.firstTableOffset - (built.blockStart +
+              jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos)));
+
+    ASSERT_EQ(doc.Tiles.size(), 15u);
+    ASSERT_EQ(doc.jpgOffset.size(), 15u);
+    ASSERT_EQ(doc.CheckPointsImages.size(), 15u);
+    for (std::size_t t = 0; t < 15; ++t) {
+        const auto& tile = spec.levels[t / 5].tiles[t % 5];
+        EXPECT_EQ(doc.Tiles[t].DataOffset, built.dataOffsets[t]);
+        EXPECT_EQ(doc.Tiles[t].DataSize, std::int32_t(tile.data.size()));
+        EXPECT_EQ(doc.Tiles[t].TileBounds, tile.bounds);
+        EXPECT_EQ(doc.Tiles[t].TileAux, tile.aux);
+        EXPECT_EQ(doc.jpgOffset[t], built.dataOffsets[t]);
+        EXPECT_EQ(doc.CheckPointsImages[t].Offset, built.dataOffsets[t]);
+        EXPECT_EQ(doc.CheckPointsImages[t].Value, platform::LoadI32(tile.data.data()));
+    }
+    EXPECT_TRUE(doc.Signature.empty());
+    EXPECT_EQ(doc.FirstTileOf(2), 10u);
+    EXPECT_EQ(observer.begins, 1);
+    EXPECT_EQ(observer.ends, 1);
+}
+
+TEST_P(ReaderTest, QuickReadStopsAfterTheBlock) {
+    JnxSpec spec = fixture::SimpleSpec(version(), 2, 3);
+    spec.trailer = {'n', 'o', 'p', 'e'};
+    ASSERT_TRUE(Read(spec, false)) << errorText;
+    EXPECT_EQ(totalTiles, 6);
+    EXPECT_EQ(doc.Levels.size(), 2u);
+    EXPECT_EQ(doc.LevelExtras.size(), 2u);
+    EXPECT_EQ(doc.LevelInfos[1].Name, Z("Level 2"));
+    EXPECT_TRUE(doc.Tiles.empty());
+    EXPECT_TRUE(doc.Previews.empty());
+    EXPECT_TRUE(doc.CheckPointsImages.empty());
+    EXPECT_EQ(errorText, kUntouched);
+}
+
+TEST_P(ReaderTest, AReadReplacesThePreviousModel) {
+    ASSERT_TRUE(Read(fixture::SimpleSpec(version(), 3, 4)));
+    ASSERT_TRUE(Read(fixture::SimpleSpec(version(), 1, 2)));
+    EXPECT_EQ(doc.Levels.size(), 1u);
+    EXPECT_EQ(doc.Tiles.size(), 2u);
+    EXPECT_EQ(doc.Previews.size(), 1u);
+    EXPECT_EQ(doc.CheckPointsImages.size(), 2u);
+}
+
+TEST_P(ReaderTest, PreviewIsTheMiddleTileOfEachLevel) {
+    JnxSpec spec = fixture::SimpleSpec(version(), 5, 0);
+    const int counts[] = {1, 12, 13, 0, 100};
+    int seed = 500;
+    for (int i = 0; i < 5; ++i) {
+        for (int j = 0; j < counts[i]; ++j) {
+            fixture::TileSpec tile;
+            tile.data = fixture::MakeTileData(seed++, 16);
+            spec.levels[std::size_t(i)].tiles.push_back(tile);
+        }
+    }
+    ASSERT_TRUE(Read(spec)) << errorText;
+    ASSERT_EQ(doc.Previews.size(), 5u);
+    const int chosen[] = {1, 1, 4, 0, 25};
+    for (std::size_t i = 0; i < 5; ++i) {
+        if (chosen[i] == 0) {
+            EXPECT_TRUE(doc.Previews[i].empty());
+            continue;
+        }
+        const auto& stored = spec.levels[i].tiles[std::size_t(chosen[i] - 1)].data;
+        jnx::Bytes expected{0xFF, 0xD8};
+        expected.insert(expected.end(), stored.begin(), stored.end());
+        EXPECT_EQ(doc.Previews[i], expected) << "level " << i + 1;
+    }
+}
+
+TEST_P(ReaderTest, GapOtherThanTheBlockSpanShiftsOffsets) {
+    JnxSpec spec = fixture::SimpleSpec(version(), 2, 2);
+    ASSERT_TRUE(Read(spec));
+    const std::int64_t length = jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos);
+    for (const int delta : {-1, +1, +300}) {
+        spec.gap = int(1024 - length + delta);
+        ASSERT_TRUE(Read(spec)) << errorText;
+        EXPECT_EQ(doc.OffsetShift, -delta);
+        EXPECT_TRUE(doc.NeedsRegeneration);
+        EXPECT_EQ(doc.Padding, jnx::Bytes(std::size_t(1024 - length), 0));
+    }
+    // A gap holding something other than zeros is kept as read when the span is right.
+    spec.gap = int(1024 - length);
+    built = BuildJnx(spec);
+    built.bytes[std::size_t(built.firstTableOffset - 1)] = 0x5A;
+    ASSERT_TRUE(Read(built.bytes));
+    EXPECT_FALSE(doc.NeedsRegeneration);
+    ASSERT_FALSE(doc.Padding.empty());
+    EXPECT_EQ(doc.Padding.back(), 0x5A);
+}
+
+TEST_P(ReaderTest, FileWithoutMapBlockGetsTheDefaultBlock) {
+    JnxSpec spec = fixture::SimpleSpec(version(), 2, 3);
+    spec.withMapBlock = false;
+    spec.gap = 1024;  // even a 1024-byte gap cannot be patched: there is no block to patch
+    ASSERT_TRUE(Read(spec)) << errorText;
+    EXPECT_EQ(doc.MapInfo.BlockVersion, 9);
+    const std::string guid = jnx::DecodeText(doc.MapInfo.MapGuid, true);
+    EXPECT_EQ(guid.size(), 36u);
+    EXPECT_EQ(guid[8], '-');
+    EXPECT_EQ(doc.MapInfo.GroupName, Z("BirdsEye Satellite Imagery Subscription"));
+    EXPECT_EQ(doc.MapInfo.MapTitle, Z("You map title"));
+    EXPECT_EQ(doc.MapInfo.InfoLevelCount, 2);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(doc.LevelInfos[i].Name, Z("Layer 1 name"));
+        EXPECT_EQ(doc.LevelInfos[i].Description, Z("Layer 1 name"));
+        EXPECT_EQ(doc.LevelInfos[i].Copyright, Z("Copyright"));
+        EXPECT_EQ(doc.LevelInfos[i].Zoom, int(i) + 1);
+        EXPECT_EQ(doc.LevelExtras[i].Copyright, Z("Copyright"));
+    }
+    EXPECT_TRUE(doc.NeedsRegeneration);
+    EXPECT_EQ(doc.OffsetShift, 0);  // 1024 - gap
+    EXPECT_EQ(std::int64_t(doc.Padding.size()), 1024 - jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos));
+    EXPECT_EQ(doc.Tiles.size(), 6u);
+
+    spec.gap = 10;
+    ASSERT_TRUE(Read(spec)) << errorText;
+    EXPECT_EQ(doc.OffsetShift, 1014);
+
+    // Each read makes a fresh identifier.
+    const auto first = doc.MapInfo.MapGuid;
+    ASSERT_TRUE(Read(spec, false));
+    EXPECT_NE(doc.MapInfo.MapGuid, first);
+}
+
+TEST_P(ReaderTest, MissingLastZoomBecomes255) {
+    JnxSpec spec = fixture::SimpleSpec(version(), 2, 2);
+    spec.lastZoomMissing = true;
+    spec.gap = 0;
+    ASSERT_TRUE(Read(spec)) << errorText;
+    EXPECT_EQ(doc.LevelInfos[0].Zoom, 1);
+    EXPECT_EQ(doc.LevelInfos[1].Zoom, 255);
+    const std::int64_t length = jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos);  // counts the Zoom
+    EXPECT_EQ(std::int64_t(doc.Padding.size()), 1024 - length);
+    EXPECT_EQ(doc.OffsetShift, 1024 - (length - 4));
+    EXPECT_TRUE(doc.NeedsRegeneration);
+}
+
+TEST(ReaderV4Test, LevelEntriesWithDifferingCopyrightLengths) {
+    JnxSpec spec = fixture::SimpleSpec(4, 3, 2);
+    spec.levels[0].tableCopyright = "";
+    spec.levels[0].tableCopyrightSet = true;
+    spec.levels[1].tableCopyright = std::string(300, 'c');
+    spec.levels[1].tableCopyrightSet = true;
+    const auto built = BuildJnx(spec);
+    fixture::TempDir dir;
+    fixture::WriteBytes(dir.file("a.jnx"), built.bytes);
+    JnxDocument doc;
+    std::int32_t total = 0;
+    std::string error;
+    ASSERT_TRUE(jnx::ReadJnx(doc, dir.file("a.jnx"), total, error, true)) << error;
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(doc.Levels[i].Scale, spec.levels[i].scale);
+        EXPECT_EQ(doc.Levels[i].TableOffset, built.tableOffsets[i]);
+        EXPECT_EQ(doc.LevelExtras[i].Copyright, Z(spec.levels[i].copyright));
+    }
+    EXPECT_EQ(doc.BlockStart, built.blockStart);
+}
+
+TEST_P(ReaderTest, SignatureAndReverseDataOrder) {
+    JnxSpec spec = fixture::SimpleSpec(version(), 2, 3);
+    spec.signature = {1, 2, 3, 4, 5, 6, 7};
+    ASSERT_TRUE(Read(spec)) << errorText;
+    EXPECT_EQ(doc.Signature, spec.signature);
+
+    // Tile 1's data last: everything before it counts as signature, and the trailer
+    // follows the tile with the highest offset.
+    spec.signature.clear();
+    spec.reverseDataOrder = true;
+    ASSERT_TRUE(Read(spec)) << errorText;
+    EXPECT_EQ(std::int64_t(doc.Signature.size()), built.dataOffsets[0] - built.dataOffsets[5]);
+    for (std::size_t t = 0; t < 6; ++t) EXPECT_EQ(doc.jpgOffset[t], built.dataOffsets[t]);
+}
+
+TEST_P(ReaderTest, TrailerForms) {
+    JnxSpec spec = fixture::SimpleSpec(version(), 1, 2);
+    const std::string mark = "BirdsEye";
+    struct Case {
+        fixture::Bytes trailer;
+        bool valid;
+    };
+    fixture::Bytes longTrailer(788, 0x33);
+    longTrailer.insert(longTrailer.end(), mark.begin(), mark.end());
+    fixture::Bytes longBad = longTrailer;
+    longBad.back() = 'E';
+    fixture::Bytes longer = longTrailer;
+    longer.insert(longer.begin(), 0);
+    const Case cases[] = {
+        {fixture::Bytes(mark.begin(), mark.end()), true},
+        {Z(mark), true},
+        {Z("birdseye"), false},
+        {fixture::Bytes{'B', 'i', 'r', 'd', 's', 'E', 'y', 'e', 0, 0}, false},
+        {fixture::Bytes{'B', 'i', 'r', 'd', 's', 'E', 'y'}, false},
+        {longTrailer, true},
+        {longBad, false},
+        {longer, false},
+    };
+    for (const auto& c : cases) {
+        spec.trailer = c.trailer;
+        EXPECT_EQ(Read(spec), c.valid) << "trailer of " << c.trailer.size() << " bytes";
+        if (!c.valid) {
+            EXPECT_EQ(errorText, jnx::kErrTrailer);
+        }
+        // A quick read never looks at the trailer.
+        EXPECT_TRUE(Read(spec, false));
+    }
+    spec.trailer.clear();  // the file ends with the last image
+    EXPECT_FALSE(Read(spec));
+    EXPECT_NE(errorText, kUntouched);
+    EXPECT_NE(errorText, jnx::kErrTrailer);
+}
+
+TEST_P(ReaderTest, NamedFailures) {
+    JnxSpec spec = fixture::SimpleSpec(version(), 2, 3);
+    const BuiltJnx good = BuildJnx(spec);
+
+    fixture::Bytes bytes = good.bytes;
+    PatchI32(bytes, 0, 5);
+    EXPECT_FALSE(Read(bytes, false));
+    EXPECT_EQ(errorText, jnx::kErrVersion);
+
+    // Tile 1's data starting inside the tables.
+    bytes = good.bytes;
+    PatchI32(bytes, DataSizeField(good, 0) + 4, std::int32_t(good.tableOffsets[1]));
+    EXPECT_FALSE(Read(bytes));
+    EXPECT_EQ(errorText, jnx::kErrSignature);
+
+    // Level 2's table said to be elsewhere than after level 1's.
+    bytes = good.bytes;
+    PatchI32(bytes, TableOffsetField(good, 1), std::int32_t(good.tableOffsets[1] + 28));
+    EXPECT_FALSE(Read(bytes));
+    EXPECT_EQ(errorText, jnx::kErrTablePlacement);
+    EXPECT_TRUE(Read(bytes, false)) << errorText;
+
+    EXPECT_EQ(observer.begins, observer.ends);
+}
+
+TEST_P(ReaderTest, OtherFailuresDescribeTheCause) {
+    JnxSpec spec = fixture::SimpleSpec(version(), 2, 3);
+    const BuiltJnx good = BuildJnx(spec);
+
+    EXPECT_FALSE(jnx::ReadJnx(doc, dir_.file("absent.jnx"), totalTiles, errorText, false, &observer));
+    EXPECT_NE(errorText.find("No such file"), std::string::npos) << errorText;
+
+    fixture::Bytes bytes = good.bytes;
+    PatchI32(bytes, DataSizeField(good, 4), 0);
+    EXPECT_FALSE(Read(bytes));
+    EXPECT_NE(errorText.find("Tile 5"), std::string::npos) << errorText;
+
+    bytes = good.bytes;
+    PatchI32(bytes, DataSizeField(good, 4), std::int32_t(bytes.size()));
+    EXPECT_FALSE(Read(bytes));
+    EXPECT_NE(errorText.find("outside the file"), std::string::npos) << errorText;
+
+    // A map block of 1024 bytes or more has no room for padding.
+    spec.mapTitle = std::string(1100, 't');
+    spec.gap = 0;
+    EXPECT_FALSE(Read(spec, false));
+    EXPECT_NE(errorText.find("padding"), std::string::npos) << errorText;
+
+    // Tile counts whose sum does not fit an int32.
+    bytes = good.bytes;
+    PatchI32(bytes, TableOffsetField(good, 0) - 4, INT32_MAX);
+    PatchI32(bytes, TableOffsetField(good, 1) - 4, INT32_MAX);
+    EXPECT_FALSE(Read(bytes, false));
+    EXPECT_NE(errorText.find("overflow"), std::string::npos) << errorText;
+    EXPECT_EQ(observer.begins, observer.ends);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, ReaderTest, ::testing::Values(3, 4),
+                         [](const ::testing::TestParamInfo<int>& p) { return "v" + std::to_string(p.param); });
+
+}  // namespace
