@@ -23,7 +23,8 @@ struct PanelValues {
     bool replaceSource = false;        // chkRemoveOld
 };
 
-// Told once per processed file; the window advances its bar and lets events run.
+// Told once per processed file; the window advances its bar and lets events run. The
+// table a command walks must not change meanwhile: the window disables its commands.
 class BatchObserver {
 public:
     virtual ~BatchObserver() = default;
