@@ -73,6 +73,8 @@ void PrintTable(const batch::BatchTable& table, std::ostream& out) {
             if (c + 1 < batch::kColumnCount)
                 text += std::string(widths[static_cast<std::size_t>(c)] - Characters(value) + 2, ' ');
         }
+        // Empty trailing columns leave no blanks at the end of the line.
+        text.erase(text.find_last_not_of(' ') + 1);
         out << text << "\n";
     };
     line([](int c) { return std::string(batch::kFields[static_cast<std::size_t>(c)].name); });

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 
@@ -214,5 +216,45 @@ TEST(FolderScan, OddEntriesBecomeErroneousRowsWithoutBlocking) {
     EXPECT_EQ(batch::ColumnWidth(table, batch::kNeedTMP), 1u);
     EXPECT_GE(batch::ColumnWidth(table, batch::kFullFileName), dir.file(longName).size());
 }
+
+#ifdef TESSALY_CLI_PATH
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+};
+
+CliRun RunCli(const std::string& arguments) {
+    CliRun run;
+    FILE* pipe = ::popen((std::string(TESSALY_CLI_PATH) + " " + arguments + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(ScanCommand, PrintsTheTableAndFailsOnAMissingFolder) {
+    fixture::TempDir dir;
+    fs::create_directory(dir.file("sub"));
+    Write(dir.file("a.jnx"), Spec(4, {300}));
+    Write(dir.file("sub/b.jnx"), Spec(3, {300}));
+    fixture::WriteBytes(dir.file("bad.jnx"), {1});
+
+    const CliRun json = RunCli("scan '" + dir.path() + "' --recursive --json");
+    EXPECT_EQ(json.exitCode, 0);
+    EXPECT_NE(json.out.find("\"fullFileName\": \"" + dir.file("sub/b.jnx") + "\""), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"GroupID\": \"??\""), std::string::npos);
+    EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '{'), 3);
+
+    const CliRun text = RunCli("scan '" + dir.path() + "'");
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 3);  // header and two rows
+    EXPECT_EQ(text.out.rfind("GroupID", 0), 0u);
+
+    EXPECT_EQ(RunCli("scan '" + dir.file("gone") + "'").exitCode, 1);
+    EXPECT_EQ(RunCli("scan").exitCode, 2);
+}
+#endif
 
 }  // namespace
