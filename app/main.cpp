@@ -1,5 +1,6 @@
 // The desktop program: the editor window, optionally with a file to open.
 #include <QApplication>
+#include <QFileInfo>
 #include <QStringList>
 
 #include "settings/settings.h"
@@ -17,6 +18,6 @@ int main(int argc, char* argv[]) {
     window.show();
 
     const QStringList args = QApplication::arguments();
-    if (args.size() > 1) window.LoadFile(args.at(1));
+    if (args.size() > 1) window.LoadFile(QFileInfo(args.at(1)).absoluteFilePath());
     return QApplication::exec();
 }
