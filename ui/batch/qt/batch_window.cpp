@@ -73,6 +73,7 @@ void BatchWindow::BuildControls() {
     SSUltraGrid1->verticalHeader()->setDefaultSectionSize(20);
     SSUltraGrid1->verticalHeader()->setVisible(false);
     SSUltraGrid1->horizontalHeader()->setHighlightSections(false);
+    SSUltraGrid1->horizontalHeader()->setMinimumSectionSize(12);
     SSUltraGrid1->setWordWrap(false);
 
     picDown = new QWidget(this);
