@@ -76,6 +76,12 @@ fixture::JnxSpec ThreeLevels(int version) {
     return spec;
 }
 
+void MoveOver(QWidget* widget) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
 class EditorTest : public ::testing::Test {
 protected:
     fixture::TempDir dir;
@@ -297,6 +303,17 @@ TEST_F(EditorTest, AFileThatDoesNotReadIsReportedAndLeavesTheWindowEmpty) {
     EXPECT_EQ(label("lblInfo"), QStringLiteral("Press Load JNX button."));
 }
 
+TEST_F(EditorTest, AFileWithMoreThanFiveLevelsShowsTheFirstFive) {
+    ASSERT_TRUE(StartWith("Lang=ENG\n"));
+    fixture::JnxSpec spec = fixture::SimpleSpec(4, 7, 1);
+    Load(Build("seven.jnx", spec));
+    ASSERT_TRUE(messages.shown.empty()) << LastText().toStdString();
+    for (int k = 0; k < 5; ++k) EXPECT_TRUE(level(k)->isEnabled());
+    EXPECT_EQ(label("lblTotalTeselas"), QStringLiteral("Total 7 TL. - JNX v.4"));
+    MoveOver(get<QLabel>(QStringLiteral("lblNivel_4")));
+    EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("1 TL. - Zoom:5 - JNXScale: 298"));
+}
+
 TEST_F(EditorTest, CancellingTheDialogResetsALoadedWindow) {
     ASSERT_TRUE(StartWith("Lang=ENG\n"));
     Load(Build("three.jnx", ThreeLevels(3)));
@@ -402,12 +419,6 @@ TEST_F(EditorTest, OutsidePresetModeAGroupPickLeavesTheZooms) {
 }
 
 // --- preview --------------------------------------------------------------------------
-
-void MoveOver(QWidget* widget) {
-    QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &move);
-}
 
 TEST_F(EditorTest, HoveringALevelLabelShowsItsPreview) {
     ASSERT_TRUE(StartWith("Lang=ENG\n"));
@@ -523,6 +534,37 @@ TEST_F(EditorTest, LoweringTheVersionOrAnOddLayoutRegenerates) {
     const jnx::JnxDocument out = ReadBack(dir.file("odd_new.jnx"));
     EXPECT_EQ(out.Header.Version, 4);
     EXPECT_EQ(out.Header.DrawOrder, 7);
+}
+
+TEST_F(EditorTest, AFailedWriteIsReportedInEitherLanguage) {
+    ASSERT_TRUE(StartWith("Lang=ESP\n"));
+    const std::string path = Build("three.jnx", ThreeLevels(3));
+    Load(path);
+    // The file changes behind the window's back: the in-place update cannot verify it.
+    fixture::Bytes bytes = fixture::ReadBytes(path);
+    bytes.resize(bytes.size() / 2);
+    fixture::WriteBytes(path, bytes);
+    window->OnSave();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Errores en la actualizacion del JNX.\n")));
+    EXPECT_TRUE(messages.shown[0].title.isEmpty());
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::None);
+    ExpectEmptyState();
+
+    messages.clear();
+    ASSERT_TRUE(StartWith("Lang=ENG\n"));
+    const std::string four = Build("four.jnx", ThreeLevels(4));
+    Load(four);
+    PickVersion(3);
+    bytes = fixture::ReadBytes(four);
+    bytes.resize(bytes.size() / 2);
+    fixture::WriteBytes(four, bytes);
+    window->OnSave();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Errors in JNX generation.\n")));
+    EXPECT_EQ(messages.shown[0].title, QStringLiteral("Error"));
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
+    EXPECT_FALSE(platform::FileExists(dir.file("four_new.jnx")));
 }
 
 // --- split ----------------------------------------------------------------------------

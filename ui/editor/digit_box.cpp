@@ -24,7 +24,7 @@ QString DigitBox::Filter(const QString& text, int limit) {
 void DigitBox::keyPressEvent(QKeyEvent* event) {
     const QString typed = event->text();
     const bool printable = typed.size() == 1 && typed.at(0).isPrint();
-    if (printable && event->matches(QKeySequence::Paste) == false) {
+    if (printable) {
         const QChar c = typed.at(0);
         if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
             QApplication::beep();
