@@ -276,12 +276,14 @@ bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath
 }  // namespace
 
 std::string MergeFileName(const std::tm& when, int attempt) {
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", when.tm_year + 1900, when.tm_mon + 1,
-                  when.tm_mday, when.tm_hour, when.tm_min, when.tm_sec);
-    std::string name = std::string(stamp) + "join";
-    if (attempt > 1) name += "-" + std::to_string(attempt);
-    return name + ".jnx";
+    char name[64];
+    if (attempt > 1)
+        std::snprintf(name, sizeof name, "%04d%02d%02d%02d%02d%02djoin-%d.jnx", when.tm_year + 1900, when.tm_mon + 1,
+                      when.tm_mday, when.tm_hour, when.tm_min, when.tm_sec, attempt);
+    else
+        std::snprintf(name, sizeof name, "%04d%02d%02d%02d%02d%02djoin.jnx", when.tm_year + 1900, when.tm_mon + 1,
+                      when.tm_mday, when.tm_hour, when.tm_min, when.tm_sec);
+    return name;
 }
 
 bool WriteMerge(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath, MergeFailure& failure,

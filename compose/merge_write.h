@@ -19,7 +19,7 @@ struct MergeWriteOptions {
     // The moment that names the file; nothing = the local time when the file is published.
     std::optional<std::tm> stamp;
     // Largest piece of tile data copied at once.
-    std::int64_t copyChunk = 1 << 20;
+    std::int64_t copyChunk = std::int64_t(8) << 20;
 };
 
 // "20240131154502join.jnx" for attempt 1; attempt n > 1 adds "-n" before ".jnx", so a
