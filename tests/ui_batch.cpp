@@ -85,7 +85,8 @@ fixture::JnxSpec Spec(int version, std::vector<std::int32_t> scales, int tiles =
     return spec;
 }
 
-void Write(const fixture::TempDir& dir, const std::string& name, const fixture::JnxSpec& spec) {
+template <class Folder>
+void Write(const Folder& dir, const std::string& name, const fixture::JnxSpec& spec) {
     fixture::WriteBytes(dir.file(name), fixture::BuildJnx(spec).bytes);
 }
 
@@ -489,6 +490,7 @@ TEST(BatchCommands, ValidationRefusesBeforeTouchingFiles) {
     s.window->OnSave();
     EXPECT_EQ(s.LastText(), "All selected files need valid filename.");
 
+    model.setData(model.index(s.Row("b.txt"), batch::kSelected), Qt::Unchecked, Qt::CheckStateRole);
     const int badRow = s.Row(dir.file("bad.jnx"));
     ASSERT_GE(badRow, 0);
     model.setData(model.index(badRow, batch::kSelected), Qt::Checked, Qt::CheckStateRole);
@@ -588,7 +590,12 @@ TEST(BatchCommands, SplitSeveralFiles) {
 // Shows the window on a folder of mixed files until the given seconds have passed, for
 // the screenshot of the documentation: TESSALY_BATCH_SHOWCASE=<seconds>.
 static int Showcase(int seconds) {
-    fixture::TempDir dir;
+    fixture::TempDir top;
+    platform::CreateFolderPath(top.file("maps"));
+    struct Maps {
+        std::string path;
+        std::string file(const std::string& name) const { return path + "/" + name; }
+    } dir{top.file("maps")};
     const struct {
         const char* name;
         int version;
@@ -617,13 +624,13 @@ static int Showcase(int seconds) {
     fixture::WriteBytes(dir.file("broken.jnx"), {1, 2, 3});
     fixture::WriteBytes(dir.file("notes.txt"), {'h', 'i'});
     Rig s;
-    s.Load(dir.path());
+    s.Load(dir.path);
     s.Check("Alps_North.jnx");
     s.Check("Coast_1995.jnx");
     s.window->Panel().cboActualizar->setCurrentIndex(1);
     s.window->Panel().chkSplitOPriority[0]->setChecked(true);
     s.window->move(0, 0);
-    s.window->resize(1240, 720);
+    s.window->resize(1280, 900);
     QTimer::singleShot(seconds * 1000, qApp, &QApplication::quit);
     return QApplication::exec();
 }

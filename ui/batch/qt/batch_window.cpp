@@ -75,6 +75,11 @@ void BatchWindow::BuildControls() {
     SSUltraGrid1->horizontalHeader()->setHighlightSections(false);
     SSUltraGrid1->horizontalHeader()->setMinimumSectionSize(12);
     SSUltraGrid1->setWordWrap(false);
+    // The column widths were made for a small grid font; a smaller one keeps names whole.
+    QFont gridFont = SSUltraGrid1->font();
+    gridFont.setPointSizeF(std::max(6.0, gridFont.pointSizeF() - 1.5));
+    SSUltraGrid1->setFont(gridFont);
+    SSUltraGrid1->horizontalHeader()->setFont(gridFont);
 
     picDown = new QWidget(this);
     picDown->setObjectName(QStringLiteral("picDown"));
