@@ -8,6 +8,7 @@
 
 #include "jnx/codec.h"
 #include "platform/binary_file.h"
+#include "platform/gather_read.h"
 #include "platform/le.h"
 
 namespace jnx {
@@ -403,15 +404,18 @@ bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles
         // Visit the images in file order, so the reads go forwards through the file.
         std::vector<std::uint32_t> order(tileCount);
         std::iota(order.begin(), order.end(), 0u);
-        std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const auto byOffset = [&](std::uint32_t a, std::uint32_t b) {
             return doc.Tiles[a].DataOffset < doc.Tiles[b].DataOffset;
-        });
-        for (const std::uint32_t index : order) {
-            CheckPoint& point = doc.CheckPointsImages[index];
-            point.Offset = doc.Tiles[index].DataOffset;
-            std::uint8_t raw[4];
-            if (!file.ReadAt(point.Offset, raw, sizeof raw, error)) return Fail(errorText, error);
-            point.Value = platform::LoadI32(raw);
+        };
+        if (!std::is_sorted(order.begin(), order.end(), byOffset)) std::stable_sort(order.begin(), order.end(), byOffset);
+        std::vector<std::int64_t> offsets(tileCount);
+        for (std::size_t i = 0; i < tileCount; ++i) offsets[i] = doc.Tiles[order[i]].DataOffset;
+        std::vector<std::uint8_t> values(tileCount * 4);
+        if (!platform::GatherReads(file, fileLength, offsets, 4, values.data(), error)) return Fail(errorText, error);
+        for (std::size_t i = 0; i < tileCount; ++i) {
+            CheckPoint& point = doc.CheckPointsImages[order[i]];
+            point.Offset = doc.Tiles[order[i]].DataOffset;
+            point.Value = platform::LoadI32(values.data() + 4 * i);
         }
     }
 
