@@ -12,9 +12,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 #include <fstream>
 #include <memory>
 
@@ -312,6 +314,21 @@ TEST_F(EditorTest, AFileWithMoreThanFiveLevelsShowsTheFirstFive) {
     EXPECT_EQ(label("lblTotalTeselas"), QStringLiteral("Total 7 TL. - JNX v.4"));
     MoveOver(get<QLabel>(QStringLiteral("lblNivel_4")));
     EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("1 TL. - Zoom:5 - JNXScale: 298"));
+}
+
+TEST_F(EditorTest, DroppingAJnxFileLoadsIt) {
+    ASSERT_TRUE(StartWith("Lang=ENG\n"));
+    const std::string path = Build("three.jnx", ThreeLevels(3));
+    QMimeData other;
+    other.setUrls({QUrl::fromLocalFile(dir.file("Tessaly.ini").c_str())});
+    EXPECT_FALSE(window->LoadDropped(&other));
+    EXPECT_TRUE(window->Document().FileName.empty());
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    EXPECT_TRUE(window->LoadDropped(&mime));
+    EXPECT_EQ(window->Document().FileName, path);
+    EXPECT_EQ(text("txtProductID")->text(), QStringLiteral("7"));
 }
 
 TEST_F(EditorTest, CancellingTheDialogResetsALoadedWindow) {

@@ -325,11 +325,15 @@ void EditorWindow::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void EditorWindow::dropEvent(QDropEvent* event) {
-    const QString path = DroppedJnx(event->mimeData());
-    if (running_ || path.isEmpty()) return;
-    event->acceptProposedAction();
+    if (LoadDropped(event->mimeData())) event->acceptProposedAction();
+}
+
+bool EditorWindow::LoadDropped(const QMimeData* mime) {
+    const QString path = DroppedJnx(mime);
+    if (running_ || path.isEmpty()) return false;
     settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(path).absolutePath().toStdString());
     LoadFile(path);
+    return true;
 }
 
 }  // namespace ui

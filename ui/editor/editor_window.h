@@ -19,6 +19,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMimeData;
 class QPushButton;
 
 namespace ui {
@@ -38,6 +39,8 @@ public:
     bool Start();
     // Reads and shows a file, as the load command does once a file is chosen.
     bool LoadFile(const QString& path);
+    // A drop of one local .jnx file loads it; anything else is refused.
+    bool LoadDropped(const QMimeData* mime);
 
     // Hooks for the platform dialogs, replaced by tests.
     std::function<QString(const QString& startFolder, const QString& filter)> chooseFile;
