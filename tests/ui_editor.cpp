@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <fstream>
 #include <memory>
@@ -359,6 +360,20 @@ TEST_F(EditorTest, NoCommandStartsWhileALoadRuns) {
     EXPECT_TRUE(messages.shown.empty()) << LastText().toStdString();
     EXPECT_TRUE(get<QPushButton>(QStringLiteral("CmdSalvar"))->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(EditorTest, TheBatchButtonShowsTheBatchWindowModally) {
+    ASSERT_TRUE(StartWith("Lang=ENG\n"));
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            shown = QString::fromLatin1(modal->metaObject()->className());
+            modal->close();
+        }
+    });
+    get<QPushButton>(QStringLiteral("cmdBatch"))->click();
+    EXPECT_EQ(shown, QStringLiteral("batchui::BatchWindow"));
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 // --- editing --------------------------------------------------------------------------
