@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
+#include <filesystem>
 
 #include "jnx/reader.h"
 #include "platform/fs.h"
@@ -312,6 +313,12 @@ TEST(BatchWindowNav, StartFolderNavigationAndReset) {
     emit w.Dir1->itemClicked(sub);
     EXPECT_EQ(w.CurrentFolder(), dir.file("sub"));
     EXPECT_FALSE(w.OpenFolder(dir.file("missing")));
+    platform::CreateFolderPath(dir.file("sub/vanishing"));
+    ASSERT_TRUE(w.OpenFolder(dir.file("sub/vanishing")));
+    std::filesystem::remove(dir.file("sub/vanishing"));
+    w.OnLoad();  // a message, not an abort
+    EXPECT_EQ(s.presenter.last()->text.toStdString(), "The folder cannot be read: " + dir.file("sub/vanishing"));
+    ASSERT_TRUE(w.OpenFolder(dir.file("sub")));
     EXPECT_EQ(w.CurrentFolder(), dir.file("sub"));
     w.PickDrive(dir.file("no-such-drive"));  // back to the folder's own drive
     EXPECT_EQ(w.CurrentFolder(), dir.file("sub"));
@@ -585,10 +592,38 @@ TEST(BatchCommands, SplitSeveralFiles) {
     EXPECT_EQ(es.LastText(), "Extraidos OK: 1\r\nErrores: 0\r\n");
 }
 
+TEST(BatchCommands, MergeTwoFilesOfOneArea) {
+    Rig s;
+    fixture::TempDir dir;
+    Write(dir, "coarse.jnx", Spec(4, {76437, 19109}));
+    Write(dir, "fine.jnx", Spec(4, {4777}));
+    s.Load(dir.path());
+    s.Check("coarse.jnx");
+    s.window->OnMerge();
+    EXPECT_EQ(s.presenter.last()->title, "Warning");
+    EXPECT_EQ(s.LastText(), "You must select at least two valid JNX file to join.");
+
+    s.Check("fine.jnx");
+    s.window->joinjnx->click();
+    EXPECT_EQ(s.LastText(), "Merged OK.");
+    const auto names = dir.list();
+    ASSERT_EQ(names.size(), 3u);
+    const std::string joined = names[0];  // the date sorts first
+    EXPECT_NE(joined.find("join"), std::string::npos);
+    const jnx::JnxDocument merged = Read(dir.file(joined));
+    EXPECT_EQ(merged.Header.LevelCount, 3);
+    auto expected = Images(dir.file("coarse.jnx"));
+    for (auto& image : Images(dir.file("fine.jnx"))) expected.push_back(image);
+    EXPECT_EQ(Images(dir.file(joined)), expected);
+    EXPECT_EQ(s.window->Table().rows.size(), 3u);
+    EXPECT_EQ(s.window->Table().CheckedCount(), 0u);
+}
+
 }  // namespace
 
 // Shows the window on a folder of mixed files until the given seconds have passed, for
-// the screenshot of the documentation: TESSALY_BATCH_SHOWCASE=<seconds>.
+// the screenshot of the documentation: TESSALY_BATCH_SHOWCASE=<seconds>, and
+// TESSALY_BATCH_SHOWCASE_LANG=ESP for the Spanish captions.
 static int Showcase(int seconds) {
     fixture::TempDir top;
     platform::CreateFolderPath(top.file("maps"));
@@ -623,7 +658,8 @@ static int Showcase(int seconds) {
     }
     fixture::WriteBytes(dir.file("broken.jnx"), {1, 2, 3});
     fixture::WriteBytes(dir.file("notes.txt"), {'h', 'i'});
-    Rig s;
+    const char* lang = std::getenv("TESSALY_BATCH_SHOWCASE_LANG");
+    Rig s(lang ? lang : "ENG");
     s.Load(dir.path);
     s.Check("Alps_North.jnx");
     s.Check("Coast_1995.jnx");

@@ -138,11 +138,11 @@ void BatchWindow::ApplyLayout() {
     // The panel's boxes sit under the frame and travel with it.
     const int x = frameLeft;
     int y = kFrame1.bottom() + 6;
-    panel_->lblProductID->setGeometry(x, y, 70, 24);
-    panel_->txtProductID->setGeometry(x + 72, y, 40, 24);
-    panel_->lblFamily->setGeometry(x + 122, y, 44, 24);
-    panel_->txtFamiliGroup->setGeometry(x + 168, y, kFamilyWidth + half, 24);
-    panel_->cboFamily->setGeometry(x + 168, y, kFamilyWidth + half, 24);
+    panel_->lblProductID->setGeometry(x, y, 84, 24);
+    panel_->txtProductID->setGeometry(x + 92, y, 40, 24);
+    panel_->lblFamily->setGeometry(x + 142, y, 44, 24);
+    panel_->txtFamiliGroup->setGeometry(x + 188, y, kFamilyWidth + half, 24);
+    panel_->cboFamily->setGeometry(x + 188, y, kFamilyWidth + half, 24);
     y += 30;
     panel_->lblActualizar->setGeometry(x, y, 90, 24);
     panel_->cboActualizar->setGeometry(x + 92, y, 90, 24);
