@@ -92,7 +92,7 @@ bool Merge(const std::vector<std::string>& paths, const std::string& out, std::s
 
 int main(int argc, char** argv) {
     std::size_t megabytes = 150;
-    int runs = 5;
+    int runs = 7;
     std::string dir;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
