@@ -2,6 +2,7 @@
 // results back and by listing the folder afterwards.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 
 #include "jnx/reader.h"
@@ -261,6 +262,32 @@ TEST(BatchSave, FailedRenameAfterUpdateIsAnErrorOfTheRow) {
     EXPECT_EQ(summary.errors, 1);
     EXPECT_EQ(dir.list(), (Files{"a.jnx"}));
     EXPECT_EQ(ReadFull(dir.file("a.jnx")).Header.ProductId, 9);
+}
+
+TEST(BatchSave, FilesChangedSinceTheLoadAreRowErrors) {
+    fixture::TempDir dir;
+    Write(dir, "a.jnx", Spec(4, 1));
+    Write(dir, "b.jnx", Spec(4, 1));
+    Write(dir, "c.jnx", Spec(4, 1));
+    BatchTable table = Load(dir);
+    batch::SelectAll(table);
+    // a.jnx now lacks its map block, so it can no longer be patched; b.jnx is gone.
+    auto noBlock = Spec(4, 1);
+    noBlock.withMapBlock = false;
+    noBlock.gap = 1024;
+    Write(dir, "a.jnx", noBlock);
+    const Bytes changed = fixture::ReadBytes(dir.file("a.jnx"));
+    std::filesystem::remove(dir.file("b.jnx"));
+    jnx::FixedEditorValues window;
+    window.productId = "3";
+    batch::PanelValues panel;
+    panel.replaceSource = true;
+
+    const auto summary = batch::BatchSave(table, window, panel, {});
+    EXPECT_EQ(summary.errors, 2);
+    EXPECT_EQ(summary.updated, 1);
+    EXPECT_EQ(fixture::ReadBytes(dir.file("a.jnx")), changed);
+    EXPECT_EQ(dir.list(), (Files{"a.jnx", "c.jnx"}));
 }
 
 TEST(BatchSave, ValidationRefusalsTouchNoFile) {
