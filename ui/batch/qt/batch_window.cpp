@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QResizeEvent>
 #include <QStyle>
 #include <QTableView>
@@ -182,6 +183,7 @@ void BatchWindow::resizeEvent(QResizeEvent* event) {
 
 void BatchWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    if (event->spontaneous()) return;  // restored from minimised: keep what the user has
     ResetWindow();
     ApplyLayout();
 }
@@ -290,16 +292,24 @@ void BatchWindow::End() {
 }
 
 void BatchWindow::SetRunning(bool running) {
+    if (running == running_) return;
     running_ = running;
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdCargar, CmdSalvar, cmdborrar, SplitJNX, cmdSelectAll,
-                                                      cmdSelectNothing, cmdSelectObsoletos, Drive1, Dir1})
-        w->setEnabled(!running);
-#if TESSALY_BATCH_MERGE
-    joinjnx->setEnabled(!running);
-#endif
     if (running) {
+        // Events run between files, and the writers read the panel for every file: the
+        // grid, the panel and the commands must hold still until the run ends.
+        frozen_.clear();
+        QList<QWidget*> widgets = picDown->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        widgets.append(SSUltraGrid1);
+        for (QWidget* w : widgets) {
+            if (w == ProgressBar1 || !w->isEnabled()) continue;
+            w->setEnabled(false);
+            frozen_.emplace_back(w);
+        }
         Begin();
     } else {
+        for (const auto& w : frozen_)
+            if (w) w->setEnabled(true);
+        frozen_.clear();
         End();
     }
 }

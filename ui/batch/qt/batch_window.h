@@ -3,6 +3,7 @@
 // modally by the editor; every showing starts with an empty grid and an empty panel.
 #pragma once
 #include <QDialog>
+#include <QPointer>
 #include <memory>
 #include <string>
 #include <vector>
@@ -131,6 +132,7 @@ private:
     std::vector<std::string> drives_;
     std::string folder_;
     bool running_ = false;
+    std::vector<QPointer<QWidget>> frozen_;  // disabled for the run, enabled again after it
     int busyDepth_ = 0;
 };
 
