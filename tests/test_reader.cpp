@@ -385,3 +385,25 @@ INSTANTIATE_TEST_SUITE_P(Versions, ReaderTest, ::testing::Values(3, 4),
                          [](const ::testing::TestParamInfo<int>& p) { return "v" + std::to_string(p.param); });
 
 }  // namespace
+
+namespace {
+
+// The level table's copyright may be as long as any text the format allows.
+TEST(ReaderV4Test, LongestTextIsAcceptedOneMoreIsNot) {
+    fixture::TempDir dir;
+    for (const std::size_t length : {std::size_t(32766), std::size_t(32767)}) {
+        JnxSpec spec = fixture::SimpleSpec(4, 1, 1);
+        spec.levels[0].tableCopyright = std::string(length, 'c');
+        spec.levels[0].tableCopyrightSet = true;
+        fixture::WriteBytes(dir.file("a.jnx"), BuildJnx(spec).bytes);
+        JnxDocument doc;
+        std::int32_t total = 0;
+        std::string error;
+        EXPECT_EQ(jnx::ReadJnx(doc, dir.file("a.jnx"), total, error, true), length == 32766) << length;
+        if (length == 32767) {
+            EXPECT_NE(error.find("32767"), std::string::npos) << error;
+        }
+    }
+}
+
+}  // namespace
