@@ -11,7 +11,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
 
-    const settings::Settings settings(settings::DefaultSettingsPath());
+    const settings::Settings settings = settings::ProgramSettings();
     ui::QtMessagePresenter presenter;
     ui::EditorWindow window(settings, presenter);
     if (!window.Start()) return 1;

@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <limits>
 
 #include "jnx/numbers.h"
@@ -59,6 +60,12 @@ std::string Settings::ReadSetting(const std::string& section, const std::string&
 }
 
 void Settings::WriteSetting(const std::string& section, const std::string& key, const std::string& value) const {
+    if (!userPath_.empty() && path_ != userPath_) {
+        platform::CreateFolderPath(platform::ParentFolder(userPath_));
+        std::string error;
+        if (!platform::FileExists(userPath_) && !platform::CopyFile(path_, userPath_, error)) return;
+        path_ = userPath_;
+    }
     platform::IniWrite(path_, section, key, value);
 }
 
@@ -93,7 +100,31 @@ std::string Settings::BatchDefaultDir(const std::string& fallback) const {
     return folder;
 }
 
-std::string DefaultSettingsPath() { return platform::JoinPath(platform::ProgramFolder(), kIniFileName); }
+std::string UserSettingsPath() {
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+        base = platform::JoinPath(home, ".config");
+    } else {
+        return {};
+    }
+    return platform::JoinPath(platform::JoinPath(base, "tessaly"), kIniFileName);
+}
+
+std::string DefaultSettingsPath() {
+    const std::string user = UserSettingsPath();
+    if (!user.empty() && platform::FileExists(user)) return user;
+    const std::string program = platform::ProgramFolder();
+    const std::string beside = platform::JoinPath(program, kIniFileName);
+    if (platform::FileExists(beside)) return beside;
+    const std::string installed =
+        platform::JoinPath(platform::JoinPath(platform::ParentFolder(program), "share/tessaly"), kIniFileName);
+    if (platform::FileExists(installed)) return installed;
+    return beside;
+}
+
+Settings ProgramSettings() { return Settings(DefaultSettingsPath(), UserSettingsPath()); }
 
 bool CargarCombos(const Settings& settings, SettingsTables& tables) {
     tables = SettingsTables{};

@@ -14,6 +14,11 @@ inline constexpr const char* kIniFileName = "Tessaly.ini";
 class Settings {
 public:
     explicit Settings(std::string iniPath) : path_(std::move(iniPath)) {}
+    // Reads readPath until the first write, which first copies it to userPath (creating
+    // its folder) and from then on reads and writes there: an installed program's own
+    // folder is read-only, the user's config folder is not.
+    Settings(std::string readPath, std::string userPath)
+        : path_(std::move(readPath)), userPath_(std::move(userPath)) {}
     const std::string& Path() const { return path_; }
 
     // The value (cut at 255 characters), or "" when the section or key is absent.
@@ -30,11 +35,18 @@ public:
     std::string BatchDefaultDir(const std::string& fallback) const;
 
 private:
-    std::string path_;
+    mutable std::string path_;
+    std::string userPath_;
 };
 
-// Tessaly.ini in the program folder.
+// The per-user copy ($XDG_CONFIG_HOME/tessaly/Tessaly.ini, by default under ~/.config)
+// when it exists; else Tessaly.ini beside the executable; else the installed default in
+// <prefix>/share/tessaly.
 std::string DefaultSettingsPath();
+// Where the per-user copy lives (it may not exist yet); "" when no home folder is known.
+std::string UserSettingsPath();
+// The settings of the running program, with the copy-on-first-write rule above.
+Settings ProgramSettings();
 
 struct ZoomLevelEntry {
     std::string Name;
