@@ -1,5 +1,6 @@
 #include "compose/merge_write.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <limits>
@@ -136,26 +137,71 @@ Bytes FrontPart(const MergePlan& plan, std::int64_t tableStart) {
     return out;
 }
 
-// Reads the written file back as any reader would, and compares it with what was meant.
-bool VerifyOutput(const MergePlan& plan, const std::string& path, std::int64_t expectedLength,
-                  const std::vector<std::int32_t>& checkValues, MergeFailure& failure) {
+// What the writer meant each tile to be: its size, and the check value (first four bytes
+// of its image) for the tiles that begin or end a copied run.
+struct WrittenTile {
+    std::int32_t size = 0;
+    std::int32_t checkValue = 0;
+    bool checked = false;
+};
+
+// Reads the written file back: the reader must accept its front part, the tile tables must
+// chain the images back to back from dataStart to the trailer, and the first bytes of every
+// copied run (the first and last tile of each) must be the source's.
+bool VerifyOutput(const MergePlan& plan, const std::string& path, std::int64_t tableStart, std::int64_t dataStart,
+                  std::int64_t expectedLength, const std::vector<WrittenTile>& tiles, MergeFailure& failure) {
+    const std::string unlike = "The merged file does not read back as it was written.";
     jnx::JnxDocument written;
-    std::int32_t tiles = 0;
+    std::int32_t total = 0;
     std::string error;
-    if (!jnx::ReadJnx(written, path, tiles, error, true))
+    if (!jnx::ReadJnx(written, path, total, error, false))
         return Other(failure, "The merged file does not read back: " + error);
     bool same = written.Header.Version == plan.ResultVersion && written.Header.LevelCount == plan.LevelTotal &&
-                written.Levels.size() == plan.Levels.size() && tiles == plan.TileTotal &&
-                written.Tiles.size() == checkValues.size() && written.CheckPointsImages.size() == checkValues.size() &&
-                written.FileLength == expectedLength;
-    for (std::size_t i = 0; same && i < plan.Levels.size(); ++i)
-        same = written.Levels[i].TileCount == plan.Levels[i].TileCount && written.Levels[i].Scale == plan.Levels[i].Scale;
-    for (std::size_t t = 0; same && t < checkValues.size(); ++t) {
-        const std::uint32_t mask = CheckMask(written.Tiles[t].DataSize);
-        same = (static_cast<std::uint32_t>(written.CheckPointsImages[t].Value) & mask) ==
-               (static_cast<std::uint32_t>(checkValues[t]) & mask);
+                written.Levels.size() == plan.Levels.size() && total == plan.TileTotal &&
+                written.Header.Bounds == plan.Header.Bounds && !written.NeedsRegeneration &&
+                static_cast<std::int64_t>(tiles.size()) == plan.TileTotal;
+    std::int64_t tableOffset = tableStart;
+    for (std::size_t i = 0; same && i < plan.Levels.size(); ++i) {
+        same = written.Levels[i].TileCount == plan.Levels[i].TileCount &&
+               written.Levels[i].Scale == plan.Levels[i].Scale && written.Levels[i].TableOffset == tableOffset;
+        tableOffset += std::int64_t(jnx::kTileEntrySize) * plan.Levels[i].TileCount;
     }
-    if (!same) return Other(failure, "The merged file does not read back as it was written.");
+    if (!same || tableOffset != dataStart) return Other(failure, unlike);
+
+    platform::BinaryFile file;
+    std::int64_t size = 0;
+    if (!file.Open(path, platform::BinaryFile::Mode::Read, error) || !file.Size(size, error))
+        return Other(failure, error);
+    std::uint8_t trailer[sizeof kTrailer];
+    if (size != expectedLength || !file.ReadAt(size - std::int64_t(sizeof kTrailer), trailer, sizeof trailer, error) ||
+        !std::equal(trailer, trailer + sizeof trailer, kTrailer))
+        return Other(failure, unlike);
+
+    constexpr std::size_t kEntriesPerRead = 32768;
+    Bytes buffer;
+    std::int64_t expectedOffset = dataStart;
+    for (std::size_t first = 0; first < tiles.size(); first += kEntriesPerRead) {
+        const std::size_t count = std::min(kEntriesPerRead, tiles.size() - first);
+        buffer.resize(count * jnx::kTileEntrySize);
+        if (!file.ReadAt(tableStart + std::int64_t(first) * jnx::kTileEntrySize, buffer.data(), buffer.size(), error))
+            return Other(failure, error);
+        for (std::size_t j = 0; j < count; ++j) {
+            const WrittenTile& meant = tiles[first + j];
+            const jnx::JnxTile tile = jnx::LoadTile(buffer.data() + j * jnx::kTileEntrySize);
+            if (tile.DataSize != meant.size || tile.DataOffset != expectedOffset) return Other(failure, unlike);
+            if (meant.checked) {
+                std::uint8_t head[4] = {0, 0, 0, 0};
+                const auto n = static_cast<std::size_t>(std::min<std::int32_t>(meant.size, 4));
+                if (!file.ReadAt(tile.DataOffset, head, n, error)) return Other(failure, error);
+                const std::uint32_t mask = CheckMask(meant.size);
+                if ((static_cast<std::uint32_t>(platform::LoadI32(head)) & mask) !=
+                    (static_cast<std::uint32_t>(meant.checkValue) & mask))
+                    return Other(failure, unlike);
+            }
+            expectedOffset += tile.DataSize;
+        }
+    }
+    if (expectedOffset + std::int64_t(sizeof kTrailer) != expectedLength) return Other(failure, unlike);
     return true;
 }
 
@@ -188,8 +234,8 @@ bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath
     std::string error;
     if (!temp.file.Open(temp.path(), platform::BinaryFile::Mode::CreateTruncate, error)) return Other(failure, error);
 
-    std::vector<std::int32_t> checkValues;
-    checkValues.reserve(static_cast<std::size_t>(plan.TileTotal));
+    std::vector<WrittenTile> meant;
+    meant.reserve(static_cast<std::size_t>(plan.TileTotal));
     std::int64_t position = dataStart;
     std::int64_t tileIndex = 0;
     for (const auto& planned : plan.Sources) {
@@ -227,13 +273,14 @@ bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath
                 runLength += size;
             } else {
                 if (!flush()) return Other(failure, error);
+                if (!meant.empty()) meant.back().checked = true;  // the last tile of the run before
                 runSource = from;
                 runDest = position;
                 runLength = size;
             }
             tile.DataOffset = static_cast<std::int32_t>(position);
             jnx::StoreTile(tile, table.data() + i * jnx::kTileEntrySize);
-            checkValues.push_back(doc.CheckPointsImages[i].Value);
+            meant.push_back(WrittenTile{tile.DataSize, doc.CheckPointsImages[i].Value, runDest == position});
             position += size;
         }
         if (!flush()) return Other(failure, error);
@@ -252,7 +299,8 @@ bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath
     if (!temp.file.WriteAt(0, front.data(), front.size(), error)) return Other(failure, error);
     temp.file.Close();
 
-    if (!VerifyOutput(plan, temp.path(), fileLength, checkValues, failure)) return false;
+    if (!meant.empty()) meant.back().checked = true;
+    if (!VerifyOutput(plan, temp.path(), tableStart, dataStart, fileLength, meant, failure)) return false;
 
     std::tm stamp{};
     if (options.stamp) {

@@ -162,6 +162,9 @@ TEST_P(MergeRoundTrip, EveryLevelKeepsItsTilesInPlannedOrder) {
     a.productId = 11;
     b.productId = 12;
     b.mapTitle = "Other title";
+    // Producers that store images out of table order, or sign their files, merge the same.
+    b.reverseDataOrder = true;
+    a.signature = Bytes(37, 0x5A);
     const std::string pa = Write(dir, "a.jnx", a), pb = Write(dir, "b.jnx", b);
 
     const MergePlanning planning = Plan({pa, pb}, {}, dir.file("MERGED"));
