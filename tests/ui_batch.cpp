@@ -353,6 +353,22 @@ TEST(BatchWindowNav, StartFolderNavigationAndReset) {
     EXPECT_EQ(w.CurrentFolder(), dir.path());  // the folder list keeps its place
 }
 
+TEST(BatchWindowNav, DrivesAreMountPoints) {
+    const std::string mounts =
+        "overlay / overlay rw 0 0\n"
+        "proc /proc proc rw 0 0\n"
+        "tmpfs /dev/shm tmpfs rw 0 0\n"
+        "/dev/sdb1 /media/USB\\040Stick vfat rw 0 0\n"
+        "/dev/sda2 /home ext4 rw 0 0\n"
+        "cgroup2 /sys/fs/cgroup cgroup2 rw 0 0\n";
+    const auto drives = batchui::DrivesFromMounts(mounts);
+    EXPECT_EQ(drives, (std::vector<std::string>{"/", "/home", "/media/USB Stick"}));
+    EXPECT_EQ(batchui::DrivesFromMounts(""), std::vector<std::string>{"/"});
+    EXPECT_EQ(batchui::DriveOf(drives, "/home/ana/maps"), "/home");
+    EXPECT_EQ(batchui::DriveOf(drives, "/homework"), "/");
+    EXPECT_EQ(batchui::DriveOf(drives, "/media/USB Stick"), "/media/USB Stick");
+}
+
 TEST(BatchWindowNav, LayoutFollowsTheWidth) {
     Rig s;
     BatchWindow& w = *s.window;
@@ -422,8 +438,15 @@ TEST(BatchCommands, SaveInPlaceAndRegenerateInOneRun) {
             disabledDuringRun = s.window->Busy() && !s.window->CmdSalvar->isEnabled() &&
                                 !s.window->SplitJNX->isEnabled() && !s.window->cmdCargar->isEnabled();
         });
+        std::vector<std::pair<int, int>> bar;  // (maximum, value) as the run moves the bar
+        QObject::connect(s.window->ProgressBar1, &QProgressBar::valueChanged, s.window.get(),
+                         [&](int v) { bar.emplace_back(s.window->ProgressBar1->maximum(), v); });
         s.window->CmdSalvar->click();
         EXPECT_TRUE(disabledDuringRun);
+        ASSERT_GE(bar.size(), 3u);  // once per file, then the reload's own steps
+        EXPECT_EQ(bar[0], std::make_pair(2, 0));
+        EXPECT_EQ(bar[1], std::make_pair(2, 1));
+        EXPECT_EQ(bar[2], std::make_pair(2, 2));
         EXPECT_TRUE(s.window->CmdSalvar->isEnabled());
 
         ASSERT_NE(s.presenter.last(), nullptr);
