@@ -1,0 +1,174 @@
+// tessaly-cli info FILE... [--quick] [--json] [--settings PATH]
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/json.h"
+#include "cli/options.h"
+#include "jnx/reader.h"
+#include "platform/text.h"
+#include "settings/settings.h"
+
+namespace cli {
+
+namespace {
+
+constexpr const char* kUsage = "usage: tessaly-cli info FILE... [--quick] [--json] [--settings PATH]\n";
+
+// Bounds are stored in units of 180 / 2^31 degrees.
+double Degrees(std::int32_t value) { return static_cast<double>(value) * 180.0 / 2147483648.0; }
+
+// File texts are UTF-8 when this system or most producers wrote them; others wrote Windows-1252.
+std::string Display(const jnx::Bytes& zstring) {
+    const std::string raw = ZText(zstring);
+    return platform::IsValidUtf8(raw) ? raw : platform::Windows1252ToUtf8(raw);
+}
+
+struct LevelView {
+    std::int32_t scale = 0;
+    std::int32_t tiles = 0;
+    std::optional<std::string> zoomName;
+    std::optional<bool> priority;
+    std::optional<std::int32_t> zoom;
+    std::string copyright;
+};
+
+std::vector<LevelView> Levels(const jnx::JnxDocument& doc, const settings::SettingsTables* tables) {
+    std::vector<LevelView> out;
+    for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
+        LevelView level;
+        level.scale = doc.Levels[i].Scale;
+        level.tiles = doc.Levels[i].TileCount;
+        if (tables != nullptr) {
+            const settings::ZoomMatch match = settings::RowForScale(tables->ZoomTable, level.scale);
+            if (match.row >= 0 && static_cast<std::size_t>(match.row) < tables->ZoomTable.size()) {
+                level.zoomName = tables->ZoomTable[static_cast<std::size_t>(match.row)].Name;
+                level.priority = match.prioritised;
+            }
+        }
+        if (i < doc.LevelInfos.size()) {
+            level.zoom = doc.LevelInfos[i].Zoom;
+            level.copyright = Display(doc.LevelInfos[i].Copyright);
+        } else if (i < doc.LevelExtras.size()) {
+            level.copyright = Display(doc.LevelExtras[i].Copyright);
+        }
+        out.push_back(level);
+    }
+    return out;
+}
+
+void JsonFile(JsonWriter& json, const std::string& file, bool ok, const std::string& error, const jnx::JnxDocument& doc,
+              std::int32_t totalTiles, const settings::SettingsTables* tables) {
+    json.BeginObject();
+    json.Key("file").String(file);
+    json.Key("ok").Bool(ok);
+    if (!ok) {
+        json.Key("error").String(error);
+        json.EndObject();
+        return;
+    }
+    const jnx::JnxHeader& h = doc.Header;
+    json.Key("version").Int(h.Version);
+    json.Key("product_id").Int(h.ProductId);
+    json.Key("group_name").String(Display(doc.MapInfo.GroupName));
+    json.Key("map_title").String(Display(doc.MapInfo.MapTitle));
+    json.Key("draw_order").Int(h.DrawOrder);
+    json.Key("tile_total").Int(totalTiles);
+    json.Key("needs_regeneration").Bool(doc.NeedsRegeneration);
+    json.Key("bounds").BeginObject();
+    json.Key("north").Double(Degrees(h.Bounds[0]));
+    json.Key("east").Double(Degrees(h.Bounds[1]));
+    json.Key("south").Double(Degrees(h.Bounds[2]));
+    json.Key("west").Double(Degrees(h.Bounds[3]));
+    json.EndObject();
+    json.Key("levels").BeginArray();
+    for (const LevelView& level : Levels(doc, tables)) {
+        json.BeginObject();
+        json.Key("scale").Int(level.scale);
+        json.Key("tiles").Int(level.tiles);
+        json.Key("zoom_name");
+        level.zoomName ? json.String(*level.zoomName) : json.Null();
+        json.Key("priority");
+        level.priority ? json.Bool(*level.priority) : json.Null();
+        json.Key("zoom");
+        level.zoom ? json.Int(*level.zoom) : json.Null();
+        json.Key("copyright").String(level.copyright);
+        json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+}
+
+void TextFile(std::ostream& out, const std::string& file, const jnx::JnxDocument& doc, std::int32_t totalTiles,
+              const settings::SettingsTables* tables) {
+    const jnx::JnxHeader& h = doc.Header;
+    out << file << "\n"
+        << "  version:            " << h.Version << "\n"
+        << "  product ID:         " << h.ProductId << "\n"
+        << "  group name:         " << Display(doc.MapInfo.GroupName) << "\n"
+        << "  map title:          " << Display(doc.MapInfo.MapTitle) << "\n"
+        << "  draw order:         " << h.DrawOrder << "\n"
+        << "  tiles:              " << totalTiles << "\n"
+        << "  needs regeneration: " << (doc.NeedsRegeneration ? "yes" : "no") << "\n"
+        << "  bounds:             north " << Degrees(h.Bounds[0]) << ", east " << Degrees(h.Bounds[1]) << ", south "
+        << Degrees(h.Bounds[2]) << ", west " << Degrees(h.Bounds[3]) << "\n";
+    int index = 1;
+    for (const LevelView& level : Levels(doc, tables)) {
+        out << "  level " << index++ << ": scale " << level.scale << ", " << level.tiles << " tiles, zoom row "
+            << (level.zoomName ? *level.zoomName : "-");
+        if (level.priority) out << (*level.priority ? " (priority)" : "");
+        out << ", zoom " << (level.zoom ? std::to_string(*level.zoom) : "-") << ", copyright \"" << level.copyright
+            << "\"\n";
+    }
+}
+
+}  // namespace
+
+int RunInfo(const Args& args) {
+    ParsedArgs parsed;
+    const std::string error =
+        ParseArgs(args, {{"--quick", false}, {"--json", false}, {"--settings", true}}, parsed);
+    if (parsed.help) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (!error.empty()) return UsageError(error, kUsage);
+    if (parsed.positional.empty()) return UsageError("no files given", kUsage);
+
+    const settings::Settings config = LoadSettings(parsed);
+    settings::SettingsTables tables;
+    const bool haveTables = settings::CargarCombos(config, tables);
+    if (!haveTables) {
+        std::cerr << "tessaly-cli: the settings file " << config.Path()
+                  << " has a malformed value; zoom rows are not shown\n";
+    }
+
+    const bool json = parsed.Has("--json");
+    const bool quick = parsed.Has("--quick");
+    JsonWriter writer;
+    if (json) writer.BeginArray();
+    int exitCode = 0;
+    for (const std::string& file : parsed.positional) {
+        jnx::JnxDocument doc;
+        std::int32_t totalTiles = 0;
+        std::string readError;
+        const bool ok = jnx::ReadJnx(doc, file, totalTiles, readError, !quick);
+        if (!ok) {
+            exitCode = 1;
+            std::cerr << file << ": " << readError << "\n";
+        }
+        if (json) {
+            JsonFile(writer, file, ok, readError, doc, totalTiles, haveTables ? &tables : nullptr);
+        } else if (ok) {
+            TextFile(std::cout, file, doc, totalTiles, haveTables ? &tables : nullptr);
+        }
+    }
+    if (json) {
+        writer.EndArray();
+        std::cout << writer.Text() << "\n";
+    }
+    return exitCode;
+}
+
+}  // namespace cli
