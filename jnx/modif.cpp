@@ -1,0 +1,144 @@
+#include "jnx/modif.h"
+
+#include <limits>
+
+#include "jnx/write_values.h"
+#include "platform/binary_file.h"
+#include "platform/le.h"
+
+namespace jnx {
+namespace {
+
+struct BusyScope {
+    explicit BusyScope(BusyObserver* o) : observer(o) {
+        if (observer) observer->Begin();
+    }
+    ~BusyScope() {
+        if (observer) observer->End();
+    }
+    BusyObserver* observer;
+};
+
+// Positions of the Scale fields, found by walking the level table as the file holds it
+// (a version 4 entry's copyright may differ in length from the block's copy of it).
+bool ScalePositions(const Bytes& front, const JnxDocument& doc, std::vector<std::int64_t>& positions,
+                    std::string& error) {
+    std::int64_t pos = doc.Header.Version == 4 ? kHeaderSize + 4 : kHeaderSize;
+    positions.clear();
+    for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
+        if (pos + kLevelEntrySize > std::int64_t(front.size())) {
+            error = "Level table runs past the map block";
+            return false;
+        }
+        positions.push_back(pos + 8);
+        pos += kLevelEntrySize;
+        if (doc.Header.Version == 4) {
+            pos += 4;
+            while (pos < std::int64_t(front.size()) && front[std::size_t(pos)] != 0) ++pos;
+            ++pos;
+        }
+    }
+    if (pos != doc.BlockStart) {
+        error = "Level table does not end where the map block begins";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ModifJNX(JnxDocument& doc, const EditorValues& window, const std::string& path, const WriterSettings& settings,
+              std::string& errorText, BusyObserver* observer) {
+    BusyScope busy(observer);
+    std::string error;
+
+    if (doc.NeedsRegeneration || doc.Levels.size() != doc.LevelInfos.size() ||
+        doc.CheckPointsTiles.size() != doc.Levels.size()) {
+        errorText = "The file cannot be updated in place";
+        return false;
+    }
+    WriteValues values;
+    if (!ResolveWriteValues(doc, window, settings, ScaleRule::WithPriority, values, errorText)) return false;
+
+    JnxMapInfo info = doc.MapInfo;
+    info.GroupName = values.groupName;
+    info.InfoLevelCount = doc.Header.LevelCount;
+    std::vector<JnxLevelInfo> levelInfos = doc.LevelInfos;
+    for (std::size_t i = 0; i < levelInfos.size(); ++i) levelInfos[i].Zoom = values.zooms[i];
+    Bytes block;
+    if (!BuildMapBlock(info, levelInfos, block, errorText)) return false;
+
+    const std::int64_t frontEnd = doc.BlockStart + kMapBlockSpan;
+    const std::int64_t groupOffset = doc.GroupNamePos - doc.BlockStart;
+    if (groupOffset < 4 || groupOffset >= kMapBlockSpan) {
+        errorText = "Map description block not where it was read";
+        return false;
+    }
+
+    platform::BinaryFile file;
+    if (!file.Open(path, platform::BinaryFile::Mode::ReadWrite, error)) {
+        errorText = error;
+        return false;
+    }
+    std::int64_t lengthBefore = 0;
+    if (!file.Size(lengthBefore, error) || lengthBefore < frontEnd) {
+        errorText = error.empty() ? "File is shorter than when it was read" : error;
+        return false;
+    }
+    // Everything this update may overwrite, kept so that a failure can put it back.
+    Bytes original(static_cast<std::size_t>(frontEnd));
+    if (!file.ReadAt(0, original.data(), original.size(), error)) {
+        errorText = error;
+        return false;
+    }
+    // The block as read must still begin with the identifier the reader saw.
+    if (!std::equal(doc.MapInfo.MapGuid.begin(), doc.MapInfo.MapGuid.end(),
+                    original.begin() + std::ptrdiff_t(doc.BlockStart + 4))) {
+        errorText = "Map description block not where it was read";
+        return false;
+    }
+    std::vector<std::int64_t> scalePositions;
+    if (!ScalePositions(original, doc, scalePositions, errorText)) return false;
+
+    Bytes patched = original;
+    auto put = [&](std::int64_t pos, std::int32_t value) { platform::StoreI32(&patched[std::size_t(pos)], value); };
+    put(4, 0);
+    put(28, 0);
+    put(32, values.productId);
+    put(36, 0);
+    put(40, 0);
+    put(44, 0);
+    if (doc.Header.Version == 4) put(48, doc.Header.DrawOrder);
+    for (std::size_t i = 0; i < scalePositions.size(); ++i) put(scalePositions[i], values.scales[i]);
+    // BlockVersion and MapGuid stay as they are; from GroupName on the block is rewritten.
+    std::copy(block.begin() + groupOffset, block.end(), patched.begin() + std::ptrdiff_t(doc.GroupNamePos));
+
+    auto restore = [&](const std::string& why) {
+        std::string ignored;
+        file.WriteAt(0, original.data(), original.size(), ignored);
+        file.Sync(ignored);
+        errorText = why;
+        return false;
+    };
+
+    if (!file.WriteAt(0, patched.data(), patched.size(), error) || !file.Sync(error)) return restore(error);
+
+    std::int64_t lengthAfter = 0;
+    if (!file.Size(lengthAfter, error)) return restore(error);
+    if (lengthAfter != lengthBefore) return restore("File length changed by the update");
+    if (FirstBrokenCheckPoint(file, doc.CheckPointsTiles, 0, std::numeric_limits<std::int64_t>::max()) !=
+        doc.CheckPointsTiles.size())
+        return restore(kErrModifTiles);
+    // Image data lies beyond the bytes written; only points inside them could have moved.
+    if (FirstBrokenCheckPoint(file, doc.CheckPointsImages, 0, frontEnd) != doc.CheckPointsImages.size())
+        return restore(kErrModifImages);
+    file.Close();
+
+    doc.MapInfo.GroupName = values.groupName;
+    doc.MapInfo.InfoLevelCount = doc.Header.LevelCount;
+    for (std::size_t i = 0; i < doc.LevelInfos.size(); ++i) doc.LevelInfos[i].Zoom = values.zooms[i];
+    doc.Padding.assign(block.begin() + std::ptrdiff_t(MapBlockLength(info, levelInfos)), block.end());
+    return true;
+}
+
+}  // namespace jnx
