@@ -1,0 +1,15 @@
+# Sourced by the other scripts: installs the Debian build dependencies that are missing.
+tessaly_install_deps() {
+    local packages=(cmake ninja-build g++ libgtest-dev qt6-base-dev xvfb xauth)
+    local missing=()
+    local p
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
