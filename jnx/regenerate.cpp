@@ -52,16 +52,18 @@ bool RegenerateJnx(JnxDocument& doc, const EditorValues& window, const std::stri
     WriteValues values;
     if (!ResolveWriteValues(doc, window, settings, ScaleRule::WithPriority, values, errorText)) return false;
 
-    // D: bytes the level table gains or loses with the version change.
-    std::int64_t tableChange = 0;
-    if (version != doc.Header.Version) {
-        std::int64_t extras = 4;
-        for (std::size_t i = 0; i < doc.Levels.size(); ++i)
-            extras += 4 + std::int64_t(version == 4 ? doc.LevelInfos[i].Copyright.size()
-                                                     : doc.LevelExtras[i].Copyright.size());
-        tableChange = version == 4 ? extras : -extras;
+    if (doc.TileOffset.empty()) {
+        errorText = "The file was not read with its tile tables";
+        return false;
     }
-    const std::int64_t shift = std::int64_t(doc.OffsetShift) + tableChange;
+    // The move of every offset: where the tile tables begin now, against where they began.
+    // Counted from the level table as written here rather than from the copyrights the
+    // block holds, so a version 4 source whose level entries carry other copyright texts
+    // (files without a map block) still comes out with the right offsets.
+    std::int64_t newTableStart = (version == 4 ? kHeaderSize + 4 : kHeaderSize) + kMapBlockSpan;
+    for (std::size_t i = 0; i < doc.Levels.size(); ++i)
+        newTableStart += kLevelEntrySize + (version == 4 ? 4 + std::int64_t(doc.LevelExtras[i].Copyright.size()) : 0);
+    const std::int64_t shift = newTableStart - std::int64_t(doc.TileOffset[0]);
 
     JnxMapInfo info = doc.MapInfo;
     info.GroupName = values.groupName;
