@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "compose/extract.h"
+#include "jnx/codec.h"
+#include "jnx/reader.h"
+#include "platform/le.h"
+#include "support/jnx_builder.h"
+
+namespace {
+
+using fixture::Bytes;
+using fixture::JnxSpec;
+
+bool Read(jnx::JnxDocument& doc, const std::string& path, std::string& error) {
+    std::int32_t total = 0;
+    return jnx::ReadJnx(doc, path, total, error, true);
+}
+
+Bytes TileBytes(const Bytes& file, const jnx::JnxTile& tile) {
+    return Bytes(file.begin() + tile.DataOffset, file.begin() + tile.DataOffset + tile.DataSize);
+}
+
+struct Source {
+    fixture::TempDir dir;
+    fixture::BuiltJnx built;
+    std::string path;
+    jnx::JnxDocument doc;
+
+    explicit Source(const JnxSpec& spec) {
+        built = fixture::BuildJnx(spec);
+        path = dir.file("MAP.jnx");
+        fixture::WriteBytes(path, built.bytes);
+        std::string error;
+        EXPECT_TRUE(Read(doc, path, error)) << error;
+    }
+};
+
+// The extracted file holds exactly the tiles of that level, byte for byte, in order.
+void ExpectLevelTiles(const Source& s, std::size_t level, const std::string& out) {
+    jnx::JnxDocument source, part;
+    std::string error;
+    ASSERT_TRUE(Read(source, s.path, error)) << error;
+    ASSERT_TRUE(Read(part, out, error)) << error;
+    const Bytes a = fixture::ReadBytes(s.path), b = fixture::ReadBytes(out);
+    const std::size_t first = source.FirstTileOf(level - 1);
+    ASSERT_EQ(part.Tiles.size(), std::size_t(source.Levels[level - 1].TileCount));
+    for (std::size_t t = 0; t < part.Tiles.size(); ++t) {
+        EXPECT_EQ(TileBytes(b, part.Tiles[t]), TileBytes(a, source.Tiles[first + t])) << t;
+        EXPECT_EQ(part.Tiles[t].TileBounds, source.Tiles[first + t].TileBounds) << t;
+    }
+}
+
+TEST(ExtractLevel, SecondLevelOfAThreeLevelV3File) {
+    Source s(fixture::SimpleSpec(3, 3, 4));
+    const std::string out = s.dir.file("MAP_Level2.jnx");
+    jnx::FixedEditorValues values;
+    std::string error;
+    ASSERT_TRUE(compose::ExtractLevel(s.doc, values, s.path, out, 2, false, 0, {}, error)) << error;
+    const Bytes b = fixture::ReadBytes(out);
+    // clang-format off
+    EXPECT_EQ(platform::LoadI32(&b[0]), 3);       // Version
+    EXPECT_EQ(platform::LoadI32(&b[24]), 1);      // LevelCount
+    EXPECT_EQ(platform::LoadI32(&b[48]), 4);      // TileCount of the one entry
+    EXPECT_EQ(platform::LoadI32(&b[52]), 1084);   // TableOffset
+    EXPECT_EQ(platform::LoadI32(&b[60]), 9);      // BlockVersion at the block start
+    EXPECT_EQ(platform::LoadI32(&b[1084 + 24]), 1084 + 4 * 28);  // first image right after the table
+    // clang-format on
+    EXPECT_EQ(std::string(b.end() - 8, b.end()), "BirdsEye");
+    ExpectLevelTiles(s, 2, out);
+    EXPECT_EQ(s.doc.Header.LevelCount, 1);
+    EXPECT_EQ(s.doc.Header.Version, 3);
+    EXPECT_EQ(fixture::ReadBytes(s.path), s.built.bytes);
+}
+
+TEST(ExtractLevel, VersionChangesBothWays) {
+    for (int from : {3, 4}) {
+        Source s(fixture::SimpleSpec(from, 3, 2));
+        const int to = 7 - from;
+        const std::string out = s.dir.file("part.jnx");
+        jnx::FixedEditorValues values;
+        values.productId = "32767";
+        values.familyGroup = "Split group";
+        values.scaleChoice[2] = 600;
+        values.priority[2] = true;  // marks the level to split; the scale stays as chosen
+        std::string error;
+        ASSERT_TRUE(compose::ExtractLevel(s.doc, values, s.path, out, 3, true, to, {}, error)) << error;
+        jnx::JnxDocument part;
+        ASSERT_TRUE(Read(part, out, error)) << error;
+        EXPECT_EQ(part.Header.Version, to);
+        EXPECT_EQ(part.Header.ProductId, 32767);
+        EXPECT_EQ(part.Levels[0].Scale, 600);
+        EXPECT_EQ(jnx::DecodeText(part.MapInfo.GroupName, true), "Split group");
+        const std::int64_t entryEnd = to == 4 ? 52 + 12 + 4 + std::int64_t(s.doc.LevelInfos[2].Copyright.size()) : 60;
+        EXPECT_EQ(part.Levels[0].TableOffset, entryEnd + 1024);
+        ExpectLevelTiles(s, 3, out);
+        EXPECT_EQ(s.doc.Header.Version, from);  // the only header field put back
+    }
+}
+
+TEST(ExtractLevel, EveryLevelOneAfterAnother) {
+    Source s(fixture::SimpleSpec(4, 4, 3));
+    const std::size_t levels = s.doc.Levels.size();
+    for (std::size_t level = 1; level <= levels; ++level) {
+        const std::string out = s.dir.file("L" + std::to_string(level) + ".jnx");
+        std::string error;
+        ASSERT_TRUE(compose::ExtractLevel(s.doc, jnx::FixedEditorValues{}, s.path, out, int(level), false, 0, {},
+                                          error))
+            << error;
+        ExpectLevelTiles(s, level, out);
+    }
+}
+
+TEST(ExtractLevel, TinyTilesCompareOnlyTheirOwnBytes) {
+    JnxSpec spec = fixture::SimpleSpec(4, 1, 2);
+    for (std::size_t n : {1, 2, 3}) {
+        fixture::TileSpec tile;
+        tile.data = Bytes(n, std::uint8_t(0x40 + n));
+        spec.levels[0].tiles.push_back(tile);
+    }
+    Source s(spec);
+    const std::string out = s.dir.file("tiny.jnx");
+    std::string error;
+    ASSERT_TRUE(compose::ExtractLevel(s.doc, jnx::FixedEditorValues{}, s.path, out, 1, false, 0, {}, error)) << error;
+    ExpectLevelTiles(s, 1, out);
+}
+
+TEST(ExtractLevel, FailuresLeaveNoFileAndKeepAnOlderOne) {
+    JnxSpec spec = fixture::SimpleSpec(3, 3, 2);
+    spec.levels[1].tiles.clear();
+    Source s(spec);
+    const std::string out = s.dir.file("MAP_Level1.jnx");
+    const Bytes older{'k', 'e', 'e', 'p'};
+    fixture::WriteBytes(out, older);
+
+    struct Case {
+        const char* what;
+        jnx::FixedEditorValues values;
+        int level;
+        int userLevel;
+    };
+    std::vector<Case> cases(5);
+    cases[0] = {"level without tiles", {}, 2, 1};
+    cases[1] = {"product 40000", {}, 1, 1};
+    cases[1].values.productId = "40000";
+    cases[2] = {"zoom not a number", {}, 1, 2};
+    cases[2].values.editorWindow = true;
+    cases[2].values.zoomText[0] = "z";
+    cases[3] = {"block too long", {}, 1, 1};
+    cases[3].values.familyGroup = std::string(990, 'x');
+    cases[4] = {"no such level", {}, 4, 1};
+    for (auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(compose::ExtractLevel(s.doc, c.values, s.path, out, c.level, false, 0,
+                                           {c.userLevel, jnx::kDefaultBlockSize}, error))
+            << c.what;
+        EXPECT_FALSE(error.empty()) << c.what;
+        EXPECT_EQ(fixture::ReadBytes(out), older) << c.what;
+        EXPECT_EQ(s.dir.list(), (std::vector<std::string>{"MAP.jnx", "MAP_Level1.jnx"})) << c.what;
+    }
+
+    // The source shrank after the read: the copy fails and nothing is published.
+    fixture::WriteBytes(s.path, Bytes(s.built.bytes.begin(), s.built.bytes.begin() + 1200));
+    std::string error;
+    EXPECT_FALSE(compose::ExtractLevel(s.doc, jnx::FixedEditorValues{}, s.path, out, 3, false, 0, {}, error));
+    EXPECT_EQ(fixture::ReadBytes(out), older);
+    EXPECT_EQ(s.dir.list(), (std::vector<std::string>{"MAP.jnx", "MAP_Level1.jnx"}));
+}
+
+TEST(LevelFilePath, FolderRules) {
+    fixture::TempDir dir;
+    const std::string src = dir.file("MAP.jnx");
+    std::array<std::string, 5> dirs{"", "$current\\LEVELS", "/proc/no-such-drive/x", " ", dir.path() + "/a/b/c"};
+    EXPECT_EQ(compose::LevelFilePath(src, 1, dirs), dir.file("MAP_Level1.jnx"));
+    EXPECT_EQ(compose::LevelFilePath(src, 2, dirs), dir.file("LEVELS/MAP_Level2.jnx"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("LEVELS")));
+    EXPECT_EQ(compose::LevelFilePath(src, 3, dirs), dir.file("MAP_Level3.jnx"));
+    EXPECT_EQ(compose::LevelFilePath(src, 4, dirs), dir.file("MAP_Level4.jnx"));
+    EXPECT_EQ(compose::LevelFilePath(src, 5, dirs), dir.file("a/b/c/MAP_Level5.jnx"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("a/b/c")));
+    // The folder text is kept as written apart from the token.
+    dirs[1] = "$CURRENT/Mixed Case";
+    EXPECT_EQ(compose::LevelFilePath(src, 2, dirs), dir.file("Mixed Case/MAP_Level2.jnx"));
+}
+
+}  // namespace
