@@ -327,7 +327,7 @@ void BatchWindow::Refuse(batch::Refusal refusal) {
     presenter_.Information(Q(batch::WarningTitle(texts_.spanish)), Q(batch::RefusalText(refusal, texts_.spanish)));
 }
 
-void BatchWindow::LoadRows(const std::string& folder, bool recursive) {
+void BatchWindow::LoadRows(std::string folder, bool recursive) {
     const batch::ScanResult result =
         batch::LoadFolder(table_, folder, tables_.ZoomTable, recursive, this, this);
     model_->Reset();

@@ -107,7 +107,7 @@ private:
     void FolderClicked(QListWidgetItem* item);
     void DriveActivated(int index);
     // Loads folder into the grid (the load command's work without the setting).
-    void LoadRows(const std::string& folder, bool recursive);
+    void LoadRows(std::string folder, bool recursive);  // by value: the table it names is rebuilt
     void SetRunning(bool running);
     void Refuse(batch::Refusal refusal);
     jnx::WriterSettings Writers() const;
