@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a release build, unpacks it into a temporary root and
+# Builds the Debian package from the given build folder (default: the dev build), unpacks it into a temporary root and
 # runs the installed command-line program from there; validates the desktop files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --preset release >/dev/null
-cmake --build --preset release -j2 --target tessaly tessaly-cli
-rm -f build/release/tessaly_*.deb
-(cd build/release && cpack -G DEB >/dev/null)
-deb=$(ls build/release/tessaly_*.deb | head -n 1)
+build=${1:-build/dev}
+cmake --build "$build" -j2 --target tessaly tessaly-cli
+rm -f "$build"/tessaly_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/tessaly_*.deb | head -n 1)
 echo "package: $(basename "$deb")"
 dpkg-deb -f "$deb" Depends
 root=$(mktemp -d)

@@ -15,6 +15,11 @@ for preset in dev asan; do
     fi
 done
 
+echo "=== package ==="
+bash scripts/package-test.sh build/dev || failed+=("package")
+echo "=== fuzz (short) ==="
+bash scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-15}" || failed+=("fuzz")
+
 if [ ${#failed[@]} -ne 0 ]; then
     echo "FAILED: ${failed[*]}" >&2
     exit 1
