@@ -570,11 +570,13 @@ TEST_F(EditorTest, LoweringTheVersionOrAnOddLayoutRegenerates) {
 
 TEST_F(EditorTest, AFailedWriteIsReportedInEitherLanguage) {
     ASSERT_TRUE(StartWith("Lang=ESP\n"));
-    const std::string path = Build("three.jnx", ThreeLevels(3));
+    const std::string path = dir.file("three.jnx");
+    const fixture::BuiltJnx built = fixture::BuildJnx(ThreeLevels(3));
+    fixture::WriteBytes(path, built.bytes);
     Load(path);
     // The file changes behind the window's back: the in-place update cannot verify it.
-    fixture::Bytes bytes = fixture::ReadBytes(path);
-    bytes.resize(bytes.size() / 2);
+    fixture::Bytes bytes = built.bytes;
+    bytes[static_cast<std::size_t>(built.tableOffsets[0])] ^= 0xFF;
     fixture::WriteBytes(path, bytes);
     window->OnSave();
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -692,6 +694,8 @@ TEST_F(EditorTest, PresetModeRequiresAZoomNumberPerLevel) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Test discovery runs the program without the test environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     ::testing::InitGoogleTest(&argc, argv);
