@@ -346,6 +346,7 @@ bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles
         }
     }
 
+    const std::int64_t tablesEnd = in.Position();
     // Signature section: whatever lies between the tables and the first tile's data.
     const std::int64_t signatureLength = std::int64_t(doc.Tiles[0].DataOffset) - in.Position();
     if (signatureLength < 0) return Fail(errorText, kErrSignature);
@@ -372,6 +373,10 @@ bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles
                 return Fail(errorText, "Tile " + std::to_string(t + 1) + " has no image data");
             if (tile.DataOffset < 0 || std::int64_t(tile.DataOffset) + tile.DataSize > fileLength)
                 return Fail(errorText, "Tile " + std::to_string(t + 1) + " lies outside the file");
+            // Image data inside the header, block or tables would be overwritten by any
+            // rewrite of the front part; such a file cannot be kept intact.
+            if (tile.DataOffset < tablesEnd)
+                return Fail(errorText, "Tile " + std::to_string(t + 1) + " lies before the end of the tile tables");
             if (std::int64_t(tile.DataOffset) + tile.DataSize > kInt32Max) return Fail(errorText, kErrOverflow);
             doc.jpgOffset[t] = tile.DataOffset;
             if (j == preview) {

@@ -20,7 +20,8 @@ run() {
   local target=$1 seeds=$2
   mkdir -p "$work/corpus-$target"
   echo "== $target ($budget s)"
-  if ! "$bin/$target" -max_total_time="$budget" -timeout=1 -rss_limit_mb=512 -max_len=65536 \
+  mkdir -p build/fuzz-findings
+  if ! "$bin/$target" -artifact_prefix=build/fuzz-findings/ -max_total_time="$budget" -timeout=1 -rss_limit_mb=512 -max_len=65536 \
        -print_final_stats=1 "$work/corpus-$target" "$work/seeds/$seeds" >"$work/$target.log" 2>&1; then
     tail -n 40 "$work/$target.log"
     status=1

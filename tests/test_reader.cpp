@@ -381,6 +381,16 @@ TEST_P(ReaderTest, OtherFailuresDescribeTheCause) {
     EXPECT_EQ(observer.begins, observer.ends);
 }
 
+// Found by fuzzing: a tile whose image lies inside the map block passed every check, and
+// a regeneration then wrote the new block over it.
+TEST_P(ReaderTest, TileDataBeforeTheEndOfTheTablesIsRefused) {
+    built = BuildJnx(fixture::SimpleSpec(version(), 2, 2));
+    PatchI32(built.bytes, DataSizeField(built, 2) + 4, static_cast<std::int32_t>(built.blockStart + 40));
+    EXPECT_TRUE(Read(built.bytes, false));
+    EXPECT_FALSE(Read(built.bytes, true));
+    EXPECT_EQ(errorText, "Tile 3 lies before the end of the tile tables");
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, ReaderTest, ::testing::Values(3, 4),
                          [](const ::testing::TestParamInfo<int>& p) { return "v" + std::to_string(p.param); });
 
