@@ -30,22 +30,22 @@ bool MakeFile(const std::string& path, int levels, std::size_t megabytes, int se
     const pid_t pid = fork();
     if (pid < 0) return false;
     if (pid == 0) {
-        fixture::JnxSpec spec;
-        spec.version = 4;
+        fixture::JnxRecipe recipe;
+        recipe.version = 4;
         const std::size_t tiles = megabytes * 1000000 / kTileBytes;
         int seed = seedBase;
         for (int i = 0; i < levels; ++i) {
-            fixture::LevelSpec level;
+            fixture::LevelRecipe level;
             level.scale = 1000 * (seedBase + i);
             level.zoom = i + 1;
             for (std::size_t j = 0; j < tiles / std::size_t(levels); ++j, ++seed) {
-                fixture::TileSpec tile;
+                fixture::TileRecipe tile;
                 tile.data = fixture::MakeTileData(seed, kTileBytes - std::size_t(seed % 1000));
                 level.tiles.push_back(std::move(tile));
             }
-            spec.levels.push_back(std::move(level));
+            recipe.levels.push_back(std::move(level));
         }
-        fixture::WriteBytes(path, fixture::BuildJnx(spec).bytes);
+        fixture::WriteBytes(path, fixture::BuildJnx(recipe).bytes);
         _exit(0);
     }
     int status = 0;

@@ -22,8 +22,8 @@ double Seconds(Clock::time_point since) { return std::chrono::duration<double>(C
 const std::vector<settings::ZoomLevelEntry> kZooms = {
     {"Z200", 200, 300}, {"Z1000", 1000, 1200}, {"Z4000", 4000, 5000}, {"Z60000", 60000, 80000}};
 
-void Fill(const fixture::TempDir& dir, int count, const fixture::JnxSpec& spec) {
-    const fixture::Bytes bytes = fixture::BuildJnx(spec).bytes;
+void Fill(const fixture::TempDir& dir, int count, const fixture::JnxRecipe& recipe) {
+    const fixture::Bytes bytes = fixture::BuildJnx(recipe).bytes;
     for (int i = 0; i < count; ++i) fixture::WriteBytes(dir.file("map" + std::to_string(i) + ".jnx"), bytes);
 }
 
@@ -33,7 +33,7 @@ int main() {
     bool ok = true;
     {
         fixture::TempDir dir;
-        Fill(dir, 1000, fixture::SimpleSpec(4, 3, 4));
+        Fill(dir, 1000, fixture::SimpleRecipe(4, 3, 4));
         double best = 1e9;
         for (int run = 0; run < 3; ++run) {
             batch::BatchTable table;
@@ -51,7 +51,7 @@ int main() {
     }
     {
         fixture::TempDir dir;
-        Fill(dir, 200, fixture::SimpleSpec(4, 3, 20));
+        Fill(dir, 200, fixture::SimpleRecipe(4, 3, 20));
         batch::BatchTable table;
         batch::LoadFolder(table, dir.path(), kZooms, false);
         batch::SelectAll(table);
@@ -68,15 +68,15 @@ int main() {
     {
         // Large tiles, so the copying dominates as it does with real maps.
         fixture::TempDir dir;
-        fixture::JnxSpec spec = fixture::SimpleSpec(3, 2, 0);
-        for (auto& level : spec.levels) {
+        fixture::JnxRecipe recipe = fixture::SimpleRecipe(3, 2, 0);
+        for (auto& level : recipe.levels) {
             for (int t = 0; t < 40; ++t) {
-                fixture::TileSpec tile;
+                fixture::TileRecipe tile;
                 tile.data = fixture::MakeTileData(t + 1, 64 * 1024);
                 level.tiles.push_back(tile);
             }
         }
-        Fill(dir, 10, spec);
+        Fill(dir, 10, recipe);
         fixture::TempDir copies;
         auto start = Clock::now();
         for (const auto& name : dir.list()) {

@@ -33,25 +33,25 @@ bool MakeFile(const std::string& path, std::size_t megabytes, std::size_t levelM
     const pid_t pid = fork();
     if (pid < 0) return false;
     if (pid == 0) {
-        fixture::JnxSpec spec;
-        spec.version = 4;
+        fixture::JnxRecipe recipe;
+        recipe.version = 4;
         int seed = 1;
         const std::size_t sizes[] = {levelMb, megabytes > levelMb ? megabytes - levelMb : 1};
         for (int i = 0; i < 2; ++i) {
-            fixture::LevelSpec level;
+            fixture::LevelRecipe level;
             level.scale = 4777 / (i + 1);
             level.zoom = i + 1;
             std::size_t bytes = 0;
             while (bytes < sizes[i] * 1000000) {
-                fixture::TileSpec tile;
+                fixture::TileRecipe tile;
                 tile.data = fixture::MakeTileData(seed, kTileBytes - std::size_t(seed % 1000));
                 bytes += tile.data.size();
                 ++seed;
                 level.tiles.push_back(std::move(tile));
             }
-            spec.levels.push_back(std::move(level));
+            recipe.levels.push_back(std::move(level));
         }
-        fixture::WriteBytes(path, fixture::BuildJnx(spec).bytes);
+        fixture::WriteBytes(path, fixture::BuildJnx(recipe).bytes);
         _exit(0);
     }
     int status = 0;

@@ -16,7 +16,7 @@ const std::vector<std::string>& ParsedArgs::All(const std::string& name) const {
     return it == values.end() ? kNone : it->second;
 }
 
-std::string ParseArgs(const Args& args, const std::vector<OptionSpec>& specs, ParsedArgs& parsed) {
+std::string ParseArgs(const Args& args, const std::vector<OptionSpec>& known, ParsedArgs& parsed) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -34,12 +34,12 @@ std::string ParseArgs(const Args& args, const std::vector<OptionSpec>& specs, Pa
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const OptionSpec* spec = nullptr;
-        for (const auto& candidate : specs) {
-            if (candidate.name == name) spec = &candidate;
+        const OptionSpec* option = nullptr;
+        for (const auto& candidate : known) {
+            if (candidate.name == name) option = &candidate;
         }
-        if (spec == nullptr) return "unknown option " + name;
-        if (!spec->takesValue) {
+        if (option == nullptr) return "unknown option " + name;
+        if (!option->takesValue) {
             if (equals != std::string::npos) return name + " takes no value";
             parsed.values[name].push_back("");
             continue;

@@ -15,18 +15,18 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir / "settings");
     std::filesystem::create_directories(dir / "codec");
     int n = 0;
-    auto put = [&](const fixture::JnxSpec& spec) {
+    auto put = [&](const fixture::JnxRecipe& recipe) {
         fixture::WriteBytes((dir / "jnx" / ("seed" + std::to_string(++n) + ".jnx")).string(),
-                            fixture::BuildJnx(spec).bytes);
+                            fixture::BuildJnx(recipe).bytes);
     };
     for (int version : {3, 4}) {
-        put(fixture::SimpleSpec(version, 1, 1));
-        put(fixture::SimpleSpec(version, 3, 2));
-        auto noBlock = fixture::SimpleSpec(version, 2, 2);
+        put(fixture::SimpleRecipe(version, 1, 1));
+        put(fixture::SimpleRecipe(version, 3, 2));
+        auto noBlock = fixture::SimpleRecipe(version, 2, 2);
         noBlock.withMapBlock = false;
         noBlock.gap = 16;
         put(noBlock);
-        auto odd = fixture::SimpleSpec(version, 2, 3);
+        auto odd = fixture::SimpleRecipe(version, 2, 3);
         odd.gap = 7;
         odd.signature = {1, 2, 3, 4, 5};
         odd.reverseDataOrder = true;

@@ -19,14 +19,14 @@ using Files = std::vector<std::string>;
 
 const std::vector<settings::ZoomLevelEntry> kZooms = {{"Z200", 200, 300}, {"Z4000", 4000, 5000}};
 
-fixture::JnxSpec Spec(int version, int levels, int seedShift = 0) {
-    fixture::JnxSpec spec = fixture::SimpleSpec(version, levels, 3);
-    for (int i = 0; i < levels; ++i) spec.levels[std::size_t(i)].scale = 1000 + 111 * i + seedShift;
-    return spec;
+fixture::JnxRecipe Recipe(int version, int levels, int seedShift = 0) {
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(version, levels, 3);
+    for (int i = 0; i < levels; ++i) recipe.levels[std::size_t(i)].scale = 1000 + 111 * i + seedShift;
+    return recipe;
 }
 
-void Write(const fixture::TempDir& dir, const std::string& name, const fixture::JnxSpec& spec) {
-    fixture::WriteBytes(dir.file(name), fixture::BuildJnx(spec).bytes);
+void Write(const fixture::TempDir& dir, const std::string& name, const fixture::JnxRecipe& recipe) {
+    fixture::WriteBytes(dir.file(name), fixture::BuildJnx(recipe).bytes);
 }
 
 BatchTable Load(const fixture::TempDir& dir) {
@@ -111,8 +111,8 @@ struct MixedFolder {
     std::vector<Bytes> v3Images, v4Images;
 
     MixedFolder() {
-        Write(dir, "a.jnx", Spec(3, 2));
-        Write(dir, "b.jnx", Spec(4, 7));
+        Write(dir, "a.jnx", Recipe(3, 2));
+        Write(dir, "b.jnx", Recipe(4, 7));
         v3Images = Images(dir.file("a.jnx"));
         v4Images = Images(dir.file("b.jnx"));
         table = Load(dir);
@@ -196,9 +196,9 @@ TEST(BatchSave, ReplaceSourceLeavesOneCompleteFileUnderTheName) {
         // The regeneration fails (a bad trailer passes the quick read of the scan but
         // not the full read): the source stays and nothing is left beside it.
         fixture::TempDir dir;
-        auto spec = Spec(3, 2);
-        spec.trailer = {'N', 'o', 'p', 'e'};
-        Write(dir, "bad.jnx", spec);
+        auto recipe = Recipe(3, 2);
+        recipe.trailer = {'N', 'o', 'p', 'e'};
+        Write(dir, "bad.jnx", recipe);
         BatchTable table = Load(dir);
         ASSERT_FALSE(table.rows[0].Erroneous());
         batch::SelectAll(table);
@@ -215,12 +215,12 @@ TEST(BatchSave, ReplaceSourceLeavesOneCompleteFileUnderTheName) {
 
 TEST(BatchSave, EditedFilenames) {
     fixture::TempDir dir;
-    Write(dir, "a.jnx", Spec(4, 1));
-    Write(dir, "c.jnx", Spec(3, 1));
-    Write(dir, "d.jnx", Spec(4, 1));
-    Write(dir, "e.jnx", Spec(4, 1));
-    Write(dir, "f.jnx", Spec(4, 1, 5));
-    Write(dir, "g.jnx", Spec(4, 1));
+    Write(dir, "a.jnx", Recipe(4, 1));
+    Write(dir, "c.jnx", Recipe(3, 1));
+    Write(dir, "d.jnx", Recipe(4, 1));
+    Write(dir, "e.jnx", Recipe(4, 1));
+    Write(dir, "f.jnx", Recipe(4, 1, 5));
+    Write(dir, "g.jnx", Recipe(4, 1));
     BatchTable table = Load(dir);
     batch::SelectAll(table);
     Row(table, "f.jnx").SetChecked(false);
@@ -249,7 +249,7 @@ TEST(BatchSave, EditedFilenames) {
 
 TEST(BatchSave, FailedRenameAfterUpdateIsAnErrorOfTheRow) {
     fixture::TempDir dir;
-    Write(dir, "a.jnx", Spec(4, 1));
+    Write(dir, "a.jnx", Recipe(4, 1));
     BatchTable table = Load(dir);
     batch::SelectAll(table);
     table.rows[0][batch::kFilename] = "b.jnx";
@@ -266,13 +266,13 @@ TEST(BatchSave, FailedRenameAfterUpdateIsAnErrorOfTheRow) {
 
 TEST(BatchSave, FilesChangedSinceTheLoadAreRowErrors) {
     fixture::TempDir dir;
-    Write(dir, "a.jnx", Spec(4, 1));
-    Write(dir, "b.jnx", Spec(4, 1));
-    Write(dir, "c.jnx", Spec(4, 1));
+    Write(dir, "a.jnx", Recipe(4, 1));
+    Write(dir, "b.jnx", Recipe(4, 1));
+    Write(dir, "c.jnx", Recipe(4, 1));
     BatchTable table = Load(dir);
     batch::SelectAll(table);
     // a.jnx now lacks its map block, so it can no longer be patched; b.jnx is gone.
-    auto noBlock = Spec(4, 1);
+    auto noBlock = Recipe(4, 1);
     noBlock.withMapBlock = false;
     noBlock.gap = 1024;
     Write(dir, "a.jnx", noBlock);
@@ -292,8 +292,8 @@ TEST(BatchSave, FilesChangedSinceTheLoadAreRowErrors) {
 
 TEST(BatchSave, ValidationRefusalsTouchNoFile) {
     fixture::TempDir dir;
-    Write(dir, "a.jnx", Spec(3, 2));
-    Write(dir, "b.jnx", Spec(4, 2));
+    Write(dir, "a.jnx", Recipe(3, 2));
+    Write(dir, "b.jnx", Recipe(4, 2));
     fixture::WriteBytes(dir.file("broken.jnx"), {3, 0, 0});
     const BatchTable loaded = Load(dir);
     const auto before = Snapshot(dir);
@@ -332,8 +332,8 @@ TEST(BatchSave, ValidationRefusalsTouchNoFile) {
 
 TEST(BatchSave, HeadlessRunOverPaths) {
     fixture::TempDir dir;
-    Write(dir, "a.jnx", Spec(4, 1));
-    Write(dir, "c.jnx", Spec(3, 1));
+    Write(dir, "a.jnx", Recipe(4, 1));
+    Write(dir, "c.jnx", Recipe(3, 1));
     jnx::FixedEditorValues window;
     batch::PanelValues panel;
     auto summary = batch::SaveFilesAsBatch({dir.file("a.jnx")}, "moved.jnx", window, panel, {});
@@ -356,8 +356,8 @@ TEST(BatchSave, HeadlessRunOverPaths) {
 
 TEST(BatchDelete, RemovesCheckedFilesAndRows) {
     fixture::TempDir dir;
-    Write(dir, "a.jnx", Spec(4, 1));
-    Write(dir, "b.jnx", Spec(4, 1));
+    Write(dir, "a.jnx", Recipe(4, 1));
+    Write(dir, "b.jnx", Recipe(4, 1));
     fixture::WriteBytes(dir.file("c.jnx"), {9});
     BatchTable table = Load(dir);
     EXPECT_EQ(batch::BatchDelete(table).refusal, Refusal::NothingToDelete);
@@ -385,8 +385,8 @@ TEST(BatchDelete, RemovesCheckedFilesAndRows) {
 
 TEST(BatchSplit, TickedLevelsOfEveryCheckedFile) {
     fixture::TempDir dir;
-    Write(dir, "MAP.jnx", Spec(4, 3));
-    Write(dir, "B.jnx", Spec(3, 2));
+    Write(dir, "MAP.jnx", Recipe(4, 3));
+    Write(dir, "B.jnx", Recipe(3, 2));
     BatchTable table = Load(dir);
     batch::SelectAll(table);
     jnx::FixedEditorValues window;
@@ -411,7 +411,7 @@ TEST(BatchSplit, TickedLevelsOfEveryCheckedFile) {
 
 TEST(BatchSplit, LevelsBeyondTheFifthArePassedOver) {
     fixture::TempDir dir;
-    Write(dir, "S.jnx", Spec(4, 7));
+    Write(dir, "S.jnx", Recipe(4, 7));
     BatchTable table = Load(dir);
     batch::SelectAll(table);
     jnx::FixedEditorValues window;
@@ -425,8 +425,8 @@ TEST(BatchSplit, LevelsBeyondTheFifthArePassedOver) {
 
 TEST(BatchSplit, Refusals) {
     fixture::TempDir dir;
-    Write(dir, "one.jnx", Spec(4, 1));
-    Write(dir, "two.jnx", Spec(4, 2));
+    Write(dir, "one.jnx", Recipe(4, 1));
+    Write(dir, "two.jnx", Recipe(4, 2));
     fixture::WriteBytes(dir.file("zz.jnx"), {1});
     BatchTable table = Load(dir);
     jnx::FixedEditorValues window;

@@ -21,12 +21,12 @@ namespace fs = std::filesystem;
 const std::vector<settings::ZoomLevelEntry> kZooms = {
     {"Z200", 200, 300}, {"Z1000", 1000, 1200}, {"Z4000", 4000, 5000}, {"Z60000", 60000, 80000}};
 
-void Write(const std::string& path, const fixture::JnxSpec& spec) { fixture::WriteBytes(path, fixture::BuildJnx(spec).bytes); }
+void Write(const std::string& path, const fixture::JnxRecipe& recipe) { fixture::WriteBytes(path, fixture::BuildJnx(recipe).bytes); }
 
-fixture::JnxSpec Spec(int version, std::vector<std::int32_t> scales, int tiles = 2) {
-    fixture::JnxSpec spec = fixture::SimpleSpec(version, static_cast<int>(scales.size()), tiles);
-    for (std::size_t i = 0; i < scales.size(); ++i) spec.levels[i].scale = scales[i];
-    return spec;
+fixture::JnxRecipe Recipe(int version, std::vector<std::int32_t> scales, int tiles = 2) {
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(version, static_cast<int>(scales.size()), tiles);
+    for (std::size_t i = 0; i < scales.size(); ++i) recipe.levels[i].scale = scales[i];
+    return recipe;
 }
 
 class CountingObserver : public batch::ScanObserver {
@@ -68,26 +68,26 @@ TEST(ZoomLookup, MapsScalesToRowsAndPriority) {
 
 TEST(FolderScan, FillsEachRowFromItsFile) {
     fixture::TempDir dir;
-    Write(dir.file("a.JNX"), Spec(4, {1100, 70000}, 3));
-    auto v3 = Spec(3, {250, 300, 1000, 4000, 4999, 60000, 200});
+    Write(dir.file("a.JNX"), Recipe(4, {1100, 70000}, 3));
+    auto v3 = Recipe(3, {250, 300, 1000, 4000, 4999, 60000, 200});
     v3.productId = 12;
     v3.groupName = "Grupo Ñandú";
     Write(dir.file("b.jnx"), v3);
     fixture::WriteBytes(dir.file("c.txt"), {1, 2, 3});
     fixture::WriteBytes(dir.file("d.jnx"), {4, 0, 0, 0, 9});  // cut short
-    auto noBlock = Spec(4, {5000});
+    auto noBlock = Recipe(4, {5000});
     noBlock.withMapBlock = false;
     noBlock.gap = 1024;
     Write(dir.file("e.jnx"), noBlock);
     // Header and map block disagree on the number of levels.
-    auto bugSpec = Spec(4, {300, 1200});
+    auto bugSpec = Recipe(4, {300, 1200});
     auto bug = fixture::BuildJnx(bugSpec);
     const std::int64_t infoCountPos = bug.blockStart + 4 + std::int64_t(bugSpec.guid.size() + 1) +
                                       std::int64_t(bugSpec.groupName.size() + 1) + 3 +
                                       std::int64_t(bugSpec.mapTitle.size() + 1);
     bug.bytes[std::size_t(infoCountPos)] = 3;
     fixture::WriteBytes(dir.file("f.jnx"), bug.bytes);
-    fixture::WriteBytes(dir.file("x.jnx.bak"), fixture::BuildJnx(Spec(4, {300})).bytes);
+    fixture::WriteBytes(dir.file("x.jnx.bak"), fixture::BuildJnx(Recipe(4, {300})).bytes);
     const auto before = Snapshot(dir.path());
 
     BatchTable table;
@@ -167,10 +167,10 @@ TEST(FolderScan, SubfoldersDepthFirstWithoutFollowingLoops) {
     fixture::TempDir dir;
     fs::create_directories(dir.file("b_sub/deeper"));
     fs::create_directories(dir.file("c_other"));
-    Write(dir.file("z.jnx"), Spec(4, {300}));
-    Write(dir.file("b_sub/y.jnx"), Spec(3, {300}));
-    Write(dir.file("b_sub/deeper/x.jnx"), Spec(4, {300}));
-    Write(dir.file("c_other/w.jnx"), Spec(4, {300}));
+    Write(dir.file("z.jnx"), Recipe(4, {300}));
+    Write(dir.file("b_sub/y.jnx"), Recipe(3, {300}));
+    Write(dir.file("b_sub/deeper/x.jnx"), Recipe(4, {300}));
+    Write(dir.file("c_other/w.jnx"), Recipe(4, {300}));
     fs::create_directory_symlink(dir.path(), dir.file("b_sub/deeper/up"));  // a loop to the top
     fs::create_directory_symlink(dir.file("c_other"), dir.file("a_link"));  // a second way into c_other
     fs::create_symlink(dir.file("nowhere.jnx"), dir.file("dangling.jnx"));
@@ -200,16 +200,16 @@ TEST(FolderScan, OddEntriesBecomeErroneousRowsWithoutBlocking) {
     fs::create_directory(dir.file("folder.jnx"));
     fixture::WriteBytes(dir.file("empty.jnx"), {});
     const std::string longName = std::string(150, 'n') + ".jnx";
-    auto spec = Spec(4, {300});
-    spec.groupName = std::string(120, 'g');
-    Write(dir.file(longName), spec);
+    auto recipe = Recipe(4, {300});
+    recipe.groupName = std::string(120, 'g');
+    Write(dir.file(longName), recipe);
 
     BatchTable table;
     ASSERT_TRUE(batch::LoadFolder(table, dir.path(), kZooms, false).ok);
     ASSERT_EQ(table.size(), 3u);
     EXPECT_TRUE(table.rows[0].Erroneous());                 // empty.jnx
     EXPECT_EQ(table.rows[1].FileName(), longName);         // kept whole, not cut at 100
-    EXPECT_EQ(table.rows[1][batch::kGroupName], spec.groupName);
+    EXPECT_EQ(table.rows[1][batch::kGroupName], recipe.groupName);
     EXPECT_TRUE(table.rows[2].Erroneous());                 // pipe.jnx
     EXPECT_EQ(batch::ColumnWidth(table, batch::kFilename), 154u);
     EXPECT_EQ(batch::ColumnWidth(table, batch::kGroupName), 120u);
@@ -237,8 +237,8 @@ CliRun RunCli(const std::string& arguments) {
 TEST(ScanCommand, PrintsTheTableAndFailsOnAMissingFolder) {
     fixture::TempDir dir;
     fs::create_directory(dir.file("sub"));
-    Write(dir.file("a.jnx"), Spec(4, {300}));
-    Write(dir.file("sub/b.jnx"), Spec(3, {300}));
+    Write(dir.file("a.jnx"), Recipe(4, {300}));
+    Write(dir.file("sub/b.jnx"), Recipe(3, {300}));
     fixture::WriteBytes(dir.file("bad.jnx"), {1});
 
     const CliRun json = RunCli("scan '" + dir.path() + "' --recursive --json");

@@ -56,9 +56,9 @@ protected:
         return result;
     }
 
-    std::string Make(const std::string& name, const fixture::JnxSpec& spec) {
+    std::string Make(const std::string& name, const fixture::JnxRecipe& recipe) {
         const std::string path = dir.file(name);
-        fixture::WriteBytes(path, fixture::BuildJnx(spec).bytes);
+        fixture::WriteBytes(path, fixture::BuildJnx(recipe).bytes);
         return path;
     }
 
@@ -78,11 +78,11 @@ int Count(const std::string& text, const std::string& what) {
 }
 
 TEST_F(CliTest, InfoJsonReportsEveryFileAndFailsForTheMalformedOne) {
-    fixture::JnxSpec v4 = fixture::SimpleSpec(4, 2, 3);
+    fixture::JnxRecipe v4 = fixture::SimpleRecipe(4, 2, 3);
     v4.bounds = {536870912, 268435456, -536870912, -268435456};  // 45, 22.5, -45, -22.5 degrees
     const std::string good4 = Make("a.jnx", v4);
-    const std::string good3 = Make("b.jnx", fixture::SimpleSpec(3, 1, 2));
-    fixture::Bytes truncated = fixture::BuildJnx(fixture::SimpleSpec(4, 1, 1)).bytes;
+    const std::string good3 = Make("b.jnx", fixture::SimpleRecipe(3, 1, 2));
+    fixture::Bytes truncated = fixture::BuildJnx(fixture::SimpleRecipe(4, 1, 1)).bytes;
     truncated.resize(30);
     const std::string bad = dir.file("bad.jnx");
     fixture::WriteBytes(bad, truncated);
@@ -113,7 +113,7 @@ TEST_F(CliTest, InfoJsonReportsEveryFileAndFailsForTheMalformedOne) {
 }
 
 TEST_F(CliTest, InfoOfGoodFilesSucceedsInTextAndQuickModes) {
-    const std::string file = Make("m.jnx", fixture::SimpleSpec(4, 2, 2));
+    const std::string file = Make("m.jnx", fixture::SimpleRecipe(4, 2, 2));
     for (const bool quick : {false, true}) {
         std::vector<std::string> args = {"info", file};
         if (quick) args.push_back("--quick");
@@ -127,9 +127,9 @@ TEST_F(CliTest, InfoOfGoodFilesSucceedsInTextAndQuickModes) {
 
 // File names are bytes; the JSON must stay valid UTF-8 whatever they hold.
 TEST_F(CliTest, JsonEscapesNamesAndTextsThatAreNotUtf8) {
-    fixture::JnxSpec spec = fixture::SimpleSpec(4, 1, 1);
-    spec.mapTitle = "Quote \" back \\ tab \t";
-    const std::string file = Make("caf\xe9.jnx", spec);
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(4, 1, 1);
+    recipe.mapTitle = "Quote \" back \\ tab \t";
+    const std::string file = Make("caf\xe9.jnx", recipe);
     const RunResult r = Run({"info", "--json", file});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("caf\\u00e9.jnx"), std::string::npos) << r.out;
@@ -138,7 +138,7 @@ TEST_F(CliTest, JsonEscapesNamesAndTextsThatAreNotUtf8) {
 }
 
 TEST_F(CliTest, UsageErrorsExitTwoAndTouchNothing) {
-    const std::string file = Make("u.jnx", fixture::SimpleSpec(4, 2, 2));
+    const std::string file = Make("u.jnx", fixture::SimpleRecipe(4, 2, 2));
     const fixture::Bytes before = fixture::ReadBytes(file);
     const std::vector<std::vector<std::string>> cases = {
         {"save", file, "--product-id", "70000"},
@@ -179,7 +179,7 @@ TEST_F(CliTest, HelpAndVersion) {
 }
 
 TEST_F(CliTest, SaveUpdatesInPlaceWhenTheVersionStays) {
-    const std::string file = Make("p.jnx", fixture::SimpleSpec(4, 2, 2));
+    const std::string file = Make("p.jnx", fixture::SimpleRecipe(4, 2, 2));
     settings::SettingsTables tables;
     ASSERT_TRUE(settings::CargarCombos(settings::Settings(TESSALY_INI_PATH), tables));
     ASSERT_GE(tables.ZoomTable.size(), 3u);
@@ -195,11 +195,11 @@ TEST_F(CliTest, SaveUpdatesInPlaceWhenTheVersionStays) {
     EXPECT_EQ(doc.Levels[0].Scale, tables.ZoomTable[0].StandardScale);
     EXPECT_EQ(doc.Levels[1].Scale, tables.ZoomTable[2].StandardScale - 1);
     EXPECT_EQ(doc.LevelInfos[1].Zoom, 7);
-    EXPECT_EQ(doc.LevelInfos[0].Zoom, fixture::SimpleSpec(4, 2, 2).levels[0].zoom);
+    EXPECT_EQ(doc.LevelInfos[0].Zoom, fixture::SimpleRecipe(4, 2, 2).levels[0].zoom);
 }
 
 TEST_F(CliTest, SaveRegeneratesBesideTheFileOnAVersionChange) {
-    const std::string file = Make("r.jnx", fixture::SimpleSpec(3, 2, 2));
+    const std::string file = Make("r.jnx", fixture::SimpleRecipe(3, 2, 2));
     const fixture::Bytes before = fixture::ReadBytes(file);
     const std::string out = dir.file("r_new.jnx");
     fixture::WriteBytes(out, {1, 2, 3});  // a stale output is replaced
@@ -216,7 +216,7 @@ TEST_F(CliTest, SaveRegeneratesBesideTheFileOnAVersionChange) {
 TEST_F(CliTest, SaveGoesOnAfterAFailedFileAndExitsOne) {
     const std::string bad = dir.file("0bad.jnx");
     fixture::WriteBytes(bad, {});
-    const std::string good = Make("1good.jnx", fixture::SimpleSpec(4, 1, 2));
+    const std::string good = Make("1good.jnx", fixture::SimpleRecipe(4, 1, 2));
     const RunResult r = Run({"save", bad, good, "--product-id", "9"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("updated " + good), std::string::npos) << r.out;
@@ -225,7 +225,7 @@ TEST_F(CliTest, SaveGoesOnAfterAFailedFileAndExitsOne) {
 }
 
 TEST_F(CliTest, SaveRefusesALevelTheFileDoesNotHave) {
-    const std::string file = Make("l.jnx", fixture::SimpleSpec(4, 2, 1));
+    const std::string file = Make("l.jnx", fixture::SimpleRecipe(4, 2, 1));
     const fixture::Bytes before = fixture::ReadBytes(file);
     const RunResult r = Run({"save", file, "--level", "4=1"});
     EXPECT_EQ(r.code, 1);
@@ -233,7 +233,7 @@ TEST_F(CliTest, SaveRefusesALevelTheFileDoesNotHave) {
 }
 
 TEST_F(CliTest, SplitWritesEachNamedLevel) {
-    const std::string file = Make("s.jnx", fixture::SimpleSpec(4, 3, 2));
+    const std::string file = Make("s.jnx", fixture::SimpleRecipe(4, 3, 2));
     const RunResult r = Run({"split", file, "3", "1"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, dir.file("s_Level1.jnx") + "\n" + dir.file("s_Level3.jnx") + "\n");
@@ -245,8 +245,8 @@ TEST_F(CliTest, SplitWritesEachNamedLevel) {
 }
 
 TEST_F(CliTest, SplitRefusalsWriteNothing) {
-    const std::string three = Make("t.jnx", fixture::SimpleSpec(4, 3, 1));
-    const std::string one = Make("o.jnx", fixture::SimpleSpec(4, 1, 1));
+    const std::string three = Make("t.jnx", fixture::SimpleRecipe(4, 3, 1));
+    const std::string one = Make("o.jnx", fixture::SimpleRecipe(4, 1, 1));
     EXPECT_EQ(Run({"split", three, "1", "4"}).code, 1);
     EXPECT_EQ(Run({"split", one, "1"}).code, 1);
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"o.jnx", "t.jnx"}));

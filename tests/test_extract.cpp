@@ -14,7 +14,7 @@
 namespace {
 
 using fixture::Bytes;
-using fixture::JnxSpec;
+using fixture::JnxRecipe;
 
 bool Read(jnx::JnxDocument& doc, const std::string& path, std::string& error) {
     std::int32_t total = 0;
@@ -31,8 +31,8 @@ struct Source {
     std::string path;
     jnx::JnxDocument doc;
 
-    explicit Source(const JnxSpec& spec) {
-        built = fixture::BuildJnx(spec);
+    explicit Source(const JnxRecipe& recipe) {
+        built = fixture::BuildJnx(recipe);
         path = dir.file("MAP.jnx");
         fixture::WriteBytes(path, built.bytes);
         std::string error;
@@ -56,7 +56,7 @@ void ExpectLevelTiles(const Source& s, std::size_t level, const std::string& out
 }
 
 TEST(ExtractLevel, SecondLevelOfAThreeLevelV3File) {
-    Source s(fixture::SimpleSpec(3, 3, 4));
+    Source s(fixture::SimpleRecipe(3, 3, 4));
     const std::string out = s.dir.file("MAP_Level2.jnx");
     jnx::FixedEditorValues values;
     std::string error;
@@ -79,7 +79,7 @@ TEST(ExtractLevel, SecondLevelOfAThreeLevelV3File) {
 
 TEST(ExtractLevel, VersionChangesBothWays) {
     for (int from : {3, 4}) {
-        Source s(fixture::SimpleSpec(from, 3, 2));
+        Source s(fixture::SimpleRecipe(from, 3, 2));
         const int to = 7 - from;
         const std::string out = s.dir.file("part.jnx");
         jnx::FixedEditorValues values;
@@ -103,7 +103,7 @@ TEST(ExtractLevel, VersionChangesBothWays) {
 }
 
 TEST(ExtractLevel, EveryLevelOneAfterAnother) {
-    Source s(fixture::SimpleSpec(4, 4, 3));
+    Source s(fixture::SimpleRecipe(4, 4, 3));
     const std::size_t levels = s.doc.Levels.size();
     for (std::size_t level = 1; level <= levels; ++level) {
         const std::string out = s.dir.file("L" + std::to_string(level) + ".jnx");
@@ -116,13 +116,13 @@ TEST(ExtractLevel, EveryLevelOneAfterAnother) {
 }
 
 TEST(ExtractLevel, TinyTilesCompareOnlyTheirOwnBytes) {
-    JnxSpec spec = fixture::SimpleSpec(4, 1, 2);
+    JnxRecipe recipe = fixture::SimpleRecipe(4, 1, 2);
     for (std::size_t n : {1, 2, 3}) {
-        fixture::TileSpec tile;
+        fixture::TileRecipe tile;
         tile.data = Bytes(n, std::uint8_t(0x40 + n));
-        spec.levels[0].tiles.push_back(tile);
+        recipe.levels[0].tiles.push_back(tile);
     }
-    Source s(spec);
+    Source s(recipe);
     const std::string out = s.dir.file("tiny.jnx");
     std::string error;
     ASSERT_TRUE(compose::ExtractLevel(s.doc, jnx::FixedEditorValues{}, s.path, out, 1, false, 0, {}, error)) << error;
@@ -130,9 +130,9 @@ TEST(ExtractLevel, TinyTilesCompareOnlyTheirOwnBytes) {
 }
 
 TEST(ExtractLevel, FailuresLeaveNoFileAndKeepAnOlderOne) {
-    JnxSpec spec = fixture::SimpleSpec(3, 3, 2);
-    spec.levels[1].tiles.clear();
-    Source s(spec);
+    JnxRecipe recipe = fixture::SimpleRecipe(3, 3, 2);
+    recipe.levels[1].tiles.clear();
+    Source s(recipe);
     const std::string out = s.dir.file("MAP_Level1.jnx");
     const Bytes older{'k', 'e', 'e', 'p'};
     fixture::WriteBytes(out, older);

@@ -23,35 +23,35 @@ using compose::MergeFailureKind;
 using compose::MergeMessage;
 using compose::MergePlanning;
 using fixture::Bytes;
-using fixture::JnxSpec;
+using fixture::JnxRecipe;
 using Outcome = MergePlanning::Outcome;
 
-// A spec whose tiles differ from every other spec made with another seed base.
-JnxSpec AreaSpec(int version, const std::vector<int>& tilesPerLevel, int seedBase,
+// A recipe whose tiles differ from every other recipe made with another seed base.
+JnxRecipe AreaSpec(int version, const std::vector<int>& tilesPerLevel, int seedBase,
                  std::vector<std::int32_t> scales = {}) {
-    JnxSpec spec;
-    spec.version = version;
+    JnxRecipe recipe;
+    recipe.version = version;
     int seed = seedBase;
     for (std::size_t i = 0; i < tilesPerLevel.size(); ++i) {
-        fixture::LevelSpec level;
+        fixture::LevelRecipe level;
         level.scale = i < scales.size() ? scales[i] : 1000 * (seedBase + int(i));
         level.zoom = int(i) + 1;
         level.name = "L" + std::to_string(seedBase) + "." + std::to_string(i + 1);
         level.copyright = "(c) " + std::string(i + 1, 'c');
         for (int j = 0; j < tilesPerLevel[i]; ++j, ++seed) {
-            fixture::TileSpec tile;
+            fixture::TileRecipe tile;
             tile.data = fixture::MakeTileData(seed, 16 + std::size_t(seed % 7) * 13);
             tile.bounds = {seed, -seed, 2 * seed, 3};
             level.tiles.push_back(tile);
         }
-        spec.levels.push_back(level);
+        recipe.levels.push_back(level);
     }
-    return spec;
+    return recipe;
 }
 
-std::string Write(const fixture::TempDir& dir, const std::string& name, const JnxSpec& spec) {
+std::string Write(const fixture::TempDir& dir, const std::string& name, const JnxRecipe& recipe) {
     const std::string path = dir.file(name);
-    fixture::WriteBytes(path, fixture::BuildJnx(spec).bytes);
+    fixture::WriteBytes(path, fixture::BuildJnx(recipe).bytes);
     return path;
 }
 
@@ -119,18 +119,18 @@ Bytes Slice(const Bytes& bytes, std::int64_t at, std::int64_t n) {
 }
 
 // Every tile of the output, level by level, must be the same bytes as the tile it came from.
-void ExpectTilesFrom(const std::string& output, const std::vector<JnxSpec>& specs) {
+void ExpectTilesFrom(const std::string& output, const std::vector<JnxRecipe>& recipes) {
     jnx::JnxDocument doc;
     std::int32_t tiles = 0;
     std::string error;
     ASSERT_TRUE(jnx::ReadJnx(doc, output, tiles, error, true)) << error;
     const Bytes bytes = fixture::ReadBytes(output);
     std::size_t level = 0, tile = 0;
-    for (const auto& spec : specs) {
-        for (const auto& sourceLevel : spec.levels) {
+    for (const auto& recipe : recipes) {
+        for (const auto& sourceLevel : recipe.levels) {
             ASSERT_LT(level, doc.Levels.size());
             EXPECT_EQ(doc.Levels[level].TileCount, std::int32_t(sourceLevel.tiles.size())) << "level " << level + 1;
-            if (spec.withMapBlock) {
+            if (recipe.withMapBlock) {
                 EXPECT_EQ(doc.LevelInfos[level].Name, jnx::EncodeText(sourceLevel.name, true));
             }
             for (const auto& sourceTile : sourceLevel.tiles) {
@@ -156,8 +156,8 @@ class MergeRoundTrip : public ::testing::TestWithParam<std::tuple<int, bool>> {}
 TEST_P(MergeRoundTrip, EveryLevelKeepsItsTilesInPlannedOrder) {
     const auto [version, withBlock] = GetParam();
     fixture::TempDir dir;
-    JnxSpec a = AreaSpec(version, {3, 2}, 1, {300, 200});
-    JnxSpec b = AreaSpec(version, {4}, 50, {200});
+    JnxRecipe a = AreaSpec(version, {3, 2}, 1, {300, 200});
+    JnxRecipe b = AreaSpec(version, {4}, 50, {200});
     a.withMapBlock = b.withMapBlock = withBlock;
     a.productId = 11;
     b.productId = 12;
@@ -207,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, MergeRoundTrip,
 
 TEST(MergeWrite, SectionsLieWhereTheSizesSay) {
     fixture::TempDir dir;
-    const JnxSpec a = AreaSpec(3, {10, 6}, 1), b = AreaSpec(3, {4}, 100);
+    const JnxRecipe a = AreaSpec(3, {10, 6}, 1), b = AreaSpec(3, {4}, 100);
     const MergePlanning planning = Plan({Write(dir, "a.jnx", a), Write(dir, "b.jnx", b)}, {}, dir.path());
     ASSERT_EQ(planning.outcome, Outcome::Planned);
     EXPECT_EQ(compose::MergeHeaderSize(3), 48);
@@ -225,7 +225,7 @@ TEST(MergeWrite, SectionsLieWhereTheSizesSay) {
 
 TEST(MergeWrite, MixedVersionsTakeTheChosenVersion) {
     fixture::TempDir dir;
-    const JnxSpec a = AreaSpec(3, {2}, 1), b = AreaSpec(4, {3, 1}, 40);
+    const JnxRecipe a = AreaSpec(3, {2}, 1), b = AreaSpec(4, {3, 1}, 40);
     const std::vector<std::string> paths{Write(dir, "a.jnx", a), Write(dir, "b.jnx", b)};
     for (int target : {3, 4}) {
         compose::MergePanel panel;
@@ -250,7 +250,7 @@ TEST(MergeWrite, MixedVersionsTakeTheChosenVersion) {
 
 TEST(MergePlan, PanelValuesAndWhatTheFirstFileGives) {
     fixture::TempDir dir;
-    JnxSpec a = AreaSpec(4, {1, 1}, 1, {100, 200}), b = AreaSpec(4, {1}, 9, {150});
+    JnxRecipe a = AreaSpec(4, {1, 1}, 1, {100, 200}), b = AreaSpec(4, {1}, 9, {150});
     a.groupName = "First group";
     b.groupName = "Second group";
     a.drawOrder = b.drawOrder = 60;
@@ -310,7 +310,7 @@ TEST(MergePlan, RefusalsCarryTheirMessage) {
     const std::string v4a = Write(dir, "v4a.jnx", AreaSpec(4, {1, 1, 1}, 1));
     const std::string v4b = Write(dir, "v4b.jnx", AreaSpec(4, {1, 1, 1}, 10));
     const std::string v3 = Write(dir, "v3.jnx", AreaSpec(3, {1, 1}, 20));
-    JnxSpec shifted = AreaSpec(4, {1}, 30);
+    JnxRecipe shifted = AreaSpec(4, {1}, 30);
     shifted.bounds[3] += 1;
     const std::string moved = Write(dir, "moved.jnx", shifted);
     const std::string single = Write(dir, "single.jnx", AreaSpec(4, {1}, 40));
@@ -450,7 +450,7 @@ TEST(MergeWrite, FolderThatCannotHoldTheFileLeavesNothing) {
 
 TEST(MergeWrite, TwoMergesInOneSecondGiveTwoFiles) {
     fixture::TempDir dir;
-    const JnxSpec a = AreaSpec(4, {2}, 1), b = AreaSpec(4, {1}, 9), c = AreaSpec(4, {3}, 20);
+    const JnxRecipe a = AreaSpec(4, {2}, 1), b = AreaSpec(4, {1}, 9), c = AreaSpec(4, {3}, 20);
     const std::string pa = Write(dir, "a.jnx", a), pb = Write(dir, "b.jnx", b), pc = Write(dir, "c.jnx", c);
     const std::string out = dir.file("out");
     const MergePlanning first = Plan({pa, pb}, {}, out);
@@ -506,7 +506,7 @@ TEST(MergeCli, WritesPrintsRefusesAndRejectsUsage) {
         std::ofstream ini(dir.path() + "/.ini");
         ini << "[Preferences]\nLang=ENG\n[Merge]\nDir=$CURRENT\\joined\n";
     }
-    const JnxSpec a = AreaSpec(3, {2}, 1), b = AreaSpec(4, {1, 2}, 9);
+    const JnxRecipe a = AreaSpec(3, {2}, 1), b = AreaSpec(4, {1, 2}, 9);
     const std::string pa = Write(dir, "a.jnx", a), pb = Write(dir, "b.jnx", b);
 
     CliRun run = RunCli(dir, "'" + pa + "' '" + pb + "'");

@@ -12,7 +12,7 @@
 namespace {
 
 using fixture::Bytes;
-using fixture::JnxSpec;
+using fixture::JnxRecipe;
 
 struct Loaded {
     fixture::BuiltJnx built;
@@ -20,9 +20,9 @@ struct Loaded {
     jnx::JnxDocument doc;
 };
 
-Loaded Load(const fixture::TempDir& dir, const JnxSpec& spec) {
+Loaded Load(const fixture::TempDir& dir, const JnxRecipe& recipe) {
     Loaded l;
-    l.built = fixture::BuildJnx(spec);
+    l.built = fixture::BuildJnx(recipe);
     l.path = dir.file("MAP.jnx");
     fixture::WriteBytes(l.path, l.built.bytes);
     std::int32_t total = 0;
@@ -36,7 +36,7 @@ class ModifTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(ModifTest, ChangesOnlyTheListedBytes) {
     fixture::TempDir dir;
-    auto l = Load(dir, fixture::SimpleSpec(GetParam(), 3, 4));
+    auto l = Load(dir, fixture::SimpleRecipe(GetParam(), 3, 4));
     ASSERT_FALSE(l.doc.NeedsRegeneration);
     l.doc.Header.DrawOrder = 44;
 
@@ -84,10 +84,10 @@ TEST_P(ModifTest, ChangesOnlyTheListedBytes) {
 
 TEST_P(ModifTest, EmptyTextsKeepStoredValuesBitForBit) {
     fixture::TempDir dir;
-    JnxSpec spec = fixture::SimpleSpec(GetParam(), 2, 2);
-    spec.productId = 100000;             // beyond 16 bits, as other producers write
-    spec.groupName = "Caf\xE9 Gruppe";   // Windows-1252, not valid UTF-8
-    auto l = Load(dir, spec);
+    JnxRecipe recipe = fixture::SimpleRecipe(GetParam(), 2, 2);
+    recipe.productId = 100000;             // beyond 16 bits, as other producers write
+    recipe.groupName = "Caf\xE9 Gruppe";   // Windows-1252, not valid UTF-8
+    auto l = Load(dir, recipe);
     const Bytes storedGroup = l.doc.MapInfo.GroupName;
 
     jnx::FixedEditorValues values;
@@ -104,7 +104,7 @@ TEST_P(ModifTest, EmptyTextsKeepStoredValuesBitForBit) {
 
 TEST_P(ModifTest, ZoomNumbersOnlyFromTheEditorInPresetMode) {
     fixture::TempDir dir;
-    auto l = Load(dir, fixture::SimpleSpec(GetParam(), 6, 1));
+    auto l = Load(dir, fixture::SimpleRecipe(GetParam(), 6, 1));
     jnx::FixedEditorValues values;
     for (int k = 0; k < 5; ++k) {
         values.zoomText[k] = std::to_string(20 + k);
@@ -131,7 +131,7 @@ TEST_P(ModifTest, ZoomNumbersOnlyFromTheEditorInPresetMode) {
 
 TEST_P(ModifTest, BadValuesAreRefusedBeforeAnyWrite) {
     fixture::TempDir dir;
-    auto l = Load(dir, fixture::SimpleSpec(GetParam(), 2, 2));
+    auto l = Load(dir, fixture::SimpleRecipe(GetParam(), 2, 2));
     struct Case {
         const char* what;
         jnx::FixedEditorValues values;
@@ -164,7 +164,7 @@ TEST_P(ModifTest, BadValuesAreRefusedBeforeAnyWrite) {
 
 TEST_P(ModifTest, FailedVerificationPutsTheFileBack) {
     fixture::TempDir dir;
-    auto l = Load(dir, fixture::SimpleSpec(GetParam(), 3, 2));
+    auto l = Load(dir, fixture::SimpleRecipe(GetParam(), 3, 2));
     l.doc.CheckPointsTiles[1].Value ^= 0x5a5a;
     jnx::FixedEditorValues values;
     values.productId = "5";
@@ -179,7 +179,7 @@ TEST_P(ModifTest, FailedVerificationPutsTheFileBack) {
 
 TEST_P(ModifTest, FileChangedSinceTheReadIsLeftAlone) {
     fixture::TempDir dir;
-    auto l = Load(dir, fixture::SimpleSpec(GetParam(), 2, 2));
+    auto l = Load(dir, fixture::SimpleRecipe(GetParam(), 2, 2));
     // Another program rewrote the block: the identifier is no longer where it was read.
     Bytes changed = l.built.bytes;
     changed[std::size_t(l.built.blockStart + 4)] ^= 0x20;

@@ -11,7 +11,7 @@ namespace {
 
 using fixture::BuildJnx;
 using fixture::BuiltJnx;
-using fixture::JnxSpec;
+using fixture::JnxRecipe;
 using jnx::JnxDocument;
 
 const std::string kUntouched = "caller's text";
@@ -52,8 +52,8 @@ protected:
         totalTiles = -1;
         return jnx::ReadJnx(doc, path_, totalTiles, errorText, readTiles, &observer);
     }
-    bool Read(const JnxSpec& spec, bool readTiles = true) {
-        built = BuildJnx(spec);
+    bool Read(const JnxRecipe& recipe, bool readTiles = true) {
+        built = BuildJnx(recipe);
         return Read(built.bytes, readTiles);
     }
 
@@ -67,10 +67,10 @@ protected:
 };
 
 TEST_P(ReaderTest, FullReadFillsTheModel) {
-    JnxSpec spec = fixture::SimpleSpec(version(), 3, 5);
-    spec.zeroedFields = {11, 12, 13, 14, 15};
-    spec.levels[1].extra = 7;  // rebuilt as 2 whatever the file holds
-    ASSERT_TRUE(Read(spec)) << errorText;
+    JnxRecipe recipe = fixture::SimpleRecipe(version(), 3, 5);
+    recipe.zeroedFields = {11, 12, 13, 14, 15};
+    recipe.levels[1].extra = 7;  // rebuilt as 2 whatever the file holds
+    ASSERT_TRUE(Read(recipe)) << errorText;
     EXPECT_EQ(errorText, kUntouched);
     EXPECT_EQ(totalTiles, 15);
 
@@ -88,10 +88,10 @@ TEST_P(ReaderTest, FullReadFillsTheModel) {
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(doc.Levels[i].TileCount, 5);
         EXPECT_EQ(doc.Levels[i].TableOffset, built.tableOffsets[i]);
-        EXPECT_EQ(doc.Levels[i].Scale, spec.levels[i].scale);
-        EXPECT_EQ(doc.LevelInfos[i].Name, Z(spec.levels[i].name));
-        EXPECT_EQ(doc.LevelInfos[i].Description, Z(spec.levels[i].description));
-        EXPECT_EQ(doc.LevelInfos[i].Copyright, Z(spec.levels[i].copyright));
+        EXPECT_EQ(doc.Levels[i].Scale, recipe.levels[i].scale);
+        EXPECT_EQ(doc.LevelInfos[i].Name, Z(recipe.levels[i].name));
+        EXPECT_EQ(doc.LevelInfos[i].Description, Z(recipe.levels[i].description));
+        EXPECT_EQ(doc.LevelInfos[i].Copyright, Z(recipe.levels[i].copyright));
         EXPECT_EQ(doc.LevelInfos[i].Zoom, int(i) + 1);
         EXPECT_EQ(doc.LevelExtras[i].Extra, 2);
         EXPECT_EQ(doc.LevelExtras[i].Copyright, doc.LevelInfos[i].Copyright);
@@ -102,9 +102,9 @@ TEST_P(ReaderTest, FullReadFillsTheModel) {
     }
 
     EXPECT_EQ(doc.MapInfo.BlockVersion, 9);
-    EXPECT_EQ(doc.MapInfo.MapGuid, Z(spec.guid));
-    EXPECT_EQ(doc.MapInfo.GroupName, Z(spec.groupName));
-    EXPECT_EQ(doc.MapInfo.MapTitle, Z(spec.mapTitle));
+    EXPECT_EQ(doc.MapInfo.MapGuid, Z(recipe.guid));
+    EXPECT_EQ(doc.MapInfo.GroupName, Z(recipe.groupName));
+    EXPECT_EQ(doc.MapInfo.MapTitle, Z(recipe.mapTitle));
     EXPECT_EQ(doc.MapInfo.InfoLevelCount, 3);
     EXPECT_EQ(doc.GroupNamePos, built.groupNamePos);
     EXPECT_EQ(doc.BlockStart, built.blockStart);
@@ -118,7 +118,7 @@ TEST_P(ReaderTest, FullReadFillsTheModel) {
     ASSERT_EQ(doc.jpgOffset.size(), 15u);
     ASSERT_EQ(doc.CheckPointsImages.size(), 15u);
     for (std::size_t t = 0; t < 15; ++t) {
-        const auto& tile = spec.levels[t / 5].tiles[t % 5];
+        const auto& tile = recipe.levels[t / 5].tiles[t % 5];
         EXPECT_EQ(doc.Tiles[t].DataOffset, built.dataOffsets[t]);
         EXPECT_EQ(doc.Tiles[t].DataSize, std::int32_t(tile.data.size()));
         EXPECT_EQ(doc.Tiles[t].TileBounds, tile.bounds);
@@ -134,9 +134,9 @@ TEST_P(ReaderTest, FullReadFillsTheModel) {
 }
 
 TEST_P(ReaderTest, QuickReadStopsAfterTheBlock) {
-    JnxSpec spec = fixture::SimpleSpec(version(), 2, 3);
-    spec.trailer = {'n', 'o', 'p', 'e'};
-    ASSERT_TRUE(Read(spec, false)) << errorText;
+    JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 3);
+    recipe.trailer = {'n', 'o', 'p', 'e'};
+    ASSERT_TRUE(Read(recipe, false)) << errorText;
     EXPECT_EQ(totalTiles, 6);
     EXPECT_EQ(doc.Levels.size(), 2u);
     EXPECT_EQ(doc.LevelExtras.size(), 2u);
@@ -148,8 +148,8 @@ TEST_P(ReaderTest, QuickReadStopsAfterTheBlock) {
 }
 
 TEST_P(ReaderTest, AReadReplacesThePreviousModel) {
-    ASSERT_TRUE(Read(fixture::SimpleSpec(version(), 3, 4)));
-    ASSERT_TRUE(Read(fixture::SimpleSpec(version(), 1, 2)));
+    ASSERT_TRUE(Read(fixture::SimpleRecipe(version(), 3, 4)));
+    ASSERT_TRUE(Read(fixture::SimpleRecipe(version(), 1, 2)));
     EXPECT_EQ(doc.Levels.size(), 1u);
     EXPECT_EQ(doc.Tiles.size(), 2u);
     EXPECT_EQ(doc.Previews.size(), 1u);
@@ -157,17 +157,17 @@ TEST_P(ReaderTest, AReadReplacesThePreviousModel) {
 }
 
 TEST_P(ReaderTest, PreviewIsTheMiddleTileOfEachLevel) {
-    JnxSpec spec = fixture::SimpleSpec(version(), 5, 0);
+    JnxRecipe recipe = fixture::SimpleRecipe(version(), 5, 0);
     const int counts[] = {1, 12, 13, 0, 100};
     int seed = 500;
     for (int i = 0; i < 5; ++i) {
         for (int j = 0; j < counts[i]; ++j) {
-            fixture::TileSpec tile;
+            fixture::TileRecipe tile;
             tile.data = fixture::MakeTileData(seed++, 16);
-            spec.levels[std::size_t(i)].tiles.push_back(tile);
+            recipe.levels[std::size_t(i)].tiles.push_back(tile);
         }
     }
-    ASSERT_TRUE(Read(spec)) << errorText;
+    ASSERT_TRUE(Read(recipe)) << errorText;
     ASSERT_EQ(doc.Previews.size(), 5u);
     const int chosen[] = {1, 1, 4, 0, 25};
     for (std::size_t i = 0; i < 5; ++i) {
@@ -175,7 +175,7 @@ TEST_P(ReaderTest, PreviewIsTheMiddleTileOfEachLevel) {
             EXPECT_TRUE(doc.Previews[i].empty());
             continue;
         }
-        const auto& stored = spec.levels[i].tiles[std::size_t(chosen[i] - 1)].data;
+        const auto& stored = recipe.levels[i].tiles[std::size_t(chosen[i] - 1)].data;
         jnx::Bytes expected{0xFF, 0xD8};
         expected.insert(expected.end(), stored.begin(), stored.end());
         EXPECT_EQ(doc.Previews[i], expected) << "level " << i + 1;
@@ -183,19 +183,19 @@ TEST_P(ReaderTest, PreviewIsTheMiddleTileOfEachLevel) {
 }
 
 TEST_P(ReaderTest, GapOtherThanTheBlockSpanShiftsOffsets) {
-    JnxSpec spec = fixture::SimpleSpec(version(), 2, 2);
-    ASSERT_TRUE(Read(spec));
+    JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 2);
+    ASSERT_TRUE(Read(recipe));
     const std::int64_t length = jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos);
     for (const int delta : {-1, +1, +300}) {
-        spec.gap = int(1024 - length + delta);
-        ASSERT_TRUE(Read(spec)) << errorText;
+        recipe.gap = int(1024 - length + delta);
+        ASSERT_TRUE(Read(recipe)) << errorText;
         EXPECT_EQ(doc.OffsetShift, -delta);
         EXPECT_TRUE(doc.NeedsRegeneration);
         EXPECT_EQ(doc.Padding, jnx::Bytes(std::size_t(1024 - length), 0));
     }
     // A gap holding something other than zeros is kept as read when the span is right.
-    spec.gap = int(1024 - length);
-    built = BuildJnx(spec);
+    recipe.gap = int(1024 - length);
+    built = BuildJnx(recipe);
     built.bytes[std::size_t(built.firstTableOffset - 1)] = 0x5A;
     ASSERT_TRUE(Read(built.bytes));
     EXPECT_FALSE(doc.NeedsRegeneration);
@@ -204,10 +204,10 @@ TEST_P(ReaderTest, GapOtherThanTheBlockSpanShiftsOffsets) {
 }
 
 TEST_P(ReaderTest, FileWithoutMapBlockGetsTheDefaultBlock) {
-    JnxSpec spec = fixture::SimpleSpec(version(), 2, 3);
-    spec.withMapBlock = false;
-    spec.gap = 1024;  // even a 1024-byte gap cannot be patched: there is no block to patch
-    ASSERT_TRUE(Read(spec)) << errorText;
+    JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 3);
+    recipe.withMapBlock = false;
+    recipe.gap = 1024;  // even a 1024-byte gap cannot be patched: there is no block to patch
+    ASSERT_TRUE(Read(recipe)) << errorText;
     EXPECT_EQ(doc.MapInfo.BlockVersion, 9);
     const std::string guid = jnx::DecodeText(doc.MapInfo.MapGuid, true);
     EXPECT_EQ(guid.size(), 36u);
@@ -227,21 +227,21 @@ TEST_P(ReaderTest, FileWithoutMapBlockGetsTheDefaultBlock) {
     EXPECT_EQ(std::int64_t(doc.Padding.size()), 1024 - jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos));
     EXPECT_EQ(doc.Tiles.size(), 6u);
 
-    spec.gap = 10;
-    ASSERT_TRUE(Read(spec)) << errorText;
+    recipe.gap = 10;
+    ASSERT_TRUE(Read(recipe)) << errorText;
     EXPECT_EQ(doc.OffsetShift, 1014);
 
     // Each read makes a fresh identifier.
     const auto first = doc.MapInfo.MapGuid;
-    ASSERT_TRUE(Read(spec, false));
+    ASSERT_TRUE(Read(recipe, false));
     EXPECT_NE(doc.MapInfo.MapGuid, first);
 }
 
 TEST_P(ReaderTest, MissingLastZoomBecomes255) {
-    JnxSpec spec = fixture::SimpleSpec(version(), 2, 2);
-    spec.lastZoomMissing = true;
-    spec.gap = 0;
-    ASSERT_TRUE(Read(spec)) << errorText;
+    JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 2);
+    recipe.lastZoomMissing = true;
+    recipe.gap = 0;
+    ASSERT_TRUE(Read(recipe)) << errorText;
     EXPECT_EQ(doc.LevelInfos[0].Zoom, 1);
     EXPECT_EQ(doc.LevelInfos[1].Zoom, 255);
     const std::int64_t length = jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos);  // counts the Zoom
@@ -251,12 +251,12 @@ TEST_P(ReaderTest, MissingLastZoomBecomes255) {
 }
 
 TEST(ReaderV4Test, LevelEntriesWithDifferingCopyrightLengths) {
-    JnxSpec spec = fixture::SimpleSpec(4, 3, 2);
-    spec.levels[0].tableCopyright = "";
-    spec.levels[0].tableCopyrightSet = true;
-    spec.levels[1].tableCopyright = std::string(300, 'c');
-    spec.levels[1].tableCopyrightSet = true;
-    const auto built = BuildJnx(spec);
+    JnxRecipe recipe = fixture::SimpleRecipe(4, 3, 2);
+    recipe.levels[0].tableCopyright = "";
+    recipe.levels[0].tableCopyrightSet = true;
+    recipe.levels[1].tableCopyright = std::string(300, 'c');
+    recipe.levels[1].tableCopyrightSet = true;
+    const auto built = BuildJnx(recipe);
     fixture::TempDir dir;
     fixture::WriteBytes(dir.file("a.jnx"), built.bytes);
     JnxDocument doc;
@@ -264,30 +264,30 @@ TEST(ReaderV4Test, LevelEntriesWithDifferingCopyrightLengths) {
     std::string error;
     ASSERT_TRUE(jnx::ReadJnx(doc, dir.file("a.jnx"), total, error, true)) << error;
     for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(doc.Levels[i].Scale, spec.levels[i].scale);
+        EXPECT_EQ(doc.Levels[i].Scale, recipe.levels[i].scale);
         EXPECT_EQ(doc.Levels[i].TableOffset, built.tableOffsets[i]);
-        EXPECT_EQ(doc.LevelExtras[i].Copyright, Z(spec.levels[i].copyright));
+        EXPECT_EQ(doc.LevelExtras[i].Copyright, Z(recipe.levels[i].copyright));
     }
     EXPECT_EQ(doc.BlockStart, built.blockStart);
 }
 
 TEST_P(ReaderTest, SignatureAndReverseDataOrder) {
-    JnxSpec spec = fixture::SimpleSpec(version(), 2, 3);
-    spec.signature = {1, 2, 3, 4, 5, 6, 7};
-    ASSERT_TRUE(Read(spec)) << errorText;
-    EXPECT_EQ(doc.Signature, spec.signature);
+    JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 3);
+    recipe.signature = {1, 2, 3, 4, 5, 6, 7};
+    ASSERT_TRUE(Read(recipe)) << errorText;
+    EXPECT_EQ(doc.Signature, recipe.signature);
 
     // Tile 1's data last: everything before it counts as signature, and the trailer
     // follows the tile with the highest offset.
-    spec.signature.clear();
-    spec.reverseDataOrder = true;
-    ASSERT_TRUE(Read(spec)) << errorText;
+    recipe.signature.clear();
+    recipe.reverseDataOrder = true;
+    ASSERT_TRUE(Read(recipe)) << errorText;
     EXPECT_EQ(std::int64_t(doc.Signature.size()), built.dataOffsets[0] - built.dataOffsets[5]);
     for (std::size_t t = 0; t < 6; ++t) EXPECT_EQ(doc.jpgOffset[t], built.dataOffsets[t]);
 }
 
 TEST_P(ReaderTest, TrailerForms) {
-    JnxSpec spec = fixture::SimpleSpec(version(), 1, 2);
+    JnxRecipe recipe = fixture::SimpleRecipe(version(), 1, 2);
     const std::string mark = "BirdsEye";
     struct Case {
         fixture::Bytes trailer;
@@ -310,23 +310,23 @@ TEST_P(ReaderTest, TrailerForms) {
         {longer, false},
     };
     for (const auto& c : cases) {
-        spec.trailer = c.trailer;
-        EXPECT_EQ(Read(spec), c.valid) << "trailer of " << c.trailer.size() << " bytes";
+        recipe.trailer = c.trailer;
+        EXPECT_EQ(Read(recipe), c.valid) << "trailer of " << c.trailer.size() << " bytes";
         if (!c.valid) {
             EXPECT_EQ(errorText, jnx::kErrTrailer);
         }
         // A quick read never looks at the trailer.
-        EXPECT_TRUE(Read(spec, false));
+        EXPECT_TRUE(Read(recipe, false));
     }
-    spec.trailer.clear();  // the file ends with the last image
-    EXPECT_FALSE(Read(spec));
+    recipe.trailer.clear();  // the file ends with the last image
+    EXPECT_FALSE(Read(recipe));
     EXPECT_NE(errorText, kUntouched);
     EXPECT_NE(errorText, jnx::kErrTrailer);
 }
 
 TEST_P(ReaderTest, NamedFailures) {
-    JnxSpec spec = fixture::SimpleSpec(version(), 2, 3);
-    const BuiltJnx good = BuildJnx(spec);
+    JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 3);
+    const BuiltJnx good = BuildJnx(recipe);
 
     fixture::Bytes bytes = good.bytes;
     PatchI32(bytes, 0, 5);
@@ -350,8 +350,8 @@ TEST_P(ReaderTest, NamedFailures) {
 }
 
 TEST_P(ReaderTest, OtherFailuresDescribeTheCause) {
-    JnxSpec spec = fixture::SimpleSpec(version(), 2, 3);
-    const BuiltJnx good = BuildJnx(spec);
+    JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 3);
+    const BuiltJnx good = BuildJnx(recipe);
 
     EXPECT_FALSE(jnx::ReadJnx(doc, dir_.file("absent.jnx"), totalTiles, errorText, false, &observer));
     EXPECT_NE(errorText.find("No such file"), std::string::npos) << errorText;
@@ -367,9 +367,9 @@ TEST_P(ReaderTest, OtherFailuresDescribeTheCause) {
     EXPECT_NE(errorText.find("outside the file"), std::string::npos) << errorText;
 
     // A map block of 1024 bytes or more has no room for padding.
-    spec.mapTitle = std::string(1100, 't');
-    spec.gap = 0;
-    EXPECT_FALSE(Read(spec, false));
+    recipe.mapTitle = std::string(1100, 't');
+    recipe.gap = 0;
+    EXPECT_FALSE(Read(recipe, false));
     EXPECT_NE(errorText.find("padding"), std::string::npos) << errorText;
 
     // Tile counts whose sum does not fit an int32.
@@ -384,7 +384,7 @@ TEST_P(ReaderTest, OtherFailuresDescribeTheCause) {
 // Found by fuzzing: a tile whose image lies inside the map block passed every check, and
 // a regeneration then wrote the new block over it.
 TEST_P(ReaderTest, TileDataBeforeTheEndOfTheTablesIsRefused) {
-    built = BuildJnx(fixture::SimpleSpec(version(), 2, 2));
+    built = BuildJnx(fixture::SimpleRecipe(version(), 2, 2));
     PatchI32(built.bytes, DataSizeField(built, 2) + 4, static_cast<std::int32_t>(built.blockStart + 40));
     EXPECT_TRUE(Read(built.bytes, false));
     EXPECT_FALSE(Read(built.bytes, true));
@@ -402,10 +402,10 @@ namespace {
 TEST(ReaderV4Test, LongestTextIsAcceptedOneMoreIsNot) {
     fixture::TempDir dir;
     for (const std::size_t length : {std::size_t(32766), std::size_t(32767)}) {
-        JnxSpec spec = fixture::SimpleSpec(4, 1, 1);
-        spec.levels[0].tableCopyright = std::string(length, 'c');
-        spec.levels[0].tableCopyrightSet = true;
-        fixture::WriteBytes(dir.file("a.jnx"), BuildJnx(spec).bytes);
+        JnxRecipe recipe = fixture::SimpleRecipe(4, 1, 1);
+        recipe.levels[0].tableCopyright = std::string(length, 'c');
+        recipe.levels[0].tableCopyrightSet = true;
+        fixture::WriteBytes(dir.file("a.jnx"), BuildJnx(recipe).bytes);
         JnxDocument doc;
         std::int32_t total = 0;
         std::string error;

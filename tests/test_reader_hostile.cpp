@@ -23,44 +23,44 @@ struct Layout {
     std::vector<std::int64_t> textStarts;   // where each zstring of the block begins
 };
 
-fixture::JnxSpec BaseSpec(int version) {
-    fixture::JnxSpec spec = fixture::SimpleSpec(version, 2, 3);
-    spec.signature = {9, 8, 7};
-    return spec;
+fixture::JnxRecipe BaseSpec(int version) {
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(version, 2, 3);
+    recipe.signature = {9, 8, 7};
+    return recipe;
 }
 
-Layout Describe(const fixture::JnxSpec& spec) {
+Layout Describe(const fixture::JnxRecipe& recipe) {
     Layout layout;
-    layout.built = fixture::BuildJnx(spec);
+    layout.built = fixture::BuildJnx(recipe);
     const auto& b = layout.built;
     auto& f = layout.intFields;
     auto& edges = layout.boundaries;
 
-    const int headerEnd = spec.version == 4 ? 52 : 48;
+    const int headerEnd = recipe.version == 4 ? 52 : 48;
     for (int pos = 0; pos < headerEnd; pos += 4) f.push_back(pos);
     edges.push_back(0);
     edges.push_back(headerEnd);
-    for (std::size_t i = 0; i < spec.levels.size(); ++i) {
+    for (std::size_t i = 0; i < recipe.levels.size(); ++i) {
         const std::int64_t scale = b.scalePositions[i];
         f.insert(f.end(), {scale - 8, scale - 4, scale});
         edges.push_back(scale - 8);
-        if (spec.version == 4) f.push_back(scale + 4);
+        if (recipe.version == 4) f.push_back(scale + 4);
     }
 
     std::int64_t pos = b.blockStart;
     edges.push_back(pos);
     f.push_back(pos);  // BlockVersion
     pos += 4;
-    for (const std::string* text : {&spec.guid, &spec.groupName}) {
+    for (const std::string* text : {&recipe.guid, &recipe.groupName}) {
         layout.textStarts.push_back(pos);
         pos += std::int64_t(text->size()) + 1;
     }
     pos += 3;
     layout.textStarts.push_back(pos);
-    pos += std::int64_t(spec.mapTitle.size()) + 1;
+    pos += std::int64_t(recipe.mapTitle.size()) + 1;
     f.push_back(pos);  // InfoLevelCount
     pos += 4;
-    for (const auto& level : spec.levels) {
+    for (const auto& level : recipe.levels) {
         edges.push_back(pos);
         for (const std::string* text : {&level.name, &level.description, &level.copyright}) {
             layout.textStarts.push_back(pos);
@@ -194,8 +194,8 @@ TEST_P(HostileReadTest, TruncatedFiles) {
 }
 
 TEST_P(HostileReadTest, UnterminatedAndOverlongTexts) {
-    const fixture::JnxSpec spec = BaseSpec(GetParam());
-    const Layout layout = Describe(spec);
+    const fixture::JnxRecipe recipe = BaseSpec(GetParam());
+    const Layout layout = Describe(recipe);
     const Bytes& good = layout.built.bytes;
     // Every byte from a text's start to the end of the file made non-zero.
     for (const auto start : layout.textStarts) {
@@ -204,17 +204,17 @@ TEST_P(HostileReadTest, UnterminatedAndOverlongTexts) {
         EXPECT_EQ(ReadBoth(bytes, "text at " + std::to_string(start)), std::make_pair(false, false));
     }
     // A text past the longest one the format allows, though the file is long enough.
-    fixture::JnxSpec longTitle = spec;
+    fixture::JnxRecipe longTitle = recipe;
     longTitle.mapTitle = std::string(40000, 't');
     longTitle.gap = 0;
     EXPECT_EQ(ReadBoth(fixture::BuildJnx(longTitle).bytes, "overlong title"), std::make_pair(false, false));
 }
 
 TEST_P(HostileReadTest, FileWithoutBlockAndHostileTableOffset) {
-    fixture::JnxSpec spec = BaseSpec(GetParam());
-    spec.withMapBlock = false;
-    spec.gap = 40;
-    const auto built = fixture::BuildJnx(spec);
+    fixture::JnxRecipe recipe = BaseSpec(GetParam());
+    recipe.withMapBlock = false;
+    recipe.gap = 40;
+    const auto built = fixture::BuildJnx(recipe);
     ASSERT_EQ(ReadBoth(built.bytes, "no block"), std::make_pair(true, true));
     for (const std::int32_t value : {INT_MIN, -1, 0, INT_MAX}) {
         Bytes bytes = built.bytes;

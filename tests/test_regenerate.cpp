@@ -14,7 +14,7 @@
 namespace {
 
 using fixture::Bytes;
-using fixture::JnxSpec;
+using fixture::JnxRecipe;
 
 bool Read(jnx::JnxDocument& doc, const std::string& path, std::string& error) {
     std::int32_t total = 0;
@@ -52,12 +52,12 @@ class RegenerateTest : public ::testing::TestWithParam<Variant> {};
 TEST_P(RegenerateTest, NewFileReadsBackWithTheSourceTiles) {
     const Variant v = GetParam();
     fixture::TempDir dir;
-    JnxSpec spec = fixture::SimpleSpec(v.from, 3, 3);
-    spec.withMapBlock = v.withMapBlock;
-    spec.gap = v.gap;
-    if (v.signature) spec.signature = {'S', 'I', 'G', 0, 1, 2, 3};
-    if (v.from == 4) spec.levels[1].extra = 7;  // other producers write other values
-    const auto built = fixture::BuildJnx(spec);
+    JnxRecipe recipe = fixture::SimpleRecipe(v.from, 3, 3);
+    recipe.withMapBlock = v.withMapBlock;
+    recipe.gap = v.gap;
+    if (v.signature) recipe.signature = {'S', 'I', 'G', 0, 1, 2, 3};
+    if (v.from == 4) recipe.levels[1].extra = 7;  // other producers write other values
+    const auto built = fixture::BuildJnx(recipe);
     const std::string src = dir.file("MAP.jnx"), dst = dir.file("MAP_new.jnx");
     fixture::WriteBytes(src, built.bytes);
 
@@ -87,7 +87,7 @@ TEST_P(RegenerateTest, NewFileReadsBackWithTheSourceTiles) {
     EXPECT_EQ(jnx::DecodeText(back.MapInfo.GroupName, true), "New group");
     const std::int64_t tableStart = back.BlockStart + 1024;
     EXPECT_EQ(back.Levels[0].TableOffset, tableStart);
-    EXPECT_EQ(back.Tiles[0].DataOffset, tableStart + 28 * 9 + std::int64_t(spec.signature.size()));
+    EXPECT_EQ(back.Tiles[0].DataOffset, tableStart + 28 * 9 + std::int64_t(recipe.signature.size()));
     // The document now holds the new file's offsets but still the source's version.
     EXPECT_EQ(doc.Header.Version, v.from);
     EXPECT_EQ(doc.Levels[0].TableOffset, back.Levels[0].TableOffset);
@@ -116,12 +116,12 @@ class BlockSizeTest : public ::testing::TestWithParam<int> {};
 // Data (tile images plus trailer) of 2500, 2000 and 500 bytes copied in pieces of 1000.
 TEST_P(BlockSizeTest, CopiesWholeBlocksAndTheRest) {
     fixture::TempDir dir;
-    JnxSpec spec = fixture::SimpleSpec(4, 1, 0);
-    fixture::TileSpec tile;
+    JnxRecipe recipe = fixture::SimpleRecipe(4, 1, 0);
+    fixture::TileRecipe tile;
     tile.data = fixture::MakeTileData(3, std::size_t(GetParam() - 8));
-    spec.levels[0].tiles.push_back(tile);
-    spec.gap = 100;
-    const auto built = fixture::BuildJnx(spec);
+    recipe.levels[0].tiles.push_back(tile);
+    recipe.gap = 100;
+    const auto built = fixture::BuildJnx(recipe);
     const std::string src = dir.file("A.jnx"), dst = dir.file("A_new.jnx");
     fixture::WriteBytes(src, built.bytes);
     jnx::JnxDocument doc;
@@ -144,9 +144,9 @@ struct Fixture {
     jnx::JnxDocument doc;
 
     explicit Fixture(int version) {
-        JnxSpec spec = fixture::SimpleSpec(version, 2, 3);
-        spec.gap = 700;
-        built = fixture::BuildJnx(spec);
+        JnxRecipe recipe = fixture::SimpleRecipe(version, 2, 3);
+        recipe.gap = 700;
+        built = fixture::BuildJnx(recipe);
         src = dir.file("MAP.jnx");
         dst = dir.file("MAP_new.jnx");
         fixture::WriteBytes(src, built.bytes);

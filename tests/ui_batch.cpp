@@ -80,22 +80,22 @@ struct Rig {
     QString LastText() const { return presenter.last() ? presenter.last()->text : QString(); }
 };
 
-fixture::JnxSpec Spec(int version, std::vector<std::int32_t> scales, int tiles = 2) {
-    fixture::JnxSpec spec = fixture::SimpleSpec(version, static_cast<int>(scales.size()), tiles);
-    for (std::size_t i = 0; i < scales.size(); ++i) spec.levels[i].scale = scales[i];
-    return spec;
+fixture::JnxRecipe Recipe(int version, std::vector<std::int32_t> scales, int tiles = 2) {
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(version, static_cast<int>(scales.size()), tiles);
+    for (std::size_t i = 0; i < scales.size(); ++i) recipe.levels[i].scale = scales[i];
+    return recipe;
 }
 
 template <class Folder>
-void Write(const Folder& dir, const std::string& name, const fixture::JnxSpec& spec) {
-    fixture::WriteBytes(dir.file(name), fixture::BuildJnx(spec).bytes);
+void Write(const Folder& dir, const std::string& name, const fixture::JnxRecipe& recipe) {
+    fixture::WriteBytes(dir.file(name), fixture::BuildJnx(recipe).bytes);
 }
 
-fixture::JnxSpec Obsolete(int version) {
-    auto spec = Spec(version, {4777});
-    spec.withMapBlock = false;
-    spec.gap = 1024;
-    return spec;
+fixture::JnxRecipe Obsolete(int version) {
+    auto recipe = Recipe(version, {4777});
+    recipe.withMapBlock = false;
+    recipe.gap = 1024;
+    return recipe;
 }
 
 jnx::JnxDocument Read(const std::string& path, bool tiles = true) {
@@ -127,7 +127,7 @@ std::vector<fixture::Bytes> Images(const std::string& path) {
 TEST(BatchGrid, RowsColumnsColoursAndChecks) {
     Rig s;
     fixture::TempDir dir;
-    auto prioritised = Spec(4, {76437, 19108, 4777});  // level 2 just below its standard scale
+    auto prioritised = Recipe(4, {76437, 19108, 4777});  // level 2 just below its standard scale
     Write(dir, "a.jnx", prioritised);
     Write(dir, "b.JNX", Obsolete(3));
     fixture::WriteBytes(dir.file("c.txt"), {1, 2, 3});
@@ -194,9 +194,9 @@ TEST(BatchGrid, RowsColumnsColoursAndChecks) {
 TEST(BatchGrid, SelectionButtons) {
     Rig s;
     fixture::TempDir dir;
-    Write(dir, "a.jnx", Spec(4, {4777}));
+    Write(dir, "a.jnx", Recipe(4, {4777}));
     Write(dir, "b.jnx", Obsolete(4));
-    Write(dir, "c.jnx", Spec(3, {1194}));
+    Write(dir, "c.jnx", Recipe(3, {1194}));
     s.Load(dir.path());
     const auto& rows = s.window->Table().rows;
     ASSERT_EQ(rows.size(), 3u);
@@ -292,8 +292,8 @@ TEST(BatchPanel, GroupPresetsInPresetMode) {
 TEST(BatchWindowNav, StartFolderNavigationAndReset) {
     fixture::TempDir dir;
     platform::CreateFolderPath(dir.file("sub/deeper"));
-    Write(dir, "a.jnx", Spec(4, {4777}));
-    Write(dir, "sub/b.jnx", Spec(4, {4777}));
+    Write(dir, "a.jnx", Recipe(4, {4777}));
+    Write(dir, "sub/b.jnx", Recipe(4, {4777}));
     {
         Rig s;
         platform::IniWrite(s.iniPath, "Preferences", "BatchDefaultDir", dir.file("gone"));
@@ -420,8 +420,8 @@ TEST(BatchCommands, SaveInPlaceAndRegenerateInOneRun) {
         SCOPED_TRACE(replace ? "replace source" : "beside the source");
         Rig s("ESP");
         fixture::TempDir dir;
-        Write(dir, "old3.jnx", Spec(3, {76437, 4777}));
-        Write(dir, "new4.jnx", Spec(4, {19109}));
+        Write(dir, "old3.jnx", Recipe(3, {76437, 4777}));
+        Write(dir, "new4.jnx", Recipe(4, {19109}));
         const auto images3 = Images(dir.file("old3.jnx"));
         const auto images4 = Images(dir.file("new4.jnx"));
         s.Load(dir.path());
@@ -477,7 +477,7 @@ TEST(BatchCommands, SaveInPlaceAndRegenerateInOneRun) {
 TEST(BatchCommands, RenameAppliesOnlyWhenPatched) {
     Rig s;
     fixture::TempDir dir;
-    Write(dir, "patch.jnx", Spec(4, {4777}));
+    Write(dir, "patch.jnx", Recipe(4, {4777}));
     Write(dir, "regen.jnx", Obsolete(4));
     s.Load(dir.path());
     auto& model = s.window->Model();
@@ -494,8 +494,8 @@ TEST(BatchCommands, RenameAppliesOnlyWhenPatched) {
 TEST(BatchCommands, ValidationRefusesBeforeTouchingFiles) {
     Rig s;
     fixture::TempDir dir;
-    Write(dir, "a.jnx", Spec(4, {4777}));
-    Write(dir, "b.jnx", Spec(3, {4777}));
+    Write(dir, "a.jnx", Recipe(4, {4777}));
+    Write(dir, "b.jnx", Recipe(3, {4777}));
     fixture::WriteBytes(dir.file("bad.jnx"), {1, 2});
     const auto before = fixture::ReadBytes(dir.file("a.jnx"));
 
@@ -536,7 +536,7 @@ TEST(BatchCommands, ValidationRefusesBeforeTouchingFiles) {
 TEST(BatchCommands, DeleteAsksFirst) {
     Rig s("ESP");
     fixture::TempDir dir;
-    for (const char* name : {"a.jnx", "b.jnx", "c.jnx", "d.jnx"}) Write(dir, name, Spec(4, {4777}));
+    for (const char* name : {"a.jnx", "b.jnx", "c.jnx", "d.jnx"}) Write(dir, name, Recipe(4, {4777}));
     s.Load(dir.path());
     s.window->OnDelete();
     EXPECT_EQ(s.LastText(), QString::fromUtf8("Debe seleccionar al menos un fichero a borrar."));
@@ -572,9 +572,9 @@ TEST(BatchCommands, DeleteAsksFirst) {
 TEST(BatchCommands, SplitSeveralFiles) {
     Rig s;
     fixture::TempDir dir;
-    Write(dir, "three.jnx", Spec(4, {76437, 19109, 4777}));
-    Write(dir, "two.jnx", Spec(3, {19109, 1194}));
-    Write(dir, "one.jnx", Spec(4, {1194}));
+    Write(dir, "three.jnx", Recipe(4, {76437, 19109, 4777}));
+    Write(dir, "two.jnx", Recipe(3, {19109, 1194}));
+    Write(dir, "one.jnx", Recipe(4, {1194}));
     const auto source = Images(dir.file("three.jnx"));
     s.Load(dir.path());
     s.Check("three.jnx");
@@ -618,8 +618,8 @@ TEST(BatchCommands, SplitSeveralFiles) {
 TEST(BatchCommands, MergeTwoFilesOfOneArea) {
     Rig s;
     fixture::TempDir dir;
-    Write(dir, "coarse.jnx", Spec(4, {76437, 19109}));
-    Write(dir, "fine.jnx", Spec(4, {4777}));
+    Write(dir, "coarse.jnx", Recipe(4, {76437, 19109}));
+    Write(dir, "fine.jnx", Recipe(4, {4777}));
     s.Load(dir.path());
     s.Check("coarse.jnx");
     s.window->OnMerge();
@@ -670,14 +670,14 @@ static int Showcase(int seconds) {
         {"Valley_old.jnx", 4, {4777, 1193}, 12, "Mapas de lagos", true},
     };
     for (const auto& f : files) {
-        fixture::JnxSpec spec = Spec(f.version, f.scales, 3);
+        fixture::JnxRecipe recipe = Recipe(f.version, f.scales, 3);
         if (f.obsolete) {
-            spec.withMapBlock = false;
-            spec.gap = 1024;
+            recipe.withMapBlock = false;
+            recipe.gap = 1024;
         }
-        spec.productId = f.productId;
-        spec.groupName = f.group;
-        Write(dir, f.name, spec);
+        recipe.productId = f.productId;
+        recipe.groupName = f.group;
+        Write(dir, f.name, recipe);
     }
     fixture::WriteBytes(dir.file("broken.jnx"), {1, 2, 3});
     fixture::WriteBytes(dir.file("notes.txt"), {'h', 'i'});

@@ -61,22 +61,22 @@ fixture::Bytes JpegTileBody(QColor color) {
     return fixture::Bytes(data.begin() + 2, data.end());
 }
 
-fixture::JnxSpec ThreeLevels(int version) {
-    fixture::JnxSpec spec;
-    spec.version = version;
-    spec.productId = 7;
-    spec.drawOrder = 30;
-    spec.groupName = "Grupo ñandú";
+fixture::JnxRecipe ThreeLevels(int version) {
+    fixture::JnxRecipe recipe;
+    recipe.version = version;
+    recipe.productId = 7;
+    recipe.drawOrder = 30;
+    recipe.groupName = "Grupo ñandú";
     const std::int32_t scales[] = {4777, 4776, 30000};
     const std::int32_t zooms[] = {3, 255, 12};
     for (int i = 0; i < 3; ++i) {
-        fixture::LevelSpec level;
+        fixture::LevelRecipe level;
         level.scale = scales[i];
         level.zoom = zooms[i];
         for (int t = 0; t < i + 1; ++t) level.tiles.push_back({JpegTileBody(QColor(40 * i, 100, 200)), {}, {}});
-        spec.levels.push_back(level);
+        recipe.levels.push_back(level);
     }
-    return spec;
+    return recipe;
 }
 
 void MoveOver(QWidget* widget) {
@@ -112,9 +112,9 @@ protected:
         return window->Start();
     }
 
-    std::string Build(const std::string& name, const fixture::JnxSpec& spec) {
+    std::string Build(const std::string& name, const fixture::JnxRecipe& recipe) {
         const std::string path = dir.file(name);
-        fixture::WriteBytes(path, fixture::BuildJnx(spec).bytes);
+        fixture::WriteBytes(path, fixture::BuildJnx(recipe).bytes);
         return path;
     }
 
@@ -272,9 +272,9 @@ TEST_F(EditorTest, LoadingAVersion3FileShowsEachLevel) {
 
 TEST_F(EditorTest, LoadingAVersion4FileShowsItsDrawOrder) {
     ASSERT_TRUE(StartWith("Lang=ENG\n"));
-    fixture::JnxSpec spec = ThreeLevels(4);
-    spec.levels[0].scale = 70;  // below the table's first row: the first row, prioritised
-    Load(Build("four.jnx", spec));
+    fixture::JnxRecipe recipe = ThreeLevels(4);
+    recipe.levels[0].scale = 70;  // below the table's first row: the first row, prioritised
+    Load(Build("four.jnx", recipe));
     ASSERT_TRUE(messages.shown.empty()) << LastText().toStdString();
     EXPECT_EQ(level(0)->currentIndex(), 0);
     EXPECT_TRUE(tick(0)->isChecked());
@@ -308,8 +308,8 @@ TEST_F(EditorTest, AFileThatDoesNotReadIsReportedAndLeavesTheWindowEmpty) {
 
 TEST_F(EditorTest, AFileWithMoreThanFiveLevelsShowsTheFirstFive) {
     ASSERT_TRUE(StartWith("Lang=ENG\n"));
-    fixture::JnxSpec spec = fixture::SimpleSpec(4, 7, 1);
-    Load(Build("seven.jnx", spec));
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(4, 7, 1);
+    Load(Build("seven.jnx", recipe));
     ASSERT_TRUE(messages.shown.empty()) << LastText().toStdString();
     for (int k = 0; k < 5; ++k) EXPECT_TRUE(level(k)->isEnabled());
     EXPECT_EQ(label("lblTotalTeselas"), QStringLiteral("Total 7 TL. - JNX v.4"));
@@ -454,9 +454,9 @@ TEST_F(EditorTest, OutsidePresetModeAGroupPickLeavesTheZooms) {
 
 TEST_F(EditorTest, HoveringALevelLabelShowsItsPreview) {
     ASSERT_TRUE(StartWith("Lang=ENG\n"));
-    fixture::JnxSpec spec = ThreeLevels(4);
-    spec.levels[2].tiles[0].data = fixture::Bytes(40, 0x11);  // not a JPEG
-    Load(Build("four.jnx", spec));
+    fixture::JnxRecipe recipe = ThreeLevels(4);
+    recipe.levels[2].tiles[0].data = fixture::Bytes(40, 0x11);  // not a JPEG
+    Load(Build("four.jnx", recipe));
     QLabel* picture = get<QLabel>(QStringLiteral("picPreview"));
 
     MoveOver(get<QLabel>(QStringLiteral("lblNivel_1")));
@@ -556,9 +556,9 @@ TEST_F(EditorTest, LoweringTheVersionOrAnOddLayoutRegenerates) {
     EXPECT_EQ(ReadBack(dir.file("four_new.jnx")).Header.Version, 3);
 
     // Same version, but the map block is not followed by exactly 1024 bytes.
-    fixture::JnxSpec spec = ThreeLevels(4);
-    spec.gap = 100;
-    const std::string odd = Build("odd.jnx", spec);
+    fixture::JnxRecipe recipe = ThreeLevels(4);
+    recipe.gap = 100;
+    const std::string odd = Build("odd.jnx", recipe);
     Load(odd);
     ASSERT_TRUE(window->Document().NeedsRegeneration);
     text("txtDrawOrder")->setText(QStringLiteral("7"));
@@ -654,7 +654,7 @@ TEST_F(EditorTest, CommandsRefuseWhatTheyCannotDo) {
     window->OnSplit();
     ExpectWarning(QStringLiteral("All levels need a zoom number."));
 
-    fixture::JnxSpec single = ThreeLevels(3);
+    fixture::JnxRecipe single = ThreeLevels(3);
     single.levels.resize(1);
     Load(Build("one.jnx", single));
     tick(0)->setChecked(true);

@@ -24,71 +24,71 @@ void SetI32(Bytes& out, std::int64_t pos, std::int32_t v) {
     for (int i = 0; i < 4; ++i) out[std::size_t(pos + i)] = std::uint8_t(u >> (8 * i));
 }
 
-const std::string& TableCopyright(const LevelSpec& level) {
+const std::string& TableCopyright(const LevelRecipe& level) {
     return level.tableCopyrightSet ? level.tableCopyright : level.copyright;
 }
 
 }  // namespace
 
-BuiltJnx BuildJnx(const JnxSpec& spec) {
+BuiltJnx BuildJnx(const JnxRecipe& recipe) {
     BuiltJnx built;
     Bytes& out = built.bytes;
-    const auto levelCount = static_cast<std::int32_t>(spec.levels.size());
+    const auto levelCount = static_cast<std::int32_t>(recipe.levels.size());
 
-    PutI32(out, spec.version);
-    PutI32(out, spec.zeroedFields[0]);
-    for (auto b : spec.bounds) PutI32(out, b);
+    PutI32(out, recipe.version);
+    PutI32(out, recipe.zeroedFields[0]);
+    for (auto b : recipe.bounds) PutI32(out, b);
     PutI32(out, levelCount);
-    PutI32(out, spec.zeroedFields[1]);
-    PutI32(out, spec.productId);
-    PutI32(out, spec.zeroedFields[2]);
-    PutI32(out, spec.zeroedFields[3]);
-    PutI32(out, spec.zeroedFields[4]);
-    if (spec.version == 4) PutI32(out, spec.drawOrder);
+    PutI32(out, recipe.zeroedFields[1]);
+    PutI32(out, recipe.productId);
+    PutI32(out, recipe.zeroedFields[2]);
+    PutI32(out, recipe.zeroedFields[3]);
+    PutI32(out, recipe.zeroedFields[4]);
+    if (recipe.version == 4) PutI32(out, recipe.drawOrder);
 
     std::vector<std::int64_t> tableOffsetFields;
-    for (const auto& level : spec.levels) {
+    for (const auto& level : recipe.levels) {
         PutI32(out, static_cast<std::int32_t>(level.tiles.size()));
         tableOffsetFields.push_back(std::int64_t(out.size()));
         PutI32(out, 0);
         built.scalePositions.push_back(std::int64_t(out.size()));
         PutI32(out, level.scale);
-        if (spec.version == 4) {
+        if (recipe.version == 4) {
             PutI32(out, level.extra);
             PutZ(out, TableCopyright(level));
         }
     }
 
     built.blockStart = std::int64_t(out.size());
-    if (spec.withMapBlock) {
-        PutI32(out, spec.blockVersion);
-        PutZ(out, spec.guid);
+    if (recipe.withMapBlock) {
+        PutI32(out, recipe.blockVersion);
+        PutZ(out, recipe.guid);
         built.groupNamePos = std::int64_t(out.size());
-        PutZ(out, spec.groupName);
-        out.insert(out.end(), spec.reserved.begin(), spec.reserved.end());
-        PutZ(out, spec.mapTitle);
+        PutZ(out, recipe.groupName);
+        out.insert(out.end(), recipe.reserved.begin(), recipe.reserved.end());
+        PutZ(out, recipe.mapTitle);
         PutI32(out, levelCount);
-        for (std::size_t i = 0; i < spec.levels.size(); ++i) {
-            const auto& level = spec.levels[i];
+        for (std::size_t i = 0; i < recipe.levels.size(); ++i) {
+            const auto& level = recipe.levels[i];
             PutZ(out, level.name);
             PutZ(out, level.description);
             PutZ(out, level.copyright);
-            if (!(spec.lastZoomMissing && i + 1 == spec.levels.size())) PutI32(out, level.zoom);
+            if (!(recipe.lastZoomMissing && i + 1 == recipe.levels.size())) PutI32(out, level.zoom);
         }
     }
     const auto blockLength = std::int64_t(out.size()) - built.blockStart;
-    std::int64_t gap = spec.gap;
+    std::int64_t gap = recipe.gap;
     if (gap < 0) gap = 1024 - blockLength;
     if (gap < 0) throw std::runtime_error("fixture block longer than 1024 bytes");
     out.resize(out.size() + std::size_t(gap), 0);
 
     built.firstTableOffset = std::int64_t(out.size());
     std::vector<std::int64_t> dataOffsetFields;
-    std::vector<const TileSpec*> tiles;
-    for (std::size_t i = 0; i < spec.levels.size(); ++i) {
+    std::vector<const TileRecipe*> tiles;
+    for (std::size_t i = 0; i < recipe.levels.size(); ++i) {
         built.tableOffsets.push_back(std::int64_t(out.size()));
         SetI32(out, tableOffsetFields[i], static_cast<std::int32_t>(out.size()));
-        for (const auto& tile : spec.levels[i].tiles) {
+        for (const auto& tile : recipe.levels[i].tiles) {
             for (auto b : tile.bounds) PutI32(out, b);
             out.insert(out.end(), tile.aux.begin(), tile.aux.end());
             PutI32(out, static_cast<std::int32_t>(tile.data.size()));
@@ -97,18 +97,18 @@ BuiltJnx BuildJnx(const JnxSpec& spec) {
             tiles.push_back(&tile);
         }
     }
-    out.insert(out.end(), spec.signature.begin(), spec.signature.end());
+    out.insert(out.end(), recipe.signature.begin(), recipe.signature.end());
 
     built.dataOffsets.assign(tiles.size(), 0);
     std::vector<std::size_t> order(tiles.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    if (spec.reverseDataOrder) std::reverse(order.begin(), order.end());
+    if (recipe.reverseDataOrder) std::reverse(order.begin(), order.end());
     for (auto t : order) {
         built.dataOffsets[t] = std::int64_t(out.size());
         SetI32(out, dataOffsetFields[t], static_cast<std::int32_t>(out.size()));
         out.insert(out.end(), tiles[t]->data.begin(), tiles[t]->data.end());
     }
-    out.insert(out.end(), spec.trailer.begin(), spec.trailer.end());
+    out.insert(out.end(), recipe.trailer.begin(), recipe.trailer.end());
     return built;
 }
 
@@ -129,27 +129,27 @@ Bytes MakeTileData(int seed, std::size_t size) {
     return data;
 }
 
-JnxSpec SimpleSpec(int version, int levels, int tilesPerLevel) {
-    JnxSpec spec;
-    spec.version = version;
+JnxRecipe SimpleRecipe(int version, int levels, int tilesPerLevel) {
+    JnxRecipe recipe;
+    recipe.version = version;
     const std::int32_t scales[] = {76437, 19109, 4777, 1194, 298, 75, 75, 75};
     int seed = 1;
     for (int i = 0; i < levels; ++i) {
-        LevelSpec level;
+        LevelRecipe level;
         level.scale = scales[i % 8];
         level.zoom = i + 1;
         level.name = "Level " + std::to_string(i + 1);
         level.copyright = "(c) Test " + std::string(std::size_t(i), 'x');
         for (int j = 0; j < tilesPerLevel; ++j) {
-            TileSpec tile;
+            TileRecipe tile;
             tile.data = MakeTileData(seed, 20 + std::size_t((seed * 37) % 300));
             tile.bounds = {seed, seed + 1, seed + 2, seed + 3};
             ++seed;
             level.tiles.push_back(tile);
         }
-        spec.levels.push_back(level);
+        recipe.levels.push_back(level);
     }
-    return spec;
+    return recipe;
 }
 
 void WriteBytes(const std::string& path, const Bytes& bytes) {

@@ -11,15 +11,15 @@ namespace fixture {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct TileSpec {
+struct TileRecipe {
     Bytes data;  // stored image bytes (a JPEG without its leading FF D8)
     std::array<std::int32_t, 4> bounds{1, 2, 3, 4};
     std::array<std::uint8_t, 4> aux{0, 1, 0, 0};
 };
 
-struct LevelSpec {
+struct LevelRecipe {
     std::int32_t scale = 4777;
-    std::vector<TileSpec> tiles;
+    std::vector<TileRecipe> tiles;
     std::string name = "Layer name";
     std::string description = "Layer description";
     std::string copyright = "Copyright";
@@ -30,7 +30,7 @@ struct LevelSpec {
     std::int32_t zoom = 1;
 };
 
-struct JnxSpec {
+struct JnxRecipe {
     int version = 4;
     std::array<std::int32_t, 4> bounds{100, 200, 50, 60};
     std::int32_t productId = 7;
@@ -50,7 +50,7 @@ struct JnxSpec {
     Bytes trailer{'B', 'i', 'r', 'd', 's', 'E', 'y', 'e'};
     // Write tile data in reverse order (data of tile 1 last) to mimic other producers.
     bool reverseDataOrder = false;
-    std::vector<LevelSpec> levels;
+    std::vector<LevelRecipe> levels;
 };
 
 // Layout facts of a built file, for tests that patch or compare offsets.
@@ -64,12 +64,12 @@ struct BuiltJnx {
     std::int64_t groupNamePos = 0;
 };
 
-BuiltJnx BuildJnx(const JnxSpec& spec);
+BuiltJnx BuildJnx(const JnxRecipe& recipe);
 
 // A small valid-looking JPEG body (without FF D8), distinct per seed, size >= 4.
 Bytes MakeTileData(int seed, std::size_t size = 64);
-// A spec with the given number of levels and tiles per level, tiles of assorted sizes.
-JnxSpec SimpleSpec(int version, int levels, int tilesPerLevel);
+// A recipe with the given number of levels and tiles per level, tiles of assorted sizes.
+JnxRecipe SimpleRecipe(int version, int levels, int tilesPerLevel);
 
 void WriteBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadBytes(const std::string& path);
