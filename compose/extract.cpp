@@ -15,16 +15,6 @@ namespace {
 
 using jnx::Bytes;
 
-struct BusyScope {
-    explicit BusyScope(jnx::BusyObserver* o) : observer(o) {
-        if (observer) observer->Begin();
-    }
-    ~BusyScope() {
-        if (observer) observer->End();
-    }
-    jnx::BusyObserver* observer;
-};
-
 // Replaces every "$CURRENT" (in any case) by folder.
 std::string ReplaceCurrent(const std::string& text, const std::string& folder) {
     static const std::string kToken = "$CURRENT";
@@ -68,7 +58,7 @@ std::string LevelFilePath(const std::string& sourcePath, int level, const std::a
 bool ExtractLevel(jnx::JnxDocument& doc, const jnx::EditorValues& window, const std::string& sourcePath,
                   const std::string& destinationPath, int level, bool changeVersion, int targetVersion,
                   const jnx::WriterSettings& settings, std::string& errorText, jnx::BusyObserver* observer) {
-    BusyScope busy(observer);
+    jnx::BusyScope busy(observer);
     std::string error;
     if (level < 1 || std::size_t(level) > doc.Levels.size() || doc.Levels.size() != doc.LevelInfos.size() ||
         doc.Levels.size() != doc.LevelExtras.size()) {

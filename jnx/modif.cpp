@@ -9,16 +9,6 @@
 namespace jnx {
 namespace {
 
-struct BusyScope {
-    explicit BusyScope(BusyObserver* o) : observer(o) {
-        if (observer) observer->Begin();
-    }
-    ~BusyScope() {
-        if (observer) observer->End();
-    }
-    BusyObserver* observer;
-};
-
 // Positions of the Scale fields, found by walking the level table as the file holds it
 // (a version 4 entry's copyright may differ in length from the block's copy of it).
 bool ScalePositions(const Bytes& front, const JnxDocument& doc, std::vector<std::int64_t>& positions,

@@ -12,4 +12,20 @@ public:
     virtual void End() {}
 };
 
+// Begin() now, End() on every way out of the scope.
+class BusyScope {
+public:
+    explicit BusyScope(BusyObserver* observer) : observer_(observer) {
+        if (observer_) observer_->Begin();
+    }
+    ~BusyScope() {
+        if (observer_) observer_->End();
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    BusyObserver* observer_;
+};
+
 }  // namespace jnx

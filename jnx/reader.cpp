@@ -112,21 +112,6 @@ private:
     std::int64_t chunk_ = 0;
 };
 
-class BusyScope {
-public:
-    explicit BusyScope(BusyObserver* observer) : observer_(observer) {
-        if (observer_) observer_->Begin();
-    }
-    ~BusyScope() {
-        if (observer_) observer_->End();
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    BusyObserver* observer_;
-};
-
 Bytes WithJpegStart(const Bytes& data) {
     Bytes out;
     out.reserve(data.size() + 2);

@@ -10,16 +10,6 @@
 namespace jnx {
 namespace {
 
-struct BusyScope {
-    explicit BusyScope(BusyObserver* o) : observer(o) {
-        if (observer) observer->Begin();
-    }
-    ~BusyScope() {
-        if (observer) observer->End();
-    }
-    BusyObserver* observer;
-};
-
 bool Moved(std::int32_t offset, std::int64_t shift, std::int32_t& out) {
     const std::int64_t moved = std::int64_t(offset) + shift;
     if (moved < 0 || moved > std::numeric_limits<std::int32_t>::max()) return false;
