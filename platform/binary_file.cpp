@@ -1,5 +1,7 @@
 #include "platform/binary_file.h"
 
+#include "platform/sys_io.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,7 +53,7 @@ bool PwriteFull(int fd, const void* buffer, std::size_t n, off_t pos, std::strin
     const auto* p = static_cast<const std::uint8_t*>(buffer);
     std::size_t done = 0;
     while (done < n) {
-        const ssize_t put = ::pwrite(fd, p + done, n - done, pos + static_cast<off_t>(done));
+        const ssize_t put = sys::Pwrite(fd, p + done, n - done, pos + static_cast<off_t>(done));
         if (put < 0) {
             if (errno == EINTR) continue;
             error = Describe("Cannot write to the file", errno);
@@ -94,7 +96,7 @@ bool BinaryFile::Open(const std::string& path, Mode mode, std::string& error) {
     }
     int fd;
     do {
-        fd = ::open(path.c_str(), flags, 0666);
+        fd = sys::Open(path.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         error = "Cannot open " + path + ": " + std::strerror(errno);
@@ -103,7 +105,7 @@ bool BinaryFile::Open(const std::string& path, Mode mode, std::string& error) {
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        ::close(fd);
+        sys::Close(fd);
         error = "Cannot open " + path + ": " + std::strerror(err);
         return false;
     }
@@ -114,7 +116,7 @@ bool BinaryFile::Open(const std::string& path, Mode mode, std::string& error) {
 
 void BinaryFile::Close() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        sys::Close(fd_);
         fd_ = -1;
     }
     path_.clear();
@@ -182,7 +184,7 @@ bool BinaryFile::CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std:
         auto inPos = static_cast<off_t>(sourcePos + done);
         auto outPos = static_cast<off_t>(destPos + done);
         const auto chunk = std::size_t(std::min(maxChunk, n - done));
-        const ssize_t copied = ::copy_file_range(source.fd_, &inPos, fd_, &outPos, chunk, 0);
+        const ssize_t copied = sys::CopyFileRange(source.fd_, &inPos, fd_, &outPos, chunk);
         if (copied < 0) {
             if (errno == EINTR) continue;
             if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF ||
@@ -224,7 +226,7 @@ bool BinaryFile::Sync(std::string& error) {
         error = "File is not open";
         return false;
     }
-    while (::fsync(fd_) != 0) {
+    while (sys::Fsync(fd_) != 0) {
         if (errno == EINTR) continue;
         error = Describe("Cannot flush the file", errno);
         return false;

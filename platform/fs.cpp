@@ -1,5 +1,7 @@
 #include "platform/fs.h"
 
+#include "platform/sys_io.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -54,7 +56,7 @@ bool DeleteFile(const std::string& path) {
 }
 
 bool MoveFile(const std::string& from, const std::string& to, std::string& error) {
-    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+    if (sys::Rename(from.c_str(), to.c_str()) == 0) return true;
     const int code = errno;
     if (code != EXDEV) {
         error = "Cannot move " + from + " to " + to + ": " + ErrnoText(code);
@@ -71,11 +73,11 @@ bool MoveFile(const std::string& from, const std::string& to, std::string& error
 }
 
 bool MoveFileNoReplace(const std::string& from, const std::string& to, std::string& error) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (sys::RenameNoReplace(from.c_str(), to.c_str()) == 0) return true;
     int code = errno;
     if (code == EINVAL || code == ENOSYS || code == ENOTSUP) {
         // File systems without the flag: a hard link fails on an existing target just as well.
-        if (::link(from.c_str(), to.c_str()) == 0) {
+        if (sys::Link(from.c_str(), to.c_str()) == 0) {
             if (::unlink(from.c_str()) == 0) return true;
             code = errno;
             ::unlink(to.c_str());
@@ -97,7 +99,7 @@ bool CopyFile(const std::string& from, const std::string& to, std::string& error
         DeleteFile(temp);
         return false;
     }
-    if (std::rename(temp.c_str(), to.c_str()) != 0) {
+    if (sys::Rename(temp.c_str(), to.c_str()) != 0) {
         error = "Cannot copy " + from + " to " + to + ": " + ErrnoText(errno);
         DeleteFile(temp);
         return false;

@@ -1,0 +1,29 @@
+#include "platform/sys_io.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+namespace platform::sys {
+
+int Open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+
+ssize_t Pwrite(int fd, const void* buffer, std::size_t n, off_t pos) { return ::pwrite(fd, buffer, n, pos); }
+
+ssize_t CopyFileRange(int in, off_t* inPos, int out, off_t* outPos, std::size_t n) {
+    return ::copy_file_range(in, inPos, out, outPos, n, 0);
+}
+
+int Fsync(int fd) { return ::fsync(fd); }
+
+int Close(int fd) { return ::close(fd); }
+
+int Rename(const char* from, const char* to) { return ::rename(from, to); }
+
+int RenameNoReplace(const char* from, const char* to) {
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+
+int Link(const char* from, const char* to) { return ::link(from, to); }
+
+}  // namespace platform::sys
