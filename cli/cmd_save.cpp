@@ -1,4 +1,5 @@
-// tessaly-cli save FILE... : the editor's save, one file after another.
+// tessaly-cli save FILE... : the editor's save, one file after another; with --replace or
+// --rename, the batch window's save over the given files instead.
 #include <iostream>
 #include <string>
 
@@ -6,10 +7,12 @@
 #include "cli/edit_args.h"
 #include "cli/options.h"
 #include "jnx/modif.h"
+#include "jnx/numbers.h"
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
 #include "platform/fs.h"
 #include "settings/settings.h"
+#include "ui/batch/batch_commands.h"
 
 namespace cli {
 
@@ -18,17 +21,65 @@ namespace {
 constexpr const char* kUsage =
     "usage: tessaly-cli save FILE... [--product-id N] [--group TEXT] [--draw-order N]\n"
     "                        [--to-version 3|4] [--level K=ZOOM] [--priority K] [--zoom K=N]\n"
-    "                        [--settings PATH]\n"
+    "                        [--replace] [--rename NEW] [--settings PATH]\n"
     "A file that keeps its version and can be patched is updated in place; any other is\n"
-    "written anew as NAME_new.jnx beside it. ZOOM is a zoom row's name or 1-based number.\n";
+    "written anew as NAME_new.jnx beside it. ZOOM is a zoom row's name or 1-based number.\n"
+    "With --replace or --rename the files are saved as the batch window saves them: all\n"
+    "are checked first, and none is touched if one cannot be read. --replace puts a file\n"
+    "written anew in its source's place, under the source's name. --rename NEW (one file\n"
+    "only) renames a file updated in place to NEW in its folder; a file written anew keeps\n"
+    "its name. --zoom does not go with either.\n";
 
 const std::vector<OptionSpec> kOptions = {
     {"--product-id", true}, {"--group", true},    {"--draw-order", true}, {"--to-version", true},
     {"--level", true},      {"--priority", true}, {"--zoom", true},       {"--settings", true},
+    {"--replace", false},   {"--rename", true},
 };
 
 std::string NewFilePath(const std::string& path) {
     return platform::JoinPath(platform::ParentFolder(path), platform::BaseNameOf(path) + "_new.jnx");
+}
+
+// The batch window's save: its validation pass over all files first, then its row errors.
+int SaveAsBatch(const ParsedArgs& parsed, const EditArgs& edit, const settings::Settings& config) {
+    jnx::FixedEditorValues window;
+    window.productId = edit.productIdText;
+    window.familyGroup = edit.groupText;
+    for (int k = 0; k < kLevelControls; ++k) {
+        window.scaleChoice[k] = edit.scale[static_cast<std::size_t>(k)];
+        window.priority[k] = edit.priority[static_cast<std::size_t>(k)];
+    }
+    batch::PanelValues panel;
+    panel.targetVersion = edit.targetVersion;
+    if (edit.drawOrder) panel.drawOrderText = std::to_string(*edit.drawOrder);
+    panel.replaceSource = parsed.Has("--replace");
+    jnx::WriterSettings writer;
+    writer.userLevel = config.UserLevel();
+    writer.blockSize = config.BlockSize();
+
+    const batch::SaveSummary summary =
+        batch::SaveFilesAsBatch(parsed.positional, parsed.Last("--rename").value_or(""), window, panel, writer);
+    if (summary.Refused()) {
+        std::cerr << "tessaly-cli: " << batch::RefusalText(summary.refusal, false);
+        // The window's wording speaks of its check marks; say what it means here.
+        if (summary.refusal == batch::Refusal::ErroneousChecked) std::cerr << " (a file cannot be read; info says why)";
+        std::cerr << "\n";
+        return 1;
+    }
+    for (const batch::RowOutcome& row : summary.rows) {
+        switch (row.result) {
+        case batch::RowResult::Updated:
+            std::cout << "updated " << row.output << "\n";
+            break;
+        case batch::RowResult::Created:
+            std::cout << (panel.replaceSource ? "replaced " : "created ") << row.output << "\n";
+            break;
+        default:
+            std::cout << row.path << ": " << row.error << "\n";
+            break;
+        }
+    }
+    return summary.errors > 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -42,6 +93,13 @@ int RunSave(const Args& args) {
     }
     if (!error.empty()) return UsageError(error, kUsage);
     if (parsed.positional.empty()) return UsageError("no files given", kUsage);
+    const bool asBatch = parsed.Has("--replace") || parsed.Has("--rename");
+    if (const auto name = parsed.Last("--rename")) {
+        if (parsed.positional.size() != 1) return UsageError("--rename takes a single file", kUsage);
+        if (jnx::Trim(*name).empty()) return UsageError("--rename needs a file name", kUsage);
+    }
+    // The batch window writes no zoom numbers; that is the editor's alone.
+    if (asBatch && parsed.Has("--zoom")) return UsageError("--zoom cannot go with --replace or --rename", kUsage);
 
     const settings::Settings config = LoadSettings(parsed);
     settings::SettingsTables tables;
@@ -54,6 +112,7 @@ int RunSave(const Args& args) {
     if (const std::string bad = ParseEditArgs(parsed, haveTables ? &tables : nullptr, edit); !bad.empty()) {
         return UsageError(bad, kUsage);
     }
+    if (asBatch) return SaveAsBatch(parsed, edit, config);
 
     int exitCode = 0;
     for (const std::string& file : parsed.positional) {

@@ -1,6 +1,7 @@
 // tessaly-cli run as a subprocess on files built in a temp folder: exit codes, output,
 // and what is (and is not) written.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -152,6 +153,9 @@ TEST_F(CliTest, UsageErrorsExitTwoAndTouchNothing) {
         {"save", file, "--bogus"},
         {"save"},
         {"info"},
+        {"save", file, file, "--rename", "x.jnx"},  // a new name fits one file only
+        {"save", file, "--rename", " "},
+        {"save", file, "--replace", "--zoom", "1=3"},
         {"split", file},
         {"split", file, "zero"},
         {"frobnicate", file},
@@ -230,6 +234,96 @@ TEST_F(CliTest, SaveRefusesALevelTheFileDoesNotHave) {
     const RunResult r = Run({"save", file, "--level", "4=1"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(fixture::ReadBytes(file), before);
+}
+
+// The tile images of a file, in table order.
+std::vector<fixture::Bytes> TileImages(const std::string& path) {
+    jnx::JnxDocument doc;
+    std::int32_t tiles = 0;
+    std::string error;
+    EXPECT_TRUE(jnx::ReadJnx(doc, path, tiles, error, true)) << path << ": " << error;
+    const fixture::Bytes bytes = fixture::ReadBytes(path);
+    std::vector<fixture::Bytes> images;
+    for (const auto& tile : doc.Tiles) {
+        images.emplace_back(bytes.begin() + tile.DataOffset, bytes.begin() + tile.DataOffset + tile.DataSize);
+    }
+    return images;
+}
+
+TEST_F(CliTest, SaveReplaceLeavesOneFileUnderTheSourceName) {
+    const std::string v3 = Make("a.jnx", fixture::SimpleRecipe(3, 2, 3));
+    const std::string v4 = Make("b.jnx", fixture::SimpleRecipe(4, 1, 2));
+    const std::vector<fixture::Bytes> images = TileImages(v3);
+    ASSERT_EQ(images.size(), 6u);
+
+    // b.jnx keeps its version, so it is patched and --replace changes nothing for it.
+    const RunResult r = Run({"save", v3, v4, "--to-version", "4", "--replace", "--product-id", "44"});
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "replaced " + v3 + "\nupdated " + v4 + "\n");
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"a.jnx", "b.jnx"}));  // no a_new.jnx, no temporary
+    const jnx::JnxDocument doc = Read(v3);
+    EXPECT_EQ(doc.Header.Version, 4);
+    EXPECT_EQ(doc.Header.DrawOrder, 25);
+    EXPECT_EQ(doc.Header.ProductId, 44);
+    EXPECT_EQ(TileImages(v3), images);
+    EXPECT_EQ(Read(v4).Header.ProductId, 44);
+}
+
+TEST_F(CliTest, SaveRenameRenamesAFilePatchedInPlace) {
+    const std::string file = Make("p.jnx", fixture::SimpleRecipe(4, 2, 2));
+    const RunResult r = Run({"save", file, "--rename", "Renamed.JNX", "--product-id", "5"});
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "updated " + dir.file("Renamed.JNX") + "\n");
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"Renamed.JNX"});
+    EXPECT_EQ(Read(dir.file("Renamed.JNX")).Header.ProductId, 5);
+}
+
+TEST_F(CliTest, SaveRenameIsIgnoredWhenTheFileIsWrittenAnew) {
+    const std::string file = Make("r.jnx", fixture::SimpleRecipe(3, 1, 2));
+    const fixture::Bytes before = fixture::ReadBytes(file);
+    const RunResult r = Run({"save", file, "--to-version", "4", "--rename", "other.jnx"});
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "created " + dir.file("r_new.jnx") + "\n");
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"r.jnx", "r_new.jnx"}));
+    EXPECT_EQ(fixture::ReadBytes(file), before);
+}
+
+TEST_F(CliTest, SaveAsBatchFailuresTouchNothing) {
+    const std::string file = Make("f.jnx", fixture::SimpleRecipe(4, 2, 2));
+    const std::string other = Make("g.jnx", fixture::SimpleRecipe(4, 1, 1));
+    const std::string bad = dir.file("h.jnx");
+    fixture::WriteBytes(bad, {1, 2, 3});
+    ASSERT_EQ(::mkdir(dir.file("sub").c_str(), 0755), 0);
+    const fixture::Bytes fileBefore = fixture::ReadBytes(file), otherBefore = fixture::ReadBytes(other);
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;  // what the row's line says, or "" for a refusal of the run
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{"save", file, "--rename", "g.jnx", "--product-id", "3"}, "exists already", ""},
+        {{"save", file, "--rename", "sub/f.jnx", "--product-id", "3"}, "folder separator", ""},
+        {{"save", file, "--rename", "f.txt", "--product-id", "3"}, "", "All selected files need valid filename."},
+        // The editor-like save would patch g.jnx; the batch save refuses the whole run.
+        {{"save", other, bad, "--replace", "--product-id", "3"}, "", "All erroneous files must be unchecked."},
+    };
+    for (const Case& c : cases) {
+        const RunResult r = Run(c.args);
+        const std::string shown = c.args[2] + " " + c.args[3];
+        EXPECT_EQ(r.code, 1) << shown << "\n" << r.out << r.err;
+        if (c.out.empty()) {
+            EXPECT_TRUE(r.out.empty()) << shown << ": " << r.out;
+            EXPECT_NE(r.err.find(c.err), std::string::npos) << shown << ": " << r.err;
+        } else {
+            EXPECT_EQ(r.out.rfind(file + ": ", 0), 0u) << shown << ": " << r.out;
+            EXPECT_NE(r.out.find(c.out), std::string::npos) << shown << ": " << r.out;
+            EXPECT_EQ(Count(r.out, "\n"), 1) << shown << ": " << r.out;
+        }
+    }
+    EXPECT_EQ(fixture::ReadBytes(file), fileBefore);
+    EXPECT_EQ(fixture::ReadBytes(other), otherBefore);
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"f.jnx", "g.jnx", "h.jnx", "sub"}));
 }
 
 TEST_F(CliTest, SplitWritesEachNamedLevel) {
