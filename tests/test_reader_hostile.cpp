@@ -5,81 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <set>
 #include <string>
 
 #include "jnx/reader.h"
 #include "platform/le.h"
-#include "support/jnx_builder.h"
+#include "support/hostile_variants.h"
 
 namespace {
 
 using fixture::Bytes;
-
-struct Layout {
-    fixture::BuiltJnx built;
-    std::vector<std::int64_t> intFields;    // every int32 field of the file
-    std::vector<std::int64_t> boundaries;   // where each structure begins
-    std::vector<std::int64_t> textStarts;   // where each zstring of the block begins
-};
-
-fixture::JnxRecipe BaseSpec(int version) {
-    fixture::JnxRecipe recipe = fixture::SimpleRecipe(version, 2, 3);
-    recipe.signature = {9, 8, 7};
-    return recipe;
-}
-
-Layout Describe(const fixture::JnxRecipe& recipe) {
-    Layout layout;
-    layout.built = fixture::BuildJnx(recipe);
-    const auto& b = layout.built;
-    auto& f = layout.intFields;
-    auto& edges = layout.boundaries;
-
-    const int headerEnd = recipe.version == 4 ? 52 : 48;
-    for (int pos = 0; pos < headerEnd; pos += 4) f.push_back(pos);
-    edges.push_back(0);
-    edges.push_back(headerEnd);
-    for (std::size_t i = 0; i < recipe.levels.size(); ++i) {
-        const std::int64_t scale = b.scalePositions[i];
-        f.insert(f.end(), {scale - 8, scale - 4, scale});
-        edges.push_back(scale - 8);
-        if (recipe.version == 4) f.push_back(scale + 4);
-    }
-
-    std::int64_t pos = b.blockStart;
-    edges.push_back(pos);
-    f.push_back(pos);  // BlockVersion
-    pos += 4;
-    for (const std::string* text : {&recipe.guid, &recipe.groupName}) {
-        layout.textStarts.push_back(pos);
-        pos += std::int64_t(text->size()) + 1;
-    }
-    pos += 3;
-    layout.textStarts.push_back(pos);
-    pos += std::int64_t(recipe.mapTitle.size()) + 1;
-    f.push_back(pos);  // InfoLevelCount
-    pos += 4;
-    for (const auto& level : recipe.levels) {
-        edges.push_back(pos);
-        for (const std::string* text : {&level.name, &level.description, &level.copyright}) {
-            layout.textStarts.push_back(pos);
-            pos += std::int64_t(text->size()) + 1;
-        }
-        f.push_back(pos);  // Zoom
-        pos += 4;
-    }
-    edges.push_back(pos);
-
-    for (std::size_t t = 0; t < b.dataOffsets.size(); ++t) {
-        const std::int64_t entry = b.firstTableOffset + std::int64_t(t) * 28;
-        edges.push_back(entry);
-        for (int k = 0; k < 28; k += 4) f.push_back(entry + k);
-    }
-    for (auto offset : b.dataOffsets) edges.push_back(offset);
-    edges.push_back(std::int64_t(b.bytes.size()) - 8);  // trailer
-    return layout;
-}
 
 class HostileReadTest : public ::testing::TestWithParam<int> {
 protected:
@@ -134,31 +68,24 @@ protected:
 };
 
 TEST_P(HostileReadTest, EveryIntFieldWithHostileValues) {
-    const Layout layout = Describe(BaseSpec(GetParam()));
-    const Bytes& good = layout.built.bytes;
-    ASSERT_EQ(ReadBoth(good, "unchanged"), std::make_pair(true, true));
+    const fixture::HostileLayout layout = fixture::DescribeHostile(fixture::HostileBaseRecipe(GetParam()));
+    ASSERT_EQ(ReadBoth(layout.built.bytes, "unchanged"), std::make_pair(true, true));
 
-    const auto length = std::int32_t(good.size());
     int failures = 0;
-    for (const auto pos : layout.intFields) {
-        for (const std::int32_t value : {0, -1, INT_MIN, INT_MAX, length + 1}) {
-            Bytes bytes = good;
-            platform::StoreI32(bytes.data() + pos, value);
-            const auto [quick, full] =
-                ReadBoth(bytes, "int32 at " + std::to_string(pos) + " = " + std::to_string(value));
-            failures += !full;
-            // A broken structure that the quick read does not reach may still pass it,
-            // but the full read never passes where the quick read failed.
-            if (!quick) {
-                EXPECT_FALSE(full) << "int32 at " << pos;
-            }
+    for (const auto& variant : fixture::IntFieldVariants(layout)) {
+        const auto [quick, full] = ReadBoth(variant.bytes, variant.name);
+        failures += !full;
+        // A broken structure that the quick read does not reach may still pass it,
+        // but the full read never passes where the quick read failed.
+        if (!quick) {
+            EXPECT_FALSE(full) << variant.name;
         }
     }
     EXPECT_GT(failures, 0);
 }
 
 TEST_P(HostileReadTest, HostileCountsFailBothReads) {
-    const Layout layout = Describe(BaseSpec(GetParam()));
+    const fixture::HostileLayout layout = fixture::DescribeHostile(fixture::HostileBaseRecipe(GetParam()));
     const Bytes& good = layout.built.bytes;
     // LevelCount and the first level's TileCount.
     for (const std::int64_t pos : {std::int64_t(24), layout.built.scalePositions[0] - 8}) {
@@ -172,36 +99,22 @@ TEST_P(HostileReadTest, HostileCountsFailBothReads) {
 }
 
 TEST_P(HostileReadTest, TruncatedFiles) {
-    const Layout layout = Describe(BaseSpec(GetParam()));
-    const Bytes& good = layout.built.bytes;
-    std::set<std::int64_t> cuts(layout.boundaries.begin(), layout.boundaries.end());
-    for (std::int64_t n = 1; n < std::int64_t(good.size()); n += 23) cuts.insert(n);
-    for (const auto cut : std::set<std::int64_t>(cuts)) {
-        cuts.insert(cut - 1);
-        cuts.insert(cut + 1);
-    }
+    const fixture::HostileLayout layout = fixture::DescribeHostile(fixture::HostileBaseRecipe(GetParam()));
     const std::int64_t blockEnd = layout.built.firstTableOffset;
-    for (const auto cut : cuts) {
-        if (cut < 0 || cut >= std::int64_t(good.size())) continue;
-        const Bytes bytes(good.begin(), good.begin() + cut);
-        const auto [quick, full] = ReadBoth(bytes, "cut at " + std::to_string(cut));
+    for (const auto& variant : fixture::TruncatedVariants(layout)) {
+        const auto [quick, full] = ReadBoth(variant.bytes, variant.name);
         // The trailer is at the end, so no shortened file is whole.
-        EXPECT_FALSE(full) << "cut at " << cut;
-        if (cut < blockEnd - 4) {
-            EXPECT_FALSE(quick) << "cut at " << cut;
+        EXPECT_FALSE(full) << variant.name;
+        if (variant.at < blockEnd - 4) {
+            EXPECT_FALSE(quick) << variant.name;
         }
     }
 }
 
 TEST_P(HostileReadTest, UnterminatedAndOverlongTexts) {
-    const fixture::JnxRecipe recipe = BaseSpec(GetParam());
-    const Layout layout = Describe(recipe);
-    const Bytes& good = layout.built.bytes;
-    // Every byte from a text's start to the end of the file made non-zero.
-    for (const auto start : layout.textStarts) {
-        Bytes bytes = good;
-        for (auto i = std::size_t(start); i < bytes.size(); ++i) bytes[i] |= 0x40;
-        EXPECT_EQ(ReadBoth(bytes, "text at " + std::to_string(start)), std::make_pair(false, false));
+    const fixture::JnxRecipe recipe = fixture::HostileBaseRecipe(GetParam());
+    for (const auto& variant : fixture::UnterminatedTextVariants(fixture::DescribeHostile(recipe))) {
+        EXPECT_EQ(ReadBoth(variant.bytes, variant.name), std::make_pair(false, false)) << variant.name;
     }
     // A text past the longest one the format allows, though the file is long enough.
     fixture::JnxRecipe longTitle = recipe;
@@ -211,7 +124,7 @@ TEST_P(HostileReadTest, UnterminatedAndOverlongTexts) {
 }
 
 TEST_P(HostileReadTest, FileWithoutBlockAndHostileTableOffset) {
-    fixture::JnxRecipe recipe = BaseSpec(GetParam());
+    fixture::JnxRecipe recipe = fixture::HostileBaseRecipe(GetParam());
     recipe.withMapBlock = false;
     recipe.gap = 40;
     const auto built = fixture::BuildJnx(recipe);
