@@ -66,6 +66,7 @@ bool FullRead(jnx::JnxDocument& doc, const std::string& path, std::string& error
 struct Result {
     bool ok = false;
     std::string error;
+    batch::SaveSummary summary;  // batch runs only
 };
 
 // A writer over a fresh folder: prepare() fills it, run() does the work being tested.
@@ -92,9 +93,14 @@ Snapshot CleanRun(const Scenario& scenario, int& points, int& writes) {
     return Take(dir.path());
 }
 
-void ExpectUnchangedAfterEveryFailure(const Scenario& scenario) {
+// Runs the scenario once per point where a call of its clean run can fail, on a fresh
+// folder each time, and hands each failed run to check with the folder as it was before.
+using FailureCheck = std::function<void(const fixture::TempDir&, const Snapshot& before, const Snapshot& clean,
+                                        const Result&, const std::string& where)>;
+
+void ForEveryFailure(const Scenario& scenario, const FailureCheck& check) {
     int points = 0, writes = 0;
-    CleanRun(scenario, points, writes);
+    const Snapshot clean = CleanRun(scenario, points, writes);
     ASSERT_GT(writes, 0);
     for (const fault::Kind kind : {fault::Kind::Error, fault::Kind::DiskFull, fault::Kind::TornWrite}) {
         const int last = kind == fault::Kind::Error ? points : writes;
@@ -106,15 +112,21 @@ void ExpectUnchangedAfterEveryFailure(const Scenario& scenario) {
             const Result result = scenario.run(dir);
             const bool fired = fault::Fired();
             fault::Disarm();
-            if (!fired) continue;  // the disk filled up only where the writer no longer writes new files
-            const std::string where = Describe(kind, at);
-            EXPECT_FALSE(result.ok) << where;
-            EXPECT_FALSE(result.error.empty()) << where;
-            const Snapshot after = Take(dir.path());
-            EXPECT_EQ(Names(after), Names(before)) << where;
-            EXPECT_TRUE(after == before) << where << ": a file changed";
+            // A full disk fired only if the writer still wrote a new file from that write on.
+            if (fired) check(dir, before, clean, result, Describe(kind, at));
         }
     }
+}
+
+void ExpectUnchangedAfterEveryFailure(const Scenario& scenario) {
+    ForEveryFailure(scenario, [](const fixture::TempDir& dir, const Snapshot& before, const Snapshot&,
+                                 const Result& result, const std::string& where) {
+        EXPECT_FALSE(result.ok) << where;
+        EXPECT_FALSE(result.error.empty()) << where;
+        const Snapshot after = Take(dir.path());
+        EXPECT_EQ(Names(after), Names(before)) << where;
+        EXPECT_TRUE(after == before) << where << ": a file changed";
+    });
 }
 
 void ExpectSameResultDespiteShortWritesAndNoKernelCopy(const Scenario& scenario) {
@@ -149,45 +161,43 @@ jnx::FixedEditorValues EditedValues() {
     return values;
 }
 
-Scenario InPlaceUpdate() {
-    return {[](const fixture::TempDir& dir) { WriteFile(dir, "map.jnx", Recipe(4)); },
-            [](const fixture::TempDir& dir) {
+// A writer over one file of the given version, read in full first as every caller does.
+using DocumentWriter =
+    std::function<bool(jnx::JnxDocument&, const std::string& path, const fixture::TempDir&, std::string& error)>;
+
+Scenario OneFile(int version, DocumentWriter write) {
+    return {[version](const fixture::TempDir& dir) { WriteFile(dir, "map.jnx", Recipe(version)); },
+            [write](const fixture::TempDir& dir) {
                 Result result;
                 jnx::JnxDocument doc;
                 const std::string path = dir.file("map.jnx");
-                if (!FullRead(doc, path, result.error)) return result;
-                doc.Header.DrawOrder = 12;
-                result.ok = jnx::ModifJNX(doc, EditedValues(), path, {}, result.error);
+                if (FullRead(doc, path, result.error)) result.ok = write(doc, path, dir, result.error);
                 return result;
             }};
+}
+
+Scenario InPlaceUpdate() {
+    return OneFile(4, [](jnx::JnxDocument& doc, const std::string& path, const fixture::TempDir&, std::string& error) {
+        doc.Header.DrawOrder = 12;
+        return jnx::ModifJNX(doc, EditedValues(), path, {}, error);
+    });
 }
 
 Scenario Regeneration(int fromVersion, int toVersion) {
-    return {[fromVersion](const fixture::TempDir& dir) { WriteFile(dir, "map.jnx", Recipe(fromVersion)); },
-            [fromVersion, toVersion](const fixture::TempDir& dir) {
-                Result result;
-                jnx::JnxDocument doc;
-                const std::string path = dir.file("map.jnx");
-                if (!FullRead(doc, path, result.error)) return result;
-                jnx::WriterSettings settings;
-                settings.blockSize = 100;  // several copies per level
-                result.ok = jnx::RegenerateJnx(doc, EditedValues(), path, dir.file("map_new.jnx"),
-                                               fromVersion != toVersion, toVersion, settings, result.error);
-                return result;
-            }};
+    return OneFile(fromVersion, [=](jnx::JnxDocument& doc, const std::string& path, const fixture::TempDir& dir,
+                                    std::string& error) {
+        jnx::WriterSettings settings;
+        settings.blockSize = 100;  // several copies per level
+        return jnx::RegenerateJnx(doc, EditedValues(), path, dir.file("map_new.jnx"), fromVersion != toVersion,
+                                  toVersion, settings, error);
+    });
 }
 
 Scenario Extraction() {
-    return {[](const fixture::TempDir& dir) { WriteFile(dir, "map.jnx", Recipe(4)); },
-            [](const fixture::TempDir& dir) {
-                Result result;
-                jnx::JnxDocument doc;
-                const std::string path = dir.file("map.jnx");
-                if (!FullRead(doc, path, result.error)) return result;
-                result.ok = compose::ExtractLevel(doc, EditedValues(), path, dir.file("map_Level2.jnx"), 2, true, 3,
-                                                  {}, result.error);
-                return result;
-            }};
+    return OneFile(4, [](jnx::JnxDocument& doc, const std::string& path, const fixture::TempDir& dir,
+                         std::string& error) {
+        return compose::ExtractLevel(doc, EditedValues(), path, dir.file("map_Level2.jnx"), 2, true, 3, {}, error);
+    });
 }
 
 Scenario BatchSave(bool replaceSource) {
@@ -200,11 +210,11 @@ Scenario BatchSave(bool replaceSource) {
                 panel.targetVersion = 4;  // a.jnx is regenerated, b.jnx patched in place
                 panel.replaceSource = replaceSource;
                 panel.drawOrderText = "20";
-                const batch::SaveSummary summary = batch::SaveFilesAsBatch(
-                    {dir.file("a.jnx"), dir.file("b.jnx")}, "", EditedValues(), panel, {});
                 Result result;
-                result.ok = !summary.Refused() && summary.errors == 0;
-                for (const auto& row : summary.rows) result.error += row.error;
+                result.summary = batch::SaveFilesAsBatch({dir.file("a.jnx"), dir.file("b.jnx")}, "", EditedValues(),
+                                                         panel, {});
+                result.ok = !result.summary.Refused() && result.summary.errors == 0;
+                for (const auto& row : result.summary.rows) result.error += row.error;
                 return result;
             }};
 }
@@ -212,50 +222,33 @@ Scenario BatchSave(bool replaceSource) {
 // Each row of a batch run stands alone: a failed row must leave its file as it was,
 // while the other row's work stays. So the check is made row by row.
 void ExpectBatchRowsSafeAfterEveryFailure(bool replaceSource) {
-    const Scenario scenario = BatchSave(replaceSource);
-    int points = 0, writes = 0;
-    const Snapshot clean = CleanRun(scenario, points, writes);
-    for (const fault::Kind kind : {fault::Kind::Error, fault::Kind::DiskFull, fault::Kind::TornWrite}) {
-        const int last = kind == fault::Kind::Error ? points : writes;
-        for (int at = 1; at <= last; ++at) {
-            fixture::TempDir dir;
-            scenario.prepare(dir);
-            const Snapshot before = Take(dir.path());
-            batch::PanelValues panel;
-            panel.targetVersion = 4;
-            panel.replaceSource = replaceSource;
-            panel.drawOrderText = "20";
-            fault::Arm({kind, at});
-            const batch::SaveSummary summary =
-                batch::SaveFilesAsBatch({dir.file("a.jnx"), dir.file("b.jnx")}, "", EditedValues(), panel, {});
-            const bool fired = fault::Fired();
-            fault::Disarm();
-            if (!fired) continue;
-            const std::string where = Describe(kind, at);
-            if (summary.Refused()) {  // a file could not even be looked at: nothing may have been touched
-                EXPECT_TRUE(Take(dir.path()) == before) << where;
-                continue;
-            }
-            ASSERT_EQ(summary.rows.size(), 2u) << where;
-            EXPECT_EQ(summary.errors, 1) << where << ": one fault fails one row";
-            // What the folder must hold: per row, the clean run's result or the untouched source.
-            Snapshot expected;
-            for (const auto& row : summary.rows) {
-                const std::string name = std::filesystem::path(row.path).filename();
-                const std::string output = replaceSource || name == "b.jnx" ? name : "a_new.jnx";
-                if (row.result == batch::RowResult::Failed) {
-                    EXPECT_FALSE(row.error.empty()) << where;
-                    expected[name] = before.at(name);
-                } else {
-                    expected[name] = output == name ? clean.at(name) : before.at(name);
-                    expected[output] = clean.at(output);
-                }
-            }
-            const Snapshot after = Take(dir.path());
-            EXPECT_EQ(Names(after), Names(expected)) << where;
-            EXPECT_TRUE(after == expected) << where << ": a file differs";
+    ForEveryFailure(BatchSave(replaceSource), [replaceSource](const fixture::TempDir& dir, const Snapshot& before,
+                                                              const Snapshot& clean, const Result& result,
+                                                              const std::string& where) {
+        const batch::SaveSummary& summary = result.summary;
+        if (summary.Refused()) {  // a file could not even be looked at: nothing may have been touched
+            EXPECT_TRUE(Take(dir.path()) == before) << where;
+            return;
         }
-    }
+        ASSERT_EQ(summary.rows.size(), 2u) << where;
+        EXPECT_EQ(summary.errors, 1) << where << ": one fault fails one row";
+        // What the folder must hold: per row, the clean run's result or the untouched source.
+        Snapshot expected;
+        for (const auto& row : summary.rows) {
+            const std::string name = std::filesystem::path(row.path).filename();
+            const std::string output = replaceSource || name == "b.jnx" ? name : "a_new.jnx";
+            if (row.result == batch::RowResult::Failed) {
+                EXPECT_FALSE(row.error.empty()) << where;
+                expected[name] = before.at(name);
+            } else {
+                expected[name] = output == name ? clean.at(name) : before.at(name);
+                expected[output] = clean.at(output);
+            }
+        }
+        const Snapshot after = Take(dir.path());
+        EXPECT_EQ(Names(after), Names(expected)) << where;
+        EXPECT_TRUE(after == expected) << where << ": a file differs";
+    });
 }
 
 Scenario Merge() {

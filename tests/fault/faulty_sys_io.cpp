@@ -63,6 +63,24 @@ WriteFate NextWrite(int fd) {
     return WriteFate::Normal;
 }
 
+// Whether a write of n bytes into fd goes ahead (errno set when not); a short one gets a
+// smaller n.
+bool Admit(int fd, std::size_t& n) {
+    switch (NextWrite(fd)) {
+    case WriteFate::Fail:
+        return false;
+    case WriteFate::Short:
+        if (n >= 2) {
+            Current().fired = true;
+            n /= 2;
+        }
+        return true;
+    case WriteFate::Normal:
+        break;
+    }
+    return true;
+}
+
 }  // namespace
 
 void Arm(Plan plan) {
@@ -84,7 +102,6 @@ bool Fired() { return Current().fired; }
 namespace platform::sys {
 
 using fault::Current;
-using fault::WriteFate;
 
 int Open(const char* path, int flags, mode_t mode) {
     if (fault::FailPoint()) return -1;
@@ -94,19 +111,7 @@ int Open(const char* path, int flags, mode_t mode) {
 }
 
 ssize_t Pwrite(int fd, const void* buffer, std::size_t n, off_t pos) {
-    switch (fault::NextWrite(fd)) {
-    case WriteFate::Fail:
-        return -1;
-    case WriteFate::Short:
-        if (n >= 2) {
-            Current().fired = true;
-            n /= 2;
-        }
-        break;
-    case WriteFate::Normal:
-        break;
-    }
-    return ::pwrite(fd, buffer, n, pos);
+    return fault::Admit(fd, n) ? ::pwrite(fd, buffer, n, pos) : -1;
 }
 
 ssize_t CopyFileRange(int in, off_t* inPos, int out, off_t* outPos, std::size_t n) {
@@ -115,19 +120,7 @@ ssize_t CopyFileRange(int in, off_t* inPos, int out, off_t* outPos, std::size_t 
         errno = EXDEV;
         return -1;
     }
-    switch (fault::NextWrite(out)) {
-    case WriteFate::Fail:
-        return -1;
-    case WriteFate::Short:
-        if (n >= 2) {
-            Current().fired = true;
-            n /= 2;
-        }
-        break;
-    case WriteFate::Normal:
-        break;
-    }
-    return ::copy_file_range(in, inPos, out, outPos, n, 0);
+    return fault::Admit(out, n) ? ::copy_file_range(in, inPos, out, outPos, n, 0) : -1;
 }
 
 int Fsync(int fd) { return fault::FailPoint() ? -1 : ::fsync(fd); }
