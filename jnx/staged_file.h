@@ -16,7 +16,8 @@ public:
 
     bool Create(std::string& error);
     platform::BinaryFile& File() { return file_; }
-    // Flushes, closes and renames over the final path (replacing a file there).
+    // Closes and renames over the final path; flushes to the device first when a file
+    // is there to be replaced.
     bool Publish(std::string& error);
 
 private:

@@ -234,6 +234,11 @@ bool BinaryFile::Sync(std::string& error) {
     return true;
 }
 
+bool SyncFile(const std::string& path, std::string& error) {
+    BinaryFile file;
+    return file.Open(path, BinaryFile::Mode::Read, error) && file.Sync(error);
+}
+
 bool ReadWholeFile(const std::string& path, std::string& contents, std::string& error) {
     BinaryFile file;
     if (!file.Open(path, BinaryFile::Mode::Read, error)) return false;

@@ -45,6 +45,9 @@ private:
     std::string path_;
 };
 
+// Flushes a closed file's data to the device, before a rename puts it in another's place.
+bool SyncFile(const std::string& path, std::string& error);
+
 // Reads a whole small file; used for settings and tests.
 bool ReadWholeFile(const std::string& path, std::string& contents, std::string& error);
 

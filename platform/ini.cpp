@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/binary_file.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 
@@ -247,7 +248,8 @@ bool IniWrite(const std::string& path, const std::string& section, const std::st
         if (!ec) std::filesystem::permissions(temp, perms, ec);
     }
     std::string error;
-    if (!MoveFile(temp, target, error)) {
+    // The settings must survive a crash right after the write: old or new, never empty.
+    if ((ok && !SyncFile(temp, error)) || !MoveFile(temp, target, error)) {
         DeleteFile(temp);
         return false;
     }

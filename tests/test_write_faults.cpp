@@ -90,6 +90,7 @@ Snapshot CleanRun(const Scenario& scenario, int& points, int& writes) {
     points = fault::PointsSeen();
     writes = fault::WritesSeen();
     EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(fault::UnflushedReplacements(), 0) << "a file was replaced before its successor was on the device";
     return Take(dir.path());
 }
 
@@ -165,8 +166,13 @@ jnx::FixedEditorValues EditedValues() {
 using DocumentWriter =
     std::function<bool(jnx::JnxDocument&, const std::string& path, const fixture::TempDir&, std::string& error)>;
 
-Scenario OneFile(int version, DocumentWriter write) {
-    return {[version](const fixture::TempDir& dir) { WriteFile(dir, "map.jnx", Recipe(version)); },
+// staleOutput: a file left under the output's name by an earlier run, which the writer
+// replaces.
+Scenario OneFile(int version, DocumentWriter write, const std::string& staleOutput = {}) {
+    return {[version, staleOutput](const fixture::TempDir& dir) {
+                WriteFile(dir, "map.jnx", Recipe(version));
+                if (!staleOutput.empty()) WriteFile(dir, staleOutput, Recipe(version, 500));
+            },
             [write](const fixture::TempDir& dir) {
                 Result result;
                 jnx::JnxDocument doc;
@@ -183,21 +189,21 @@ Scenario InPlaceUpdate() {
     });
 }
 
-Scenario Regeneration(int fromVersion, int toVersion) {
+Scenario Regeneration(int fromVersion, int toVersion, const std::string& staleOutput = {}) {
     return OneFile(fromVersion, [=](jnx::JnxDocument& doc, const std::string& path, const fixture::TempDir& dir,
                                     std::string& error) {
         jnx::WriterSettings settings;
         settings.blockSize = 100;  // several copies per level
         return jnx::RegenerateJnx(doc, EditedValues(), path, dir.file("map_new.jnx"), fromVersion != toVersion,
                                   toVersion, settings, error);
-    });
+    }, staleOutput);
 }
 
-Scenario Extraction() {
+Scenario Extraction(const std::string& staleOutput = {}) {
     return OneFile(4, [](jnx::JnxDocument& doc, const std::string& path, const fixture::TempDir& dir,
                          std::string& error) {
         return compose::ExtractLevel(doc, EditedValues(), path, dir.file("map_Level2.jnx"), 2, true, 3, {}, error);
-    });
+    }, staleOutput);
 }
 
 Scenario BatchSave(bool replaceSource) {
@@ -311,6 +317,11 @@ TEST(WriteFaults, RegenerationLeavesNothingAfterEveryFailure) {
 TEST(WriteFaults, ExtractionLeavesNothingAfterEveryFailure) {
     ExpectUnchangedAfterEveryFailure(Extraction());
     ExpectSameResultDespiteShortWritesAndNoKernelCopy(Extraction());
+}
+
+TEST(WriteFaults, AnEarlierOutputStaysWholeUntilItsSuccessorIs) {
+    ExpectUnchangedAfterEveryFailure(Regeneration(4, 4, "map_new.jnx"));
+    ExpectUnchangedAfterEveryFailure(Extraction("map_Level2.jnx"));
 }
 
 TEST(WriteFaults, BatchSaveKeepsEveryFailedRowsFile) {

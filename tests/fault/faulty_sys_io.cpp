@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <set>
+#include <utility>
 
 #include "platform/sys_io.h"
 
@@ -20,6 +22,8 @@ struct State {
     bool fired = false;
     bool tornWrite = false;  // the next write fails
     std::set<int> createdFiles;
+    std::set<std::pair<dev_t, ino_t>> unflushed;  // files written since their last flush
+    int unflushedReplacements = 0;
 };
 
 State& Current() {
@@ -63,6 +67,23 @@ WriteFate NextWrite(int fd) {
     return WriteFate::Normal;
 }
 
+std::pair<dev_t, ino_t> IdOf(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return {};
+    return {st.st_dev, st.st_ino};
+}
+
+void NoteWritten(int fd, ssize_t result) {
+    if (result > 0) Current().unflushed.insert(IdOf(fd));
+}
+
+// A rename over an existing file, checked before it happens.
+void NoteRename(const char* from, const char* to) {
+    struct stat source {}, target {};
+    if (::lstat(to, &target) != 0 || ::lstat(from, &source) != 0) return;
+    if (Current().unflushed.count({source.st_dev, source.st_ino}) != 0) ++Current().unflushedReplacements;
+}
+
 // Whether a write of n bytes into fd goes ahead (errno set when not); a short one gets a
 // smaller n.
 bool Admit(int fd, std::size_t& n) {
@@ -90,12 +111,15 @@ void Arm(Plan plan) {
     s.writes = 0;
     s.fired = false;
     s.tornWrite = false;
+    s.unflushed.clear();
+    s.unflushedReplacements = 0;
 }
 
 void Disarm() { Arm(Plan{}); }
 int PointsSeen() { return Current().points; }
 int WritesSeen() { return Current().writes; }
 bool Fired() { return Current().fired; }
+int UnflushedReplacements() { return Current().unflushedReplacements; }
 
 }  // namespace fault
 
@@ -111,7 +135,10 @@ int Open(const char* path, int flags, mode_t mode) {
 }
 
 ssize_t Pwrite(int fd, const void* buffer, std::size_t n, off_t pos) {
-    return fault::Admit(fd, n) ? ::pwrite(fd, buffer, n, pos) : -1;
+    if (!fault::Admit(fd, n)) return -1;
+    const ssize_t written = ::pwrite(fd, buffer, n, pos);
+    fault::NoteWritten(fd, written);
+    return written;
 }
 
 ssize_t CopyFileRange(int in, off_t* inPos, int out, off_t* outPos, std::size_t n) {
@@ -120,17 +147,29 @@ ssize_t CopyFileRange(int in, off_t* inPos, int out, off_t* outPos, std::size_t 
         errno = EXDEV;
         return -1;
     }
-    return fault::Admit(out, n) ? ::copy_file_range(in, inPos, out, outPos, n, 0) : -1;
+    if (!fault::Admit(out, n)) return -1;
+    const ssize_t copied = ::copy_file_range(in, inPos, out, outPos, n, 0);
+    fault::NoteWritten(out, copied);
+    return copied;
 }
 
-int Fsync(int fd) { return fault::FailPoint() ? -1 : ::fsync(fd); }
+int Fsync(int fd) {
+    if (fault::FailPoint()) return -1;
+    const int result = ::fsync(fd);
+    if (result == 0) Current().unflushed.erase(fault::IdOf(fd));
+    return result;
+}
 
 int Close(int fd) {
     Current().createdFiles.erase(fd);
     return ::close(fd);
 }
 
-int Rename(const char* from, const char* to) { return fault::FailPoint() ? -1 : ::rename(from, to); }
+int Rename(const char* from, const char* to) {
+    if (fault::FailPoint()) return -1;
+    fault::NoteRename(from, to);
+    return ::rename(from, to);
+}
 
 int RenameNoReplace(const char* from, const char* to) {
     return fault::FailPoint() ? -1 : ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);

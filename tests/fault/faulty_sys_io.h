@@ -27,5 +27,8 @@ int PointsSeen();
 int WritesSeen();
 // Whether the plan made a call fail or fall short.
 bool Fired();
+// Renames since Arm that put a file whose last writes were not flushed in the place of an
+// existing one: after a crash there, neither the old file nor the new one might be whole.
+int UnflushedReplacements();
 
 }  // namespace fault
