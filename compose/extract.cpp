@@ -8,6 +8,7 @@
 #include "jnx/staged_file.h"
 #include "jnx/write_values.h"
 #include "platform/fs.h"
+#include "platform/gather_read.h"
 #include "platform/le.h"
 
 namespace compose {
@@ -151,7 +152,7 @@ bool ExtractLevel(jnx::JnxDocument& doc, const jnx::EditorValues& window, const 
             runLength += doc.Tiles[first + next].DataSize;
             ++next;
         }
-        if (!out.File().CopyFrom(source, src.DataOffset, tiles[t].DataOffset, runLength, 8 << 20, error)) {
+        if (!out.File().CopyFrom(source, src.DataOffset, tiles[t].DataOffset, runLength, settings.blockSize, error)) {
             errorText = error;
             return false;
         }
@@ -164,20 +165,29 @@ bool ExtractLevel(jnx::JnxDocument& doc, const jnx::EditorValues& window, const 
     }
 
     // Every offset written must point at the bytes it stood for in the source: the first
-    // tile entry for the table, the first bytes of each image (fewer for a tiny tile).
-    std::uint8_t got[4], want[4];
+    // tile entry for the table, and for each image the check value the reader took from
+    // the source (only the bytes that belong to a tile shorter than four). A source that
+    // changed since it was read fails here too.
+    std::uint8_t got[4];
     if (!out.File().ReadAt(tableOffset, got, 4, error) ||
         std::memcmp(got, &front[std::size_t(tableOffset)], 4) != 0) {
         errorText = "Verification of the tile table failed";
         return false;
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto n = std::size_t(std::min<std::int32_t>(4, tiles[i].DataSize));
-        if (!out.File().ReadAt(tiles[i].DataOffset, got, n, error) ||
-            !source.ReadAt(doc.Tiles[first + i].DataOffset, want, n, error) || std::memcmp(got, want, n) != 0) {
-            errorText = "Verification of the tile images failed";
-            return false;
-        }
+    std::vector<std::int64_t> offsets(count);
+    for (std::size_t i = 0; i < count; ++i) offsets[i] = tiles[i].DataOffset;
+    std::vector<std::uint8_t> heads(count * 4);
+    bool same = doc.CheckPointsImages.size() == doc.Tiles.size() &&
+                platform::GatherReads(out.File(), dataOffset + std::int64_t(sizeof kTrailer), offsets, 4, heads.data(),
+                                      error);
+    for (std::size_t i = 0; same && i < count; ++i) {
+        const std::uint32_t mask = jnx::CheckMask(tiles[i].DataSize);
+        same = (static_cast<std::uint32_t>(platform::LoadI32(&heads[4 * i])) & mask) ==
+               (static_cast<std::uint32_t>(doc.CheckPointsImages[first + i].Value) & mask);
+    }
+    if (!same) {
+        errorText = "Verification of the tile images failed";
+        return false;
     }
     if (!out.Publish(error)) {
         errorText = error;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "jnx/reader.h"
+#include "jnx/write_values.h"
 #include "platform/binary_file.h"
 #include "platform/fs.h"
 #include "platform/le.h"
@@ -62,12 +63,6 @@ void PutZ(Bytes& out, const Bytes& zstring) {
         out.push_back(0);
     else
         out.insert(out.end(), zstring.begin(), zstring.end());
-}
-
-// Only the bytes that belong to the tile are compared: a check value of a tile shorter
-// than four bytes runs into whatever follows it, which differs between files.
-std::uint32_t CheckMask(std::int32_t dataSize) {
-    return dataSize >= 4 ? 0xFFFFFFFFu : (1u << (8 * dataSize)) - 1u;
 }
 
 // The plan must describe one consistent file before anything is created.
@@ -193,7 +188,7 @@ bool VerifyOutput(const MergePlan& plan, const std::string& path, std::int64_t t
                 std::uint8_t head[4] = {0, 0, 0, 0};
                 const auto n = static_cast<std::size_t>(std::min<std::int32_t>(meant.size, 4));
                 if (!file.ReadAt(tile.DataOffset, head, n, error)) return Other(failure, error);
-                const std::uint32_t mask = CheckMask(meant.size);
+                const std::uint32_t mask = jnx::CheckMask(meant.size);
                 if ((static_cast<std::uint32_t>(platform::LoadI32(head)) & mask) !=
                     (static_cast<std::uint32_t>(meant.checkValue) & mask))
                     return Other(failure, unlike);

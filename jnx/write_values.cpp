@@ -1,9 +1,11 @@
 #include "jnx/write_values.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "jnx/codec.h"
 #include "jnx/numbers.h"
+#include "platform/gather_read.h"
 #include "platform/le.h"
 
 namespace jnx {
@@ -104,16 +106,37 @@ bool BuildMapBlock(const JnxMapInfo& info, const std::vector<JnxLevelInfo>& leve
     return true;
 }
 
+std::uint32_t CheckMask(std::int32_t dataSize) {
+    return dataSize >= 4 ? 0xFFFFFFFFu : (1u << (8 * dataSize)) - 1u;
+}
+
 std::size_t FirstBrokenCheckPoint(const platform::BinaryFile& file, const std::vector<CheckPoint>& points,
                                   std::int64_t shift, std::int64_t limit) {
     std::string error;
+    std::int64_t length = 0;
+    if (!file.Size(length, error)) return 0;
+    // A file of many tiles has as many points: they are read through the gathering
+    // reader, not by one system call each. A point outside the file is broken.
+    std::size_t firstOutside = points.size();
+    std::vector<std::size_t> read;
+    std::vector<std::int64_t> offsets;
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (points[i].Offset >= limit) continue;
-        std::uint8_t raw[4];
-        if (!file.ReadAt(std::int64_t(points[i].Offset) + shift, raw, 4, error)) return i;
-        if (platform::LoadI32(raw) != points[i].Value) return i;
+        const std::int64_t pos = std::int64_t(points[i].Offset) + shift;
+        if (pos < 0 || pos > length - 4) {
+            firstOutside = std::min(firstOutside, i);
+            continue;
+        }
+        read.push_back(i);
+        offsets.push_back(pos);
     }
-    return points.size();
+    std::vector<std::uint8_t> values(offsets.size() * 4);
+    if (!platform::GatherReads(file, length, offsets, 4, values.data(), error))
+        return read.empty() ? firstOutside : std::min(firstOutside, read[0]);
+    for (std::size_t k = 0; k < read.size() && read[k] < firstOutside; ++k) {
+        if (platform::LoadI32(values.data() + 4 * k) != points[read[k]].Value) return read[k];
+    }
+    return firstOutside;
 }
 
 }  // namespace jnx

@@ -36,6 +36,10 @@ bool BuildMapBlock(const JnxMapInfo& info, const std::vector<JnxLevelInfo>& leve
 void AppendI32(Bytes& out, std::int32_t value);
 void AppendBytes(Bytes& out, const Bytes& bytes);
 
+// The bits of a check value that belong to a tile of dataSize bytes: a tile shorter than
+// four bytes has its value run into whatever follows it, which differs between files.
+std::uint32_t CheckMask(std::int32_t dataSize);
+
 // Index of the first check point whose int32, read at Offset + shift, differs from the
 // recorded value (or cannot be read); points.size() when all hold. Only points whose
 // Offset lies below limit are read: the writers never touch bytes beyond it.

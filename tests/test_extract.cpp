@@ -163,9 +163,21 @@ TEST(ExtractLevel, FailuresLeaveNoFileAndKeepAnOlderOne) {
         EXPECT_EQ(s.dir.list(), (std::vector<std::string>{"MAP.jnx", "MAP_Level1.jnx"})) << c.what;
     }
 
+    // The source's images were rewritten after the read (same length): what would be
+    // copied no longer matches the tables that were read, so nothing is published.
+    Bytes rewritten = s.built.bytes;
+    const jnx::JnxTile& firstTile = s.doc.Tiles[0];
+    for (std::int32_t i = 0; i < firstTile.DataSize; ++i) rewritten[std::size_t(firstTile.DataOffset + i)] ^= 0x5A;
+    fixture::WriteBytes(s.path, rewritten);
+    std::string error;
+    EXPECT_FALSE(compose::ExtractLevel(s.doc, jnx::FixedEditorValues{}, s.path, out, 1, false, 0, {}, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(fixture::ReadBytes(out), older);
+    EXPECT_EQ(s.dir.list(), (std::vector<std::string>{"MAP.jnx", "MAP_Level1.jnx"}));
+
     // The source shrank after the read: the copy fails and nothing is published.
     fixture::WriteBytes(s.path, Bytes(s.built.bytes.begin(), s.built.bytes.begin() + 1200));
-    std::string error;
+    error.clear();
     EXPECT_FALSE(compose::ExtractLevel(s.doc, jnx::FixedEditorValues{}, s.path, out, 3, false, 0, {}, error));
     EXPECT_EQ(fixture::ReadBytes(out), older);
     EXPECT_EQ(s.dir.list(), (std::vector<std::string>{"MAP.jnx", "MAP_Level1.jnx"}));
