@@ -144,31 +144,41 @@ int main(int argc, char** argv) {
         bestModifSmall = std::min(bestModifSmall, Seconds(start));
     }
 
-    double bestCp = 1e9, bestRegen = 1e9, bestCpLevel = 1e9, bestExtract = 1e9;
-    double bestCpSync = 1e9, bestCpLevelSync = 1e9;
-    for (int run = 0; run < runs; ++run) {
-        if (!TimedCp(path, copied, bestCp)) return 1;
-        if (!TimedCp(path, copied, bestCpSync, true)) return 1;
-        if (!Load(doc, path)) return 1;
-        fs::remove(regenerated);
-        auto start = std::chrono::steady_clock::now();
+    // Each writer twice per run: under a new name, and over its own earlier output, which
+    // it replaces only once the new file is on the device (so against a cp that flushes).
+    double bestCp = 1e9, bestCpSync = 1e9, bestCpLevel = 1e9, bestCpLevelSync = 1e9;
+    double bestRegen = 1e9, bestRegenOver = 1e9, bestExtract = 1e9, bestExtractOver = 1e9;
+    const auto regenerate = [&](double& best) {
+        if (!Load(doc, path)) return false;
+        const auto start = std::chrono::steady_clock::now();
         if (!jnx::RegenerateJnx(doc, values, path, regenerated, true, 3, settings, error)) {
             std::cerr << "RegenerateJnx: " << error << "\n";
-            return 1;
+            return false;
         }
-        bestRegen = std::min(bestRegen, Seconds(start));
-        fs::remove(regenerated);
+        best = std::min(best, Seconds(start));
         sync();
-
-        if (!TimedCp(plain, copied, bestCpLevel)) return 1;
-        if (!TimedCp(plain, copied, bestCpLevelSync, true)) return 1;
-        if (!Load(doc, path)) return 1;
-        start = std::chrono::steady_clock::now();
+        return true;
+    };
+    const auto extract = [&](double& best) {
+        if (!Load(doc, path)) return false;
+        const auto start = std::chrono::steady_clock::now();
         if (!compose::ExtractLevel(doc, values, path, level, 1, false, 0, settings, error)) {
             std::cerr << "ExtractLevel: " << error << "\n";
-            return 1;
+            return false;
         }
-        bestExtract = std::min(bestExtract, Seconds(start));
+        best = std::min(best, Seconds(start));
+        sync();
+        return true;
+    };
+    for (int run = 0; run < runs; ++run) {
+        if (!TimedCp(path, copied, bestCp) || !TimedCp(path, copied, bestCpSync, true)) return 1;
+        fs::remove(regenerated);
+        if (!regenerate(bestRegen) || !regenerate(bestRegenOver)) return 1;
+        fs::remove(regenerated);
+
+        if (!TimedCp(plain, copied, bestCpLevel) || !TimedCp(plain, copied, bestCpLevelSync, true)) return 1;
+        fs::remove(level);
+        if (!extract(bestExtract) || !extract(bestExtractOver)) return 1;
         fs::remove(level);
         sync();
     }
@@ -177,20 +187,20 @@ int main(int argc, char** argv) {
     getrusage(RUSAGE_SELF, &usage);
     const double peakMb = double(usage.ru_maxrss) / 1024.0;
     const double regenRatio = bestRegen / bestCp, extractRatio = bestExtract / bestCpLevel;
+    const double regenOverRatio = bestRegenOver / bestCpSync, extractOverRatio = bestExtractOver / bestCpLevelSync;
     std::printf("file: %.1f MB, level 1: %.1f MB\n", double(fs::file_size(path)) / 1e6, double(levelBytes) / 1e6);
     std::printf("ModifJNX:      %.2f ms on the large file, %.2f ms on a 2 MB file (limit 20 ms)\n",
                 bestModif * 1e3, bestModifSmall * 1e3);
     std::printf("cp file:       %.3f s (with sync %.3f s)\n", bestCp, bestCpSync);
-    std::printf("RegenerateJnx: %.3f s  ratio %.2f (limit 1.30), %.2f against cp with sync\n", bestRegen,
-                regenRatio, bestRegen / bestCpSync);
+    std::printf("RegenerateJnx: %.3f s  ratio %.2f against cp (limit 1.30)\n", bestRegen, regenRatio);
+    std::printf("  over its earlier output: %.3f s  ratio %.2f against cp with sync\n", bestRegenOver,
+                regenOverRatio);
     std::printf("cp level size: %.3f s (with sync %.3f s)\n", bestCpLevel, bestCpLevelSync);
-    std::printf("ExtractLevel:  %.3f s  ratio %.2f (limit 1.30), %.2f against cp with sync\n", bestExtract,
-                extractRatio, bestExtract / bestCpLevelSync);
+    std::printf("ExtractLevel:  %.3f s  ratio %.2f against cp (limit 1.30)\n", bestExtract, extractRatio);
+    std::printf("  over its earlier output: %.3f s  ratio %.2f against cp with sync\n", bestExtractOver,
+                extractOverRatio);
     std::printf("peak RSS: %.1f MB (limit 64; includes the full reads)\n", peakMb);
     if (ownDir) fs::remove_all(dir);
-    // The writers flush their file before they publish it (a crash must not leave a
-    // published name without its data); cp does not, so the limit holds against a cp
-    // that is flushed as well.
-    const bool fast = bestRegen / bestCpSync <= 1.3 && bestExtract / bestCpLevelSync <= 1.3;
+    const bool fast = regenRatio <= 1.3 && extractRatio <= 1.3 && regenOverRatio <= 1.3 && extractOverRatio <= 1.3;
     return (bestModif < 0.020 && fast && peakMb <= 64.0) ? 0 : 3;
 }
