@@ -17,10 +17,6 @@ bool StagedFile::Create(std::string& error) {
 }
 
 bool StagedFile::Publish(std::string& error) {
-    // A rename over an existing file must not reach the disk before the new data does, or
-    // a crash could leave neither file complete. A new name replaces nothing, so it is
-    // written as cp writes, without waiting for the device.
-    if (platform::FileExists(finalPath_) && !file_.Sync(error)) return false;
     file_.Close();
     if (!platform::MoveFile(tempPath_, finalPath_, error)) return false;
     published_ = true;

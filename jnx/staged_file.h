@@ -16,8 +16,7 @@ public:
 
     bool Create(std::string& error);
     platform::BinaryFile& File() { return file_; }
-    // Closes and renames over the final path; flushes to the device first when a file
-    // is there to be replaced.
+    // Closes and renames over the final path (replacing a file there).
     bool Publish(std::string& error);
 
 private:

@@ -1,5 +1,6 @@
 #include "platform/fs.h"
 
+#include "platform/binary_file.h"
 #include "platform/sys_io.h"
 
 #include <fcntl.h>
@@ -55,7 +56,15 @@ bool DeleteFile(const std::string& path) {
     return fs::remove(p, ec) && !ec;
 }
 
+// A rename over an existing file must not reach the disk before the new data does, or a
+// crash could leave neither file whole. A new name replaces nothing, so its file is left
+// to the system as cp leaves it.
+static bool FlushBeforeReplacing(const std::string& from, const std::string& to, std::string& error) {
+    return !FileExists(to) || SyncFile(from, error);
+}
+
 bool MoveFile(const std::string& from, const std::string& to, std::string& error) {
+    if (!FlushBeforeReplacing(from, to, error)) return false;
     if (sys::Rename(from.c_str(), to.c_str()) == 0) return true;
     const int code = errno;
     if (code != EXDEV) {
@@ -96,6 +105,10 @@ bool CopyFile(const std::string& from, const std::string& to, std::string& error
     std::error_code ec;
     if (!fs::copy_file(PathOf(from), PathOf(temp), fs::copy_options::none, ec) || ec) {
         error = "Cannot copy " + from + " to " + to + ": " + ec.message();
+        DeleteFile(temp);
+        return false;
+    }
+    if (!FlushBeforeReplacing(temp, to, error)) {
         DeleteFile(temp);
         return false;
     }

@@ -7,7 +7,6 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/binary_file.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 
@@ -248,8 +247,7 @@ bool IniWrite(const std::string& path, const std::string& section, const std::st
         if (!ec) std::filesystem::permissions(temp, perms, ec);
     }
     std::string error;
-    // The settings must survive a crash right after the write: old or new, never empty.
-    if ((ok && !SyncFile(temp, error)) || !MoveFile(temp, target, error)) {
+    if (!MoveFile(temp, target, error)) {
         DeleteFile(temp);
         return false;
     }

@@ -4,7 +4,6 @@
 #include <cctype>
 
 #include "jnx/numbers.h"
-#include "platform/binary_file.h"
 #include "platform/fs.h"
 
 namespace batch {
@@ -105,9 +104,7 @@ Refusal ValidateSave(const BatchTable& table, const PanelValues& panel) {
 bool FileOps::Exists(const std::string& path) { return platform::FileExists(path); }
 bool FileOps::Delete(const std::string& path) { return platform::DeleteFile(path); }
 bool FileOps::Replace(const std::string& from, const std::string& to, std::string& error) {
-    // The new file may have been published without a flush; it takes the source's place
-    // only once its data is on the device.
-    return platform::SyncFile(from, error) && platform::MoveFile(from, to, error);
+    return platform::MoveFile(from, to, error);
 }
 bool FileOps::Rename(const std::string& from, const std::string& to, std::string& error) {
     return platform::MoveFileNoReplace(from, to, error);
