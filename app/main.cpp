@@ -5,7 +5,7 @@
 
 #include "settings/settings.h"
 #include "ui/editor/editor_window.h"
-#include "ui/editor/message_presenter.h"
+#include "ui/common/message_presenter.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "platform/fs.h"
-#include "ui/batch/batch_commands.h"
-#include "ui/batch/folder_scan.h"
+#include "batch/batch_commands.h"
+#include "batch/folder_scan.h"
 
 // The fixture builder is compiled into the benchmark itself: benchmarks link the core
 // and the batch library only.

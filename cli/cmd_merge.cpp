@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "compose/merge_plan.h"
 #include "compose/merge_write.h"
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
 #include "settings/settings.h"

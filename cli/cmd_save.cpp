@@ -7,12 +7,12 @@
 #include "cli/edit_args.h"
 #include "cli/options.h"
 #include "jnx/modif.h"
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
 #include "platform/fs.h"
 #include "settings/settings.h"
-#include "ui/batch/batch_commands.h"
+#include "batch/batch_commands.h"
 
 namespace cli {
 

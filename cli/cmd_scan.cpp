@@ -6,8 +6,8 @@
 
 #include "cli/commands.h"
 #include "settings/settings.h"
-#include "ui/batch/batch_table.h"
-#include "ui/batch/folder_scan.h"
+#include "batch/batch_table.h"
+#include "batch/folder_scan.h"
 
 namespace cli {
 

@@ -7,7 +7,7 @@
 #include "cli/edit_args.h"
 #include "cli/options.h"
 #include "compose/extract.h"
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 #include "jnx/reader.h"
 #include "settings/settings.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 
 namespace cli {
 

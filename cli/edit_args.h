@@ -7,7 +7,7 @@
 
 #include "cli/options.h"
 #include "jnx/document.h"
-#include "jnx/editor_values.h"
+#include "edit/editor_values.h"
 #include "jnx/writer_settings.h"
 #include "settings/settings.h"
 

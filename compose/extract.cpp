@@ -4,8 +4,8 @@
 #include <cctype>
 #include <cstring>
 
-#include "jnx/numbers.h"
-#include "jnx/staged_file.h"
+#include "edit/user_input.h"
+#include "platform/staged_file.h"
 #include "jnx/write_values.h"
 #include "platform/fs.h"
 #include "platform/gather_read.h"

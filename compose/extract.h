@@ -5,7 +5,7 @@
 #include <string>
 
 #include "jnx/document.h"
-#include "jnx/editor_values.h"
+#include "edit/editor_values.h"
 #include "jnx/progress.h"
 #include "jnx/writer_settings.h"
 

@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "jnx/codec.h"
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
 

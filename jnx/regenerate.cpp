@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "jnx/staged_file.h"
+#include "platform/staged_file.h"
 #include "jnx/write_values.h"
 #include "platform/binary_file.h"
 

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "jnx/codec.h"
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 #include "platform/gather_read.h"
 #include "platform/le.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "jnx/document.h"
-#include "jnx/editor_values.h"
+#include "edit/editor_values.h"
 #include "jnx/writer_settings.h"
 #include "platform/binary_file.h"
 

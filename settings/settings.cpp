@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 

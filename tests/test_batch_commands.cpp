@@ -7,8 +7,8 @@
 
 #include "jnx/reader.h"
 #include "support/jnx_builder.h"
-#include "ui/batch/batch_commands.h"
-#include "ui/batch/folder_scan.h"
+#include "batch/batch_commands.h"
+#include "batch/folder_scan.h"
 
 namespace {
 

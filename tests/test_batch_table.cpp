@@ -9,8 +9,8 @@
 #include <map>
 
 #include "support/jnx_builder.h"
-#include "ui/batch/batch_table.h"
-#include "ui/batch/folder_scan.h"
+#include "batch/batch_table.h"
+#include "batch/folder_scan.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <set>
 
 #include "jnx/codec.h"
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 #include "platform/guid.h"
 
 namespace {

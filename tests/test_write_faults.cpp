@@ -22,7 +22,7 @@
 #include "jnx/regenerate.h"
 #include "support/jnx_builder.h"
 #include "tests/fault/faulty_sys_io.h"
-#include "ui/batch/batch_commands.h"
+#include "batch/batch_commands.h"
 
 namespace {
 

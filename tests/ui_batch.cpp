@@ -25,11 +25,11 @@
 #include "platform/ini.h"
 #include "settings/settings.h"
 #include "support/jnx_builder.h"
-#include "ui/batch/qt/batch_folders.h"
-#include "ui/batch/qt/batch_model.h"
-#include "ui/batch/qt/batch_panel.h"
-#include "ui/batch/qt/batch_window.h"
-#include "ui/editor/message_presenter.h"
+#include "ui/batch/batch_folders.h"
+#include "ui/batch/batch_model.h"
+#include "ui/batch/batch_panel.h"
+#include "ui/batch/batch_window.h"
+#include "ui/common/message_presenter.h"
 
 // Readable failures for Qt text.
 void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }

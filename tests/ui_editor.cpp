@@ -26,7 +26,7 @@
 #include "platform/fs.h"
 #include "support/jnx_builder.h"
 #include "ui/editor/editor_window.h"
-#include "ui/editor/message_presenter.h"
+#include "ui/common/message_presenter.h"
 #include "ui/editor/preview.h"
 
 // Readable failure output for Qt texts.

@@ -6,14 +6,14 @@
 
 #include "compose/extract.h"
 #include "jnx/modif.h"
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 #include "jnx/regenerate.h"
 #include "platform/fs.h"
-#include "ui/editor/digit_box.h"
+#include "ui/common/digit_box.h"
 #include "ui/editor/editor_window.h"
 
-#if __has_include("ui/batch/qt/batch_window.h")
-#include "ui/batch/qt/batch_window.h"
+#if __has_include("ui/batch/batch_window.h")
+#include "ui/batch/batch_window.h"
 #define TESSALY_HAVE_BATCH_WINDOW 1
 #endif
 

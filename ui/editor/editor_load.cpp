@@ -9,10 +9,10 @@
 #include <QPushButton>
 
 #include "jnx/codec.h"
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
-#include "ui/editor/digit_box.h"
+#include "ui/common/digit_box.h"
 #include "ui/editor/editor_window.h"
 #include "ui/editor/preview.h"
 

@@ -3,7 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "ui/editor/digit_box.h"
+#include "ui/common/digit_box.h"
 #include "ui/editor/editor_window.h"
 
 namespace ui {

@@ -17,8 +17,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "jnx/numbers.h"
-#include "ui/editor/digit_box.h"
+#include "edit/user_input.h"
+#include "ui/common/digit_box.h"
 
 namespace ui {
 

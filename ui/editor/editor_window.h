@@ -7,11 +7,11 @@
 #include <functional>
 
 #include "jnx/document.h"
-#include "jnx/editor_values.h"
+#include "edit/editor_values.h"
 #include "jnx/progress.h"
 #include "jnx/writer_settings.h"
 #include "settings/settings.h"
-#include "ui/editor/message_presenter.h"
+#include "ui/common/message_presenter.h"
 #include "ui/editor/texts.h"
 
 class QCheckBox;

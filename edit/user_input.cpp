@@ -1,4 +1,4 @@
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 
 #include <charconv>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "ui/editor/message_presenter.h"
+#include "ui/common/message_presenter.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "ui/editor/digit_box.h"
+#include "ui/common/digit_box.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "ui/batch/batch_table.h"
-#include "ui/batch/qt/batch_texts.h"
+#include "batch/batch_table.h"
+#include "ui/batch/batch_texts.h"
 
 namespace settings {
 class Settings;

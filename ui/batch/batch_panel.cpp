@@ -1,4 +1,4 @@
-#include "ui/batch/qt/batch_panel.h"
+#include "ui/batch/batch_panel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "ui/editor/digit_box.h"
+#include "ui/common/digit_box.h"
 
 namespace batchui {
 

@@ -1,4 +1,4 @@
-#include "ui/batch/qt/batch_window.h"
+#include "ui/batch/batch_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,9 +16,9 @@
 #include <QTableView>
 
 #include "platform/fs.h"
-#include "ui/batch/qt/batch_folders.h"
-#include "ui/batch/qt/batch_model.h"
-#include "ui/batch/qt/batch_panel.h"
+#include "ui/batch/batch_folders.h"
+#include "ui/batch/batch_model.h"
+#include "ui/batch/batch_panel.h"
 
 namespace batchui {
 

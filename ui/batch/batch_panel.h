@@ -5,10 +5,10 @@
 #include <QObject>
 #include <array>
 
-#include "jnx/editor_values.h"
+#include "edit/editor_values.h"
 #include "settings/settings.h"
-#include "ui/batch/batch_commands.h"
-#include "ui/batch/qt/batch_texts.h"
+#include "batch/batch_commands.h"
+#include "ui/batch/batch_texts.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,4 +1,4 @@
-#include "ui/batch/qt/batch_folders.h"
+#include "ui/batch/batch_folders.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -4,7 +4,7 @@
 
 #include "compose/extract.h"
 #include "jnx/reader.h"
-#include "ui/batch/batch_commands.h"
+#include "batch/batch_commands.h"
 
 namespace batch {
 

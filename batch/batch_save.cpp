@@ -5,12 +5,12 @@
 #include <exception>
 
 #include "jnx/modif.h"
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
 #include "platform/fs.h"
-#include "ui/batch/batch_commands.h"
-#include "ui/batch/folder_scan.h"
+#include "batch/batch_commands.h"
+#include "batch/folder_scan.h"
 
 namespace batch {
 

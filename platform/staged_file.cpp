@@ -1,4 +1,4 @@
-#include "jnx/staged_file.h"
+#include "platform/staged_file.h"
 
 #include "platform/fs.h"
 

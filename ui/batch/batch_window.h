@@ -10,11 +10,11 @@
 
 #include "jnx/progress.h"
 #include "settings/settings.h"
-#include "ui/batch/batch_commands.h"
-#include "ui/batch/batch_table.h"
-#include "ui/batch/folder_scan.h"
-#include "ui/batch/qt/batch_texts.h"
-#include "ui/editor/message_presenter.h"
+#include "batch/batch_commands.h"
+#include "batch/batch_table.h"
+#include "batch/folder_scan.h"
+#include "ui/batch/batch_texts.h"
+#include "ui/common/message_presenter.h"
 
 // The merge button works once the merge writer is part of the tree.
 #if __has_include("compose/merge_write.h")

@@ -1,13 +1,13 @@
 // The merge command of the batch window, present when the merge writer is built.
-#include "ui/batch/qt/batch_window.h"
+#include "ui/batch/batch_window.h"
 
 #if TESSALY_BATCH_MERGE
 #include <QProgressBar>
 
 #include "compose/merge_plan.h"
 #include "compose/merge_write.h"
-#include "jnx/numbers.h"
-#include "ui/batch/qt/batch_panel.h"
+#include "edit/user_input.h"
+#include "ui/batch/batch_panel.h"
 
 namespace batchui {
 

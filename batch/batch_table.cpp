@@ -1,4 +1,4 @@
-#include "ui/batch/batch_table.h"
+#include "batch/batch_table.h"
 
 #include <algorithm>
 

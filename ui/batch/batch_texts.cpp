@@ -1,4 +1,4 @@
-#include "ui/batch/qt/batch_texts.h"
+#include "ui/batch/batch_texts.h"
 
 namespace batchui {
 

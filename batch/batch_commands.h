@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "jnx/editor_values.h"
+#include "edit/editor_values.h"
 #include "jnx/progress.h"
 #include "jnx/writer_settings.h"
-#include "ui/batch/batch_table.h"
+#include "batch/batch_table.h"
 
 namespace batch {
 

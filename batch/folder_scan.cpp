@@ -1,4 +1,4 @@
-#include "ui/batch/folder_scan.h"
+#include "batch/folder_scan.h"
 
 #include <algorithm>
 #include <cctype>

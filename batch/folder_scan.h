@@ -10,7 +10,7 @@
 #include "jnx/document.h"
 #include "jnx/progress.h"
 #include "settings/settings.h"
-#include "ui/batch/batch_table.h"
+#include "batch/batch_table.h"
 
 namespace batch {
 

@@ -1,9 +1,9 @@
 // What the batch commands share: their texts, the version rule and the validation pass.
-#include "ui/batch/batch_commands.h"
+#include "batch/batch_commands.h"
 
 #include <cctype>
 
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 #include "platform/fs.h"
 
 namespace batch {

@@ -1,10 +1,10 @@
-#include "ui/batch/qt/batch_model.h"
+#include "ui/batch/batch_model.h"
 
 #include <QBrush>
 #include <QColor>
 #include <QFont>
 
-#include "jnx/numbers.h"
+#include "edit/user_input.h"
 #include "settings/settings.h"
 
 namespace batchui {
