@@ -1,38 +1,78 @@
 // Batch split (one file per ticked level of every checked file) and batch delete.
 #include <algorithm>
-#include <exception>
 
-#include "compose/extract.h"
-#include "jnx/reader.h"
 #include "batch/batch_commands.h"
+#include "compose/extract.h"
+#include "edit/resolve_edit.h"
+#include "jnx/reader.h"
+#include "platform/fs.h"
 
 namespace batch {
 
 namespace {
 
-Refusal ValidateSplit(const BatchTable& table, int ticked, int& checked) {
+using platform::Error;
+using platform::ErrorCode;
+
+Error ValidateSplit(const BatchTable& table, int ticked, int& checked) {
     checked = 0;
-    if (table.empty()) return Refusal::NoRows;
+    if (table.empty()) return Error(ErrorCode::RefuseNoFolder);
     for (const auto& row : table.rows) {
         if (!row.Checked()) continue;
-        if (row.Erroneous()) return Refusal::ErroneousChecked;
-        if (row[kNumLevels] == "1" && ticked == 1) return Refusal::SingleLevelSplit;
+        if (row.Erroneous()) return Error(ErrorCode::RefuseErroneousChecked);
+        if (row[kNumLevels] == "1" && ticked == 1) return Error(ErrorCode::RefuseSingleLevelSplit);
         ++checked;
     }
-    if (checked == 0) return Refusal::NoneChecked;
-    if (ticked == 0) return Refusal::NothingToSplit;
-    return Refusal::None;
+    if (checked == 0) return Error(ErrorCode::RefuseNoneChecked);
+    if (ticked == 0) return Error(ErrorCode::RefuseNothingToSplit);
+    return {};
+}
+
+// Extracts the ticked levels of one file read in full; stops at its first failing level
+// (the level files written so far stay).
+void SplitFile(std::size_t row, const std::string& source, jnx::JnxDocument& doc, const edit::EditorValues& request,
+               const std::array<std::string, 5>& levelDirs, const jnx::WriterSettings& settings,
+               jnx::BusyObserver* busy, SplitSummary& summary) {
+    edit::ResolvedEdit resolved;
+    Error error;
+    if (!edit::ResolveEdit(request, doc, source, settings, edit::Purpose::Split, resolved, error)) {
+        ++summary.errors;
+        summary.rows.push_back({row, source, {}, RowResult::Failed, Error(ErrorCode::RowCannotExtract).Cause(error)});
+        return;
+    }
+    // Each extraction rewrites parts of the document for its one level, so every level
+    // starts again from the document as read.
+    const jnx::JnxDocument asRead = doc;
+    const int levels = std::min<int>(asRead.Header.LevelCount, kShownLevels);
+    for (int k = 1; k <= levels; ++k) {
+        if (!request.chkSplitOPriority[std::size_t(k - 1)]) continue;
+        doc = asRead;
+        const std::string output = compose::LevelFilePath(source, k, levelDirs);
+        if (compose::ExtractLevel(doc, resolved.values, resolved.version, source, output, k, settings, error, busy)) {
+            ++summary.extracted;
+            summary.rows.push_back({row, source, output, RowResult::Extracted, {}});
+        } else {
+            ++summary.errors;
+            summary.rows.push_back(
+                {row, source, output, RowResult::Failed, Error(ErrorCode::RowCannotExtract).Level(k).Cause(error)});
+            return;
+        }
+    }
 }
 
 }  // namespace
 
-SplitSummary BatchSplit(const BatchTable& table, const jnx::EditorValues& window, const PanelValues& panel,
+SplitSummary BatchSplit(const BatchTable& table, const edit::EditorValues& request,
                         const std::array<std::string, 5>& levelDirs, const jnx::WriterSettings& settings,
                         BatchObserver* observer, jnx::BusyObserver* busy) {
     SplitSummary summary;
-    int ticked = 0;
-    for (int k = 0; k < kShownLevels; ++k) ticked += window.LevelPriority(k) ? 1 : 0;
+    const int ticked = static_cast<int>(
+        std::count(request.chkSplitOPriority.begin(), request.chkSplitOPriority.end(), true));
     summary.refusal = ValidateSplit(table, ticked, summary.checked);
+    if (!summary.Refused()) {
+        Error invalid;
+        if (!edit::ValidateRequest(request, invalid)) summary.refusal = invalid;
+    }
     if (summary.Refused()) return summary;
 
     if (observer) observer->Started(summary.checked);
@@ -41,63 +81,29 @@ SplitSummary BatchSplit(const BatchTable& table, const jnx::EditorValues& window
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const BatchRow& row = table.rows[i];
         if (!row.Checked()) continue;
-        const VersionChoice version = ChooseVersion(panel, row);
         const std::string& source = row.FullFileName();
-
         std::int32_t totalTiles = 0;
-        std::string error;
-        bool read = false;
-        try {
-            read = jnx::ReadJnx(doc, source, totalTiles, error, true, busy);
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
-        if (!read) {
+        std::string readError;
+        if (!jnx::ReadJnx(doc, source, totalTiles, readError, true, busy)) {
             ++summary.errors;
-            summary.rows.push_back({i, source, {}, RowResult::Failed, "Cannot read " + source + ": " + error});
+            summary.rows.push_back({i, source, {}, RowResult::Failed,
+                                    Error(ErrorCode::RowCannotRead).File(source).Cause(
+                                        Error(ErrorCode::MergeLoading).Detail(readError))});
         } else {
             doc.FileName = source;
-            // Each extraction rewrites parts of the document for its one level, so every
-            // level starts again from the document as read.
-            const jnx::JnxDocument asRead = doc;
-            const int levels = std::min<int>(asRead.Header.LevelCount, kShownLevels);
-            for (int k = 1; k <= levels; ++k) {
-                if (!window.LevelPriority(k - 1)) continue;
-                doc = asRead;
-                const std::string output = compose::LevelFilePath(source, k, levelDirs);
-                bool ok = false;
-                error.clear();
-                try {
-                    ok = compose::ExtractLevel(doc, window, source, output, k, version.changeVersion,
-                                               version.targetVersion, settings, error, busy);
-                } catch (const std::exception& e) {
-                    error = e.what();
-                }
-                if (ok) {
-                    ++summary.extracted;
-                    summary.rows.push_back({i, source, output, RowResult::Extracted, {}});
-                } else {
-                    // The file's remaining levels are not tried; its level files written so far stay.
-                    ++summary.errors;
-                    summary.rows.push_back({i, source, output, RowResult::Failed,
-                                            "Cannot extract level " + std::to_string(k) + ": " + error});
-                    break;
-                }
-            }
+            SplitFile(i, source, doc, request, levelDirs, settings, busy, summary);
         }
         if (observer) observer->FileDone(++done);
     }
     return summary;
 }
 
-DeleteSummary BatchDelete(BatchTable& table, FileOps* files) {
+DeleteSummary BatchDelete(BatchTable& table) {
     DeleteSummary summary;
     if (table.CheckedCount() == 0) {
-        summary.refusal = Refusal::NothingToDelete;
+        summary.refusal = Error(ErrorCode::RefuseNothingToDelete);
         return summary;
     }
-    FileOps defaultFiles;
-    FileOps& ops = files ? *files : defaultFiles;
     std::vector<BatchRow> kept;
     kept.reserve(table.rows.size());
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
@@ -108,12 +114,12 @@ DeleteSummary BatchDelete(BatchTable& table, FileOps* files) {
         }
         const std::string& path = row.FullFileName();
         // A file that is gone already counts as deleted.
-        if (ops.Delete(path) || !ops.Exists(path)) {
+        if (platform::DeleteFile(path) || !platform::FileExists(path)) {
             ++summary.deleted;
             summary.rows.push_back({i, path, {}, RowResult::Deleted, {}});
         } else {
             ++summary.errors;
-            summary.rows.push_back({i, path, {}, RowResult::Failed, "Cannot delete " + path});
+            summary.rows.push_back({i, path, {}, RowResult::Failed, Error(ErrorCode::RowCannotDelete).File(path)});
             kept.push_back(std::move(row));
         }
     }

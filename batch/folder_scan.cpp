@@ -71,7 +71,7 @@ struct ScanContext {
 };
 
 // False when the folder itself cannot be listed.
-bool ScanFolder(ScanContext& context, const std::string& folder, std::string& error) {
+bool ScanFolder(ScanContext& context, const std::string& folder, platform::Error& error) {
     std::vector<platform::FolderEntry> entries;
     if (!platform::ListFolder(folder, entries, error)) return false;
 
@@ -92,7 +92,7 @@ bool ScanFolder(ScanContext& context, const std::string& folder, std::string& er
         // A link back into a folder already listed (or one we cannot resolve) would list
         // the same files again, or forever.
         if (identity.empty() || !context.visited.insert(identity).second) continue;
-        std::string subError;
+        platform::Error subError;
         if (!ScanFolder(context, entry.path, subError)) context.result.skippedFolders.push_back(entry.path);
     }
     return true;
@@ -145,10 +145,10 @@ ScanResult USRefrescarFolder(BatchTable& table, const std::string& folder,
     ScanContext context{table, zoomTable, recursive, observer, busy, {}, {}, {}};
     const std::string identity = FolderIdentity(folder);
     if (!identity.empty()) context.visited.insert(identity);
-    std::string error;
+    platform::Error error;
     if (!ScanFolder(context, folder, error)) {
         context.result.ok = false;
-        context.result.error = error.empty() ? "Cannot read folder " + folder : error;
+        context.result.error = error ? error : platform::Error(platform::ErrorCode::CannotReadFolder).File(folder);
     }
     return context.result;
 }

@@ -9,6 +9,7 @@
 
 #include "jnx/document.h"
 #include "jnx/progress.h"
+#include "platform/error.h"
 #include "settings/settings.h"
 #include "batch/batch_table.h"
 
@@ -27,7 +28,7 @@ public:
 
 struct ScanResult {
     bool ok = true;           // false: the folder itself could not be read (error says why)
-    std::string error;
+    platform::Error error;
     // Subfolders that could not be listed; their files are missing from the table.
     std::vector<std::string> skippedFolders;
 };

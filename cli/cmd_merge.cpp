@@ -39,7 +39,7 @@ struct MergeOptions {
     std::vector<std::string> files;
     std::optional<std::string> out;
     std::optional<std::string> settingsPath;
-    compose::MergePanel panel;
+    edit::EditorValues request;
 };
 
 // Returns an error text, or "" when the arguments are good.
@@ -79,15 +79,15 @@ std::string ParseArgs(const Args& args, MergeOptions& options, bool& help) {
             options.settingsPath = *value;
         } else if (name == "--to-version") {
             if (*value != "3" && *value != "4") return "--to-version must be 3 or 4";
-            options.panel.targetVersion = *value == "3" ? 3 : 4;
+            options.request.cboActualizar = *value == "3" ? 3 : 4;
         } else if (name == "--product-id") {
-            if (!jnx::ParseInt32(*value)) return "--product-id must be a whole number";
-            options.panel.productIdText = *value;
+            if (!edit::ParseInt16(*value)) return "--product-id must be a whole number from -32768 to 32767";
+            options.request.txtProductID = *value;
         } else if (name == "--draw-order") {
-            if (!jnx::ParseInt32(*value)) return "--draw-order must be a whole number";
-            options.panel.drawOrderText = *value;
+            if (!edit::ParseInt32(*value)) return "--draw-order must be a whole number";
+            options.request.txtDrawOrder = *value;
         } else if (name == "--group") {
-            options.panel.groupText = *value;
+            options.request.txtFamiliGroup = *value;
         }
     }
     return {};
@@ -143,20 +143,20 @@ int RunMerge(const Args& args) {
         folder.currentFolder = FolderOf(options.files.front());
     }
 
-    const compose::MergePlanning planning = compose::PlanMerge(sources, options.panel, folder);
+    const compose::MergePlanning planning = compose::PlanMerge(sources, options.request, folder);
     if (planning.outcome == compose::MergePlanning::Outcome::Refused) {
-        std::cerr << compose::MergeRefusalText(planning.refusal, false) << "\n";
+        std::cerr << platform::ErrorText(planning.error) << "\n";
         return 1;
     }
     if (planning.outcome == compose::MergePlanning::Outcome::Failed) {
-        std::cerr << ForTerminal(compose::MergeFailureText(planning.failure, false)) << "\n";
+        std::cerr << "Error merging files.\n" << ForTerminal(platform::ErrorText(planning.error)) << "\n";
         return 1;
     }
 
     std::string output;
-    compose::MergeFailure failure;
-    if (!compose::WriteMerge(planning.plan, doc, output, failure)) {
-        std::cerr << ForTerminal(compose::MergeFailureText(failure, false)) << "\n";
+    platform::Error error;
+    if (!compose::WriteMerge(planning.plan, doc, output, error)) {
+        std::cerr << "Error merging files.\n" << ForTerminal(platform::ErrorText(error)) << "\n";
         return 1;
     }
     std::cout << output << "\n";

@@ -10,6 +10,7 @@
 #include "edit/user_input.h"
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
+#include "edit/resolve_edit.h"
 #include "platform/fs.h"
 #include "settings/settings.h"
 #include "batch/batch_commands.h"
@@ -36,33 +37,18 @@ const std::vector<OptionSpec> kOptions = {
     {"--replace", false},   {"--rename", true},
 };
 
-std::string NewFilePath(const std::string& path) {
-    return platform::JoinPath(platform::ParentFolder(path), platform::BaseNameOf(path) + "_new.jnx");
-}
-
 // The batch window's save: its validation pass over all files first, then its row errors.
 int SaveAsBatch(const ParsedArgs& parsed, const EditArgs& edit, const settings::Settings& config) {
-    jnx::FixedEditorValues window;
-    window.productId = edit.productIdText;
-    window.familyGroup = edit.groupText;
-    for (int k = 0; k < kLevelControls; ++k) {
-        window.scaleChoice[k] = edit.scale[static_cast<std::size_t>(k)];
-        window.priority[k] = edit.priority[static_cast<std::size_t>(k)];
-    }
-    batch::PanelValues panel;
-    panel.targetVersion = edit.targetVersion;
-    if (edit.drawOrder) panel.drawOrderText = std::to_string(*edit.drawOrder);
-    panel.replaceSource = parsed.Has("--replace");
     jnx::WriterSettings writer;
     writer.userLevel = config.UserLevel();
     writer.blockSize = config.BlockSize();
-
     const batch::SaveSummary summary =
-        batch::SaveFilesAsBatch(parsed.positional, parsed.Last("--rename").value_or(""), window, panel, writer);
+        batch::SaveFilesAsBatch(parsed.positional, parsed.Last("--rename").value_or(""), edit.request, writer);
     if (summary.Refused()) {
-        std::cerr << "tessaly-cli: " << batch::RefusalText(summary.refusal, false);
+        std::cerr << "tessaly-cli: " << platform::ErrorText(summary.refusal);
         // The window's wording speaks of its check marks; say what it means here.
-        if (summary.refusal == batch::Refusal::ErroneousChecked) std::cerr << " (a file cannot be read; info says why)";
+        if (summary.refusal.code == platform::ErrorCode::RefuseErroneousChecked)
+            std::cerr << " (a file cannot be read; info says why)";
         std::cerr << "\n";
         return 1;
     }
@@ -72,14 +58,48 @@ int SaveAsBatch(const ParsedArgs& parsed, const EditArgs& edit, const settings::
             std::cout << "updated " << row.output << "\n";
             break;
         case batch::RowResult::Created:
-            std::cout << (panel.replaceSource ? "replaced " : "created ") << row.output << "\n";
+            std::cout << (edit.request.chkRemoveOld ? "replaced " : "created ") << row.output << "\n";
             break;
         default:
-            std::cout << row.path << ": " << row.error << "\n";
+            std::cerr << row.path << ": " << platform::ErrorText(row.error) << "\n";
             break;
         }
     }
     return summary.errors > 0 ? 1 : 0;
+}
+
+// One file as the editor saves it: patched in place or written anew beside it.
+bool SaveOne(const std::string& file, const EditArgs& edit, const settings::Settings& config) {
+    jnx::JnxDocument doc;
+    doc.FileName = file;
+    std::int32_t totalTiles = 0;
+    std::string failure;
+    if (!jnx::ReadJnx(doc, file, totalTiles, failure, true)) {
+        std::cerr << file << ": " << failure << "\n";
+        return false;
+    }
+    edit::EditorValues request;
+    jnx::WriterSettings writer;
+    if (failure = RequestForFile(edit, doc, config, request, writer); !failure.empty()) {
+        std::cerr << file << ": " << failure << "\n";
+        return false;
+    }
+    edit::ResolvedEdit resolved;
+    platform::Error error;
+    if (edit::ResolveEdit(request, doc, file, writer, edit::Purpose::Save, resolved, error)) {
+        if (resolved.road == edit::Road::Patch) {
+            if (jnx::ModifJNX(doc, resolved.values, file, error)) {
+                std::cout << "updated " << file << "\n";
+                return true;
+            }
+        } else if (jnx::RegenerateJnx(doc, resolved.values, resolved.version, file, resolved.outputPath, writer,
+                                      error)) {
+            std::cout << "created " << resolved.outputPath << "\n";
+            return true;
+        }
+    }
+    std::cerr << file << ": Errors in JNX generation. " << platform::ErrorText(error) << "\n";
+    return false;
 }
 
 }  // namespace
@@ -96,7 +116,7 @@ int RunSave(const Args& args) {
     const bool asBatch = parsed.Has("--replace") || parsed.Has("--rename");
     if (const auto name = parsed.Last("--rename")) {
         if (parsed.positional.size() != 1) return UsageError("--rename takes a single file", kUsage);
-        if (jnx::Trim(*name).empty()) return UsageError("--rename needs a file name", kUsage);
+        if (edit::Trim(*name).empty()) return UsageError("--rename needs a file name", kUsage);
     }
     // The batch window writes no zoom numbers; that is the editor's alone.
     if (asBatch && parsed.Has("--zoom")) return UsageError("--zoom cannot go with --replace or --rename", kUsage);
@@ -116,37 +136,7 @@ int RunSave(const Args& args) {
 
     int exitCode = 0;
     for (const std::string& file : parsed.positional) {
-        jnx::JnxDocument doc;
-        doc.FileName = file;
-        std::int32_t totalTiles = 0;
-        std::string failure;
-        if (!jnx::ReadJnx(doc, file, totalTiles, failure, true)) {
-            std::cout << file << ": " << failure << "\n";
-            exitCode = 1;
-            continue;
-        }
-        const Target target = TargetFor(edit, doc);
-        jnx::FixedEditorValues values;
-        jnx::WriterSettings writer;
-        if (failure = PrepareFile(edit, doc, target, values, writer, config); !failure.empty()) {
-            std::cout << file << ": " << failure << "\n";
-            exitCode = 1;
-            continue;
-        }
-        if (target.version == doc.Header.Version && !doc.NeedsRegeneration) {
-            if (jnx::ModifJNX(doc, values, file, writer, failure)) {
-                std::cout << "updated " << file << "\n";
-                continue;
-            }
-        } else {
-            const std::string out = NewFilePath(file);
-            if (jnx::RegenerateJnx(doc, values, file, out, target.changed, target.version, writer, failure)) {
-                std::cout << "created " << out << "\n";
-                continue;
-            }
-        }
-        std::cout << file << ": Errors in JNX generation. " << failure << "\n";
-        exitCode = 1;
+        if (!SaveOne(file, edit, config)) exitCode = 1;
     }
     return exitCode;
 }

@@ -121,7 +121,7 @@ int RunScan(const Args& args) {
     batch::BatchTable table;
     const batch::ScanResult result = batch::LoadFolder(table, folder, tables.ZoomTable, recursive);
     if (!result.ok) {
-        std::cerr << "tessaly-cli scan: " << result.error << "\n";
+        std::cerr << "tessaly-cli scan: " << platform::ErrorText(result.error) << "\n";
         return 1;
     }
     for (const auto& skipped : result.skippedFolders) std::cerr << "tessaly-cli scan: cannot read folder " << skipped << "\n";

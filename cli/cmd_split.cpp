@@ -7,6 +7,7 @@
 #include "cli/edit_args.h"
 #include "cli/options.h"
 #include "compose/extract.h"
+#include "edit/resolve_edit.h"
 #include "edit/user_input.h"
 #include "jnx/reader.h"
 #include "settings/settings.h"
@@ -34,7 +35,7 @@ int RunSplit(const Args& args) {
 
     std::vector<int> levels;
     for (std::size_t i = 1; i < parsed.positional.size(); ++i) {
-        const auto level = jnx::ParseInt32(parsed.positional[i]);
+        const auto level = edit::ParseInt32(parsed.positional[i]);
         if (!level || *level < 1) return UsageError("level " + parsed.positional[i] + ": not a level number", kUsage);
         if (std::find(levels.begin(), levels.end(), *level) == levels.end()) levels.push_back(*level);
     }
@@ -68,18 +69,24 @@ int RunSplit(const Args& args) {
         std::cerr << file << ": The file has only one level, no need to split it.\n";
         return 1;
     }
-    const Target target = TargetFor(edit, doc);
-    jnx::FixedEditorValues values;
+    edit::EditorValues request;
     jnx::WriterSettings writer;
-    if (failure = PrepareFile(edit, doc, target, values, writer, config); !failure.empty()) {
+    if (failure = RequestForFile(edit, doc, config, request, writer); !failure.empty()) {
         std::cerr << file << ": " << failure << "\n";
+        return 1;
+    }
+    edit::ResolvedEdit resolved;
+    platform::Error writeError;
+    if (!edit::ResolveEdit(request, doc, file, writer, edit::Purpose::Split, resolved, writeError)) {
+        std::cerr << file << ": " << platform::ErrorText(writeError) << "\n";
         return 1;
     }
     // A split stops at the first level that fails; files of earlier levels stay.
     for (const int level : levels) {
         const std::string out = compose::LevelFilePath(file, level, tables.LevelDirs);
-        if (!compose::ExtractLevel(doc, values, file, out, level, target.changed, target.version, writer, failure)) {
-            std::cerr << file << ": level " << level << ": Errors in JNX generation. " << failure << "\n";
+        if (!compose::ExtractLevel(doc, resolved.values, resolved.version, file, out, level, writer, writeError)) {
+            std::cerr << file << ": level " << level << ": Errors in JNX generation. " << platform::ErrorText(writeError)
+                      << "\n";
             return 1;
         }
         std::cout << out << "\n";

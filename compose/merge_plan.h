@@ -1,6 +1,6 @@
 // Merge planning: checks the files chosen for a merge and builds the plan of the one
 // output file (header, map description block, level list, output folder). Nothing here
-// writes a file; refusals and failures come back as values for the caller to show.
+// writes a file; refusals and failures come back as errors for the caller to show.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "edit/editor_values.h"
 #include "jnx/document.h"
 #include "jnx/progress.h"
 #include "jnx/records.h"
+#include "platform/error.h"
 
 namespace compose {
 
@@ -37,57 +39,12 @@ struct MergeSource {
     std::optional<MergeSourceContent> content;
 };
 
-// The batch panel's boxes as text, as the user typed them.
-struct MergePanel {
-    std::optional<int> targetVersion;  // cboActualizar: 3 or 4, nothing when no entry is chosen
-    std::string productIdText;         // txtProductID
-    std::string groupText;             // txtFamiliGroup
-    std::string drawOrderText;         // txtDrawOrder
-    std::array<std::optional<std::int32_t>, kMaxMergeLevels> levelScale{};  // cboNivel item data
-    std::array<bool, kMaxMergeLevels> levelPriority{};                      // chkSplitOPriority
-};
-
 // Where the result goes: mergeDir is Merge/Dir as written ("$CURRENT" matched exactly,
 // "\" taken as "/"); currentFolder is the folder the window shows.
 struct MergeFolderRule {
     std::string mergeDir;
     std::string currentFolder;
 };
-
-enum class MergeMessage {
-    NoDirectory,     // no folder loaded
-    ErroneousFile,   // a file that could not be read is among the chosen
-    VersionConflict, // different versions and no target version chosen
-    TooFewFiles,     // fewer than two files
-    TooManyLevels,   // more than five levels together
-    DifferentArea,   // bounds differ
-};
-
-struct MergeRefusal {
-    MergeMessage id = MergeMessage::NoDirectory;
-    int levelTotal = 0;  // for TooManyLevels
-};
-
-inline constexpr const char* kRefusalTitleEs = "Aviso";
-inline constexpr const char* kRefusalTitleEn = "Warning";
-std::string MergeRefusalText(const MergeRefusal& refusal, bool spanish);
-
-// A merge that could not be carried out (as opposed to refused).
-enum class MergeFailureKind {
-    Loading,      // a source failed its quick read while planning
-    LoadingFull,  // a source failed its full read while writing (detail = the reader's text)
-    Checkpoint,   // the front part did not fill the space reserved for it
-    Other,        // detail = what went wrong
-};
-
-struct MergeFailure {
-    MergeFailureKind kind = MergeFailureKind::Other;
-    std::string path;    // the source concerned (Loading, LoadingFull)
-    std::string detail;  // English description
-};
-
-// "Error merging files." + CRLF + ... (or the Spanish wording), as a plain message box shows it.
-std::string MergeFailureText(const MergeFailure& failure, bool spanish);
 
 // One source as the writer will meet it again: what it must still hold when it is read in full.
 struct MergePlanSource {
@@ -113,15 +70,15 @@ struct MergePlan {
 struct MergePlanning {
     enum class Outcome { Planned, Refused, Failed };
     Outcome outcome = Outcome::Failed;
-    MergeRefusal refusal;  // Refused
-    MergeFailure failure;  // Failed
-    MergePlan plan;        // Planned
+    platform::Error error;  // Refused (a Refuse... code) or Failed
+    MergePlan plan;         // Planned
 };
 
 // The checks made before any file is read (count, erroneous files, version rule, level
-// limit). tableLoaded false = the window has no folder loaded.
-std::optional<MergeRefusal> ValidateMerge(const std::vector<MergeSource>& sources, const MergePanel& panel,
-                                          bool tableLoaded = true);
+// limit). tableLoaded false = the window has no folder loaded. The request's per-level
+// choices count over the merged file's levels, in order.
+bool ValidateMerge(const std::vector<MergeSource>& sources, const edit::EditorValues& request,
+                   platform::Error& refusal, bool tableLoaded = true);
 
 // The content a quick read left in doc.
 MergeSourceContent MergeContentOf(const jnx::JnxDocument& doc);
@@ -133,8 +90,8 @@ public:
     virtual ~MergeProgress() = default;
     virtual void SourceLoaded(int loaded, int total) { (void)loaded, (void)total; }
 };
-std::optional<MergeFailure> LoadMergeSources(std::vector<MergeSource>& sources, jnx::JnxDocument& doc,
-                                             jnx::BusyObserver* busy = nullptr, MergeProgress* progress = nullptr);
+bool LoadMergeSources(std::vector<MergeSource>& sources, jnx::JnxDocument& doc, platform::Error& error,
+                      jnx::BusyObserver* busy = nullptr, MergeProgress* progress = nullptr);
 
 // The output folder (not created here).
 std::string MergeTargetFolder(const MergeFolderRule& rule);
@@ -142,7 +99,7 @@ std::string MergeTargetFolder(const MergeFolderRule& rule);
 // Validation, then the plan from the sources' content. A source without content fails
 // as a Loading failure; one whose content disagrees with its row (changed on disk since
 // the scan) fails too.
-MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const MergePanel& panel,
+MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const edit::EditorValues& request,
                         const MergeFolderRule& folder, bool tableLoaded = true);
 
 // Sizes of the output's parts, in bytes.

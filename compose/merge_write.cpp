@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <limits>
 #include <vector>
 
+#include "jnx/front_part.h"
 #include "jnx/reader.h"
 #include "jnx/write_values.h"
 #include "platform/binary_file.h"
 #include "platform/fs.h"
+#include "platform/new_file.h"
 #include "platform/le.h"
 
 namespace compose {
@@ -17,119 +18,48 @@ namespace {
 
 using jnx::Bytes;
 
-constexpr std::uint8_t kTrailer[] = {'B', 'i', 'r', 'd', 's', 'E', 'y', 'e'};
+using platform::Error;
+using platform::ErrorCode;
+using platform::Fail;
+
 constexpr std::int64_t kMaxOffset = std::numeric_limits<std::int32_t>::max();
 constexpr int kMaxPublishAttempts = 1000;
 
-// Removes the temporary file unless it was published.
-class TempFile {
-public:
-    explicit TempFile(std::string path) : path_(std::move(path)) {}
-    ~TempFile() {
-        file.Close();
-        if (!published_) platform::DeleteFile(path_);
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    const std::string& path() const { return path_; }
-    void Published() { published_ = true; }
-
-    platform::BinaryFile file;
-
-private:
-    std::string path_;
-    bool published_ = false;
-};
-
-bool Fail(MergeFailure& failure, MergeFailureKind kind, std::string path, std::string detail) {
-    failure.kind = kind;
-    failure.path = std::move(path);
-    failure.detail = std::move(detail);
-    return false;
-}
-
-bool Other(MergeFailure& failure, std::string detail) {
-    return Fail(failure, MergeFailureKind::Other, {}, std::move(detail));
-}
-
-void PutI32(Bytes& out, std::int32_t value) {
-    std::uint8_t b[4];
-    platform::StoreI32(b, value);
-    out.insert(out.end(), b, b + 4);
-}
-
-void PutZ(Bytes& out, const Bytes& zstring) {
-    if (zstring.empty())
-        out.push_back(0);
-    else
-        out.insert(out.end(), zstring.begin(), zstring.end());
-}
-
 // The plan must describe one consistent file before anything is created.
-bool PlanIsWritable(const MergePlan& plan, MergeFailure& failure) {
+bool PlanIsWritable(const MergePlan& plan, Error& error) {
     if (plan.ResultVersion != 3 && plan.ResultVersion != 4)
-        return Other(failure, "Version " + std::to_string(plan.ResultVersion) + " cannot be written.");
+        return Fail(error, Error(ErrorCode::MergeVersion).Value(plan.ResultVersion));
     const auto n = static_cast<std::size_t>(plan.LevelTotal);
     if (plan.LevelTotal <= 0 || plan.Levels.size() != n || plan.LevelInfos.size() != n ||
         plan.Header.LevelCount != plan.LevelTotal || (plan.ResultVersion == 4 && plan.LevelExtras.size() != n))
-        return Other(failure, "The merge plan is incomplete.");
-    if (plan.TileTotal <= 0) return Other(failure, "The files chosen hold no tiles to merge.");
-    const std::int64_t blockSize = MergeMapBlockSize(plan);
-    if (blockSize >= jnx::kMapBlockSpan)
-        return Other(failure, "The map description block of the merged file would take " +
-                                  std::to_string(blockSize) + " bytes; at most 1023 fit.");
+        return Fail(error, Error(ErrorCode::MergeIncomplete));
+    if (plan.TileTotal <= 0) return Fail(error, Error(ErrorCode::MergeNothing));
+    const std::int64_t blockSize = jnx::MapBlockLength(plan.MapInfo, plan.LevelInfos);
+    if (blockSize >= jnx::kMapBlockSpan) return Fail(error, Error(ErrorCode::MergeBlockOverflow).Value(blockSize));
     std::size_t k = 0;
     std::int64_t tiles = 0;
     for (const auto& source : plan.Sources) {
         for (auto count : source.levelTileCounts) {
             if (k >= n || plan.Levels[k].TileCount != count || count < 0)
-                return Other(failure, "The merge plan does not match its sources.");
+                return Fail(error, Error(ErrorCode::MergeMismatch));
             tiles += count;
             ++k;
         }
     }
-    if (k != n || tiles != plan.TileTotal) return Other(failure, "The merge plan does not match its sources.");
+    if (k != n || tiles != plan.TileTotal) return Fail(error, Error(ErrorCode::MergeMismatch));
     return true;
 }
 
-Bytes FrontPart(const MergePlan& plan, std::int64_t tableStart) {
-    Bytes out;
-    out.reserve(static_cast<std::size_t>(tableStart));
-    std::uint8_t header[jnx::kHeaderSize];
-    jnx::StoreHeader(plan.Header, header);
-    out.insert(out.end(), header, header + jnx::kHeaderSize);
-    if (plan.ResultVersion == 4) PutI32(out, plan.Header.DrawOrder);
-
-    std::int64_t tableOffset = tableStart;
-    for (std::size_t i = 0; i < plan.Levels.size(); ++i) {
-        jnx::JnxLevel level = plan.Levels[i];
-        level.TableOffset = static_cast<std::int32_t>(tableOffset);
-        tableOffset += std::int64_t(jnx::kTileEntrySize) * level.TileCount;
-        std::uint8_t entry[jnx::kLevelEntrySize];
-        jnx::StoreLevel(level, entry);
-        out.insert(out.end(), entry, entry + jnx::kLevelEntrySize);
-        if (plan.ResultVersion == 4) {
-            PutI32(out, plan.LevelExtras[i].Extra);
-            PutZ(out, plan.LevelExtras[i].Copyright);
-        }
-    }
-
-    const std::size_t blockStart = out.size();
-    PutI32(out, plan.MapInfo.BlockVersion);
-    PutZ(out, plan.MapInfo.MapGuid);
-    PutZ(out, plan.MapInfo.GroupName);
-    out.insert(out.end(), plan.MapInfo.ReservedBytes.begin(), plan.MapInfo.ReservedBytes.end());
-    PutZ(out, plan.MapInfo.MapTitle);
-    PutI32(out, plan.LevelTotal);
-    for (const auto& info : plan.LevelInfos) {
-        PutZ(out, info.Name);
-        PutZ(out, info.Description);
-        PutZ(out, info.Copyright);
-        PutI32(out, info.Zoom);
-    }
-    const std::size_t blockEnd = blockStart + jnx::kMapBlockSpan;
-    if (out.size() < blockEnd) out.resize(blockEnd, 0);
-    return out;
+// The merged file's front part, its tiles still to be placed.
+jnx::FrontPart FrontOf(const MergePlan& plan) {
+    jnx::FrontPart front;
+    front.header = plan.Header;
+    front.header.Version = plan.ResultVersion;
+    front.levels = plan.Levels;
+    for (const auto& extra : plan.LevelExtras) front.levelCopyrights.push_back(extra.Copyright);
+    front.mapInfo = plan.MapInfo;
+    front.levelInfos = plan.LevelInfos;
+    return front;
 }
 
 // What the writer meant each tile to be: its size, and the check value (first four bytes
@@ -140,64 +70,66 @@ struct WrittenTile {
     bool checked = false;
 };
 
-// Reads the written file back: the reader must accept its front part, the tile tables must
-// chain the images back to back from dataStart to the trailer, and the first bytes of every
-// copied run (the first and last tile of each) must be the source's.
-bool VerifyOutput(const MergePlan& plan, const std::string& path, std::int64_t tableStart, std::int64_t dataStart,
-                  std::int64_t expectedLength, const std::vector<WrittenTile>& tiles, MergeFailure& failure) {
-    const std::string unlike = "The merged file does not read back as it was written.";
+// The reader must accept the written front part as the plan describes it.
+bool FrontReadsBack(const MergePlan& plan, const jnx::FrontPart& front, const std::string& path, Error& error) {
     jnx::JnxDocument written;
     std::int32_t total = 0;
-    std::string error;
-    if (!jnx::ReadJnx(written, path, total, error, false))
-        return Other(failure, "The merged file does not read back: " + error);
+    std::string readError;
+    if (!jnx::ReadJnx(written, path, total, readError, false))
+        return Fail(error, Error(ErrorCode::MergeReadBackFailed).Cause(Error(ErrorCode::MergeLoading).Detail(readError)));
     bool same = written.Header.Version == plan.ResultVersion && written.Header.LevelCount == plan.LevelTotal &&
                 written.Levels.size() == plan.Levels.size() && total == plan.TileTotal &&
-                written.Header.Bounds == plan.Header.Bounds && !written.NeedsRegeneration &&
-                static_cast<std::int64_t>(tiles.size()) == plan.TileTotal;
-    std::int64_t tableOffset = tableStart;
+                written.Header.Bounds == plan.Header.Bounds && !written.NeedsRegeneration;
+    std::int64_t tableOffset = jnx::TablesStart(front);
     for (std::size_t i = 0; same && i < plan.Levels.size(); ++i) {
         same = written.Levels[i].TileCount == plan.Levels[i].TileCount &&
                written.Levels[i].Scale == plan.Levels[i].Scale && written.Levels[i].TableOffset == tableOffset;
         tableOffset += std::int64_t(jnx::kTileEntrySize) * plan.Levels[i].TileCount;
     }
-    if (!same || tableOffset != dataStart) return Other(failure, unlike);
+    return same || Fail(error, Error(ErrorCode::MergeReadBack));
+}
 
-    platform::BinaryFile file;
+// Reads the written file back: the tile tables must chain the images back to back up to
+// the trailer, and the first bytes of every copied run (its first and last tile) must be
+// the source's.
+bool VerifyOutput(const MergePlan& plan, const jnx::FrontPart& front, const std::vector<WrittenTile>& tiles,
+                  const std::string& path, platform::BinaryFile& file, Error& error) {
+    if (!FrontReadsBack(plan, front, path, error)) return false;
+    const Error unlike(ErrorCode::MergeReadBack);
+    const std::int64_t tablesStart = jnx::TablesStart(front);
+    const std::int64_t dataStart = jnx::DataStart(front);
     std::int64_t size = 0;
-    if (!file.Open(path, platform::BinaryFile::Mode::Read, error) || !file.Size(size, error))
-        return Other(failure, error);
-    std::uint8_t trailer[sizeof kTrailer];
-    if (size != expectedLength || !file.ReadAt(size - std::int64_t(sizeof kTrailer), trailer, sizeof trailer, error) ||
-        !std::equal(trailer, trailer + sizeof trailer, kTrailer))
-        return Other(failure, unlike);
+    std::uint8_t trailer[sizeof jnx::kTrailer];
+    if (!file.Size(size, error) || !file.ReadAt(size - std::int64_t(sizeof trailer), trailer, sizeof trailer, error))
+        return false;
+    if (!std::equal(trailer, trailer + sizeof trailer, jnx::kTrailer) || std::int64_t(tiles.size()) != plan.TileTotal)
+        return Fail(error, unlike);
 
     constexpr std::size_t kEntriesPerRead = 32768;
-    Bytes buffer;
+    jnx::Bytes buffer;
     std::int64_t expectedOffset = dataStart;
     for (std::size_t first = 0; first < tiles.size(); first += kEntriesPerRead) {
         const std::size_t count = std::min(kEntriesPerRead, tiles.size() - first);
         buffer.resize(count * jnx::kTileEntrySize);
-        if (!file.ReadAt(tableStart + std::int64_t(first) * jnx::kTileEntrySize, buffer.data(), buffer.size(), error))
-            return Other(failure, error);
+        if (!file.ReadAt(tablesStart + std::int64_t(first) * jnx::kTileEntrySize, buffer.data(), buffer.size(), error))
+            return false;
         for (std::size_t j = 0; j < count; ++j) {
             const WrittenTile& meant = tiles[first + j];
             const jnx::JnxTile tile = jnx::LoadTile(buffer.data() + j * jnx::kTileEntrySize);
-            if (tile.DataSize != meant.size || tile.DataOffset != expectedOffset) return Other(failure, unlike);
+            if (tile.DataSize != meant.size || tile.DataOffset != expectedOffset) return Fail(error, unlike);
             if (meant.checked) {
                 std::uint8_t head[4] = {0, 0, 0, 0};
                 const auto n = static_cast<std::size_t>(std::min<std::int32_t>(meant.size, 4));
-                if (!file.ReadAt(tile.DataOffset, head, n, error)) return Other(failure, error);
+                if (!file.ReadAt(tile.DataOffset, head, n, error)) return false;
                 const std::uint32_t mask = jnx::CheckMask(meant.size);
                 if ((static_cast<std::uint32_t>(platform::LoadI32(head)) & mask) !=
                     (static_cast<std::uint32_t>(meant.checkValue) & mask))
-                    return Other(failure, unlike);
+                    return Fail(error, unlike);
             }
             expectedOffset += tile.DataSize;
         }
     }
-    if (expectedOffset + std::int64_t(sizeof kTrailer) != expectedLength) return Other(failure, unlike);
-    return true;
+    return expectedOffset + std::int64_t(sizeof jnx::kTrailer) == size || Fail(error, unlike);
 }
 
 bool SourceStillPlanned(const jnx::JnxDocument& doc, const MergePlanSource& planned, std::int32_t tiles) {
@@ -212,90 +144,85 @@ bool SourceStillPlanned(const jnx::JnxDocument& doc, const MergePlanSource& plan
            doc.CheckPointsImages.size() == count;
 }
 
-bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath, MergeFailure& failure,
+// Streams one source's images to position onwards, in runs of images that lie back to
+// back in the source, and records where each tile went.
+bool CopySource(const MergePlanSource& planned, jnx::JnxDocument& doc, platform::BinaryFile& out,
+                std::int64_t& position, jnx::FrontPart& front, std::vector<WrittenTile>& meant,
+                jnx::BusyObserver* busy, std::int64_t copyChunk, Error& error) {
+    std::int32_t tiles = 0;
+    std::string readError;
+    if (!jnx::ReadJnx(doc, planned.path, tiles, readError, true, busy))
+        return Fail(error, Error(ErrorCode::MergeLoadingFull).File(planned.path).Cause(
+                               Error(ErrorCode::MergeLoading).Detail(readError)));
+    if (!SourceStillPlanned(doc, planned, tiles)) return Fail(error, Error(ErrorCode::MergeSourceChanged).File(planned.path));
+
+    platform::BinaryFile source;
+    std::int64_t sourceSize = 0;
+    if (!source.Open(planned.path, platform::BinaryFile::Mode::Read, error) || !source.Size(sourceSize, error))
+        return false;
+    std::int64_t runSource = 0, runDest = 0, runLength = 0;
+    auto flush = [&]() {
+        if (runLength == 0) return true;
+        const bool ok = out.CopyFrom(source, runSource, runDest, runLength, copyChunk, error);
+        runLength = 0;
+        return ok;
+    };
+    for (std::size_t i = 0; i < doc.Tiles.size(); ++i) {
+        jnx::JnxTile tile = doc.Tiles[i];
+        const std::int64_t from = doc.jpgOffset[i];
+        const std::int64_t size = tile.DataSize;
+        if (size <= 0 || from < 0 || from + size > sourceSize)
+            return Fail(error, Error(ErrorCode::MergeTileOutside).File(planned.path).Level(std::int64_t(i) + 1));
+        if (position + size > kMaxOffset - std::int64_t(sizeof jnx::kTrailer))
+            return Fail(error, Error(ErrorCode::MergeTooLarge));
+        if (runLength > 0 && runSource + runLength == from) {
+            runLength += size;
+        } else {
+            if (!flush()) return false;
+            if (!meant.empty()) meant.back().checked = true;  // the last tile of the run before
+            runSource = from;
+            runDest = position;
+            runLength = size;
+        }
+        tile.DataOffset = static_cast<std::int32_t>(position);
+        front.tiles.push_back(tile);
+        meant.push_back(WrittenTile{tile.DataSize, doc.CheckPointsImages[i].Value, runDest == position});
+        position += size;
+    }
+    return flush();
+}
+
+bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath, Error& error,
            jnx::BusyObserver* busy, const MergeWriteOptions& options) {
-    if (!PlanIsWritable(plan, failure)) return false;
+    if (!PlanIsWritable(plan, error)) return false;
+    jnx::FrontPart front = FrontOf(plan);
+    // The layout's size does not depend on the tiles' offsets: a placeholder per tile
+    // gives the data's start before the sources are read.
+    front.tiles.resize(std::size_t(plan.TileTotal));
+    const std::int64_t dataStart = jnx::DataStart(front);
+    if (dataStart > kMaxOffset) return Fail(error, Error(ErrorCode::MergeTooManyTiles));
+    front.tiles.clear();
 
-    const std::int64_t headerSize = MergeHeaderSize(plan.ResultVersion);
-    const std::int64_t tableStart = headerSize + MergeLevelTableSize(plan) + jnx::kMapBlockSpan;
-    const std::int64_t dataStart = tableStart + std::int64_t(jnx::kTileEntrySize) * plan.TileTotal;
-    if (dataStart > kMaxOffset) return Other(failure, "The merged file would hold too many tiles.");
-
-    platform::CreateFolderPath(plan.TargetFolder);
-    if (!platform::FolderExists(plan.TargetFolder))
-        return Other(failure, "Cannot create the folder " + plan.TargetFolder + ".");
-
-    TempFile temp(platform::TemporaryPathIn(plan.TargetFolder, "join"));
-    std::string error;
-    if (!temp.file.Open(temp.path(), platform::BinaryFile::Mode::CreateTruncate, error)) return Other(failure, error);
+    if (!platform::CreateFolderPath(plan.TargetFolder, error)) return false;
+    platform::NewFile out(platform::JoinPath(plan.TargetFolder, "join.jnx"));
+    if (!out.Create(error)) return false;
 
     std::vector<WrittenTile> meant;
     meant.reserve(static_cast<std::size_t>(plan.TileTotal));
+    front.tiles.reserve(static_cast<std::size_t>(plan.TileTotal));
     std::int64_t position = dataStart;
-    std::int64_t tileIndex = 0;
     for (const auto& planned : plan.Sources) {
-        std::int32_t tiles = 0;
-        std::string readError;
-        if (!jnx::ReadJnx(doc, planned.path, tiles, readError, true, busy))
-            return Fail(failure, MergeFailureKind::LoadingFull, planned.path, readError);
-        if (!SourceStillPlanned(doc, planned, tiles))
-            return Other(failure, planned.path + " has changed since the merge was planned; nothing was written.");
-
-        platform::BinaryFile source;
-        std::int64_t sourceSize = 0;
-        if (!source.Open(planned.path, platform::BinaryFile::Mode::Read, error) || !source.Size(sourceSize, error))
-            return Other(failure, error);
-
-        Bytes table(doc.Tiles.size() * jnx::kTileEntrySize);
-        // Tiles that lie back to back in the source go across in one copy.
-        std::int64_t runSource = 0, runDest = 0, runLength = 0;
-        auto flush = [&]() {
-            if (runLength == 0) return true;
-            const bool ok = temp.file.CopyFrom(source, runSource, runDest, runLength, options.copyChunk, error);
-            runLength = 0;
-            return ok;
-        };
-        for (std::size_t i = 0; i < doc.Tiles.size(); ++i) {
-            jnx::JnxTile tile = doc.Tiles[i];
-            const std::int64_t from = doc.jpgOffset[i];
-            const std::int64_t size = tile.DataSize;
-            if (size <= 0 || from < 0 || from + size > sourceSize)
-                return Other(failure, planned.path + ": the data of tile " + std::to_string(i + 1) +
-                                          " does not lie within the file.");
-            if (position + size > kMaxOffset - std::int64_t(sizeof kTrailer))
-                return Other(failure, "The merged file would exceed the 2 GB that its offsets can address.");
-            if (runLength > 0 && runSource + runLength == from) {
-                runLength += size;
-            } else {
-                if (!flush()) return Other(failure, error);
-                if (!meant.empty()) meant.back().checked = true;  // the last tile of the run before
-                runSource = from;
-                runDest = position;
-                runLength = size;
-            }
-            tile.DataOffset = static_cast<std::int32_t>(position);
-            jnx::StoreTile(tile, table.data() + i * jnx::kTileEntrySize);
-            meant.push_back(WrittenTile{tile.DataSize, doc.CheckPointsImages[i].Value, runDest == position});
-            position += size;
-        }
-        if (!flush()) return Other(failure, error);
-        source.Close();
-        const std::int64_t tablePos = tableStart + std::int64_t(jnx::kTileEntrySize) * tileIndex;
-        if (!table.empty() && !temp.file.WriteAt(tablePos, table.data(), table.size(), error))
-            return Other(failure, error);
-        tileIndex += static_cast<std::int64_t>(doc.Tiles.size());
+        if (!CopySource(planned, doc, out.File(), position, front, meant, busy, options.copyChunk, error)) return false;
     }
-    if (tileIndex != plan.TileTotal) return Fail(failure, MergeFailureKind::Checkpoint, {}, {});
-    if (!temp.file.WriteAt(position, kTrailer, sizeof kTrailer, error)) return Other(failure, error);
-    const std::int64_t fileLength = position + std::int64_t(sizeof kTrailer);
-
-    const Bytes front = FrontPart(plan, tableStart);
-    if (static_cast<std::int64_t>(front.size()) != tableStart) return Fail(failure, MergeFailureKind::Checkpoint, {}, {});
-    if (!temp.file.WriteAt(0, front.data(), front.size(), error)) return Other(failure, error);
-    temp.file.Close();
-
+    if (std::int64_t(front.tiles.size()) != plan.TileTotal) return Fail(error, Error(ErrorCode::MergeCheckpoint));
     if (!meant.empty()) meant.back().checked = true;
-    if (!VerifyOutput(plan, temp.path(), tableStart, dataStart, fileLength, meant, failure)) return false;
+
+    jnx::Bytes bytes;
+    if (!jnx::BuildFrontPart(front, bytes, error)) return false;
+    if (std::int64_t(bytes.size()) != dataStart) return Fail(error, Error(ErrorCode::MergeCheckpoint));
+    if (!out.File().WriteAt(0, bytes.data(), bytes.size(), error) ||
+        !out.File().WriteAt(position, jnx::kTrailer, sizeof jnx::kTrailer, error))
+        return false;
 
     std::tm stamp{};
     if (options.stamp) {
@@ -304,16 +231,11 @@ bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath
         const std::time_t now = std::time(nullptr);
         localtime_r(&now, &stamp);
     }
-    for (int attempt = 1; attempt <= kMaxPublishAttempts; ++attempt) {
-        const std::string finalPath = platform::JoinPath(plan.TargetFolder, MergeFileName(stamp, attempt));
-        if (platform::MoveFileNoReplace(temp.path(), finalPath, error)) {
-            temp.Published();
-            outputPath = finalPath;
-            return true;
-        }
-        if (!platform::FileExists(finalPath) && !platform::FolderExists(finalPath)) return Other(failure, error);
-    }
-    return Other(failure, "Every name for the merged file in " + plan.TargetFolder + " is taken.");
+    const auto verify = [&](platform::BinaryFile& file, Error& e) {
+        return VerifyOutput(plan, front, meant, out.TemporaryPath(), file, e);
+    };
+    const auto nameFor = [&](int attempt) { return MergeFileName(stamp, attempt); };
+    return out.PublishUnderFreeName(nameFor, kMaxPublishAttempts, outputPath, error, verify);
 }
 
 }  // namespace
@@ -329,13 +251,9 @@ std::string MergeFileName(const std::tm& when, int attempt) {
     return name;
 }
 
-bool WriteMerge(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath, MergeFailure& failure,
+bool WriteMerge(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath, Error& error,
                 jnx::BusyObserver* busy, const MergeWriteOptions& options) {
-    try {
-        return Write(plan, doc, outputPath, failure, busy, options);
-    } catch (const std::exception& e) {
-        return Other(failure, e.what());
-    }
+    return Write(plan, doc, outputPath, error, busy, options);
 }
 
 }  // namespace compose

@@ -30,7 +30,7 @@ std::string MergeFileName(const std::tm& when, int attempt = 1);
 // into it in full just before its images are copied, so afterwards it holds the last
 // source. On success outputPath is the published file; on failure failure says why and
 // no file of the merge exists.
-bool WriteMerge(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath, MergeFailure& failure,
+bool WriteMerge(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath, platform::Error& error,
                 jnx::BusyObserver* busy = nullptr, const MergeWriteOptions& options = {});
 
 }  // namespace compose

@@ -1,46 +1,32 @@
-// EditorValues: the edit values a window offers to the writers, read at the moment
-// a writer runs. Level indexes are 0-based (index k is level k + 1); the windows offer
-// levels 0..4 only, so a writer asks HasLevelControls first.
+// EditorValues: the one edit request. Every front end (editor window, batch panel,
+// command line, merge panel) fills this plain value with what the user chose, as text
+// where the user typed it; ResolveEdit (edit/resolve_edit.h) checks it once against the
+// file and the settings. Field names follow the window controls they come from.
 #pragma once
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 
-namespace jnx {
+namespace edit {
 
-class EditorValues {
-public:
-    virtual ~EditorValues() = default;
+inline constexpr int kLevelControls = 5;  // the windows offer levels 1..5; later levels keep their values
 
-    virtual std::string ProductIdText() const = 0;    // txtProductID
-    virtual std::string FamilyGroupText() const = 0;  // txtFamiliGroup
-    // Whether the window has cboNivel / chkSplitOPriority / txtNivel for this level.
-    virtual bool HasLevelControls(int levelIndex) const { return levelIndex >= 0 && levelIndex < 5; }
-    // Item data (StandardScale) of the selected cboNivel entry, or nothing when none is selected.
-    virtual std::optional<std::int32_t> LevelScaleChoice(int levelIndex) const = 0;
-    virtual bool LevelPriority(int levelIndex) const = 0;          // chkSplitOPriority
-    virtual std::string LevelZoomText(int levelIndex) const = 0;   // txtNivel (editor only; "" elsewhere)
-    // True for the editor window ("Form1"): only there are zoom numbers written.
-    virtual bool IsEditorWindow() const = 0;
+struct EditorValues {
+    // The editor window's own rules apply (zoom numbers are written in group-preset mode).
+    bool editorRules = false;
+
+    std::string txtProductID;    // "" keeps the stored product ID
+    std::string txtFamiliGroup;  // "" keeps the stored group name
+    std::string txtDrawOrder;    // "" keeps the draw order (25 on a conversion to version 4)
+    std::optional<int> cboActualizar;  // target version 3 or 4; nothing keeps the file's version
+
+    // Per level (index k is level k + 1).
+    std::array<std::optional<std::int32_t>, kLevelControls> cboNivel{};  // StandardScale of the chosen row
+    std::array<bool, kLevelControls> chkSplitOPriority{};  // priority on save, "extract this level" on split
+    std::array<std::string, kLevelControls> txtNivel{};   // zoom number (editor rules only)
+
+    bool chkRemoveOld = false;  // a rewritten file replaces its source (batch)
 };
 
-// A plain set of values, for the command line and the tests.
-class FixedEditorValues : public EditorValues {
-public:
-    std::string productId;
-    std::string familyGroup;
-    std::optional<std::int32_t> scaleChoice[5];
-    bool priority[5] = {false, false, false, false, false};
-    std::string zoomText[5];
-    bool editorWindow = false;
-
-    std::string ProductIdText() const override { return productId; }
-    std::string FamilyGroupText() const override { return familyGroup; }
-    std::optional<std::int32_t> LevelScaleChoice(int k) const override {
-        return HasLevelControls(k) ? scaleChoice[k] : std::nullopt;
-    }
-    bool LevelPriority(int k) const override { return HasLevelControls(k) && priority[k]; }
-    std::string LevelZoomText(int k) const override { return HasLevelControls(k) ? zoomText[k] : std::string(); }
-    bool IsEditorWindow() const override { return editorWindow; }
-};
-
-}  // namespace jnx
+}  // namespace edit

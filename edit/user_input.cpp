@@ -3,7 +3,7 @@
 #include <charconv>
 #include <limits>
 
-namespace jnx {
+namespace edit {
 namespace {
 
 std::optional<std::int64_t> ParseWhole(const std::string& text, std::int64_t low, std::int64_t high) {
@@ -44,4 +44,14 @@ std::optional<std::int32_t> ParseInt32(const std::string& text) {
     return static_cast<std::int32_t>(*value);
 }
 
-}  // namespace jnx
+std::optional<std::size_t> ZoomRowOf(const std::string& text, const std::vector<settings::ZoomLevelEntry>& table) {
+    const std::string wanted = Trim(text);
+    for (std::size_t row = 0; row < table.size(); ++row) {
+        if (table[row].Name == wanted) return row;
+    }
+    if (const auto number = ParseInt32(wanted); number && *number >= 1 && std::size_t(*number) <= table.size())
+        return std::size_t(*number - 1);
+    return std::nullopt;
+}
+
+}  // namespace edit

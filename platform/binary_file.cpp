@@ -19,14 +19,12 @@ namespace {
 // The fallback copy never holds more than this, whatever chunk size the caller allows.
 constexpr std::int64_t kCopyBuffer = std::int64_t(8) << 20;
 
-std::string Describe(const char* what, int err) {
-    return std::string(what) + ": " + std::strerror(err);
-}
+Error Describe(ErrorCode code, int err) { return Error(code).Detail(std::strerror(err)); }
 
-bool PositionOk(std::int64_t pos, std::size_t n, std::string& error) {
+bool PositionOk(std::int64_t pos, std::size_t n, Error& error) {
     if (pos < 0 || n > std::size_t(std::numeric_limits<off_t>::max()) ||
         pos > std::numeric_limits<off_t>::max() - static_cast<off_t>(n)) {
-        error = "File position out of range";
+        error = Error(ErrorCode::PositionOutOfRange);
         return false;
     }
     return true;
@@ -49,18 +47,18 @@ ssize_t PreadFull(int fd, void* buffer, std::size_t n, off_t pos) {
     return static_cast<ssize_t>(done);
 }
 
-bool PwriteFull(int fd, const void* buffer, std::size_t n, off_t pos, std::string& error) {
+bool PwriteFull(int fd, const void* buffer, std::size_t n, off_t pos, Error& error) {
     const auto* p = static_cast<const std::uint8_t*>(buffer);
     std::size_t done = 0;
     while (done < n) {
         const ssize_t put = sys::Pwrite(fd, p + done, n - done, pos + static_cast<off_t>(done));
         if (put < 0) {
             if (errno == EINTR) continue;
-            error = Describe("Cannot write to the file", errno);
+            error = Describe(ErrorCode::CannotWrite, errno);
             return false;
         }
         if (put == 0) {
-            error = "Cannot write to the file: no space written";
+            error = Error(ErrorCode::NothingWritten);
             return false;
         }
         done += std::size_t(put);
@@ -86,7 +84,7 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
     return *this;
 }
 
-bool BinaryFile::Open(const std::string& path, Mode mode, std::string& error) {
+bool BinaryFile::Open(const std::string& path, Mode mode, Error& error) {
     Close();
     int flags = O_CLOEXEC;
     switch (mode) {
@@ -99,14 +97,14 @@ bool BinaryFile::Open(const std::string& path, Mode mode, std::string& error) {
         fd = sys::Open(path.c_str(), flags, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        error = "Cannot open " + path + ": " + std::strerror(errno);
+        error = Describe(ErrorCode::CannotOpen, errno).File(path);
         return false;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
         sys::Close(fd);
-        error = "Cannot open " + path + ": " + std::strerror(err);
+        error = Describe(ErrorCode::CannotOpen, err).File(path);
         return false;
     }
     fd_ = fd;
@@ -122,41 +120,41 @@ void BinaryFile::Close() {
     path_.clear();
 }
 
-bool BinaryFile::Size(std::int64_t& size, std::string& error) const {
+bool BinaryFile::Size(std::int64_t& size, Error& error) const {
     struct stat st {};
     if (fd_ < 0) {
-        error = "File is not open";
+        error = Error(ErrorCode::FileNotOpen);
         return false;
     }
     if (::fstat(fd_, &st) != 0) {
-        error = Describe("Cannot get the file length", errno);
+        error = Describe(ErrorCode::CannotGetLength, errno).File(path_);
         return false;
     }
     size = std::int64_t(st.st_size);
     return true;
 }
 
-bool BinaryFile::ReadAt(std::int64_t pos, void* buffer, std::size_t n, std::string& error) const {
+bool BinaryFile::ReadAt(std::int64_t pos, void* buffer, std::size_t n, Error& error) const {
     if (fd_ < 0) {
-        error = "File is not open";
+        error = Error(ErrorCode::FileNotOpen);
         return false;
     }
     if (!PositionOk(pos, n, error)) return false;
     const ssize_t got = PreadFull(fd_, buffer, n, static_cast<off_t>(pos));
     if (got < 0) {
-        error = Describe("Cannot read the file", errno);
+        error = Describe(ErrorCode::CannotRead, errno).File(path_);
         return false;
     }
     if (std::size_t(got) != n) {
-        error = "Read past the end of the file";
+        error = Error(ErrorCode::ReadPastEnd).File(path_);
         return false;
     }
     return true;
 }
 
-bool BinaryFile::WriteAt(std::int64_t pos, const void* buffer, std::size_t n, std::string& error) {
+bool BinaryFile::WriteAt(std::int64_t pos, const void* buffer, std::size_t n, Error& error) {
     if (fd_ < 0) {
-        error = "File is not open";
+        error = Error(ErrorCode::FileNotOpen);
         return false;
     }
     if (!PositionOk(pos, n, error)) return false;
@@ -164,13 +162,13 @@ bool BinaryFile::WriteAt(std::int64_t pos, const void* buffer, std::size_t n, st
 }
 
 bool BinaryFile::CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std::int64_t destPos, std::int64_t n,
-                          std::int64_t maxChunk, std::string& error) {
+                          std::int64_t maxChunk, Error& error) {
     if (fd_ < 0 || source.fd_ < 0) {
-        error = "File is not open";
+        error = Error(ErrorCode::FileNotOpen);
         return false;
     }
     if (n < 0) {
-        error = "File position out of range";
+        error = Error(ErrorCode::PositionOutOfRange);
         return false;
     }
     if (!PositionOk(sourcePos, std::size_t(n), error) || !PositionOk(destPos, std::size_t(n), error)) return false;
@@ -192,7 +190,7 @@ bool BinaryFile::CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std:
                 kernelCopy = false;
                 break;
             }
-            error = Describe("Cannot copy file data", errno);
+            error = Describe(ErrorCode::CannotCopyData, errno).File(path_);
             return false;
         }
         // Zero means end of the source for a regular file, but some file systems report
@@ -208,11 +206,11 @@ bool BinaryFile::CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std:
         const auto chunk = std::size_t(std::min<std::int64_t>(std::int64_t(bufferSize), n - done));
         const ssize_t got = PreadFull(source.fd_, buffer.data(), chunk, static_cast<off_t>(sourcePos + done));
         if (got < 0) {
-            error = Describe("Cannot read the file", errno);
+            error = Describe(ErrorCode::CannotRead, errno).File(path_);
             return false;
         }
         if (std::size_t(got) != chunk) {
-            error = "Read past the end of the file";
+            error = Error(ErrorCode::ReadPastEnd).File(path_);
             return false;
         }
         if (!PwriteFull(fd_, buffer.data(), chunk, static_cast<off_t>(destPos + done), error)) return false;
@@ -221,25 +219,25 @@ bool BinaryFile::CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std:
     return true;
 }
 
-bool BinaryFile::Sync(std::string& error) {
+bool BinaryFile::Sync(Error& error) {
     if (fd_ < 0) {
-        error = "File is not open";
+        error = Error(ErrorCode::FileNotOpen);
         return false;
     }
     while (sys::Fsync(fd_) != 0) {
         if (errno == EINTR) continue;
-        error = Describe("Cannot flush the file", errno);
+        error = Describe(ErrorCode::CannotFlush, errno).File(path_);
         return false;
     }
     return true;
 }
 
-bool SyncFile(const std::string& path, std::string& error) {
+bool SyncFile(const std::string& path, Error& error) {
     BinaryFile file;
     return file.Open(path, BinaryFile::Mode::Read, error) && file.Sync(error);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& contents, std::string& error) {
+bool ReadWholeFile(const std::string& path, std::string& contents, Error& error) {
     BinaryFile file;
     if (!file.Open(path, BinaryFile::Mode::Read, error)) return false;
     std::string data;
@@ -248,7 +246,7 @@ bool ReadWholeFile(const std::string& path, std::string& contents, std::string& 
     for (;;) {
         const ssize_t got = PreadFull(file.Descriptor(), buffer, sizeof buffer, static_cast<off_t>(pos));
         if (got < 0) {
-            error = Describe("Cannot read the file", errno);
+            error = Describe(ErrorCode::CannotRead, errno).File(path);
             return false;
         }
         data.append(buffer, std::size_t(got));

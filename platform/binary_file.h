@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
+
 namespace platform {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -20,25 +22,41 @@ public:
     BinaryFile(BinaryFile&& other) noexcept;
     BinaryFile& operator=(BinaryFile&& other) noexcept;
 
-    // On failure returns false and puts a short English description into error.
-    bool Open(const std::string& path, Mode mode, std::string& error);
+    bool Open(const std::string& path, Mode mode, Error& error);
     bool IsOpen() const { return fd_ >= 0; }
     void Close();
 
     // Length of the file now (as the operating system sees it).
-    bool Size(std::int64_t& size, std::string& error) const;
+    bool Size(std::int64_t& size, Error& error) const;
 
     // Reads exactly n bytes at pos; a short read (end of file) is a failure.
-    bool ReadAt(std::int64_t pos, void* buffer, std::size_t n, std::string& error) const;
+    bool ReadAt(std::int64_t pos, void* buffer, std::size_t n, Error& error) const;
     // Writes all n bytes at pos.
-    bool WriteAt(std::int64_t pos, const void* buffer, std::size_t n, std::string& error);
+    bool WriteAt(std::int64_t pos, const void* buffer, std::size_t n, Error& error);
     // Copies n bytes from source at sourcePos to this file at destPos, kernel-side where possible.
     bool CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std::int64_t destPos, std::int64_t n,
-                  std::int64_t maxChunk, std::string& error);
+                  std::int64_t maxChunk, Error& error);
     // Flushes written data to the device.
-    bool Sync(std::string& error);
+    bool Sync(Error& error);
 
     int Descriptor() const { return fd_; }
+    const std::string& Path() const { return path_; }
+
+    // The same, for callers that still take the English text of an error.
+    bool Open(const std::string& path, Mode mode, std::string& error) { return Text(Open(path, mode, error_), error); }
+    bool Size(std::int64_t& size, std::string& error) const { return Text(Size(size, error_), error); }
+    bool ReadAt(std::int64_t pos, void* buffer, std::size_t n, std::string& error) const {
+        return Text(ReadAt(pos, buffer, n, error_), error);
+    }
+
+private:
+    bool Text(bool ok, std::string& error) const {
+        if (!ok) error = ErrorText(error_);
+        return ok;
+    }
+    mutable Error error_;
+
+public:
 
 private:
     int fd_ = -1;
@@ -46,9 +64,9 @@ private:
 };
 
 // Flushes a closed file's data to the device, before a rename puts it in another's place.
-bool SyncFile(const std::string& path, std::string& error);
+bool SyncFile(const std::string& path, Error& error);
 
 // Reads a whole small file; used for settings and tests.
-bool ReadWholeFile(const std::string& path, std::string& contents, std::string& error);
+bool ReadWholeFile(const std::string& path, std::string& contents, Error& error);
 
 }  // namespace platform

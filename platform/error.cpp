@@ -85,6 +85,8 @@ const char* ErrorTemplate(ErrorCode code) {
     case ErrorCode::MergeTileOutside: return "{file}: the data of tile {level} does not lie within the file.";
     case ErrorCode::MergeBadProductId: return "The product ID \"{other}\" is not a whole number.";
     case ErrorCode::MergeBadDrawOrder: return "The draw order \"{other}\" is not a whole number.";
+    case ErrorCode::MergeRowChanged: return "{file} has changed since the folder was read; load the folder again.";
+    case ErrorCode::MergeNegativeTiles: return "{file} gives level {level} a negative tile count.";
     case ErrorCode::MergeLoading: return "Loading {file}";
     case ErrorCode::MergeLoadingFull: return "Loading {file}\r\n{cause}";
     case ErrorCode::MergeCheckpoint: return "Checkpoint";

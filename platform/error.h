@@ -97,6 +97,8 @@ enum class ErrorCode {
     MergeTileOutside,
     MergeBadProductId,
     MergeBadDrawOrder,
+    MergeRowChanged,
+    MergeNegativeTiles,
     MergeLoading,
     MergeLoadingFull,
     MergeCheckpoint,

@@ -59,29 +59,29 @@ bool DeleteFile(const std::string& path) {
 // A rename over an existing file must not reach the disk before the new data does, or a
 // crash could leave neither file whole. A new name replaces nothing, so its file is left
 // to the system as cp leaves it.
-static bool FlushBeforeReplacing(const std::string& from, const std::string& to, std::string& error) {
+static bool FlushBeforeReplacing(const std::string& from, const std::string& to, Error& error) {
     return !FileExists(to) || SyncFile(from, error);
 }
 
-bool MoveFile(const std::string& from, const std::string& to, std::string& error) {
+bool MoveFile(const std::string& from, const std::string& to, Error& error) {
     if (!FlushBeforeReplacing(from, to, error)) return false;
     if (sys::Rename(from.c_str(), to.c_str()) == 0) return true;
     const int code = errno;
     if (code != EXDEV) {
-        error = "Cannot move " + from + " to " + to + ": " + ErrnoText(code);
+        error = Error(ErrorCode::CannotMove).File(from).Other(to).Detail(ErrnoText(code));
         return false;
     }
     // Another file system: copy beside the target, then rename into place, so the target
     // name only ever shows a complete file.
     if (!CopyFile(from, to, error)) return false;
     if (!DeleteFile(from)) {
-        error = "Moved " + from + " by copying, but could not remove the original";
+        error = Error(ErrorCode::CannotDelete).File(from);
         return false;
     }
     return true;
 }
 
-bool MoveFileNoReplace(const std::string& from, const std::string& to, std::string& error) {
+bool MoveFileNoReplace(const std::string& from, const std::string& to, Error& error) {
     if (sys::RenameNoReplace(from.c_str(), to.c_str()) == 0) return true;
     int code = errno;
     if (code == EINVAL || code == ENOSYS || code == ENOTSUP) {
@@ -94,17 +94,17 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to, std::stri
             code = errno;
         }
     }
-    error = "Cannot move " + from + " to " + to + ": " + ErrnoText(code);
+    error = Error(ErrorCode::CannotMove).File(from).Other(to).Detail(ErrnoText(code));
     return false;
 }
 
-bool CopyFile(const std::string& from, const std::string& to, std::string& error) {
+bool CopyFile(const std::string& from, const std::string& to, Error& error) {
     std::string folder = ParentFolder(to);
     if (folder.empty()) folder = ".";
     const std::string temp = TemporaryPathIn(folder, FileNameOf(to));
     std::error_code ec;
     if (!fs::copy_file(PathOf(from), PathOf(temp), fs::copy_options::none, ec) || ec) {
-        error = "Cannot copy " + from + " to " + to + ": " + ec.message();
+        error = Error(ErrorCode::CannotCopy).File(from).Other(to).Detail(ec.message());
         DeleteFile(temp);
         return false;
     }
@@ -113,7 +113,7 @@ bool CopyFile(const std::string& from, const std::string& to, std::string& error
         return false;
     }
     if (sys::Rename(temp.c_str(), to.c_str()) != 0) {
-        error = "Cannot copy " + from + " to " + to + ": " + ErrnoText(errno);
+        error = Error(ErrorCode::CannotCopy).File(from).Other(to).Detail(ErrnoText(errno));
         DeleteFile(temp);
         return false;
     }
@@ -180,22 +180,26 @@ std::string TemporaryPathIn(const std::string& folder, const std::string& prefix
     return candidate;
 }
 
-void CreateFolderPath(const std::string& path) {
-    if (path.empty()) return;
-    try {
-        std::error_code ec;
-        fs::create_directories(PathOf(path), ec);
-    } catch (...) {
-        // Callers learn of a missing folder when they try to create a file in it.
+bool CreateFolderPath(const std::string& path, Error& error) {
+    std::error_code ec;
+    if (!path.empty()) {
+        try {
+            fs::create_directories(PathOf(path), ec);
+        } catch (const std::exception&) {
+            ec = std::make_error_code(std::errc::invalid_argument);
+        }
     }
+    if (FolderExists(path)) return true;
+    error = Error(ErrorCode::CannotCreateFolder).File(path).Detail(ec ? ec.message() : std::string());
+    return false;
 }
 
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error) {
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Error& error) {
     entries.clear();
     std::error_code ec;
     fs::directory_iterator it(PathOf(folder), fs::directory_options::none, ec);
     if (ec) {
-        error = "Cannot read folder " + folder + ": " + ec.message();
+        error = Error(ErrorCode::CannotReadFolder).File(folder).Detail(ec.message());
         return false;
     }
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
@@ -209,7 +213,7 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, st
     }
     if (ec) {
         entries.clear();
-        error = "Cannot read folder " + folder + ": " + ec.message();
+        error = Error(ErrorCode::CannotReadFolder).File(folder).Detail(ec.message());
         return false;
     }
     std::sort(entries.begin(), entries.end(),

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
+
 namespace platform {
 
 bool FileExists(const std::string& path);
@@ -12,10 +14,10 @@ bool FolderExists(const std::string& path);
 bool DeleteFile(const std::string& path);
 // Atomic within one file system; replaces an existing target, after flushing from's data
 // to the device so that a crash leaves one of the two whole.
-bool MoveFile(const std::string& from, const std::string& to, std::string& error);
+bool MoveFile(const std::string& from, const std::string& to, Error& error);
 // Atomic rename that refuses to replace an existing target.
-bool MoveFileNoReplace(const std::string& from, const std::string& to, std::string& error);
-bool CopyFile(const std::string& from, const std::string& to, std::string& error);
+bool MoveFileNoReplace(const std::string& from, const std::string& to, Error& error);
+bool CopyFile(const std::string& from, const std::string& to, Error& error);
 
 std::string ParentFolder(const std::string& path);   // "" for a root
 std::string FileNameOf(const std::string& path);     // "MAP.jnx"
@@ -27,8 +29,8 @@ std::string NormalizeSeparators(const std::string& path);
 
 // A name for a new file in folder that does not exist yet, starting with prefix.
 std::string TemporaryPathIn(const std::string& folder, const std::string& prefix);
-// Creates the folder and every missing parent; never reports a failure.
-void CreateFolderPath(const std::string& path);
+// Creates the folder and every missing parent; true when the folder exists afterwards.
+bool CreateFolderPath(const std::string& path, Error& error);
 
 struct FolderEntry {
     std::string path;
@@ -36,7 +38,7 @@ struct FolderEntry {
     bool isSymlink = false;
 };
 // Entries of one folder, sorted by name; false when the folder cannot be read.
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, std::string& error);
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Error& error);
 
 // Folder of the running executable.
 std::string ProgramFolder();

@@ -44,7 +44,7 @@ private:
 }  // namespace
 
 bool GatherReads(const BinaryFile& file, std::int64_t fileLength, const std::vector<std::int64_t>& offsets,
-                 std::size_t width, std::uint8_t* out, std::string& error) {
+                 std::size_t width, std::uint8_t* out, Error& error) {
     const std::int64_t page = std::max<long>(::sysconf(_SC_PAGESIZE), 4096);
     Window window;
     bool mapping = file.IsOpen();
@@ -52,7 +52,7 @@ bool GatherReads(const BinaryFile& file, std::int64_t fileLength, const std::vec
         const std::int64_t pos = offsets[i];
         std::uint8_t* dst = out + i * width;
         if (pos < 0 || pos > fileLength || std::int64_t(width) > fileLength - pos) {
-            error = "Read past the end of the file";
+            error = Error(ErrorCode::ReadPastEnd).File(file.Path());
             return false;
         }
         // A file system that cannot map files is read the plain way.

@@ -1,5 +1,7 @@
 #include "platform/ini.h"
 
+#include "platform/new_file.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -208,50 +210,38 @@ std::string IniWriteToText(const std::string& fileBytes, const std::string& sect
     return out;
 }
 
-bool IniWrite(const std::string& path, const std::string& section, const std::string& key, const std::string& value) {
+bool IniWrite(const std::string& path, const std::string& section, const std::string& key, const std::string& value,
+              Error& error) {
     // The file that a symbolic link names is rewritten, not the link replaced.
     std::string target = path;
     std::error_code ec;
     if (std::filesystem::is_symlink(path, ec)) {
         const auto resolved = std::filesystem::canonical(path, ec);
-        if (ec) return false;
+        if (ec) return Fail(error, Error(ErrorCode::CannotWriteSettings).File(path).Detail(ec.message()));
         target = resolved.string();
     }
     bool ok = false;
     std::string old = ReadWholeFile(target, ok);
     if (!ok) {
-        if (FileExists(target)) return false;  // there but unreadable: never start it afresh
+        // There but unreadable: never start it afresh.
+        if (FileExists(target)) return Fail(error, Error(ErrorCode::CannotWriteSettings).File(target));
         old.clear();
     }
     const std::string updated = IniWriteToText(old, section, key, value);
     if (ok && updated == old) {
         // Nothing to write: either the key holds the value already or the names were refused.
         const std::string firstLine = value.substr(0, value.find_first_of("\r\n"));
-        return IniReadFromText(old, section, key) == CutCharacters(TrimBlanks(firstLine), kIniValueLimit);
+        if (IniReadFromText(old, section, key) == CutCharacters(TrimBlanks(firstLine), kIniValueLimit)) return true;
+        return Fail(error, Error(ErrorCode::CannotWriteSettings).File(target));
     }
 
-    std::string folder = ParentFolder(target);
-    if (folder.empty()) folder = ".";
-    const std::string temp = TemporaryPathIn(folder, FileNameOf(target));
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(updated.data(), static_cast<std::streamsize>(updated.size()));
-        out.close();
-        if (!out) {
-            DeleteFile(temp);
-            return false;
-        }
-    }
+    NewFile out(target);
+    if (!out.Create(error) || !out.File().WriteAt(0, updated.data(), updated.size(), error)) return false;
     if (ok) {
         const auto perms = std::filesystem::status(target, ec).permissions();
-        if (!ec) std::filesystem::permissions(temp, perms, ec);
+        if (!ec) std::filesystem::permissions(out.TemporaryPath(), perms, ec);
     }
-    std::string error;
-    if (!MoveFile(temp, target, error)) {
-        DeleteFile(temp);
-        return false;
-    }
-    return true;
+    return out.Publish(error);
 }
 
 }  // namespace platform

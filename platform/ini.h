@@ -5,6 +5,8 @@
 #pragma once
 #include <string>
 
+#include "platform/error.h"
+
 namespace platform {
 
 inline constexpr std::size_t kIniValueLimit = 255;
@@ -15,6 +17,7 @@ std::string IniRead(const std::string& path, const std::string& section, const s
 // Returns the new file text for a single-key write.
 std::string IniWriteToText(const std::string& fileBytes, const std::string& section, const std::string& key,
                            const std::string& value);
-bool IniWrite(const std::string& path, const std::string& section, const std::string& key, const std::string& value);
+bool IniWrite(const std::string& path, const std::string& section, const std::string& key, const std::string& value,
+              Error& error);
 
 }  // namespace platform

@@ -32,7 +32,7 @@ std::vector<std::string> SplitAt(const std::string& text, char separator) {
 // optional fraction of zeros ("2", "-3", "2.0"). Parsed by hand, since strtod follows the
 // process locale, which a desktop program sets from the user's.
 std::optional<long long> ParseWholeDecimal(const std::string& text) {
-    const std::string t = jnx::Trim(text);
+    const std::string t = edit::Trim(text);
     std::size_t i = 0;
     const bool negative = i < t.size() && t[i] == '-';
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
@@ -59,14 +59,16 @@ std::string Settings::ReadSetting(const std::string& section, const std::string&
     return platform::IniRead(path_, section, key);
 }
 
-void Settings::WriteSetting(const std::string& section, const std::string& key, const std::string& value) const {
+platform::Error Settings::WriteSetting(const std::string& section, const std::string& key,
+                                       const std::string& value) const {
+    platform::Error error;
     if (!userPath_.empty() && path_ != userPath_) {
-        platform::CreateFolderPath(platform::ParentFolder(userPath_));
-        std::string error;
-        if (!platform::FileExists(userPath_) && !platform::CopyFile(path_, userPath_, error)) return;
+        if (!platform::CreateFolderPath(platform::ParentFolder(userPath_), error)) return error;
+        if (!platform::FileExists(userPath_) && !platform::CopyFile(path_, userPath_, error)) return error;
         path_ = userPath_;
     }
-    platform::IniWrite(path_, section, key, value);
+    platform::IniWrite(path_, section, key, value, error);
+    return error;
 }
 
 std::string Settings::Lang() const { return ReadSetting("Preferences", "Lang"); }
@@ -83,7 +85,7 @@ int Settings::UserLevel() const {
 }
 
 std::int64_t Settings::BlockSize() const {
-    const std::string text = jnx::Trim(ReadSetting("System", "BlockSize"));
+    const std::string text = edit::Trim(ReadSetting("System", "BlockSize"));
     std::int64_t value = 0;
     const char* last = text.data() + text.size();
     const auto [end, ec] = std::from_chars(text.data(), last, value);
@@ -131,11 +133,11 @@ bool CargarCombos(const Settings& settings, SettingsTables& tables) {
 
     for (int n = 1;; ++n) {
         const std::string value = settings.ReadSetting("ZoomLevels", "Level" + std::to_string(n));
-        if (jnx::Trim(value).empty()) break;
+        if (edit::Trim(value).empty()) break;
         const auto parts = SplitAt(value, '/');
         if (parts.size() != 3) return false;
-        const auto minScale = jnx::ParseInt32(parts[0]);
-        const auto standardScale = jnx::ParseInt32(parts[1]);
+        const auto minScale = edit::ParseInt32(parts[0]);
+        const auto standardScale = edit::ParseInt32(parts[1]);
         if (!minScale || !standardScale) return false;
         tables.ZoomTable.push_back(ZoomLevelEntry{parts[2], *minScale, *standardScale});
     }
@@ -148,20 +150,20 @@ bool CargarCombos(const Settings& settings, SettingsTables& tables) {
     const auto rows = static_cast<int>(tables.ZoomTable.size());
     for (int n = 1;; ++n) {
         const std::string value = settings.ReadSetting("Groups", "Group" + std::to_string(n));
-        if (jnx::Trim(value).empty()) break;
+        if (edit::Trim(value).empty()) break;
         const auto slash = value.find('/');
         if (slash == std::string::npos) return false;
-        const auto productId = jnx::ParseInt32(value.substr(0, slash));
+        const auto productId = edit::ParseInt32(value.substr(0, slash));
         if (!productId) return false;
-        tables.Groups.push_back(GroupEntry{jnx::Trim(value.substr(slash + 1)), *productId});
+        tables.Groups.push_back(GroupEntry{edit::Trim(value.substr(slash + 1)), *productId});
 
         GroupZoomEntry zooms;
         const std::string presets = settings.ReadSetting("Groups", "GroupZooms" + std::to_string(n));
-        if (!jnx::Trim(presets).empty()) {
+        if (!edit::Trim(presets).empty()) {
             const auto parts = SplitAt(presets, ',');
             if (parts.size() != zooms.ZoomIndex.size()) return false;
             for (std::size_t k = 0; k < parts.size(); ++k) {
-                const auto m = jnx::ParseInt16(parts[k]);
+                const auto m = edit::ParseInt16(parts[k]);
                 if (!m) return false;
                 const int index = *m > 0 ? *m - 1 : *m;
                 // A preset that names no row would select nothing the user could see as chosen.

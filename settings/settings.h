@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
+
 namespace settings {
 
 inline constexpr const char* kIniFileName = "Tessaly.ini";
@@ -23,8 +25,8 @@ public:
 
     // The value (cut at 255 characters), or "" when the section or key is absent.
     std::string ReadSetting(const std::string& section, const std::string& key) const;
-    // Single-key write; failures are ignored.
-    void WriteSetting(const std::string& section, const std::string& key, const std::string& value) const;
+    // Writes one key; a failure leaves the file as it was and says why.
+    platform::Error WriteSetting(const std::string& section, const std::string& key, const std::string& value) const;
 
     std::string Lang() const;                  // Preferences/Lang as written ("" = missing)
     bool IsSpanish() const;                    // Lang is exactly "ESP"

@@ -102,21 +102,21 @@ TEST(NewGuidText, ShapeAndVersionBits) {
 }
 
 TEST(Numbers, Int16AndInt32Limits) {
-    EXPECT_EQ(jnx::ParseInt16(" \t-32768 "), std::int16_t{-32768});
-    EXPECT_EQ(jnx::ParseInt16("+32767"), std::int16_t{32767});
-    EXPECT_FALSE(jnx::ParseInt16("32768"));
-    EXPECT_EQ(jnx::ParseInt32("2147483647"), 2147483647);
-    EXPECT_EQ(jnx::ParseInt32("-2147483648"), std::numeric_limits<std::int32_t>::min());
-    EXPECT_FALSE(jnx::ParseInt32("2147483648"));
-    EXPECT_FALSE(jnx::ParseInt32("99999999999999999999999"));
+    EXPECT_EQ(edit::ParseInt16(" \t-32768 "), std::int16_t{-32768});
+    EXPECT_EQ(edit::ParseInt16("+32767"), std::int16_t{32767});
+    EXPECT_FALSE(edit::ParseInt16("32768"));
+    EXPECT_EQ(edit::ParseInt32("2147483647"), 2147483647);
+    EXPECT_EQ(edit::ParseInt32("-2147483648"), std::numeric_limits<std::int32_t>::min());
+    EXPECT_FALSE(edit::ParseInt32("2147483648"));
+    EXPECT_FALSE(edit::ParseInt32("99999999999999999999999"));
 }
 
 TEST(Numbers, RejectsAnythingButAWholeNumber) {
     for (const char* text : {"", " ", "+", "-", "+-1", "--1", "1.0", "1e3", "12a", "0x10", "1 2", "\xEF\xBC\x91"}) {
-        EXPECT_FALSE(jnx::ParseInt32(text)) << text;
-        EXPECT_FALSE(jnx::ParseInt16(text)) << text;
+        EXPECT_FALSE(edit::ParseInt32(text)) << text;
+        EXPECT_FALSE(edit::ParseInt16(text)) << text;
     }
-    EXPECT_EQ(jnx::Trim(" \t a b \t"), "a b");
+    EXPECT_EQ(edit::Trim(" \t a b \t"), "a b");
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ private:
     QProgressBar* bar_;
 };
 
-int Number(const std::string& text) { return jnx::ParseInt32(text).value_or(0); }
+int Number(const std::string& text) { return edit::ParseInt32(text).value_or(0); }
 
 }  // namespace
 

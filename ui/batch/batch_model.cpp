@@ -52,10 +52,10 @@ void BatchModel::RebuildValueList() {
     valueListTip_.clear();
     for (int n = 1;; ++n) {
         const std::string v = settings_.ReadSetting("ZoomLevels", "Level" + std::to_string(n));
-        if (jnx::Trim(v).empty()) break;
+        if (edit::Trim(v).empty()) break;
         const auto slash = v.find('/');
         if (slash == std::string::npos) continue;  // malformed entries never break the grid
-        valueList_.emplace_back(Text(jnx::Trim(v.substr(0, slash))), Text(jnx::Trim(v.substr(slash + 1))));
+        valueList_.emplace_back(Text(edit::Trim(v.substr(0, slash))), Text(edit::Trim(v.substr(slash + 1))));
         if (!valueListTip_.isEmpty()) valueListTip_ += QLatin1Char('\n');
         valueListTip_ += valueList_.back().first + QStringLiteral(": ") + valueList_.back().second;
     }

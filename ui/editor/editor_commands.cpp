@@ -36,13 +36,13 @@ EditorWindow::Target EditorWindow::WorkOutTarget() const {
 }
 
 void EditorWindow::ApplyDrawOrder(const Target& target) {
-    const std::string text = jnx::Trim(txtDrawOrder_->text().toStdString());
+    const std::string text = edit::Trim(txtDrawOrder_->text().toStdString());
     if (text.empty()) {
         if (target.changed && target.version == 4) doc_.Header.DrawOrder = jnx::kDefaultDrawOrder;
         return;
     }
     // The box holds at most three digits, so the number always converts.
-    if (const auto number = jnx::ParseInt32(text)) doc_.Header.DrawOrder = *number;
+    if (const auto number = edit::ParseInt32(text)) doc_.Header.DrawOrder = *number;
 }
 
 jnx::WriterSettings EditorWindow::WriterSettingsNow() const {

@@ -171,7 +171,7 @@ bool EditorWindow::Start() {
     userLevel_ = settings_.UserLevel();
     spanish_ = settings_.IsSpanish();
     texts_ = &TextsFor(spanish_);
-    if (jnx::Trim(lang).empty()) {
+    if (edit::Trim(lang).empty()) {
         presenter_.Plain(QString(), MissingLanguageMessage());
         return false;
     }

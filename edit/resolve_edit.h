@@ -1,0 +1,41 @@
+// ResolveEdit: the one place where an edit request becomes the numbers and bytes that a
+// writer puts in a file, checked before any file is touched: the target version and
+// draw order, each level's scale and zoom number, the product ID, the group name, and
+// whether the file is patched in place or written anew (and under which name).
+#pragma once
+#include <string>
+
+#include "edit/editor_values.h"
+#include "jnx/document.h"
+#include "jnx/write_values.h"
+#include "jnx/writer_settings.h"
+#include "platform/error.h"
+
+namespace edit {
+
+// What the request is for: priorities lower a level's scale on save and merge; on split
+// the same boxes pick the levels to extract.
+enum class Purpose { Save, Split, Merge };
+
+enum class Road { Patch, Rewrite };
+
+struct ResolvedEdit {
+    int version = 0;             // version of the file written
+    bool changeVersion = false;  // differs from the source's
+    jnx::WriteValues values;     // product ID, group bytes, draw order, scales, zooms
+    Road road = Road::Patch;
+    std::string outputPath;      // the file written: the source when patched or replaced
+};
+
+// The source's base name followed by "_new.jnx", beside it.
+std::string NewFilePath(const std::string& sourcePath);
+
+// Checks the request's own values (those that do not depend on a file): product ID,
+// draw order, target version. Front ends call it before they start on any file.
+bool ValidateRequest(const EditorValues& request, platform::Error& error);
+
+// Resolves the request for one file read in full (or quickly, for Purpose::Merge).
+bool ResolveEdit(const EditorValues& request, const jnx::JnxDocument& doc, const std::string& sourcePath,
+                 const jnx::WriterSettings& settings, Purpose purpose, ResolvedEdit& out, platform::Error& error);
+
+}  // namespace edit
