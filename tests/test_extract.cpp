@@ -9,17 +9,14 @@
 #include "jnx/codec.h"
 #include "jnx/reader.h"
 #include "platform/le.h"
+#include "support/edit_support.h"
 #include "support/jnx_builder.h"
 
 namespace {
 
 using fixture::Bytes;
 using fixture::JnxRecipe;
-
-bool Read(jnx::JnxDocument& doc, const std::string& path, std::string& error) {
-    std::int32_t total = 0;
-    return jnx::ReadJnx(doc, path, total, error, true);
-}
+using platform::ErrorCode;
 
 Bytes TileBytes(const Bytes& file, const jnx::JnxTile& tile) {
     return Bytes(file.begin() + tile.DataOffset, file.begin() + tile.DataOffset + tile.DataSize);
@@ -35,17 +32,20 @@ struct Source {
         built = fixture::BuildJnx(recipe);
         path = dir.file("MAP.jnx");
         fixture::WriteBytes(path, built.bytes);
-        std::string error;
-        EXPECT_TRUE(Read(doc, path, error)) << error;
+        doc = fixture::ReadFull(path);
+    }
+
+    // The request resolved for a split, and the level extracted to out.
+    bool Extract(const edit::EditorValues& request, const std::string& out, int level, platform::Error& error,
+                 jnx::WriterSettings settings = {}) {
+        const edit::ResolvedEdit resolved = fixture::Resolve(request, doc, edit::Purpose::Split, settings);
+        return compose::ExtractLevel(doc, resolved.values, resolved.version, path, out, level, settings, error);
     }
 };
 
 // The extracted file holds exactly the tiles of that level, byte for byte, in order.
 void ExpectLevelTiles(const Source& s, std::size_t level, const std::string& out) {
-    jnx::JnxDocument source, part;
-    std::string error;
-    ASSERT_TRUE(Read(source, s.path, error)) << error;
-    ASSERT_TRUE(Read(part, out, error)) << error;
+    const jnx::JnxDocument source = fixture::ReadFull(s.path), part = fixture::ReadFull(out);
     const Bytes a = fixture::ReadBytes(s.path), b = fixture::ReadBytes(out);
     const std::size_t first = source.FirstTileOf(level - 1);
     ASSERT_EQ(part.Tiles.size(), std::size_t(source.Levels[level - 1].TileCount));
@@ -58,9 +58,8 @@ void ExpectLevelTiles(const Source& s, std::size_t level, const std::string& out
 TEST(ExtractLevel, SecondLevelOfAThreeLevelV3File) {
     Source s(fixture::SimpleRecipe(3, 3, 4));
     const std::string out = s.dir.file("MAP_Level2.jnx");
-    jnx::FixedEditorValues values;
-    std::string error;
-    ASSERT_TRUE(compose::ExtractLevel(s.doc, values, s.path, out, 2, false, 0, {}, error)) << error;
+    platform::Error error;
+    ASSERT_TRUE(s.Extract({}, out, 2, error)) << platform::ErrorText(error);
     const Bytes b = fixture::ReadBytes(out);
     // clang-format off
     EXPECT_EQ(platform::LoadI32(&b[0]), 3);       // Version
@@ -82,15 +81,15 @@ TEST(ExtractLevel, VersionChangesBothWays) {
         Source s(fixture::SimpleRecipe(from, 3, 2));
         const int to = 7 - from;
         const std::string out = s.dir.file("part.jnx");
-        jnx::FixedEditorValues values;
-        values.productId = "32767";
-        values.familyGroup = "Split group";
-        values.scaleChoice[2] = 600;
-        values.priority[2] = true;  // marks the level to split; the scale stays as chosen
-        std::string error;
-        ASSERT_TRUE(compose::ExtractLevel(s.doc, values, s.path, out, 3, true, to, {}, error)) << error;
-        jnx::JnxDocument part;
-        ASSERT_TRUE(Read(part, out, error)) << error;
+        edit::EditorValues request;
+        request.cboActualizar = to;
+        request.txtProductID = "32767";
+        request.txtFamiliGroup = "Split group";
+        request.cboNivel[2] = 600;
+        request.chkSplitOPriority[2] = true;  // marks the level to split; the scale stays as chosen
+        platform::Error error;
+        ASSERT_TRUE(s.Extract(request, out, 3, error)) << platform::ErrorText(error);
+        const jnx::JnxDocument part = fixture::ReadFull(out);
         EXPECT_EQ(part.Header.Version, to);
         EXPECT_EQ(part.Header.ProductId, 32767);
         EXPECT_EQ(part.Levels[0].Scale, 600);
@@ -107,10 +106,8 @@ TEST(ExtractLevel, EveryLevelOneAfterAnother) {
     const std::size_t levels = s.doc.Levels.size();
     for (std::size_t level = 1; level <= levels; ++level) {
         const std::string out = s.dir.file("L" + std::to_string(level) + ".jnx");
-        std::string error;
-        ASSERT_TRUE(compose::ExtractLevel(s.doc, jnx::FixedEditorValues{}, s.path, out, int(level), false, 0, {},
-                                          error))
-            << error;
+        platform::Error error;
+        ASSERT_TRUE(s.Extract({}, out, int(level), error)) << platform::ErrorText(error);
         ExpectLevelTiles(s, level, out);
     }
 }
@@ -124,8 +121,8 @@ TEST(ExtractLevel, TinyTilesCompareOnlyTheirOwnBytes) {
     }
     Source s(recipe);
     const std::string out = s.dir.file("tiny.jnx");
-    std::string error;
-    ASSERT_TRUE(compose::ExtractLevel(s.doc, jnx::FixedEditorValues{}, s.path, out, 1, false, 0, {}, error)) << error;
+    platform::Error error;
+    ASSERT_TRUE(s.Extract({}, out, 1, error)) << platform::ErrorText(error);
     ExpectLevelTiles(s, 1, out);
 }
 
@@ -139,26 +136,18 @@ TEST(ExtractLevel, FailuresLeaveNoFileAndKeepAnOlderOne) {
 
     struct Case {
         const char* what;
-        jnx::FixedEditorValues values;
+        edit::EditorValues request;
         int level;
-        int userLevel;
+        ErrorCode code;
     };
-    std::vector<Case> cases(5);
-    cases[0] = {"level without tiles", {}, 2, 1};
-    cases[1] = {"product 40000", {}, 1, 1};
-    cases[1].values.productId = "40000";
-    cases[2] = {"zoom not a number", {}, 1, 2};
-    cases[2].values.editorWindow = true;
-    cases[2].values.zoomText[0] = "z";
-    cases[3] = {"block too long", {}, 1, 1};
-    cases[3].values.familyGroup = std::string(990, 'x');
-    cases[4] = {"no such level", {}, 4, 1};
+    std::vector<Case> cases = {{"level without tiles", {}, 2, ErrorCode::LevelWithoutTiles},
+                               {"block too long", {}, 1, ErrorCode::MapBlockOverflow},
+                               {"no such level", {}, 4, ErrorCode::NoSuchLevel}};
+    cases[1].request.txtFamiliGroup = std::string(990, 'x');
     for (auto& c : cases) {
-        std::string error;
-        EXPECT_FALSE(compose::ExtractLevel(s.doc, c.values, s.path, out, c.level, false, 0,
-                                           {c.userLevel, jnx::kDefaultBlockSize}, error))
-            << c.what;
-        EXPECT_FALSE(error.empty()) << c.what;
+        platform::Error error;
+        EXPECT_FALSE(s.Extract(c.request, out, c.level, error)) << c.what;
+        EXPECT_EQ(error.code, c.code) << c.what;
         EXPECT_EQ(fixture::ReadBytes(out), older) << c.what;
         EXPECT_EQ(s.dir.list(), (std::vector<std::string>{"MAP.jnx", "MAP_Level1.jnx"})) << c.what;
     }
@@ -169,16 +158,15 @@ TEST(ExtractLevel, FailuresLeaveNoFileAndKeepAnOlderOne) {
     const jnx::JnxTile& firstTile = s.doc.Tiles[0];
     for (std::int32_t i = 0; i < firstTile.DataSize; ++i) rewritten[std::size_t(firstTile.DataOffset + i)] ^= 0x5A;
     fixture::WriteBytes(s.path, rewritten);
-    std::string error;
-    EXPECT_FALSE(compose::ExtractLevel(s.doc, jnx::FixedEditorValues{}, s.path, out, 1, false, 0, {}, error));
-    EXPECT_FALSE(error.empty());
+    platform::Error error;
+    EXPECT_FALSE(s.Extract({}, out, 1, error));
+    EXPECT_EQ(error.code, ErrorCode::WrittenImagesDiffer);
     EXPECT_EQ(fixture::ReadBytes(out), older);
     EXPECT_EQ(s.dir.list(), (std::vector<std::string>{"MAP.jnx", "MAP_Level1.jnx"}));
 
     // The source shrank after the read: the copy fails and nothing is published.
     fixture::WriteBytes(s.path, Bytes(s.built.bytes.begin(), s.built.bytes.begin() + 1200));
-    error.clear();
-    EXPECT_FALSE(compose::ExtractLevel(s.doc, jnx::FixedEditorValues{}, s.path, out, 3, false, 0, {}, error));
+    EXPECT_FALSE(s.Extract({}, out, 3, error));
     EXPECT_EQ(fixture::ReadBytes(out), older);
     EXPECT_EQ(s.dir.list(), (std::vector<std::string>{"MAP.jnx", "MAP_Level1.jnx"}));
 }

@@ -6,19 +6,26 @@
 #include <vector>
 
 #include "jnx/codec.h"
-#include "jnx/reader.h"
 #include "jnx/regenerate.h"
-#include "platform/le.h"
+#include "support/edit_support.h"
 #include "support/jnx_builder.h"
 
 namespace {
 
 using fixture::Bytes;
 using fixture::JnxRecipe;
+using platform::ErrorCode;
 
 bool Read(jnx::JnxDocument& doc, const std::string& path, std::string& error) {
     std::int32_t total = 0;
     return jnx::ReadJnx(doc, path, total, error, true);
+}
+
+// The request resolved for doc, written to dst.
+bool Regenerate(jnx::JnxDocument& doc, const edit::EditorValues& request, const std::string& src,
+                const std::string& dst, platform::Error& error, jnx::WriterSettings settings = {}) {
+    const edit::ResolvedEdit resolved = fixture::Resolve(request, doc, edit::Purpose::Save, settings);
+    return jnx::RegenerateJnx(doc, resolved.values, resolved.version, src, dst, settings, error);
 }
 
 Bytes TileBytes(const Bytes& file, const jnx::JnxTile& tile) {
@@ -61,16 +68,17 @@ TEST_P(RegenerateTest, NewFileReadsBackWithTheSourceTiles) {
     const std::string src = dir.file("MAP.jnx"), dst = dir.file("MAP_new.jnx");
     fixture::WriteBytes(src, built.bytes);
 
-    jnx::JnxDocument doc;
+    jnx::JnxDocument doc = fixture::ReadFull(src);
+    edit::EditorValues request;
+    request.cboActualizar = v.to;
+    request.txtDrawOrder = "31";
+    request.txtProductID = "-12";
+    request.txtFamiliGroup = "New group";
+    request.cboNivel[1] = 2000;
+    request.chkSplitOPriority[1] = true;
+    platform::Error writeError;
+    ASSERT_TRUE(Regenerate(doc, request, src, dst, writeError)) << platform::ErrorText(writeError);
     std::string error;
-    ASSERT_TRUE(Read(doc, src, error)) << error;
-    doc.Header.DrawOrder = 31;
-    jnx::FixedEditorValues values;
-    values.productId = "-12";
-    values.familyGroup = "New group";
-    values.scaleChoice[1] = 2000;
-    values.priority[1] = true;
-    ASSERT_TRUE(jnx::RegenerateJnx(doc, values, src, dst, v.from != v.to, v.to, {}, error)) << error;
 
     EXPECT_EQ(fixture::ReadBytes(src), built.bytes);
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"MAP.jnx", "MAP_new.jnx"}));
@@ -124,12 +132,10 @@ TEST_P(BlockSizeTest, CopiesWholeBlocksAndTheRest) {
     const auto built = fixture::BuildJnx(recipe);
     const std::string src = dir.file("A.jnx"), dst = dir.file("A_new.jnx");
     fixture::WriteBytes(src, built.bytes);
-    jnx::JnxDocument doc;
-    std::string error;
-    ASSERT_TRUE(Read(doc, src, error)) << error;
+    jnx::JnxDocument doc = fixture::ReadFull(src);
     ASSERT_EQ(built.bytes.size() - std::size_t(doc.jpgOffset[0]), std::size_t(GetParam()));
-    jnx::FixedEditorValues values;
-    ASSERT_TRUE(jnx::RegenerateJnx(doc, values, src, dst, false, 4, {1, 1000}, error)) << error;
+    platform::Error error;
+    ASSERT_TRUE(Regenerate(doc, {}, src, dst, error, {1, 1000})) << platform::ErrorText(error);
     ExpectSameTiles(src, dst);
     const Bytes out = fixture::ReadBytes(dst);
     EXPECT_TRUE(std::equal(built.bytes.end() - GetParam(), built.bytes.end(), out.end() - GetParam()));
@@ -150,8 +156,7 @@ struct Fixture {
         src = dir.file("MAP.jnx");
         dst = dir.file("MAP_new.jnx");
         fixture::WriteBytes(src, built.bytes);
-        std::string error;
-        EXPECT_TRUE(Read(doc, src, error)) << error;
+        doc = fixture::ReadFull(src);
     }
 };
 
@@ -166,10 +171,11 @@ TEST_P(RegenerateFailureTest, FailedChecksLeaveNothingAndKeepAnOlderOutput) {
             f.doc.CheckPointsTiles[1].Value += 1;
         else
             f.doc.CheckPointsImages.back().Value += 1;
-        jnx::FixedEditorValues values;
-        std::string error;
-        EXPECT_FALSE(jnx::RegenerateJnx(f.doc, values, f.src, f.dst, true, 7 - GetParam(), {}, error));
-        EXPECT_EQ(error, which == 0 ? "OffsetCheck" : "OffsetCheck2");
+        edit::EditorValues request;
+        request.cboActualizar = 7 - GetParam();
+        platform::Error error;
+        EXPECT_FALSE(Regenerate(f.doc, request, f.src, f.dst, error));
+        EXPECT_EQ(error.code, which == 0 ? ErrorCode::RegeneratedTables : ErrorCode::RegeneratedImages);
         EXPECT_EQ(fixture::ReadBytes(f.src), f.built.bytes);
         EXPECT_EQ(fixture::ReadBytes(f.dst), older);
         EXPECT_EQ(f.dir.list(), (std::vector<std::string>{"MAP.jnx", "MAP_new.jnx"}));
@@ -179,29 +185,26 @@ TEST_P(RegenerateFailureTest, FailedChecksLeaveNothingAndKeepAnOlderOutput) {
 TEST_P(RegenerateFailureTest, SourceChangedSinceTheReadIsRefused) {
     Fixture f(GetParam());
     fixture::WriteBytes(f.src, Bytes(f.built.bytes.begin(), f.built.bytes.begin() + 1200));
-    jnx::FixedEditorValues values;
-    std::string error;
-    EXPECT_FALSE(jnx::RegenerateJnx(f.doc, values, f.src, f.dst, false, 0, {}, error));
-    EXPECT_FALSE(error.empty());
+    platform::Error error;
+    EXPECT_FALSE(Regenerate(f.doc, {}, f.src, f.dst, error));
+    EXPECT_TRUE(error);  // the length no longer matches, or a check point fails
     EXPECT_EQ(f.dir.list(), std::vector<std::string>{"MAP.jnx"});
 }
 
-TEST_P(RegenerateFailureTest, BadValuesWriteNothing) {
+// The source replaced by its rewrite (the batch's "delete old files"): one rename, so
+// the name always holds a whole file, and nothing else is left in the folder.
+TEST_P(RegenerateFailureTest, ReplacingTheSourceLeavesOneFileUnderItsName) {
     Fixture f(GetParam());
-    std::vector<jnx::FixedEditorValues> cases(3);
-    cases[0].productId = "40000";
-    cases[1].familyGroup = std::string(1200, 'n');
-    cases[2].editorWindow = true;
-    cases[2].zoomText[0] = "-40000";
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        std::string error;
-        EXPECT_FALSE(jnx::RegenerateJnx(f.doc, cases[i], f.src, f.dst, false, 0, {2, 1000}, error)) << i;
-        EXPECT_FALSE(error.empty()) << i;
-        EXPECT_EQ(f.dir.list(), std::vector<std::string>{"MAP.jnx"}) << i;
-    }
-    std::string error;
-    EXPECT_FALSE(jnx::RegenerateJnx(f.doc, jnx::FixedEditorValues{}, f.src, f.dst, false, 0, {1, 0}, error));
+    edit::EditorValues request;
+    request.cboActualizar = 7 - GetParam();
+    request.chkRemoveOld = true;
+    const edit::ResolvedEdit resolved = fixture::Resolve(request, f.doc);
+    ASSERT_EQ(resolved.outputPath, f.src);
+    platform::Error error;
+    ASSERT_TRUE(jnx::RegenerateJnx(f.doc, resolved.values, resolved.version, f.src, resolved.outputPath, {}, error))
+        << platform::ErrorText(error);
     EXPECT_EQ(f.dir.list(), std::vector<std::string>{"MAP.jnx"});
+    EXPECT_EQ(fixture::ReadFull(f.src).Header.Version, 7 - GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, RegenerateFailureTest, ::testing::Values(3, 4),

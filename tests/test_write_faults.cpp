@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@
 #include "jnx/modif.h"
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
+#include "settings/settings.h"
+#include "support/edit_support.h"
 #include "support/jnx_builder.h"
 #include "tests/fault/faulty_sys_io.h"
 #include "batch/batch_commands.h"
@@ -152,19 +155,21 @@ void WriteFile(const fixture::TempDir& dir, const std::string& name, const fixtu
     fixture::WriteBytes(dir.file(name), fixture::BuildJnx(recipe).bytes);
 }
 
-jnx::FixedEditorValues EditedValues() {
-    jnx::FixedEditorValues values;
-    values.productId = "42";
-    values.familyGroup = "Edited group";
-    values.scaleChoice[0] = 2400;
-    values.scaleChoice[1] = 9600;
-    values.priority[2] = true;
-    return values;
+edit::EditorValues EditedValues(std::optional<int> version = {}) {
+    edit::EditorValues request;
+    request.cboActualizar = version;
+    request.txtProductID = "42";
+    request.txtFamiliGroup = "Edited group";
+    request.txtDrawOrder = "12";
+    request.cboNivel[0] = 2400;
+    request.cboNivel[1] = 9600;
+    request.chkSplitOPriority[2] = true;
+    return request;
 }
 
 // A writer over one file of the given version, read in full first as every caller does.
 using DocumentWriter =
-    std::function<bool(jnx::JnxDocument&, const std::string& path, const fixture::TempDir&, std::string& error)>;
+    std::function<bool(jnx::JnxDocument&, const std::string& path, const fixture::TempDir&, platform::Error& error)>;
 
 // staleOutput: a file left under the output's name by an earlier run, which the writer
 // replaces.
@@ -177,32 +182,39 @@ Scenario OneFile(int version, DocumentWriter write, const std::string& staleOutp
                 Result result;
                 jnx::JnxDocument doc;
                 const std::string path = dir.file("map.jnx");
-                if (FullRead(doc, path, result.error)) result.ok = write(doc, path, dir, result.error);
+                platform::Error error;
+                if (FullRead(doc, path, result.error)) {
+                    result.ok = write(doc, path, dir, error);
+                    result.error = platform::ErrorText(error);
+                }
                 return result;
             }};
 }
 
 Scenario InPlaceUpdate() {
-    return OneFile(4, [](jnx::JnxDocument& doc, const std::string& path, const fixture::TempDir&, std::string& error) {
-        doc.Header.DrawOrder = 12;
-        return jnx::ModifJNX(doc, EditedValues(), path, {}, error);
+    return OneFile(4, [](jnx::JnxDocument& doc, const std::string& path, const fixture::TempDir&,
+                         platform::Error& error) {
+        return jnx::ModifJNX(doc, fixture::Resolve(EditedValues(), doc).values, path, error);
     });
 }
 
 Scenario Regeneration(int fromVersion, int toVersion, const std::string& staleOutput = {}) {
     return OneFile(fromVersion, [=](jnx::JnxDocument& doc, const std::string& path, const fixture::TempDir& dir,
-                                    std::string& error) {
+                                    platform::Error& error) {
         jnx::WriterSettings settings;
         settings.blockSize = 100;  // several copies per level
-        return jnx::RegenerateJnx(doc, EditedValues(), path, dir.file("map_new.jnx"), fromVersion != toVersion,
-                                  toVersion, settings, error);
+        const edit::ResolvedEdit resolved = fixture::Resolve(EditedValues(toVersion), doc);
+        return jnx::RegenerateJnx(doc, resolved.values, resolved.version, path, dir.file("map_new.jnx"), settings,
+                                  error);
     }, staleOutput);
 }
 
 Scenario Extraction(const std::string& staleOutput = {}) {
     return OneFile(4, [](jnx::JnxDocument& doc, const std::string& path, const fixture::TempDir& dir,
-                         std::string& error) {
-        return compose::ExtractLevel(doc, EditedValues(), path, dir.file("map_Level2.jnx"), 2, true, 3, {}, error);
+                         platform::Error& error) {
+        const edit::ResolvedEdit resolved = fixture::Resolve(EditedValues(3), doc, edit::Purpose::Split);
+        return compose::ExtractLevel(doc, resolved.values, resolved.version, path, dir.file("map_Level2.jnx"), 2, {},
+                                     error);
     }, staleOutput);
 }
 
@@ -212,15 +224,13 @@ Scenario BatchSave(bool replaceSource) {
                 WriteFile(dir, "b.jnx", Recipe(4, 2));
             },
             [replaceSource](const fixture::TempDir& dir) {
-                batch::PanelValues panel;
-                panel.targetVersion = 4;  // a.jnx is regenerated, b.jnx patched in place
-                panel.replaceSource = replaceSource;
-                panel.drawOrderText = "20";
+                edit::EditorValues request = EditedValues(4);  // a.jnx is regenerated, b.jnx patched in place
+                request.chkRemoveOld = replaceSource;
+                request.txtDrawOrder = "20";
                 Result result;
-                result.summary = batch::SaveFilesAsBatch({dir.file("a.jnx"), dir.file("b.jnx")}, "", EditedValues(),
-                                                         panel, {});
+                result.summary = batch::SaveFilesAsBatch({dir.file("a.jnx"), dir.file("b.jnx")}, "", request, {});
                 result.ok = !result.summary.Refused() && result.summary.errors == 0;
-                for (const auto& row : result.summary.rows) result.error += row.error;
+                for (const auto& row : result.summary.rows) result.error += platform::ErrorText(row.error);
                 return result;
             }};
 }
@@ -244,7 +254,7 @@ void ExpectBatchRowsSafeAfterEveryFailure(bool replaceSource) {
             const std::string name = std::filesystem::path(row.path).filename();
             const std::string output = replaceSource || name == "b.jnx" ? name : "a_new.jnx";
             if (row.result == batch::RowResult::Failed) {
-                EXPECT_FALSE(row.error.empty()) << where;
+                EXPECT_TRUE(row.error) << where;
                 expected[name] = before.at(name);
             } else {
                 expected[name] = output == name ? clean.at(name) : before.at(name);
@@ -280,10 +290,10 @@ Scenario Merge() {
                     source.content = compose::MergeContentOf(doc);
                     sources.push_back(std::move(source));
                 }
-                compose::MergePanel panel;
-                panel.productIdText = "5";
+                edit::EditorValues request;
+                request.txtProductID = "5";
                 const compose::MergePlanning planning =
-                    compose::PlanMerge(sources, panel, compose::MergeFolderRule{"", dir.file("out")});
+                    compose::PlanMerge(sources, request, compose::MergeFolderRule{"", dir.file("out")});
                 if (planning.outcome != compose::MergePlanning::Outcome::Planned) {
                     result.error = "not planned";
                     return result;
@@ -294,9 +304,25 @@ Scenario Merge() {
                 options.stamp->tm_mday = 1;
                 options.copyChunk = 64;
                 std::string output;
-                compose::MergeFailure failure;
-                result.ok = compose::WriteMerge(planning.plan, doc, output, failure, nullptr, options);
-                if (!result.ok) result.error = compose::MergeFailureText(failure, false);
+                platform::Error error;
+                result.ok = compose::WriteMerge(planning.plan, doc, output, error, nullptr, options);
+                if (!result.ok) result.error = platform::ErrorText(error);
+                return result;
+            }};
+}
+
+// The settings file is rewritten through the same publish step as the maps.
+Scenario SettingsWrite() {
+    return {[](const fixture::TempDir& dir) {
+                const std::string text = "[Preferences]\r\nLang=ENG\r\nBatchDefaultDir=/old\r\n";
+                fixture::WriteBytes(dir.file("Tessaly.ini"), Bytes(text.begin(), text.end()));
+            },
+            [](const fixture::TempDir& dir) {
+                Result result;
+                const settings::Settings config(dir.file("Tessaly.ini"));
+                const platform::Error error = config.WriteSetting("Preferences", "BatchDefaultDir", "/new maps");
+                result.ok = !error;
+                result.error = platform::ErrorText(error);
                 return result;
             }};
 }
@@ -335,6 +361,11 @@ TEST(WriteFaults, BatchSaveKeepsEveryFailedRowsFile) {
 TEST(WriteFaults, MergeLeavesNothingAfterEveryFailure) {
     ExpectUnchangedAfterEveryFailure(Merge());
     ExpectSameResultDespiteShortWritesAndNoKernelCopy(Merge());
+}
+
+TEST(WriteFaults, SettingsFileStaysWholeAfterEveryFailure) {
+    ExpectUnchangedAfterEveryFailure(SettingsWrite());
+    ExpectSameResultDespiteShortWritesAndNoKernelCopy(SettingsWrite());
 }
 
 }  // namespace
