@@ -80,9 +80,9 @@ bool Merge(const std::vector<std::string>& paths, const std::string& out, std::s
         std::cerr << "not planned\n";
         return false;
     }
-    compose::MergeFailure failure;
-    if (!compose::WriteMerge(planning.plan, doc, written, failure)) {
-        std::cerr << compose::MergeFailureText(failure, false) << "\n";
+    platform::Error error;
+    if (!compose::WriteMerge(planning.plan, doc, written, error)) {
+        std::cerr << platform::ErrorText(error) << "\n";
         return false;
     }
     return true;

@@ -104,10 +104,10 @@ void WriteJnx(const std::string& path, int levels, int tilesPerLevel, std::int64
         front.insert(front.end(), entry, entry + jnx::kTileEntrySize);
     }
 
-    std::string error;
+    platform::Error error;
     platform::BinaryFile file;
-    if (!file.Open(path, platform::BinaryFile::Mode::CreateTruncate, error)) Die(error);
-    if (!file.WriteAt(0, front.data(), front.size(), error)) Die(error);
+    if (!file.Open(path, platform::BinaryFile::Mode::CreateTruncate, error)) Die(platform::ErrorText(error));
+    if (!file.WriteAt(0, front.data(), front.size(), error)) Die(platform::ErrorText(error));
     std::int64_t pos = std::int64_t(front.size());
     Bytes chunk;
     for (int t = 0; t < total; ++t) {
@@ -118,13 +118,13 @@ void WriteJnx(const std::string& path, int levels, int tilesPerLevel, std::int64
         chunk[at] = 0xFF;
         chunk[at + 1] = 0xE0;
         if (chunk.size() >= (std::size_t(4) << 20) || t + 1 == total) {
-            if (!file.WriteAt(pos, chunk.data(), chunk.size(), error)) Die(error);
+            if (!file.WriteAt(pos, chunk.data(), chunk.size(), error)) Die(platform::ErrorText(error));
             pos += std::int64_t(chunk.size());
             chunk.clear();
         }
     }
     static const char kTrailer[] = "BirdsEye";
-    if (!file.WriteAt(pos, kTrailer, 8, error)) Die(error);
+    if (!file.WriteAt(pos, kTrailer, 8, error)) Die(platform::ErrorText(error));
 }
 
 template <typename F>

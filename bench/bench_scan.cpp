@@ -58,11 +58,11 @@ int main() {
         batch::BatchTable table;
         batch::LoadFolder(table, dir.path(), kZooms, false);
         batch::SelectAll(table);
-        jnx::FixedEditorValues window;
-        window.productId = "42";
-        window.scaleChoice[0] = 5000;
+        edit::EditorValues request;
+        request.txtProductID = "42";
+        request.cboNivel[0] = 5000;
         const auto start = Clock::now();
-        const auto summary = batch::BatchSave(table, window, {}, {});
+        const auto summary = batch::BatchSave(table, request, {});
         const double took = Seconds(start);
         std::printf("batch save of 200 files in place: %.3f s, %d updated, %d errors (target < 2 s)\n", took,
                     summary.updated, summary.errors);
@@ -100,13 +100,12 @@ int main() {
                 batch::BatchTable table;
                 batch::LoadFolder(table, dir.path(), kZooms, false);
                 batch::SelectAll(table);
-                batch::PanelValues panel;
-                panel.targetVersion = 4;  // from version 3: every file is regenerated
-                panel.replaceSource = replace;
-                jnx::FixedEditorValues window;
+                edit::EditorValues request;
+                request.cboActualizar = 4;  // from version 3: every file is regenerated
+                request.chkRemoveOld = replace;
                 ::sync();
                 const auto start = Clock::now();
-                const auto summary = batch::BatchSave(table, window, panel, {});
+                const auto summary = batch::BatchSave(table, request, {});
                 double& best = replace ? replacing : beside;
                 best = std::min(best, Seconds(start));
                 if (summary.created != kFiles) {

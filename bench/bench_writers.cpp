@@ -13,9 +13,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "compose/extract.h"
+#include "edit/resolve_edit.h"
 #include "jnx/modif.h"
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
@@ -122,25 +124,35 @@ int main(int argc, char** argv) {
     fs::resize_file(plain, levelBytes);
     if (std::system(("cat '" + path + "' '" + plain + "' > /dev/null").c_str()) != 0) return 1;  // warm cache
 
-    jnx::FixedEditorValues values;
-    values.productId = "12";
-    values.familyGroup = "Bench group";
-    values.scaleChoice[0] = 4000;
+    edit::EditorValues request;
+    request.txtProductID = "12";
+    request.txtFamiliGroup = "Bench group";
+    request.cboNivel[0] = 4000;
     const jnx::WriterSettings settings;  // default block size of 200000000
-    std::string error;
+    platform::Error error;
+    const auto resolve = [&](const jnx::JnxDocument& d, edit::Purpose purpose, std::optional<int> version) {
+        edit::EditorValues r = request;
+        r.cboActualizar = version;
+        edit::ResolvedEdit resolved;
+        if (!edit::ResolveEdit(r, d, d.FileName, settings, purpose, resolved, error)) {
+            std::cerr << platform::ErrorText(error) << "\n";
+            std::exit(1);
+        }
+        return resolved;
+    };
 
     double bestModif = 1e9, bestModifSmall = 1e9;
     jnx::JnxDocument smallDoc;
     if (!Load(smallDoc, small)) return 1;
     for (int run = 0; run < runs * 4; ++run) {
         auto start = std::chrono::steady_clock::now();
-        if (!jnx::ModifJNX(doc, values, path, settings, error)) {
-            std::cerr << "ModifJNX: " << error << "\n";
+        if (!jnx::ModifJNX(doc, resolve(doc, edit::Purpose::Save, {}).values, path, error)) {
+            std::cerr << "ModifJNX: " << platform::ErrorText(error) << "\n";
             return 1;
         }
         bestModif = std::min(bestModif, Seconds(start));
         start = std::chrono::steady_clock::now();
-        if (!jnx::ModifJNX(smallDoc, values, small, settings, error)) return 1;
+        if (!jnx::ModifJNX(smallDoc, resolve(smallDoc, edit::Purpose::Save, {}).values, small, error)) return 1;
         bestModifSmall = std::min(bestModifSmall, Seconds(start));
     }
 
@@ -151,8 +163,9 @@ int main(int argc, char** argv) {
     const auto regenerate = [&](double& best) {
         if (!Load(doc, path)) return false;
         const auto start = std::chrono::steady_clock::now();
-        if (!jnx::RegenerateJnx(doc, values, path, regenerated, true, 3, settings, error)) {
-            std::cerr << "RegenerateJnx: " << error << "\n";
+        const edit::ResolvedEdit resolved = resolve(doc, edit::Purpose::Save, 3);
+        if (!jnx::RegenerateJnx(doc, resolved.values, 3, path, regenerated, settings, error)) {
+            std::cerr << "RegenerateJnx: " << platform::ErrorText(error) << "\n";
             return false;
         }
         best = std::min(best, Seconds(start));
@@ -162,8 +175,9 @@ int main(int argc, char** argv) {
     const auto extract = [&](double& best) {
         if (!Load(doc, path)) return false;
         const auto start = std::chrono::steady_clock::now();
-        if (!compose::ExtractLevel(doc, values, path, level, 1, false, 0, settings, error)) {
-            std::cerr << "ExtractLevel: " << error << "\n";
+        const edit::ResolvedEdit resolved = resolve(doc, edit::Purpose::Split, {});
+        if (!compose::ExtractLevel(doc, resolved.values, resolved.version, path, level, 1, settings, error)) {
+            std::cerr << "ExtractLevel: " << platform::ErrorText(error) << "\n";
             return false;
         }
         best = std::min(best, Seconds(start));

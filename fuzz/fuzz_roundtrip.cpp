@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "fuzz/fuzz_input_file.h"
+#include "edit/resolve_edit.h"
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
 #include "platform/binary_file.h"
@@ -34,11 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         jnx::JnxDocument doc;
         if (!jnx::ReadJnx(doc, input.path(), total, error, true)) std::abort();  // same bytes, same answer
         const std::string out = input.path() + ".out.jnx";
-        jnx::FixedEditorValues values;
         jnx::WriterSettings settings;
         settings.blockSize = 4096;
-        if (!jnx::RegenerateJnx(doc, values, input.path(), out, version != source.Header.Version, version, settings,
-                                error)) {
+        edit::EditorValues request;
+        request.cboActualizar = version;
+        edit::ResolvedEdit resolved;
+        platform::Error writeError;
+        if (!edit::ResolveEdit(request, doc, input.path(), settings, edit::Purpose::Save, resolved, writeError) ||
+            !jnx::RegenerateJnx(doc, resolved.values, resolved.version, input.path(), out, settings, writeError)) {
             unlink(out.c_str());
             continue;  // refusals (a block too long for 1024 bytes, offsets beyond int32) are fine
         }

@@ -2,120 +2,124 @@
 
 namespace platform {
 
+namespace {
+
+struct Wording {
+    ErrorCode code;
+    const char* english;
+};
+
+// clang-format off
+constexpr Wording kWordings[] = {
+    {ErrorCode::FileNotOpen, "File is not open"},
+    {ErrorCode::PositionOutOfRange, "File position out of range"},
+    {ErrorCode::CannotOpen, "Cannot open {file}: {detail}"},
+    {ErrorCode::CannotGetLength, "Cannot get the file length: {detail}"},
+    {ErrorCode::CannotRead, "Cannot read the file: {detail}"},
+    {ErrorCode::ReadPastEnd, "Read past the end of the file"},
+    {ErrorCode::CannotWrite, "Cannot write to the file: {detail}"},
+    {ErrorCode::NothingWritten, "Cannot write to the file: no space written"},
+    {ErrorCode::CannotCopyData, "Cannot copy file data: {detail}"},
+    {ErrorCode::CannotFlush, "Cannot flush the file: {detail}"},
+    {ErrorCode::CannotMove, "Cannot move {file} to {other}: {detail}"},
+    {ErrorCode::CannotCopy, "Cannot copy {file} to {other}: {detail}"},
+    {ErrorCode::CannotDelete, "Cannot delete {file}"},
+    {ErrorCode::CannotReadFolder, "Cannot read folder {file}: {detail}"},
+    {ErrorCode::CannotCreateFolder, "Cannot create the folder {file}."},
+    {ErrorCode::CannotWriteSettings, "Cannot write the settings file {file}"},
+    {ErrorCode::AllNamesTaken, "Every name for the merged file in {file} is taken."},
+    {ErrorCode::UnsupportedVersion, "Jnx Version Error"},
+    {ErrorCode::LevelCountOutOfRange, "Level count out of range: {value}"},
+    {ErrorCode::TileCountOutOfRange, "Tile count out of range in level {level}: {value}"},
+    {ErrorCode::ArithmeticOverflow, "Arithmetic overflow"},
+    {ErrorCode::TextTooLong, "Text field longer than 32767 bytes"},
+    {ErrorCode::MapBlockTooLong, "Map block too long: its padding would be negative"},
+    {ErrorCode::NoTiles, "The file holds no tiles"},
+    {ErrorCode::BadSignature, "Error seccion Signature."},
+    {ErrorCode::TileWithoutData, "Tile {level} has no image data"},
+    {ErrorCode::TileOutsideFile, "Tile {level} lies outside the file"},
+    {ErrorCode::TileInsideTables, "Tile {level} lies before the end of the tile tables"},
+    {ErrorCode::BadTrailer, "End <> BirdsEye - BlockVersion<>9. "},
+    {ErrorCode::TablesMisplaced, "CheckPointsTiles.Offset <> TileOffset"},
+    {ErrorCode::BadProductId, "Product ID \"{other}\" is not a whole number from -32768 to 32767"},
+    {ErrorCode::GroupTooLong, "Group name too long"},
+    {ErrorCode::ScaleOutOfRange, "Scale out of range"},
+    {ErrorCode::BadZoomNumber, "Zoom of level {level} (\"{other}\") is not a whole number from -32768 to 32767"},
+    {ErrorCode::BadDrawOrder, "The draw order \"{other}\" is not a whole number."},
+    {ErrorCode::BadTargetVersion, "Target version must be 3 or 4"},
+    {ErrorCode::BadBlockSize, "BlockSize must be a positive number of bytes"},
+    {ErrorCode::MapBlockOverflow, "Map description block of {value} bytes does not fit in 1024 bytes"},
+    {ErrorCode::MapBlockNotTerminated, "Map description block texts are not zero-terminated"},
+    {ErrorCode::NotReadWithTables, "The file was not read with its tile tables"},
+    {ErrorCode::NoTilesToCopy, "The file holds no tiles to copy"},
+    {ErrorCode::TableOffsetsOverflow, "Tile table offsets would not fit the file format"},
+    {ErrorCode::DataOffsetsOverflow, "Tile data offsets would not fit the file format"},
+    {ErrorCode::FileChanged, "The file has changed since it was read"},
+    {ErrorCode::RegeneratedLength, "Filelen"},
+    {ErrorCode::RegeneratedTables, "OffsetCheck"},
+    {ErrorCode::RegeneratedImages, "OffsetCheck2"},
+    {ErrorCode::CannotPatch, "The file cannot be updated in place"},
+    {ErrorCode::LevelTableOverrun, "Level table runs past the map block"},
+    {ErrorCode::LevelTableEnd, "Level table does not end where the map block begins"},
+    {ErrorCode::MapBlockMoved, "Map description block not where it was read"},
+    {ErrorCode::FileShorter, "File is shorter than when it was read"},
+    {ErrorCode::LengthChangedByUpdate, "File length changed by the update"},
+    {ErrorCode::PatchedTables, "ModifJNX::CheckPointsTiles error."},
+    {ErrorCode::PatchedImages, "ModifJNX::CheckPointsImages error."},
+    {ErrorCode::NoSuchLevel, "Level {level} does not exist in the file"},
+    {ErrorCode::LevelWithoutTiles, "Level {level} has no tiles"},
+    {ErrorCode::LevelTileWithoutData, "A tile of level {level} has no image data"},
+    {ErrorCode::LevelTooLarge, "The level is too large for one file"},
+    {ErrorCode::WrittenTablesDiffer, "Verification of the tile table failed"},
+    {ErrorCode::WrittenImagesDiffer, "Verification of the tile images failed"},
+    {ErrorCode::MergeVersion, "Version {value} cannot be written."},
+    {ErrorCode::MergeIncomplete, "The merge plan is incomplete."},
+    {ErrorCode::MergeNothing, "The files chosen hold no tiles to merge."},
+    {ErrorCode::MergeBlockOverflow, "The map description block of the merged file would take {value} bytes; at most 1023 fit."},
+    {ErrorCode::MergeMismatch, "The merge plan does not match its sources."},
+    {ErrorCode::MergeTooManyTiles, "The merged file would hold too many tiles."},
+    {ErrorCode::MergeTooLarge, "The merged file would exceed the 2 GB that its offsets can address."},
+    {ErrorCode::MergeSourceChanged, "{file} has changed since the merge was planned; nothing was written."},
+    {ErrorCode::MergeReadBack, "The merged file does not read back as it was written."},
+    {ErrorCode::MergeReadBackFailed, "The merged file does not read back: {cause}"},
+    {ErrorCode::MergeTileOutside, "{file}: the data of tile {level} does not lie within the file."},
+    {ErrorCode::MergeBadProductId, "The product ID \"{other}\" is not a whole number."},
+    {ErrorCode::MergeBadDrawOrder, "The draw order \"{other}\" is not a whole number."},
+    {ErrorCode::MergeRowChanged, "{file} has changed since the folder was read; load the folder again."},
+    {ErrorCode::MergeNegativeTiles, "{file} gives level {level} a negative tile count."},
+    {ErrorCode::MergeLoading, "Loading {file}"},
+    {ErrorCode::MergeLoadingFull, "Loading {file}\r\n{cause}"},
+    {ErrorCode::MergeCheckpoint, "Checkpoint"},
+    {ErrorCode::RefuseNoFolder, "You must load a directory."},
+    {ErrorCode::RefuseErroneousChecked, "All erroneous files must be unchecked."},
+    {ErrorCode::RefuseInvalidFilename, "All selected files need valid filename."},
+    {ErrorCode::RefuseBadDrawOrder, "Draw order must be a whole number."},
+    {ErrorCode::RefuseNoneChecked, "You must select at least one valid JNX file."},
+    {ErrorCode::RefuseNothingToDelete, "You must select at least one file to delete."},
+    {ErrorCode::RefuseSingleLevelSplit, "Any file has only one level, no need to split it."},
+    {ErrorCode::RefuseNothingToSplit, "Nothing to split, you need to check levels to split."},
+    {ErrorCode::RefuseMergeVersions, "You must select a valid jnx version in combo, because original jnx have different jnx versions."},
+    {ErrorCode::RefuseMergeTooFew, "You must select at least two valid JNX file to join."},
+    {ErrorCode::RefuseMergeTooManyLevels, "NumLevels result [{value}] should be less than or equal to 5 (Garmin Limit)."},
+    {ErrorCode::RefuseMergeDifferentArea, "Only can join maps of the same area but different zoom levels."},
+    {ErrorCode::RowCannotRead, "Cannot read {file}: {cause}"},
+    {ErrorCode::RowCannotRegenerate, "Cannot regenerate {file}: {cause}"},
+    {ErrorCode::RowCannotReplace, "Cannot replace {file}: {cause}"},
+    {ErrorCode::RowCannotUpdate, "Cannot update {file}: {cause}"},
+    {ErrorCode::RowUpdatedNotRenamed, "Updated, but cannot rename: {cause}"},
+    {ErrorCode::RowNameHasSeparator, "The new name {other} holds a folder separator"},
+    {ErrorCode::RowNameTaken, "A file named {other} exists already"},
+    {ErrorCode::RowChanged, "{file} has changed since the folder was loaded"},
+    {ErrorCode::RowCannotExtract, "Cannot extract level {level}: {cause}"},
+    {ErrorCode::RowCannotDelete, "Cannot delete {file}"},
+};
+// clang-format on
+
+}  // namespace
+
 const char* ErrorTemplate(ErrorCode code) {
-    switch (code) {
-    case ErrorCode::None: return "";
-    case ErrorCode::FileNotOpen: return "File is not open";
-    case ErrorCode::PositionOutOfRange: return "File position out of range";
-    case ErrorCode::CannotOpen: return "Cannot open {file}: {detail}";
-    case ErrorCode::CannotGetLength: return "Cannot get the file length: {detail}";
-    case ErrorCode::CannotRead: return "Cannot read the file: {detail}";
-    case ErrorCode::ReadPastEnd: return "Read past the end of the file";
-    case ErrorCode::CannotWrite: return "Cannot write to the file: {detail}";
-    case ErrorCode::NothingWritten: return "Cannot write to the file: no space written";
-    case ErrorCode::CannotCopyData: return "Cannot copy file data: {detail}";
-    case ErrorCode::CannotFlush: return "Cannot flush the file: {detail}";
-    case ErrorCode::CannotMove: return "Cannot move {file} to {other}: {detail}";
-    case ErrorCode::CannotCopy: return "Cannot copy {file} to {other}: {detail}";
-    case ErrorCode::CannotDelete: return "Cannot delete {file}";
-    case ErrorCode::CannotReadFolder: return "Cannot read folder {file}: {detail}";
-    case ErrorCode::CannotCreateFolder: return "Cannot create the folder {file}.";
-    case ErrorCode::CannotWriteSettings: return "Cannot write the settings file {file}";
-    case ErrorCode::AllNamesTaken: return "Every name for the merged file in {file} is taken.";
-
-    case ErrorCode::UnsupportedVersion: return "Jnx Version Error";
-    case ErrorCode::LevelCountOutOfRange: return "Level count out of range: {value}";
-    case ErrorCode::TileCountOutOfRange: return "Tile count out of range in level {level}: {value}";
-    case ErrorCode::ArithmeticOverflow: return "Arithmetic overflow";
-    case ErrorCode::TextTooLong: return "Text field longer than 32767 bytes";
-    case ErrorCode::MapBlockTooLong: return "Map block too long: its padding would be negative";
-    case ErrorCode::NoTiles: return "The file holds no tiles";
-    case ErrorCode::BadSignature: return "Error seccion Signature.";
-    case ErrorCode::TileWithoutData: return "Tile {level} has no image data";
-    case ErrorCode::TileOutsideFile: return "Tile {level} lies outside the file";
-    case ErrorCode::TileInsideTables: return "Tile {level} lies before the end of the tile tables";
-    case ErrorCode::BadTrailer: return "End <> BirdsEye - BlockVersion<>9. ";
-    case ErrorCode::TablesMisplaced: return "CheckPointsTiles.Offset <> TileOffset";
-
-    case ErrorCode::BadProductId: return "Product ID \"{other}\" is not a whole number from -32768 to 32767";
-    case ErrorCode::GroupTooLong: return "Group name too long";
-    case ErrorCode::ScaleOutOfRange: return "Scale out of range";
-    case ErrorCode::BadZoomNumber:
-        return "Zoom of level {level} (\"{other}\") is not a whole number from -32768 to 32767";
-    case ErrorCode::BadDrawOrder: return "The draw order \"{other}\" is not a whole number.";
-    case ErrorCode::BadTargetVersion: return "Target version must be 3 or 4";
-    case ErrorCode::BadBlockSize: return "BlockSize must be a positive number of bytes";
-    case ErrorCode::MapBlockOverflow: return "Map description block of {value} bytes does not fit in 1024 bytes";
-    case ErrorCode::MapBlockNotTerminated: return "Map description block texts are not zero-terminated";
-
-    case ErrorCode::NotReadWithTables: return "The file was not read with its tile tables";
-    case ErrorCode::NoTilesToCopy: return "The file holds no tiles to copy";
-    case ErrorCode::TableOffsetsOverflow: return "Tile table offsets would not fit the file format";
-    case ErrorCode::DataOffsetsOverflow: return "Tile data offsets would not fit the file format";
-    case ErrorCode::FileChanged: return "The file has changed since it was read";
-    case ErrorCode::RegeneratedLength: return "Filelen";
-    case ErrorCode::RegeneratedTables: return "OffsetCheck";
-    case ErrorCode::RegeneratedImages: return "OffsetCheck2";
-    case ErrorCode::CannotPatch: return "The file cannot be updated in place";
-    case ErrorCode::LevelTableOverrun: return "Level table runs past the map block";
-    case ErrorCode::LevelTableEnd: return "Level table does not end where the map block begins";
-    case ErrorCode::MapBlockMoved: return "Map description block not where it was read";
-    case ErrorCode::FileShorter: return "File is shorter than when it was read";
-    case ErrorCode::LengthChangedByUpdate: return "File length changed by the update";
-    case ErrorCode::PatchedTables: return "ModifJNX::CheckPointsTiles error.";
-    case ErrorCode::PatchedImages: return "ModifJNX::CheckPointsImages error.";
-    case ErrorCode::NoSuchLevel: return "Level {level} does not exist in the file";
-    case ErrorCode::LevelWithoutTiles: return "Level {level} has no tiles";
-    case ErrorCode::LevelTileWithoutData: return "A tile of level {level} has no image data";
-    case ErrorCode::LevelTooLarge: return "The level is too large for one file";
-    case ErrorCode::WrittenTablesDiffer: return "Verification of the tile table failed";
-    case ErrorCode::WrittenImagesDiffer: return "Verification of the tile images failed";
-
-    case ErrorCode::MergeVersion: return "Version {value} cannot be written.";
-    case ErrorCode::MergeIncomplete: return "The merge plan is incomplete.";
-    case ErrorCode::MergeNothing: return "The files chosen hold no tiles to merge.";
-    case ErrorCode::MergeBlockOverflow:
-        return "The map description block of the merged file would take {value} bytes; at most 1023 fit.";
-    case ErrorCode::MergeMismatch: return "The merge plan does not match its sources.";
-    case ErrorCode::MergeTooManyTiles: return "The merged file would hold too many tiles.";
-    case ErrorCode::MergeTooLarge: return "The merged file would exceed the 2 GB that its offsets can address.";
-    case ErrorCode::MergeSourceChanged: return "{file} has changed since the merge was planned; nothing was written.";
-    case ErrorCode::MergeReadBack: return "The merged file does not read back as it was written.";
-    case ErrorCode::MergeReadBackFailed: return "The merged file does not read back: {cause}";
-    case ErrorCode::MergeTileOutside: return "{file}: the data of tile {level} does not lie within the file.";
-    case ErrorCode::MergeBadProductId: return "The product ID \"{other}\" is not a whole number.";
-    case ErrorCode::MergeBadDrawOrder: return "The draw order \"{other}\" is not a whole number.";
-    case ErrorCode::MergeRowChanged: return "{file} has changed since the folder was read; load the folder again.";
-    case ErrorCode::MergeNegativeTiles: return "{file} gives level {level} a negative tile count.";
-    case ErrorCode::MergeLoading: return "Loading {file}";
-    case ErrorCode::MergeLoadingFull: return "Loading {file}\r\n{cause}";
-    case ErrorCode::MergeCheckpoint: return "Checkpoint";
-
-    case ErrorCode::RefuseNoFolder: return "You must load a directory.";
-    case ErrorCode::RefuseErroneousChecked: return "All erroneous files must be unchecked.";
-    case ErrorCode::RefuseInvalidFilename: return "All selected files need valid filename.";
-    case ErrorCode::RefuseBadDrawOrder: return "Draw order must be a whole number.";
-    case ErrorCode::RefuseNoneChecked: return "You must select at least one valid JNX file.";
-    case ErrorCode::RefuseNothingToDelete: return "You must select at least one file to delete.";
-    case ErrorCode::RefuseSingleLevelSplit: return "Any file has only one level, no need to split it.";
-    case ErrorCode::RefuseNothingToSplit: return "Nothing to split, you need to check levels to split.";
-    case ErrorCode::RefuseMergeVersions:
-        return "You must select a valid jnx version in combo, because original jnx have different jnx versions.";
-    case ErrorCode::RefuseMergeTooFew: return "You must select at least two valid JNX file to join.";
-    case ErrorCode::RefuseMergeTooManyLevels:
-        return "NumLevels result [{value}] should be less than or equal to 5 (Garmin Limit).";
-    case ErrorCode::RefuseMergeDifferentArea: return "Only can join maps of the same area but different zoom levels.";
-
-    case ErrorCode::RowCannotRead: return "Cannot read {file}: {cause}";
-    case ErrorCode::RowCannotRegenerate: return "Cannot regenerate {file}: {cause}";
-    case ErrorCode::RowCannotReplace: return "Cannot replace {file}: {cause}";
-    case ErrorCode::RowCannotUpdate: return "Cannot update {file}: {cause}";
-    case ErrorCode::RowUpdatedNotRenamed: return "Updated, but cannot rename: {cause}";
-    case ErrorCode::RowNameHasSeparator: return "The new name {other} holds a folder separator";
-    case ErrorCode::RowNameTaken: return "A file named {other} exists already";
-    case ErrorCode::RowChanged: return "{file} has changed since the folder was loaded";
-    case ErrorCode::RowCannotExtract: return "Cannot extract level {level}: {cause}";
-    case ErrorCode::RowCannotDelete: return "Cannot delete {file}";
+    for (const Wording& wording : kWordings) {
+        if (wording.code == code) return wording.english;
     }
     return "";
 }

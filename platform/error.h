@@ -130,6 +130,9 @@ enum class ErrorCode {
     RowCannotDelete,
 };
 
+// The last code, for code that walks them all (translations are checked that way).
+inline constexpr ErrorCode kLastErrorCode = ErrorCode::RowCannotDelete;
+
 struct Error {
     ErrorCode code = ErrorCode::None;
     std::string file;        // the file or folder concerned
