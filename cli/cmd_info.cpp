@@ -61,7 +61,7 @@ std::vector<LevelView> Levels(const jnx::JnxDocument& doc, const settings::Setti
 void JsonFile(JsonWriter& json, const std::string& file, bool ok, const std::string& error, const jnx::JnxDocument& doc,
               std::int32_t totalTiles, const settings::SettingsTables* tables) {
     json.BeginObject();
-    json.Key("file").String(file);
+    json.Key("file").Name(file);
     json.Key("ok").Bool(ok);
     if (!ok) {
         json.Key("error").String(error);

@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/commands.h"
-#include "settings/settings.h"
 #include "batch/batch_table.h"
 #include "batch/folder_scan.h"
+#include "cli/commands.h"
+#include "cli/json.h"
+#include "settings/settings.h"
 
 namespace cli {
 
@@ -21,40 +22,21 @@ std::size_t Characters(const std::string& text) {
     return count;
 }
 
-std::string JsonString(const std::string& text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0xF];
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
-
+// Keyed by the field names of the batch table; the two file name fields are names, the
+// others texts (see json.h).
 void PrintJson(const batch::BatchTable& table, std::ostream& out) {
-    out << "[";
-    for (std::size_t r = 0; r < table.rows.size(); ++r) {
-        out << (r ? ",\n  {" : "\n  {");
+    JsonWriter json;
+    json.BeginArray();
+    for (const batch::BatchRow& row : table.rows) {
+        json.BeginObject();
         for (int c = 0; c < batch::kColumnCount; ++c) {
-            out << (c ? ", " : "") << JsonString(batch::kFields[static_cast<std::size_t>(c)].name) << ": "
-                << JsonString(table.rows[r][c]);
+            json.Key(batch::kFields[static_cast<std::size_t>(c)].name);
+            (c == batch::kFilename || c == batch::kFullFileName) ? json.Name(row[c]) : json.String(row[c]);
         }
-        out << "}";
+        json.EndObject();
     }
-    out << (table.rows.empty() ? "]\n" : "\n]\n");
+    json.EndArray();
+    out << json.Text() << "\n";
 }
 
 // Every field but the check mark, each column as wide as its longest value or name.

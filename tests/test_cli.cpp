@@ -126,14 +126,14 @@ TEST_F(CliTest, InfoOfGoodFilesSucceedsInTextAndQuickModes) {
     }
 }
 
-// File names are bytes; the JSON must stay valid UTF-8 whatever they hold.
+// File names are bytes; the JSON must stay valid UTF-8 whatever they hold, and keep them.
 TEST_F(CliTest, JsonEscapesNamesAndTextsThatAreNotUtf8) {
     fixture::JnxRecipe recipe = fixture::SimpleRecipe(4, 1, 1);
     recipe.mapTitle = "Quote \" back \\ tab \t";
-    const std::string file = Make("caf\xe9.jnx", recipe);
+    const std::string file = Make("caf\xe9 100%.jnx", recipe);
     const RunResult r = Run({"info", "--json", file});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.out.find("caf\\u00e9.jnx"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("caf%E9 100%25.jnx"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"Quote \\\" back \\\\ tab \\t\""), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find('\xe9'), std::string::npos);
 }
