@@ -15,11 +15,7 @@
 
 namespace cli {
 
-int RunDemo(const Args& args);
-
 namespace {
-
-constexpr const char* kUsage = "usage: tessaly-cli demo OUT.jnx\n";
 
 using jnx::Bytes;
 
@@ -134,18 +130,8 @@ Bytes DemoFile() {
     return out;
 }
 
-}  // namespace
-
-int RunDemo(const Args& args) {
-    ParsedArgs parsed;
-    const std::string error = ParseArgs(args, {}, parsed);
-    if (parsed.help) {
-        std::cout << kUsage;
-        return 0;
-    }
-    if (!error.empty()) return UsageError(error, kUsage);
-    if (parsed.positional.size() != 1) return UsageError("give exactly one output file", kUsage);
-    const std::string& path = parsed.positional[0];
+int Run(const ParsedArgs& parsed) {
+    const std::string& path = parsed.operands.front();
 
     std::string folder = platform::ParentFolder(path);
     if (folder.empty()) folder = ".";
@@ -157,7 +143,7 @@ int RunDemo(const Args& args) {
         if (!file.flush()) {
             platform::DeleteFile(temporary);
             std::cerr << path << ": cannot write " << temporary << "\n";
-            return 1;
+            return kExitFailed;
         }
     }
     // The file is handed out only once the reader accepts it.
@@ -168,15 +154,24 @@ int RunDemo(const Args& args) {
     if (!jnx::ReadJnx(doc, temporary, tiles, readError, true)) {
         platform::DeleteFile(temporary);
         std::cerr << path << ": " << readError << "\n";
-        return 1;
+        return kExitFailed;
     }
     if (!platform::MoveFile(temporary, path, moveError)) {
         platform::DeleteFile(temporary);
         std::cerr << path << ": " << moveError << "\n";
-        return 1;
+        return kExitFailed;
     }
     std::cout << "created " << path << "\n";
-    return 0;
+    return kExitOk;
 }
+
+}  // namespace
+
+extern const Command kDemoCommand{
+    "demo", "OUT.jnx", 1, 1,
+    "Write a small valid version 4 file of two levels to try the other commands on.",
+    {},
+    Run,
+};
 
 }  // namespace cli

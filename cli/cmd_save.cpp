@@ -18,30 +18,12 @@ namespace cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: tessaly-cli save FILE... [--product-id N] [--group TEXT] [--draw-order N]\n"
-    "                        [--to-version 3|4] [--level K=ZOOM] [--priority K] [--zoom K=N]\n"
-    "                        [--replace] [--rename NEW] [--settings PATH]\n"
-    "A file that keeps its version and can be patched is updated in place; any other is\n"
-    "written anew as NAME_new.jnx beside it. ZOOM is a zoom row's name or 1-based number.\n"
-    "With --replace or --rename the files are saved as the batch window saves them: all\n"
-    "are checked first, and none is touched if one cannot be read. --replace puts a file\n"
-    "written anew in its source's place, under the source's name. --rename NEW (one file\n"
-    "only) renames a file updated in place to NEW in its folder; a file written anew keeps\n"
-    "its name. --zoom does not go with either.\n";
-
-const std::vector<OptionSpec> kOptions = {
-    {"--product-id", true}, {"--group", true},    {"--draw-order", true}, {"--to-version", true},
-    {"--level", true},      {"--priority", true}, {"--zoom", true},       {"--settings", true},
-    {"--replace", false},   {"--rename", true},
-};
-
 std::string NewFilePath(const std::string& path) {
     return platform::JoinPath(platform::ParentFolder(path), platform::BaseNameOf(path) + "_new.jnx");
 }
 
 // The batch window's save: its validation pass over all files first, then its row errors.
-int SaveAsBatch(const ParsedArgs& parsed, const EditArgs& edit, const settings::Settings& config) {
+batch::SaveSummary SaveAsBatch(const ParsedArgs& parsed, const EditArgs& edit, const settings::Settings& config) {
     jnx::FixedEditorValues window;
     window.productId = edit.productIdText;
     window.familyGroup = edit.groupText;
@@ -57,14 +39,16 @@ int SaveAsBatch(const ParsedArgs& parsed, const EditArgs& edit, const settings::
     writer.userLevel = config.UserLevel();
     writer.blockSize = config.BlockSize();
 
-    const batch::SaveSummary summary =
-        batch::SaveFilesAsBatch(parsed.positional, parsed.Last("--rename").value_or(""), window, panel, writer);
+    return batch::SaveFilesAsBatch(parsed.operands, parsed.Last("--rename").value_or(""), window, panel, writer);
+}
+
+int PrintBatchSummary(const batch::SaveSummary& summary, bool replaceSource) {
     if (summary.Refused()) {
         std::cerr << "tessaly-cli: " << batch::RefusalText(summary.refusal, false);
         // The window's wording speaks of its check marks; say what it means here.
         if (summary.refusal == batch::Refusal::ErroneousChecked) std::cerr << " (a file cannot be read; info says why)";
         std::cerr << "\n";
-        return 1;
+        return kExitFailed;
     }
     for (const batch::RowOutcome& row : summary.rows) {
         switch (row.result) {
@@ -72,83 +56,99 @@ int SaveAsBatch(const ParsedArgs& parsed, const EditArgs& edit, const settings::
             std::cout << "updated " << row.output << "\n";
             break;
         case batch::RowResult::Created:
-            std::cout << (panel.replaceSource ? "replaced " : "created ") << row.output << "\n";
+            std::cout << (replaceSource ? "replaced " : "created ") << row.output << "\n";
             break;
         default:
-            std::cout << row.path << ": " << row.error << "\n";
+            std::cerr << row.path << ": " << row.error << "\n";
             break;
         }
     }
-    return summary.errors > 0 ? 1 : 0;
+    return summary.errors > 0 ? kExitFailed : kExitOk;
 }
 
-}  // namespace
+// The editor's save of one file: what was written, or why nothing was.
+struct FileOutcome {
+    bool ok = false;
+    std::string text;  // "updated PATH" / "created PATH", or the reason of the failure
+};
 
-int RunSave(const Args& args) {
-    ParsedArgs parsed;
-    const std::string error = ParseArgs(args, kOptions, parsed);
-    if (parsed.help) {
-        std::cout << kUsage;
-        return 0;
+FileOutcome SaveOne(const std::string& file, const EditArgs& edit, const settings::Settings& config) {
+    jnx::JnxDocument doc;
+    doc.FileName = file;
+    std::int32_t totalTiles = 0;
+    std::string failure;
+    if (!jnx::ReadJnx(doc, file, totalTiles, failure, true)) return {false, failure};
+    const Target target = TargetFor(edit, doc);
+    jnx::FixedEditorValues values;
+    jnx::WriterSettings writer;
+    if (failure = PrepareFile(edit, doc, target, values, writer, config); !failure.empty()) return {false, failure};
+    if (target.version == doc.Header.Version && !doc.NeedsRegeneration) {
+        if (jnx::ModifJNX(doc, values, file, writer, failure)) return {true, "updated " + file};
+    } else {
+        const std::string out = NewFilePath(file);
+        if (jnx::RegenerateJnx(doc, values, file, out, target.changed, target.version, writer, failure)) {
+            return {true, "created " + out};
+        }
     }
-    if (!error.empty()) return UsageError(error, kUsage);
-    if (parsed.positional.empty()) return UsageError("no files given", kUsage);
+    return {false, "Errors in JNX generation. " + failure};
+}
+
+int Run(const ParsedArgs& parsed) {
     const bool asBatch = parsed.Has("--replace") || parsed.Has("--rename");
     if (const auto name = parsed.Last("--rename")) {
-        if (parsed.positional.size() != 1) return UsageError("--rename takes a single file", kUsage);
-        if (jnx::Trim(*name).empty()) return UsageError("--rename needs a file name", kUsage);
+        if (parsed.operands.size() != 1) throw UsageError("--rename takes a single file");
+        if (jnx::Trim(*name).empty()) throw UsageError("--rename needs a file name");
     }
     // The batch window writes no zoom numbers; that is the editor's alone.
-    if (asBatch && parsed.Has("--zoom")) return UsageError("--zoom cannot go with --replace or --rename", kUsage);
+    if (asBatch && parsed.Has("--zoom")) throw UsageError("--zoom cannot go with --replace or --rename");
 
     const settings::Settings config = LoadSettings(parsed);
     settings::SettingsTables tables;
     const bool haveTables = settings::CargarCombos(config, tables);
     if (!haveTables && parsed.Has("--level")) {
         std::cerr << "tessaly-cli: the settings file " << config.Path() << " has a malformed value\n";
-        return 1;
+        return kExitFailed;
     }
     EditArgs edit;
     if (const std::string bad = ParseEditArgs(parsed, haveTables ? &tables : nullptr, edit); !bad.empty()) {
-        return UsageError(bad, kUsage);
+        throw UsageError(bad);
     }
-    if (asBatch) return SaveAsBatch(parsed, edit, config);
+    if (asBatch) return PrintBatchSummary(SaveAsBatch(parsed, edit, config), parsed.Has("--replace"));
 
-    int exitCode = 0;
-    for (const std::string& file : parsed.positional) {
-        jnx::JnxDocument doc;
-        doc.FileName = file;
-        std::int32_t totalTiles = 0;
-        std::string failure;
-        if (!jnx::ReadJnx(doc, file, totalTiles, failure, true)) {
-            std::cout << file << ": " << failure << "\n";
-            exitCode = 1;
-            continue;
-        }
-        const Target target = TargetFor(edit, doc);
-        jnx::FixedEditorValues values;
-        jnx::WriterSettings writer;
-        if (failure = PrepareFile(edit, doc, target, values, writer, config); !failure.empty()) {
-            std::cout << file << ": " << failure << "\n";
-            exitCode = 1;
-            continue;
-        }
-        if (target.version == doc.Header.Version && !doc.NeedsRegeneration) {
-            if (jnx::ModifJNX(doc, values, file, writer, failure)) {
-                std::cout << "updated " << file << "\n";
-                continue;
-            }
+    int exitCode = kExitOk;
+    for (const std::string& file : parsed.operands) {
+        const FileOutcome outcome = SaveOne(file, edit, config);
+        if (outcome.ok) {
+            std::cout << outcome.text << "\n";
         } else {
-            const std::string out = NewFilePath(file);
-            if (jnx::RegenerateJnx(doc, values, file, out, target.changed, target.version, writer, failure)) {
-                std::cout << "created " << out << "\n";
-                continue;
-            }
+            std::cerr << file << ": " << outcome.text << "\n";
+            exitCode = kExitFailed;
         }
-        std::cout << file << ": Errors in JNX generation. " << failure << "\n";
-        exitCode = 1;
     }
     return exitCode;
 }
+
+}  // namespace
+
+extern const Command kSaveCommand{
+    "save", "FILE...", 1, Command::kAny,
+    "Write the given values into each file; a value not given keeps what the file holds. A file that keeps its "
+    "version and can be patched is updated in place; any other is written anew as NAME_new.jnx beside it. With "
+    "--replace or --rename the files are saved as the batch window saves them: all are checked first, and none is "
+    "touched if one cannot be read.",
+    {
+        {"--product-id", "N", "the product ID, a whole number from -32768 to 32767"},
+        {"--group", "TEXT", "the family group name"},
+        {"--draw-order", "N", "the draw order (version 4), a whole number from -32768 to 32767"},
+        kToVersionOption,
+        {"--level", "K=ZOOM", "give level K (1 to 5) the scale of a zoom row, named or numbered from 1", true},
+        {"--priority", "K", "write level K one below its zoom row's scale; needs --level K=ZOOM", true},
+        {"--zoom", "K=N", "set the zoom number of level K", true},
+        {"--replace", nullptr, "put a file written anew in its source's place, under the source's name"},
+        {"--rename", "NEW", "(one file) rename a file updated in place to NEW; ignored for one written anew"},
+        kSettingsOption,
+    },
+    Run,
+};
 
 }  // namespace cli

@@ -1,4 +1,4 @@
-// tessaly-cli scan FOLDER [--recursive] [--json]: the batch window's folder table.
+// tessaly-cli scan: the batch window's folder table.
 #include <algorithm>
 #include <iostream>
 #include <string>
@@ -13,8 +13,6 @@
 namespace cli {
 
 namespace {
-
-constexpr const char* kUsage = "usage: tessaly-cli scan FOLDER [--recursive] [--json]\n";
 
 std::size_t Characters(const std::string& text) {
     std::size_t count = 0;
@@ -63,56 +61,44 @@ void PrintTable(const batch::BatchTable& table, std::ostream& out) {
     for (const auto& row : table.rows) line([&](int c) { return row[c]; });
 }
 
-}  // namespace
-
-int RunScan(const Args& args) {
-    std::string folder;
-    bool recursive = false;
-    bool json = false;
-    for (const auto& arg : args) {
-        if (arg == "--recursive" || arg == "-r") {
-            recursive = true;
-        } else if (arg == "--json") {
-            json = true;
-        } else if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return 0;
-        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            std::cerr << "tessaly-cli scan: unknown option " << arg << "\n" << kUsage;
-            return 2;
-        } else if (folder.empty()) {
-            folder = arg;
-        } else {
-            std::cerr << "tessaly-cli scan: one folder only\n" << kUsage;
-            return 2;
-        }
-    }
-    if (folder.empty()) {
-        std::cerr << kUsage;
-        return 2;
-    }
-
-    const settings::Settings ini(settings::DefaultSettingsPath());
+int Run(const ParsedArgs& parsed) {
+    const settings::Settings config = LoadSettings(parsed);
     settings::SettingsTables tables;
-    if (!settings::CargarCombos(ini, tables)) {
-        std::cerr << "tessaly-cli: " << (ini.IsSpanish() ? "Error en el fichero de configuración." : "Error in config file.")
-                  << "\n";
-        return 1;
+    if (!settings::CargarCombos(config, tables)) {
+        std::cerr << "tessaly-cli: the settings file " << config.Path() << " has a malformed value\n";
+        return kExitFailed;
     }
 
+    const std::string& folder = parsed.operands.front();
     batch::BatchTable table;
-    const batch::ScanResult result = batch::LoadFolder(table, folder, tables.ZoomTable, recursive);
+    const batch::ScanResult result = batch::LoadFolder(table, folder, tables.ZoomTable, parsed.Has("--recursive"));
     if (!result.ok) {
         std::cerr << "tessaly-cli scan: " << result.error << "\n";
-        return 1;
+        return kExitFailed;
     }
-    for (const auto& skipped : result.skippedFolders) std::cerr << "tessaly-cli scan: cannot read folder " << skipped << "\n";
-    if (json) {
+    for (const auto& skipped : result.skippedFolders) {
+        std::cerr << "tessaly-cli scan: cannot read folder " << skipped << "\n";
+    }
+    if (parsed.Has("--json")) {
         PrintJson(table, std::cout);
     } else {
         PrintTable(table, std::cout);
     }
-    return 0;
+    return kExitOk;
 }
+
+}  // namespace
+
+extern const Command kScanCommand{
+    "scan", "FOLDER", 1, 1,
+    "Print the batch table of the JNX files in a folder: one line per file with its group, levels, zoom rows, "
+    "tiles, version, draw order, priorities, name and whether it must be regenerated.",
+    {
+        {"--recursive", nullptr, "include the subfolders", false, "-r"},
+        {"--json", nullptr, "print a JSON array with one object per file, keyed by the field names"},
+        kSettingsOption,
+    },
+    Run,
+};
 
 }  // namespace cli
