@@ -14,11 +14,7 @@
 
 namespace cli {
 
-int RunDemo(const Args& args);
-
 namespace {
-
-constexpr const char* kUsage = "usage: tessaly-cli demo OUT.jnx\n";
 
 using jnx::Bytes;
 
@@ -103,26 +99,24 @@ bool WriteDemo(const std::string& path, platform::Error& error) {
     return out.Publish(error, readable);
 }
 
-}  // namespace
-
-int RunDemo(const Args& args) {
-    ParsedArgs parsed;
-    const std::string error = ParseArgs(args, {}, parsed);
-    if (parsed.help) {
-        std::cout << kUsage;
-        return 0;
-    }
-    if (!error.empty()) return UsageError(error, kUsage);
-    if (parsed.positional.size() != 1) return UsageError("give exactly one output file", kUsage);
-    const std::string& path = parsed.positional[0];
-
-    platform::Error writeError;
-    if (!WriteDemo(path, writeError)) {
-        std::cerr << path << ": " << platform::ErrorText(writeError) << "\n";
-        return 1;
+int Run(const ParsedArgs& parsed) {
+    const std::string& path = parsed.operands.front();
+    platform::Error error;
+    if (!WriteDemo(path, error)) {
+        std::cerr << path << ": " << platform::ErrorText(error) << "\n";
+        return kExitFailed;
     }
     std::cout << "created " << path << "\n";
-    return 0;
+    return kExitOk;
 }
+
+}  // namespace
+
+extern const Command kDemoCommand{
+    "demo", "OUT.jnx", 1, 1,
+    "Write a small valid version 4 file of two levels to try the other commands on.",
+    {},
+    Run,
+};
 
 }  // namespace cli

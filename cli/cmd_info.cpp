@@ -1,4 +1,4 @@
-// tessaly-cli info FILE... [--quick] [--json] [--settings PATH]
+// tessaly-cli info: what each file holds, as text or JSON.
 #include <iostream>
 #include <optional>
 #include <string>
@@ -13,8 +13,6 @@
 namespace cli {
 
 namespace {
-
-constexpr const char* kUsage = "usage: tessaly-cli info FILE... [--quick] [--json] [--settings PATH]\n";
 
 // Bounds are stored in units of 180 / 2^31 degrees.
 double Degrees(std::int32_t value) { return static_cast<double>(value) * 180.0 / 2147483648.0; }
@@ -61,7 +59,7 @@ std::vector<LevelView> Levels(const jnx::JnxDocument& doc, const settings::Setti
 void JsonFile(JsonWriter& json, const std::string& file, bool ok, const std::string& error, const jnx::JnxDocument& doc,
               std::int32_t totalTiles, const settings::SettingsTables* tables) {
     json.BeginObject();
-    json.Key("file").String(file);
+    json.Key("file").Name(file);
     json.Key("ok").Bool(ok);
     if (!ok) {
         json.Key("error").String(error);
@@ -123,19 +121,21 @@ void TextFile(std::ostream& out, const std::string& file, const jnx::JnxDocument
     }
 }
 
-}  // namespace
+// The reading of one file, kept apart from its printing.
+struct FileRead {
+    bool ok = false;
+    std::string error;
+    jnx::JnxDocument doc;
+    std::int32_t totalTiles = 0;
+};
 
-int RunInfo(const Args& args) {
-    ParsedArgs parsed;
-    const std::string error =
-        ParseArgs(args, {{"--quick", false}, {"--json", false}, {"--settings", true}}, parsed);
-    if (parsed.help) {
-        std::cout << kUsage;
-        return 0;
-    }
-    if (!error.empty()) return UsageError(error, kUsage);
-    if (parsed.positional.empty()) return UsageError("no files given", kUsage);
+FileRead ReadFile(const std::string& file, bool quick) {
+    FileRead read;
+    read.ok = jnx::ReadJnx(read.doc, file, read.totalTiles, read.error, !quick);
+    return read;
+}
 
+int Run(const ParsedArgs& parsed) {
     const settings::Settings config = LoadSettings(parsed);
     settings::SettingsTables tables;
     const bool haveTables = settings::CargarCombos(config, tables);
@@ -148,20 +148,17 @@ int RunInfo(const Args& args) {
     const bool quick = parsed.Has("--quick");
     JsonWriter writer;
     if (json) writer.BeginArray();
-    int exitCode = 0;
-    for (const std::string& file : parsed.positional) {
-        jnx::JnxDocument doc;
-        std::int32_t totalTiles = 0;
-        std::string readError;
-        const bool ok = jnx::ReadJnx(doc, file, totalTiles, readError, !quick);
-        if (!ok) {
-            exitCode = 1;
-            std::cerr << file << ": " << readError << "\n";
+    int exitCode = kExitOk;
+    for (const std::string& file : parsed.operands) {
+        const FileRead read = ReadFile(file, quick);
+        if (!read.ok) {
+            exitCode = kExitFailed;
+            std::cerr << file << ": " << read.error << "\n";
         }
         if (json) {
-            JsonFile(writer, file, ok, readError, doc, totalTiles, haveTables ? &tables : nullptr);
-        } else if (ok) {
-            TextFile(std::cout, file, doc, totalTiles, haveTables ? &tables : nullptr);
+            JsonFile(writer, file, read.ok, read.error, read.doc, read.totalTiles, haveTables ? &tables : nullptr);
+        } else if (read.ok) {
+            TextFile(std::cout, file, read.doc, read.totalTiles, haveTables ? &tables : nullptr);
         }
     }
     if (json) {
@@ -170,5 +167,20 @@ int RunInfo(const Args& args) {
     }
     return exitCode;
 }
+
+}  // namespace
+
+extern const Command kInfoCommand{
+    "info", "FILE...", 1, Command::kAny,
+    "Read each file and print its version, product ID, group name, map title, draw order, tile total, bounds, "
+    "whether it must be regenerated to be patched, and per level its scale, tiles, zoom row, priority, zoom number "
+    "and copyright.",
+    {
+        {"--quick", nullptr, "skip the tile tables, which is faster on large files"},
+        {"--json", nullptr, "print one JSON array with an object per file"},
+        kSettingsOption,
+    },
+    Run,
+};
 
 }  // namespace cli

@@ -8,25 +8,13 @@
 #include "cli/commands.h"
 #include "compose/merge_plan.h"
 #include "compose/merge_write.h"
-#include "edit/user_input.h"
+#include "edit/resolve_edit.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
 #include "settings/settings.h"
 
 namespace cli {
 namespace {
-
-constexpr const char* kMergeUsage =
-    "usage: tessaly-cli merge FILE... [--out DIR] [--to-version 3|4] [--product-id N]\n"
-    "                         [--group TEXT] [--draw-order N] [--settings PATH]\n"
-    "Joins files of the same area into one file of at most five levels, named\n"
-    "<yyyymmddhhmmss>join.jnx, in DIR or in the merge folder of the settings\n"
-    "(\"$CURRENT\" = the folder of the first file). Prints the path of the new file.\n";
-
-int UsageError(const std::string& message) {
-    std::cerr << "tessaly-cli merge: " << message << "\n" << kMergeUsage;
-    return 2;
-}
 
 // Message boxes break lines with CR LF; a terminal wants LF.
 std::string ForTerminal(std::string text) {
@@ -35,62 +23,19 @@ std::string ForTerminal(std::string text) {
     return text;
 }
 
-struct MergeOptions {
-    std::vector<std::string> files;
-    std::optional<std::string> out;
-    std::optional<std::string> settingsPath;
+// The merge panel's values from the options, checked before any file is read.
+edit::EditorValues RequestOf(const ParsedArgs& parsed) {
     edit::EditorValues request;
-};
-
-// Returns an error text, or "" when the arguments are good.
-std::string ParseArgs(const Args& args, MergeOptions& options, bool& help) {
-    bool onlyFiles = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (onlyFiles || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-            options.files.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            onlyFiles = true;
-            continue;
-        }
-        if (arg == "--help") {
-            help = true;
-            return {};
-        }
-        std::string name = arg;
-        std::optional<std::string> value;
-        if (const auto eq = arg.find('='); eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-        }
-        const bool known = name == "--out" || name == "--to-version" || name == "--product-id" ||
-                           name == "--group" || name == "--draw-order" || name == "--settings";
-        if (!known) return "unknown option " + name;
-        if (!value) {
-            if (i + 1 >= args.size()) return name + " needs a value";
-            value = args[++i];
-        }
-        if (name == "--out") {
-            if (value->empty()) return "--out needs a folder";
-            options.out = *value;
-        } else if (name == "--settings") {
-            options.settingsPath = *value;
-        } else if (name == "--to-version") {
-            if (*value != "3" && *value != "4") return "--to-version must be 3 or 4";
-            options.request.cboActualizar = *value == "3" ? 3 : 4;
-        } else if (name == "--product-id") {
-            if (!edit::ParseInt16(*value)) return "--product-id must be a whole number from -32768 to 32767";
-            options.request.txtProductID = *value;
-        } else if (name == "--draw-order") {
-            if (!edit::ParseInt32(*value)) return "--draw-order must be a whole number";
-            options.request.txtDrawOrder = *value;
-        } else if (name == "--group") {
-            options.request.txtFamiliGroup = *value;
-        }
+    if (const auto version = parsed.Last("--to-version")) {
+        if (*version != "3" && *version != "4") throw UsageError("--to-version must be 3 or 4");
+        request.cboActualizar = *version == "3" ? 3 : 4;
     }
-    return {};
+    if (const auto id = parsed.Last("--product-id")) request.txtProductID = *id;
+    if (const auto order = parsed.Last("--draw-order")) request.txtDrawOrder = *order;
+    if (const auto group = parsed.Last("--group")) request.txtFamiliGroup = *group;
+    platform::Error invalid;
+    if (!edit::ValidateRequest(request, invalid)) throw UsageError(platform::ErrorText(invalid));
+    return request;
 }
 
 std::string FolderOf(const std::string& file) {
@@ -101,24 +46,11 @@ std::string FolderOf(const std::string& file) {
     return folder.empty() ? "/" : folder;
 }
 
-}  // namespace
-
-int RunMerge(const Args& args) {
-    MergeOptions options;
-    bool help = false;
-    if (const std::string error = ParseArgs(args, options, help); !error.empty()) return UsageError(error);
-    if (help) {
-        std::cout << kMergeUsage;
-        return 0;
-    }
-    if (options.files.empty()) return UsageError("no files given");
-
-    const settings::Settings config(options.settingsPath ? *options.settingsPath : settings::DefaultSettingsPath());
-
-    // Each file stands for a checked row of the batch table, read the way the folder scan reads it.
-    jnx::JnxDocument doc;
+// Each file stands for a checked row of the batch table, read the way the folder scan reads it
+// (without tile tables); doc is the model the reads go through, as WriteMerge's go later.
+std::vector<compose::MergeSource> ReadSources(const std::vector<std::string>& files, jnx::JnxDocument& doc) {
     std::vector<compose::MergeSource> sources;
-    for (const auto& file : options.files) {
+    for (const auto& file : files) {
         compose::MergeSource source;
         source.path = file;
         std::int32_t tiles = 0;
@@ -134,33 +66,61 @@ int RunMerge(const Args& args) {
         }
         sources.push_back(std::move(source));
     }
+    return sources;
+}
+
+int Run(const ParsedArgs& parsed) {
+    const edit::EditorValues request = RequestOf(parsed);
+    const auto out = parsed.Last("--out");
+    if (out && out->empty()) throw UsageError("--out needs a folder");
+    const settings::Settings config = LoadSettings(parsed);
+
+    jnx::JnxDocument doc;
+    const std::vector<compose::MergeSource> sources = ReadSources(parsed.operands, doc);
 
     compose::MergeFolderRule folder;
-    if (options.out) {
-        folder.currentFolder = *options.out;
+    if (out) {
+        folder.currentFolder = *out;
     } else {
         folder.mergeDir = config.MergeDir();
-        folder.currentFolder = FolderOf(options.files.front());
+        folder.currentFolder = FolderOf(parsed.operands.front());
     }
 
-    const compose::MergePlanning planning = compose::PlanMerge(sources, options.request, folder);
+    const compose::MergePlanning planning = compose::PlanMerge(sources, request, folder);
     if (planning.outcome == compose::MergePlanning::Outcome::Refused) {
         std::cerr << platform::ErrorText(planning.error) << "\n";
-        return 1;
+        return kExitFailed;
     }
     if (planning.outcome == compose::MergePlanning::Outcome::Failed) {
         std::cerr << "Error merging files.\n" << ForTerminal(platform::ErrorText(planning.error)) << "\n";
-        return 1;
+        return kExitFailed;
     }
 
     std::string output;
     platform::Error error;
     if (!compose::WriteMerge(planning.plan, doc, output, error)) {
         std::cerr << "Error merging files.\n" << ForTerminal(platform::ErrorText(error)) << "\n";
-        return 1;
+        return kExitFailed;
     }
     std::cout << output << "\n";
-    return 0;
+    return kExitOk;
 }
+
+}  // namespace
+
+extern const Command kMergeCommand{
+    "merge", "FILE...", 1, Command::kAny,
+    "Join files of the same area into one new file of at most five levels, named <yyyymmddhhmmss>join.jnx, in DIR "
+    "or in the merge folder of the settings ($CURRENT: the folder of the first file), and print its path.",
+    {
+        {"--out", "DIR", "write the merged file into DIR"},
+        kToVersionOption,
+        {"--product-id", "N", "the product ID, a whole number from -32768 to 32767 (default: the first file's)"},
+        {"--group", "TEXT", "the family group name (default: the first file's)"},
+        {"--draw-order", "N", "the draw order, a whole number (default: 25)"},
+        kSettingsOption,
+    },
+    Run,
+};
 
 }  // namespace cli

@@ -1,19 +1,18 @@
-// tessaly-cli scan FOLDER [--recursive] [--json]: the batch window's folder table.
+// tessaly-cli scan: the batch window's folder table.
 #include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "cli/commands.h"
-#include "settings/settings.h"
 #include "batch/batch_table.h"
 #include "batch/folder_scan.h"
+#include "cli/commands.h"
+#include "cli/json.h"
+#include "settings/settings.h"
 
 namespace cli {
 
 namespace {
-
-constexpr const char* kUsage = "usage: tessaly-cli scan FOLDER [--recursive] [--json]\n";
 
 std::size_t Characters(const std::string& text) {
     std::size_t count = 0;
@@ -21,40 +20,21 @@ std::size_t Characters(const std::string& text) {
     return count;
 }
 
-std::string JsonString(const std::string& text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0xF];
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
-
+// Keyed by the field names of the batch table; the two file name fields are names, the
+// others texts (see json.h).
 void PrintJson(const batch::BatchTable& table, std::ostream& out) {
-    out << "[";
-    for (std::size_t r = 0; r < table.rows.size(); ++r) {
-        out << (r ? ",\n  {" : "\n  {");
+    JsonWriter json;
+    json.BeginArray();
+    for (const batch::BatchRow& row : table.rows) {
+        json.BeginObject();
         for (int c = 0; c < batch::kColumnCount; ++c) {
-            out << (c ? ", " : "") << JsonString(batch::kFields[static_cast<std::size_t>(c)].name) << ": "
-                << JsonString(table.rows[r][c]);
+            json.Key(batch::kFields[static_cast<std::size_t>(c)].name);
+            (c == batch::kFilename || c == batch::kFullFileName) ? json.Name(row[c]) : json.String(row[c]);
         }
-        out << "}";
+        json.EndObject();
     }
-    out << (table.rows.empty() ? "]\n" : "\n]\n");
+    json.EndArray();
+    out << json.Text() << "\n";
 }
 
 // Every field but the check mark, each column as wide as its longest value or name.
@@ -81,56 +61,44 @@ void PrintTable(const batch::BatchTable& table, std::ostream& out) {
     for (const auto& row : table.rows) line([&](int c) { return row[c]; });
 }
 
-}  // namespace
-
-int RunScan(const Args& args) {
-    std::string folder;
-    bool recursive = false;
-    bool json = false;
-    for (const auto& arg : args) {
-        if (arg == "--recursive" || arg == "-r") {
-            recursive = true;
-        } else if (arg == "--json") {
-            json = true;
-        } else if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return 0;
-        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            std::cerr << "tessaly-cli scan: unknown option " << arg << "\n" << kUsage;
-            return 2;
-        } else if (folder.empty()) {
-            folder = arg;
-        } else {
-            std::cerr << "tessaly-cli scan: one folder only\n" << kUsage;
-            return 2;
-        }
-    }
-    if (folder.empty()) {
-        std::cerr << kUsage;
-        return 2;
-    }
-
-    const settings::Settings ini(settings::DefaultSettingsPath());
+int Run(const ParsedArgs& parsed) {
+    const settings::Settings config = LoadSettings(parsed);
     settings::SettingsTables tables;
-    if (!settings::CargarCombos(ini, tables)) {
-        std::cerr << "tessaly-cli: " << (ini.IsSpanish() ? "Error en el fichero de configuración." : "Error in config file.")
-                  << "\n";
-        return 1;
+    if (!settings::CargarCombos(config, tables)) {
+        std::cerr << "tessaly-cli: the settings file " << config.Path() << " has a malformed value\n";
+        return kExitFailed;
     }
 
+    const std::string& folder = parsed.operands.front();
     batch::BatchTable table;
-    const batch::ScanResult result = batch::LoadFolder(table, folder, tables.ZoomTable, recursive);
+    const batch::ScanResult result = batch::LoadFolder(table, folder, tables.ZoomTable, parsed.Has("--recursive"));
     if (!result.ok) {
         std::cerr << "tessaly-cli scan: " << platform::ErrorText(result.error) << "\n";
-        return 1;
+        return kExitFailed;
     }
-    for (const auto& skipped : result.skippedFolders) std::cerr << "tessaly-cli scan: cannot read folder " << skipped << "\n";
-    if (json) {
+    for (const auto& skipped : result.skippedFolders) {
+        std::cerr << "tessaly-cli scan: cannot read folder " << skipped << "\n";
+    }
+    if (parsed.Has("--json")) {
         PrintJson(table, std::cout);
     } else {
         PrintTable(table, std::cout);
     }
-    return 0;
+    return kExitOk;
 }
+
+}  // namespace
+
+extern const Command kScanCommand{
+    "scan", "FOLDER", 1, 1,
+    "Print the batch table of the JNX files in a folder: one line per file with its group, levels, zoom rows, "
+    "tiles, version, draw order, priorities, name and whether it must be regenerated.",
+    {
+        {"--recursive", nullptr, "include the subfolders", false, "-r"},
+        {"--json", nullptr, "print a JSON array with one object per file, keyed by the field names"},
+        kSettingsOption,
+    },
+    Run,
+};
 
 }  // namespace cli

@@ -1,17 +1,20 @@
-// Subcommands of tessaly-cli. Each takes the arguments after its name and returns the
-// exit code: 0 all went well, 1 a file failed or was refused, 2 usage error.
+// The subcommands of tessaly-cli, in the order the usage lists them. A new command is a file
+// cli/cmd_NAME.cpp that defines `const Command kNAMECommand` and one line here.
 #pragma once
-#include <string>
-#include <vector>
+#include "cli/options.h"
+
+#define TESSALY_CLI_COMMANDS(X) \
+    X(Info)                     \
+    X(Save)                     \
+    X(Split)                    \
+    X(Scan)                     \
+    X(Merge)                    \
+    X(Demo)
 
 namespace cli {
 
-using Args = std::vector<std::string>;
-
-int RunInfo(const Args& args);
-int RunSave(const Args& args);
-int RunSplit(const Args& args);
-int RunScan(const Args& args);
-int RunMerge(const Args& args);
+#define TESSALY_CLI_DECLARE(NAME) extern const Command k##NAME##Command;
+TESSALY_CLI_COMMANDS(TESSALY_CLI_DECLARE)
+#undef TESSALY_CLI_DECLARE
 
 }  // namespace cli

@@ -36,10 +36,12 @@ std::size_t Utf8SequenceLength(const std::string& s, std::size_t i) {
     return length;
 }
 
-}  // namespace
+// Bytes that are not valid UTF-8: a text shows U+FFFD for each, a name keeps it as %XX.
+enum class Kind { Text, Name };
 
-std::string JsonQuote(const std::string& bytes) {
-    static constexpr char kHex[] = "0123456789abcdef";
+constexpr char kHex[] = "0123456789ABCDEF";
+
+std::string Quote(const std::string& bytes, Kind kind) {
     std::string out = "\"";
     for (std::size_t i = 0; i < bytes.size();) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
@@ -47,13 +49,16 @@ std::string JsonQuote(const std::string& bytes) {
             if (const std::size_t n = Utf8SequenceLength(bytes, i); n != 0) {
                 out.append(bytes, i, n);
                 i += n;
+                continue;
+            }
+            if (kind == Kind::Text) {
+                out += "\xEF\xBF\xBD";  // U+FFFD
             } else {
-                // A lone byte: shown as the character of the same number, never as broken UTF-8.
-                out += "\\u00";
+                out += '%';
                 out += kHex[c >> 4];
                 out += kHex[c & 0xF];
-                ++i;
             }
+            ++i;
             continue;
         }
         switch (c) {
@@ -62,6 +67,9 @@ std::string JsonQuote(const std::string& bytes) {
         case '\n': out += "\\n"; break;
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
+        case '%':
+            out += kind == Kind::Name ? "%25" : "%";
+            break;
         default:
             if (c < 0x20 || c == 0x7F) {
                 out += "\\u00";
@@ -75,6 +83,8 @@ std::string JsonQuote(const std::string& bytes) {
     }
     return out + "\"";
 }
+
+}  // namespace
 
 void JsonWriter::Indent() {
     out_ += '\n';
@@ -125,15 +135,21 @@ JsonWriter& JsonWriter::EndArray() {
 
 JsonWriter& JsonWriter::Key(const std::string& key) {
     BeforeValue();
-    out_ += JsonQuote(key);
+    out_ += Quote(key, Kind::Text);
     out_ += ": ";
     afterKey_ = true;
     return *this;
 }
 
-JsonWriter& JsonWriter::String(const std::string& value) {
+JsonWriter& JsonWriter::String(const std::string& text) {
     BeforeValue();
-    out_ += JsonQuote(value);
+    out_ += Quote(text, Kind::Text);
+    return *this;
+}
+
+JsonWriter& JsonWriter::Name(const std::string& path) {
+    BeforeValue();
+    out_ += Quote(path, Kind::Name);
     return *this;
 }
 
