@@ -1,20 +1,30 @@
 // Batch save, delete and split over folders of fixture files, checked by reading the
-// results back and by listing the folder afterwards.
+// results back and by listing the folder afterwards (hidden temporary names included).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <stdexcept>
 
-#include "jnx/reader.h"
-#include "support/jnx_builder.h"
 #include "batch/batch_commands.h"
 #include "batch/folder_scan.h"
+#include "jnx/reader.h"
+#include "support/jnx_builder.h"
+
+namespace platform {
+// A failed check names the code, not its bytes.
+void PrintTo(ErrorCode code, std::ostream* os) { *os << ErrorTemplate(code); }
+}  // namespace platform
 
 namespace {
 
 using batch::BatchTable;
-using batch::Refusal;
+using batch::RowResult;
+using edit::EditorValues;
 using fixture::Bytes;
+using platform::ErrorCode;
 using Files = std::vector<std::string>;
 
 const std::vector<settings::ZoomLevelEntry> kZooms = {{"Z200", 200, 300}, {"Z4000", 4000, 5000}};
@@ -72,6 +82,11 @@ std::map<std::string, Bytes> Snapshot(const fixture::TempDir& dir) {
     return files;
 }
 
+// updated, created, extracted, deleted, errors
+std::array<int, 5> Counts(const batch::BatchSummary& s) {
+    return {s.updated, s.created, s.extracted, s.deleted, s.errors};
+}
+
 class Progress : public batch::BatchObserver {
 public:
     void Started(int count) override { total = count; }
@@ -80,214 +95,134 @@ public:
     std::vector<int> steps;
 };
 
-// File operations that fail at a chosen step.
-class FailingOps : public batch::FileOps {
-public:
-    bool failReplace = false, failRename = false, failDelete = false;
-    bool Replace(const std::string& from, const std::string& to, std::string& error) override {
-        if (failReplace) {
-            error = "injected";
-            return false;
-        }
-        return FileOps::Replace(from, to, error);
-    }
-    bool Rename(const std::string& from, const std::string& to, std::string& error) override {
-        if (failRename) {
-            error = "injected";
-            return false;
-        }
-        return FileOps::Rename(from, to, error);
-    }
-    bool Delete(const std::string& path) override { return !failDelete && FileOps::Delete(path); }
-};
+// ---------------------------------------------------------------------------------------
+// Save.
 
 // A version 3 file that must be regenerated for version 4, and a clean version 4 file of
-// seven levels that is patched in place.
-struct MixedFolder {
+// seven levels that is patched in place; the regenerated file goes beside its source or,
+// with chkRemoveOld, over it. Each run also tries one draw-order rule.
+class BatchSaveMixed : public ::testing::TestWithParam<bool> {};
+
+TEST_P(BatchSaveMixed, PatchesInPlaceAndRegeneratesInOneRun) {
+    const bool replace = GetParam();
     fixture::TempDir dir;
-    BatchTable table;
-    jnx::FixedEditorValues window;
-    batch::PanelValues panel;
-    std::vector<Bytes> v3Images, v4Images;
-
-    MixedFolder() {
-        Write(dir, "a.jnx", Recipe(3, 2));
-        Write(dir, "b.jnx", Recipe(4, 7));
-        v3Images = Images(dir.file("a.jnx"));
-        v4Images = Images(dir.file("b.jnx"));
-        table = Load(dir);
-        batch::SelectAll(table);
-        window.productId = "42";
-        window.scaleChoice[0] = 5000;
-        window.priority[0] = true;
-        panel.targetVersion = 4;
-    }
-};
-
-TEST(BatchSave, PatchesInPlaceAndRegeneratesInOneRun) {
-    MixedFolder f;
-    const Bytes v3Before = fixture::ReadBytes(f.dir.file("a.jnx"));
+    Write(dir, "a.jnx", Recipe(3, 2));
+    Write(dir, "b.jnx", Recipe(4, 7));
+    const Bytes v3Before = fixture::ReadBytes(dir.file("a.jnx"));
+    const std::vector<Bytes> v3Images = Images(dir.file("a.jnx")), v4Images = Images(dir.file("b.jnx"));
+    BatchTable table = Load(dir);
+    batch::SelectAll(table);
+    EditorValues request;
+    request.txtProductID = "42";
+    request.cboNivel[0] = 5000;
+    request.chkSplitOPriority[0] = true;
+    request.cboActualizar = 4;
+    request.chkRemoveOld = replace;
+    request.txtDrawOrder = replace ? " 17 " : "";
     Progress progress;
-    const auto summary = batch::BatchSave(f.table, f.window, f.panel, {}, &progress);
-    ASSERT_FALSE(summary.Refused());
-    EXPECT_EQ(summary.updated, 1);
-    EXPECT_EQ(summary.created, 1);
-    EXPECT_EQ(summary.errors, 0);
-    EXPECT_EQ(summary.Text(true), "Actualizados OK: 1\r\nCreados OK: 1\r\nErrores: 0\r\n");
-    EXPECT_EQ(summary.Text(false), "Updated OK: 1\r\nCreated OK: 1\r\nErrors: 0\r\n");
+
+    const auto summary = batch::BatchSave(table, request, {}, &progress);
+    ASSERT_FALSE(summary.Refused()) << platform::ErrorText(summary.refusal);
+    EXPECT_EQ(Counts(summary), (std::array{1, 1, 0, 0, 0}));
+    const std::string created = dir.file(replace ? "a.jnx" : "a_new.jnx");
+    ASSERT_EQ(summary.rows.size(), 2u);
+    EXPECT_EQ(summary.rows[0].result, RowResult::Created);
+    EXPECT_EQ(summary.rows[0].output, created);
+    EXPECT_EQ(summary.rows[1].result, RowResult::Updated);
     EXPECT_EQ(progress.total, 2);
     EXPECT_EQ(progress.steps, (std::vector<int>{1, 2}));
-    EXPECT_EQ(f.dir.list(), (Files{"a.jnx", "a_new.jnx", "b.jnx"}));
+    // Over the source no temporary name is left behind.
+    EXPECT_EQ(dir.list(), replace ? (Files{"a.jnx", "b.jnx"}) : (Files{"a.jnx", "a_new.jnx", "b.jnx"}));
+    EXPECT_EQ(fixture::ReadBytes(dir.file("a.jnx")) == v3Before, !replace);
 
-    EXPECT_EQ(fixture::ReadBytes(f.dir.file("a.jnx")), v3Before);
-    const auto created = ReadFull(f.dir.file("a_new.jnx"));
-    EXPECT_EQ(created.Header.Version, 4);
-    EXPECT_EQ(created.Header.DrawOrder, 25);
-    EXPECT_EQ(created.Header.ProductId, 42);
-    EXPECT_EQ(created.Levels[0].Scale, 4999);
-    EXPECT_TRUE(Images(f.dir.file("a_new.jnx")) == f.v3Images);
+    const auto regenerated = ReadFull(created);
+    EXPECT_EQ(regenerated.Header.Version, 4);
+    EXPECT_EQ(regenerated.Header.DrawOrder, replace ? 17 : 25);
+    EXPECT_EQ(regenerated.Header.ProductId, 42);
+    EXPECT_EQ(regenerated.Levels[0].Scale, 4999);
+    EXPECT_TRUE(Images(created) == v3Images);
 
-    const auto patched = ReadFull(f.dir.file("b.jnx"));
+    const auto patched = ReadFull(dir.file("b.jnx"));
     EXPECT_EQ(patched.Header.ProductId, 42);
-    EXPECT_EQ(patched.Header.DrawOrder, 30);
-    EXPECT_EQ(patched.Levels[0].Scale, 4999);
-    EXPECT_EQ(patched.Levels[1].Scale, 1111);
+    EXPECT_EQ(patched.Header.DrawOrder, replace ? 17 : 30);
+    std::vector<std::int32_t> scales;
+    for (const auto& level : patched.Levels) scales.push_back(level.Scale);
     // Levels beyond the fifth have no controls and keep their own scale.
-    EXPECT_EQ(patched.Levels[5].Scale, 1555);
-    EXPECT_EQ(patched.Levels[6].Scale, 1666);
-    EXPECT_TRUE(Images(f.dir.file("b.jnx")) == f.v4Images);
+    EXPECT_EQ(scales, (std::vector<std::int32_t>{4999, 1111, 1222, 1333, 1444, 1555, 1666}));
+    EXPECT_TRUE(Images(dir.file("b.jnx")) == v4Images);
 }
 
-TEST(BatchSave, DrawOrderFromThePanel) {
-    MixedFolder f;
-    f.panel.drawOrderText = " 17 ";
-    ASSERT_EQ(batch::BatchSave(f.table, f.window, f.panel, {}).errors, 0);
-    EXPECT_EQ(ReadFull(f.dir.file("a_new.jnx")).Header.DrawOrder, 17);
-    EXPECT_EQ(ReadFull(f.dir.file("b.jnx")).Header.DrawOrder, 17);
-}
+INSTANTIATE_TEST_SUITE_P(Output, BatchSaveMixed, ::testing::Bool(),
+                         [](const auto& param) { return param.param ? "OverTheSource" : "BesideTheSource"; });
 
-TEST(BatchSave, ReplaceSourceLeavesOneCompleteFileUnderTheName) {
-    {
-        MixedFolder f;
-        f.panel.replaceSource = true;
-        const auto summary = batch::BatchSave(f.table, f.window, f.panel, {});
-        EXPECT_EQ(summary.created, 1);
-        EXPECT_EQ(summary.updated, 1);
-        EXPECT_EQ(f.dir.list(), (Files{"a.jnx", "b.jnx"}));
-        EXPECT_EQ(ReadFull(f.dir.file("a.jnx")).Header.Version, 4);
-        EXPECT_TRUE(Images(f.dir.file("a.jnx")) == f.v3Images);
-    }
-    {
-        // The final rename fails: the source stays as it was and the new file goes.
-        MixedFolder f;
-        f.panel.replaceSource = true;
-        Row(f.table, "b.jnx").SetChecked(false);
-        const auto before = Snapshot(f.dir);
-        FailingOps ops;
-        ops.failReplace = true;
-        const auto summary = batch::BatchSave(f.table, f.window, f.panel, {}, nullptr, nullptr, &ops);
-        EXPECT_EQ(summary.created, 0);
-        EXPECT_EQ(summary.errors, 1);
-        ASSERT_EQ(summary.rows.size(), 1u);
-        EXPECT_NE(summary.rows[0].error.find("injected"), std::string::npos);
-        EXPECT_EQ(Snapshot(f.dir), before);
-    }
-    {
-        // The regeneration fails (a bad trailer passes the quick read of the scan but
-        // not the full read): the source stays and nothing is left beside it.
-        fixture::TempDir dir;
-        auto recipe = Recipe(3, 2);
-        recipe.trailer = {'N', 'o', 'p', 'e'};
-        Write(dir, "bad.jnx", recipe);
-        BatchTable table = Load(dir);
-        ASSERT_FALSE(table.rows[0].Erroneous());
-        batch::SelectAll(table);
-        jnx::FixedEditorValues window;
-        batch::PanelValues panel;
-        panel.targetVersion = 4;
-        panel.replaceSource = true;
-        const auto before = Snapshot(dir);
-        const auto summary = batch::BatchSave(table, window, panel, {});
-        EXPECT_EQ(summary.errors, 1);
-        EXPECT_EQ(Snapshot(dir), before);
-    }
-}
-
-TEST(BatchSave, EditedFilenames) {
+// One run over rows that each meet another case. Every row is checked alike: its code,
+// the file it wrote (the request's product ID, the source's images), or else its file as it was.
+TEST(BatchSave, EveryRowOnItsOwn) {
+    struct Case {
+        const char* file;
+        int version;
+        const char* newName;  // the edited Filename; nullptr keeps it
+        ErrorCode code;
+        const char* output;  // nullptr: nothing written
+    };
+    const std::vector<Case> cases = {
+        {"a.jnx", 4, "renamed.JNX", ErrorCode::None, "renamed.JNX"},
+        {"c.jnx", 3, "ignored.jnx", ErrorCode::None, "c_new.jnx"},  // regenerated: the name stays
+        {"d.jnx", 4, "sub/x.jnx", ErrorCode::RowNameHasSeparator, nullptr},
+        {"e.jnx", 4, "f.jnx", ErrorCode::RowNameTaken, nullptr},
+        {"g.jnx", 4, "G.JNX", ErrorCode::None, "g.jnx"},  // letter case only: no rename
+        // A dangling link passes for a free name; the rename itself must still refuse it.
+        {"h.jnx", 4, "link.jnx", ErrorCode::RowUpdatedNotRenamed, "h.jnx"},
+        {"i.jnx", 4, nullptr, ErrorCode::RowChanged, nullptr},     // lost its map block since the load
+        {"j.jnx", 4, nullptr, ErrorCode::RowCannotRead, nullptr},  // gone since the load
+        {"k.jnx", 4, nullptr, ErrorCode::RowChanged, nullptr},     // of version 3 since the load
+        {"l.jnx", 3, nullptr, ErrorCode::RowCannotRead, nullptr},  // a bad trailer fails only the full read
+    };
     fixture::TempDir dir;
-    Write(dir, "a.jnx", Recipe(4, 1));
-    Write(dir, "c.jnx", Recipe(3, 1));
-    Write(dir, "d.jnx", Recipe(4, 1));
-    Write(dir, "e.jnx", Recipe(4, 1));
+    for (const auto& c : cases) Write(dir, c.file, Recipe(c.version, 2));
     Write(dir, "f.jnx", Recipe(4, 1, 5));
-    Write(dir, "g.jnx", Recipe(4, 1));
+    auto badTrailer = Recipe(3, 2);
+    badTrailer.trailer = {'N', 'o', 'p', 'e'};
+    Write(dir, "l.jnx", badTrailer);
+    std::map<std::string, std::vector<Bytes>> images;
+    for (const auto& c : cases) {
+        if (c.output) images[c.file] = Images(dir.file(c.file));
+    }
     BatchTable table = Load(dir);
     batch::SelectAll(table);
     Row(table, "f.jnx").SetChecked(false);
-    Row(table, "a.jnx")[batch::kFilename] = "renamed.JNX";
-    Row(table, "c.jnx")[batch::kFilename] = "ignored.jnx";  // regenerated: the name stays
-    Row(table, "d.jnx")[batch::kFilename] = "sub/x.jnx";
-    Row(table, "e.jnx")[batch::kFilename] = "f.jnx";        // exists already
-    Row(table, "g.jnx")[batch::kFilename] = "G.JNX";        // letter case only: no rename
-    const auto before = Snapshot(dir);
-    jnx::FixedEditorValues window;
-    window.productId = "9";
-    batch::PanelValues panel;
-    panel.targetVersion = 4;
-
-    const auto summary = batch::BatchSave(table, window, panel, {});
-    EXPECT_EQ(summary.updated, 2);
-    EXPECT_EQ(summary.created, 1);
-    EXPECT_EQ(summary.errors, 2);
-    EXPECT_EQ(dir.list(), (Files{"c.jnx", "c_new.jnx", "d.jnx", "e.jnx", "f.jnx", "g.jnx", "renamed.JNX"}));
-    EXPECT_EQ(ReadFull(dir.file("renamed.JNX")).Header.ProductId, 9);
-    EXPECT_EQ(ReadFull(dir.file("g.jnx")).Header.ProductId, 9);
-    for (const char* untouched : {"c.jnx", "d.jnx", "e.jnx", "f.jnx"}) {
-        EXPECT_EQ(fixture::ReadBytes(dir.file(untouched)), before.at(untouched)) << untouched;
+    for (const auto& c : cases) {
+        if (c.newName) Row(table, c.file)[batch::kFilename] = c.newName;
     }
-}
-
-TEST(BatchSave, FailedRenameAfterUpdateIsAnErrorOfTheRow) {
-    fixture::TempDir dir;
-    Write(dir, "a.jnx", Recipe(4, 1));
-    BatchTable table = Load(dir);
-    batch::SelectAll(table);
-    table.rows[0][batch::kFilename] = "b.jnx";
-    jnx::FixedEditorValues window;
-    window.productId = "9";
-    FailingOps ops;
-    ops.failRename = true;
-    const auto summary = batch::BatchSave(table, window, {}, {}, nullptr, nullptr, &ops);
-    EXPECT_EQ(summary.updated, 0);
-    EXPECT_EQ(summary.errors, 1);
-    EXPECT_EQ(dir.list(), (Files{"a.jnx"}));
-    EXPECT_EQ(ReadFull(dir.file("a.jnx")).Header.ProductId, 9);
-}
-
-TEST(BatchSave, FilesChangedSinceTheLoadAreRowErrors) {
-    fixture::TempDir dir;
-    Write(dir, "a.jnx", Recipe(4, 1));
-    Write(dir, "b.jnx", Recipe(4, 1));
-    Write(dir, "c.jnx", Recipe(4, 1));
-    BatchTable table = Load(dir);
-    batch::SelectAll(table);
-    // a.jnx now lacks its map block, so it can no longer be patched; b.jnx is gone.
-    auto noBlock = Recipe(4, 1);
+    auto noBlock = Recipe(4, 2);
     noBlock.withMapBlock = false;
     noBlock.gap = 1024;
-    Write(dir, "a.jnx", noBlock);
-    const Bytes changed = fixture::ReadBytes(dir.file("a.jnx"));
-    std::filesystem::remove(dir.file("b.jnx"));
-    jnx::FixedEditorValues window;
-    window.productId = "3";
-    batch::PanelValues panel;
-    panel.replaceSource = true;
+    Write(dir, "i.jnx", noBlock);
+    std::filesystem::remove(dir.file("j.jnx"));
+    Write(dir, "k.jnx", Recipe(3, 2));
+    const auto before = Snapshot(dir);
+    std::filesystem::create_symlink(dir.file("nowhere"), dir.file("link.jnx"));
+    EditorValues request;
+    request.txtProductID = "9";
+    request.cboActualizar = 4;
 
-    const auto summary = batch::BatchSave(table, window, panel, {});
-    EXPECT_EQ(summary.errors, 2);
-    EXPECT_EQ(summary.updated, 1);
-    EXPECT_EQ(fixture::ReadBytes(dir.file("a.jnx")), changed);
-    EXPECT_EQ(dir.list(), (Files{"a.jnx", "c.jnx"}));
+    const auto summary = batch::BatchSave(table, request, {});
+    ASSERT_FALSE(summary.Refused()) << platform::ErrorText(summary.refusal);
+    EXPECT_EQ(Counts(summary), (std::array{2, 1, 0, 0, 7}));
+    ASSERT_EQ(summary.rows.size(), cases.size());
+    for (std::size_t r = 0; r < cases.size(); ++r) {
+        const Case& c = cases[r];
+        EXPECT_EQ(summary.rows[r].error.code, c.code) << c.file;
+        EXPECT_EQ(summary.rows[r].output, c.output ? dir.file(c.output) : "") << c.file;
+        if (c.output) {
+            EXPECT_EQ(ReadFull(dir.file(c.output)).Header.ProductId, 9) << c.file;
+            EXPECT_TRUE(Images(dir.file(c.output)) == images[c.file]) << c.file;
+        } else if (before.count(c.file)) {
+            EXPECT_EQ(fixture::ReadBytes(dir.file(c.file)), before.at(c.file)) << c.file;
+        }
+    }
+    EXPECT_EQ(dir.list(), (Files{"c.jnx", "c_new.jnx", "d.jnx", "e.jnx", "f.jnx", "g.jnx", "h.jnx", "i.jnx", "k.jnx",
+                                 "l.jnx", "link.jnx", "renamed.JNX"}));
 }
 
 TEST(BatchSave, ValidationRefusalsTouchNoFile) {
@@ -295,38 +230,40 @@ TEST(BatchSave, ValidationRefusalsTouchNoFile) {
     Write(dir, "a.jnx", Recipe(3, 2));
     Write(dir, "b.jnx", Recipe(4, 2));
     fixture::WriteBytes(dir.file("broken.jnx"), {3, 0, 0});
-    const BatchTable loaded = Load(dir);
-    const auto before = Snapshot(dir);
-    jnx::FixedEditorValues window;
-    window.productId = "5";
-    batch::PanelValues panel;
-    panel.targetVersion = 4;
-
-    auto refusal = [&](BatchTable table, const batch::PanelValues& values) {
-        const auto summary = batch::BatchSave(table, window, values, {});
-        EXPECT_EQ(summary.updated + summary.created + summary.errors, 0);
-        EXPECT_EQ(Snapshot(dir), before);
-        return summary.refusal;
-    };
-    EXPECT_EQ(refusal(BatchTable{}, panel), Refusal::NoRows);
-    EXPECT_EQ(refusal(loaded, panel), Refusal::NoneChecked);
-
-    BatchTable all = loaded;
-    batch::SelectAll(all);
-    EXPECT_EQ(refusal(all, panel), Refusal::ErroneousChecked);
-
-    BatchTable good = loaded;
+    BatchTable good = Load(dir);
     Row(good, "a.jnx").SetChecked(true);
     Row(good, "b.jnx").SetChecked(true);
-    for (const char* name : {"  ", "b.txt", "b.jnx.bak", "b"}) {
-        BatchTable named = good;
-        Row(named, "b.jnx")[batch::kFilename] = name;
-        EXPECT_EQ(refusal(named, panel), Refusal::InvalidFilename) << name;
-    }
-    for (const char* order : {"12a", "x", "99999999999"}) {
-        batch::PanelValues bad = panel;
-        bad.drawOrderText = order;
-        EXPECT_EQ(refusal(good, bad), Refusal::BadDrawOrder) << order;
+    const auto before = Snapshot(dir);
+    EditorValues request;
+    request.txtProductID = "5";
+    request.cboActualizar = 4;
+
+    using Change = std::function<void(BatchTable&, EditorValues&)>;
+    const auto name = [](const char* text) -> Change {
+        return [=](BatchTable& t, EditorValues&) { Row(t, "b.jnx")[batch::kFilename] = text; };
+    };
+    const std::vector<std::pair<Change, ErrorCode>> cases = {
+        {[](BatchTable& t, EditorValues&) { t = BatchTable{}; }, ErrorCode::RefuseNoFolder},
+        {[](BatchTable& t, EditorValues&) { batch::SelectNone(t); }, ErrorCode::RefuseNoneChecked},
+        {[](BatchTable& t, EditorValues&) { batch::SelectAll(t); }, ErrorCode::RefuseErroneousChecked},
+        {name("  "), ErrorCode::RefuseInvalidFilename},
+        {name("b.txt"), ErrorCode::RefuseInvalidFilename},
+        {name("b.jnx.bak"), ErrorCode::RefuseInvalidFilename},
+        {name("b"), ErrorCode::RefuseInvalidFilename},
+        {[](BatchTable&, EditorValues& r) { r.txtDrawOrder = "12a"; }, ErrorCode::RefuseBadDrawOrder},
+        {[](BatchTable&, EditorValues& r) { r.txtDrawOrder = "99999999999"; }, ErrorCode::RefuseBadDrawOrder},
+        {[](BatchTable&, EditorValues& r) { r.txtProductID = "40000"; }, ErrorCode::BadProductId},
+        {[](BatchTable&, EditorValues& r) { r.txtProductID = "x"; }, ErrorCode::BadProductId},
+        {[](BatchTable&, EditorValues& r) { r.cboActualizar = 5; }, ErrorCode::BadTargetVersion},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        BatchTable table = good;
+        EditorValues values = request;
+        cases[i].first(table, values);
+        const auto summary = batch::BatchSave(table, values, {});
+        EXPECT_EQ(summary.refusal.code, cases[i].second) << "case " << i;
+        EXPECT_TRUE(summary.rows.empty());
+        EXPECT_EQ(Snapshot(dir), before);
     }
 }
 
@@ -334,25 +271,27 @@ TEST(BatchSave, HeadlessRunOverPaths) {
     fixture::TempDir dir;
     Write(dir, "a.jnx", Recipe(4, 1));
     Write(dir, "c.jnx", Recipe(3, 1));
-    jnx::FixedEditorValues window;
-    batch::PanelValues panel;
-    auto summary = batch::SaveFilesAsBatch({dir.file("a.jnx")}, "moved.jnx", window, panel, {});
-    EXPECT_EQ(summary.updated, 1);
+    EditorValues request;
+    auto summary = batch::SaveFilesAsBatch({dir.file("a.jnx")}, "moved.jnx", request, {});
+    EXPECT_EQ(Counts(summary), (std::array{1, 0, 0, 0, 0}));
     EXPECT_EQ(dir.list(), (Files{"c.jnx", "moved.jnx"}));
 
-    summary = batch::SaveFilesAsBatch({dir.file("c.jnx"), dir.file("moved.jnx")}, "x.jnx", window, panel, {});
-    EXPECT_EQ(summary.refusal, Refusal::InvalidFilename);
+    summary = batch::SaveFilesAsBatch({dir.file("c.jnx"), dir.file("moved.jnx")}, "x.jnx", request, {});
+    EXPECT_EQ(summary.refusal.code, ErrorCode::RefuseInvalidFilename);
 
-    panel.targetVersion = 4;
-    panel.replaceSource = true;
-    summary = batch::SaveFilesAsBatch({dir.file("c.jnx")}, "ignored.jnx", window, panel, {});
-    EXPECT_EQ(summary.created, 1);
+    request.cboActualizar = 4;
+    request.chkRemoveOld = true;
+    summary = batch::SaveFilesAsBatch({dir.file("c.jnx")}, "ignored.jnx", request, {});
+    EXPECT_EQ(Counts(summary), (std::array{0, 1, 0, 0, 0}));
     EXPECT_EQ(dir.list(), (Files{"c.jnx", "moved.jnx"}));
     EXPECT_EQ(ReadFull(dir.file("c.jnx")).Header.Version, 4);
 
-    summary = batch::SaveFilesAsBatch({dir.file("missing.jnx")}, "", window, panel, {});
-    EXPECT_EQ(summary.refusal, Refusal::ErroneousChecked);
+    summary = batch::SaveFilesAsBatch({dir.file("missing.jnx")}, "", request, {});
+    EXPECT_EQ(summary.refusal.code, ErrorCode::RefuseErroneousChecked);
 }
+
+// ---------------------------------------------------------------------------------------
+// Delete and split.
 
 TEST(BatchDelete, RemovesCheckedFilesAndRows) {
     fixture::TempDir dir;
@@ -360,67 +299,42 @@ TEST(BatchDelete, RemovesCheckedFilesAndRows) {
     Write(dir, "b.jnx", Recipe(4, 1));
     fixture::WriteBytes(dir.file("c.jnx"), {9});
     BatchTable table = Load(dir);
-    EXPECT_EQ(batch::BatchDelete(table).refusal, Refusal::NothingToDelete);
+    EXPECT_EQ(batch::BatchDelete(table).refusal.code, ErrorCode::RefuseNothingToDelete);
     EXPECT_EQ(dir.list().size(), 3u);
 
     Row(table, "a.jnx").SetChecked(true);
     table.rows[2].SetChecked(true);  // the erroneous row may be deleted
-    EXPECT_EQ(batch::DeleteConfirmText(table.CheckedCount(), true), "Va a borrar 2 ficheros, ¿está seguro?.");
-    const auto summary = batch::BatchDelete(table);
-    EXPECT_EQ(summary.deleted, 2);
-    EXPECT_EQ(summary.Text(false), "Deleted OK.");
+    EXPECT_EQ(Counts(batch::BatchDelete(table)), (std::array{0, 0, 0, 2, 0}));
     EXPECT_EQ(dir.list(), (Files{"b.jnx"}));
     ASSERT_EQ(table.size(), 1u);
     EXPECT_EQ(table.rows[0].FileName(), "b.jnx");
-
-    table.rows[0].SetChecked(true);
-    FailingOps ops;
-    ops.failDelete = true;
-    const auto failed = batch::BatchDelete(table, &ops);
-    EXPECT_EQ(failed.errors, 1);
-    EXPECT_EQ(failed.Text(true), "Errores en el borrado.");
-    EXPECT_EQ(table.size(), 1u);
-    EXPECT_EQ(dir.list(), (Files{"b.jnx"}));
 }
 
-TEST(BatchSplit, TickedLevelsOfEveryCheckedFile) {
+TEST(BatchSplit, TickedLevelsOfEveryCheckedFileUpToTheFifth) {
     fixture::TempDir dir;
-    Write(dir, "MAP.jnx", Recipe(4, 3));
+    Write(dir, "MAP.jnx", Recipe(4, 7));
     Write(dir, "B.jnx", Recipe(3, 2));
     BatchTable table = Load(dir);
     batch::SelectAll(table);
-    jnx::FixedEditorValues window;
-    window.priority[0] = window.priority[2] = true;
+    EditorValues request;
+    request.chkSplitOPriority = {true, false, true, false, true};
     const auto before = Snapshot(dir);
     Progress progress;
 
-    const auto summary = batch::BatchSplit(table, window, {}, {}, {}, &progress);
-    ASSERT_FALSE(summary.Refused());
-    EXPECT_EQ(summary.extracted, 3);
-    EXPECT_EQ(summary.errors, 0);
-    EXPECT_EQ(summary.Text(true), "Extraidos OK: 3\r\nErrores: 0\r\n");
+    const auto summary = batch::BatchSplit(table, request, {}, {}, &progress);
+    ASSERT_FALSE(summary.Refused()) << platform::ErrorText(summary.refusal);
+    EXPECT_EQ(Counts(summary), (std::array{0, 0, 4, 0, 0}));
     EXPECT_EQ(progress.steps, (std::vector<int>{1, 2}));
-    EXPECT_EQ(dir.list(), (Files{"B.jnx", "B_Level1.jnx", "MAP.jnx", "MAP_Level1.jnx", "MAP_Level3.jnx"}));
+    // Levels beyond the fifth have no box and are passed over.
+    EXPECT_EQ(dir.list(),
+              (Files{"B.jnx", "B_Level1.jnx", "MAP.jnx", "MAP_Level1.jnx", "MAP_Level3.jnx", "MAP_Level5.jnx"}));
     for (const auto& [name, bytes] : before) EXPECT_EQ(fixture::ReadBytes(dir.file(name)), bytes) << name;
-
-    EXPECT_EQ(ReadFull(dir.file("MAP_Level3.jnx")).Header.LevelCount, 1);
-    EXPECT_TRUE(Images(dir.file("MAP_Level1.jnx")) == Images(dir.file("MAP.jnx"), 0));
-    EXPECT_TRUE(Images(dir.file("MAP_Level3.jnx")) == Images(dir.file("MAP.jnx"), 2));
+    for (int k : {1, 3, 5}) {
+        const std::string level = dir.file("MAP_Level" + std::to_string(k) + ".jnx");
+        EXPECT_EQ(ReadFull(level).Header.LevelCount, 1);
+        EXPECT_TRUE(Images(level) == Images(dir.file("MAP.jnx"), k - 1)) << k;
+    }
     EXPECT_TRUE(Images(dir.file("B_Level1.jnx")) == Images(dir.file("B.jnx"), 0));
-}
-
-TEST(BatchSplit, LevelsBeyondTheFifthArePassedOver) {
-    fixture::TempDir dir;
-    Write(dir, "S.jnx", Recipe(4, 7));
-    BatchTable table = Load(dir);
-    batch::SelectAll(table);
-    jnx::FixedEditorValues window;
-    for (bool& tick : window.priority) tick = true;
-    const auto summary = batch::BatchSplit(table, window, {}, {}, {});
-    EXPECT_EQ(summary.extracted, 5);
-    EXPECT_EQ(summary.errors, 0);
-    EXPECT_EQ(dir.list().size(), 6u);
-    EXPECT_TRUE(Images(dir.file("S_Level5.jnx")) == Images(dir.file("S.jnx"), 4));
 }
 
 TEST(BatchSplit, Refusals) {
@@ -429,24 +343,29 @@ TEST(BatchSplit, Refusals) {
     Write(dir, "two.jnx", Recipe(4, 2));
     fixture::WriteBytes(dir.file("zz.jnx"), {1});
     BatchTable table = Load(dir);
-    jnx::FixedEditorValues window;
-    window.priority[0] = true;
-    EXPECT_EQ(batch::BatchSplit(table, window, {}, {}, {}).refusal, Refusal::NoneChecked);
+    EditorValues request;
+    request.chkSplitOPriority[0] = true;
+    const auto refusal = [&](const BatchTable& t) { return batch::BatchSplit(t, request, {}, {}).refusal.code; };
+    EXPECT_EQ(refusal(BatchTable{}), ErrorCode::RefuseNoFolder);
+    EXPECT_EQ(refusal(table), ErrorCode::RefuseNoneChecked);
     table.rows[2].SetChecked(true);
-    EXPECT_EQ(batch::BatchSplit(table, window, {}, {}, {}).refusal, Refusal::ErroneousChecked);
+    EXPECT_EQ(refusal(table), ErrorCode::RefuseErroneousChecked);
     table.rows[2].SetChecked(false);
     Row(table, "one.jnx").SetChecked(true);
     Row(table, "two.jnx").SetChecked(true);
-    EXPECT_EQ(batch::BatchSplit(table, window, {}, {}, {}).refusal, Refusal::SingleLevelSplit);
-    window.priority[0] = false;
-    EXPECT_EQ(batch::BatchSplit(table, window, {}, {}, {}).refusal, Refusal::NothingToSplit);
+    EXPECT_EQ(refusal(table), ErrorCode::RefuseSingleLevelSplit);
+    request.chkSplitOPriority[0] = false;
+    EXPECT_EQ(refusal(table), ErrorCode::RefuseNothingToSplit);
+    request.chkSplitOPriority[0] = request.chkSplitOPriority[1] = true;
+    request.txtProductID = "70000";
+    EXPECT_EQ(refusal(table), ErrorCode::BadProductId);
     EXPECT_EQ(dir.list().size(), 3u);
 
     // With two boxes ticked the one-level file passes and gives its level 1.
-    window.priority[0] = window.priority[1] = true;
-    const auto summary = batch::BatchSplit(table, window, {}, {}, {});
-    EXPECT_EQ(summary.extracted, 3);
-    EXPECT_EQ(dir.list(), (Files{"one.jnx", "one_Level1.jnx", "two.jnx", "two_Level1.jnx", "two_Level2.jnx", "zz.jnx"}));
+    request.txtProductID.clear();
+    EXPECT_EQ(Counts(batch::BatchSplit(table, request, {}, {})), (std::array{0, 0, 3, 0, 0}));
+    EXPECT_EQ(dir.list(),
+              (Files{"one.jnx", "one_Level1.jnx", "two.jnx", "two_Level1.jnx", "two_Level2.jnx", "zz.jnx"}));
 }
 
 }  // namespace

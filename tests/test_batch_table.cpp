@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "support/jnx_builder.h"
 #include "batch/batch_table.h"
@@ -21,7 +20,9 @@ namespace fs = std::filesystem;
 const std::vector<settings::ZoomLevelEntry> kZooms = {
     {"Z200", 200, 300}, {"Z1000", 1000, 1200}, {"Z4000", 4000, 5000}, {"Z60000", 60000, 80000}};
 
-void Write(const std::string& path, const fixture::JnxRecipe& recipe) { fixture::WriteBytes(path, fixture::BuildJnx(recipe).bytes); }
+void Write(const std::string& path, const fixture::JnxRecipe& recipe) {
+    fixture::WriteBytes(path, fixture::BuildJnx(recipe).bytes);
+}
 
 fixture::JnxRecipe Recipe(int version, std::vector<std::int32_t> scales, int tiles = 2) {
     fixture::JnxRecipe recipe = fixture::SimpleRecipe(version, static_cast<int>(scales.size()), tiles);
@@ -37,29 +38,28 @@ public:
     int files = 0;
 };
 
-std::map<std::string, fixture::Bytes> Snapshot(const std::string& folder) {
+std::map<std::string, fixture::Bytes> Snapshot(const fixture::TempDir& dir) {
     std::map<std::string, fixture::Bytes> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file() && !entry.is_symlink()) files[entry.path().string()] = fixture::ReadBytes(entry.path().string());
-    }
+    for (const auto& name : dir.list()) files[name] = fixture::ReadBytes(dir.file(name));
     return files;
 }
 
 TEST(ZoomLookup, MapsScalesToRowsAndPriority) {
-    bool priority = true;
-    // Below the first row: the first row, not prioritised.
-    EXPECT_EQ(batch::GetScaleLevelDescription(kZooms, 10, priority), "Z200");
-    EXPECT_FALSE(priority);
-    EXPECT_EQ(batch::GetScaleLevelDescription(kZooms, 1000, priority), "Z1000");  // equal to MinScale
-    EXPECT_TRUE(priority);
-    EXPECT_EQ(batch::GetScaleLevelDescription(kZooms, 1200, priority), "Z1000");  // at StandardScale
-    EXPECT_FALSE(priority);
-    EXPECT_EQ(batch::GetScaleLevelDescription(kZooms, 3999, priority), "Z1000");
-    // Beyond the table: the last row, and the flag is left as it was.
-    priority = false;
-    EXPECT_EQ(batch::GetScaleLevelDescription(kZooms, 70000, priority), "Z60000");
-    EXPECT_FALSE(priority);
-
+    // scale, priority before, row, priority after
+    const std::vector<std::tuple<std::int32_t, bool, std::string, bool>> cases = {
+        {10, true, "Z200", false},       // below the first row: the first row, not prioritised
+        {1000, false, "Z1000", true},    // equal to MinScale
+        {1200, true, "Z1000", false},    // at StandardScale
+        {3999, true, "Z1000", false},
+        {70000, false, "Z60000", false}, // beyond the table: the last row, the flag left as it was
+        {70000, true, "Z60000", true},
+    };
+    for (const auto& [scale, given, name, priority] : cases) {
+        bool flag = given;
+        EXPECT_EQ(batch::GetScaleLevelDescription(kZooms, scale, flag), name) << scale;
+        EXPECT_EQ(flag, priority) << scale;
+    }
+    bool priority = false;
     auto unnamed = kZooms;
     unnamed[1].Name.clear();
     EXPECT_EQ(batch::GetScaleLevelDescription(unnamed, 1100, priority), "Z60000");
@@ -80,55 +80,47 @@ TEST(FolderScan, FillsEachRowFromItsFile) {
     noBlock.gap = 1024;
     Write(dir.file("e.jnx"), noBlock);
     // Header and map block disagree on the number of levels.
-    auto bugSpec = Recipe(4, {300, 1200});
-    auto bug = fixture::BuildJnx(bugSpec);
-    const std::int64_t infoCountPos = bug.blockStart + 4 + std::int64_t(bugSpec.guid.size() + 1) +
-                                      std::int64_t(bugSpec.groupName.size() + 1) + 3 +
-                                      std::int64_t(bugSpec.mapTitle.size() + 1);
+    auto bugRecipe = Recipe(4, {300, 1200});
+    auto bug = fixture::BuildJnx(bugRecipe);
+    const std::int64_t infoCountPos = bug.blockStart + 4 + std::int64_t(bugRecipe.guid.size() + 1) +
+                                      std::int64_t(bugRecipe.groupName.size() + 1) + 3 +
+                                      std::int64_t(bugRecipe.mapTitle.size() + 1);
     bug.bytes[std::size_t(infoCountPos)] = 3;
     fixture::WriteBytes(dir.file("f.jnx"), bug.bytes);
     fixture::WriteBytes(dir.file("x.jnx.bak"), fixture::BuildJnx(Recipe(4, {300})).bytes);
-    const auto before = Snapshot(dir.path());
+    const auto before = Snapshot(dir);
 
     BatchTable table;
     CountingObserver observer;
     const auto result = batch::LoadFolder(table, dir.path(), kZooms, false, &observer);
-    ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(before, Snapshot(dir.path()));
+    ASSERT_TRUE(result.ok) << platform::ErrorText(result.error);
+    EXPECT_EQ(before, Snapshot(dir));
     ASSERT_EQ(table.size(), 5u);
-    EXPECT_EQ(observer.folders.size(), 1u);
-    EXPECT_EQ(observer.folders[0].second, 7);
+    EXPECT_EQ(observer.folders, (std::vector<std::pair<std::string, int>>{{dir.path(), 7}}));
     EXPECT_EQ(observer.files, 7);
 
     // clang-format off
-    using R = std::vector<std::string>;
-    const std::vector<R> expected = {
-        // GroupID GroupName NumLevels Zoom1..5 TotalTiles Version DrawOrder Prio1..5 Filename NeedTMP WithBug
-        {"7", "BirdsEye Satellite Imagery Subscription", "2", "Z1000", "Z60000", "", "", "", "6", "4", "30",
-         "S", "N", "", "", "", "a.JNX", "N", "N"},
-        {"12", "Grupo Ñandú", "7", "Z200", "Z200", "Z1000", "Z4000", "Z4000", "14", "3", "",
-         "S", "N", "S", "S", "S", "b.jnx", "N", "N"},
-        {"??", "ERROR AL CARGAR", "", "", "", "", "", "", "", "", "",
-         "", "", "", "", "", dir.file("d.jnx"), "", ""},
-        {"7", "BirdsEye Satellite Imagery Subscription", "1", "Z4000", "", "", "", "", "2", "4", "30",
-         "N", "", "", "", "", "e.jnx", "S", "N"},
-        {"7", "BirdsEye Satellite Imagery Subscription", "2", "Z200", "Z1000", "", "", "", "4", "4", "30",
-         "N", "N", "", "", "", "f.jnx", "N", "S"},
+    const std::string group = "BirdsEye Satellite Imagery Subscription";
+    const std::vector<std::vector<std::string>> expected = {
+        // GroupID GroupName NumLevels Zoom1..5 TotalTiles Version DrawOrder Prio1..5 Filename fullFileName
+        // NeedTMP WithBug
+        {"7", group, "2", "Z1000", "Z60000", "", "", "", "6", "4", "30", "S", "N", "", "", "",
+         "a.JNX", dir.file("a.JNX"), "N", "N"},
+        {"12", "Grupo Ñandú", "7", "Z200", "Z200", "Z1000", "Z4000", "Z4000", "14", "3", "", "S", "N", "S", "S", "S",
+         "b.jnx", dir.file("b.jnx"), "N", "N"},
+        {"??", "ERROR AL CARGAR", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
+         dir.file("d.jnx"), dir.file("d.jnx"), "", ""},
+        {"7", group, "1", "Z4000", "", "", "", "", "2", "4", "30", "N", "", "", "", "",
+         "e.jnx", dir.file("e.jnx"), "S", "N"},
+        {"7", group, "2", "Z200", "Z1000", "", "", "", "4", "4", "30", "N", "N", "", "", "",
+         "f.jnx", dir.file("f.jnx"), "N", "S"},
     };
     // clang-format on
-    const std::vector<int> columns = {batch::kGroupID, batch::kGroupName, batch::kNumLevels,
-                                      batch::kZoomLevel1, batch::kZoomLevel1 + 1, batch::kZoomLevel1 + 2,
-                                      batch::kZoomLevel1 + 3, batch::kZoomLevel1 + 4, batch::kTotalTiles,
-                                      batch::kJNXVersion, batch::kDrawOrder, batch::kPriority1,
-                                      batch::kPriority1 + 1, batch::kPriority1 + 2, batch::kPriority1 + 3,
-                                      batch::kPriority1 + 4, batch::kFilename, batch::kNeedTMP, batch::kWithBug};
-    const std::vector<std::string> names = {"a.JNX", "b.jnx", "d.jnx", "e.jnx", "f.jnx"};
     for (std::size_t r = 0; r < expected.size(); ++r) {
         const BatchRow& row = table.rows[r];
         EXPECT_EQ(row[batch::kSelected], "0");
-        EXPECT_EQ(row.FullFileName(), dir.file(names[r]));
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            EXPECT_EQ(row[columns[c]], expected[r][c]) << "row " << r << " field " << batch::kFields[columns[c]].name;
+        for (int c = batch::kGroupID; c < batch::kColumnCount; ++c) {
+            EXPECT_EQ(row[c], expected[r][std::size_t(c - 1)]) << "row " << r << " field " << batch::kFields[c].name;
         }
     }
     EXPECT_TRUE(table.rows[2].Erroneous());
@@ -159,7 +151,7 @@ TEST(FolderScan, EmptyAndVanishedFolders) {
     table.rows.resize(2);
     result = batch::LoadFolder(table, dir.file("gone"), kZooms, false);
     EXPECT_FALSE(result.ok);
-    EXPECT_FALSE(result.error.empty());
+    EXPECT_EQ(result.error.code, platform::ErrorCode::CannotReadFolder);
     EXPECT_TRUE(table.empty());
 }
 
@@ -216,45 +208,5 @@ TEST(FolderScan, OddEntriesBecomeErroneousRowsWithoutBlocking) {
     EXPECT_EQ(batch::ColumnWidth(table, batch::kNeedTMP), 1u);
     EXPECT_GE(batch::ColumnWidth(table, batch::kFullFileName), dir.file(longName).size());
 }
-
-#ifdef TESSALY_CLI_PATH
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-};
-
-CliRun RunCli(const std::string& arguments) {
-    CliRun run;
-    FILE* pipe = ::popen((std::string(TESSALY_CLI_PATH) + " " + arguments + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-TEST(ScanCommand, PrintsTheTableAndFailsOnAMissingFolder) {
-    fixture::TempDir dir;
-    fs::create_directory(dir.file("sub"));
-    Write(dir.file("a.jnx"), Recipe(4, {300}));
-    Write(dir.file("sub/b.jnx"), Recipe(3, {300}));
-    fixture::WriteBytes(dir.file("bad.jnx"), {1});
-
-    const CliRun json = RunCli("scan '" + dir.path() + "' --recursive --json");
-    EXPECT_EQ(json.exitCode, 0);
-    EXPECT_NE(json.out.find("\"fullFileName\": \"" + dir.file("sub/b.jnx") + "\""), std::string::npos) << json.out;
-    EXPECT_NE(json.out.find("\"GroupID\": \"??\""), std::string::npos);
-    EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '{'), 3);
-
-    const CliRun text = RunCli("scan '" + dir.path() + "'");
-    EXPECT_EQ(text.exitCode, 0);
-    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 3);  // header and two rows
-    EXPECT_EQ(text.out.rfind("GroupID", 0), 0u);
-
-    EXPECT_EQ(RunCli("scan '" + dir.file("gone") + "'").exitCode, 1);
-    EXPECT_EQ(RunCli("scan").exitCode, 2);
-}
-#endif
 
 }  // namespace
