@@ -52,8 +52,8 @@ std::int64_t TileSum(const std::vector<jnx::JnxLevel>& levels) {
 }  // namespace
 
 bool ValidateMerge(const std::vector<MergeSource>& sources, const edit::EditorValues& request, Error& refusal,
-                   bool tableHasRows) {
-    if (!tableHasRows) return platform::Fail(refusal, Error(ErrorCode::RefuseNoFolder));
+                   bool tableLoaded) {
+    if (!tableLoaded) return platform::Fail(refusal, Error(ErrorCode::RefuseNoFolder));
     std::int64_t levelTotal = 0;
     int resultVersion = 0;
     int selected = 0;
@@ -183,9 +183,9 @@ bool ApplyRequest(const edit::EditorValues& request, MergePlan& plan, Error& err
 }  // namespace
 
 MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const edit::EditorValues& request,
-                        const MergeFolderRule& folder, bool tableHasRows) {
+                        const MergeFolderRule& folder, bool tableLoaded) {
     Error refusal;
-    if (!ValidateMerge(sources, request, refusal, tableHasRows)) return Refused(refusal);
+    if (!ValidateMerge(sources, request, refusal, tableLoaded)) return Refused(refusal);
 
     MergePlan plan;
     for (const auto& source : sources) {

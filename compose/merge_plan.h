@@ -102,9 +102,4 @@ std::string MergeTargetFolder(const MergeFolderRule& rule);
 MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const edit::EditorValues& request,
                         const MergeFolderRule& folder, bool tableLoaded = true);
 
-// Sizes of the output's parts, in bytes.
-std::int64_t MergeHeaderSize(int version);
-std::int64_t MergeLevelTableSize(const MergePlan& plan);
-std::int64_t MergeMapBlockSize(const MergePlan& plan);
-
 }  // namespace compose
