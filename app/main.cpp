@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "settings/settings.h"
+#include "ui/app/program.h"
 #include "ui/editor/editor_window.h"
 #include "ui/common/message_presenter.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char* argv[]) {
     const settings::Settings settings = settings::ProgramSettings();
     ui::QtMessagePresenter presenter;
     ui::EditorWindow window(settings, presenter);
+    ui::LinkBatchWindow(window, settings, presenter);
     if (!window.Start()) return 1;
     window.show();
 

@@ -25,6 +25,7 @@
 #include "jnx/reader.h"
 #include "platform/fs.h"
 #include "support/jnx_builder.h"
+#include "ui/app/program.h"
 #include "ui/editor/editor_window.h"
 #include "ui/common/message_presenter.h"
 #include "ui/editor/preview.h"
@@ -362,8 +363,10 @@ TEST_F(EditorTest, NoCommandStartsWhileALoadRuns) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(EditorTest, TheBatchButtonShowsTheBatchWindowModally) {
+TEST_F(EditorTest, TheBatchButtonShowsTheLinkedBatchWindowModally) {
     ASSERT_TRUE(StartWith("Lang=ENG\n"));
+    get<QPushButton>(QStringLiteral("cmdBatch"))->click();  // not linked: nothing to show
+    ui::LinkBatchWindow(*window, *ini, messages);
     QString shown;
     QTimer::singleShot(0, [&] {
         if (QWidget* modal = QApplication::activeModalWidget()) {

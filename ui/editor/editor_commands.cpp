@@ -12,11 +12,6 @@
 #include "ui/common/digit_box.h"
 #include "ui/editor/editor_window.h"
 
-#if __has_include("ui/batch/batch_window.h")
-#include "ui/batch/batch_window.h"
-#define TESSALY_HAVE_BATCH_WINDOW 1
-#endif
-
 namespace ui {
 
 namespace {
@@ -184,12 +179,8 @@ void EditorWindow::OnSplit() {
 }
 
 void EditorWindow::OnBatch() {
-    if (running_) return;
-#ifdef TESSALY_HAVE_BATCH_WINDOW
-    // A new window per showing: it starts from its empty state every time.
-    batchui::BatchWindow batch(settings_, tables_, presenter_, this);
-    batch.exec();
-#endif
+    if (running_ || !openBatch) return;
+    openBatch();
 }
 
 }  // namespace ui

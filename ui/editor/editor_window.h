@@ -45,6 +45,8 @@ public:
     // Hooks for the platform dialogs, replaced by tests.
     std::function<QString(const QString& startFolder, const QString& filter)> chooseFile;
     std::function<void(const QString& folder)> openFolder;
+    // Shows the batch window; the program links it in, the editor does not know that window.
+    std::function<void()> openBatch;
 
     void OnLoad();
     void OnSave();
