@@ -7,13 +7,12 @@
 #include "compose/merge_plan.h"
 #include "compose/merge_write.h"
 #include "edit/user_input.h"
+#include "ui/batch/batch_messages.h"
 #include "ui/batch/batch_panel.h"
 
 namespace batchui {
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 class MergeBar : public compose::MergeProgress {
 public:
@@ -34,7 +33,6 @@ int Number(const std::string& text) { return jnx::ParseInt32(text).value_or(0); 
 
 void BatchWindow::OnMerge() {
     if (running_) return;
-    const bool es = texts_.spanish;
     std::vector<compose::MergeSource> sources;
     for (const auto& row : table_.rows) {
         if (!row.Checked()) continue;
@@ -56,9 +54,9 @@ void BatchWindow::OnMerge() {
         values.levelPriority[static_cast<std::size_t>(k)] = panel_->LevelPriority(k);
     }
     const bool loaded = !table_.rows.empty();
-    const QString warning = texts_.WarningTitle();
+    const QString warning = WarningTitle();
     if (auto refusal = compose::ValidateMerge(sources, values, loaded)) {
-        presenter_.Information(warning, Q(compose::MergeRefusalText(*refusal, es)));
+        presenter_.Information(warning, MergeRefusalText(*refusal));
         return;
     }
 
@@ -68,7 +66,7 @@ void BatchWindow::OnMerge() {
     bar.SourceLoaded(0, static_cast<int>(sources.size()));
     if (auto failure = compose::LoadMergeSources(sources, doc, this, &bar)) {
         SetRunning(false);
-        presenter_.Plain(QString(), Q(compose::MergeFailureText(*failure, es)));
+        presenter_.Plain(QString(), MergeFailureText(*failure));
         return;
     }
     const std::string folder = table_.folder;
@@ -77,9 +75,9 @@ void BatchWindow::OnMerge() {
     if (planning.outcome != compose::MergePlanning::Outcome::Planned) {
         SetRunning(false);
         if (planning.outcome == compose::MergePlanning::Outcome::Refused)
-            presenter_.Information(warning, Q(compose::MergeRefusalText(planning.refusal, es)));
+            presenter_.Information(warning, MergeRefusalText(planning.refusal));
         else
-            presenter_.Plain(QString(), Q(compose::MergeFailureText(planning.failure, es)));
+            presenter_.Plain(QString(), MergeFailureText(planning.failure));
         return;
     }
     std::string output;
@@ -87,13 +85,13 @@ void BatchWindow::OnMerge() {
     const bool written = compose::WriteMerge(planning.plan, doc, output, failure, this);
     if (!written) {
         SetRunning(false);
-        presenter_.Plain(QString(), Q(compose::MergeFailureText(failure, es)));
+        presenter_.Plain(QString(), MergeFailureText(failure));
         return;
     }
     ResetWindow();
     LoadRows(folder, false);
     SetRunning(false);
-    presenter_.Plain(QString(), texts_.Pick("Generado OK.", "Merged OK."));
+    presenter_.Plain(QString(), tr("Merged OK."));
 }
 
 }  // namespace batchui

@@ -8,7 +8,6 @@
 #include "edit/editor_values.h"
 #include "settings/settings.h"
 #include "batch/batch_commands.h"
-#include "ui/batch/batch_texts.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,7 +21,7 @@ namespace batchui {
 class BatchPanel : public QObject, public jnx::EditorValues {
     Q_OBJECT
 public:
-    BatchPanel(const settings::SettingsTables& tables, int userLevel, const BatchTexts& texts, QWidget* parent);
+    BatchPanel(const settings::SettingsTables& tables, int userLevel, QWidget* parent);
 
     // Empty boxes, no selection in any list, every level box cleared.
     void Reset();

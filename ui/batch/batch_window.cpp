@@ -17,6 +17,7 @@
 
 #include "platform/fs.h"
 #include "ui/batch/batch_folders.h"
+#include "ui/batch/batch_messages.h"
 #include "ui/batch/batch_model.h"
 #include "ui/batch/batch_panel.h"
 
@@ -45,8 +46,7 @@ constexpr int kFamilyWidth = 250;
 BatchWindow::BatchWindow(const settings::Settings& settings, const settings::SettingsTables& tables,
                          ui::MessagePresenter& presenter, QWidget* parent)
     : QDialog(parent), settings_(settings), tables_(tables), presenter_(presenter) {
-    texts_.spanish = settings.IsSpanish();
-    setWindowTitle(texts_.WindowTitle());
+    setWindowTitle(tr("Batch"));
     batch::UsCargaEstructuraRecordset(table_);
     BuildControls();
     // Narrower than its design the window would hide its controls: it grows back.
@@ -65,7 +65,7 @@ BatchWindow::~BatchWindow() = default;
 void BatchWindow::BuildControls() {
     SSUltraGrid1 = new QTableView(this);
     SSUltraGrid1->setObjectName(QStringLiteral("SSUltraGrid1"));
-    model_ = new BatchModel(settings_, texts_, this);
+    model_ = new BatchModel(settings_, this);
     model_->SetTable(&table_);
     SSUltraGrid1->setModel(model_);
     SSUltraGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -91,9 +91,9 @@ void BatchWindow::BuildControls() {
     Dir1 = new QListWidget(picDown);
     Dir1->setObjectName(QStringLiteral("Dir1"));
     connect(Dir1, &QListWidget::itemClicked, this, &BatchWindow::FolderClicked);
-    chkRecursive = new QCheckBox(texts_.Recursive(), picDown);
+    chkRecursive = new QCheckBox(tr("Incluide subfolders"), picDown);
 
-    panel_ = new BatchPanel(tables_, settings_.UserLevel(), texts_, picDown);
+    panel_ = new BatchPanel(tables_, settings_.UserLevel(), picDown);
 
     auto button = [this](const QString& caption, void (BatchWindow::*command)()) {
         auto* b = new QPushButton(caption, picDown);
@@ -101,15 +101,15 @@ void BatchWindow::BuildControls() {
         connect(b, &QPushButton::clicked, this, command);
         return b;
     };
-    cmdSelectAll = button(texts_.SelectAll(), &BatchWindow::OnSelectAll);
-    cmdSelectNothing = button(texts_.SelectNone(), &BatchWindow::OnSelectNone);
-    cmdSelectObsoletos = button(texts_.SelectObsolete(), &BatchWindow::OnSelectObsolete);
-    cmdCargar = button(texts_.Load(), &BatchWindow::OnLoad);
-    CmdSalvar = button(texts_.Save(), &BatchWindow::OnSave);
-    cmdborrar = button(texts_.Delete(), &BatchWindow::OnDelete);
-    chkRemoveOld = new QCheckBox(texts_.RemoveOld(), picDown);
-    SplitJNX = button(texts_.Split(), &BatchWindow::OnSplit);
-    joinjnx = button(texts_.Merge(), &BatchWindow::OnMerge);
+    cmdSelectAll = button(tr("All"), &BatchWindow::OnSelectAll);
+    cmdSelectNothing = button(tr("None"), &BatchWindow::OnSelectNone);
+    cmdSelectObsoletos = button(tr("Obsoletes"), &BatchWindow::OnSelectObsolete);
+    cmdCargar = button(tr("Load Dir"), &BatchWindow::OnLoad);
+    CmdSalvar = button(tr("Save"), &BatchWindow::OnSave);
+    cmdborrar = button(tr("Delete"), &BatchWindow::OnDelete);
+    chkRemoveOld = new QCheckBox(tr("Delete old files"), picDown);
+    SplitJNX = button(tr("Split JNX"), &BatchWindow::OnSplit);
+    joinjnx = button(tr("Merge JNX"), &BatchWindow::OnMerge);
 #if !TESSALY_BATCH_MERGE
     joinjnx->setEnabled(false);
 #endif
@@ -324,7 +324,11 @@ jnx::WriterSettings BatchWindow::Writers() const {
 }
 
 void BatchWindow::Refuse(batch::Refusal refusal) {
-    presenter_.Information(Q(batch::WarningTitle(texts_.spanish)), Q(batch::RefusalText(refusal, texts_.spanish)));
+    presenter_.Information(WarningTitle(), RefusalText(refusal));
+}
+
+QString BatchWindow::FolderUnreadable(const std::string& folder) const {
+    return tr("The folder cannot be read: %1").arg(Q(folder));
 }
 
 void BatchWindow::LoadRows(std::string folder, bool recursive) {
@@ -332,13 +336,13 @@ void BatchWindow::LoadRows(std::string folder, bool recursive) {
         batch::LoadFolder(table_, folder, tables_.ZoomTable, recursive, this, this);
     model_->Reset();
     ApplyLayout();
-    if (!result.ok) presenter_.Information(texts_.WarningTitle(), texts_.FolderUnreadable(Q(folder)));
+    if (!result.ok) presenter_.Information(WarningTitle(), FolderUnreadable(folder));
 }
 
 void BatchWindow::OnLoad() {
     if (running_) return;
     if (!platform::FolderExists(folder_)) {
-        presenter_.Information(texts_.WarningTitle(), texts_.FolderUnreadable(Q(folder_)));
+        presenter_.Information(WarningTitle(), FolderUnreadable(folder_));
         return;
     }
     settings_.WriteSetting("Preferences", "BatchDefaultDir", folder_);
@@ -377,7 +381,8 @@ void BatchWindow::OnSave() {
     LoadRows(table_.folder, table_.recursive);
     SetRunning(false);
     presenter_.Show({summary.errors > 0 ? ui::MessageIcon::Critical : ui::MessageIcon::Information,
-                     ui::MessageButtons::Ok, texts_.InfoTitle(), Q(summary.Text(texts_.spanish))});
+                     ui::MessageButtons::Ok, SummaryTitle(),
+                     SaveSummaryText(summary.updated, summary.created, summary.errors)});
 }
 
 void BatchWindow::OnDelete() {
@@ -387,7 +392,7 @@ void BatchWindow::OnDelete() {
         Refuse(batch::Refusal::NothingToDelete);
         return;
     }
-    if (!presenter_.Question(QStringLiteral("Aviso"), Q(batch::DeleteConfirmText(count, texts_.spanish)))) return;
+    if (!presenter_.Question(DeleteConfirmTitle(), DeleteConfirmText(count))) return;
     SetRunning(true);
     SSUltraGrid1->setUpdatesEnabled(false);
     const batch::DeleteSummary summary = batch::BatchDelete(table_);
@@ -399,7 +404,7 @@ void BatchWindow::OnDelete() {
         Refuse(summary.refusal);
         return;
     }
-    presenter_.Information(Q(batch::InformationTitle(texts_.spanish)), Q(summary.Text(texts_.spanish)));
+    presenter_.Information(InformationTitle(), DeleteSummaryText(summary.errors));
 }
 
 void BatchWindow::OnSplit() {
@@ -419,7 +424,7 @@ void BatchWindow::OnSplit() {
     LoadRows(folder, false);
     SetRunning(false);
     presenter_.Show({summary.errors > 0 ? ui::MessageIcon::Critical : ui::MessageIcon::Information,
-                     ui::MessageButtons::Ok, texts_.InfoTitle(), Q(summary.Text(texts_.spanish))});
+                     ui::MessageButtons::Ok, SummaryTitle(), SplitSummaryText(summary.extracted, summary.errors)});
 }
 
 #if !TESSALY_BATCH_MERGE

@@ -13,7 +13,6 @@
 #include "batch/batch_commands.h"
 #include "batch/batch_table.h"
 #include "batch/folder_scan.h"
-#include "ui/batch/batch_texts.h"
 #include "ui/common/message_presenter.h"
 
 // The merge button works once the merge writer is part of the tree.
@@ -110,6 +109,7 @@ private:
     void LoadRows(std::string folder, bool recursive);  // by value: the table it names is rebuilt
     void SetRunning(bool running);
     void Refuse(batch::Refusal refusal);
+    QString FolderUnreadable(const std::string& folder) const;
     jnx::WriterSettings Writers() const;
 
     // batch::ScanObserver
@@ -125,7 +125,6 @@ private:
     const settings::Settings& settings_;
     const settings::SettingsTables& tables_;
     ui::MessagePresenter& presenter_;
-    BatchTexts texts_;
     batch::BatchTable table_;
     BatchModel* model_ = nullptr;
     BatchPanel* panel_ = nullptr;

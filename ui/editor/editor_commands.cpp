@@ -48,7 +48,7 @@ jnx::WriterSettings EditorWindow::WriterSettingsNow() const {
 }
 
 bool EditorWindow::Refuse(const QString& text) {
-    presenter_.Information(texts_->warningTitle, text);
+    presenter_.Information(tr("Warning"), text);
     return false;
 }
 
@@ -68,17 +68,18 @@ bool EditorWindow::MissingZoomNumber(const QString& text) {
 
 void EditorWindow::OfferFolder(const QString& text, const QString& folder) {
     const MessageAnswer answer = presenter_.Information(
-        texts_->informationTitle, text + QLatin1Char('\n') + texts_->goToFolder, MessageButtons::YesNo);
+        tr("Information"), text + QLatin1Char('\n') + tr("Press YES to go generation folder, NO otherwise."),
+        MessageButtons::YesNo);
     if (answer == MessageAnswer::Yes && openFolder) openFolder(folder);
 }
 
 void EditorWindow::OnSave() {
     if (running_) return;
     if (doc_.FileName.empty()) {
-        Refuse(texts_->needFile);
+        Refuse(tr("Need to load a JNX file."));
         return;
     }
-    if (MissingZoomNumber(texts_->allLevelsZoomName)) return;
+    if (MissingZoomNumber(tr("All levels need a zoom name."))) return;
 
     const Target target = WorkOutTarget();
     ApplyDrawOrder(target);
@@ -93,13 +94,10 @@ void EditorWindow::OnSave() {
         End();
         block_all();
         SetRunning(false);
-        if (ok) {
-            OfferFolder(texts_->updatedOk, folder);
-        } else if (spanish_) {
-            presenter_.Plain(QString(), texts_->updateErrors + QLatin1Char('\n') + FromPath(errorText));
-        } else {
-            presenter_.Error(texts_->errorTitle, texts_->updateErrors + FromPath(errorText));
-        }
+        if (ok)
+            OfferFolder(tr("JNX updated Sucesfuly."), folder);
+        else
+            presenter_.Error(tr("Error"), tr("Errors in JNX update.%1", "%1 is the reason").arg(FromPath(errorText)));
         return;
     }
 
@@ -109,45 +107,42 @@ void EditorWindow::OnSave() {
     End();
     block_all();
     SetRunning(false);
-    if (ok) {
-        OfferFolder(texts_->generatedOk, FromPath(platform::ParentFolder(out)));
-    } else if (spanish_) {
-        presenter_.Plain(QString(), texts_->generationErrors + QLatin1Char('\n') + FromPath(errorText));
-    } else {
-        presenter_.Error(texts_->errorTitle, texts_->generationErrors + QLatin1Char('\n') + FromPath(errorText));
-    }
+    if (ok)
+        OfferFolder(tr("New JNX generated Sucesfuly."), FromPath(platform::ParentFolder(out)));
+    else
+        presenter_.Error(tr("Error"), tr("Errors in JNX generation.") + QLatin1Char('\n') + FromPath(errorText));
 }
 
 void EditorWindow::OnSplit() {
     if (running_) return;
     if (doc_.FileName.empty()) {
-        Refuse(texts_->needFile);
+        Refuse(tr("Need to load a JNX file."));
         return;
     }
     if (txtFamiliGroup_->text().trimmed().isEmpty()) {
-        Refuse(texts_->groupEmpty);
+        Refuse(tr("Product description empty."));
         return;
     }
     if (txtProductID_->text().trimmed().isEmpty()) {
-        Refuse(texts_->productIdEmpty);
+        Refuse(tr("Product ID empty."));
         return;
     }
     const int levels = ShownLevelCount();
     for (int k = 0; k < levels; ++k) {
         if (cboNivel_[k]->currentIndex() < 0) {
-            Refuse(texts_->allLevelsZoomNumber);
+            Refuse(tr("All levels need a zoom number."));
             return;
         }
     }
-    if (MissingZoomNumber(texts_->allLevelsZoomNumber)) return;
+    if (MissingZoomNumber(tr("All levels need a zoom number."))) return;
     int ticked = 0;
     for (const QCheckBox* box : chkSplitOPriority_) ticked += box->isChecked() ? 1 : 0;
     if (ticked == 0) {
-        Refuse(texts_->nothingToSplit);
+        Refuse(tr("Nothing to split, you need to check levels to split."));
         return;
     }
     if (ticked == 1 && doc_.Header.LevelCount == 1) {
-        Refuse(texts_->singleLevel);
+        Refuse(tr("The file has only one level, no need to split it."));
         return;
     }
 
@@ -168,14 +163,10 @@ void EditorWindow::OnSplit() {
     End();
     block_all();
     SetRunning(false);
-    const QString folder = FromPath(platform::ParentFolder(lastOut));
-    if (ok) {
-        OfferFolder(texts_->generatedOk, folder);
-    } else if (spanish_) {
-        OfferFolder(texts_->generationErrors, folder);
-    } else {
-        presenter_.Error(texts_->errorTitle, texts_->generationErrors);
-    }
+    if (ok)
+        OfferFolder(tr("New JNX generated Sucesfuly."), FromPath(platform::ParentFolder(lastOut)));
+    else
+        presenter_.Error(tr("Error"), tr("Errors in JNX generation."));
 }
 
 void EditorWindow::OnBatch() {

@@ -12,7 +12,6 @@
 #include "jnx/writer_settings.h"
 #include "settings/settings.h"
 #include "ui/common/message_presenter.h"
-#include "ui/editor/texts.h"
 
 class QCheckBox;
 class QComboBox;
@@ -56,7 +55,6 @@ public:
 
     const jnx::JnxDocument& Document() const { return doc_; }
     const settings::SettingsTables& Tables() const { return tables_; }
-    bool IsSpanish() const { return spanish_; }
 
     // jnx::EditorValues
     std::string ProductIdText() const override;
@@ -92,6 +90,8 @@ private:
     void HidePreview();
     void SetRunning(bool running);
     void UpdateTitle();
+    QString LoadHint() const;
+    QString LevelCaption(int k) const;
 
     // Save and split (editor_commands.cpp).
     int ShownLevelCount() const;
@@ -106,8 +106,6 @@ private:
     MessagePresenter& presenter_;
     settings::SettingsTables tables_;
     jnx::JnxDocument doc_;
-    const EditorTexts* texts_;
-    bool spanish_ = false;
     int userLevel_ = 1;
     std::int64_t blockSize_ = jnx::kDefaultBlockSize;
     bool running_ = false;
