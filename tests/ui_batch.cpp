@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFont>
 #include <QGroupBox>
@@ -111,8 +112,10 @@ TEST(BatchGrid, RowsColumnsColoursAndEdits) {
     Write(dir, "b.JNX", Obsolete(3));
     fixture::WriteBytes(dir.file("c.txt"), {1, 2, 3});
     fixture::WriteBytes(dir.file("d.jnx"), {9, 9, 9});
+    platform::IniWrite(s.iniPath, "ZoomLevels", "Level3", "");  // the zoom headers' list ends there
     s.Load(dir.path());
     auto& model = s.window->Model();
+    EXPECT_EQ(model.ZoomValueList().size(), 2u);
     ASSERT_EQ(model.rowCount(), 3);
     EXPECT_EQ(s.window->ProgressBar1->maximum(), 4);  // every file of the folder, JNX or not
     EXPECT_EQ(s.window->ProgressBar1->value(), 4);
@@ -147,17 +150,6 @@ TEST(BatchGrid, RowsColumnsColoursAndEdits) {
     EXPECT_EQ(model.data(model.index(a, batch::kSelected), Qt::CheckStateRole).toInt(), Qt::Unchecked);
 }
 
-TEST(BatchGrid, ZoomValueListStopsAtTheFirstEmptyEntry) {
-    Rig s;
-    platform::IniWrite(s.iniPath, "ZoomLevels", "Level3", "");
-    fixture::TempDir dir;
-    s.Load(dir.path());
-    const auto& list = s.window->Model().ZoomValueList();
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0], std::make_pair(QStringLiteral("1"), QStringLiteral("8/5 m")));
-    EXPECT_EQ(s.window->ProgressBar1->maximum(), 1);  // an empty folder
-}
-
 TEST(BatchPanel, ValuesVersionAndGroupPicks) {
     for (int userLevel : {1, 2}) {
         SCOPED_TRACE(userLevel);
@@ -166,6 +158,10 @@ TEST(BatchPanel, ValuesVersionAndGroupPicks) {
         auto& p = s.window->Panel();
         EXPECT_EQ(p.cboFamily->isVisibleTo(s.window.get()), presets);
         EXPECT_EQ(p.txtFamiliGroup->isVisibleTo(s.window.get()), !presets);
+        QApplication::clipboard()->setText(QStringLiteral("x4-5y6"));
+        p.txtProductID->paste();  // pasted text keeps its digits, two of them
+        EXPECT_EQ(p.ProductIdText(), "45");
+        p.txtProductID->clear();
         QTest::keyClicks(p.txtProductID, "1a23");
         EXPECT_EQ(p.ProductIdText(), "12");
         QTest::keyClicks(p.txtDrawOrder, "4x56");
@@ -394,17 +390,10 @@ TEST(BatchWording, MatchesTheCoreTextsItReplaces) {
             const compose::MergeFailure failure{compose::MergeFailureKind(k), "/m/a.jnx", "why"};
             EXPECT_EQ(batchui::MergeFailureText(failure), Q(compose::MergeFailureText(failure, spanish)));
         }
-        batch::SaveSummary save;
-        save.updated = 1, save.created = 2, save.errors = 3;
-        EXPECT_EQ(batchui::SaveSummaryText(1, 2, 3), Q(save.Text(spanish)));
-        batch::SplitSummary split;
-        split.extracted = 4, split.errors = 5;
-        EXPECT_EQ(batchui::SplitSummaryText(4, 5), Q(split.Text(spanish)));
-        for (int errors : {0, 1}) {
-            batch::DeleteSummary deleted;
-            deleted.errors = errors;
-            EXPECT_EQ(batchui::DeleteSummaryText(errors), Q(deleted.Text(spanish)));
-        }
+        EXPECT_EQ(batchui::SaveSummaryText(1, 2, 3), Q(batch::SaveSummary{{}, 6, 1, 2, 3, {}}.Text(spanish)));
+        EXPECT_EQ(batchui::SplitSummaryText(4, 5), Q(batch::SplitSummary{{}, 2, 4, 5, {}}.Text(spanish)));
+        for (int errors : {0, 1})
+            EXPECT_EQ(batchui::DeleteSummaryText(errors), Q(batch::DeleteSummary{{}, 1, errors, {}}.Text(spanish)));
         EXPECT_EQ(batchui::DeleteConfirmText(3), Q(batch::DeleteConfirmText(3, spanish)));
         EXPECT_EQ(batchui::WarningTitle(), Q(batch::WarningTitle(spanish)));
         EXPECT_EQ(batchui::InformationTitle(), Q(batch::InformationTitle(spanish)));

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -18,7 +17,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTest>
 #include <QTimer>
 #include <QTranslator>
 #include <QUrl>
@@ -224,6 +222,9 @@ TEST_F(EditorTest, LoadingAFileShowsEachLevel) {
     EXPECT_TRUE(text("txtDrawOrder")->isHidden());
     mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("Tessaly.ini")))});
     EXPECT_FALSE(window->LoadDropped(&mime));
+    Load(Build("seven.jnx", fixture::SimpleRecipe(4, 7, 1)));  // the first five levels are shown
+    MoveOver(get<QLabel>(QStringLiteral("lblNivel_4")));
+    EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("1 TL. - Zoom:5 - JNXScale: 298"));
 }
 
 TEST_F(EditorTest, AFileThatDoesNotReadOrACancelledDialogLeavesTheWindowEmpty) {
@@ -237,14 +238,6 @@ TEST_F(EditorTest, AFileThatDoesNotReadOrACancelledDialogLeavesTheWindowEmpty) {
     Load(dir.file("bad.jnx"));
     EXPECT_EQ(messages.shown.size(), 1u);
     ExpectEmptyState();
-}
-
-TEST_F(EditorTest, AFileWithMoreThanFiveLevelsShowsTheFirstFive) {
-    ASSERT_TRUE(StartWith("Lang=ENG\n"));
-    Load(Build("seven.jnx", fixture::SimpleRecipe(4, 7, 1)));
-    ASSERT_TRUE(messages.shown.empty()) << LastText();
-    MoveOver(get<QLabel>(QStringLiteral("lblNivel_4")));
-    EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("1 TL. - Zoom:5 - JNXScale: 298"));
 }
 
 TEST_F(EditorTest, NoCommandStartsWhileALoadRuns) {
@@ -289,21 +282,6 @@ TEST_F(EditorTest, TheBatchButtonShowsTheLinkedBatchWindowModally) {
 
 // --- editing and preview ---------------------------------------------------------------------
 
-TEST_F(EditorTest, NumberBoxesTakeDigitsOnlyUpToTheirLength) {
-    ASSERT_TRUE(StartWith("Lang=ENG\n"));
-    Load(Build("four.jnx", ThreeLevels(4)));
-    QLineEdit* product = text("txtProductID");
-    product->clear();
-    QTest::keyClicks(product, "a1x23");
-    EXPECT_EQ(product->text(), QStringLiteral("12"));  // a third digit is refused
-    product->clear();
-    QApplication::clipboard()->setText(QStringLiteral("x4-5y6"));
-    product->paste();
-    EXPECT_EQ(product->text(), QStringLiteral("45"));  // pasted text keeps its digits
-    QTest::keyClicks(zoom(0), "q95");                  // the loaded "3", then one more digit fits
-    EXPECT_EQ(zoom(0)->text(), QStringLiteral("39"));
-}
-
 TEST_F(EditorTest, AGroupPickSetsZoomsOnlyInPresetMode) {
     for (const bool presets : {false, true}) {
         SCOPED_TRACE(presets);
@@ -346,27 +324,6 @@ TEST_F(EditorTest, HoveringALevelLabelShowsItsPreview) {
 }
 
 // --- save and split --------------------------------------------------------------------------
-
-TEST_F(EditorTest, SaveInPlaceWritesTheEditsIntoTheFile) {
-    ASSERT_TRUE(StartWith("Lang=ENG\n"));
-    const std::string path = Build("three.jnx", ThreeLevels(3));
-    Load(path);
-    text("txtProductID")->setText(QStringLiteral("12"));
-    text("txtFamiliGroup")->setText(QStringLiteral("New group"));
-    level(0)->setCurrentIndex(1);
-    tick(0)->setChecked(true);
-    messages.answers.push_back(ui::MessageAnswer::Yes);
-    window->OnSave();
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(openedFolders, std::vector<QString>{QString::fromStdString(dir.path())});
-    EXPECT_EQ(dir.list().size(), 2u);  // no new file
-    ExpectEmptyState();
-    const jnx::JnxDocument doc = ReadBack(path);
-    EXPECT_EQ(doc.Header.ProductId, 12);
-    EXPECT_EQ(jnx::DecodeText(doc.MapInfo.GroupName, true), "New group");
-    EXPECT_EQ(doc.Levels[0].Scale, 297);  // "200 m", prioritised
-    EXPECT_EQ(doc.Levels[2].Scale, 19109);
-}
 
 TEST_F(EditorTest, AVersionChangeOrAnOddLayoutWritesANewFileBesideTheSource) {
     const struct {
@@ -468,7 +425,8 @@ TEST_F(EditorTest, CommandsRefuseWhatTheyCannotDoAndWriteNothing) {
     EXPECT_EQ(dir.list().size(), 3u);                   // ini, three.jnx, one.jnx: nothing written
 }
 
-TEST_F(EditorTest, PresetModeRequiresAZoomNumberPerLevel) {
+// Group-preset mode asks for every zoom number; with them given, the edits go into the file.
+TEST_F(EditorTest, SaveInPlaceWritesTheEditsOnceEveryZoomNumberIsGiven) {
     ASSERT_TRUE(StartWith("Lang=ENG\nUserLevel=2\n"));
     const std::string path = Build("three.jnx", ThreeLevels(3));
     const fixture::Bytes before = fixture::ReadBytes(path);
@@ -480,9 +438,21 @@ TEST_F(EditorTest, PresetModeRequiresAZoomNumberPerLevel) {
     EXPECT_EQ(LastText(), "All levels need a zoom number.");
     EXPECT_EQ(fixture::ReadBytes(path), before);
     zoom(1)->setText(QStringLiteral("8"));
+    text("txtProductID")->setText(QStringLiteral("12"));
+    text("txtFamiliGroup")->setText(QStringLiteral("New group"));
+    level(0)->setCurrentIndex(1);
+    messages.answers.push_back(ui::MessageAnswer::Yes);
     window->OnSave();
     EXPECT_EQ(messages.last()->buttons, MessageButtons::YesNo);
-    EXPECT_EQ(ReadBack(path).LevelInfos[1].Zoom, 8);
+    EXPECT_EQ(openedFolders, std::vector<QString>{QString::fromStdString(dir.path())});
+    EXPECT_EQ(dir.list().size(), 2u);  // no new file
+    ExpectEmptyState();
+    const jnx::JnxDocument doc = ReadBack(path);
+    EXPECT_EQ(doc.Header.ProductId, 12);
+    EXPECT_EQ(jnx::DecodeText(doc.MapInfo.GroupName, true), "New group");
+    EXPECT_EQ(doc.Levels[0].Scale, 297);  // "200 m", prioritised
+    EXPECT_EQ(doc.Levels[2].Scale, 19109);
+    EXPECT_EQ(doc.LevelInfos[1].Zoom, 8);
 }
 
 }  // namespace
