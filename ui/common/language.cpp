@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTranslator>
 #include <memory>
@@ -13,19 +14,16 @@ namespace ui {
 
 namespace {
 
-struct Installed {
-    std::vector<std::unique_ptr<QTranslator>> translators;
-    QString language;
-};
-
-Installed& Current() {
-    static Installed installed;
+// The translators belong to the application object, so none outlives it.
+std::vector<QPointer<QTranslator>>& Installed() {
+    static std::vector<QPointer<QTranslator>> installed;
     return installed;
 }
 
 void Install(std::unique_ptr<QTranslator> translator) {
+    translator->setParent(QCoreApplication::instance());
     QCoreApplication::installTranslator(translator.get());
-    Current().translators.push_back(std::move(translator));
+    Installed().emplace_back(translator.release());
 }
 
 }  // namespace
@@ -36,10 +34,12 @@ QStringList TranslationFolders() {
 }
 
 bool InstallLanguage(const QString& code) {
-    Installed& current = Current();
-    for (const auto& translator : current.translators) QCoreApplication::removeTranslator(translator.get());
-    current.translators.clear();
-    current.language.clear();
+    for (const QPointer<QTranslator>& translator : Installed()) {
+        if (!translator) continue;
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    }
+    Installed().clear();
 
     // The code becomes part of a file name: only letters, digits, '_' and '-' may reach it.
     static const QRegularExpression plainCode(QStringLiteral("^[A-Za-z0-9_-]+$"));
@@ -54,17 +54,15 @@ bool InstallLanguage(const QString& code) {
     }
     if (!found) return false;
 
-    current.language = own->language();
+    const QString language = own->language();
     auto qt = std::make_unique<QTranslator>();
-    if (!current.language.isEmpty() &&
-        qt->load(QLocale(current.language), QStringLiteral("qtbase"), QStringLiteral("_"),
+    if (!language.isEmpty() &&
+        qt->load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
                  QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         Install(std::move(qt));
     }
     Install(std::move(own));
     return true;
 }
-
-QString InstalledLanguage() { return Current().language; }
 
 }  // namespace ui

@@ -12,12 +12,9 @@ namespace ui {
 // (a build folder), then <prefix>/share/tessaly/translations (an installed program).
 QStringList TranslationFolders();
 
-// Installs the translation of `code` and Qt's own one for the same language (standard
-// buttons, file dialog), when the package that holds Qt's is installed. Any translation
-// installed before is removed first. False when `code` has no translation.
+// Installs the translation of `code` and Qt's own one (standard buttons, file dialog) for
+// the language its .ts declares, when the package that holds Qt's is installed. Any
+// translation installed before is removed first. False when `code` has no translation.
 bool InstallLanguage(const QString& code);
-
-// The language the installed translation declares ("es"), or "" for the source English.
-QString InstalledLanguage();
 
 }  // namespace ui
