@@ -94,7 +94,10 @@ protected:
         ini = std::make_unique<settings::Settings>(dir.file("Tessaly.ini"));
         ui::InstallLanguage(QString::fromStdString(ini->Lang()));
         window = std::make_unique<EditorWindow>(*ini, messages);
-        window->chooseFile = [this](const QString& start, const QString&) { return startFolderSeen = start, chosen; };
+        window->chooseFile = [this](const QString& start, const QString&) {
+            startFolderSeen = start;
+            return chosen;
+        };
         window->openFolder = [this](const QString& folder) { openedFolders.push_back(folder); };
         messages.clear();
         return window->Start();
@@ -119,11 +122,15 @@ protected:
     QLineEdit* text(const char* name) const { return get<QLineEdit>(QString::fromLatin1(name)); }
     QPushButton* button(const char* name) const { return get<QPushButton>(QString::fromLatin1(name)); }
     QString label(const char* name) const { return get<QLabel>(QString::fromLatin1(name))->text(); }
-    void PickVersion(int v) { get<QComboBox>("cboActualizar")->setCurrentIndex(get<QComboBox>("cboActualizar")->findData(v)); }
+    void PickVersion(int v) {
+        QComboBox* versions = get<QComboBox>(QStringLiteral("cboActualizar"));
+        versions->setCurrentIndex(versions->findData(v));
+    }
     std::string LastText() const { return messages.last() ? messages.last()->text.toStdString() : ""; }
 
     void ExpectEmptyState() {
-        for (int k = 0; k < 5; ++k) EXPECT_TRUE(!level(k)->isEnabled() && level(k)->currentIndex() < 0 && !tick(k)->isChecked());
+        for (int k = 0; k < 5; ++k)
+            EXPECT_TRUE(!level(k)->isEnabled() && level(k)->currentIndex() < 0 && !tick(k)->isChecked()) << k;
         EXPECT_FALSE(button("CmdSalvar")->isEnabled() || button("SplitJNX")->isEnabled());
         EXPECT_TRUE(text("txtProductID")->text().isEmpty());
         EXPECT_TRUE(window->Document().FileName.empty());
@@ -170,7 +177,8 @@ TEST(ErrorWording, EveryErrorCodeHasASpanishTemplateWithTheSamePlaceholders) {
     ASSERT_TRUE(loaded);
     auto placeholders = [](const QString& text) {
         QStringList found;
-        for (const auto& m : QRegularExpression(QStringLiteral("\\{[a-z]+\\}")).globalMatch(text)) found << m.captured();
+        static const QRegularExpression placeholder(QStringLiteral("\\{[a-z]+\\}"));
+        for (const auto& m : placeholder.globalMatch(text)) found << m.captured();
         found.sort();
         return found;
     };
@@ -185,7 +193,8 @@ TEST(ErrorWording, EveryErrorCodeHasASpanishTemplateWithTheSamePlaceholders) {
     const auto error = platform::Error(platform::ErrorCode::RowCannotRead).File("/m/a.jnx").Cause(
         platform::Error(platform::ErrorCode::TileOutsideFile).Level(3));
     ASSERT_TRUE(ui::InstallLanguage(QStringLiteral("ESP")));
-    EXPECT_EQ(ui::ErrorMessage(error), QString::fromUtf8("No se puede leer /m/a.jnx: La tesela 3 está fuera del fichero"));
+    EXPECT_EQ(ui::ErrorMessage(error),
+              QString::fromUtf8("No se puede leer /m/a.jnx: La tesela 3 está fuera del fichero"));
     ui::InstallLanguage(QStringLiteral("ENG"));
     EXPECT_EQ(ui::ErrorMessage(error), QStringLiteral("Cannot read /m/a.jnx: Tile 3 lies outside the file"));
 }

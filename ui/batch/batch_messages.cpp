@@ -64,7 +64,8 @@ QString DeleteSummaryText(int errors) {
 }
 
 QString DeleteConfirmTitle() {
-    return QCoreApplication::translate("batchui::Messages", "Aviso", "title of the delete question (the English window shows it in Spanish)");
+    // "Aviso" in English too.
+    return QCoreApplication::translate("batchui::Messages", "Aviso", "title of the delete question");
 }
 
 QString DeleteConfirmText(std::size_t count) {

@@ -96,8 +96,9 @@ void EditorWindow::OnSave() {
         SetRunning(false);
         if (ok)
             OfferFolder(tr("JNX updated Sucesfuly."), folder);
-        else
-            presenter_.Error(tr("Error"), tr("Errors in JNX update.%1", "%1 is the reason").arg(FromPath(errorText)));
+        else  // the reason follows without a break in English
+            presenter_.Error(tr("Error"),
+                             tr("Errors in JNX update.%1", "%1: the reason").arg(FromPath(errorText)));
         return;
     }
 

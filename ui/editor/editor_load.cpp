@@ -21,7 +21,9 @@ namespace ui {
 void EditorWindow::OnLoad() {
     if (running_) return;
     const QString start = QString::fromStdString(settings_.BatchDefaultDir(platform::ProgramFolder()));
-    const QString path = chooseFile ? chooseFile(start, tr("Fichero JNX (*.jnx *.JNX)", "file dialog filter (the English window shows it in Spanish)")) : QString();
+    // "Fichero" in English too.
+    const QString filter = tr("Fichero JNX (*.jnx *.JNX)", "file dialog filter");
+    const QString path = chooseFile ? chooseFile(start, filter) : QString();
     if (path.trimmed().isEmpty()) {
         lblInfo_->setText(LoadHint());
         block_all();
@@ -44,9 +46,9 @@ bool EditorWindow::LoadFile(const QString& path) {
         block_all();
         lblInfo_->setText(LoadHint());
         SetRunning(false);
-        presenter_.Plain(tr("Error"), tr("JNX file version not supported, rebuild the JNX with newer versions of "
-                                         "applications.") +
-                                          QLatin1Char('\n') + QString::fromStdString(errorText));
+        const QString unsupported =
+            tr("JNX file version not supported, rebuild the JNX with newer versions of applications.");
+        presenter_.Plain(tr("Error"), unsupported + QLatin1Char('\n') + QString::fromStdString(errorText));
         return false;
     }
     doc_.FileName = file;

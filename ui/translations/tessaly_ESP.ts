@@ -166,7 +166,7 @@
     </message>
     <message>
         <source>Aviso</source>
-        <comment>title of the delete question (the English window shows it in Spanish)</comment>
+        <comment>title of the delete question</comment>
         <translation>Aviso</translation>
     </message>
     <message>
@@ -210,7 +210,7 @@
     </message>
     <message>
         <source>Errors in JNX update.%1</source>
-        <comment>%1 is the reason</comment>
+        <comment>%1: the reason</comment>
         <translation>Errores en la actualizacion del JNX.
 %1</translation>
     </message>
@@ -244,7 +244,7 @@
     </message>
     <message>
         <source>Fichero JNX (*.jnx *.JNX)</source>
-        <comment>file dialog filter (the English window shows it in Spanish)</comment>
+        <comment>file dialog filter</comment>
         <translation>Fichero JNX (*.jnx *.JNX)</translation>
     </message>
     <message>
