@@ -86,7 +86,7 @@ std::string CleanFolderPath(const std::string& path) {
 bool BuildFolderList(const std::string& drive, const std::string& folder, std::vector<FolderListEntry>& entries) {
     entries.clear();
     std::vector<platform::FolderEntry> listing;
-    std::string error;
+    platform::Error error;
     if (!platform::ListFolder(folder, listing, error)) return false;
 
     // The way down: the drive, then every folder between it and the current one.

@@ -1,19 +1,18 @@
 // The merge command of the batch window, present when the merge writer is built.
 #include "ui/batch/batch_window.h"
 
-#if TESSALY_BATCH_MERGE
 #include <QProgressBar>
 
 #include "compose/merge_plan.h"
 #include "compose/merge_write.h"
 #include "edit/user_input.h"
+#include "ui/batch/batch_messages.h"
 #include "ui/batch/batch_panel.h"
+#include "ui/common/error_message.h"
 
 namespace batchui {
 
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 class MergeBar : public compose::MergeProgress {
 public:
@@ -34,7 +33,6 @@ int Number(const std::string& text) { return edit::ParseInt32(text).value_or(0);
 
 void BatchWindow::OnMerge() {
     if (running_) return;
-    const bool es = texts_.spanish;
     std::vector<compose::MergeSource> sources;
     for (const auto& row : table_.rows) {
         if (!row.Checked()) continue;
@@ -46,19 +44,12 @@ void BatchWindow::OnMerge() {
         s.totalTiles = Number(row[batch::kTotalTiles]);
         sources.push_back(std::move(s));
     }
-    compose::MergePanel values;
-    values.targetVersion = panel_->Values(false).targetVersion;
-    values.productIdText = panel_->ProductIdText();
-    values.groupText = panel_->FamilyGroupText();
-    values.drawOrderText = panel_->Values(false).drawOrderText;
-    for (int k = 0; k < compose::kMaxMergeLevels; ++k) {
-        values.levelScale[static_cast<std::size_t>(k)] = panel_->LevelScaleChoice(k);
-        values.levelPriority[static_cast<std::size_t>(k)] = panel_->LevelPriority(k);
-    }
+    const edit::EditorValues request = panel_->Request(false);
     const bool loaded = !table_.rows.empty();
-    const QString warning = texts_.WarningTitle();
-    if (auto refusal = compose::ValidateMerge(sources, values, loaded)) {
-        presenter_.Information(warning, Q(compose::MergeRefusalText(*refusal, es)));
+    const QString warning = WarningTitle();
+    platform::Error error;
+    if (!compose::ValidateMerge(sources, request, error, loaded)) {
+        presenter_.Information(warning, ui::ErrorMessage(error));
         return;
     }
 
@@ -66,35 +57,33 @@ void BatchWindow::OnMerge() {
     jnx::JnxDocument doc;
     MergeBar bar(ProgressBar1);
     bar.SourceLoaded(0, static_cast<int>(sources.size()));
-    if (auto failure = compose::LoadMergeSources(sources, doc, this, &bar)) {
+    if (!compose::LoadMergeSources(sources, doc, error, this, &bar)) {
         SetRunning(false);
-        presenter_.Plain(QString(), Q(compose::MergeFailureText(*failure, es)));
+        presenter_.Plain(QString(), MergeFailureText(ui::ErrorMessage(error)));
         return;
     }
     const std::string folder = table_.folder;
     const compose::MergePlanning planning =
-        compose::PlanMerge(sources, values, {settings_.MergeDir(), folder}, loaded);
+        compose::PlanMerge(sources, request, {settings_.MergeDir(), folder}, loaded);
     if (planning.outcome != compose::MergePlanning::Outcome::Planned) {
         SetRunning(false);
         if (planning.outcome == compose::MergePlanning::Outcome::Refused)
-            presenter_.Information(warning, Q(compose::MergeRefusalText(planning.refusal, es)));
+            presenter_.Information(warning, ui::ErrorMessage(planning.error));
         else
-            presenter_.Plain(QString(), Q(compose::MergeFailureText(planning.failure, es)));
+            presenter_.Plain(QString(), MergeFailureText(ui::ErrorMessage(planning.error)));
         return;
     }
     std::string output;
-    compose::MergeFailure failure;
-    const bool written = compose::WriteMerge(planning.plan, doc, output, failure, this);
+    const bool written = compose::WriteMerge(planning.plan, doc, output, error, this);
     if (!written) {
         SetRunning(false);
-        presenter_.Plain(QString(), Q(compose::MergeFailureText(failure, es)));
+        presenter_.Plain(QString(), MergeFailureText(ui::ErrorMessage(error)));
         return;
     }
     ResetWindow();
     LoadRows(folder, false);
     SetRunning(false);
-    presenter_.Plain(QString(), texts_.Pick("Generado OK.", "Merged OK."));
+    presenter_.Plain(QString(), tr("Merged OK."));
 }
 
 }  // namespace batchui
-#endif

@@ -26,8 +26,8 @@ QString Text(const std::string& s) { return QString::fromUtf8(s.data(), static_c
 
 }  // namespace
 
-BatchModel::BatchModel(const settings::Settings& settings, const BatchTexts& texts, QObject* parent)
-    : QAbstractTableModel(parent), settings_(settings), texts_(texts) {
+BatchModel::BatchModel(const settings::Settings& settings, QObject* parent)
+    : QAbstractTableModel(parent), settings_(settings) {
     RebuildValueList();
 }
 
@@ -46,6 +46,21 @@ int BatchModel::DesignWidth(int column) {
 }
 
 bool BatchModel::Hidden(int column) { return DesignWidth(column) == 0; }
+
+QString BatchModel::ColumnCaption(int column) {
+    switch (column) {
+        case 0: return QStringLiteral(" ");
+        case 1: return tr("Group");
+        case 2: return tr("Group Name");
+        case 3: return tr("Levels");
+        case 4: case 5: case 6: case 7: case 8: return tr("Zoom %1").arg(column - 3);
+        case 9: return tr("NumTiles");
+        case 10: return tr("Version");
+        case 11: return tr("DrawOrd");
+        case 17: return tr("Filename");
+        default: return QString();
+    }
+}
 
 void BatchModel::RebuildValueList() {
     valueList_.clear();
@@ -123,7 +138,7 @@ Qt::ItemFlags BatchModel::flags(const QModelIndex& index) const {
 
 QVariant BatchModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return QAbstractTableModel::headerData(section, orientation, role);
-    if (role == Qt::DisplayRole) return texts_.ColumnCaption(section);
+    if (role == Qt::DisplayRole) return ColumnCaption(section);
     if (role == Qt::ToolTipRole && section >= batch::kZoomLevel1 && section < batch::kZoomLevel1 + batch::kShownLevels)
         return valueListTip_;
     return {};

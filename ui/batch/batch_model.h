@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "batch/batch_table.h"
-#include "ui/batch/batch_texts.h"
 
 namespace settings {
 class Settings;
@@ -19,7 +18,7 @@ namespace batchui {
 class BatchModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    BatchModel(const settings::Settings& settings, const BatchTexts& texts, QObject* parent = nullptr);
+    BatchModel(const settings::Settings& settings, QObject* parent = nullptr);
 
     // The table stays owned by the caller; call Reset after rebuilding it.
     void SetTable(batch::BatchTable* table);
@@ -46,9 +45,10 @@ public:
 
 private:
     void RebuildValueList();
+    // Grid column captions, by field position; "" for the hidden columns.
+    static QString ColumnCaption(int column);
 
     const settings::Settings& settings_;
-    const BatchTexts& texts_;
     batch::BatchTable* table_ = nullptr;
     std::vector<std::pair<QString, QString>> valueList_;
     QString valueListTip_;

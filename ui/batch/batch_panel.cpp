@@ -8,38 +8,38 @@
 #include <QLineEdit>
 
 #include "ui/common/digit_box.h"
+#include "ui/common/request_controls.h"
 
 namespace batchui {
 
-BatchPanel::BatchPanel(const settings::SettingsTables& tables, int userLevel, const BatchTexts& texts,
-                       QWidget* parent)
+BatchPanel::BatchPanel(const settings::SettingsTables& tables, int userLevel, QWidget* parent)
     : QObject(parent), tables_(tables), presetMode_(userLevel == 2) {
-    Frame1 = new QGroupBox(texts.LevelsFrame(), parent);
+    Frame1 = new QGroupBox(tr("Levels"), parent);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     auto* grid = new QGridLayout(Frame1);
     grid->setContentsMargins(6, 4, 6, 4);
     grid->setVerticalSpacing(2);
     for (int k = 0; k < 5; ++k) {
-        lblNivel[k] = new QLabel(texts.LevelLabel(k + 1), Frame1);
+        lblNivel[k] = new QLabel(tr("Level %1").arg(k + 1), Frame1);
         cboNivel[k] = new QComboBox(Frame1);
         cboNivel[k]->setObjectName(QStringLiteral("cboNivel%1").arg(k));
         for (const auto& row : tables.ZoomTable)
             cboNivel[k]->addItem(QString::fromStdString(row.Name), row.StandardScale);
-        chkSplitOPriority[k] = new QCheckBox(texts.SplitBox(), Frame1);
+        chkSplitOPriority[k] = new QCheckBox(tr("Split"), Frame1);
         chkSplitOPriority[k]->setObjectName(QStringLiteral("chkSplitOPriority%1").arg(k));
-        chkSplitOPriority[k]->setToolTip(texts.SplitTip());
+        chkSplitOPriority[k]->setToolTip(tr("Split this level / Priorize level"));
         grid->addWidget(lblNivel[k], 0, k);
         grid->addWidget(cboNivel[k], 1, k);
         grid->addWidget(chkSplitOPriority[k], 2, k);
         grid->setColumnStretch(k, 1);
     }
 
-    lblProductID = new QLabel(texts.ProductId(), parent);
+    lblProductID = new QLabel(tr("Product ID"), parent);
     // The same boxes as the editor's: digits only, two of them typed at most.
     txtProductID = new ui::DigitBox(2, parent);
     txtProductID->setObjectName(QStringLiteral("txtProductID"));
 
-    lblFamily = new QLabel(texts.FamilyGroup(), parent);
+    lblFamily = new QLabel(tr("Group"), parent);
     txtFamiliGroup = new QLineEdit(parent);
     txtFamiliGroup->setObjectName(QStringLiteral("txtFamiliGroup"));
     cboFamily = new QComboBox(parent);
@@ -52,13 +52,13 @@ BatchPanel::BatchPanel(const settings::SettingsTables& tables, int userLevel, co
     connect(cboFamily, &QComboBox::editTextChanged, txtFamiliGroup, &QLineEdit::setText);
     connect(cboFamily, &QComboBox::activated, this, &BatchPanel::PickFamily);
 
-    lblActualizar = new QLabel(texts.UpdateTo(), parent);
+    lblActualizar = new QLabel(tr("Update to ..."), parent);
     cboActualizar = new QComboBox(parent);
     cboActualizar->setObjectName(QStringLiteral("cboActualizar"));
     for (const auto& item : tables.TargetVersions) cboActualizar->addItem(QString::fromStdString(item.Text), item.Version);
     connect(cboActualizar, &QComboBox::currentIndexChanged, this, &BatchPanel::VersionPicked);
 
-    lblDrawOrder = new QLabel(texts.DrawOrder(), parent);
+    lblDrawOrder = new QLabel(tr("DrawOrder"), parent);
     txtDrawOrder = new ui::DigitBox(3, parent);
     txtDrawOrder->setObjectName(QStringLiteral("txtDrawOrder"));
 }
@@ -100,28 +100,17 @@ void BatchPanel::VersionPicked(int index) {
     lblDrawOrder->setVisible(show);
 }
 
-batch::PanelValues BatchPanel::Values(bool replaceSource) const {
-    batch::PanelValues values;
-    const int v = cboActualizar->currentIndex();
-    if (v >= 0) values.targetVersion = cboActualizar->itemData(v).toInt();
-    values.drawOrderText = txtDrawOrder->text().toStdString();
-    values.replaceSource = replaceSource;
-    return values;
-}
-
-std::string BatchPanel::ProductIdText() const { return txtProductID->text().toStdString(); }
-
-std::string BatchPanel::FamilyGroupText() const { return txtFamiliGroup->text().toStdString(); }
-
-std::optional<std::int32_t> BatchPanel::LevelScaleChoice(int levelIndex) const {
-    if (!HasLevelControls(levelIndex)) return std::nullopt;
-    const QComboBox* box = cboNivel[static_cast<std::size_t>(levelIndex)];
-    if (box->currentIndex() < 0) return std::nullopt;
-    return box->currentData().toInt();
-}
-
-bool BatchPanel::LevelPriority(int levelIndex) const {
-    return HasLevelControls(levelIndex) && chkSplitOPriority[static_cast<std::size_t>(levelIndex)]->isChecked();
+edit::EditorValues BatchPanel::Request(bool removeOld) const {
+    ui::RequestControls controls;
+    controls.txtProductID = txtProductID;
+    controls.txtFamiliGroup = txtFamiliGroup;
+    controls.cboActualizar = cboActualizar;
+    controls.txtDrawOrder = txtDrawOrder;
+    controls.cboNivel = cboNivel;
+    controls.chkSplitOPriority = chkSplitOPriority;
+    edit::EditorValues request = ui::RequestFrom(controls);
+    request.chkRemoveOld = removeOld;
+    return request;
 }
 
 }  // namespace batchui

@@ -1,5 +1,5 @@
-// The batch window's editing panel: the values every checked file receives. It offers
-// them to the writers as jnx::EditorValues and to the batch commands as PanelValues.
+// The batch window's editing panel: the values every checked file receives, offered as
+// the edit request of the batch commands and the merge.
 // The controls are children of the widget given at construction; the window places them.
 #pragma once
 #include <QObject>
@@ -8,7 +8,6 @@
 #include "edit/editor_values.h"
 #include "settings/settings.h"
 #include "batch/batch_commands.h"
-#include "ui/batch/batch_texts.h"
 
 class QCheckBox;
 class QComboBox;
@@ -19,22 +18,16 @@ class QWidget;
 
 namespace batchui {
 
-class BatchPanel : public QObject, public jnx::EditorValues {
+class BatchPanel : public QObject {
     Q_OBJECT
 public:
-    BatchPanel(const settings::SettingsTables& tables, int userLevel, const BatchTexts& texts, QWidget* parent);
+    BatchPanel(const settings::SettingsTables& tables, int userLevel, QWidget* parent);
 
     // Empty boxes, no selection in any list, every level box cleared.
     void Reset();
-    batch::PanelValues Values(bool replaceSource) const;
-
-    // jnx::EditorValues
-    std::string ProductIdText() const override;
-    std::string FamilyGroupText() const override;
-    std::optional<std::int32_t> LevelScaleChoice(int levelIndex) const override;
-    bool LevelPriority(int levelIndex) const override;
-    std::string LevelZoomText(int) const override { return std::string(); }
-    bool IsEditorWindow() const override { return false; }
+    // The edit request every checked file receives; removeOld: a file written anew
+    // replaces its source.
+    edit::EditorValues Request(bool removeOld) const;
 
     // A family entry picked (as a click on cboFamily does).
     void PickFamily(int index);

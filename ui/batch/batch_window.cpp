@@ -17,8 +17,10 @@
 
 #include "platform/fs.h"
 #include "ui/batch/batch_folders.h"
+#include "ui/batch/batch_messages.h"
 #include "ui/batch/batch_model.h"
 #include "ui/batch/batch_panel.h"
+#include "ui/common/error_message.h"
 
 namespace batchui {
 
@@ -45,8 +47,7 @@ constexpr int kFamilyWidth = 250;
 BatchWindow::BatchWindow(const settings::Settings& settings, const settings::SettingsTables& tables,
                          ui::MessagePresenter& presenter, QWidget* parent)
     : QDialog(parent), settings_(settings), tables_(tables), presenter_(presenter) {
-    texts_.spanish = settings.IsSpanish();
-    setWindowTitle(texts_.WindowTitle());
+    setWindowTitle(tr("Batch"));
     batch::UsCargaEstructuraRecordset(table_);
     BuildControls();
     // Narrower than its design the window would hide its controls: it grows back.
@@ -65,7 +66,7 @@ BatchWindow::~BatchWindow() = default;
 void BatchWindow::BuildControls() {
     SSUltraGrid1 = new QTableView(this);
     SSUltraGrid1->setObjectName(QStringLiteral("SSUltraGrid1"));
-    model_ = new BatchModel(settings_, texts_, this);
+    model_ = new BatchModel(settings_, this);
     model_->SetTable(&table_);
     SSUltraGrid1->setModel(model_);
     SSUltraGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -91,9 +92,9 @@ void BatchWindow::BuildControls() {
     Dir1 = new QListWidget(picDown);
     Dir1->setObjectName(QStringLiteral("Dir1"));
     connect(Dir1, &QListWidget::itemClicked, this, &BatchWindow::FolderClicked);
-    chkRecursive = new QCheckBox(texts_.Recursive(), picDown);
+    chkRecursive = new QCheckBox(tr("Incluide subfolders"), picDown);
 
-    panel_ = new BatchPanel(tables_, settings_.UserLevel(), texts_, picDown);
+    panel_ = new BatchPanel(tables_, settings_.UserLevel(), picDown);
 
     auto button = [this](const QString& caption, void (BatchWindow::*command)()) {
         auto* b = new QPushButton(caption, picDown);
@@ -101,18 +102,15 @@ void BatchWindow::BuildControls() {
         connect(b, &QPushButton::clicked, this, command);
         return b;
     };
-    cmdSelectAll = button(texts_.SelectAll(), &BatchWindow::OnSelectAll);
-    cmdSelectNothing = button(texts_.SelectNone(), &BatchWindow::OnSelectNone);
-    cmdSelectObsoletos = button(texts_.SelectObsolete(), &BatchWindow::OnSelectObsolete);
-    cmdCargar = button(texts_.Load(), &BatchWindow::OnLoad);
-    CmdSalvar = button(texts_.Save(), &BatchWindow::OnSave);
-    cmdborrar = button(texts_.Delete(), &BatchWindow::OnDelete);
-    chkRemoveOld = new QCheckBox(texts_.RemoveOld(), picDown);
-    SplitJNX = button(texts_.Split(), &BatchWindow::OnSplit);
-    joinjnx = button(texts_.Merge(), &BatchWindow::OnMerge);
-#if !TESSALY_BATCH_MERGE
-    joinjnx->setEnabled(false);
-#endif
+    cmdSelectAll = button(tr("All"), &BatchWindow::OnSelectAll);
+    cmdSelectNothing = button(tr("None"), &BatchWindow::OnSelectNone);
+    cmdSelectObsoletos = button(tr("Obsoletes"), &BatchWindow::OnSelectObsolete);
+    cmdCargar = button(tr("Load Dir"), &BatchWindow::OnLoad);
+    CmdSalvar = button(tr("Save"), &BatchWindow::OnSave);
+    cmdborrar = button(tr("Delete"), &BatchWindow::OnDelete);
+    chkRemoveOld = new QCheckBox(tr("Delete old files"), picDown);
+    SplitJNX = button(tr("Split JNX"), &BatchWindow::OnSplit);
+    joinjnx = button(tr("Merge JNX"), &BatchWindow::OnMerge);
     ProgressBar1 = new QProgressBar(picDown);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setRange(0, 1);
@@ -323,8 +321,12 @@ jnx::WriterSettings BatchWindow::Writers() const {
     return w;
 }
 
-void BatchWindow::Refuse(batch::Refusal refusal) {
-    presenter_.Information(Q(batch::WarningTitle(texts_.spanish)), Q(batch::RefusalText(refusal, texts_.spanish)));
+void BatchWindow::Refuse(const platform::Error& refusal) {
+    presenter_.Information(WarningTitle(), ui::ErrorMessage(refusal));
+}
+
+QString BatchWindow::FolderUnreadable(const std::string& folder) const {
+    return tr("The folder cannot be read: %1").arg(Q(folder));
 }
 
 void BatchWindow::LoadRows(std::string folder, bool recursive) {
@@ -332,13 +334,13 @@ void BatchWindow::LoadRows(std::string folder, bool recursive) {
         batch::LoadFolder(table_, folder, tables_.ZoomTable, recursive, this, this);
     model_->Reset();
     ApplyLayout();
-    if (!result.ok) presenter_.Information(texts_.WarningTitle(), texts_.FolderUnreadable(Q(folder)));
+    if (!result.ok) presenter_.Information(WarningTitle(), FolderUnreadable(folder));
 }
 
 void BatchWindow::OnLoad() {
     if (running_) return;
     if (!platform::FolderExists(folder_)) {
-        presenter_.Information(texts_.WarningTitle(), texts_.FolderUnreadable(Q(folder_)));
+        presenter_.Information(WarningTitle(), FolderUnreadable(folder_));
         return;
     }
     settings_.WriteSetting("Preferences", "BatchDefaultDir", folder_);
@@ -364,9 +366,9 @@ void BatchWindow::OnSelectObsolete() {
 
 void BatchWindow::OnSave() {
     if (running_) return;
-    const batch::PanelValues values = panel_->Values(chkRemoveOld->isChecked());
+    const edit::EditorValues request = panel_->Request(chkRemoveOld->isChecked());
     SetRunning(true);
-    const batch::SaveSummary summary = batch::BatchSave(table_, *panel_, values, Writers(), this, this);
+    const batch::SaveSummary summary = batch::BatchSave(table_, request, Writers(), this, this);
     if (summary.Refused()) {
         SetRunning(false);
         Refuse(summary.refusal);
@@ -377,17 +379,18 @@ void BatchWindow::OnSave() {
     LoadRows(table_.folder, table_.recursive);
     SetRunning(false);
     presenter_.Show({summary.errors > 0 ? ui::MessageIcon::Critical : ui::MessageIcon::Information,
-                     ui::MessageButtons::Ok, texts_.InfoTitle(), Q(summary.Text(texts_.spanish))});
+                     ui::MessageButtons::Ok, SummaryTitle(),
+                     SaveSummaryText(summary.updated, summary.created, summary.errors)});
 }
 
 void BatchWindow::OnDelete() {
     if (running_) return;
     const std::size_t count = table_.CheckedCount();
     if (count == 0) {
-        Refuse(batch::Refusal::NothingToDelete);
+        Refuse(platform::Error(platform::ErrorCode::RefuseNothingToDelete));
         return;
     }
-    if (!presenter_.Question(QStringLiteral("Aviso"), Q(batch::DeleteConfirmText(count, texts_.spanish)))) return;
+    if (!presenter_.Question(DeleteConfirmTitle(), DeleteConfirmText(count))) return;
     SetRunning(true);
     SSUltraGrid1->setUpdatesEnabled(false);
     const batch::DeleteSummary summary = batch::BatchDelete(table_);
@@ -399,15 +402,14 @@ void BatchWindow::OnDelete() {
         Refuse(summary.refusal);
         return;
     }
-    presenter_.Information(Q(batch::InformationTitle(texts_.spanish)), Q(summary.Text(texts_.spanish)));
+    presenter_.Information(InformationTitle(), DeleteSummaryText(summary.errors));
 }
 
 void BatchWindow::OnSplit() {
     if (running_) return;
-    const batch::PanelValues values = panel_->Values(false);
+    const edit::EditorValues request = panel_->Request(false);
     SetRunning(true);
-    const batch::SplitSummary summary =
-        batch::BatchSplit(table_, *panel_, values, tables_.LevelDirs, Writers(), this, this);
+    const batch::SplitSummary summary = batch::BatchSplit(table_, request, tables_.LevelDirs, Writers(), this, this);
     if (summary.Refused()) {
         SetRunning(false);
         Refuse(summary.refusal);
@@ -419,11 +421,7 @@ void BatchWindow::OnSplit() {
     LoadRows(folder, false);
     SetRunning(false);
     presenter_.Show({summary.errors > 0 ? ui::MessageIcon::Critical : ui::MessageIcon::Information,
-                     ui::MessageButtons::Ok, texts_.InfoTitle(), Q(summary.Text(texts_.spanish))});
+                     ui::MessageButtons::Ok, SummaryTitle(), SplitSummaryText(summary.extracted, summary.errors)});
 }
-
-#if !TESSALY_BATCH_MERGE
-void BatchWindow::OnMerge() {}  // the button stays disabled
-#endif
 
 }  // namespace batchui

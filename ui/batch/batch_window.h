@@ -13,15 +13,7 @@
 #include "batch/batch_commands.h"
 #include "batch/batch_table.h"
 #include "batch/folder_scan.h"
-#include "ui/batch/batch_texts.h"
 #include "ui/common/message_presenter.h"
-
-// The merge button works once the merge writer is part of the tree.
-#if __has_include("compose/merge_write.h")
-#define TESSALY_BATCH_MERGE 1
-#else
-#define TESSALY_BATCH_MERGE 0
-#endif
 
 class QCheckBox;
 class QComboBox;
@@ -109,7 +101,8 @@ private:
     // Loads folder into the grid (the load command's work without the setting).
     void LoadRows(std::string folder, bool recursive);  // by value: the table it names is rebuilt
     void SetRunning(bool running);
-    void Refuse(batch::Refusal refusal);
+    void Refuse(const platform::Error& refusal);
+    QString FolderUnreadable(const std::string& folder) const;
     jnx::WriterSettings Writers() const;
 
     // batch::ScanObserver
@@ -125,7 +118,6 @@ private:
     const settings::Settings& settings_;
     const settings::SettingsTables& tables_;
     ui::MessagePresenter& presenter_;
-    BatchTexts texts_;
     batch::BatchTable table_;
     BatchModel* model_ = nullptr;
     BatchPanel* panel_ = nullptr;

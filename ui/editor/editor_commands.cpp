@@ -5,17 +5,14 @@
 #include <QLineEdit>
 
 #include "compose/extract.h"
+#include "edit/resolve_edit.h"
 #include "jnx/modif.h"
 #include "edit/user_input.h"
 #include "jnx/regenerate.h"
 #include "platform/fs.h"
 #include "ui/common/digit_box.h"
+#include "ui/common/error_message.h"
 #include "ui/editor/editor_window.h"
-
-#if __has_include("ui/batch/batch_window.h")
-#include "ui/batch/batch_window.h"
-#define TESSALY_HAVE_BATCH_WINDOW 1
-#endif
 
 namespace ui {
 
@@ -25,26 +22,6 @@ QString FromPath(const std::string& path) { return QString::fromStdString(path);
 
 }  // namespace
 
-EditorWindow::Target EditorWindow::WorkOutTarget() const {
-    Target target;
-    target.version = doc_.Header.Version;
-    if (cboActualizar_->currentIndex() >= 0) {
-        target.version = cboActualizar_->currentData().toInt();
-        target.changed = target.version != doc_.Header.Version;
-    }
-    return target;
-}
-
-void EditorWindow::ApplyDrawOrder(const Target& target) {
-    const std::string text = edit::Trim(txtDrawOrder_->text().toStdString());
-    if (text.empty()) {
-        if (target.changed && target.version == 4) doc_.Header.DrawOrder = jnx::kDefaultDrawOrder;
-        return;
-    }
-    // The box holds at most three digits, so the number always converts.
-    if (const auto number = edit::ParseInt32(text)) doc_.Header.DrawOrder = *number;
-}
-
 jnx::WriterSettings EditorWindow::WriterSettingsNow() const {
     jnx::WriterSettings writer;
     writer.userLevel = userLevel_;
@@ -53,7 +30,7 @@ jnx::WriterSettings EditorWindow::WriterSettingsNow() const {
 }
 
 bool EditorWindow::Refuse(const QString& text) {
-    presenter_.Information(texts_->warningTitle, text);
+    presenter_.Information(tr("Warning"), text);
     return false;
 }
 
@@ -73,92 +50,85 @@ bool EditorWindow::MissingZoomNumber(const QString& text) {
 
 void EditorWindow::OfferFolder(const QString& text, const QString& folder) {
     const MessageAnswer answer = presenter_.Information(
-        texts_->informationTitle, text + QLatin1Char('\n') + texts_->goToFolder, MessageButtons::YesNo);
+        tr("Information"), text + QLatin1Char('\n') + tr("Press YES to go generation folder, NO otherwise."),
+        MessageButtons::YesNo);
     if (answer == MessageAnswer::Yes && openFolder) openFolder(folder);
 }
 
 void EditorWindow::OnSave() {
     if (running_) return;
     if (doc_.FileName.empty()) {
-        Refuse(texts_->needFile);
+        Refuse(tr("Need to load a JNX file."));
         return;
     }
-    if (MissingZoomNumber(texts_->allLevelsZoomName)) return;
+    if (MissingZoomNumber(tr("All levels need a zoom name."))) return;
 
-    const Target target = WorkOutTarget();
-    ApplyDrawOrder(target);
     const std::string source = doc_.FileName;
-    const QString folder = FromPath(platform::ParentFolder(source));
-    std::string errorText;
+    edit::ResolvedEdit resolved;
+    platform::Error error;
+    if (!edit::ResolveEdit(Request(), doc_, source, WriterSettingsNow(), edit::Purpose::Save, resolved, error)) {
+        Refuse(ErrorMessage(error));
+        return;
+    }
     SetRunning(true);
     Begin();
-
-    if (target.version == doc_.Header.Version && !doc_.NeedsRegeneration) {
-        const bool ok = jnx::ModifJNX(doc_, *this, source, WriterSettingsNow(), errorText, this);
-        End();
-        block_all();
-        SetRunning(false);
-        if (ok) {
-            OfferFolder(texts_->updatedOk, folder);
-        } else if (spanish_) {
-            presenter_.Plain(QString(), texts_->updateErrors + QLatin1Char('\n') + FromPath(errorText));
-        } else {
-            presenter_.Error(texts_->errorTitle, texts_->updateErrors + FromPath(errorText));
-        }
-        return;
-    }
-
-    const std::string out = platform::JoinPath(platform::ParentFolder(source), platform::BaseNameOf(source) + "_new.jnx");
-    const bool ok = jnx::RegenerateJnx(doc_, *this, source, out, target.changed, target.version, WriterSettingsNow(),
-                                       errorText, this);
+    const bool patch = resolved.road == edit::Road::Patch;
+    const bool ok = patch ? jnx::ModifJNX(doc_, resolved.values, source, error, this)
+                          : jnx::RegenerateJnx(doc_, resolved.values, resolved.version, source, resolved.outputPath,
+                                               WriterSettingsNow(), error, this);
     End();
     block_all();
     SetRunning(false);
     if (ok) {
-        OfferFolder(texts_->generatedOk, FromPath(platform::ParentFolder(out)));
-    } else if (spanish_) {
-        presenter_.Plain(QString(), texts_->generationErrors + QLatin1Char('\n') + FromPath(errorText));
+        OfferFolder((patch ? tr("JNX updated Sucesfuly.") : tr("New JNX generated Sucesfuly.")),
+                    FromPath(platform::ParentFolder(resolved.outputPath)));
+    } else if (patch) {  // the reason follows without a break in English
+        presenter_.Error(tr("Error"), tr("Errors in JNX update.%1", "%1: the reason").arg(ErrorMessage(error)));
     } else {
-        presenter_.Error(texts_->errorTitle, texts_->generationErrors + QLatin1Char('\n') + FromPath(errorText));
+        presenter_.Error(tr("Error"), tr("Errors in JNX generation.") + QLatin1Char('\n') + ErrorMessage(error));
     }
 }
 
 void EditorWindow::OnSplit() {
     if (running_) return;
     if (doc_.FileName.empty()) {
-        Refuse(texts_->needFile);
+        Refuse(tr("Need to load a JNX file."));
         return;
     }
     if (txtFamiliGroup_->text().trimmed().isEmpty()) {
-        Refuse(texts_->groupEmpty);
+        Refuse(tr("Product description empty."));
         return;
     }
     if (txtProductID_->text().trimmed().isEmpty()) {
-        Refuse(texts_->productIdEmpty);
+        Refuse(tr("Product ID empty."));
         return;
     }
     const int levels = ShownLevelCount();
     for (int k = 0; k < levels; ++k) {
         if (cboNivel_[k]->currentIndex() < 0) {
-            Refuse(texts_->allLevelsZoomNumber);
+            Refuse(tr("All levels need a zoom number."));
             return;
         }
     }
-    if (MissingZoomNumber(texts_->allLevelsZoomNumber)) return;
+    if (MissingZoomNumber(tr("All levels need a zoom number."))) return;
     int ticked = 0;
     for (const QCheckBox* box : chkSplitOPriority_) ticked += box->isChecked() ? 1 : 0;
     if (ticked == 0) {
-        Refuse(texts_->nothingToSplit);
+        Refuse(tr("Nothing to split, you need to check levels to split."));
         return;
     }
     if (ticked == 1 && doc_.Header.LevelCount == 1) {
-        Refuse(texts_->singleLevel);
+        Refuse(tr("The file has only one level, no need to split it."));
         return;
     }
 
-    const Target target = WorkOutTarget();
-    ApplyDrawOrder(target);
     const std::string source = doc_.FileName;
+    edit::ResolvedEdit resolved;
+    platform::Error error;
+    if (!edit::ResolveEdit(Request(), doc_, source, WriterSettingsNow(), edit::Purpose::Split, resolved, error)) {
+        Refuse(ErrorMessage(error));
+        return;
+    }
     SetRunning(true);
     Begin();
     bool ok = true;
@@ -166,30 +136,21 @@ void EditorWindow::OnSplit() {
     for (int k = 0; k < levels && ok; ++k) {
         if (!chkSplitOPriority_[k]->isChecked()) continue;
         lastOut = compose::LevelFilePath(source, k + 1, tables_.LevelDirs);
-        std::string errorText;
-        ok = compose::ExtractLevel(doc_, *this, source, lastOut, k + 1, target.changed, target.version,
-                                   WriterSettingsNow(), errorText, this);
+        ok = compose::ExtractLevel(doc_, resolved.values, resolved.version, source, lastOut, k + 1,
+                                   WriterSettingsNow(), error, this);
     }
     End();
     block_all();
     SetRunning(false);
-    const QString folder = FromPath(platform::ParentFolder(lastOut));
-    if (ok) {
-        OfferFolder(texts_->generatedOk, folder);
-    } else if (spanish_) {
-        OfferFolder(texts_->generationErrors, folder);
-    } else {
-        presenter_.Error(texts_->errorTitle, texts_->generationErrors);
-    }
+    if (ok)
+        OfferFolder(tr("New JNX generated Sucesfuly."), FromPath(platform::ParentFolder(lastOut)));
+    else
+        presenter_.Error(tr("Error"), tr("Errors in JNX generation."));
 }
 
 void EditorWindow::OnBatch() {
-    if (running_) return;
-#ifdef TESSALY_HAVE_BATCH_WINDOW
-    // A new window per showing: it starts from its empty state every time.
-    batchui::BatchWindow batch(settings_, tables_, presenter_, this);
-    batch.exec();
-#endif
+    if (running_ || !openBatch) return;
+    openBatch();
 }
 
 }  // namespace ui

@@ -21,9 +21,11 @@ namespace ui {
 void EditorWindow::OnLoad() {
     if (running_) return;
     const QString start = QString::fromStdString(settings_.BatchDefaultDir(platform::ProgramFolder()));
-    const QString path = chooseFile ? chooseFile(start, texts_->fileFilter) : QString();
+    // "Fichero" in English too.
+    const QString filter = tr("Fichero JNX (*.jnx *.JNX)", "file dialog filter");
+    const QString path = chooseFile ? chooseFile(start, filter) : QString();
     if (path.trimmed().isEmpty()) {
-        lblInfo_->setText(texts_->loadHint);
+        lblInfo_->setText(LoadHint());
         block_all();
         return;
     }
@@ -42,10 +44,11 @@ bool EditorWindow::LoadFile(const QString& path) {
     End();
     if (!ok) {
         block_all();
-        lblInfo_->setText(texts_->loadHint);
+        lblInfo_->setText(LoadHint());
         SetRunning(false);
-        presenter_.Plain(texts_->errorTitle,
-                         texts_->unsupportedFile + QLatin1Char('\n') + QString::fromStdString(errorText));
+        const QString unsupported =
+            tr("JNX file version not supported, rebuild the JNX with newer versions of applications.");
+        presenter_.Plain(tr("Error"), unsupported + QLatin1Char('\n') + QString::fromStdString(errorText));
         return false;
     }
     doc_.FileName = file;
@@ -75,7 +78,7 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
         PosicionaComboNiveles(k, doc_.Levels[index].Scale);
         cboNivel_[k]->setEnabled(true);
         chkSplitOPriority_[k]->setEnabled(true);
-        lblNivel_[k]->setText(texts_->levelWord + QStringLiteral("   ") + QString::number(k + 1));
+        lblNivel_[k]->setText(LevelCaption(k));
         const std::int32_t zoom = index < doc_.LevelInfos.size() ? doc_.LevelInfos[index].Zoom : 255;
         txtNivel_[k]->setText(zoom == 255 ? QString() : QString::number(zoom));
         txtNivel_[k]->setEnabled(true);
@@ -89,8 +92,8 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
         txtNivel_[k]->setEnabled(false);
     }
     lblInfoLevel_->clear();
-    lblTotalTeselas_->setText(QStringLiteral("Total ") + GroupedNumber(totalTiles) + QStringLiteral(" TL. - JNX v.") +
-                              QString::number(doc_.Header.Version));
+    lblTotalTeselas_->setText(
+        tr("Total %1 TL. - JNX v.%2").arg(GroupedNumber(totalTiles), QString::number(doc_.Header.Version)));
     lblTotalTeselas_->show();
 
     txtProductID_->setText(QString::number(doc_.Header.ProductId));

@@ -24,6 +24,13 @@ namespace ui {
 
 namespace {
 
+constexpr const char* kProgramVersion = "0.1.0";
+
+QString WindowCaption() { return QStringLiteral("Tessaly v.") + QString::fromLatin1(kProgramVersion); }
+
+// English whatever the settings say: the language itself is what is missing.
+QString MissingLanguageMessage() { return QStringLiteral("Error reading Preferences/Language in Tessaly.ini."); }
+
 QString Indexed(const char* name, int k) { return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(k); }
 
 template <typename T>
@@ -44,7 +51,7 @@ QString DroppedJnx(const QMimeData* mime) {
 }  // namespace
 
 EditorWindow::EditorWindow(const settings::Settings& settings, MessagePresenter& presenter, QWidget* parent)
-    : QWidget(parent), settings_(settings), presenter_(presenter), texts_(&TextsFor(false)) {
+    : QWidget(parent), settings_(settings), presenter_(presenter) {
     setObjectName(QStringLiteral("Form1"));
     setAcceptDrops(true);
     chooseFile = [this](const QString& startFolder, const QString& filter) {
@@ -169,49 +176,51 @@ bool EditorWindow::Start() {
     const std::string lang = settings_.Lang();
     blockSize_ = settings_.BlockSize();
     userLevel_ = settings_.UserLevel();
-    spanish_ = settings_.IsSpanish();
-    texts_ = &TextsFor(spanish_);
     if (edit::Trim(lang).empty()) {
         presenter_.Plain(QString(), MissingLanguageMessage());
         return false;
     }
     ApplyCaptions();
     if (!settings::CargarCombos(settings_, tables_)) {
-        lblInfo_->setText(texts_->loadHint);
-        presenter_.Plain(texts_->errorTitle, texts_->configError);
+        lblInfo_->setText(LoadHint());
+        presenter_.Plain(tr("Error"), tr("Error in config file."));
         return false;
     }
     FillLists();
     block_all();
-    lblInfo_->setText(texts_->loadHint);
+    lblInfo_->setText(LoadHint());
     UpdateTitle();
     return true;
 }
 
 void EditorWindow::ApplyCaptions() {
-    const EditorTexts& t = *texts_;
-    cmdCargar_->setText(t.load);
-    cmdSalvar_->setText(t.save);
-    splitJnx_->setText(t.split);
-    cmdBatch_->setText(t.batch);
+    cmdCargar_->setText(tr("Load JNX"));
+    cmdSalvar_->setText(tr("Save JNX"));
+    splitJnx_->setText(tr("Split JNX"));
+    cmdBatch_->setText(tr("Batch"));
     cmdCargar_->setToolTip(cmdCargar_->shortcut().toString(QKeySequence::NativeText));
     cmdSalvar_->setToolTip(cmdSalvar_->shortcut().toString(QKeySequence::NativeText));
-    splitJnx_->setToolTip(t.splitButtonTip + QStringLiteral(" (") +
+    splitJnx_->setToolTip(tr("Split this level") + QStringLiteral(" (") +
                           splitJnx_->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
     cmdBatch_->setToolTip(cmdBatch_->shortcut().toString(QKeySequence::NativeText));
     for (QCheckBox* box : chkSplitOPriority_) {
-        box->setText(t.splitBoxCaption);
-        box->setToolTip(t.splitBoxTip);
+        box->setText(tr("Split"));
+        box->setToolTip(tr("Split this level / Priorize level"));
     }
-    lblgrupo_->setText(t.group);
-    fNiveles_->setTitle(t.levels);
-    lblInfo_->setText(t.loadHint);
-    lblPreviewLabel_[0]->setText(t.previewLine1);
-    lblPreviewLabel_[1]->setText(t.previewLine2);
-    lblPreviewLabel_[2]->setText(t.previewLine3);
-    lblActualizar_->setText(t.updateTo);
-    lblDrawOrder_->setText(t.drawOrder);
+    lblgrupo_->setText(tr("Group"));
+    fNiveles_->setTitle(tr("Levels"));
+    lblInfo_->setText(LoadHint());
+    lblPreviewLabel_[0]->setText(tr("when the map is loaded"));
+    lblPreviewLabel_[1]->setText(tr("move the mouse over the tag level"));
+    lblPreviewLabel_[2]->setText(tr("to preview"));
+    lblActualizar_->setText(tr("Update to ..."));
+    lblDrawOrder_->setText(tr("DrawOrder"));
 }
+
+QString EditorWindow::LoadHint() const { return tr("Press Load JNX button."); }
+
+// The spaces line the numbers up under the caption's longer word in either language.
+QString EditorWindow::LevelCaption(int k) const { return tr("Level") + QStringLiteral("   ") + QString::number(k + 1); }
 
 void EditorWindow::FillLists() {
     for (QComboBox* cbo : cboNivel_) {
@@ -232,7 +241,7 @@ void EditorWindow::block_all() {
     for (int k = 0; k < kShownLevels; ++k) {
         cboNivel_[k]->setCurrentIndex(-1);
         cboNivel_[k]->setEnabled(false);
-        lblNivel_[k]->setText(texts_->levelWord + QStringLiteral("   ") + QString::number(k + 1));
+        lblNivel_[k]->setText(LevelCaption(k));
         txtNivel_[k]->setVisible(presets);
         txtNivel_[k]->clear();
         txtNivel_[k]->setEnabled(false);

@@ -1,6 +1,6 @@
 // The editor window ("Form1"): loads one JNX file, shows its levels with a preview tile
-// per level, and saves or splits it. It offers its controls to the writers as
-// EditorValues and shows the wait pointer while the core works.
+// per level, and saves or splits it. Its controls make the edit request that the core
+// resolves; it shows the wait pointer while the core works.
 #pragma once
 #include <QWidget>
 #include <array>
@@ -12,7 +12,6 @@
 #include "jnx/writer_settings.h"
 #include "settings/settings.h"
 #include "ui/common/message_presenter.h"
-#include "ui/editor/texts.h"
 
 class QCheckBox;
 class QComboBox;
@@ -28,7 +27,7 @@ class DigitBox;
 
 inline constexpr int kShownLevels = 5;
 
-class EditorWindow : public QWidget, public jnx::EditorValues, public jnx::BusyObserver {
+class EditorWindow : public QWidget, public jnx::BusyObserver {
     Q_OBJECT
 public:
     EditorWindow(const settings::Settings& settings, MessagePresenter& presenter, QWidget* parent = nullptr);
@@ -45,6 +44,8 @@ public:
     // Hooks for the platform dialogs, replaced by tests.
     std::function<QString(const QString& startFolder, const QString& filter)> chooseFile;
     std::function<void(const QString& folder)> openFolder;
+    // Shows the batch window; the program links it in, the editor does not know that window.
+    std::function<void()> openBatch;
 
     void OnLoad();
     void OnSave();
@@ -54,15 +55,9 @@ public:
 
     const jnx::JnxDocument& Document() const { return doc_; }
     const settings::SettingsTables& Tables() const { return tables_; }
-    bool IsSpanish() const { return spanish_; }
 
-    // jnx::EditorValues
-    std::string ProductIdText() const override;
-    std::string FamilyGroupText() const override;
-    std::optional<std::int32_t> LevelScaleChoice(int levelIndex) const override;
-    bool LevelPriority(int levelIndex) const override;
-    std::string LevelZoomText(int levelIndex) const override;
-    bool IsEditorWindow() const override;
+    // The edit request the controls hold now, under the editor's own rules.
+    edit::EditorValues Request() const;
 
     // jnx::BusyObserver
     void Begin() override;
@@ -74,11 +69,6 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    struct Target {
-        int version = 0;
-        bool changed = false;
-    };
-
     void BuildControls();
     void ApplyCaptions();
     void FillLists();
@@ -90,11 +80,11 @@ private:
     void HidePreview();
     void SetRunning(bool running);
     void UpdateTitle();
+    QString LoadHint() const;
+    QString LevelCaption(int k) const;
 
     // Save and split (editor_commands.cpp).
     int ShownLevelCount() const;
-    Target WorkOutTarget() const;
-    void ApplyDrawOrder(const Target& target);
     jnx::WriterSettings WriterSettingsNow() const;
     bool Refuse(const QString& text);
     bool MissingZoomNumber(const QString& text);
@@ -104,8 +94,6 @@ private:
     MessagePresenter& presenter_;
     settings::SettingsTables tables_;
     jnx::JnxDocument doc_;
-    const EditorTexts* texts_;
-    bool spanish_ = false;
     int userLevel_ = 1;
     std::int64_t blockSize_ = jnx::kDefaultBlockSize;
     bool running_ = false;

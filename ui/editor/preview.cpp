@@ -1,5 +1,6 @@
 #include "ui/editor/preview.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <limits>
 
@@ -25,8 +26,8 @@ QString GroupedNumber(std::int64_t value) {
 
 QString LevelInfoText(std::int32_t tileCount, std::int32_t zoom, std::int32_t scale) {
     const QString zoomText = zoom == 255 ? QString() : QString::number(zoom);
-    return GroupedNumber(tileCount) + QStringLiteral(" TL. - Zoom:") + zoomText + QStringLiteral(" - JNXScale: ") +
-           QString::number(scale);
+    return QCoreApplication::translate("ui::Preview", "%1 TL. - Zoom:%2 - JNXScale: %3")
+        .arg(GroupedNumber(tileCount), zoomText, QString::number(scale));
 }
 
 }  // namespace ui

@@ -1,0 +1,735 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="es" sourcelanguage="en">
+<context>
+    <name>batchui::BatchModel</name>
+    <message>
+        <source>Group</source>
+        <translation>Grupo</translation>
+    </message>
+    <message>
+        <source>Group Name</source>
+        <translation>Nombre grupo</translation>
+    </message>
+    <message>
+        <source>Levels</source>
+        <translation>Levels</translation>
+    </message>
+    <message>
+        <source>Zoom %1</source>
+        <translation>Zoom %1</translation>
+    </message>
+    <message>
+        <source>NumTiles</source>
+        <translation>NumTiles</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>DrawOrd</source>
+        <translation>DrawOrd</translation>
+    </message>
+    <message>
+        <source>Filename</source>
+        <translation>Fichero</translation>
+    </message>
+</context>
+<context>
+    <name>batchui::BatchPanel</name>
+    <message>
+        <source>Levels</source>
+        <translation>Niveles</translation>
+    </message>
+    <message>
+        <source>Level %1</source>
+        <translation>Nivel %1</translation>
+    </message>
+    <message>
+        <source>Split</source>
+        <translation>Split</translation>
+    </message>
+    <message>
+        <source>Split this level / Priorize level</source>
+        <translation>Separar este nivel / Priorizar</translation>
+    </message>
+    <message>
+        <source>Product ID</source>
+        <translation>ID producto</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>Grupo</translation>
+    </message>
+    <message>
+        <source>Update to ...</source>
+        <translation>Actualizar a ...</translation>
+    </message>
+    <message>
+        <source>DrawOrder</source>
+        <translation>DrawOrder</translation>
+    </message>
+</context>
+<context>
+    <name>batchui::BatchWindow</name>
+    <message>
+        <source>Merged OK.</source>
+        <translation>Generado OK.</translation>
+    </message>
+    <message>
+        <source>Batch</source>
+        <translation>Proceso por lotes</translation>
+    </message>
+    <message>
+        <source>Incluide subfolders</source>
+        <translation>Incluir subcarpetas</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>Todos</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Ninguno</translation>
+    </message>
+    <message>
+        <source>Obsoletes</source>
+        <translation>Obsoletos</translation>
+    </message>
+    <message>
+        <source>Load Dir</source>
+        <translation>Cargar</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Guardar</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Borrar</translation>
+    </message>
+    <message>
+        <source>Delete old files</source>
+        <translation>Borrar ficheros previos</translation>
+    </message>
+    <message>
+        <source>Split JNX</source>
+        <translation>Dividir JNX</translation>
+    </message>
+    <message>
+        <source>Merge JNX</source>
+        <translation>Unir JNX</translation>
+    </message>
+    <message>
+        <source>The folder cannot be read: %1</source>
+        <translation>No se puede leer la carpeta %1</translation>
+    </message>
+</context>
+<context>
+    <name>batchui::Messages</name>
+    <message>
+        <source>Warning</source>
+        <translation>Aviso</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Información</translation>
+    </message>
+    <message>
+        <source>Info</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>Updated OK: %1</source>
+        <translation>Actualizados OK: %1</translation>
+    </message>
+    <message>
+        <source>Created OK: %1</source>
+        <translation>Creados OK: %1</translation>
+    </message>
+    <message>
+        <source>Errors: %1</source>
+        <translation>Errores: %1</translation>
+    </message>
+    <message>
+        <source>Extracted OK: %1</source>
+        <translation>Extraidos OK: %1</translation>
+    </message>
+    <message>
+        <source>Delete errors.</source>
+        <translation>Errores en el borrado.</translation>
+    </message>
+    <message>
+        <source>Deleted OK.</source>
+        <translation>Borrados correctamente.</translation>
+    </message>
+    <message>
+        <source>Aviso</source>
+        <comment>title of the delete question</comment>
+        <translation>Aviso</translation>
+    </message>
+    <message>
+        <source>Delete %1 files, are you sure?.</source>
+        <translation>Va a borrar %1 ficheros, ¿está seguro?.</translation>
+    </message>
+    <message>
+        <source>Error merging files.</source>
+        <translation>Error uniendo ficheros.</translation>
+    </message>
+</context>
+<context>
+    <name>ui::EditorWindow</name>
+    <message>
+        <source>Warning</source>
+        <translation>Aviso</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Informacion</translation>
+    </message>
+    <message>
+        <source>Press YES to go generation folder, NO otherwise.</source>
+        <translation>Pulse SI para ir a la carpeta de generación, NO en caso contrario.</translation>
+    </message>
+    <message>
+        <source>Need to load a JNX file.</source>
+        <translation>Debe cargar primero un fichero JNX.</translation>
+    </message>
+    <message>
+        <source>All levels need a zoom name.</source>
+        <translation>Todos los niveles deben tener nombre de zoom.</translation>
+    </message>
+    <message>
+        <source>JNX updated Sucesfuly.</source>
+        <translation>JNX actualizado correctamente.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Errors in JNX update.%1</source>
+        <comment>%1: the reason</comment>
+        <translation>Errores en la actualizacion del JNX.
+%1</translation>
+    </message>
+    <message>
+        <source>New JNX generated Sucesfuly.</source>
+        <translation>Nuevo JNX generado correctamente.</translation>
+    </message>
+    <message>
+        <source>Errors in JNX generation.</source>
+        <translation>Errores en la generación del JNX.</translation>
+    </message>
+    <message>
+        <source>Product description empty.</source>
+        <translation>No puede dejar vacío el campo grupo de familia.</translation>
+    </message>
+    <message>
+        <source>Product ID empty.</source>
+        <translation>No puede dejar vacío el campo código de producto.</translation>
+    </message>
+    <message>
+        <source>All levels need a zoom number.</source>
+        <translation>Todos los niveles deben tener zoom definido.</translation>
+    </message>
+    <message>
+        <source>Nothing to split, you need to check levels to split.</source>
+        <translation>Nada que separar, debe marcar aquellos niveles que desea separar.</translation>
+    </message>
+    <message>
+        <source>The file has only one level, no need to split it.</source>
+        <translation>No tiene sentido separar un fichero de un solo nivel.</translation>
+    </message>
+    <message>
+        <source>Fichero JNX (*.jnx *.JNX)</source>
+        <comment>file dialog filter</comment>
+        <translation>Fichero JNX (*.jnx *.JNX)</translation>
+    </message>
+    <message>
+        <source>JNX file version not supported, rebuild the JNX with newer versions of applications.</source>
+        <translation>Version de fichero JNX no soportada, vuelva a generar el JNX con versiones mas recientes de las aplicaciones.</translation>
+    </message>
+    <message>
+        <source>Total %1 TL. - JNX v.%2</source>
+        <translation>Total %1 TL. - JNX v.%2</translation>
+    </message>
+    <message>
+        <source>Error in config file.</source>
+        <translation>Error en el fichero de configuración.</translation>
+    </message>
+    <message>
+        <source>Load JNX</source>
+        <translation>Cargar JNX</translation>
+    </message>
+    <message>
+        <source>Save JNX</source>
+        <translation>Guardar JNX</translation>
+    </message>
+    <message>
+        <source>Split JNX</source>
+        <translation>Dividir JNX</translation>
+    </message>
+    <message>
+        <source>Batch</source>
+        <translation>Batch</translation>
+    </message>
+    <message>
+        <source>Split this level</source>
+        <translation>Separar este nivel</translation>
+    </message>
+    <message>
+        <source>Split</source>
+        <translation>Split</translation>
+    </message>
+    <message>
+        <source>Split this level / Priorize level</source>
+        <translation>Separar este nivel / Priorizar</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>Grupo</translation>
+    </message>
+    <message>
+        <source>Levels</source>
+        <translation>Niveles</translation>
+    </message>
+    <message>
+        <source>when the map is loaded</source>
+        <translation>Una vez cargado un mapa</translation>
+    </message>
+    <message>
+        <source>move the mouse over the tag level</source>
+        <translation>mueva el ratón sobre la etiqueta de nivel</translation>
+    </message>
+    <message>
+        <source>to preview</source>
+        <translation>para previsualizarlo</translation>
+    </message>
+    <message>
+        <source>Update to ...</source>
+        <translation>Actualizar a ...</translation>
+    </message>
+    <message>
+        <source>DrawOrder</source>
+        <translation>DrawOrder</translation>
+    </message>
+    <message>
+        <source>Press Load JNX button.</source>
+        <translation>Pulse Cargar JNX para cargar un fichero.</translation>
+    </message>
+    <message>
+        <source>Level</source>
+        <translation>Nivel</translation>
+    </message>
+</context>
+<context>
+    <name>ui::Preview</name>
+    <message>
+        <source>%1 TL. - Zoom:%2 - JNXScale: %3</source>
+        <translation>%1 TL. - Zoom:%2 - JNXScale: %3</translation>
+    </message>
+</context>
+<context>
+    <name>platform::Error</name>
+    <message>
+        <source>File is not open</source>
+        <translation>El fichero no está abierto</translation>
+    </message>
+    <message>
+        <source>File position out of range</source>
+        <translation>Posición del fichero fuera de rango</translation>
+    </message>
+    <message>
+        <source>Cannot open {file}: {detail}</source>
+        <translation>No se puede abrir {file}: {detail}</translation>
+    </message>
+    <message>
+        <source>Cannot get the file length: {detail}</source>
+        <translation>No se puede obtener la longitud del fichero: {detail}</translation>
+    </message>
+    <message>
+        <source>Cannot read the file: {detail}</source>
+        <translation>No se puede leer el fichero: {detail}</translation>
+    </message>
+    <message>
+        <source>Read past the end of the file</source>
+        <translation>Lectura más allá del final del fichero</translation>
+    </message>
+    <message>
+        <source>Cannot write to the file: {detail}</source>
+        <translation>No se puede escribir en el fichero: {detail}</translation>
+    </message>
+    <message>
+        <source>Cannot write to the file: no space written</source>
+        <translation>No se puede escribir en el fichero: no se ha escrito ningún byte</translation>
+    </message>
+    <message>
+        <source>Cannot copy file data: {detail}</source>
+        <translation>No se pueden copiar los datos del fichero: {detail}</translation>
+    </message>
+    <message>
+        <source>Cannot flush the file: {detail}</source>
+        <translation>No se puede volcar el fichero al disco: {detail}</translation>
+    </message>
+    <message>
+        <source>Cannot move {file} to {other}: {detail}</source>
+        <translation>No se puede mover {file} a {other}: {detail}</translation>
+    </message>
+    <message>
+        <source>Cannot copy {file} to {other}: {detail}</source>
+        <translation>No se puede copiar {file} a {other}: {detail}</translation>
+    </message>
+    <message>
+        <source>Cannot delete {file}</source>
+        <translation>No se puede borrar {file}</translation>
+    </message>
+    <message>
+        <source>Cannot read folder {file}: {detail}</source>
+        <translation>No se puede leer la carpeta {file}: {detail}</translation>
+    </message>
+    <message>
+        <source>Cannot create the folder {file}.</source>
+        <translation>No se puede crear la carpeta {file}.</translation>
+    </message>
+    <message>
+        <source>Cannot write the settings file {file}</source>
+        <translation>No se puede escribir el fichero de configuración {file}</translation>
+    </message>
+    <message>
+        <source>Every name for the merged file in {file} is taken.</source>
+        <translation>Todos los nombres para el fichero unido en {file} están ocupados.</translation>
+    </message>
+    <message>
+        <source>Jnx Version Error</source>
+        <translation>Error de versión JNX</translation>
+    </message>
+    <message>
+        <source>Level count out of range: {value}</source>
+        <translation>Número de niveles fuera de rango: {value}</translation>
+    </message>
+    <message>
+        <source>Tile count out of range in level {level}: {value}</source>
+        <translation>Número de teselas fuera de rango en el nivel {level}: {value}</translation>
+    </message>
+    <message>
+        <source>Arithmetic overflow</source>
+        <translation>Desbordamiento aritmético</translation>
+    </message>
+    <message>
+        <source>Text field longer than 32767 bytes</source>
+        <translation>Campo de texto de más de 32767 bytes</translation>
+    </message>
+    <message>
+        <source>Map block too long: its padding would be negative</source>
+        <translation>Bloque del mapa demasiado largo: su relleno sería negativo</translation>
+    </message>
+    <message>
+        <source>The file holds no tiles</source>
+        <translation>El fichero no contiene teselas</translation>
+    </message>
+    <message>
+        <source>Error seccion Signature.</source>
+        <translation>Error sección Signature.</translation>
+    </message>
+    <message>
+        <source>Tile {level} has no image data</source>
+        <translation>La tesela {level} no tiene datos de imagen</translation>
+    </message>
+    <message>
+        <source>Tile {level} lies outside the file</source>
+        <translation>La tesela {level} está fuera del fichero</translation>
+    </message>
+    <message>
+        <source>Tile {level} lies before the end of the tile tables</source>
+        <translation>La tesela {level} está antes del final de las tablas de teselas</translation>
+    </message>
+    <message>
+        <source>End &lt;&gt; BirdsEye - BlockVersion&lt;&gt;9. </source>
+        <translation>Fin &lt;&gt; BirdsEye - BlockVersion&lt;&gt;9. </translation>
+    </message>
+    <message>
+        <source>CheckPointsTiles.Offset &lt;&gt; TileOffset</source>
+        <translation>CheckPointsTiles.Offset &lt;&gt; TileOffset</translation>
+    </message>
+    <message>
+        <source>Product ID &quot;{other}&quot; is not a whole number from -32768 to 32767</source>
+        <translation>El ID de producto &quot;{other}&quot; no es un número entero entre -32768 y 32767</translation>
+    </message>
+    <message>
+        <source>Group name too long</source>
+        <translation>Nombre de grupo demasiado largo</translation>
+    </message>
+    <message>
+        <source>Scale out of range</source>
+        <translation>Escala fuera de rango</translation>
+    </message>
+    <message>
+        <source>Zoom of level {level} (&quot;{other}&quot;) is not a whole number from -32768 to 32767</source>
+        <translation>El zoom del nivel {level} (&quot;{other}&quot;) no es un número entero entre -32768 y 32767</translation>
+    </message>
+    <message>
+        <source>The draw order &quot;{other}&quot; is not a whole number.</source>
+        <translation>El orden de dibujo &quot;{other}&quot; no es un número entero.</translation>
+    </message>
+    <message>
+        <source>Target version must be 3 or 4</source>
+        <translation>La versión de destino debe ser 3 o 4</translation>
+    </message>
+    <message>
+        <source>BlockSize must be a positive number of bytes</source>
+        <translation>BlockSize debe ser un número positivo de bytes</translation>
+    </message>
+    <message>
+        <source>Map description block of {value} bytes does not fit in 1024 bytes</source>
+        <translation>El bloque de descripción del mapa de {value} bytes no cabe en 1024 bytes</translation>
+    </message>
+    <message>
+        <source>Map description block texts are not zero-terminated</source>
+        <translation>Los textos del bloque de descripción del mapa no terminan en cero</translation>
+    </message>
+    <message>
+        <source>The file was not read with its tile tables</source>
+        <translation>El fichero no se leyó con sus tablas de teselas</translation>
+    </message>
+    <message>
+        <source>The file holds no tiles to copy</source>
+        <translation>El fichero no contiene teselas que copiar</translation>
+    </message>
+    <message>
+        <source>Tile table offsets would not fit the file format</source>
+        <translation>Las posiciones de las tablas de teselas no cabrían en el formato del fichero</translation>
+    </message>
+    <message>
+        <source>Tile data offsets would not fit the file format</source>
+        <translation>Las posiciones de los datos de las teselas no cabrían en el formato del fichero</translation>
+    </message>
+    <message>
+        <source>The file has changed since it was read</source>
+        <translation>El fichero ha cambiado desde que se leyó</translation>
+    </message>
+    <message>
+        <source>Filelen</source>
+        <translation>Longitud del fichero (Filelen)</translation>
+    </message>
+    <message>
+        <source>OffsetCheck</source>
+        <translation>Comprobación de posiciones (OffsetCheck)</translation>
+    </message>
+    <message>
+        <source>OffsetCheck2</source>
+        <translation>Comprobación de posiciones (OffsetCheck2)</translation>
+    </message>
+    <message>
+        <source>The file cannot be updated in place</source>
+        <translation>El fichero no se puede actualizar en su sitio</translation>
+    </message>
+    <message>
+        <source>Level table runs past the map block</source>
+        <translation>La tabla de niveles invade el bloque del mapa</translation>
+    </message>
+    <message>
+        <source>Level table does not end where the map block begins</source>
+        <translation>La tabla de niveles no termina donde empieza el bloque del mapa</translation>
+    </message>
+    <message>
+        <source>Map description block not where it was read</source>
+        <translation>El bloque de descripción del mapa no está donde se leyó</translation>
+    </message>
+    <message>
+        <source>File is shorter than when it was read</source>
+        <translation>El fichero es más corto que cuando se leyó</translation>
+    </message>
+    <message>
+        <source>File length changed by the update</source>
+        <translation>La actualización ha cambiado la longitud del fichero</translation>
+    </message>
+    <message>
+        <source>ModifJNX::CheckPointsTiles error.</source>
+        <translation>Error en ModifJNX::CheckPointsTiles.</translation>
+    </message>
+    <message>
+        <source>ModifJNX::CheckPointsImages error.</source>
+        <translation>Error en ModifJNX::CheckPointsImages.</translation>
+    </message>
+    <message>
+        <source>Level {level} does not exist in the file</source>
+        <translation>El nivel {level} no existe en el fichero</translation>
+    </message>
+    <message>
+        <source>Level {level} has no tiles</source>
+        <translation>El nivel {level} no tiene teselas</translation>
+    </message>
+    <message>
+        <source>A tile of level {level} has no image data</source>
+        <translation>Una tesela del nivel {level} no tiene datos de imagen</translation>
+    </message>
+    <message>
+        <source>The level is too large for one file</source>
+        <translation>El nivel es demasiado grande para un solo fichero</translation>
+    </message>
+    <message>
+        <source>Verification of the tile table failed</source>
+        <translation>La verificación de la tabla de teselas ha fallado</translation>
+    </message>
+    <message>
+        <source>Verification of the tile images failed</source>
+        <translation>La verificación de las imágenes de las teselas ha fallado</translation>
+    </message>
+    <message>
+        <source>Version {value} cannot be written.</source>
+        <translation>No se puede escribir la versión {value}.</translation>
+    </message>
+    <message>
+        <source>The merge plan is incomplete.</source>
+        <translation>El plan de unión está incompleto.</translation>
+    </message>
+    <message>
+        <source>The files chosen hold no tiles to merge.</source>
+        <translation>Los ficheros elegidos no contienen teselas que unir.</translation>
+    </message>
+    <message>
+        <source>The map description block of the merged file would take {value} bytes; at most 1023 fit.</source>
+        <translation>El bloque de descripción del mapa del fichero unido ocuparía {value} bytes; caben como máximo 1023.</translation>
+    </message>
+    <message>
+        <source>The merge plan does not match its sources.</source>
+        <translation>El plan de unión no coincide con sus ficheros de origen.</translation>
+    </message>
+    <message>
+        <source>The merged file would hold too many tiles.</source>
+        <translation>El fichero unido tendría demasiadas teselas.</translation>
+    </message>
+    <message>
+        <source>The merged file would exceed the 2 GB that its offsets can address.</source>
+        <translation>El fichero unido superaría los 2 GB que sus posiciones pueden direccionar.</translation>
+    </message>
+    <message>
+        <source>{file} has changed since the folder was read; load the folder again.</source>
+        <translation>{file} ha cambiado desde que se leyó la carpeta; cargue la carpeta de nuevo.</translation>
+    </message>
+    <message>
+        <source>{file} gives level {level} a negative tile count.</source>
+        <translation>{file} da al nivel {level} un número de teselas negativo.</translation>
+    </message>
+    <message>
+        <source>{file} has changed since the merge was planned; nothing was written.</source>
+        <translation>{file} ha cambiado desde que se planificó la unión; no se ha escrito nada.</translation>
+    </message>
+    <message>
+        <source>The merged file does not read back as it was written.</source>
+        <translation>El fichero unido no se lee tal como se escribió.</translation>
+    </message>
+    <message>
+        <source>The merged file does not read back: {cause}</source>
+        <translation>El fichero unido no se puede volver a leer: {cause}</translation>
+    </message>
+    <message>
+        <source>{file}: the data of tile {level} does not lie within the file.</source>
+        <translation>{file}: los datos de la tesela {level} no están dentro del fichero.</translation>
+    </message>
+    <message>
+        <source>The product ID &quot;{other}&quot; is not a whole number.</source>
+        <translation>El ID de producto &quot;{other}&quot; no es un número entero.</translation>
+    </message>
+    <message>
+        <source>Loading {file}</source>
+        <translation>Cargando {file}</translation>
+    </message>
+    <message>
+        <source>Loading {file}&#xd;
+{cause}</source>
+        <translation>Cargando {file}&#xd;
+{cause}</translation>
+    </message>
+    <message>
+        <source>Checkpoint</source>
+        <translation>Punto de control</translation>
+    </message>
+    <message>
+        <source>You must load a directory.</source>
+        <translation>Debe cargar un directorio.</translation>
+    </message>
+    <message>
+        <source>All erroneous files must be unchecked.</source>
+        <translation>No puede seleccionar ningún fichero erroneo para procesar.</translation>
+    </message>
+    <message>
+        <source>All selected files need valid filename.</source>
+        <translation>Todos los ficheros seleccionados deben tener un nombre de fichero válido.</translation>
+    </message>
+    <message>
+        <source>Draw order must be a whole number.</source>
+        <translation>El orden de dibujo debe ser un número entero.</translation>
+    </message>
+    <message>
+        <source>You must select at least one valid JNX file.</source>
+        <translation>Debe seleccionar al menos un fichero válido.</translation>
+    </message>
+    <message>
+        <source>You must select at least one file to delete.</source>
+        <translation>Debe seleccionar al menos un fichero a borrar.</translation>
+    </message>
+    <message>
+        <source>Any file has only one level, no need to split it.</source>
+        <translation>No tiene sentido separar un fichero de un solo nivel.</translation>
+    </message>
+    <message>
+        <source>Nothing to split, you need to check levels to split.</source>
+        <translation>Nada que separar, debe marcar aquellos niveles que desea separar.</translation>
+    </message>
+    <message>
+        <source>You must select a valid jnx version in combo, because original jnx have different jnx versions.</source>
+        <translation>Hay JNX de con distintas versiones, es obligatorio que indique en el desplegable una versión de JNX para el fichero resultante.</translation>
+    </message>
+    <message>
+        <source>You must select at least two valid JNX file to join.</source>
+        <translation>Debe seleccionar al menos dos ficheros a unir.</translation>
+    </message>
+    <message>
+        <source>NumLevels result [{value}] should be less than or equal to 5 (Garmin Limit).</source>
+        <translation>El número de niveles del fichero resultante [{value}] no puede ser superior a 5 (limite Garmin).</translation>
+    </message>
+    <message>
+        <source>Only can join maps of the same area but different zoom levels.</source>
+        <translation>Los mapas seleccionados no cubren la misma superficie, no pueden unirse.</translation>
+    </message>
+    <message>
+        <source>Cannot read {file}: {cause}</source>
+        <translation>No se puede leer {file}: {cause}</translation>
+    </message>
+    <message>
+        <source>Cannot regenerate {file}: {cause}</source>
+        <translation>No se puede regenerar {file}: {cause}</translation>
+    </message>
+    <message>
+        <source>Cannot replace {file}: {cause}</source>
+        <translation>No se puede reemplazar {file}: {cause}</translation>
+    </message>
+    <message>
+        <source>Cannot update {file}: {cause}</source>
+        <translation>No se puede actualizar {file}: {cause}</translation>
+    </message>
+    <message>
+        <source>Updated, but cannot rename: {cause}</source>
+        <translation>Actualizado, pero no se puede renombrar: {cause}</translation>
+    </message>
+    <message>
+        <source>The new name {other} holds a folder separator</source>
+        <translation>El nuevo nombre {other} contiene un separador de carpetas</translation>
+    </message>
+    <message>
+        <source>A file named {other} exists already</source>
+        <translation>Ya existe un fichero llamado {other}</translation>
+    </message>
+    <message>
+        <source>{file} has changed since the folder was loaded</source>
+        <translation>{file} ha cambiado desde que se cargó la carpeta</translation>
+    </message>
+    <message>
+        <source>Cannot extract level {level}: {cause}</source>
+        <translation>No se puede extraer el nivel {level}: {cause}</translation>
+    </message>
+</context>
+</TS>
