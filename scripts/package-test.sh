@@ -16,6 +16,7 @@ dpkg -x "$deb" "$root"
 cli="$root/usr/bin/tessaly-cli"
 test -x "$root/usr/bin/tessaly"
 test -f "$root/usr/share/tessaly/Tessaly.ini"
+test -f "$root/usr/share/tessaly/translations/tessaly_ESP.qm" || { echo "the Spanish translation is not installed" >&2; exit 1; }
 "$cli" --help >/dev/null
 "$cli" demo "$root/demo.jnx" >/dev/null
 # An installed program reads the installed default settings (no per-user copy here).
