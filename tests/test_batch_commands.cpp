@@ -3,27 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <stdexcept>
 
 #include "batch/batch_commands.h"
 #include "batch/folder_scan.h"
-#include "jnx/reader.h"
-#include "support/jnx_builder.h"
-
-namespace platform {
-// A failed check names the code, not its bytes.
-void PrintTo(ErrorCode code, std::ostream* os) { *os << ErrorTemplate(code); }
-}  // namespace platform
+#include "support/writer_support.h"
 
 namespace {
 
 using batch::BatchTable;
-using batch::RowResult;
 using edit::EditorValues;
-using fixture::Bytes;
+using fixture::Put;
+using fixture::TilesIn;
 using platform::ErrorCode;
 using Files = std::vector<std::string>;
 
@@ -33,10 +26,6 @@ fixture::JnxRecipe Recipe(int version, int levels, int seedShift = 0) {
     fixture::JnxRecipe recipe = fixture::SimpleRecipe(version, levels, 3);
     for (int i = 0; i < levels; ++i) recipe.levels[std::size_t(i)].scale = 1000 + 111 * i + seedShift;
     return recipe;
-}
-
-void Write(const fixture::TempDir& dir, const std::string& name, const fixture::JnxRecipe& recipe) {
-    fixture::WriteBytes(dir.file(name), fixture::BuildJnx(recipe).bytes);
 }
 
 BatchTable Load(const fixture::TempDir& dir) {
@@ -52,43 +41,12 @@ batch::BatchRow& Row(BatchTable& table, const std::string& name) {
     throw std::runtime_error("no row " + name);
 }
 
-jnx::JnxDocument ReadFull(const std::string& path) {
-    jnx::JnxDocument doc;
-    std::int32_t total = 0;
-    std::string error;
-    EXPECT_TRUE(jnx::ReadJnx(doc, path, total, error, true)) << path << ": " << error;
-    return doc;
-}
-
-// The stored images of one level (0-based), or of every level.
-std::vector<Bytes> Images(const std::string& path, int level = -1) {
-    const jnx::JnxDocument doc = ReadFull(path);
-    const Bytes file = fixture::ReadBytes(path);
-    std::vector<Bytes> images;
-    for (std::size_t k = 0; k < doc.Levels.size(); ++k) {
-        if (level >= 0 && int(k) != level) continue;
-        const std::size_t first = doc.FirstTileOf(k);
-        for (std::size_t t = first; t < first + std::size_t(doc.Levels[k].TileCount); ++t) {
-            const auto& tile = doc.Tiles[t];
-            images.emplace_back(file.begin() + tile.DataOffset, file.begin() + tile.DataOffset + tile.DataSize);
-        }
-    }
-    return images;
-}
-
-std::map<std::string, Bytes> Snapshot(const fixture::TempDir& dir) {
-    std::map<std::string, Bytes> files;
-    for (const auto& name : dir.list()) files[name] = fixture::ReadBytes(dir.file(name));
-    return files;
-}
-
 // updated, created, extracted, deleted, errors
 std::array<int, 5> Counts(const batch::BatchSummary& s) {
     return {s.updated, s.created, s.extracted, s.deleted, s.errors};
 }
 
-class Progress : public batch::BatchObserver {
-public:
+struct Progress : batch::BatchObserver {
     void Started(int count) override { total = count; }
     void FileDone(int done) override { steps.push_back(done); }
     int total = -1;
@@ -98,76 +56,18 @@ public:
 // ---------------------------------------------------------------------------------------
 // Save.
 
-// A version 3 file that must be regenerated for version 4, and a clean version 4 file of
-// seven levels that is patched in place; the regenerated file goes beside its source or,
-// with chkRemoveOld, over it. Each run also tries one draw-order rule.
-class BatchSaveMixed : public ::testing::TestWithParam<bool> {};
+// One run over rows that each meet another case, the rewritten file beside its source or,
+// with chkRemoveOld, over it. Every row is checked alike: its code, the file it wrote (the
+// request's values, the source's tiles), and every other file as it was.
+class BatchSave : public ::testing::TestWithParam<bool> {};
 
-TEST_P(BatchSaveMixed, PatchesInPlaceAndRegeneratesInOneRun) {
+TEST_P(BatchSave, EveryRowOnItsOwn) {
     const bool replace = GetParam();
-    fixture::TempDir dir;
-    Write(dir, "a.jnx", Recipe(3, 2));
-    Write(dir, "b.jnx", Recipe(4, 7));
-    const Bytes v3Before = fixture::ReadBytes(dir.file("a.jnx"));
-    const std::vector<Bytes> v3Images = Images(dir.file("a.jnx")), v4Images = Images(dir.file("b.jnx"));
-    BatchTable table = Load(dir);
-    batch::SelectAll(table);
-    EditorValues request;
-    request.txtProductID = "42";
-    request.cboNivel[0] = 5000;
-    request.chkSplitOPriority[0] = true;
-    request.cboActualizar = 4;
-    request.chkRemoveOld = replace;
-    request.txtDrawOrder = replace ? " 17 " : "";
-    Progress progress;
-
-    const auto summary = batch::BatchSave(table, request, {}, &progress);
-    ASSERT_FALSE(summary.Refused()) << platform::ErrorText(summary.refusal);
-    EXPECT_EQ(Counts(summary), (std::array{1, 1, 0, 0, 0}));
-    const std::string created = dir.file(replace ? "a.jnx" : "a_new.jnx");
-    ASSERT_EQ(summary.rows.size(), 2u);
-    EXPECT_EQ(summary.rows[0].result, RowResult::Created);
-    EXPECT_EQ(summary.rows[0].output, created);
-    EXPECT_EQ(summary.rows[1].result, RowResult::Updated);
-    EXPECT_EQ(progress.total, 2);
-    EXPECT_EQ(progress.steps, (std::vector<int>{1, 2}));
-    // Over the source no temporary name is left behind.
-    EXPECT_EQ(dir.list(), replace ? (Files{"a.jnx", "b.jnx"}) : (Files{"a.jnx", "a_new.jnx", "b.jnx"}));
-    EXPECT_EQ(fixture::ReadBytes(dir.file("a.jnx")) == v3Before, !replace);
-
-    const auto regenerated = ReadFull(created);
-    EXPECT_EQ(regenerated.Header.Version, 4);
-    EXPECT_EQ(regenerated.Header.DrawOrder, replace ? 17 : 25);
-    EXPECT_EQ(regenerated.Header.ProductId, 42);
-    EXPECT_EQ(regenerated.Levels[0].Scale, 4999);
-    EXPECT_TRUE(Images(created) == v3Images);
-
-    const auto patched = ReadFull(dir.file("b.jnx"));
-    EXPECT_EQ(patched.Header.ProductId, 42);
-    EXPECT_EQ(patched.Header.DrawOrder, replace ? 17 : 30);
-    std::vector<std::int32_t> scales;
-    for (const auto& level : patched.Levels) scales.push_back(level.Scale);
-    // Levels beyond the fifth have no controls and keep their own scale.
-    EXPECT_EQ(scales, (std::vector<std::int32_t>{4999, 1111, 1222, 1333, 1444, 1555, 1666}));
-    EXPECT_TRUE(Images(dir.file("b.jnx")) == v4Images);
-}
-
-INSTANTIATE_TEST_SUITE_P(Output, BatchSaveMixed, ::testing::Bool(),
-                         [](const auto& param) { return param.param ? "OverTheSource" : "BesideTheSource"; });
-
-// One run over rows that each meet another case. Every row is checked alike: its code,
-// the file it wrote (the request's product ID, the source's images), or else its file as it was.
-TEST(BatchSave, EveryRowOnItsOwn) {
-    struct Case {
-        const char* file;
-        int version;
-        const char* newName;  // the edited Filename; nullptr keeps it
-        ErrorCode code;
-        const char* output;  // nullptr: nothing written
-    };
+    // newName: the edited Filename, nullptr keeps it; output: nullptr when nothing is written.
+    struct Case { const char* file; int version; const char* newName; ErrorCode code; const char* output; };
     const std::vector<Case> cases = {
         {"a.jnx", 4, "renamed.JNX", ErrorCode::None, "renamed.JNX"},
-        {"c.jnx", 3, "ignored.jnx", ErrorCode::None, "c_new.jnx"},  // regenerated: the name stays
+        {"c.jnx", 3, "ignored.jnx", ErrorCode::None, replace ? "c.jnx" : "c_new.jnx"},  // rewritten: the name stays
         {"d.jnx", 4, "sub/x.jnx", ErrorCode::RowNameHasSeparator, nullptr},
         {"e.jnx", 4, "f.jnx", ErrorCode::RowNameTaken, nullptr},
         {"g.jnx", 4, "G.JNX", ErrorCode::None, "g.jnx"},  // letter case only: no rename
@@ -177,16 +77,18 @@ TEST(BatchSave, EveryRowOnItsOwn) {
         {"j.jnx", 4, nullptr, ErrorCode::RowCannotRead, nullptr},  // gone since the load
         {"k.jnx", 4, nullptr, ErrorCode::RowChanged, nullptr},     // of version 3 since the load
         {"l.jnx", 3, nullptr, ErrorCode::RowCannotRead, nullptr},  // a bad trailer fails only the full read
+        {"m.jnx", 4, nullptr, ErrorCode::None, "m.jnx"},           // levels beyond the fifth have no controls
     };
     fixture::TempDir dir;
-    for (const auto& c : cases) Write(dir, c.file, Recipe(c.version, 2));
-    Write(dir, "f.jnx", Recipe(4, 1, 5));
+    for (const auto& c : cases) Put(dir, c.file, Recipe(c.version, 2));
+    Put(dir, "f.jnx", Recipe(4, 1, 5));
+    Put(dir, "m.jnx", Recipe(4, 7));
     auto badTrailer = Recipe(3, 2);
     badTrailer.trailer = {'N', 'o', 'p', 'e'};
-    Write(dir, "l.jnx", badTrailer);
-    std::map<std::string, std::vector<Bytes>> images;
+    Put(dir, "l.jnx", badTrailer);
+    std::map<std::string, fixture::LevelTiles> tiles;
     for (const auto& c : cases) {
-        if (c.output) images[c.file] = Images(dir.file(c.file));
+        if (c.output) tiles[c.file] = TilesIn(dir.file(c.file));
     }
     BatchTable table = Load(dir);
     batch::SelectAll(table);
@@ -197,43 +99,60 @@ TEST(BatchSave, EveryRowOnItsOwn) {
     auto noBlock = Recipe(4, 2);
     noBlock.withMapBlock = false;
     noBlock.gap = 1024;
-    Write(dir, "i.jnx", noBlock);
+    Put(dir, "i.jnx", noBlock);
     std::filesystem::remove(dir.file("j.jnx"));
-    Write(dir, "k.jnx", Recipe(3, 2));
-    const auto before = Snapshot(dir);
+    Put(dir, "k.jnx", Recipe(3, 2));
+    fixture::Snapshot unchanged = fixture::TakeSnapshot(dir.path());
     std::filesystem::create_symlink(dir.file("nowhere"), dir.file("link.jnx"));
     EditorValues request;
     request.txtProductID = "9";
     request.cboActualizar = 4;
+    request.chkRemoveOld = replace;
+    request.cboNivel[4] = 5000;
+    request.chkSplitOPriority[4] = true;
+    Progress progress;
 
-    const auto summary = batch::BatchSave(table, request, {});
+    const auto summary = batch::BatchSave(table, request, {}, &progress);
     ASSERT_FALSE(summary.Refused()) << platform::ErrorText(summary.refusal);
-    EXPECT_EQ(Counts(summary), (std::array{2, 1, 0, 0, 7}));
+    EXPECT_EQ(Counts(summary), (std::array{3, 1, 0, 0, 7}));
+    EXPECT_EQ(progress.total, int(cases.size()));
+    EXPECT_EQ(progress.steps.size(), cases.size());
     ASSERT_EQ(summary.rows.size(), cases.size());
     for (std::size_t r = 0; r < cases.size(); ++r) {
         const Case& c = cases[r];
         EXPECT_EQ(summary.rows[r].error.code, c.code) << c.file;
         EXPECT_EQ(summary.rows[r].output, c.output ? dir.file(c.output) : "") << c.file;
-        if (c.output) {
-            EXPECT_EQ(ReadFull(dir.file(c.output)).Header.ProductId, 9) << c.file;
-            EXPECT_TRUE(Images(dir.file(c.output)) == images[c.file]) << c.file;
-        } else if (before.count(c.file)) {
-            EXPECT_EQ(fixture::ReadBytes(dir.file(c.file)), before.at(c.file)) << c.file;
-        }
+        if (!c.output) continue;
+        unchanged.erase(c.output);
+        if (!std::string(c.output).ends_with("_new.jnx")) unchanged.erase(c.file);
+        const jnx::JnxDocument doc = fixture::ReadFull(dir.file(c.output));
+        EXPECT_EQ(doc.Header.ProductId, 9) << c.file;
+        EXPECT_EQ(doc.Header.Version, 4) << c.file;
+        EXPECT_EQ(doc.Levels[1].Scale, 1111) << c.file;
+        EXPECT_EQ(TilesIn(dir.file(c.output)), tiles[c.file]) << c.file;
     }
-    EXPECT_EQ(dir.list(), (Files{"c.jnx", "c_new.jnx", "d.jnx", "e.jnx", "f.jnx", "g.jnx", "h.jnx", "i.jnx", "k.jnx",
-                                 "l.jnx", "link.jnx", "renamed.JNX"}));
+    const jnx::JnxDocument m = fixture::ReadFull(dir.file("m.jnx"));
+    EXPECT_EQ(std::pair(m.Levels[4].Scale, m.Levels[5].Scale), std::pair(4999, 1555));
+    for (const auto& [name, bytes] : unchanged) EXPECT_EQ(fixture::ReadBytes(dir.file(name)), bytes) << name;
+    // No temporary name is left behind, over the source least of all.
+    Files expected{"c.jnx", "c_new.jnx", "d.jnx", "e.jnx", "f.jnx", "g.jnx", "h.jnx", "i.jnx", "k.jnx",
+                   "l.jnx", "link.jnx", "m.jnx", "renamed.JNX"};
+    if (replace) expected.erase(expected.begin() + 1);
+    EXPECT_EQ(dir.list(), expected);
 }
 
-TEST(BatchSave, ValidationRefusalsTouchNoFile) {
+INSTANTIATE_TEST_SUITE_P(Output, BatchSave, ::testing::Bool(),
+                         [](const auto& param) { return param.param ? "OverTheSource" : "BesideTheSource"; });
+
+TEST(BatchSaveRefusals, ValidationTouchesNoFile) {
     fixture::TempDir dir;
-    Write(dir, "a.jnx", Recipe(3, 2));
-    Write(dir, "b.jnx", Recipe(4, 2));
+    Put(dir, "a.jnx", Recipe(3, 2));
+    Put(dir, "b.jnx", Recipe(4, 2));
     fixture::WriteBytes(dir.file("broken.jnx"), {3, 0, 0});
     BatchTable good = Load(dir);
     Row(good, "a.jnx").SetChecked(true);
     Row(good, "b.jnx").SetChecked(true);
-    const auto before = Snapshot(dir);
+    const auto before = fixture::TakeSnapshot(dir.path());
     EditorValues request;
     request.txtProductID = "5";
     request.cboActualizar = 4;
@@ -250,10 +169,9 @@ TEST(BatchSave, ValidationRefusalsTouchNoFile) {
         {name("b.txt"), ErrorCode::RefuseInvalidFilename},
         {name("b.jnx.bak"), ErrorCode::RefuseInvalidFilename},
         {name("b"), ErrorCode::RefuseInvalidFilename},
+        // The request's values are checked before the first file (their rules are the resolution's).
         {[](BatchTable&, EditorValues& r) { r.txtDrawOrder = "12a"; }, ErrorCode::RefuseBadDrawOrder},
-        {[](BatchTable&, EditorValues& r) { r.txtDrawOrder = "99999999999"; }, ErrorCode::RefuseBadDrawOrder},
         {[](BatchTable&, EditorValues& r) { r.txtProductID = "40000"; }, ErrorCode::BadProductId},
-        {[](BatchTable&, EditorValues& r) { r.txtProductID = "x"; }, ErrorCode::BadProductId},
         {[](BatchTable&, EditorValues& r) { r.cboActualizar = 5; }, ErrorCode::BadTargetVersion},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -263,29 +181,22 @@ TEST(BatchSave, ValidationRefusalsTouchNoFile) {
         const auto summary = batch::BatchSave(table, values, {});
         EXPECT_EQ(summary.refusal.code, cases[i].second) << "case " << i;
         EXPECT_TRUE(summary.rows.empty());
-        EXPECT_EQ(Snapshot(dir), before);
+        EXPECT_EQ(fixture::TakeSnapshot(dir.path()), before);
     }
 }
 
-TEST(BatchSave, HeadlessRunOverPaths) {
+TEST(BatchSaveFiles, HeadlessRunOverPaths) {
     fixture::TempDir dir;
-    Write(dir, "a.jnx", Recipe(4, 1));
-    Write(dir, "c.jnx", Recipe(3, 1));
+    Put(dir, "a.jnx", Recipe(4, 1));
+    Put(dir, "c.jnx", Recipe(3, 1));
     EditorValues request;
     auto summary = batch::SaveFilesAsBatch({dir.file("a.jnx")}, "moved.jnx", request, {});
     EXPECT_EQ(Counts(summary), (std::array{1, 0, 0, 0, 0}));
     EXPECT_EQ(dir.list(), (Files{"c.jnx", "moved.jnx"}));
 
+    // A new name fits one file only; a file that cannot be read stops the run.
     summary = batch::SaveFilesAsBatch({dir.file("c.jnx"), dir.file("moved.jnx")}, "x.jnx", request, {});
     EXPECT_EQ(summary.refusal.code, ErrorCode::RefuseInvalidFilename);
-
-    request.cboActualizar = 4;
-    request.chkRemoveOld = true;
-    summary = batch::SaveFilesAsBatch({dir.file("c.jnx")}, "ignored.jnx", request, {});
-    EXPECT_EQ(Counts(summary), (std::array{0, 1, 0, 0, 0}));
-    EXPECT_EQ(dir.list(), (Files{"c.jnx", "moved.jnx"}));
-    EXPECT_EQ(ReadFull(dir.file("c.jnx")).Header.Version, 4);
-
     summary = batch::SaveFilesAsBatch({dir.file("missing.jnx")}, "", request, {});
     EXPECT_EQ(summary.refusal.code, ErrorCode::RefuseErroneousChecked);
 }
@@ -295,8 +206,8 @@ TEST(BatchSave, HeadlessRunOverPaths) {
 
 TEST(BatchDelete, RemovesCheckedFilesAndRows) {
     fixture::TempDir dir;
-    Write(dir, "a.jnx", Recipe(4, 1));
-    Write(dir, "b.jnx", Recipe(4, 1));
+    Put(dir, "a.jnx", Recipe(4, 1));
+    Put(dir, "b.jnx", Recipe(4, 1));
     fixture::WriteBytes(dir.file("c.jnx"), {9});
     BatchTable table = Load(dir);
     EXPECT_EQ(batch::BatchDelete(table).refusal.code, ErrorCode::RefuseNothingToDelete);
@@ -312,13 +223,13 @@ TEST(BatchDelete, RemovesCheckedFilesAndRows) {
 
 TEST(BatchSplit, TickedLevelsOfEveryCheckedFileUpToTheFifth) {
     fixture::TempDir dir;
-    Write(dir, "MAP.jnx", Recipe(4, 7));
-    Write(dir, "B.jnx", Recipe(3, 2));
+    Put(dir, "MAP.jnx", Recipe(4, 7));
+    Put(dir, "B.jnx", Recipe(3, 2));
     BatchTable table = Load(dir);
     batch::SelectAll(table);
     EditorValues request;
     request.chkSplitOPriority = {true, false, true, false, true};
-    const auto before = Snapshot(dir);
+    const auto before = fixture::TakeSnapshot(dir.path());
     Progress progress;
 
     const auto summary = batch::BatchSplit(table, request, {}, {}, &progress);
@@ -329,18 +240,18 @@ TEST(BatchSplit, TickedLevelsOfEveryCheckedFileUpToTheFifth) {
     EXPECT_EQ(dir.list(),
               (Files{"B.jnx", "B_Level1.jnx", "MAP.jnx", "MAP_Level1.jnx", "MAP_Level3.jnx", "MAP_Level5.jnx"}));
     for (const auto& [name, bytes] : before) EXPECT_EQ(fixture::ReadBytes(dir.file(name)), bytes) << name;
-    for (int k : {1, 3, 5}) {
-        const std::string level = dir.file("MAP_Level" + std::to_string(k) + ".jnx");
-        EXPECT_EQ(ReadFull(level).Header.LevelCount, 1);
-        EXPECT_TRUE(Images(level) == Images(dir.file("MAP.jnx"), k - 1)) << k;
-    }
-    EXPECT_TRUE(Images(dir.file("B_Level1.jnx")) == Images(dir.file("B.jnx"), 0));
+    const auto levelOf = [&](const std::string& name, int k) {
+        return fixture::LevelTiles{TilesIn(dir.file(name))[std::size_t(k - 1)]};
+    };
+    for (int k : {1, 3, 5})
+        EXPECT_EQ(TilesIn(dir.file("MAP_Level" + std::to_string(k) + ".jnx")), levelOf("MAP.jnx", k)) << k;
+    EXPECT_EQ(TilesIn(dir.file("B_Level1.jnx")), levelOf("B.jnx", 1));
 }
 
 TEST(BatchSplit, Refusals) {
     fixture::TempDir dir;
-    Write(dir, "one.jnx", Recipe(4, 1));
-    Write(dir, "two.jnx", Recipe(4, 2));
+    Put(dir, "one.jnx", Recipe(4, 1));
+    Put(dir, "two.jnx", Recipe(4, 2));
     fixture::WriteBytes(dir.file("zz.jnx"), {1});
     BatchTable table = Load(dir);
     EditorValues request;

@@ -4,25 +4,21 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <map>
 #include <tuple>
 
-#include "support/jnx_builder.h"
 #include "batch/batch_table.h"
 #include "batch/folder_scan.h"
+#include "support/writer_support.h"
 
 namespace {
 
 using batch::BatchRow;
 using batch::BatchTable;
+using fixture::Put;
 namespace fs = std::filesystem;
 
 const std::vector<settings::ZoomLevelEntry> kZooms = {
     {"Z200", 200, 300}, {"Z1000", 1000, 1200}, {"Z4000", 4000, 5000}, {"Z60000", 60000, 80000}};
-
-void Write(const std::string& path, const fixture::JnxRecipe& recipe) {
-    fixture::WriteBytes(path, fixture::BuildJnx(recipe).bytes);
-}
 
 fixture::JnxRecipe Recipe(int version, std::vector<std::int32_t> scales, int tiles = 2) {
     fixture::JnxRecipe recipe = fixture::SimpleRecipe(version, static_cast<int>(scales.size()), tiles);
@@ -37,12 +33,6 @@ public:
     std::vector<std::pair<std::string, int>> folders;
     int files = 0;
 };
-
-std::map<std::string, fixture::Bytes> Snapshot(const fixture::TempDir& dir) {
-    std::map<std::string, fixture::Bytes> files;
-    for (const auto& name : dir.list()) files[name] = fixture::ReadBytes(dir.file(name));
-    return files;
-}
 
 TEST(ZoomLookup, MapsScalesToRowsAndPriority) {
     // scale, priority before, row, priority after
@@ -68,17 +58,17 @@ TEST(ZoomLookup, MapsScalesToRowsAndPriority) {
 
 TEST(FolderScan, FillsEachRowFromItsFile) {
     fixture::TempDir dir;
-    Write(dir.file("a.JNX"), Recipe(4, {1100, 70000}, 3));
+    Put(dir, "a.JNX", Recipe(4, {1100, 70000}, 3));
     auto v3 = Recipe(3, {250, 300, 1000, 4000, 4999, 60000, 200});
     v3.productId = 12;
     v3.groupName = "Grupo Ñandú";
-    Write(dir.file("b.jnx"), v3);
+    Put(dir, "b.jnx", v3);
     fixture::WriteBytes(dir.file("c.txt"), {1, 2, 3});
     fixture::WriteBytes(dir.file("d.jnx"), {4, 0, 0, 0, 9});  // cut short
     auto noBlock = Recipe(4, {5000});
     noBlock.withMapBlock = false;
     noBlock.gap = 1024;
-    Write(dir.file("e.jnx"), noBlock);
+    Put(dir, "e.jnx", noBlock);
     // Header and map block disagree on the number of levels.
     auto bugRecipe = Recipe(4, {300, 1200});
     auto bug = fixture::BuildJnx(bugRecipe);
@@ -88,13 +78,13 @@ TEST(FolderScan, FillsEachRowFromItsFile) {
     bug.bytes[std::size_t(infoCountPos)] = 3;
     fixture::WriteBytes(dir.file("f.jnx"), bug.bytes);
     fixture::WriteBytes(dir.file("x.jnx.bak"), fixture::BuildJnx(Recipe(4, {300})).bytes);
-    const auto before = Snapshot(dir);
+    const auto before = fixture::TakeSnapshot(dir.path());
 
     BatchTable table;
     CountingObserver observer;
     const auto result = batch::LoadFolder(table, dir.path(), kZooms, false, &observer);
     ASSERT_TRUE(result.ok) << platform::ErrorText(result.error);
-    EXPECT_EQ(before, Snapshot(dir));
+    EXPECT_EQ(before, fixture::TakeSnapshot(dir.path()));
     ASSERT_EQ(table.size(), 5u);
     EXPECT_EQ(observer.folders, (std::vector<std::pair<std::string, int>>{{dir.path(), 7}}));
     EXPECT_EQ(observer.files, 7);
@@ -159,10 +149,10 @@ TEST(FolderScan, SubfoldersDepthFirstWithoutFollowingLoops) {
     fixture::TempDir dir;
     fs::create_directories(dir.file("b_sub/deeper"));
     fs::create_directories(dir.file("c_other"));
-    Write(dir.file("z.jnx"), Recipe(4, {300}));
-    Write(dir.file("b_sub/y.jnx"), Recipe(3, {300}));
-    Write(dir.file("b_sub/deeper/x.jnx"), Recipe(4, {300}));
-    Write(dir.file("c_other/w.jnx"), Recipe(4, {300}));
+    Put(dir, "z.jnx", Recipe(4, {300}));
+    Put(dir, "b_sub/y.jnx", Recipe(3, {300}));
+    Put(dir, "b_sub/deeper/x.jnx", Recipe(4, {300}));
+    Put(dir, "c_other/w.jnx", Recipe(4, {300}));
     fs::create_directory_symlink(dir.path(), dir.file("b_sub/deeper/up"));  // a loop to the top
     fs::create_directory_symlink(dir.file("c_other"), dir.file("a_link"));  // a second way into c_other
     fs::create_symlink(dir.file("nowhere.jnx"), dir.file("dangling.jnx"));
@@ -194,7 +184,7 @@ TEST(FolderScan, OddEntriesBecomeErroneousRowsWithoutBlocking) {
     const std::string longName = std::string(150, 'n') + ".jnx";
     auto recipe = Recipe(4, {300});
     recipe.groupName = std::string(120, 'g');
-    Write(dir.file(longName), recipe);
+    Put(dir, longName, recipe);
 
     BatchTable table;
     ASSERT_TRUE(batch::LoadFolder(table, dir.path(), kZooms, false).ok);

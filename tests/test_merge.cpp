@@ -2,7 +2,6 @@
 // tile; a merge that fails on the way leaves no file of its own.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -11,14 +10,7 @@
 #include "compose/merge_plan.h"
 #include "compose/merge_write.h"
 #include "jnx/codec.h"
-#include "jnx/reader.h"
-#include "platform/le.h"
-#include "support/jnx_builder.h"
-
-namespace platform {
-// A failed check names the code, not its bytes.
-void PrintTo(ErrorCode code, std::ostream* os) { *os << ErrorTemplate(code); }
-}  // namespace platform
+#include "support/writer_support.h"
 
 namespace {
 
@@ -26,6 +18,7 @@ using compose::MergePlanning;
 using edit::EditorValues;
 using fixture::Bytes;
 using fixture::JnxRecipe;
+using fixture::Put;
 using platform::ErrorCode;
 using Outcome = MergePlanning::Outcome;
 
@@ -37,9 +30,8 @@ JnxRecipe Area(int version, const std::vector<int>& tilesPerLevel, int seedBase,
     for (std::size_t i = 0; i < tilesPerLevel.size(); ++i) {
         fixture::LevelRecipe& level = recipe.levels.emplace_back();
         level.scale = i < scales.size() ? scales[i] : 1000 * (seedBase + int(i));
-        level.zoom = int(i) + 1;
-        level.name = "L" + std::to_string(seedBase) + "." + std::to_string(i + 1);
-        level.copyright = "(c) " + std::string(i + 1, 'c');
+        level.name = "L" + std::to_string(seedBase + int(i));
+        level.copyright = std::string(i + 1, 'c');  // table entries of differing lengths
         for (int j = 0; j < tilesPerLevel[i]; ++j, ++seed)
             level.tiles.push_back(
                 {fixture::MakeTileData(seed, 16 + std::size_t(seed % 7) * 13), {seed, -seed, 2 * seed, 3}});
@@ -47,44 +39,10 @@ JnxRecipe Area(int version, const std::vector<int>& tilesPerLevel, int seedBase,
     return recipe;
 }
 
-std::string Write(const fixture::TempDir& dir, const std::string& name, const JnxRecipe& recipe) {
-    const std::string path = dir.file(name);
-    fixture::WriteBytes(path, fixture::BuildJnx(recipe).bytes);
-    return path;
-}
-
-jnx::JnxDocument Read(const std::string& path) {
-    jnx::JnxDocument doc;
-    std::int32_t tiles = 0;
-    std::string error;
-    EXPECT_TRUE(jnx::ReadJnx(doc, path, tiles, error, true)) << path << ": " << error;
-    return doc;
-}
-
-// Sources as the command line fills them: a quick read of each file.
-std::vector<compose::MergeSource> SourcesOf(const std::vector<std::string>& paths) {
-    std::vector<compose::MergeSource> sources;
-    jnx::JnxDocument doc;
-    for (const auto& path : paths) {
-        compose::MergeSource& source = sources.emplace_back();
-        source.path = path;
-        std::int32_t tiles = 0;
-        std::string error;
-        source.erroneous = !jnx::ReadJnx(doc, path, tiles, error, false);
-        if (source.erroneous) continue;
-        source.version = doc.Header.Version;
-        source.levelCount = doc.Header.LevelCount;
-        source.totalTiles = tiles;
-        source.content = compose::MergeContentOf(doc);
-    }
-    return sources;
-}
-
 MergePlanning Plan(const std::vector<std::string>& paths, const EditorValues& request, const std::string& folder) {
-    return compose::PlanMerge(SourcesOf(paths), request, compose::MergeFolderRule{"", folder});
+    return compose::PlanMerge(fixture::MergeSourcesOf(paths), request, compose::MergeFolderRule{"", folder});
 }
 
-// The plan of a merge that must be possible.
 compose::MergePlan PlanOk(const std::vector<std::string>& paths, const std::string& folder,
                           const EditorValues& request = {}) {
     MergePlanning planning = Plan(paths, request, folder);
@@ -92,37 +50,22 @@ compose::MergePlan PlanOk(const std::vector<std::string>& paths, const std::stri
     return std::move(planning.plan);
 }
 
-std::tm Stamp() {  // 2024-01-31 15:45:02
-    std::tm when{};
-    when.tm_year = 124, when.tm_mday = 31, when.tm_hour = 15, when.tm_min = 45, when.tm_sec = 2;
-    return when;
-}
-
-// Writes the plan and gives the published path. Without failure the write must succeed;
-// with it, the caller checks the error.
-std::string WritePlan(const compose::MergePlan& plan, platform::Error* failure = nullptr,
-                      std::optional<std::tm> stamp = Stamp()) {
-    jnx::JnxDocument doc;
+// Writes the plan stamped 2024-01-31 15:45:02 (or by the clock) and gives the published
+// path. Without failure the write must succeed; with it, the caller checks the error.
+std::string WritePlan(const compose::MergePlan& plan, platform::Error* failure = nullptr, bool clock = false) {
     compose::MergeWriteOptions options;
-    options.stamp = stamp;
+    if (!clock) {
+        options.stamp = std::tm{};
+        options.stamp->tm_year = 124, options.stamp->tm_mday = 31;
+        options.stamp->tm_hour = 15, options.stamp->tm_min = 45, options.stamp->tm_sec = 2;
+    }
+    jnx::JnxDocument doc;
     std::string path;
     platform::Error error;
-    const bool ok = compose::WriteMerge(plan, doc, path, error, nullptr, options);
-    EXPECT_EQ(ok, failure == nullptr) << platform::ErrorText(error);
+    EXPECT_EQ(compose::WriteMerge(plan, doc, path, error, nullptr, options), failure == nullptr)
+        << platform::ErrorText(error);
     if (failure) *failure = error;
     return path;
-}
-
-// Hidden names too: a temporary file left behind must show.
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    if (!std::filesystem::exists(folder)) return names;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename());
-    return names;
-}
-
-Bytes Slice(const Bytes& bytes, std::int64_t at, std::int64_t n) {
-    return Bytes(bytes.begin() + at, bytes.begin() + at + n);
 }
 
 std::vector<std::int32_t> Scales(const std::vector<jnx::JnxLevel>& levels) {
@@ -131,43 +74,14 @@ std::vector<std::int32_t> Scales(const std::vector<jnx::JnxLevel>& levels) {
     return scales;
 }
 
-// Every tile of the output, level by level, must be the same bytes as the tile it came from.
-void ExpectTilesFrom(const std::string& output, const std::vector<JnxRecipe>& recipes) {
-    const jnx::JnxDocument doc = Read(output);
-    const Bytes bytes = fixture::ReadBytes(output);
-    std::size_t level = 0, tile = 0;
-    for (const auto& recipe : recipes) {
-        for (const auto& sourceLevel : recipe.levels) {
-            ASSERT_LT(level, doc.Levels.size());
-            EXPECT_EQ(doc.Levels[level].TileCount, std::int32_t(sourceLevel.tiles.size())) << "level " << level + 1;
-            if (recipe.withMapBlock) {
-                EXPECT_EQ(doc.LevelInfos[level].Name, jnx::EncodeText(sourceLevel.name, true));
-            }
-            for (const auto& sourceTile : sourceLevel.tiles) {
-                ASSERT_LT(tile, doc.Tiles.size());
-                const auto& t = doc.Tiles[tile++];
-                EXPECT_EQ(Slice(bytes, t.DataOffset, t.DataSize), sourceTile.data) << "tile " << tile;
-                EXPECT_EQ(t.TileBounds, sourceTile.bounds) << "tile " << tile;
-            }
-            ++level;
-        }
-    }
-    EXPECT_EQ(level, doc.Levels.size());
-    EXPECT_EQ(tile, doc.Tiles.size());
-    EXPECT_EQ(Slice(bytes, std::int64_t(bytes.size()) - 8, 8), (Bytes{'B', 'i', 'r', 'd', 's', 'E', 'y', 'e'}));
-}
+std::vector<std::string> FilesIn(const std::string& folder) { return fixture::Names(fixture::TakeSnapshot(folder)); }
 
 // ---------------------------------------------------------------------------------------
 // Merged files.
 
-struct RoundTrip {
-    const char* name;
-    int versionA, versionB;
-    bool withBlock;
-    std::optional<int> target;
-    const char* drawOrder;
-    int expectedDrawOrder;  // what a read gives; version 3 stores none
-};
+// expectedDrawOrder: what a read gives; version 3 stores none.
+struct RoundTrip { const char* name; int versionA, versionB; bool withBlock; std::optional<int> target;
+                   const char* drawOrder; int expectedDrawOrder; };
 
 void PrintTo(const RoundTrip& p, std::ostream* os) { *os << p.name; }
 
@@ -191,11 +105,12 @@ TEST_P(MergeRoundTrip, EveryLevelKeepsItsTilesInPlannedOrder) {
     request.cboActualizar = p.target;
     request.txtDrawOrder = p.drawOrder;
     const std::string output =
-        WritePlan(PlanOk({Write(dir, "a.jnx", a), Write(dir, "b.jnx", b)}, dir.file("MERGED"), request));
+        WritePlan(PlanOk({Put(dir, "a.jnx", a), Put(dir, "b.jnx", b)}, dir.file("MERGED"), request));
     EXPECT_EQ(output, dir.file("MERGED") + "/20240131154502join.jnx");
-    ExpectTilesFrom(output, {a, b});
+    EXPECT_EQ(FilesIn(dir.file("MERGED")), std::vector<std::string>{"20240131154502join.jnx"});
+    EXPECT_EQ(fixture::TilesIn(output), fixture::TilesOf({a, b}));
 
-    const jnx::JnxDocument doc = Read(output);
+    const jnx::JnxDocument doc = fixture::ReadFull(output);
     EXPECT_EQ(doc.Header.Version, p.target.value_or(p.versionA));
     EXPECT_EQ(doc.Header.Bounds, a.bounds);
     EXPECT_EQ(doc.Header.ProductId, 11);
@@ -203,12 +118,16 @@ TEST_P(MergeRoundTrip, EveryLevelKeepsItsTilesInPlannedOrder) {
     // A level of the second file with a scale the first already has is kept, not sorted or dropped.
     EXPECT_EQ(Scales(doc.Levels), (std::vector<std::int32_t>{300, 200, 200}));
     EXPECT_FALSE(doc.NeedsRegeneration);
+    // The tables right after the 1024-byte block, the images right after the last table.
+    EXPECT_EQ(doc.Levels[0].TableOffset, doc.BlockStart + 1024);
+    EXPECT_EQ(doc.Tiles[0].DataOffset, doc.Levels[2].TableOffset + 28 * 4);
     if (p.withBlock) {
         EXPECT_EQ(doc.MapInfo.MapTitle, jnx::EncodeText("Test map", true));
         EXPECT_EQ(doc.MapInfo.MapGuid, jnx::EncodeText(a.guid, true));
         EXPECT_EQ(doc.MapInfo.GroupName, jnx::EncodeText("First group", true));
+        EXPECT_EQ(doc.LevelInfos[1].Name, jnx::EncodeText(a.levels[1].name, true));
+        EXPECT_EQ(doc.LevelInfos[2].Name, jnx::EncodeText(b.levels[0].name, true));
     }
-    EXPECT_EQ(FilesIn(dir.file("MERGED")), std::vector<std::string>{"20240131154502join.jnx"});
 }
 
 // Mixed versions take the version chosen.
@@ -221,41 +140,25 @@ INSTANTIATE_TEST_SUITE_P(Versions, MergeRoundTrip,
                                            RoundTrip{"mixed_to_v4", 4, 3, true, 4, " 40 ", 40}),
                          [](const auto& param) { return std::string(param.param.name); });
 
-TEST(MergeWrite, SectionsLieWhereTheSizesSay) {
-    fixture::TempDir dir;
-    const JnxRecipe a = Area(3, {10, 6}, 1), b = Area(3, {4}, 100);
-    const Bytes bytes =
-        fixture::ReadBytes(WritePlan(PlanOk({Write(dir, "a.jnx", a), Write(dir, "b.jnx", b)}, dir.path())));
-    // A 48-byte header, three 12-byte level entries, the 1024-byte block, then the tables.
-    EXPECT_EQ(platform::LoadI32(&bytes[48 + 4]), 1108);
-    EXPECT_EQ(platform::LoadI32(&bytes[60 + 4]), 1388);
-    EXPECT_EQ(platform::LoadI32(&bytes[72 + 4]), 1556);
-    EXPECT_EQ(platform::LoadI32(&bytes[1108 + 24]), 1668);  // first image right after the last table
-    EXPECT_EQ(Slice(bytes, 1668, std::int64_t(a.levels[0].tiles[0].data.size())), a.levels[0].tiles[0].data);
-}
-
 TEST(MergeWrite, TwoMergesInOneSecondGiveTwoFiles) {
     fixture::TempDir dir;
     const JnxRecipe a = Area(4, {2}, 1), b = Area(4, {1}, 9), c = Area(4, {3}, 20);
-    const std::string pa = Write(dir, "a.jnx", a), pb = Write(dir, "b.jnx", b), pc = Write(dir, "c.jnx", c);
+    const std::string pa = Put(dir, "a.jnx", a), pb = Put(dir, "b.jnx", b), pc = Put(dir, "c.jnx", c);
     const std::string out = dir.file("out");
     const compose::MergePlan first = PlanOk({pa, pb}, out);
     const std::string w1 = WritePlan(first), w2 = WritePlan(PlanOk({pc, pa}, out));
     EXPECT_EQ(w1, out + "/20240131154502join.jnx");
     EXPECT_EQ(w2, out + "/20240131154502join-2.jnx");
-    ExpectTilesFrom(w1, {a, b});
-    ExpectTilesFrom(w2, {c, a});
+    EXPECT_EQ(fixture::TilesIn(w1), fixture::TilesOf({a, b}));
+    EXPECT_EQ(fixture::TilesIn(w2), fixture::TilesOf({c, a}));
     // With the real clock too: the second never replaces the first.
-    EXPECT_NE(WritePlan(first, nullptr, std::nullopt), WritePlan(first, nullptr, std::nullopt));
+    EXPECT_NE(WritePlan(first, nullptr, true), WritePlan(first, nullptr, true));
     EXPECT_EQ(FilesIn(out).size(), 4u);
 }
 
-// ---------------------------------------------------------------------------------------
-// Failures while writing leave no file of the merge.
-
 TEST(MergeWrite, SourceChangedAfterPlanningLeavesNoFile) {
     fixture::TempDir dir;
-    const std::string pa = Write(dir, "a.jnx", Area(4, {2}, 1)), pb = Write(dir, "b.jnx", Area(4, {3}, 9));
+    const std::string pa = Put(dir, "a.jnx", Area(4, {2}, 1)), pb = Put(dir, "b.jnx", Area(4, {3}, 9));
     const compose::MergePlan plan = PlanOk({pa, pb}, dir.file("out"));
     Bytes truncated = fixture::ReadBytes(pb);
     truncated.resize(truncated.size() - 20);  // into the last tile's data: no trailer left
@@ -266,7 +169,7 @@ TEST(MergeWrite, SourceChangedAfterPlanningLeavesNoFile) {
         {fixture::BuildJnx(Area(4, {4}, 9)).bytes, ErrorCode::MergeSourceChanged},     // grown
         {fixture::BuildJnx(Area(4, {3, 1}, 9)).bytes, ErrorCode::MergeSourceChanged},  // a level more
         {fixture::BuildJnx(Area(4, {2}, 9)).bytes, ErrorCode::MergeSourceChanged},     // shrunk
-        {fixture::BuildJnx(moved).bytes, ErrorCode::MergeSourceChanged},                   // another area
+        {fixture::BuildJnx(moved).bytes, ErrorCode::MergeSourceChanged},               // another area
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         fixture::WriteBytes(pb, cases[i].first);
@@ -281,38 +184,31 @@ TEST(MergeWrite, SourceChangedAfterPlanningLeavesNoFile) {
 // ---------------------------------------------------------------------------------------
 // Plans.
 
+// The request's per-level choices count over the merged file's levels; the values
+// themselves follow the save's rules (tested with the resolution).
 TEST(MergePlan, RequestValuesOverWhatTheFirstFileGives) {
     fixture::TempDir dir;
     JnxRecipe a = Area(4, {1, 1}, 1, {100, 200}), b = Area(4, {1}, 9, {150});
     a.groupName = "First group";
     b.groupName = "Second group";
-    const std::vector<std::string> paths{Write(dir, "a.jnx", a), Write(dir, "b.jnx", b)};
-
+    const std::vector<std::string> paths{Put(dir, "a.jnx", a), Put(dir, "b.jnx", b)};
     EditorValues request;
     request.txtFamiliGroup = " Joined ";
+    request.txtProductID = "-32768";
     request.cboNivel[0] = 1000;
     request.cboNivel[2] = 50000;
-    request.chkSplitOPriority[2] = true;  // drawn just before the chosen scale takes over
-    request.chkSplitOPriority[1] = true;  // without a chosen scale the level keeps its own
+    request.chkSplitOPriority[2] = true;
     const compose::MergePlan plan = PlanOk(paths, dir.path(), request);
     EXPECT_EQ(plan.MapInfo.GroupName, jnx::EncodeText("Joined", true));
+    EXPECT_EQ(plan.Header.ProductId, -32768);
     EXPECT_EQ(Scales(plan.Levels), (std::vector<std::int32_t>{1000, 200, 49999}));
     request.txtFamiliGroup = "   ";
     EXPECT_EQ(PlanOk(paths, dir.path(), request).MapInfo.GroupName, jnx::EncodeText("First group", true));
 
-    // The product ID follows the save's rule: 16 bits or nothing.
-    const std::vector<std::pair<std::string, std::optional<int>>> ids = {
-        {" 32767 ", 32767}, {"-32768", -32768}, {"32768", {}}, {"-32769", {}}, {"seven", {}}};
-    for (const auto& [text, id] : ids) {
-        request.txtProductID = text;
-        const MergePlanning planning = Plan(paths, request, dir.path());
-        EXPECT_EQ(planning.outcome, id ? Outcome::Planned : Outcome::Failed) << text;
-        EXPECT_EQ(planning.error.code, id ? ErrorCode::None : ErrorCode::BadProductId) << text;
-        EXPECT_EQ(planning.plan.Header.ProductId, id.value_or(0)) << text;
-    }
-    request.txtProductID.clear();
-    request.txtDrawOrder = "12a";
-    EXPECT_EQ(Plan(paths, request, dir.path()).error.code, ErrorCode::BadDrawOrder);
+    request.txtProductID = "32768";  // what the save would refuse fails the plan
+    const MergePlanning refused = Plan(paths, request, dir.path());
+    EXPECT_EQ(refused.outcome, Outcome::Failed);
+    EXPECT_EQ(refused.error.code, ErrorCode::BadProductId);
 }
 
 TEST(MergePlan, OutputFolderRule) {
@@ -330,12 +226,12 @@ TEST(MergePlan, OutputFolderRule) {
 
 TEST(MergePlan, RefusalsByCodeWriteNothing) {
     fixture::TempDir dir;
-    const std::string v4a = Write(dir, "v4a.jnx", Area(4, {1, 1, 1}, 1));
-    const std::string v4b = Write(dir, "v4b.jnx", Area(4, {1, 1, 1}, 10));
-    const std::string v3 = Write(dir, "v3.jnx", Area(3, {1, 1}, 20));
+    const std::string v4a = Put(dir, "v4a.jnx", Area(4, {1, 1, 1}, 1));
+    const std::string v4b = Put(dir, "v4b.jnx", Area(4, {1, 1, 1}, 10));
+    const std::string v3 = Put(dir, "v3.jnx", Area(3, {1, 1}, 20));
     JnxRecipe shifted = Area(4, {1}, 30);
     shifted.bounds[3] += 1;
-    const std::string moved = Write(dir, "moved.jnx", shifted);
+    const std::string moved = Put(dir, "moved.jnx", shifted);
     const std::string broken = dir.file("broken.jnx");
     fixture::WriteBytes(broken, Bytes{9, 0, 0, 0, 1, 2, 3});
     const auto before = dir.list();
@@ -366,7 +262,7 @@ TEST(MergePlan, RefusalsByCodeWriteNothing) {
 
 TEST(MergePlan, RowThatNoLongerMatchesItsFileFails) {
     fixture::TempDir dir;
-    auto sources = SourcesOf({Write(dir, "a.jnx", Area(3, {2}, 1)), Write(dir, "b.jnx", Area(3, {2, 1}, 9))});
+    auto sources = fixture::MergeSourcesOf({Put(dir, "a.jnx", Area(3, {2}, 1)), Put(dir, "b.jnx", Area(3, {2, 1}, 9))});
     const compose::MergeFolderRule folder{"", dir.path()};
     sources[1].levelCount = 1;  // the scan saw one level
     sources[1].totalTiles = 2;
@@ -378,7 +274,7 @@ TEST(MergePlan, RowThatNoLongerMatchesItsFileFails) {
     EXPECT_EQ(compose::PlanMerge(sources, {}, folder).error.code, ErrorCode::MergeLoading);
 
     // A plan that cannot be sized (no tiles at all) fails rather than writing an empty map.
-    sources = SourcesOf({Write(dir, "c.jnx", Area(3, {2}, 1)), Write(dir, "d.jnx", Area(3, {1}, 9))});
+    sources = fixture::MergeSourcesOf({Put(dir, "c.jnx", Area(3, {2}, 1)), Put(dir, "d.jnx", Area(3, {1}, 9))});
     for (auto& s : sources) {
         s.totalTiles = 0;
         for (auto& level : s.content->Levels) level.TileCount = 0;
@@ -390,20 +286,16 @@ TEST(MergePlan, RowThatNoLongerMatchesItsFileFails) {
 
 TEST(MergePlan, MapBlockThatCannotBePaddedFails) {
     fixture::TempDir dir;
-    const std::vector<std::string> paths{Write(dir, "a.jnx", Area(3, {1}, 1)),
-                                         Write(dir, "b.jnx", Area(3, {1}, 5))};
-    const auto blockLength = [](const compose::MergePlan& plan) {
-        return jnx::MapBlockLength(plan.MapInfo, plan.LevelInfos);
-    };
+    const std::vector<std::string> paths{Put(dir, "a.jnx", Area(3, {1}, 1)), Put(dir, "b.jnx", Area(3, {1}, 5))};
     compose::MergePlan plan = PlanOk(paths, dir.path());
-    const std::int64_t room = 1024 - blockLength(plan);
-    EditorValues request;
-    request.txtFamiliGroup = std::string(std::size_t(jnx::TextLength(plan.MapInfo.GroupName) + room - 1), 'g');
+    EditorValues request;  // a group name that leaves the block one byte short of 1024
+    request.txtFamiliGroup = std::string(std::size_t(jnx::TextLength(plan.MapInfo.GroupName) + 1023 -
+                                                     jnx::MapBlockLength(plan.MapInfo, plan.LevelInfos)), 'g');
     plan = PlanOk(paths, dir.path(), request);
-    EXPECT_EQ(blockLength(plan), 1023);
+    EXPECT_EQ(jnx::MapBlockLength(plan.MapInfo, plan.LevelInfos), 1023);
     WritePlan(plan);
 
-    request.txtFamiliGroup += "g";  // 1024 bytes
+    request.txtFamiliGroup += "g";
     const MergePlanning planning = Plan(paths, request, dir.file("none"));
     EXPECT_EQ(planning.outcome, Outcome::Failed);
     EXPECT_EQ(planning.error.code, ErrorCode::MergeBlockOverflow);

@@ -1,3 +1,5 @@
+// The in-place update: only the bytes of the values changed, the file put back as it was
+// when a check fails.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,25 +7,13 @@
 
 #include "jnx/codec.h"
 #include "jnx/modif.h"
-#include "support/edit_support.h"
-#include "support/jnx_builder.h"
+#include "support/writer_support.h"
 
 namespace {
 
 using fixture::Bytes;
+using fixture::Loaded;
 using platform::ErrorCode;
-
-struct Loaded {
-    fixture::TempDir dir;
-    fixture::BuiltJnx built;
-    std::string path;
-    jnx::JnxDocument doc;
-
-    explicit Loaded(const fixture::JnxRecipe& recipe) : built(fixture::BuildJnx(recipe)), path(dir.file("MAP.jnx")) {
-        fixture::WriteBytes(path, built.bytes);
-        doc = fixture::ReadFull(path);
-    }
-};
 
 class ModifTest : public ::testing::TestWithParam<int> {};
 
@@ -80,11 +70,7 @@ TEST_P(ModifTest, UnchangedValuesKeepTheFileBitForBit) {
 }
 
 TEST_P(ModifTest, RefusalsAndFailedChecksLeaveTheFileAsItWas) {
-    struct Case {
-        const char* what;
-        void (*spoil)(Loaded&, jnx::WriteValues&);
-        ErrorCode code;
-    };
+    struct Case { const char* what; void (*spoil)(Loaded&, jnx::WriteValues&); ErrorCode code; };
     const std::vector<Case> cases = {
         {"block of 1024 bytes or more",
          [](Loaded&, jnx::WriteValues& v) { v.groupName = jnx::EncodeText(std::string(1000, 'g'), true); },
@@ -110,8 +96,7 @@ TEST_P(ModifTest, RefusalsAndFailedChecksLeaveTheFileAsItWas) {
         platform::Error error;
         EXPECT_FALSE(jnx::ModifJNX(l.doc, values, l.path, error)) << c.what;
         EXPECT_EQ(error.code, c.code) << c.what;
-        EXPECT_EQ(fixture::ReadBytes(l.path), l.built.bytes) << c.what;
-        EXPECT_EQ(l.dir.list(), std::vector<std::string>{"MAP.jnx"}) << c.what;
+        EXPECT_EQ(fixture::TakeSnapshot(l.dir.path()), (fixture::Snapshot{{"MAP.jnx", l.built.bytes}})) << c.what;
     }
 }
 

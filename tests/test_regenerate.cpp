@@ -1,74 +1,41 @@
+// Regeneration: a new front part for the version chosen, the images copied after it; the
+// new file must read back with the source's tiles, and a failed check publishes nothing.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "jnx/codec.h"
 #include "jnx/regenerate.h"
-#include "support/edit_support.h"
-#include "support/jnx_builder.h"
+#include "support/writer_support.h"
 
 namespace {
 
 using fixture::Bytes;
 using fixture::JnxRecipe;
 using platform::ErrorCode;
+using Files = std::vector<std::string>;
 
-bool Read(jnx::JnxDocument& doc, const std::string& path, std::string& error) {
-    std::int32_t total = 0;
-    return jnx::ReadJnx(doc, path, total, error, true);
+// The request resolved for the loaded file and written beside it as MAP_new.jnx.
+bool Regenerate(fixture::Loaded& s, const edit::EditorValues& request, platform::Error& error,
+                jnx::WriterSettings settings = {}) {
+    const edit::ResolvedEdit resolved = fixture::Resolve(request, s.doc, edit::Purpose::Save, settings);
+    return jnx::RegenerateJnx(s.doc, resolved.values, resolved.version, s.path, s.dir.file("MAP_new.jnx"), settings,
+                              error);
 }
 
-// The request resolved for doc, written to dst.
-bool Regenerate(jnx::JnxDocument& doc, const edit::EditorValues& request, const std::string& src,
-                const std::string& dst, platform::Error& error, jnx::WriterSettings settings = {}) {
-    const edit::ResolvedEdit resolved = fixture::Resolve(request, doc, edit::Purpose::Save, settings);
-    return jnx::RegenerateJnx(doc, resolved.values, resolved.version, src, dst, settings, error);
-}
-
-Bytes TileBytes(const Bytes& file, const jnx::JnxTile& tile) {
-    return Bytes(file.begin() + tile.DataOffset, file.begin() + tile.DataOffset + tile.DataSize);
-}
-
-// Every tile of the new file holds the bytes of the same tile in the source.
-void ExpectSameTiles(const std::string& sourcePath, const std::string& newPath) {
-    jnx::JnxDocument source, copy;
-    std::string error;
-    ASSERT_TRUE(Read(source, sourcePath, error)) << error;
-    ASSERT_TRUE(Read(copy, newPath, error)) << error;
-    const Bytes a = fixture::ReadBytes(sourcePath), b = fixture::ReadBytes(newPath);
-    ASSERT_EQ(source.Tiles.size(), copy.Tiles.size());
-    for (std::size_t t = 0; t < source.Tiles.size(); ++t)
-        ASSERT_EQ(TileBytes(a, source.Tiles[t]), TileBytes(b, copy.Tiles[t])) << "tile " << t;
-    EXPECT_EQ(source.Signature, copy.Signature);
-}
-
-struct Variant {
-    const char* name;
-    int from;
-    int to;
-    bool withMapBlock;
-    int gap;
-    bool signature;
-};
+struct Variant { const char* name; int from, to; bool withMapBlock; int gap; bool signature; };
 
 class RegenerateTest : public ::testing::TestWithParam<Variant> {};
 
 TEST_P(RegenerateTest, NewFileReadsBackWithTheSourceTiles) {
     const Variant v = GetParam();
-    fixture::TempDir dir;
     JnxRecipe recipe = fixture::SimpleRecipe(v.from, 3, 3);
     recipe.withMapBlock = v.withMapBlock;
     recipe.gap = v.gap;
     if (v.signature) recipe.signature = {'S', 'I', 'G', 0, 1, 2, 3};
     if (v.from == 4) recipe.levels[1].extra = 7;  // other producers write other values
-    const auto built = fixture::BuildJnx(recipe);
-    const std::string src = dir.file("MAP.jnx"), dst = dir.file("MAP_new.jnx");
-    fixture::WriteBytes(src, built.bytes);
-
-    jnx::JnxDocument doc = fixture::ReadFull(src);
+    fixture::Loaded s(recipe);
     edit::EditorValues request;
     request.cboActualizar = v.to;
     request.txtDrawOrder = "31";
@@ -76,16 +43,15 @@ TEST_P(RegenerateTest, NewFileReadsBackWithTheSourceTiles) {
     request.txtFamiliGroup = "New group";
     request.cboNivel[1] = 2000;
     request.chkSplitOPriority[1] = true;
-    platform::Error writeError;
-    ASSERT_TRUE(Regenerate(doc, request, src, dst, writeError)) << platform::ErrorText(writeError);
-    std::string error;
+    platform::Error error;
+    ASSERT_TRUE(Regenerate(s, request, error)) << platform::ErrorText(error);
 
-    EXPECT_EQ(fixture::ReadBytes(src), built.bytes);
-    EXPECT_EQ(dir.list(), (std::vector<std::string>{"MAP.jnx", "MAP_new.jnx"}));
-    ExpectSameTiles(src, dst);
-
-    jnx::JnxDocument back;
-    ASSERT_TRUE(Read(back, dst, error)) << error;
+    const std::string dst = s.dir.file("MAP_new.jnx");
+    EXPECT_EQ(fixture::ReadBytes(s.path), s.built.bytes);
+    EXPECT_EQ(s.dir.list(), (Files{"MAP.jnx", "MAP_new.jnx"}));
+    EXPECT_EQ(fixture::TilesIn(dst), fixture::TilesIn(s.path));
+    const jnx::JnxDocument back = fixture::ReadFull(dst);
+    EXPECT_EQ(back.Signature, recipe.signature);
     EXPECT_EQ(back.Header.Version, v.to);
     EXPECT_EQ(back.Header.ProductId, -12);
     EXPECT_EQ(back.Header.DrawOrder, v.to == 4 ? 31 : 25);
@@ -97,9 +63,9 @@ TEST_P(RegenerateTest, NewFileReadsBackWithTheSourceTiles) {
     EXPECT_EQ(back.Levels[0].TableOffset, tableStart);
     EXPECT_EQ(back.Tiles[0].DataOffset, tableStart + 28 * 9 + std::int64_t(recipe.signature.size()));
     // The document now holds the new file's offsets but still the source's version.
-    EXPECT_EQ(doc.Header.Version, v.from);
-    EXPECT_EQ(doc.Levels[0].TableOffset, back.Levels[0].TableOffset);
-    EXPECT_EQ(doc.Tiles.back().DataOffset, back.Tiles.back().DataOffset);
+    EXPECT_EQ(s.doc.Header.Version, v.from);
+    EXPECT_EQ(s.doc.Levels[0].TableOffset, back.Levels[0].TableOffset);
+    EXPECT_EQ(s.doc.Tiles.back().DataOffset, back.Tiles.back().DataOffset);
     if (!v.withMapBlock) {
         EXPECT_EQ(jnx::DecodeText(back.MapInfo.MapTitle, true), "You map title");
     }
@@ -123,88 +89,68 @@ class BlockSizeTest : public ::testing::TestWithParam<int> {};
 
 // Data (tile images plus trailer) of 2500, 2000 and 500 bytes copied in pieces of 1000.
 TEST_P(BlockSizeTest, CopiesWholeBlocksAndTheRest) {
-    fixture::TempDir dir;
     JnxRecipe recipe = fixture::SimpleRecipe(4, 1, 0);
-    fixture::TileRecipe tile;
-    tile.data = fixture::MakeTileData(3, std::size_t(GetParam() - 8));
-    recipe.levels[0].tiles.push_back(tile);
+    recipe.levels[0].tiles.push_back({fixture::MakeTileData(3, std::size_t(GetParam() - 8))});
     recipe.gap = 100;
-    const auto built = fixture::BuildJnx(recipe);
-    const std::string src = dir.file("A.jnx"), dst = dir.file("A_new.jnx");
-    fixture::WriteBytes(src, built.bytes);
-    jnx::JnxDocument doc = fixture::ReadFull(src);
-    ASSERT_EQ(built.bytes.size() - std::size_t(doc.jpgOffset[0]), std::size_t(GetParam()));
+    fixture::Loaded s(recipe);
+    ASSERT_EQ(s.built.bytes.size() - std::size_t(s.doc.jpgOffset[0]), std::size_t(GetParam()));
     platform::Error error;
-    ASSERT_TRUE(Regenerate(doc, {}, src, dst, error, {1, 1000})) << platform::ErrorText(error);
-    ExpectSameTiles(src, dst);
-    const Bytes out = fixture::ReadBytes(dst);
-    EXPECT_TRUE(std::equal(built.bytes.end() - GetParam(), built.bytes.end(), out.end() - GetParam()));
+    ASSERT_TRUE(Regenerate(s, {}, error, {1, 1000})) << platform::ErrorText(error);
+    const Bytes out = fixture::ReadBytes(s.dir.file("MAP_new.jnx"));
+    EXPECT_TRUE(std::equal(s.built.bytes.end() - GetParam(), s.built.bytes.end(), out.end() - GetParam()));
+    EXPECT_EQ(fixture::TilesIn(s.dir.file("MAP_new.jnx")), fixture::TilesIn(s.path));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, BlockSizeTest, ::testing::Values(2500, 2000, 500));
 
-struct Fixture {
-    fixture::TempDir dir;
-    fixture::BuiltJnx built;
-    std::string src, dst;
-    jnx::JnxDocument doc;
-
-    explicit Fixture(int version) {
-        JnxRecipe recipe = fixture::SimpleRecipe(version, 2, 3);
+// Each failure runs on a fresh source of the version given, converted to the other one.
+class RegenerateFailureTest : public ::testing::TestWithParam<int> {
+protected:
+    fixture::Loaded s{[] {
+        JnxRecipe recipe = fixture::SimpleRecipe(GetParam(), 2, 3);
         recipe.gap = 700;
-        built = fixture::BuildJnx(recipe);
-        src = dir.file("MAP.jnx");
-        dst = dir.file("MAP_new.jnx");
-        fixture::WriteBytes(src, built.bytes);
-        doc = fixture::ReadFull(src);
-    }
+        return recipe;
+    }()};
+    edit::EditorValues request = [] {
+        edit::EditorValues values;
+        values.cboActualizar = 7 - GetParam();
+        return values;
+    }();
 };
 
-class RegenerateFailureTest : public ::testing::TestWithParam<int> {};
-
-TEST_P(RegenerateFailureTest, FailedChecksLeaveNothingAndKeepAnOlderOutput) {
-    for (int which = 0; which < 2; ++which) {
-        Fixture f(GetParam());
-        const Bytes older{'o', 'l', 'd'};
-        fixture::WriteBytes(f.dst, older);
-        if (which == 0)
-            f.doc.CheckPointsTiles[1].Value += 1;
-        else
-            f.doc.CheckPointsImages.back().Value += 1;
-        edit::EditorValues request;
-        request.cboActualizar = 7 - GetParam();
+TEST_P(RegenerateFailureTest, FailedChecksKeepTheFolderWithAnOlderOutput) {
+    fixture::WriteBytes(s.dir.file("MAP_new.jnx"), Bytes{'o', 'l', 'd'});
+    const fixture::Snapshot before = fixture::TakeSnapshot(s.dir.path());
+    const jnx::JnxDocument read = s.doc;
+    for (const ErrorCode code : {ErrorCode::RegeneratedTables, ErrorCode::RegeneratedImages}) {
+        s.doc = read;
+        (code == ErrorCode::RegeneratedTables ? s.doc.CheckPointsTiles[1] : s.doc.CheckPointsImages.back()).Value += 1;
         platform::Error error;
-        EXPECT_FALSE(Regenerate(f.doc, request, f.src, f.dst, error));
-        EXPECT_EQ(error.code, which == 0 ? ErrorCode::RegeneratedTables : ErrorCode::RegeneratedImages);
-        EXPECT_EQ(fixture::ReadBytes(f.src), f.built.bytes);
-        EXPECT_EQ(fixture::ReadBytes(f.dst), older);
-        EXPECT_EQ(f.dir.list(), (std::vector<std::string>{"MAP.jnx", "MAP_new.jnx"}));
+        EXPECT_FALSE(Regenerate(s, request, error));
+        EXPECT_EQ(error.code, code);
+        EXPECT_EQ(fixture::TakeSnapshot(s.dir.path()), before);
     }
 }
 
 TEST_P(RegenerateFailureTest, SourceChangedSinceTheReadIsRefused) {
-    Fixture f(GetParam());
-    fixture::WriteBytes(f.src, Bytes(f.built.bytes.begin(), f.built.bytes.begin() + 1200));
+    fixture::WriteBytes(s.path, Bytes(s.built.bytes.begin(), s.built.bytes.begin() + 1200));
     platform::Error error;
-    EXPECT_FALSE(Regenerate(f.doc, {}, f.src, f.dst, error));
+    EXPECT_FALSE(Regenerate(s, request, error));
     EXPECT_TRUE(error);  // the length no longer matches, or a check point fails
-    EXPECT_EQ(f.dir.list(), std::vector<std::string>{"MAP.jnx"});
+    EXPECT_EQ(s.dir.list(), Files{"MAP.jnx"});
 }
 
 // The source replaced by its rewrite (the batch's "delete old files"): one rename, so
 // the name always holds a whole file, and nothing else is left in the folder.
 TEST_P(RegenerateFailureTest, ReplacingTheSourceLeavesOneFileUnderItsName) {
-    Fixture f(GetParam());
-    edit::EditorValues request;
-    request.cboActualizar = 7 - GetParam();
     request.chkRemoveOld = true;
-    const edit::ResolvedEdit resolved = fixture::Resolve(request, f.doc);
-    ASSERT_EQ(resolved.outputPath, f.src);
+    const edit::ResolvedEdit resolved = fixture::Resolve(request, s.doc);
+    ASSERT_EQ(resolved.outputPath, s.path);
     platform::Error error;
-    ASSERT_TRUE(jnx::RegenerateJnx(f.doc, resolved.values, resolved.version, f.src, resolved.outputPath, {}, error))
+    ASSERT_TRUE(jnx::RegenerateJnx(s.doc, resolved.values, resolved.version, s.path, resolved.outputPath, {}, error))
         << platform::ErrorText(error);
-    EXPECT_EQ(f.dir.list(), std::vector<std::string>{"MAP.jnx"});
-    EXPECT_EQ(fixture::ReadFull(f.src).Header.Version, 7 - GetParam());
+    EXPECT_EQ(s.dir.list(), Files{"MAP.jnx"});
+    EXPECT_EQ(fixture::ReadFull(s.path).Header.Version, 7 - GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, RegenerateFailureTest, ::testing::Values(3, 4),

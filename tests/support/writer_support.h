@@ -1,0 +1,126 @@
+// What the tests of the writers share: fixture files put in a folder, the tiles a written
+// file stores, folder snapshots, merge sources as a quick read fills them.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "compose/merge_plan.h"
+#include "jnx/reader.h"
+#include "support/edit_support.h"
+#include "support/jnx_builder.h"
+
+namespace platform {
+// A failed check names the code, not its bytes.
+inline void PrintTo(ErrorCode code, std::ostream* os) { *os << ErrorTemplate(code); }
+}  // namespace platform
+
+namespace fixture {
+
+// The recipe built and written as dir/name; gives the path.
+inline std::string Put(const TempDir& dir, const std::string& name, const JnxRecipe& recipe) {
+    const std::string path = dir.file(name);
+    WriteBytes(path, BuildJnx(recipe).bytes);
+    return path;
+}
+
+// A fixture file written as MAP.jnx and read in full, as every writer's caller does first.
+struct Loaded {
+    TempDir dir;
+    BuiltJnx built;
+    std::string path;
+    jnx::JnxDocument doc;
+
+    explicit Loaded(const JnxRecipe& recipe) : built(BuildJnx(recipe)), path(dir.file("MAP.jnx")) {
+        WriteBytes(path, built.bytes);
+        doc = ReadFull(path);
+    }
+};
+
+// A tile as the map shows it: where it lies and its image bytes, wherever they are stored.
+struct StoredTile {
+    std::array<std::int32_t, 4> bounds{};
+    Bytes data;
+    bool operator==(const StoredTile& other) const { return bounds == other.bounds && data == other.data; }
+};
+
+inline void PrintTo(const StoredTile& tile, std::ostream* os) {
+    *os << "{" << tile.bounds[0] << "," << tile.bounds[1] << "," << tile.bounds[2] << "," << tile.bounds[3] << ": "
+        << tile.data.size() << " bytes}";
+}
+
+using LevelTiles = std::vector<std::vector<StoredTile>>;  // level by level
+
+// The tiles of a file as a full read finds them.
+inline LevelTiles TilesIn(const std::string& path) {
+    const jnx::JnxDocument doc = ReadFull(path);
+    const Bytes file = ReadBytes(path);
+    LevelTiles levels(doc.Levels.size());
+    for (std::size_t k = 0; k < doc.Levels.size(); ++k) {
+        const std::size_t first = doc.FirstTileOf(k);
+        for (std::size_t t = first; t < first + std::size_t(doc.Levels[k].TileCount) && t < doc.Tiles.size(); ++t) {
+            const jnx::JnxTile& tile = doc.Tiles[t];
+            const auto at = file.begin() + tile.DataOffset;
+            levels[k].push_back({tile.TileBounds, Bytes(at, at + tile.DataSize)});
+        }
+    }
+    return levels;
+}
+
+// The tiles the recipes store, file after file.
+inline LevelTiles TilesOf(const std::vector<JnxRecipe>& recipes) {
+    LevelTiles levels;
+    for (const auto& recipe : recipes) {
+        for (const auto& level : recipe.levels) {
+            auto& tiles = levels.emplace_back();
+            for (const auto& tile : level.tiles) tiles.push_back({tile.bounds, tile.data});
+        }
+    }
+    return levels;
+}
+
+// Every regular file below a folder by its relative path, hidden ones too, so that a
+// temporary file left behind shows. A missing folder holds nothing.
+using Snapshot = std::map<std::string, Bytes>;
+
+inline Snapshot TakeSnapshot(const std::string& folder) {
+    Snapshot files;
+    if (!std::filesystem::exists(folder)) return files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file())
+            files[std::filesystem::relative(entry.path(), folder).string()] = ReadBytes(entry.path());
+    }
+    return files;
+}
+
+inline std::vector<std::string> Names(const Snapshot& files) {
+    std::vector<std::string> names;
+    for (const auto& entry : files) names.push_back(entry.first);
+    return names;
+}
+
+// Merge sources as the command line fills them: a quick read of each file, one that
+// cannot be read marked erroneous.
+inline std::vector<compose::MergeSource> MergeSourcesOf(const std::vector<std::string>& paths) {
+    std::vector<compose::MergeSource> sources;
+    jnx::JnxDocument doc;
+    for (const auto& path : paths) {
+        compose::MergeSource& source = sources.emplace_back();
+        source.path = path;
+        std::int32_t tiles = 0;
+        std::string error;
+        source.erroneous = !jnx::ReadJnx(doc, path, tiles, error, false);
+        if (source.erroneous) continue;
+        source.version = doc.Header.Version;
+        source.levelCount = doc.Header.LevelCount;
+        source.totalTiles = tiles;
+        source.content = compose::MergeContentOf(doc);
+    }
+    return sources;
+}
+
+}  // namespace fixture
