@@ -28,7 +28,10 @@ bool FitsInt32(std::int64_t v) { return v >= kInt32Min && v <= kInt32Max; }
 // checked against the file length before anything is fetched.
 class Cursor {
 public:
-    Cursor(const platform::BinaryFile& file, std::int64_t length) : file_(file), length_(length) {}
+    explicit Cursor(const platform::BinaryFile& file) : file_(file) {}
+
+    // The length is known only once the file is open; nothing is read before.
+    void SetLength(std::int64_t length) { length_ = length; }
 
     std::int64_t Position() const { return pos_; }
     void Seek(std::int64_t pos) { pos_ = pos; }
@@ -105,7 +108,7 @@ private:
     static constexpr std::int64_t kMaxChunk = 512 * 1024;
 
     const platform::BinaryFile& file_;
-    std::int64_t length_;
+    std::int64_t length_ = 0;
     std::int64_t pos_ = 0;
     Bytes buf_;
     std::int64_t bufStart_ = 0;
@@ -150,9 +153,341 @@ bool TrailerIsValid(const platform::BinaryFile& file, std::int64_t start, std::i
     return true;
 }
 
-bool Fail(std::string& errorText, const std::string& text) {
-    errorText = text;
+// What the stages of one read share. The stages run in file order and each leaves the
+// cursor where the next one starts.
+struct ReadState {
+    explicit ReadState(JnxDocument& d) : doc(d), in(file) {}
+
+    JnxDocument& doc;
+    platform::BinaryFile file;
+    std::int64_t length = 0;
+    Cursor in;
+    std::int64_t tileSum = 0;
+    std::int64_t tablesEnd = 0;
+    std::size_t lastImage = 0;  // the tile whose data lies furthest into the file
+    bool trailerValid = false;
+    std::string failure;
+};
+
+// Every stage reports its failure here and nowhere else, so the type that carries a
+// failure out of the reader changes in this one place.
+bool Fail(ReadState& r, std::string failure) {
+    r.failure = std::move(failure);
     return false;
+}
+
+bool OpenFile(ReadState& r, const std::string& path) {
+    std::string error;
+    if (!r.file.Open(path, platform::BinaryFile::Mode::Read, error) || !r.file.Size(r.length, error))
+        return Fail(r, error);
+    r.doc.FileLength = r.length;
+    r.in.SetLength(r.length);
+    return true;
+}
+
+bool ReadHeader(ReadState& r) {
+    std::string error;
+    std::uint8_t bytes[kHeaderSize];
+    if (!r.in.Read(bytes, kHeaderSize, error)) return Fail(r, error);
+    JnxHeader& header = r.doc.Header;
+    header = LoadHeader(bytes);
+    header.ZeroedField1 = header.ZeroedField2 = header.ZeroedField3 = 0;
+    header.ZeroedField4 = header.ZeroedField5 = 0;
+    if (header.Version != 3 && header.Version != 4) return Fail(r, kErrVersion);
+    if (header.Version == 4) {
+        if (!r.in.ReadI32(header.DrawOrder, error)) return Fail(r, error);
+    } else {
+        header.DrawOrder = kDefaultDrawOrder;
+    }
+    return true;
+}
+
+bool ReadLevelTable(ReadState& r) {
+    JnxDocument& doc = r.doc;
+    const bool v4 = doc.Header.Version == 4;
+    const std::int32_t levelCount = doc.Header.LevelCount;
+    if (levelCount <= 0) return Fail(r, "Level count out of range: " + std::to_string(levelCount));
+    // A count the file cannot hold is refused before anything is allocated for it.
+    if (!r.in.Available(std::int64_t(levelCount) * (v4 ? kMinV4LevelEntry : kLevelEntrySize)))
+        return Fail(r, kErrPastEnd);
+    doc.Levels.resize(std::size_t(levelCount));
+    doc.LevelExtras.resize(std::size_t(levelCount));
+    std::string error;
+    for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
+        std::uint8_t entry[kLevelEntrySize];
+        if (!r.in.Read(entry, kLevelEntrySize, error)) return Fail(r, error);
+        doc.Levels[i] = LoadLevel(entry);
+        if (v4) {
+            auto& extra = doc.LevelExtras[i];
+            if (!r.in.ReadI32(extra.Extra, error) || !r.in.ReadZeroTerminated(extra.Copyright, error))
+                return Fail(r, error);
+        }
+    }
+    return true;
+}
+
+// totalTiles is the caller's as soon as the counts are known, even if a later stage fails.
+bool CountTiles(ReadState& r, std::int32_t& totalTiles) {
+    std::int64_t sum = 0;
+    for (std::size_t i = 0; i < r.doc.Levels.size(); ++i) {
+        const std::int32_t count = r.doc.Levels[i].TileCount;
+        if (count < 0)
+            return Fail(r, "Tile count out of range in level " + std::to_string(i + 1) + ": " + std::to_string(count));
+        sum += count;
+    }
+    if (sum > kInt32Max) return Fail(r, kErrOverflow);
+    r.tileSum = sum;
+    totalTiles = static_cast<std::int32_t>(sum);
+    // The tables of all levels must fit in what follows the level table.
+    if (!r.in.Available(sum * kTileEntrySize)) return Fail(r, kErrPastEnd);
+    return true;
+}
+
+// A block that cannot stay as it lies: a rewrite puts it back with this much padding and
+// moves everything after it by shift.
+bool PlanRegeneration(ReadState& r, std::int64_t padding, std::int64_t shift) {
+    if (padding < 0) return Fail(r, "Map block too long: its padding would be negative");
+    if (!FitsInt32(shift)) return Fail(r, kErrOverflow);
+    r.doc.Padding.assign(std::size_t(padding), 0);
+    r.doc.OffsetShift = static_cast<std::int32_t>(shift);
+    r.doc.NeedsRegeneration = true;
+    return true;
+}
+
+// The per-level entries are read for the levels of the level table, whatever
+// InfoLevelCount claims. length grows by what each entry holds.
+bool ReadBlockLevels(ReadState& r, std::int64_t& length, bool& zoomMissing) {
+    JnxDocument& doc = r.doc;
+    const std::int64_t firstTable = doc.Levels[0].TableOffset;
+    std::string error;
+    for (std::size_t i = 0; i < doc.LevelInfos.size(); ++i) {
+        auto& level = doc.LevelInfos[i];
+        if (!r.in.ReadZeroTerminated(level.Name, error) || !r.in.ReadZeroTerminated(level.Description, error) ||
+            !r.in.ReadZeroTerminated(level.Copyright, error))
+            return Fail(r, error);
+        length += 3 + TextLength(level.Name) + TextLength(level.Description) + TextLength(level.Copyright);
+        // Some producers end the block without the last Zoom: the 4 bytes would reach
+        // into the first tile table.
+        if (i + 1 == doc.LevelInfos.size() && r.in.Position() + 4 > firstTable) {
+            level.Zoom = 255;
+            zoomMissing = true;
+        } else {
+            if (!r.in.ReadI32(level.Zoom, error)) return Fail(r, error);
+            length += 4;
+        }
+    }
+    return true;
+}
+
+bool ReadPresentBlock(ReadState& r) {
+    JnxDocument& doc = r.doc;
+    JnxMapInfo& info = doc.MapInfo;
+    info.BlockVersion = kMapBlockVersion;
+    std::string error;
+    if (!r.in.ReadZeroTerminated(info.MapGuid, error)) return Fail(r, error);
+    doc.GroupNamePos = static_cast<std::int32_t>(r.in.Position());
+    if (!r.in.ReadZeroTerminated(info.GroupName, error) ||
+        !r.in.Read(info.ReservedBytes.data(), std::int64_t(info.ReservedBytes.size()), error) ||
+        !r.in.ReadZeroTerminated(info.MapTitle, error) || !r.in.ReadI32(info.InfoLevelCount, error))
+        return Fail(r, error);
+
+    std::int64_t length = 14 + TextLength(info.MapGuid) + TextLength(info.GroupName) + TextLength(info.MapTitle);
+    bool zoomMissing = false;
+    if (!ReadBlockLevels(r, length, zoomMissing)) return false;
+
+    const std::int64_t firstTable = doc.Levels[0].TableOffset;
+    const std::int64_t gap = firstTable - r.in.Position();
+    if (gap > 0 && !r.in.Available(gap)) return Fail(r, kErrPastEnd);
+    // A block without its last Zoom never stays as it lies: written back it is 4 bytes
+    // longer than the file holds.
+    if (!zoomMissing && gap >= 0 && length + gap == kMapBlockSpan) {
+        doc.Padding.resize(std::size_t(gap));
+        if (gap > 0 && !r.in.Read(doc.Padding.data(), gap, error)) return Fail(r, error);
+        doc.OffsetShift = 0;
+        doc.NeedsRegeneration = false;
+        return true;
+    }
+    if (gap > 0) r.in.Seek(firstTable);
+    return PlanRegeneration(r, kMapBlockSpan - length - (zoomMissing ? 4 : 0), kMapBlockSpan - (length + gap));
+}
+
+// No map description block: the file is described with a default one, which a rewrite
+// will put in.
+bool DescribeDefaultBlock(ReadState& r) {
+    JnxDocument& doc = r.doc;
+    const std::int64_t blockStart = doc.BlockStart;
+    r.in.Seek(blockStart);
+    JnxMapInfo& info = doc.MapInfo;
+    info = JnxMapInfo{};
+    info.BlockVersion = kMapBlockVersion;
+    info.MapGuid = EncodeText(NewGuidText(), true);
+    info.GroupName = EncodeText("BirdsEye Satellite Imagery Subscription", true);
+    info.ReservedBytes = {0, 0, 0};
+    info.MapTitle = EncodeText("You map title", true);
+    info.InfoLevelCount = doc.Header.LevelCount;
+    doc.GroupNamePos = static_cast<std::int32_t>(blockStart + 4 + std::int64_t(info.MapGuid.size()));
+    for (std::size_t i = 0; i < doc.LevelInfos.size(); ++i) {
+        auto& level = doc.LevelInfos[i];
+        level.Name = EncodeText("Layer 1 name", true);
+        level.Description = EncodeText("Layer 1 name", true);
+        level.Copyright = EncodeText("Copyright", true);
+        level.Zoom = static_cast<std::int32_t>(i) + 1;
+    }
+    const std::int64_t firstTable = doc.Levels[0].TableOffset;
+    const std::int64_t gap = firstTable - blockStart;
+    if (gap > 0) {
+        if (!r.in.Available(gap)) return Fail(r, kErrPastEnd);
+        r.in.Seek(firstTable);
+    }
+    return PlanRegeneration(r, kMapBlockSpan - MapBlockLength(info, doc.LevelInfos), kMapBlockSpan - gap);
+}
+
+bool ReadMapBlock(ReadState& r) {
+    JnxDocument& doc = r.doc;
+    doc.BlockStart = r.in.Position();
+    std::int32_t blockVersion = 0;
+    std::string error;
+    if (!r.in.ReadI32(blockVersion, error)) return Fail(r, error);
+    doc.LevelInfos.resize(doc.Levels.size());
+    if (!(blockVersion == kMapBlockVersion ? ReadPresentBlock(r) : DescribeDefaultBlock(r))) return false;
+
+    // The level table's copy of each copyright always follows the block's.
+    for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
+        doc.LevelExtras[i].Extra = 2;
+        doc.LevelExtras[i].Copyright = doc.LevelInfos[i].Copyright;
+    }
+    return true;
+}
+
+// The tables are read where the block ends; their placement is checked last.
+bool ReadTileTables(ReadState& r) {
+    JnxDocument& doc = r.doc;
+    const std::int64_t tablesLength = r.tileSum * kTileEntrySize;
+    if (!r.in.Available(tablesLength)) return Fail(r, kErrPastEnd);
+    if (r.tileSum == 0) return Fail(r, "The file holds no tiles");
+    // Table offsets and image offsets are int32 in the model; a file this long cannot
+    // be described by them.
+    if (r.in.Position() + tablesLength > kInt32Max) return Fail(r, kErrOverflow);
+    doc.Tiles.reserve(std::size_t(r.tileSum));
+    doc.TileOffset.resize(doc.Levels.size());
+    std::string error;
+    for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
+        doc.TileOffset[i] = static_cast<std::int32_t>(r.in.Position());
+        for (std::int32_t j = 0; j < doc.Levels[i].TileCount; ++j) {
+            std::uint8_t entry[kTileEntrySize];
+            if (!r.in.Read(entry, kTileEntrySize, error)) return Fail(r, error);
+            doc.Tiles.push_back(LoadTile(entry));
+        }
+    }
+    r.tablesEnd = r.in.Position();
+    return true;
+}
+
+// The signature section: whatever lies between the tables and the first tile's data.
+bool ReadSignature(ReadState& r) {
+    const std::int64_t length = std::int64_t(r.doc.Tiles[0].DataOffset) - r.tablesEnd;
+    if (length < 0) return Fail(r, kErrSignature);
+    if (length == 0) return true;
+    if (!r.in.Available(length)) return Fail(r, kErrPastEnd);
+    Bytes& signature = r.doc.Signature;
+    signature.resize(std::size_t(length));
+    std::string error;
+    if (!r.file.ReadAt(r.tablesEnd, signature.data(), signature.size(), error)) return Fail(r, error);
+    return true;
+}
+
+bool CheckTileData(ReadState& r, std::size_t t) {
+    const JnxTile& tile = r.doc.Tiles[t];
+    const std::string name = "Tile " + std::to_string(t + 1);
+    if (tile.DataSize <= 0) return Fail(r, name + " has no image data");
+    if (tile.DataOffset < 0 || std::int64_t(tile.DataOffset) + tile.DataSize > r.length)
+        return Fail(r, name + " lies outside the file");
+    // Image data inside the header, block or tables would be overwritten by any rewrite
+    // of the front part; such a file cannot be kept intact.
+    if (tile.DataOffset < r.tablesEnd) return Fail(r, name + " lies before the end of the tile tables");
+    if (std::int64_t(tile.DataOffset) + tile.DataSize > kInt32Max) return Fail(r, kErrOverflow);
+    return true;
+}
+
+// Every tile must lie inside the file; only one preview per level is read, the other
+// images are not needed to check the file.
+bool ReadTileData(ReadState& r) {
+    JnxDocument& doc = r.doc;
+    doc.jpgOffset.resize(doc.Tiles.size());
+    doc.Previews.resize(doc.Levels.size());
+    std::string error;
+    std::size_t t = 0;
+    for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
+        const std::int32_t count = doc.Levels[i].TileCount;
+        const std::int64_t preview = PreviewTileOf(count);
+        for (std::int32_t j = 1; j <= count; ++j, ++t) {
+            if (!CheckTileData(r, t)) return false;
+            const JnxTile& tile = doc.Tiles[t];
+            doc.jpgOffset[t] = tile.DataOffset;
+            if (j == preview) {
+                Bytes data(static_cast<std::size_t>(tile.DataSize));
+                if (!r.file.ReadAt(tile.DataOffset, data.data(), data.size(), error)) return Fail(r, error);
+                doc.Previews[i] = WithJpegStart(data);
+            }
+            if (tile.DataOffset > doc.Tiles[r.lastImage].DataOffset) r.lastImage = t;
+        }
+    }
+    return true;
+}
+
+// The trailer runs from the end of the last image in the file to the end of the file.
+// A foreign one is reported only once the rest has been checked.
+bool ReadTrailer(ReadState& r) {
+    const JnxTile& last = r.doc.Tiles[r.lastImage];
+    const std::int64_t start = std::int64_t(last.DataOffset) + last.DataSize;
+    if (r.length - start <= 0) return Fail(r, kErrPastEnd);
+    std::string error;
+    if (!TrailerIsValid(r.file, start, r.length - start, error, r.trailerValid)) return Fail(r, error);
+    return true;
+}
+
+// The check points, which the writers read back in their output.
+bool ReadCheckPoints(ReadState& r) {
+    JnxDocument& doc = r.doc;
+    std::string error;
+    doc.CheckPointsTiles.resize(doc.Levels.size());
+    for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
+        CheckPoint& point = doc.CheckPointsTiles[i];
+        point.Offset = doc.Levels[i].TableOffset;
+        std::uint8_t raw[4];
+        if (!r.file.ReadAt(point.Offset, raw, sizeof raw, error)) return Fail(r, error);
+        point.Value = platform::LoadI32(raw);
+    }
+
+    // Visit the images in file order, so the reads go forwards through the file.
+    const std::size_t tileCount = doc.Tiles.size();
+    doc.CheckPointsImages.resize(tileCount);
+    std::vector<std::uint32_t> order(tileCount);
+    std::iota(order.begin(), order.end(), 0u);
+    const auto byOffset = [&](std::uint32_t a, std::uint32_t b) {
+        return doc.Tiles[a].DataOffset < doc.Tiles[b].DataOffset;
+    };
+    if (!std::is_sorted(order.begin(), order.end(), byOffset)) std::stable_sort(order.begin(), order.end(), byOffset);
+    std::vector<std::int64_t> offsets(tileCount);
+    for (std::size_t i = 0; i < tileCount; ++i) offsets[i] = doc.Tiles[order[i]].DataOffset;
+    std::vector<std::uint8_t> values(tileCount * 4);
+    if (!platform::GatherReads(r.file, r.length, offsets, 4, values.data(), error)) return Fail(r, error);
+    for (std::size_t i = 0; i < tileCount; ++i) {
+        CheckPoint& point = doc.CheckPointsImages[order[i]];
+        point.Offset = doc.Tiles[order[i]].DataOffset;
+        point.Value = platform::LoadI32(values.data() + 4 * i);
+    }
+    return true;
+}
+
+// The two faults of a file whose every part could be read: a foreign trailer, and tables
+// other than where the level table says they are.
+bool CheckTrailerAndTablePlacement(ReadState& r) {
+    if (!r.trailerValid) return Fail(r, kErrTrailer);
+    for (std::size_t i = 0; i < r.doc.Levels.size(); ++i) {
+        if (r.doc.CheckPointsTiles[i].Offset != r.doc.TileOffset[i]) return Fail(r, kErrTablePlacement);
+    }
+    return true;
 }
 
 }  // namespace
@@ -163,258 +498,13 @@ bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles
     ResetJnxDocument(doc);
     doc.OffsetShift = 0;
 
-    std::string error;
-    platform::BinaryFile file;
-    if (!file.Open(path, platform::BinaryFile::Mode::Read, error)) return Fail(errorText, error);
-    std::int64_t fileLength = 0;
-    if (!file.Size(fileLength, error)) return Fail(errorText, error);
-    doc.FileLength = fileLength;
-    Cursor in(file, fileLength);
-
-    // Header and level table.
-    std::uint8_t headerBytes[kHeaderSize];
-    if (!in.Read(headerBytes, kHeaderSize, error)) return Fail(errorText, error);
-    doc.Header = LoadHeader(headerBytes);
-    doc.Header.ZeroedField1 = doc.Header.ZeroedField2 = doc.Header.ZeroedField3 = 0;
-    doc.Header.ZeroedField4 = doc.Header.ZeroedField5 = 0;
-    const int version = doc.Header.Version;
-    if (version != 3 && version != 4) return Fail(errorText, kErrVersion);
-    if (version == 4) {
-        if (!in.ReadI32(doc.Header.DrawOrder, error)) return Fail(errorText, error);
-    } else {
-        doc.Header.DrawOrder = kDefaultDrawOrder;
-    }
-
-    const std::int32_t levelCount = doc.Header.LevelCount;
-    const std::int64_t minEntry = version == 4 ? kMinV4LevelEntry : kLevelEntrySize;
-    if (levelCount <= 0) return Fail(errorText, "Level count out of range: " + std::to_string(levelCount));
-    if (!in.Available(std::int64_t(levelCount) * minEntry)) return Fail(errorText, kErrPastEnd);
-    doc.Levels.resize(std::size_t(levelCount));
-    doc.LevelExtras.resize(std::size_t(levelCount));
-    for (std::int32_t i = 0; i < levelCount; ++i) {
-        std::uint8_t entry[kLevelEntrySize];
-        if (!in.Read(entry, kLevelEntrySize, error)) return Fail(errorText, error);
-        doc.Levels[std::size_t(i)] = LoadLevel(entry);
-        if (version == 4) {
-            auto& extra = doc.LevelExtras[std::size_t(i)];
-            if (!in.ReadI32(extra.Extra, error) || !in.ReadZeroTerminated(extra.Copyright, error))
-                return Fail(errorText, error);
-        }
-    }
-
-    std::int64_t tileSum = 0;
-    for (std::int32_t i = 0; i < levelCount; ++i) {
-        const std::int32_t count = doc.Levels[std::size_t(i)].TileCount;
-        if (count < 0)
-            return Fail(errorText, "Tile count out of range in level " + std::to_string(i + 1) + ": " +
-                                       std::to_string(count));
-        tileSum += count;
-    }
-    if (tileSum > kInt32Max) return Fail(errorText, kErrOverflow);
-    totalTiles = static_cast<std::int32_t>(tileSum);
-    // The tables of all levels must fit in what follows the level table.
-    if (!in.Available(tileSum * kTileEntrySize)) return Fail(errorText, kErrPastEnd);
-
-    // Map description block.
-    const std::int64_t blockStart = in.Position();
-    doc.BlockStart = blockStart;
-    const std::int64_t firstTable = doc.Levels[0].TableOffset;
-    std::int32_t blockVersion = 0;
-    if (!in.ReadI32(blockVersion, error)) return Fail(errorText, error);
-    doc.LevelInfos.resize(std::size_t(levelCount));
-
-    if (blockVersion == kMapBlockVersion) {
-        JnxMapInfo& info = doc.MapInfo;
-        info.BlockVersion = blockVersion;
-        if (!in.ReadZeroTerminated(info.MapGuid, error)) return Fail(errorText, error);
-        doc.GroupNamePos = static_cast<std::int32_t>(in.Position());
-        if (!in.ReadZeroTerminated(info.GroupName, error) ||
-            !in.Read(info.ReservedBytes.data(), std::int64_t(info.ReservedBytes.size()), error) ||
-            !in.ReadZeroTerminated(info.MapTitle, error) || !in.ReadI32(info.InfoLevelCount, error))
-            return Fail(errorText, error);
-
-        // The per-level entries are read for the levels of the level table, whatever
-        // InfoLevelCount claims.
-        std::int64_t length = 14 + TextLength(info.MapGuid) + TextLength(info.GroupName) + TextLength(info.MapTitle);
-        bool zoomMissing = false;
-        for (std::int32_t i = 0; i < levelCount; ++i) {
-            auto& level = doc.LevelInfos[std::size_t(i)];
-            if (!in.ReadZeroTerminated(level.Name, error) || !in.ReadZeroTerminated(level.Description, error) ||
-                !in.ReadZeroTerminated(level.Copyright, error))
-                return Fail(errorText, error);
-            length += 3 + TextLength(level.Name) + TextLength(level.Description) + TextLength(level.Copyright);
-            // Some producers end the block without the last Zoom: the 4 bytes would
-            // reach into the first tile table.
-            if (i + 1 == levelCount && in.Position() + 4 > firstTable) {
-                level.Zoom = 255;
-                zoomMissing = true;
-            } else {
-                if (!in.ReadI32(level.Zoom, error)) return Fail(errorText, error);
-                length += 4;
-            }
-        }
-
-        const std::int64_t gap = firstTable - in.Position();
-        if (gap > 0 && !in.Available(gap)) return Fail(errorText, kErrPastEnd);
-        if (gap >= 0 && length + gap == kMapBlockSpan) {
-            doc.Padding.resize(std::size_t(gap));
-            if (gap > 0 && !in.Read(doc.Padding.data(), gap, error)) return Fail(errorText, error);
-            doc.OffsetShift = 0;
-            doc.NeedsRegeneration = false;
-        } else {
-            const std::int64_t padding = kMapBlockSpan - length - (zoomMissing ? 4 : 0);
-            if (padding < 0) return Fail(errorText, "Map block too long: its padding would be negative");
-            const std::int64_t shift = kMapBlockSpan - (length + gap);
-            if (!FitsInt32(shift)) return Fail(errorText, kErrOverflow);
-            if (gap > 0) in.Seek(firstTable);
-            doc.Padding.assign(std::size_t(padding), 0);
-            doc.OffsetShift = static_cast<std::int32_t>(shift);
-            doc.NeedsRegeneration = true;
-        }
-    } else {
-        // No map description block: describe the file with a default one, which a
-        // rewrite will put in.
-        in.Seek(blockStart);
-        JnxMapInfo& info = doc.MapInfo;
-        info = JnxMapInfo{};
-        info.BlockVersion = kMapBlockVersion;
-        info.MapGuid = EncodeText(NewGuidText(), true);
-        info.GroupName = EncodeText("BirdsEye Satellite Imagery Subscription", true);
-        info.ReservedBytes = {0, 0, 0};
-        info.MapTitle = EncodeText("You map title", true);
-        info.InfoLevelCount = levelCount;
-        doc.GroupNamePos = static_cast<std::int32_t>(blockStart + 4 + std::int64_t(info.MapGuid.size()));
-        for (std::int32_t i = 0; i < levelCount; ++i) {
-            auto& level = doc.LevelInfos[std::size_t(i)];
-            level.Name = EncodeText("Layer 1 name", true);
-            level.Description = EncodeText("Layer 1 name", true);
-            level.Copyright = EncodeText("Copyright", true);
-            level.Zoom = i + 1;
-        }
-        const std::int64_t length = MapBlockLength(info, doc.LevelInfos);
-        const std::int64_t gap = firstTable - blockStart;
-        if (gap > 0) {
-            if (!in.Available(gap)) return Fail(errorText, kErrPastEnd);
-            in.Seek(firstTable);
-        }
-        const std::int64_t padding = kMapBlockSpan - length;
-        if (padding < 0) return Fail(errorText, "Map block too long: its padding would be negative");
-        const std::int64_t shift = kMapBlockSpan - gap;
-        if (!FitsInt32(shift)) return Fail(errorText, kErrOverflow);
-        doc.Padding.assign(std::size_t(padding), 0);
-        doc.OffsetShift = static_cast<std::int32_t>(shift);
-        doc.NeedsRegeneration = true;
-    }
-
-    // The level table's copy of each copyright always follows the block's.
-    for (std::int32_t i = 0; i < levelCount; ++i) {
-        doc.LevelExtras[std::size_t(i)].Extra = 2;
-        doc.LevelExtras[std::size_t(i)].Copyright = doc.LevelInfos[std::size_t(i)].Copyright;
-    }
-
-    if (!readTiles) return true;
-
-    // Tile tables, read where the reader stands; their placement is checked at the end.
-    if (!in.Available(tileSum * kTileEntrySize)) return Fail(errorText, kErrPastEnd);
-    if (tileSum == 0) return Fail(errorText, "The file holds no tiles");
-    // Table offsets and image offsets are int32 in the model; a file this long cannot
-    // be described by them.
-    if (in.Position() + tileSum * kTileEntrySize > kInt32Max) return Fail(errorText, kErrOverflow);
-    doc.Tiles.reserve(std::size_t(tileSum));
-    doc.TileOffset.resize(std::size_t(levelCount));
-    for (std::int32_t i = 0; i < levelCount; ++i) {
-        doc.TileOffset[std::size_t(i)] = static_cast<std::int32_t>(in.Position());
-        for (std::int32_t j = 0; j < doc.Levels[std::size_t(i)].TileCount; ++j) {
-            std::uint8_t entry[kTileEntrySize];
-            if (!in.Read(entry, kTileEntrySize, error)) return Fail(errorText, error);
-            doc.Tiles.push_back(LoadTile(entry));
-        }
-    }
-
-    const std::int64_t tablesEnd = in.Position();
-    // Signature section: whatever lies between the tables and the first tile's data.
-    const std::int64_t signatureLength = std::int64_t(doc.Tiles[0].DataOffset) - in.Position();
-    if (signatureLength < 0) return Fail(errorText, kErrSignature);
-    if (signatureLength > 0) {
-        if (!in.Available(signatureLength)) return Fail(errorText, kErrPastEnd);
-        doc.Signature.resize(std::size_t(signatureLength));
-        if (!file.ReadAt(in.Position(), doc.Signature.data(), doc.Signature.size(), error))
-            return Fail(errorText, error);
-    }
-
-    // Tile data: every tile must lie inside the file; only one preview per level is
-    // read, the other images are not needed to check the file.
-    const std::size_t tileCount = doc.Tiles.size();
-    doc.jpgOffset.resize(tileCount);
-    doc.Previews.resize(std::size_t(levelCount));
-    std::size_t highest = 0;
-    std::size_t t = 0;
-    for (std::int32_t i = 0; i < levelCount; ++i) {
-        const std::int32_t count = doc.Levels[std::size_t(i)].TileCount;
-        const std::int64_t preview = PreviewTileOf(count);
-        for (std::int32_t j = 1; j <= count; ++j, ++t) {
-            const JnxTile& tile = doc.Tiles[t];
-            if (tile.DataSize <= 0)
-                return Fail(errorText, "Tile " + std::to_string(t + 1) + " has no image data");
-            if (tile.DataOffset < 0 || std::int64_t(tile.DataOffset) + tile.DataSize > fileLength)
-                return Fail(errorText, "Tile " + std::to_string(t + 1) + " lies outside the file");
-            // Image data inside the header, block or tables would be overwritten by any
-            // rewrite of the front part; such a file cannot be kept intact.
-            if (tile.DataOffset < tablesEnd)
-                return Fail(errorText, "Tile " + std::to_string(t + 1) + " lies before the end of the tile tables");
-            if (std::int64_t(tile.DataOffset) + tile.DataSize > kInt32Max) return Fail(errorText, kErrOverflow);
-            doc.jpgOffset[t] = tile.DataOffset;
-            if (j == preview) {
-                Bytes data(static_cast<std::size_t>(tile.DataSize));
-                if (!file.ReadAt(tile.DataOffset, data.data(), data.size(), error)) return Fail(errorText, error);
-                doc.Previews[std::size_t(i)] = WithJpegStart(data);
-            }
-            if (tile.DataOffset > doc.Tiles[highest].DataOffset) highest = t;
-        }
-    }
-
-    // Trailer: from the end of the last image in the file to the end of the file.
-    const std::int64_t trailerStart = std::int64_t(doc.Tiles[highest].DataOffset) + doc.Tiles[highest].DataSize;
-    const std::int64_t trailerLength = fileLength - trailerStart;
-    if (trailerLength <= 0) return Fail(errorText, kErrPastEnd);
-    bool trailerValid = false;
-    if (!TrailerIsValid(file, trailerStart, trailerLength, error, trailerValid)) return Fail(errorText, error);
-
-    // Check points, which the writers read back in their output.
-    doc.CheckPointsTiles.resize(std::size_t(levelCount));
-    for (std::int32_t i = 0; i < levelCount; ++i) {
-        CheckPoint& point = doc.CheckPointsTiles[std::size_t(i)];
-        point.Offset = doc.Levels[std::size_t(i)].TableOffset;
-        std::uint8_t raw[4];
-        if (!file.ReadAt(point.Offset, raw, sizeof raw, error)) return Fail(errorText, error);
-        point.Value = platform::LoadI32(raw);
-    }
-    doc.CheckPointsImages.resize(tileCount);
-    {
-        // Visit the images in file order, so the reads go forwards through the file.
-        std::vector<std::uint32_t> order(tileCount);
-        std::iota(order.begin(), order.end(), 0u);
-        const auto byOffset = [&](std::uint32_t a, std::uint32_t b) {
-            return doc.Tiles[a].DataOffset < doc.Tiles[b].DataOffset;
-        };
-        if (!std::is_sorted(order.begin(), order.end(), byOffset)) std::stable_sort(order.begin(), order.end(), byOffset);
-        std::vector<std::int64_t> offsets(tileCount);
-        for (std::size_t i = 0; i < tileCount; ++i) offsets[i] = doc.Tiles[order[i]].DataOffset;
-        std::vector<std::uint8_t> values(tileCount * 4);
-        if (!platform::GatherReads(file, fileLength, offsets, 4, values.data(), error)) return Fail(errorText, error);
-        for (std::size_t i = 0; i < tileCount; ++i) {
-            CheckPoint& point = doc.CheckPointsImages[order[i]];
-            point.Offset = doc.Tiles[order[i]].DataOffset;
-            point.Value = platform::LoadI32(values.data() + 4 * i);
-        }
-    }
-
-    if (!trailerValid) return Fail(errorText, kErrTrailer);
-    for (std::int32_t i = 0; i < levelCount; ++i) {
-        if (doc.CheckPointsTiles[std::size_t(i)].Offset != doc.TileOffset[std::size_t(i)])
-            return Fail(errorText, kErrTablePlacement);
-    }
-    return true;
+    ReadState r(doc);
+    const bool ok = OpenFile(r, path) && ReadHeader(r) && ReadLevelTable(r) && CountTiles(r, totalTiles) &&
+                    ReadMapBlock(r) &&
+                    (!readTiles || (ReadTileTables(r) && ReadSignature(r) && ReadTileData(r) && ReadTrailer(r) &&
+                                    ReadCheckPoints(r) && CheckTrailerAndTablePlacement(r)));
+    if (!ok) errorText = r.failure;
+    return ok;
 }
 
 }  // namespace jnx

@@ -250,6 +250,23 @@ TEST_P(ReaderTest, MissingLastZoomBecomes255) {
     EXPECT_TRUE(doc.NeedsRegeneration);
 }
 
+// A block that lacks its last Zoom yet fills the 1024 bytes with its padding was taken to
+// stay as it lies, though written back with the Zoom it is up to 4 bytes longer.
+TEST_P(ReaderTest, BlockWithoutItsLastZoomThatFillsTheSpanIsTooLong) {
+    JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 2);
+    recipe.lastZoomMissing = true;
+    recipe.mapTitle.clear();
+    recipe.gap = 0;
+    const BuiltJnx bare = BuildJnx(recipe);
+    const std::int64_t bareLength = bare.firstTableOffset - bare.blockStart;
+    recipe.gap = -1;  // padded to 1024
+    for (const std::int64_t blockLength : {1021, 1022, 1023, 1024}) {
+        recipe.mapTitle = std::string(std::size_t(blockLength - bareLength), 't');
+        EXPECT_FALSE(Read(recipe, false)) << blockLength;
+        EXPECT_EQ(errorText, "Map block too long: its padding would be negative") << blockLength;
+    }
+}
+
 TEST(ReaderV4Test, LevelEntriesWithDifferingCopyrightLengths) {
     JnxRecipe recipe = fixture::SimpleRecipe(4, 3, 2);
     recipe.levels[0].tableCopyright = "";
