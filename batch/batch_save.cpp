@@ -73,10 +73,9 @@ private:
     // A full read of the file as it is now; it must still be the file the row describes.
     bool Read(const BatchRow& row, RowOutcome& outcome) {
         std::int32_t totalTiles = 0;
-        std::string error;
+        Error error;
         if (!jnx::ReadJnx(doc_, row.FullFileName(), totalTiles, error, true, busy_)) {
-            outcome.error =
-                Error(ErrorCode::RowCannotRead).File(row.FullFileName()).Cause(Error(ErrorCode::MergeLoading).Detail(error));
+            outcome.error = Error(ErrorCode::RowCannotRead).File(row.FullFileName()).Cause(error);
             return false;
         }
         if (std::to_string(doc_.Header.Version) != row[kJNXVersion]) {

@@ -83,12 +83,11 @@ SplitSummary BatchSplit(const BatchTable& table, const edit::EditorValues& reque
         if (!row.Checked()) continue;
         const std::string& source = row.FullFileName();
         std::int32_t totalTiles = 0;
-        std::string readError;
+        Error readError;
         if (!jnx::ReadJnx(doc, source, totalTiles, readError, true, busy)) {
             ++summary.errors;
-            summary.rows.push_back({i, source, {}, RowResult::Failed,
-                                    Error(ErrorCode::RowCannotRead).File(source).Cause(
-                                        Error(ErrorCode::MergeLoading).Detail(readError))});
+            summary.rows.push_back(
+                {i, source, {}, RowResult::Failed, Error(ErrorCode::RowCannotRead).File(source).Cause(readError)});
         } else {
             doc.FileName = source;
             SplitFile(i, source, doc, request, levelDirs, settings, busy, summary);

@@ -107,7 +107,7 @@ BatchRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevel
     if (!fs::is_regular_file(fs::path(path), ec)) return ErroneousRow(path);
 
     std::int32_t totalTiles = 0;
-    std::string errorText;
+    platform::Error errorText;
     bool ok = false;
     try {
         ok = jnx::ReadJnx(doc, path, totalTiles, errorText, false, busy);

@@ -64,9 +64,9 @@ bool Merge(const std::vector<std::string>& paths, const std::string& out, std::s
         compose::MergeSource source;
         source.path = path;
         std::int32_t tiles = 0;
-        std::string error;
+        platform::Error error;
         if (!jnx::ReadJnx(doc, path, tiles, error, false)) {
-            std::cerr << path << ": " << error << "\n";
+            std::cerr << platform::ErrorText(error) << "\n";
             return false;
         }
         source.version = doc.Header.Version;

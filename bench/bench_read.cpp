@@ -165,13 +165,13 @@ int main(int argc, char** argv) {
 
     jnx::JnxDocument doc;
     std::int32_t total = 0;
-    std::string error;
+    platform::Error error;
     const double fullTime = Best(5, [&] {
-        if (!jnx::ReadJnx(doc, big, total, error, true)) Die("full read failed: " + error);
+        if (!jnx::ReadJnx(doc, big, total, error, true)) Die("full read failed: " + platform::ErrorText(error));
     });
     const std::int32_t bigTiles = total;
     const double quickBigTime = Best(5, [&] {
-        if (!jnx::ReadJnx(doc, big, total, error, false)) Die("quick read failed: " + error);
+        if (!jnx::ReadJnx(doc, big, total, error, false)) Die("quick read failed: " + platform::ErrorText(error));
     });
 
     std::vector<std::string> smallFiles;
@@ -179,12 +179,12 @@ int main(int argc, char** argv) {
     std::sort(smallFiles.begin(), smallFiles.end());
     const double quickTime = Best(3, [&] {
         for (const auto& path : smallFiles) {
-            if (!jnx::ReadJnx(doc, path, total, error, false)) Die("quick read failed: " + error);
+            if (!jnx::ReadJnx(doc, path, total, error, false)) Die("quick read failed: " + platform::ErrorText(error));
         }
     });
     const double smallFullTime = Best(3, [&] {
         for (const auto& path : smallFiles) {
-            if (!jnx::ReadJnx(doc, path, total, error, true)) Die("full read failed: " + error);
+            if (!jnx::ReadJnx(doc, path, total, error, true)) Die("full read failed: " + platform::ErrorText(error));
         }
     });
 

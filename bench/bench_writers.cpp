@@ -67,9 +67,9 @@ double Seconds(std::chrono::steady_clock::time_point from) {
 
 bool Load(jnx::JnxDocument& doc, const std::string& path) {
     std::int32_t tiles = 0;
-    std::string error;
+    platform::Error error;
     if (!jnx::ReadJnx(doc, path, tiles, error, true)) {
-        std::cerr << path << ": " << error << "\n";
+        std::cerr << platform::ErrorText(error) << "\n";
         return false;
     }
     doc.FileName = path;

@@ -92,9 +92,7 @@ bool WriteDemo(const std::string& path, platform::Error& error) {
     const auto readable = [&](platform::BinaryFile&, platform::Error& e) {
         jnx::JnxDocument doc;
         std::int32_t tiles = 0;
-        std::string readError;
-        if (jnx::ReadJnx(doc, out.TemporaryPath(), tiles, readError, true)) return true;
-        return platform::Fail(e, platform::Error(platform::ErrorCode::CannotOpen).File(path).Detail(readError));
+        return jnx::ReadJnx(doc, out.TemporaryPath(), tiles, e, true);
     };
     return out.Publish(error, readable);
 }

@@ -131,7 +131,9 @@ struct FileRead {
 
 FileRead ReadFile(const std::string& file, bool quick) {
     FileRead read;
-    read.ok = jnx::ReadJnx(read.doc, file, read.totalTiles, read.error, !quick);
+    platform::Error error;
+    read.ok = jnx::ReadJnx(read.doc, file, read.totalTiles, error, !quick);
+    if (!read.ok) read.error = platform::ErrorText(error);
     return read;
 }
 

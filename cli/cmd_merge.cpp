@@ -54,7 +54,7 @@ std::vector<compose::MergeSource> ReadSources(const std::vector<std::string>& fi
         compose::MergeSource source;
         source.path = file;
         std::int32_t tiles = 0;
-        std::string error;
+        platform::Error error;
         if (jnx::ReadJnx(doc, file, tiles, error, false)) {
             source.version = doc.Header.Version;
             source.levelCount = doc.Header.LevelCount;
@@ -62,7 +62,7 @@ std::vector<compose::MergeSource> ReadSources(const std::vector<std::string>& fi
             source.content = compose::MergeContentOf(doc);
         } else {
             source.erroneous = true;
-            std::cerr << "tessaly-cli merge: " << file << ": " << error << "\n";
+            std::cerr << "tessaly-cli merge: " << file << ": " << platform::ErrorText(error) << "\n";
         }
         sources.push_back(std::move(source));
     }

@@ -63,7 +63,8 @@ FileOutcome SaveOne(const std::string& file, const EditArgs& edit, const setting
     doc.FileName = file;
     std::int32_t totalTiles = 0;
     std::string failure;
-    if (!jnx::ReadJnx(doc, file, totalTiles, failure, true)) return {false, failure};
+    platform::Error readError;
+    if (!jnx::ReadJnx(doc, file, totalTiles, readError, true)) return {false, platform::ErrorText(readError)};
     edit::EditorValues request;
     jnx::WriterSettings writer;
     if (failure = RequestForFile(edit, doc, config, request, writer); !failure.empty()) return {false, failure};

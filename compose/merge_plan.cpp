@@ -93,9 +93,9 @@ bool LoadMergeSources(std::vector<MergeSource>& sources, jnx::JnxDocument& doc, 
     for (auto& source : sources) {
         if (!source.content) {
             std::int32_t tiles = 0;
-            std::string readError;
+            Error readError;
             if (!jnx::ReadJnx(doc, source.path, tiles, readError, false, busy))
-                return platform::Fail(error, Error(ErrorCode::MergeLoading).File(source.path).Detail(readError));
+                return platform::Fail(error, Error(ErrorCode::MergeLoading).File(source.path).Cause(readError));
             source.content = MergeContentOf(doc);
         }
         ++loaded;

@@ -74,9 +74,9 @@ struct WrittenTile {
 bool FrontReadsBack(const MergePlan& plan, const jnx::FrontPart& front, const std::string& path, Error& error) {
     jnx::JnxDocument written;
     std::int32_t total = 0;
-    std::string readError;
+    Error readError;
     if (!jnx::ReadJnx(written, path, total, readError, false))
-        return Fail(error, Error(ErrorCode::MergeReadBackFailed).Cause(Error(ErrorCode::MergeLoading).Detail(readError)));
+        return Fail(error, Error(ErrorCode::MergeReadBackFailed).Cause(readError));
     bool same = written.Header.Version == plan.ResultVersion && written.Header.LevelCount == plan.LevelTotal &&
                 written.Levels.size() == plan.Levels.size() && total == plan.TileTotal &&
                 written.Header.Bounds == plan.Header.Bounds && !written.NeedsRegeneration;
@@ -150,10 +150,9 @@ bool CopySource(const MergePlanSource& planned, jnx::JnxDocument& doc, platform:
                 std::int64_t& position, jnx::FrontPart& front, std::vector<WrittenTile>& meant,
                 jnx::BusyObserver* busy, std::int64_t copyChunk, Error& error) {
     std::int32_t tiles = 0;
-    std::string readError;
+    Error readError;
     if (!jnx::ReadJnx(doc, planned.path, tiles, readError, true, busy))
-        return Fail(error, Error(ErrorCode::MergeLoadingFull).File(planned.path).Cause(
-                               Error(ErrorCode::MergeLoading).Detail(readError)));
+        return Fail(error, Error(ErrorCode::MergeLoadingFull).File(planned.path).Cause(readError));
     if (!SourceStillPlanned(doc, planned, tiles)) return Fail(error, Error(ErrorCode::MergeSourceChanged).File(planned.path));
 
     platform::BinaryFile source;

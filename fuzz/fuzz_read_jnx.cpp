@@ -11,9 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (bool full : {false, true}) {
         jnx::JnxDocument doc;
         std::int32_t total = 0;
-        std::string error;
+        platform::Error error;
         if (!jnx::ReadJnx(doc, input.path(), total, error, full)) {
-            if (error.empty()) std::abort();  // every failure says why
+            if (!error || error.file.empty()) std::abort();  // every failure says why, and of which file
             continue;
         }
         const auto levels = std::size_t(doc.Header.LevelCount);

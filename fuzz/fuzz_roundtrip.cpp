@@ -14,7 +14,7 @@ namespace {
 
 bool TileBytes(const std::string& path, const jnx::JnxDocument& doc, std::size_t t, std::string& out) {
     platform::BinaryFile file;
-    std::string error;
+    platform::Error error;
     if (!file.Open(path, platform::BinaryFile::Mode::Read, error)) return false;
     out.resize(std::size_t(doc.Tiles[t].DataSize));
     return file.ReadAt(doc.Tiles[t].DataOffset, out.data(), out.size(), error);
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (input.path().empty()) return 0;
     jnx::JnxDocument source;
     std::int32_t total = 0;
-    std::string error;
+    platform::Error error;
     if (!jnx::ReadJnx(source, input.path(), total, error, true)) return 0;
 
     for (int version : {3, 4}) {

@@ -14,8 +14,9 @@
 namespace jnx {
 namespace {
 
-constexpr const char* kErrPastEnd = "Read past the end of the file";
-constexpr const char* kErrOverflow = "Arithmetic overflow";
+using platform::Error;
+using platform::ErrorCode;
+
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 // Shortest possible version 4 level entry: 12 bytes, Extra, and an empty Copyright.
@@ -36,9 +37,9 @@ public:
     std::int64_t Position() const { return pos_; }
     void Seek(std::int64_t pos) { pos_ = pos; }
 
-    bool Read(void* out, std::int64_t n, std::string& error) {
+    bool Read(void* out, std::int64_t n, Error& error) {
         if (!Available(n)) {
-            error = kErrPastEnd;
+            error = Error(ErrorCode::ReadPastEnd);
             return false;
         }
         auto* dst = static_cast<std::uint8_t*>(out);
@@ -54,7 +55,7 @@ public:
         return true;
     }
 
-    bool ReadI32(std::int32_t& value, std::string& error) {
+    bool ReadI32(std::int32_t& value, Error& error) {
         std::uint8_t raw[4];
         if (!Read(raw, 4, error)) return false;
         value = platform::LoadI32(raw);
@@ -63,11 +64,11 @@ public:
 
     // Bytes up to and including the next 0 byte. A text that runs to the end of the
     // file, or past the longest text the format allows, is refused.
-    bool ReadZeroTerminated(Bytes& out, std::string& error) {
+    bool ReadZeroTerminated(Bytes& out, Error& error) {
         out.clear();
         for (;;) {
             if (pos_ >= length_) {
-                error = kErrPastEnd;
+                error = Error(ErrorCode::ReadPastEnd);
                 return false;
             }
             if (!InBuffer() && !Fill(error)) return false;
@@ -76,7 +77,7 @@ public:
             const auto* zero = static_cast<const std::uint8_t*>(std::memchr(begin, 0, std::size_t(end - begin)));
             const std::uint8_t* stop = zero ? zero + 1 : end;
             if (std::int64_t(out.size()) + (stop - begin) > kMaxZstring) {
-                error = "Text field longer than 32767 bytes";
+                error = Error(ErrorCode::TextTooLong);
                 return false;
             }
             out.insert(out.end(), begin, stop);
@@ -90,7 +91,7 @@ public:
 private:
     bool InBuffer() const { return pos_ >= bufStart_ && pos_ < bufStart_ + std::int64_t(buf_.size()); }
 
-    bool Fill(std::string& error) {
+    bool Fill(Error& error) {
         // Start small, since a quick read needs only the first kilobyte or so, and grow
         // for the tile tables.
         chunk_ = buf_.empty() ? kFirstChunk : std::min(chunk_ * 4, kMaxChunk);
@@ -133,7 +134,7 @@ std::int64_t PreviewTileOf(std::int32_t tileCount) {
 }
 
 bool TrailerIsValid(const platform::BinaryFile& file, std::int64_t start, std::int64_t length,
-                    std::string& error, bool& valid) {
+                    Error& error, bool& valid) {
     static constexpr char kMark[] = "BirdsEye";
     constexpr std::int64_t kMarkLength = 8;
     constexpr std::int64_t kLongTrailer = 796;
@@ -166,18 +167,18 @@ struct ReadState {
     std::int64_t tablesEnd = 0;
     std::size_t lastImage = 0;  // the tile whose data lies furthest into the file
     bool trailerValid = false;
-    std::string failure;
+    Error failure;
 };
 
 // Every stage reports its failure here and nowhere else, so the type that carries a
 // failure out of the reader changes in this one place.
-bool Fail(ReadState& r, std::string failure) {
+bool Fail(ReadState& r, Error failure) {
     r.failure = std::move(failure);
     return false;
 }
 
 bool OpenFile(ReadState& r, const std::string& path) {
-    std::string error;
+    Error error;
     if (!r.file.Open(path, platform::BinaryFile::Mode::Read, error) || !r.file.Size(r.length, error))
         return Fail(r, error);
     r.doc.FileLength = r.length;
@@ -186,14 +187,14 @@ bool OpenFile(ReadState& r, const std::string& path) {
 }
 
 bool ReadHeader(ReadState& r) {
-    std::string error;
+    Error error;
     std::uint8_t bytes[kHeaderSize];
     if (!r.in.Read(bytes, kHeaderSize, error)) return Fail(r, error);
     JnxHeader& header = r.doc.Header;
     header = LoadHeader(bytes);
     header.ZeroedField1 = header.ZeroedField2 = header.ZeroedField3 = 0;
     header.ZeroedField4 = header.ZeroedField5 = 0;
-    if (header.Version != 3 && header.Version != 4) return Fail(r, kErrVersion);
+    if (header.Version != 3 && header.Version != 4) return Fail(r, Error(ErrorCode::UnsupportedVersion));
     if (header.Version == 4) {
         if (!r.in.ReadI32(header.DrawOrder, error)) return Fail(r, error);
     } else {
@@ -206,13 +207,13 @@ bool ReadLevelTable(ReadState& r) {
     JnxDocument& doc = r.doc;
     const bool v4 = doc.Header.Version == 4;
     const std::int32_t levelCount = doc.Header.LevelCount;
-    if (levelCount <= 0) return Fail(r, "Level count out of range: " + std::to_string(levelCount));
+    if (levelCount <= 0) return Fail(r, Error(ErrorCode::LevelCountOutOfRange).Value(levelCount));
     // A count the file cannot hold is refused before anything is allocated for it.
     if (!r.in.Available(std::int64_t(levelCount) * (v4 ? kMinV4LevelEntry : kLevelEntrySize)))
-        return Fail(r, kErrPastEnd);
+        return Fail(r, Error(ErrorCode::ReadPastEnd));
     doc.Levels.resize(std::size_t(levelCount));
     doc.LevelExtras.resize(std::size_t(levelCount));
-    std::string error;
+    Error error;
     for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
         std::uint8_t entry[kLevelEntrySize];
         if (!r.in.Read(entry, kLevelEntrySize, error)) return Fail(r, error);
@@ -232,22 +233,22 @@ bool CountTiles(ReadState& r, std::int32_t& totalTiles) {
     for (std::size_t i = 0; i < r.doc.Levels.size(); ++i) {
         const std::int32_t count = r.doc.Levels[i].TileCount;
         if (count < 0)
-            return Fail(r, "Tile count out of range in level " + std::to_string(i + 1) + ": " + std::to_string(count));
+            return Fail(r, Error(ErrorCode::TileCountOutOfRange).Level(std::int64_t(i) + 1).Value(count));
         sum += count;
     }
-    if (sum > kInt32Max) return Fail(r, kErrOverflow);
+    if (sum > kInt32Max) return Fail(r, Error(ErrorCode::ArithmeticOverflow));
     r.tileSum = sum;
     totalTiles = static_cast<std::int32_t>(sum);
     // The tables of all levels must fit in what follows the level table.
-    if (!r.in.Available(sum * kTileEntrySize)) return Fail(r, kErrPastEnd);
+    if (!r.in.Available(sum * kTileEntrySize)) return Fail(r, Error(ErrorCode::ReadPastEnd));
     return true;
 }
 
 // A block that cannot stay as it lies: a rewrite puts it back with this much padding and
 // moves everything after it by shift.
 bool PlanRegeneration(ReadState& r, std::int64_t padding, std::int64_t shift) {
-    if (padding < 0) return Fail(r, "Map block too long: its padding would be negative");
-    if (!FitsInt32(shift)) return Fail(r, kErrOverflow);
+    if (padding < 0) return Fail(r, Error(ErrorCode::MapBlockTooLong));
+    if (!FitsInt32(shift)) return Fail(r, Error(ErrorCode::ArithmeticOverflow));
     r.doc.Padding.assign(std::size_t(padding), 0);
     r.doc.OffsetShift = static_cast<std::int32_t>(shift);
     r.doc.NeedsRegeneration = true;
@@ -259,7 +260,7 @@ bool PlanRegeneration(ReadState& r, std::int64_t padding, std::int64_t shift) {
 bool ReadBlockLevels(ReadState& r, std::int64_t& length, bool& zoomMissing) {
     JnxDocument& doc = r.doc;
     const std::int64_t firstTable = doc.Levels[0].TableOffset;
-    std::string error;
+    Error error;
     for (std::size_t i = 0; i < doc.LevelInfos.size(); ++i) {
         auto& level = doc.LevelInfos[i];
         if (!r.in.ReadZeroTerminated(level.Name, error) || !r.in.ReadZeroTerminated(level.Description, error) ||
@@ -283,7 +284,7 @@ bool ReadPresentBlock(ReadState& r) {
     JnxDocument& doc = r.doc;
     JnxMapInfo& info = doc.MapInfo;
     info.BlockVersion = kMapBlockVersion;
-    std::string error;
+    Error error;
     if (!r.in.ReadZeroTerminated(info.MapGuid, error)) return Fail(r, error);
     doc.GroupNamePos = static_cast<std::int32_t>(r.in.Position());
     if (!r.in.ReadZeroTerminated(info.GroupName, error) ||
@@ -297,7 +298,7 @@ bool ReadPresentBlock(ReadState& r) {
 
     const std::int64_t firstTable = doc.Levels[0].TableOffset;
     const std::int64_t gap = firstTable - r.in.Position();
-    if (gap > 0 && !r.in.Available(gap)) return Fail(r, kErrPastEnd);
+    if (gap > 0 && !r.in.Available(gap)) return Fail(r, Error(ErrorCode::ReadPastEnd));
     // A block without its last Zoom never stays as it lies: written back it is 4 bytes
     // longer than the file holds.
     if (!zoomMissing && gap >= 0 && length + gap == kMapBlockSpan) {
@@ -336,7 +337,7 @@ bool DescribeDefaultBlock(ReadState& r) {
     const std::int64_t firstTable = doc.Levels[0].TableOffset;
     const std::int64_t gap = firstTable - blockStart;
     if (gap > 0) {
-        if (!r.in.Available(gap)) return Fail(r, kErrPastEnd);
+        if (!r.in.Available(gap)) return Fail(r, Error(ErrorCode::ReadPastEnd));
         r.in.Seek(firstTable);
     }
     return PlanRegeneration(r, kMapBlockSpan - MapBlockLength(info, doc.LevelInfos), kMapBlockSpan - gap);
@@ -346,7 +347,7 @@ bool ReadMapBlock(ReadState& r) {
     JnxDocument& doc = r.doc;
     doc.BlockStart = r.in.Position();
     std::int32_t blockVersion = 0;
-    std::string error;
+    Error error;
     if (!r.in.ReadI32(blockVersion, error)) return Fail(r, error);
     doc.LevelInfos.resize(doc.Levels.size());
     if (!(blockVersion == kMapBlockVersion ? ReadPresentBlock(r) : DescribeDefaultBlock(r))) return false;
@@ -363,14 +364,14 @@ bool ReadMapBlock(ReadState& r) {
 bool ReadTileTables(ReadState& r) {
     JnxDocument& doc = r.doc;
     const std::int64_t tablesLength = r.tileSum * kTileEntrySize;
-    if (!r.in.Available(tablesLength)) return Fail(r, kErrPastEnd);
-    if (r.tileSum == 0) return Fail(r, "The file holds no tiles");
+    if (!r.in.Available(tablesLength)) return Fail(r, Error(ErrorCode::ReadPastEnd));
+    if (r.tileSum == 0) return Fail(r, Error(ErrorCode::NoTiles));
     // Table offsets and image offsets are int32 in the model; a file this long cannot
     // be described by them.
-    if (r.in.Position() + tablesLength > kInt32Max) return Fail(r, kErrOverflow);
+    if (r.in.Position() + tablesLength > kInt32Max) return Fail(r, Error(ErrorCode::ArithmeticOverflow));
     doc.Tiles.reserve(std::size_t(r.tileSum));
     doc.TileOffset.resize(doc.Levels.size());
-    std::string error;
+    Error error;
     for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
         doc.TileOffset[i] = static_cast<std::int32_t>(r.in.Position());
         for (std::int32_t j = 0; j < doc.Levels[i].TileCount; ++j) {
@@ -386,26 +387,26 @@ bool ReadTileTables(ReadState& r) {
 // The signature section: whatever lies between the tables and the first tile's data.
 bool ReadSignature(ReadState& r) {
     const std::int64_t length = std::int64_t(r.doc.Tiles[0].DataOffset) - r.tablesEnd;
-    if (length < 0) return Fail(r, kErrSignature);
+    if (length < 0) return Fail(r, Error(ErrorCode::BadSignature));
     if (length == 0) return true;
-    if (!r.in.Available(length)) return Fail(r, kErrPastEnd);
+    if (!r.in.Available(length)) return Fail(r, Error(ErrorCode::ReadPastEnd));
     Bytes& signature = r.doc.Signature;
     signature.resize(std::size_t(length));
-    std::string error;
+    Error error;
     if (!r.file.ReadAt(r.tablesEnd, signature.data(), signature.size(), error)) return Fail(r, error);
     return true;
 }
 
 bool CheckTileData(ReadState& r, std::size_t t) {
     const JnxTile& tile = r.doc.Tiles[t];
-    const std::string name = "Tile " + std::to_string(t + 1);
-    if (tile.DataSize <= 0) return Fail(r, name + " has no image data");
+    const std::int64_t number = std::int64_t(t) + 1;
+    if (tile.DataSize <= 0) return Fail(r, Error(ErrorCode::TileWithoutData).Level(number));
     if (tile.DataOffset < 0 || std::int64_t(tile.DataOffset) + tile.DataSize > r.length)
-        return Fail(r, name + " lies outside the file");
+        return Fail(r, Error(ErrorCode::TileOutsideFile).Level(number));
     // Image data inside the header, block or tables would be overwritten by any rewrite
     // of the front part; such a file cannot be kept intact.
-    if (tile.DataOffset < r.tablesEnd) return Fail(r, name + " lies before the end of the tile tables");
-    if (std::int64_t(tile.DataOffset) + tile.DataSize > kInt32Max) return Fail(r, kErrOverflow);
+    if (tile.DataOffset < r.tablesEnd) return Fail(r, Error(ErrorCode::TileInsideTables).Level(number));
+    if (std::int64_t(tile.DataOffset) + tile.DataSize > kInt32Max) return Fail(r, Error(ErrorCode::ArithmeticOverflow));
     return true;
 }
 
@@ -415,7 +416,7 @@ bool ReadTileData(ReadState& r) {
     JnxDocument& doc = r.doc;
     doc.jpgOffset.resize(doc.Tiles.size());
     doc.Previews.resize(doc.Levels.size());
-    std::string error;
+    Error error;
     std::size_t t = 0;
     for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
         const std::int32_t count = doc.Levels[i].TileCount;
@@ -440,8 +441,8 @@ bool ReadTileData(ReadState& r) {
 bool ReadTrailer(ReadState& r) {
     const JnxTile& last = r.doc.Tiles[r.lastImage];
     const std::int64_t start = std::int64_t(last.DataOffset) + last.DataSize;
-    if (r.length - start <= 0) return Fail(r, kErrPastEnd);
-    std::string error;
+    if (r.length - start <= 0) return Fail(r, Error(ErrorCode::ReadPastEnd));
+    Error error;
     if (!TrailerIsValid(r.file, start, r.length - start, error, r.trailerValid)) return Fail(r, error);
     return true;
 }
@@ -449,7 +450,7 @@ bool ReadTrailer(ReadState& r) {
 // The check points, which the writers read back in their output.
 bool ReadCheckPoints(ReadState& r) {
     JnxDocument& doc = r.doc;
-    std::string error;
+    Error error;
     doc.CheckPointsTiles.resize(doc.Levels.size());
     for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
         CheckPoint& point = doc.CheckPointsTiles[i];
@@ -483,17 +484,17 @@ bool ReadCheckPoints(ReadState& r) {
 // The two faults of a file whose every part could be read: a foreign trailer, and tables
 // other than where the level table says they are.
 bool CheckTrailerAndTablePlacement(ReadState& r) {
-    if (!r.trailerValid) return Fail(r, kErrTrailer);
+    if (!r.trailerValid) return Fail(r, Error(ErrorCode::BadTrailer));
     for (std::size_t i = 0; i < r.doc.Levels.size(); ++i) {
-        if (r.doc.CheckPointsTiles[i].Offset != r.doc.TileOffset[i]) return Fail(r, kErrTablePlacement);
+        if (r.doc.CheckPointsTiles[i].Offset != r.doc.TileOffset[i]) return Fail(r, Error(ErrorCode::TablesMisplaced));
     }
     return true;
 }
 
 }  // namespace
 
-bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles, std::string& errorText,
-             bool readTiles, BusyObserver* observer) {
+bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles, Error& error, bool readTiles,
+             BusyObserver* observer) {
     BusyScope busy(observer);
     ResetJnxDocument(doc);
     doc.OffsetShift = 0;
@@ -503,7 +504,11 @@ bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles
                     ReadMapBlock(r) &&
                     (!readTiles || (ReadTileTables(r) && ReadSignature(r) && ReadTileData(r) && ReadTrailer(r) &&
                                     ReadCheckPoints(r) && CheckTrailerAndTablePlacement(r)));
-    if (!ok) errorText = r.failure;
+    if (!ok) {
+        // Every failure names the file, whichever stage found it.
+        error = std::move(r.failure);
+        if (error.file.empty()) error.file = path;
+    }
     return ok;
 }
 

@@ -4,18 +4,23 @@
 
 #include "jnx/document.h"
 #include "jnx/progress.h"
+#include "platform/error.h"
 
 namespace jnx {
 
-// Failure texts that callers compare against.
-inline constexpr const char* kErrVersion = "Jnx Version Error";
-inline constexpr const char* kErrSignature = "Error seccion Signature.";
-inline constexpr const char* kErrTrailer = "End <> BirdsEye - BlockVersion<>9. ";
-inline constexpr const char* kErrTablePlacement = "CheckPointsTiles.Offset <> TileOffset";
-
 // readTiles false: quick read (header, level table, map block, LevelExtras).
-// totalTiles is set as soon as the level table is read. errorText is written only on failure.
-bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles, std::string& errorText,
+// totalTiles is set as soon as the level table is read. error is written only on
+// failure, and always names the file.
+bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles, platform::Error& error,
              bool readTiles, BusyObserver* observer = nullptr);
+
+// TRANSITION: the English text of the failure, for tests not yet moved to error codes.
+inline bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles, std::string& errorText,
+                    bool readTiles, BusyObserver* observer = nullptr) {
+    platform::Error error;
+    const bool ok = ReadJnx(doc, path, totalTiles, error, readTiles, observer);
+    if (!ok) errorText = platform::ErrorText(error);
+    return ok;
+}
 
 }  // namespace jnx

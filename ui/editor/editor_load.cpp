@@ -13,6 +13,7 @@
 #include "jnx/reader.h"
 #include "platform/fs.h"
 #include "ui/common/digit_box.h"
+#include "ui/common/error_message.h"
 #include "ui/editor/editor_window.h"
 #include "ui/editor/preview.h"
 
@@ -39,8 +40,8 @@ bool EditorWindow::LoadFile(const QString& path) {
     lblInfo_->setText(path);
     const std::string file = path.toStdString();
     std::int32_t totalTiles = 0;
-    std::string errorText;
-    const bool ok = jnx::ReadJnx(doc_, file, totalTiles, errorText, true, this);
+    platform::Error error;
+    const bool ok = jnx::ReadJnx(doc_, file, totalTiles, error, true, this);
     End();
     if (!ok) {
         block_all();
@@ -48,7 +49,7 @@ bool EditorWindow::LoadFile(const QString& path) {
         SetRunning(false);
         const QString unsupported =
             tr("JNX file version not supported, rebuild the JNX with newer versions of applications.");
-        presenter_.Plain(tr("Error"), unsupported + QLatin1Char('\n') + QString::fromStdString(errorText));
+        presenter_.Plain(tr("Error"), unsupported + QLatin1Char('\n') + ErrorMessage(error));
         return false;
     }
     doc_.FileName = file;
