@@ -29,6 +29,14 @@ jnx::WriterSettings EditorWindow::WriterSettingsNow() const {
     return writer;
 }
 
+// The controls' request for the loaded file; a value that cannot be written is refused
+// before anything is touched.
+bool EditorWindow::Resolve(edit::Purpose purpose, edit::ResolvedEdit& resolved) {
+    platform::Error error;
+    if (edit::ResolveEdit(Request(), doc_, doc_.FileName, WriterSettingsNow(), purpose, resolved, error)) return true;
+    return Refuse(ErrorMessage(error));
+}
+
 bool EditorWindow::Refuse(const QString& text) {
     presenter_.Information(tr("Warning"), text);
     return false;
@@ -65,11 +73,8 @@ void EditorWindow::OnSave() {
 
     const std::string source = doc_.FileName;
     edit::ResolvedEdit resolved;
+    if (!Resolve(edit::Purpose::Save, resolved)) return;
     platform::Error error;
-    if (!edit::ResolveEdit(Request(), doc_, source, WriterSettingsNow(), edit::Purpose::Save, resolved, error)) {
-        Refuse(ErrorMessage(error));
-        return;
-    }
     SetRunning(true);
     Begin();
     const bool patch = resolved.road == edit::Road::Patch;
@@ -124,11 +129,8 @@ void EditorWindow::OnSplit() {
 
     const std::string source = doc_.FileName;
     edit::ResolvedEdit resolved;
+    if (!Resolve(edit::Purpose::Split, resolved)) return;
     platform::Error error;
-    if (!edit::ResolveEdit(Request(), doc_, source, WriterSettingsNow(), edit::Purpose::Split, resolved, error)) {
-        Refuse(ErrorMessage(error));
-        return;
-    }
     SetRunning(true);
     Begin();
     bool ok = true;

@@ -8,6 +8,7 @@
 
 #include "jnx/document.h"
 #include "edit/editor_values.h"
+#include "edit/resolve_edit.h"
 #include "jnx/progress.h"
 #include "jnx/writer_settings.h"
 #include "settings/settings.h"
@@ -86,6 +87,7 @@ private:
     // Save and split (editor_commands.cpp).
     int ShownLevelCount() const;
     jnx::WriterSettings WriterSettingsNow() const;
+    bool Resolve(edit::Purpose purpose, edit::ResolvedEdit& resolved);
     bool Refuse(const QString& text);
     bool MissingZoomNumber(const QString& text);
     void OfferFolder(const QString& text, const QString& folder);
