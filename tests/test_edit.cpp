@@ -181,13 +181,7 @@ TEST(ResolveEdit, BadValuesAreRefusedWithTheirCode) {
     }
 }
 
-TEST(UserInput, NumbersAndZoomRows) {
-    EXPECT_EQ(edit::ParseInt16(" +12 "), 12);
-    EXPECT_EQ(edit::ParseInt16("-32768"), -32768);
-    for (const char* bad : {"32768", "", "+", "+-1", "1.0", "1e3", "12a"}) EXPECT_FALSE(edit::ParseInt16(bad)) << bad;
-    EXPECT_EQ(edit::ParseInt32("2147483647"), 2147483647);
-    EXPECT_FALSE(edit::ParseInt32("2147483648"));
-
+TEST(UserInput, ZoomRowsByNameOrNumber) {
     const std::vector<settings::ZoomLevelEntry> table = {{"5 m", 1, 19}, {"8 m", 23, 28}, {"2", 30, 37}};
     EXPECT_EQ(edit::ZoomRowOf(" 8 m", table), 1u);
     EXPECT_EQ(edit::ZoomRowOf("2", table), 2u);  // a name wins over a row number

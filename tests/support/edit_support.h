@@ -13,8 +13,8 @@ namespace fixture {
 inline jnx::JnxDocument ReadFull(const std::string& path) {
     jnx::JnxDocument doc;
     std::int32_t total = 0;
-    std::string error;
-    EXPECT_TRUE(jnx::ReadJnx(doc, path, total, error, true)) << path << ": " << error;
+    platform::Error error;
+    EXPECT_TRUE(jnx::ReadJnx(doc, path, total, error, true)) << platform::ErrorText(error);
     doc.FileName = path;
     return doc;
 }

@@ -112,7 +112,7 @@ inline std::vector<compose::MergeSource> MergeSourcesOf(const std::vector<std::s
         compose::MergeSource& source = sources.emplace_back();
         source.path = path;
         std::int32_t tiles = 0;
-        std::string error;
+        platform::Error error;
         source.erroneous = !jnx::ReadJnx(doc, path, tiles, error, false);
         if (source.erroneous) continue;
         source.version = doc.Header.Version;
