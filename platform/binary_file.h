@@ -42,22 +42,6 @@ public:
     int Descriptor() const { return fd_; }
     const std::string& Path() const { return path_; }
 
-    // The same, for callers that still take the English text of an error.
-    bool Open(const std::string& path, Mode mode, std::string& error) { return Text(Open(path, mode, error_), error); }
-    bool Size(std::int64_t& size, std::string& error) const { return Text(Size(size, error_), error); }
-    bool ReadAt(std::int64_t pos, void* buffer, std::size_t n, std::string& error) const {
-        return Text(ReadAt(pos, buffer, n, error_), error);
-    }
-
-private:
-    bool Text(bool ok, std::string& error) const {
-        if (!ok) error = ErrorText(error_);
-        return ok;
-    }
-    mutable Error error_;
-
-public:
-
 private:
     int fd_ = -1;
     std::string path_;

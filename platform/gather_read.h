@@ -15,12 +15,5 @@ namespace platform {
 // mapped at a time, so memory use does not grow with the file.
 bool GatherReads(const BinaryFile& file, std::int64_t fileLength, const std::vector<std::int64_t>& offsets,
                  std::size_t width, std::uint8_t* out, Error& error);
-inline bool GatherReads(const BinaryFile& file, std::int64_t fileLength, const std::vector<std::int64_t>& offsets,
-                        std::size_t width, std::uint8_t* out, std::string& error) {
-    Error e;
-    if (GatherReads(file, fileLength, offsets, width, out, e)) return true;
-    error = ErrorText(e);
-    return false;
-}
 
 }  // namespace platform
