@@ -1,25 +1,8 @@
-// Drives the real editor window offscreen: start-up, the language, loading, the edit
+// Drives the real editor window offscreen: start-up and the language, loading, the edit
 // reactions, save, split and the refusals, with the written files read back.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QBuffer>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLibraryInfo>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QTimer>
-#include <QTranslator>
-#include <QUrl>
+#include <QtWidgets>
 #include <fstream>
 
 #include "jnx/codec.h"
@@ -36,8 +19,6 @@ void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdSt
 namespace {
 
 using ui::EditorWindow;
-using ui::MessageButtons;
-using ui::MessageIcon;
 
 const char* kIniTables =
     "[ZoomLevels]\nLevel1=60/75/50 m\nLevel2=237/298/200 m\nLevel3=966/1194/800 m\nLevel4=3864/4777/3 km\n"
@@ -48,27 +29,18 @@ const char* kIniTables =
 fixture::JnxRecipe ThreeLevels(int version) {
     QImage image(32, 16, QImage::Format_RGB32);
     image.fill(Qt::blue);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG");
-    fixture::JnxRecipe recipe;
-    recipe.version = version;
+    QBuffer jpeg;
+    jpeg.open(QIODevice::WriteOnly);
+    image.save(&jpeg, "JPG");
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(version, 3, 1);
     recipe.groupName = "Grupo ñandú";
     const std::int32_t scales[] = {4777, 4776, 30000}, zooms[] = {3, 255, 12};
-    for (int i = 0; i < 3; ++i) {
-        recipe.levels.push_back({});
+    for (std::size_t i = 0; i < 3; ++i) {
         recipe.levels[i].scale = scales[i];
         recipe.levels[i].zoom = zooms[i];
-        for (int t = 0; t <= i; ++t) recipe.levels[i].tiles.push_back({{jpeg.begin() + 2, jpeg.end()}, {}, {}});
+        recipe.levels[i].tiles.assign(i + 1, {{jpeg.data().begin() + 2, jpeg.data().end()}, {}, {}});
     }
     return recipe;
-}
-
-void MoveOver(QWidget* widget) {
-    QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &move);
 }
 
 jnx::JnxDocument ReadBack(const std::string& path) {
@@ -110,7 +82,7 @@ protected:
         chosen = QString::fromStdString(path);
         window->OnLoad();
     }
-    template <typename T>
+    template <typename T = QLineEdit>
     T* get(const QString& name) const {
         T* widget = window->findChild<T*>(name);
         EXPECT_NE(widget, nullptr) << name.toStdString();
@@ -118,19 +90,34 @@ protected:
     }
     QComboBox* level(int k) const { return get<QComboBox>(QStringLiteral("cboNivel_%1").arg(k)); }
     QCheckBox* tick(int k) const { return get<QCheckBox>(QStringLiteral("chkSplitOPriority_%1").arg(k)); }
-    QLineEdit* zoom(int k) const { return get<QLineEdit>(QStringLiteral("txtNivel_%1").arg(k)); }
-    QLineEdit* text(const char* name) const { return get<QLineEdit>(QString::fromLatin1(name)); }
+    QLineEdit* zoom(int k) const { return get(QStringLiteral("txtNivel_%1").arg(k)); }
+    QLineEdit* text(const char* name) const { return get(QString::fromLatin1(name)); }
     QPushButton* button(const char* name) const { return get<QPushButton>(QString::fromLatin1(name)); }
     QString label(const char* name) const { return get<QLabel>(QString::fromLatin1(name))->text(); }
     void PickVersion(int v) {
         QComboBox* versions = get<QComboBox>(QStringLiteral("cboActualizar"));
         versions->setCurrentIndex(versions->findData(v));
     }
+    void MoveOver(const char* name) {
+        QWidget* widget = get<QWidget>(QString::fromLatin1(name));
+        QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+    }
     std::string LastText() const { return messages.last() ? messages.last()->text.toStdString() : ""; }
 
+    // The level boxes in one line: each one's row or "-", "*" when ticked, "~" when disabled.
+    QString Levels() const {
+        QStringList shown;
+        for (int k = 0; k < 5; ++k) {
+            const int row = level(k)->currentIndex();
+            shown << (row < 0 ? QStringLiteral("-") : QString::number(row)) + (tick(k)->isChecked() ? "*" : "") +
+                         (level(k)->isEnabled() ? "" : "~");
+        }
+        return shown.join(QLatin1Char(' '));
+    }
     void ExpectEmptyState() {
-        for (int k = 0; k < 5; ++k)
-            EXPECT_TRUE(!level(k)->isEnabled() && level(k)->currentIndex() < 0 && !tick(k)->isChecked()) << k;
+        EXPECT_EQ(Levels(), QStringLiteral("-~ -~ -~ -~ -~"));
         EXPECT_FALSE(button("CmdSalvar")->isEnabled() || button("SplitJNX")->isEnabled());
         EXPECT_TRUE(text("txtProductID")->text().isEmpty());
         EXPECT_TRUE(window->Document().FileName.empty());
@@ -139,7 +126,9 @@ protected:
 
 // --- start-up and language -------------------------------------------------------------------
 
-TEST_F(EditorTest, StartUpEndsWithoutALanguageOrWithAMalformedTable) {
+// Without a language or with a malformed table the program ends after one message; only
+// "ESP" is Spanish, Qt's own buttons included, and a language is a name, never a path.
+TEST_F(EditorTest, StartUpAndLanguage) {
     const char* cases[][3] = {
         {"UserLevel=1\n", "", "Error reading Preferences/Language in Tessaly.ini."},
         {"Lang=ESP\n", "[ZoomLevels]\nLevel1=1/2/3/4\n", "Error en el fichero de configuración."},
@@ -150,31 +139,23 @@ TEST_F(EditorTest, StartUpEndsWithoutALanguageOrWithAMalformedTable) {
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_EQ(LastText(), c[2]);
     }
-}
-
-TEST_F(EditorTest, OnlyUpperCaseEspLoadsTheSpanishTranslation) {
-    ASSERT_TRUE(StartWith("Lang=ESP\n"));
-    EXPECT_EQ(button("cmdCargar")->text(), QStringLiteral("Cargar JNX"));
     ASSERT_TRUE(StartWith("Lang=esp\n"));
     EXPECT_EQ(button("cmdCargar")->text(), QStringLiteral("Load JNX"));
-    EXPECT_FALSE(ui::InstallLanguage(QStringLiteral("../ESP")));
-}
-
-TEST_F(EditorTest, QtsOwnButtonsFollowTheLanguage) {
-    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_es.qm")))
-        GTEST_SKIP() << "Qt's Spanish translations are not installed";
     ASSERT_TRUE(StartWith("Lang=ESP\n"));
-    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QString::fromUtf8("Sí"));
+    EXPECT_EQ(button("cmdCargar")->text(), QStringLiteral("Cargar JNX"));
+    if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_es.qm"))) {
+        QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QString::fromUtf8("Sí"));
+    }
+    EXPECT_FALSE(ui::InstallLanguage(QStringLiteral("../ESP")));
 }
 
 // Every code the core can report reads in Spanish, naming the details its English names.
 TEST(ErrorWording, EveryErrorCodeHasASpanishTemplateWithTheSamePlaceholders) {
     QTranslator spanish;
-    bool loaded = false;
-    for (const QString& folder : ui::TranslationFolders())
-        loaded = loaded || spanish.load(QStringLiteral("tessaly_ESP"), folder);
-    ASSERT_TRUE(loaded);
+    const QStringList folders = ui::TranslationFolders();
+    ASSERT_TRUE(std::any_of(folders.begin(), folders.end(),
+                            [&](const QString& at) { return spanish.load(QStringLiteral("tessaly_ESP"), at); }));
     auto placeholders = [](const QString& text) {
         QStringList found;
         static const QRegularExpression placeholder(QStringLiteral("\\{[a-z]+\\}"));
@@ -201,48 +182,51 @@ TEST(ErrorWording, EveryErrorCodeHasASpanishTemplateWithTheSamePlaceholders) {
 
 // --- loading ---------------------------------------------------------------------------------
 
-TEST_F(EditorTest, LoadingAFileShowsEachLevel) {
+TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     ASSERT_TRUE(StartWith("Lang=ENG\n"));
-    Load(Build("three.jnx", ThreeLevels(3)));
+    fixture::JnxRecipe recipe = ThreeLevels(3);
+    recipe.levels[2].tiles[0].data = fixture::Bytes(40, 0x11);  // not a JPEG
+    Load(Build("three.jnx", recipe));
     ASSERT_TRUE(messages.shown.empty()) << LastText();
     EXPECT_EQ(startFolderSeen, QString::fromStdString(platform::ProgramFolder()));
     EXPECT_EQ(ini->ReadSetting("Preferences", "BatchDefaultDir"), dir.path());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("three.jnx - Tessaly v.0.1.0"));
-    const int rows[] = {3, 3, 4, -1, -1};
-    for (int k = 0; k < 5; ++k) {
-        EXPECT_EQ(level(k)->currentIndex(), rows[k]) << k;
-        EXPECT_EQ(tick(k)->isChecked(), k == 1) << k;
-        EXPECT_EQ(level(k)->isEnabled(), k < 3) << k;
-    }
+    EXPECT_EQ(Levels(), QStringLiteral("3 3* 4 -~ -~"));
     EXPECT_EQ(zoom(0)->text() + QLatin1Char('/') + zoom(1)->text(), QStringLiteral("3/"));  // 255: no number
-    EXPECT_EQ(text("txtProductID")->text(), QStringLiteral("7"));
-    EXPECT_EQ(text("txtFamiliGroup")->text(), QStringLiteral("Grupo ñandú"));
+    EXPECT_EQ(text("txtProductID")->text() + text("txtFamiliGroup")->text(), QStringLiteral("7Grupo ñandú"));
     EXPECT_EQ(label("lblTotalTeselas"), QStringLiteral("Total 6 TL. - JNX v.3"));
-    EXPECT_EQ(text("txtDrawOrder")->text(), QStringLiteral("25"));
-    EXPECT_TRUE(text("txtDrawOrder")->isHidden());
+    EXPECT_TRUE(text("txtDrawOrder")->isHidden() && text("txtDrawOrder")->text() == "25");
+
+    // Hovering a level label shows its tile fitted to the box and its facts, or the facts alone.
+    QLabel* picture = get<QLabel>(QStringLiteral("picPreview"));
+    MoveOver("lblNivel_1");
+    EXPECT_TRUE(!picture->isHidden() && !picture->pixmap().isNull() && picture->pixmap().width() <= picture->width());
+    EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("2 TL. - Zoom: - JNXScale: 4776"));
+    MoveOver("lblNivel_2");
+    EXPECT_TRUE(picture->pixmap().isNull());
+    EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("3 TL. - Zoom:12 - JNXScale: 30000"));
+    MoveOver("FNiveles");
+    EXPECT_TRUE(picture->isHidden());
+    EXPECT_EQ(ui::LevelInfoText(1234567, 3, 2000), QStringLiteral("1,234,567 TL. - Zoom:3 - JNXScale: 2000"));
 
     // Version 4 shows its draw order until version 3 is picked; a drop loads too.
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(Build("four.jnx", ThreeLevels(4))))});
     ASSERT_TRUE(window->LoadDropped(&mime));
-    EXPECT_EQ(text("txtDrawOrder")->text(), QStringLiteral("30"));
-    EXPECT_FALSE(text("txtDrawOrder")->isHidden());
+    EXPECT_TRUE(!text("txtDrawOrder")->isHidden() && text("txtDrawOrder")->text() == "30");
     PickVersion(3);
     EXPECT_TRUE(text("txtDrawOrder")->isHidden());
     mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("Tessaly.ini")))});
     EXPECT_FALSE(window->LoadDropped(&mime));
     Load(Build("seven.jnx", fixture::SimpleRecipe(4, 7, 1)));  // the first five levels are shown
-    MoveOver(get<QLabel>(QStringLiteral("lblNivel_4")));
+    MoveOver("lblNivel_4");
     EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("1 TL. - Zoom:5 - JNXScale: 298"));
-}
 
-TEST_F(EditorTest, AFileThatDoesNotReadOrACancelledDialogLeavesTheWindowEmpty) {
-    ASSERT_TRUE(StartWith("Lang=ENG\n"));
-    Load(Build("three.jnx", ThreeLevels(3)));
+    // A cancelled dialog or a file that does not read leaves the window empty.
     Load("");
     ExpectEmptyState();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Tessaly v.0.1.0"));
-    Load(Build("three.jnx", ThreeLevels(3)));
+    Load(dir.file("four.jnx"));
     fixture::WriteBytes(dir.file("bad.jnx"), fixture::Bytes(100, 0x42));
     Load(dir.file("bad.jnx"));
     EXPECT_EQ(messages.shown.size(), 1u);
@@ -267,16 +251,10 @@ TEST_F(EditorTest, NoCommandStartsWhileALoadRuns) {
         },
         Qt::QueuedConnection);
     ASSERT_TRUE(window->LoadFile(path));
-    EXPECT_FALSE(loadEnabledMeanwhile);
-    EXPECT_EQ(batchShown, 0);
-    EXPECT_TRUE(messages.shown.empty()) << LastText();
-    EXPECT_TRUE(button("CmdSalvar")->isEnabled());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
+    EXPECT_TRUE(!loadEnabledMeanwhile && batchShown == 0 && messages.shown.empty()) << LastText();
+    EXPECT_TRUE(button("CmdSalvar")->isEnabled() && QApplication::overrideCursor() == nullptr);
 
-TEST_F(EditorTest, TheBatchButtonShowsTheLinkedBatchWindowModally) {
-    ASSERT_TRUE(StartWith("Lang=ENG\n"));
-    button("cmdBatch")->click();  // not linked: nothing to show
+    // Once linked, the batch button shows the batch window modally.
     ui::LinkBatchWindow(*window, *ini, messages);
     QString shown;
     QTimer::singleShot(0, [&] {
@@ -289,97 +267,65 @@ TEST_F(EditorTest, TheBatchButtonShowsTheLinkedBatchWindowModally) {
     EXPECT_EQ(shown, QStringLiteral("batchui::BatchWindow"));
 }
 
-// --- editing and preview ---------------------------------------------------------------------
-
 TEST_F(EditorTest, AGroupPickSetsZoomsOnlyInPresetMode) {
     for (const bool presets : {false, true}) {
         SCOPED_TRACE(presets);
         ASSERT_TRUE(StartWith(presets ? "Lang=ENG\nUserLevel=2\n" : "Lang=ENG\n"));
         QComboBox* family = get<QComboBox>(QStringLiteral("cboFamily"));
-        EXPECT_EQ(family->isHidden(), !presets);
-        EXPECT_EQ(text("txtFamiliGroup")->isHidden(), presets);
-        EXPECT_EQ(zoom(0)->isHidden(), !presets);
+        EXPECT_TRUE(family->isHidden() != presets && text("txtFamiliGroup")->isHidden() == presets &&
+                    zoom(0)->isHidden() != presets);
         Load(Build("three.jnx", ThreeLevels(3)));
         level(1)->setCurrentIndex(1);
         emit family->activated(0);  // Alpha Group: zooms 3, -2, -1 -> row 2, keep, none
         EXPECT_EQ(text("txtProductID")->text() + text("txtFamiliGroup")->text(), QStringLiteral("5Alpha Group"));
-        EXPECT_EQ(level(0)->currentIndex(), presets ? 2 : 3);
-        EXPECT_EQ(level(1)->currentIndex(), 1);
-        EXPECT_EQ(level(2)->currentIndex(), presets ? -1 : 4);
-        EXPECT_TRUE(tick(1)->isChecked());  // priorities are not touched
+        EXPECT_EQ(Levels(), presets ? QStringLiteral("2 1* - -~ -~") : QStringLiteral("3 1* 4 -~ -~"));  // ticks stay
         family->setEditText(QStringLiteral("Typed"));  // to the group box; the product ID stays
         EXPECT_EQ(text("txtProductID")->text() + text("txtFamiliGroup")->text(), QStringLiteral("5Typed"));
     }
 }
 
-TEST_F(EditorTest, HoveringALevelLabelShowsItsPreview) {
-    ASSERT_TRUE(StartWith("Lang=ENG\n"));
-    fixture::JnxRecipe recipe = ThreeLevels(4);
-    recipe.levels[2].tiles[0].data = fixture::Bytes(40, 0x11);  // not a JPEG
-    Load(Build("four.jnx", recipe));
-    QLabel* picture = get<QLabel>(QStringLiteral("picPreview"));
-    MoveOver(get<QLabel>(QStringLiteral("lblNivel_1")));
-    EXPECT_TRUE(!picture->isHidden() && !picture->pixmap().isNull());
-    EXPECT_LE(picture->pixmap().width(), picture->width());
-    EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("2 TL. - Zoom: - JNXScale: 4776"));
-    MoveOver(get<QLabel>(QStringLiteral("lblNivel_3")));  // level 4 of a 3-level file: nothing happens
-    EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("2 TL. - Zoom: - JNXScale: 4776"));
-    MoveOver(get<QLabel>(QStringLiteral("lblNivel_2")));  // an undecodable preview: the facts alone
-    EXPECT_TRUE(picture->pixmap().isNull());
-    EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("3 TL. - Zoom:12 - JNXScale: 30000"));
-    MoveOver(get<QGroupBox>(QStringLiteral("FNiveles")));
-    EXPECT_TRUE(picture->isHidden());
-    EXPECT_EQ(ui::LevelInfoText(1234567, 3, 2000), QStringLiteral("1,234,567 TL. - Zoom:3 - JNXScale: 2000"));
-}
-
 // --- save and split --------------------------------------------------------------------------
 
-TEST_F(EditorTest, AVersionChangeOrAnOddLayoutWritesANewFileBesideTheSource) {
+// A version change or an odd layout writes NAME_new.jnx beside the source, over any old
+// one; a source changed behind the window's back is an error and leaves nothing new.
+TEST_F(EditorTest, SaveWritesANewFileBesideTheSourceOrReportsTheFailure) {
+    enum Damage { kNone, kFlipped, kHalved };  // the update cannot verify it; the regeneration runs out of it
     const struct {
         int version, pick, gap, drawOrder;  // gap 100: the map block is not followed by 1024 bytes
-    } cases[] = {{3, 4, -1, 25}, {4, 3, -1, 0}, {4, 4, 100, 7}};
+        Damage damage;
+    } cases[] = {{3, 4, -1, 25, kNone}, {4, 3, -1, 0, kNone}, {4, 4, 100, 7, kNone}, {3, 3, -1, 0, kFlipped},
+                 {4, 3, -1, 0, kHalved}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.version * 10 + c.pick);
-        ASSERT_TRUE(StartWith("Lang=ENG\n"));
+        SCOPED_TRACE(testing::Message() << c.version << " to " << c.pick << ", damage " << c.damage);
+        ASSERT_TRUE(StartWith("Lang=ESP\n"));
         fixture::JnxRecipe recipe = ThreeLevels(c.version);
         recipe.gap = c.gap;
-        const std::string path = Build("map.jnx", recipe);
-        fixture::WriteBytes(dir.file("map_new.jnx"), fixture::Bytes(10, 1));  // replaced without a question
+        const fixture::BuiltJnx built = fixture::BuildJnx(recipe);
+        const std::string path = dir.file("map.jnx"), out = dir.file("map_new.jnx");
+        fixture::WriteBytes(path, built.bytes);
+        std::remove(out.c_str());
+        if (c.damage == kNone) fixture::WriteBytes(out, fixture::Bytes(10, 1));  // replaced without a question
         Load(path);
         PickVersion(c.pick);
         if (c.drawOrder == 7) text("txtDrawOrder")->setText(QStringLiteral("7"));
+        fixture::Bytes bytes = built.bytes;
+        if (c.damage == kFlipped) bytes[static_cast<std::size_t>(built.tableOffsets[0])] ^= 0xFF;
+        if (c.damage == kHalved) bytes.resize(bytes.size() / 2);
+        fixture::WriteBytes(path, bytes);
         window->OnSave();
-        EXPECT_EQ(messages.last()->buttons, MessageButtons::YesNo) << LastText();
-        const jnx::JnxDocument out = ReadBack(dir.file("map_new.jnx"));
-        EXPECT_EQ(out.Header.Version, c.pick);
-        EXPECT_EQ(c.pick == 4 ? out.Header.DrawOrder : 0, c.drawOrder);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        if (c.damage != kNone) {
+            EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Critical);
+            EXPECT_FALSE(platform::FileExists(out));
+            ExpectEmptyState();
+            continue;
+        }
+        EXPECT_EQ(messages.last()->buttons, ui::MessageButtons::YesNo) << LastText();
+        EXPECT_EQ(ReadBack(out).Header.Version, c.pick);
+        EXPECT_EQ(c.pick == 4 ? ReadBack(out).Header.DrawOrder : 0, c.drawOrder);
         EXPECT_EQ(ReadBack(path).Header.Version, c.version);
     }
     EXPECT_TRUE(openedFolders.empty());  // answered No
-}
-
-TEST_F(EditorTest, AFailedWriteIsReportedAsAnError) {
-    ASSERT_TRUE(StartWith("Lang=ESP\n"));
-    const fixture::BuiltJnx built = fixture::BuildJnx(ThreeLevels(3));
-    fixture::WriteBytes(dir.file("three.jnx"), built.bytes);
-    Load(dir.file("three.jnx"));
-    fixture::Bytes bytes = built.bytes;  // changed behind the window's back: the update cannot verify it
-    bytes[static_cast<std::size_t>(built.tableOffsets[0])] ^= 0xFF;
-    fixture::WriteBytes(dir.file("three.jnx"), bytes);
-    window->OnSave();
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
-    ExpectEmptyState();
-    const std::string four = Build("four.jnx", ThreeLevels(4));
-    Load(four);
-    PickVersion(3);
-    bytes = fixture::ReadBytes(four);
-    bytes.resize(bytes.size() / 2);
-    fixture::WriteBytes(four, bytes);
-    window->OnSave();
-    ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_EQ(messages.shown[1].icon, MessageIcon::Critical);
-    EXPECT_FALSE(platform::FileExists(dir.file("four_new.jnx")));
 }
 
 TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {
@@ -401,60 +347,52 @@ TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {
     ExpectEmptyState();
 }
 
-// --- refusals --------------------------------------------------------------------------------
-
-TEST_F(EditorTest, CommandsRefuseWhatTheyCannotDoAndWriteNothing) {
-    ASSERT_TRUE(StartWith("Lang=ENG\n"));
+// A refusal is one information box and writes nothing. Group-preset mode asks for every
+// zoom number; with them given, the edits go into the file in place.
+TEST_F(EditorTest, RefusalsWriteNothingAndSaveInPlaceWritesTheEdits) {
+    ASSERT_TRUE(StartWith("Lang=ENG\nUserLevel=2\n"));
     auto refuses = [&](void (EditorWindow::*command)(), const char* refusal) {
         messages.clear();
         (window.get()->*command)();
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_EQ(LastText(), refusal);
-        EXPECT_EQ(messages.shown[0].icon, MessageIcon::Information);
+        EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Information);
     };
     refuses(&EditorWindow::OnSave, "Need to load a JNX file.");
     refuses(&EditorWindow::OnSplit, "Need to load a JNX file.");
-    Load(Build("three.jnx", ThreeLevels(3)));
-    tick(1)->setChecked(false);
-    refuses(&EditorWindow::OnSplit, "Nothing to split, you need to check levels to split.");
-    text("txtFamiliGroup")->setText(QStringLiteral("  "));
-    text("txtProductID")->clear();
-    refuses(&EditorWindow::OnSplit, "Product description empty.");  // before the product ID
-    text("txtFamiliGroup")->setText(QStringLiteral("G"));
-    refuses(&EditorWindow::OnSplit, "Product ID empty.");
-    text("txtProductID")->setText(QStringLiteral("1"));
-    level(2)->setCurrentIndex(-1);
-    refuses(&EditorWindow::OnSplit, "All levels need a zoom number.");
     fixture::JnxRecipe single = ThreeLevels(3);
     single.levels.resize(1);
     Load(Build("one.jnx", single));
     tick(0)->setChecked(true);
     refuses(&EditorWindow::OnSplit, "The file has only one level, no need to split it.");
-    EXPECT_FALSE(window->Document().FileName.empty());  // a refusal keeps the file loaded
-    EXPECT_EQ(dir.list().size(), 3u);                   // ini, three.jnx, one.jnx: nothing written
-}
-
-// Group-preset mode asks for every zoom number; with them given, the edits go into the file.
-TEST_F(EditorTest, SaveInPlaceWritesTheEditsOnceEveryZoomNumberIsGiven) {
-    ASSERT_TRUE(StartWith("Lang=ENG\nUserLevel=2\n"));
     const std::string path = Build("three.jnx", ThreeLevels(3));
     const fixture::Bytes before = fixture::ReadBytes(path);
     Load(path);
-    window->OnSave();  // level 2 has zoom 255, so its box is empty
-    EXPECT_EQ(LastText(), "All levels need a zoom name.");
-    tick(0)->setChecked(true);
-    window->OnSplit();
-    EXPECT_EQ(LastText(), "All levels need a zoom number.");
-    EXPECT_EQ(fixture::ReadBytes(path), before);
+    refuses(&EditorWindow::OnSave, "All levels need a zoom name.");  // level 2 has zoom 255: its box is empty
+    refuses(&EditorWindow::OnSplit, "All levels need a zoom number.");
     zoom(1)->setText(QStringLiteral("8"));
-    text("txtProductID")->setText(QStringLiteral("12"));
+    tick(1)->setChecked(false);
+    refuses(&EditorWindow::OnSplit, "Nothing to split, you need to check levels to split.");
+    text("txtFamiliGroup")->setText(QStringLiteral("  "));
+    text("txtProductID")->clear();
+    refuses(&EditorWindow::OnSplit, "Product description empty.");  // before the product ID
     text("txtFamiliGroup")->setText(QStringLiteral("New group"));
+    refuses(&EditorWindow::OnSplit, "Product ID empty.");
+    text("txtProductID")->setText(QStringLiteral("12"));
+    level(2)->setCurrentIndex(-1);
+    refuses(&EditorWindow::OnSplit, "All levels need a zoom number.");
+    EXPECT_FALSE(window->Document().FileName.empty());
+    EXPECT_EQ(fixture::ReadBytes(path), before);
+    EXPECT_EQ(dir.list().size(), 3u);  // ini, one.jnx, three.jnx
+
+    level(2)->setCurrentIndex(4);
     level(0)->setCurrentIndex(1);
+    tick(0)->setChecked(true);
     messages.answers.push_back(ui::MessageAnswer::Yes);
     window->OnSave();
-    EXPECT_EQ(messages.last()->buttons, MessageButtons::YesNo);
+    EXPECT_EQ(messages.last()->buttons, ui::MessageButtons::YesNo);
     EXPECT_EQ(openedFolders, std::vector<QString>{QString::fromStdString(dir.path())});
-    EXPECT_EQ(dir.list().size(), 2u);  // no new file
+    EXPECT_EQ(dir.list().size(), 3u);
     ExpectEmptyState();
     const jnx::JnxDocument doc = ReadBack(path);
     EXPECT_EQ(doc.Header.ProductId, 12);
