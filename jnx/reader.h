@@ -14,13 +14,4 @@ namespace jnx {
 bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles, platform::Error& error,
              bool readTiles, BusyObserver* observer = nullptr);
 
-// TRANSITION: the English text of the failure, for tests not yet moved to error codes.
-inline bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles, std::string& errorText,
-                    bool readTiles, BusyObserver* observer = nullptr) {
-    platform::Error error;
-    const bool ok = ReadJnx(doc, path, totalTiles, error, readTiles, observer);
-    if (!ok) errorText = platform::ErrorText(error);
-    return ok;
-}
-
 }  // namespace jnx

@@ -9,6 +9,7 @@
 #include "jnx/reader.h"
 #include "platform/text.h"
 #include "settings/settings.h"
+#include "support/edit_support.h"
 #include "support/run_program.h"
 
 namespace {
@@ -72,11 +73,7 @@ protected:
         EXPECT_EQ(Occurrences(r.err, "\n"), code == 0 ? 0 : 1) << shown;
     }
     static jnx::JnxDocument Read(const std::string& path) {
-        jnx::JnxDocument doc;
-        std::int32_t tiles = 0;
-        std::string error;
-        EXPECT_TRUE(jnx::ReadJnx(doc, path, tiles, error, true)) << path << ": " << error;
-        return doc;
+        return fixture::ReadFull(path);
     }
 };
 

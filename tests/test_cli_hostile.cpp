@@ -36,7 +36,7 @@ TEST_P(CliHostileTest, EndsWithZeroOrOneAndNamesEachUnreadableFile) {
             fixture::WriteBytes(path, variant.bytes);
             jnx::JnxDocument doc;
             std::int32_t total = 0;
-            std::string error;
+            platform::Error error;
             const bool readable = jnx::ReadJnx(doc, path, total, error, !quick);
             files.push_back({"v" + std::to_string(version) + " " + variant.name, path, variant.bytes, readable});
         }

@@ -8,6 +8,7 @@
 #include "jnx/codec.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
+#include "support/edit_support.h"
 #include "support/jnx_builder.h"
 #include "ui/app/program.h"
 #include "ui/common/error_message.h"
@@ -43,13 +44,7 @@ fixture::JnxRecipe ThreeLevels(int version) {
     return recipe;
 }
 
-jnx::JnxDocument ReadBack(const std::string& path) {
-    jnx::JnxDocument doc;
-    std::int32_t total = 0;
-    std::string error;
-    EXPECT_TRUE(jnx::ReadJnx(doc, path, total, error, true)) << path << ": " << error;
-    return doc;
-}
+jnx::JnxDocument ReadBack(const std::string& path) { return fixture::ReadFull(path); }
 
 class EditorTest : public ::testing::Test {
 protected:
