@@ -48,14 +48,10 @@ TEST_F(SettingsFile, MalformedValuesFailTheLoad) {
     const std::string malformed[] = {
              kZoom + "Level4=100/200/a/b/c\n",
              "[ZoomLevels]\nLevel1=1/8\n",
-             "[ZoomLevels]\nLevel1=one/8/5 m\n",
-             "[ZoomLevels]\nLevel1=1/8.5/5 m\n",
              "[ZoomLevels]\nLevel1=1/99999999999/5 m\n",
-             kZoom + "[Groups]\nGroup1=no slash\n",
              kZoom + "[Groups]\nGroup1=x/Name\n",
              group + "GroupZooms1=4,1,1,1,1\n",  // three rows only
              group + "GroupZooms1=1,1,1,1,-3\n",
-             group + "GroupZooms1=1,1,1,1\n",
              group + "GroupZooms1=1,1,1,1,1,1\n",
              group + "GroupZooms1=1,1,x,1,1\n",
              "[Groups]\nGroup1=0/A\nGroupZooms1=0,0,0,0,0\n",  // no zoom table at all
