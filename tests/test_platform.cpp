@@ -82,7 +82,7 @@ const std::string kIni =
     "[System]\r\n"
     "BlockSize=1000\r\n";
 
-TEST(IniRead, FirstMatchWithoutCaseTrimmedAndCut) {
+TEST(IniRead, FirstMatchWithoutCaseTrimmedCutAndConverted) {
     EXPECT_EQ(platform::IniReadFromText(kIni, "preferences", "LANG"), "ESP");
     EXPECT_EQ(platform::IniReadFromText(kIni, "SYSTEM", "blocksize"), "1000");
     EXPECT_EQ(platform::IniReadFromText(kIni, "Preferences", "UserLevel"), "1");  // not the comment
@@ -96,10 +96,8 @@ TEST(IniRead, FirstMatchWithoutCaseTrimmedAndCut) {
     const std::string cut = platform::IniReadFromText("[A]\nk=" + wide + "\n", "A", "k");
     EXPECT_EQ(cut.size(), 2u * 255u);
     EXPECT_TRUE(platform::IsValidUtf8(cut));
-}
 
-TEST(IniRead, Windows1252FileIsConverted) {
-    TempDir dir;
+    TempDir dir;  // a Windows-1252 file is converted
     WriteText(dir.file("s.ini"), "[Merge]\r\nDir=C:\\Mapas\\Espa\xF1" "a\r\n");
     EXPECT_EQ(platform::IniRead(dir.file("s.ini"), "Merge", "Dir"), "C:\\Mapas\\Espa\xC3\xB1" "a");
     EXPECT_EQ(platform::IniRead(dir.file("absent.ini"), "Merge", "Dir"), "");

@@ -173,7 +173,7 @@ TEST_P(ReaderTest, FileWithoutMapBlockGetsTheDefaultBlock) {
     EXPECT_NE(jnx::DecodeText(doc.MapInfo.MapGuid, true), guid);
 }
 
-TEST_P(ReaderTest, MissingLastZoomBecomes255) {
+TEST_P(ReaderTest, MissingLastZoomBecomes255AndCountsInTheBlockLength) {
     JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 2);
     recipe.lastZoomMissing = true;
     recipe.gap = 0;
@@ -184,15 +184,10 @@ TEST_P(ReaderTest, MissingLastZoomBecomes255) {
     EXPECT_EQ(std::int64_t(doc.Padding.size()), 1024 - length);
     EXPECT_EQ(doc.OffsetShift, 1024 - (length - 4));
     EXPECT_TRUE(doc.NeedsRegeneration);
-}
 
-// A block that lacks its last Zoom yet fills the 1024 bytes with its padding was taken to
-// stay as it lies, though written back with the Zoom it is up to 4 bytes longer.
-TEST_P(ReaderTest, BlockWithoutItsLastZoomThatFillsTheSpanIsTooLong) {
-    JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 2);
-    recipe.lastZoomMissing = true;
+    // Such a block that fills the 1024 bytes with its padding was taken to stay as it
+    // lies, though written back with the Zoom it is up to 4 bytes longer.
     recipe.mapTitle.clear();
-    recipe.gap = 0;
     const BuiltJnx bare = BuildJnx(recipe);
     recipe.gap = -1;  // padded to 1024
     for (const std::int64_t blockLength : {1021, 1022, 1023, 1024}) {
