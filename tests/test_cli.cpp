@@ -161,7 +161,6 @@ TEST_F(CliTest, FailedSavesReportOnStderrAndTouchNothing) {
     fixture::WriteBytes(bad, {1, 2, 3});
     const fixture::Bytes fileBefore = fixture::ReadBytes(file), otherBefore = fixture::ReadBytes(other);
     Expect({"save", bad, "--product-id", "3"}, 1, "", bad + ": ");
-    Expect({"save", file, "--level", "4=1"}, 1, "", file + ": level 4 named");
     Expect({"save", file, "--rename", "f.txt", "--product-id", "3"}, 1, "", "All selected files need valid filename.");
     // The editor-like save would patch g.jnx; the batch save refuses the whole run.
     Expect({"save", other, bad, "--replace", "--product-id", "3"}, 1, "", "All erroneous files must be unchecked.");

@@ -46,16 +46,12 @@ TEST_P(CliHostileTest, EndsWithZeroOrOneAndNamesEachUnreadableFile) {
     ASSERT_GT(files.size(), 500u);
     ASSERT_TRUE(unreadable > 0 && unreadable < static_cast<long>(files.size()));
 
-    const auto info = [&](std::size_t first, std::size_t end) {
-        std::vector<std::string> args = {"info", "--settings", TESSALY_INI_PATH};
-        if (quick) args.push_back("--quick");
-        args.push_back("--");
-        for (std::size_t i = first; i < end; ++i) args.push_back(files[i].path);
-        return fixture::RunProgram(TESSALY_CLI_PATH, args, scratch.path());
-    };
     for (std::size_t first = 0; first < files.size(); first += kFilesPerRun) {
         const std::size_t end = std::min(files.size(), first + kFilesPerRun);
-        const fixture::ProgramRun run = info(first, end);
+        std::vector<std::string> args = {"info", "--settings", TESSALY_INI_PATH, "--"};
+        if (quick) args.insert(args.begin() + 1, "--quick");
+        for (std::size_t i = first; i < end; ++i) args.push_back(files[i].path);
+        const fixture::ProgramRun run = fixture::RunProgram(TESSALY_CLI_PATH, args, scratch.path());
         // One line "FILE: why" on stderr for each file the reader refuses, nothing else
         // there, and no control character; each file it accepts shown on stdout.
         int refused = 0;
