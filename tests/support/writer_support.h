@@ -21,7 +21,6 @@ inline void PrintTo(ErrorCode code, std::ostream* os) { *os << ErrorTemplate(cod
 
 namespace fixture {
 
-// The recipe built and written as dir/name; gives the path.
 inline std::string Put(const TempDir& dir, const std::string& name, const JnxRecipe& recipe) {
     const std::string path = dir.file(name);
     WriteBytes(path, BuildJnx(recipe).bytes);
@@ -34,7 +33,6 @@ struct Loaded {
     BuiltJnx built;
     std::string path;
     jnx::JnxDocument doc;
-
     explicit Loaded(const JnxRecipe& recipe) : built(BuildJnx(recipe)), path(dir.file("MAP.jnx")) {
         WriteBytes(path, built.bytes);
         doc = ReadFull(path);
@@ -45,17 +43,16 @@ struct Loaded {
 struct StoredTile {
     std::array<std::int32_t, 4> bounds{};
     Bytes data;
-    bool operator==(const StoredTile& other) const { return bounds == other.bounds && data == other.data; }
+    bool operator==(const StoredTile&) const = default;
 };
 
-inline void PrintTo(const StoredTile& tile, std::ostream* os) {
-    *os << "{" << tile.bounds[0] << "," << tile.bounds[1] << "," << tile.bounds[2] << "," << tile.bounds[3] << ": "
-        << tile.data.size() << " bytes}";
+inline void PrintTo(const StoredTile& t, std::ostream* os) {
+    *os << "{" << t.bounds[0] << "," << t.bounds[1] << "," << t.bounds[2] << "," << t.bounds[3] << ": "
+        << t.data.size() << " bytes}";
 }
 
 using LevelTiles = std::vector<std::vector<StoredTile>>;  // level by level
 
-// The tiles of a file as a full read finds them.
 inline LevelTiles TilesIn(const std::string& path) {
     const jnx::JnxDocument doc = ReadFull(path);
     const Bytes file = ReadBytes(path);
@@ -71,15 +68,14 @@ inline LevelTiles TilesIn(const std::string& path) {
     return levels;
 }
 
-// The tiles the recipes store, file after file.
+// File after file.
 inline LevelTiles TilesOf(const std::vector<JnxRecipe>& recipes) {
     LevelTiles levels;
-    for (const auto& recipe : recipes) {
+    for (const auto& recipe : recipes)
         for (const auto& level : recipe.levels) {
             auto& tiles = levels.emplace_back();
             for (const auto& tile : level.tiles) tiles.push_back({tile.bounds, tile.data});
         }
-    }
     return levels;
 }
 
@@ -90,10 +86,9 @@ using Snapshot = std::map<std::string, Bytes>;
 inline Snapshot TakeSnapshot(const std::string& folder) {
     Snapshot files;
     if (!std::filesystem::exists(folder)) return files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
         if (entry.is_regular_file())
             files[std::filesystem::relative(entry.path(), folder).string()] = ReadBytes(entry.path());
-    }
     return files;
 }
 
@@ -115,9 +110,7 @@ inline std::vector<compose::MergeSource> MergeSourcesOf(const std::vector<std::s
         platform::Error error;
         source.erroneous = !jnx::ReadJnx(doc, path, tiles, error, false);
         if (source.erroneous) continue;
-        source.version = doc.Header.Version;
-        source.levelCount = doc.Header.LevelCount;
-        source.totalTiles = tiles;
+        source.version = doc.Header.Version, source.levelCount = doc.Header.LevelCount, source.totalTiles = tiles;
         source.content = compose::MergeContentOf(doc);
     }
     return sources;
