@@ -96,8 +96,7 @@ TEST_P(BatchSave, EveryRowOnItsOwn) {
     fixture::Snapshot unchanged = fixture::TakeSnapshot(dir.path());
     std::filesystem::create_symlink(dir.file("nowhere"), dir.file("link.jnx"));
     EditorValues request;
-    request.txtProductID = "9";
-    request.cboActualizar = 4;
+    request.txtProductID = "9", request.cboActualizar = 4;
     request.chkRemoveOld = replace;
     request.cboNivel[4] = 5000, request.chkSplitOPriority[4] = true;
     Progress progress;
@@ -140,8 +139,7 @@ TEST(BatchSaveRefusals, ValidationTouchesNoFile) {
     for (const char* name : {"a.jnx", "b.jnx"}) Row(good, name).SetChecked(true);
     const auto before = fixture::TakeSnapshot(dir.path());
     EditorValues request;
-    request.txtProductID = "5";
-    request.cboActualizar = 4;
+    request.txtProductID = "5", request.cboActualizar = 4;
     using Change = std::function<void(BatchTable&, EditorValues&)>;
     const auto name = [](const char* text) -> Change {
         return [=](BatchTable& t, EditorValues&) { Row(t, "b.jnx")[batch::kFilename] = text; };
@@ -185,8 +183,7 @@ TEST(BatchSaveFiles, HeadlessRunOverPaths) {
 
 TEST(BatchDelete, RemovesCheckedFilesAndRows) {
     fixture::TempDir dir;
-    Put(dir, "a.jnx", Recipe(4, 1));
-    Put(dir, "b.jnx", Recipe(4, 1));
+    for (const char* name : {"a.jnx", "b.jnx"}) Put(dir, name, Recipe(4, 1));
     fixture::WriteBytes(dir.file("c.jnx"), {9});
     BatchTable table = Load(dir);
     EXPECT_EQ(batch::BatchDelete(table).refusal.code, ErrorCode::RefuseNothingToDelete);

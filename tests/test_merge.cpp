@@ -177,8 +177,7 @@ TEST(MergePlan, RequestValuesOverWhatTheFirstFileGives) {
     EditorValues request;
     request.txtFamiliGroup = " Joined ";
     request.txtProductID = "-32768";
-    request.cboNivel[0] = 1000;
-    request.cboNivel[2] = 50000;
+    request.cboNivel[0] = 1000, request.cboNivel[2] = 50000;
     request.chkSplitOPriority[2] = true;
     const compose::MergePlan plan = PlanOk(paths, dir.path(), request);
     EXPECT_EQ(plan.MapInfo.GroupName, jnx::EncodeText("Joined", true));
