@@ -34,17 +34,15 @@ jnx::JnxDocument Doc(int version, bool needsRegeneration = false) {
 
 struct Outcome {
     bool ok = false;
-    ErrorCode code = ErrorCode::None;
+    platform::Error error;
     edit::ResolvedEdit resolved;
 };
 
 Outcome Resolve(const EditorValues& request, const jnx::JnxDocument& doc, Purpose purpose = Purpose::Save,
             int userLevel = 1) {
     Outcome out;
-    platform::Error error;
     out.ok = edit::ResolveEdit(request, doc, "/maps/MAP.jnx", {userLevel, jnx::kDefaultBlockSize}, purpose,
-                               out.resolved, error);
-    out.code = error.code;
+                               out.resolved, out.error);
     return out;
 }
 
@@ -170,7 +168,7 @@ TEST(ResolveEdit, BadValuesAreRefusedWithTheirCode) {
         c.set(request);
         const Outcome out = Resolve(request, Doc(4), Purpose::Save, 2);
         EXPECT_FALSE(out.ok) << c.what;
-        EXPECT_EQ(out.code, c.code) << c.what;
+        EXPECT_EQ(out.error.code, c.code) << c.what;
     }
 }
 

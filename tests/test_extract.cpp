@@ -124,13 +124,11 @@ TEST(LevelFilePath, FolderRules) {
     fixture::TempDir dir;
     const std::string src = dir.file("MAP.jnx");
     std::array<std::string, 5> dirs{"", "$current\\LEVELS", "/proc/no-such-drive/x", " ", dir.path() + "/a/b/c"};
-    EXPECT_EQ(compose::LevelFilePath(src, 1, dirs), dir.file("MAP_Level1.jnx"));
-    EXPECT_EQ(compose::LevelFilePath(src, 2, dirs), dir.file("LEVELS/MAP_Level2.jnx"));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.file("LEVELS")));
-    EXPECT_EQ(compose::LevelFilePath(src, 3, dirs), dir.file("MAP_Level3.jnx"));
-    EXPECT_EQ(compose::LevelFilePath(src, 4, dirs), dir.file("MAP_Level4.jnx"));
-    EXPECT_EQ(compose::LevelFilePath(src, 5, dirs), dir.file("a/b/c/MAP_Level5.jnx"));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.file("a/b/c")));
+    const char* expected[] = {"MAP_Level1.jnx", "LEVELS/MAP_Level2.jnx", "MAP_Level3.jnx", "MAP_Level4.jnx",
+                              "a/b/c/MAP_Level5.jnx"};
+    for (int level = 1; level <= 5; ++level)
+        EXPECT_EQ(compose::LevelFilePath(src, level, dirs), dir.file(expected[level - 1])) << level;
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("LEVELS")) && std::filesystem::is_directory(dir.file("a/b/c")));
     // The folder text is kept as written apart from the token.
     dirs[1] = "$CURRENT/Mixed Case";
     EXPECT_EQ(compose::LevelFilePath(src, 2, dirs), dir.file("Mixed Case/MAP_Level2.jnx"));

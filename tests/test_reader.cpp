@@ -103,9 +103,8 @@ TEST_P(ReaderTest, PreviewIsTheMiddleTileOfEachLevel) {
     const int counts[] = {1, 12, 13, 0, 100};
     const int chosen[] = {1, 1, 4, 0, 25};
     int seed = 500;
-    for (std::size_t i = 0; i < 5; ++i) {
+    for (std::size_t i = 0; i < 5; ++i)
         for (int j = 0; j < counts[i]; ++j) recipe.levels[i].tiles.push_back({fixture::MakeTileData(seed++, 16)});
-    }
     ASSERT_TRUE(Read(recipe)) << errorText;
     ASSERT_EQ(doc.Previews.size(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {

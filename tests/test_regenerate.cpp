@@ -65,9 +65,7 @@ TEST_P(RegenerateTest, NewFileReadsBackWithTheSourceTiles) {
     EXPECT_EQ(s.doc.Header.Version, v.from);
     EXPECT_EQ(s.doc.Levels[0].TableOffset, back.Levels[0].TableOffset);
     EXPECT_EQ(s.doc.Tiles.back().DataOffset, back.Tiles.back().DataOffset);
-    if (!v.withMapBlock) {
-        EXPECT_EQ(jnx::DecodeText(back.MapInfo.MapTitle, true), "You map title");
-    }
+    if (!v.withMapBlock) { EXPECT_EQ(jnx::DecodeText(back.MapInfo.MapTitle, true), "You map title"); }
 }
 
 // clang-format off
