@@ -74,12 +74,8 @@ std::string Describe(fault::Plan plan) {
 // per write that can fall short, each on a fresh folder. Failed runs go to its check; runs
 // that only had to work harder must give the clean run's result.
 void RunUnderEveryFault(const Scenario& scenario) {
-    struct Run {
-        Result result;
-        int points = 0, writes = 0, unflushedReplacements = 0;
-        bool fired = false;
-        Snapshot after;
-    };
+    struct Run { Result result; int points = 0, writes = 0, unflushedReplacements = 0; bool fired = false;
+                 Snapshot after; };
     const auto run = [&](fault::Plan plan) {
         fixture::TempDir dir;
         for (const auto& [name, bytes] : scenario.files) fixture::WriteBytes(dir.file(name), bytes);
@@ -144,8 +140,8 @@ Scenario InPlaceUpdate() {
 }
 
 Scenario Regeneration(int from, int to, const std::string& staleOutput = {}) {
-    const std::string name = "Regeneration" + std::to_string(from) + "To" + std::to_string(to);
-    return OneFile(name + (staleOutput.empty() ? "" : "OverAnEarlierOutput"), from,
+    return OneFile("Regeneration" + std::to_string(from) + "To" + std::to_string(to) +
+                       (staleOutput.empty() ? "" : "OverAnEarlierOutput"), from,
                    [=](jnx::JnxDocument& doc, const fixture::TempDir& dir, platform::Error& error) {
                        jnx::WriterSettings settings;
                        settings.blockSize = 100;  // several copies per level
