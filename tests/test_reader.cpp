@@ -29,9 +29,7 @@ std::int64_t DataSizeField(const BuiltJnx& b, std::size_t tile) {
     return b.firstTableOffset + std::int64_t(tile) * jnx::kTileEntrySize + 20;
 }
 std::int64_t DataOffsetField(const BuiltJnx& b, std::size_t tile) { return DataSizeField(b, tile) + 4; }
-void Put(Bytes& bytes, std::int64_t pos, std::int64_t value) {
-    platform::StoreI32(bytes.data() + pos, static_cast<std::int32_t>(value));
-}
+void Put(Bytes& b, std::int64_t pos, std::int64_t value) { platform::StoreI32(b.data() + pos, std::int32_t(value)); }
 
 struct CountingObserver : jnx::BusyObserver {
     void Begin() override { ++begins; }
@@ -51,14 +49,8 @@ protected:
         return Worded(jnx::ReadJnx(doc, path_, totalTiles, error, readTiles, &observer));
     }
     // The English wording of a failure, which the read leaves untouched on success.
-    bool Worded(bool ok) {
-        errorText = ok ? kUntouched : platform::ErrorText(error);
-        return ok;
-    }
-    bool Read(const JnxRecipe& recipe, bool readTiles = true) {
-        built = BuildJnx(recipe);
-        return Read(built.bytes, readTiles);
-    }
+    bool Worded(bool ok) { errorText = ok ? kUntouched : platform::ErrorText(error); return ok; }
+    bool Read(const JnxRecipe& r, bool readTiles = true) { built = BuildJnx(r); return Read(built.bytes, readTiles); }
 
     fixture::TempDir dir_;
     std::string path_ = dir_.file("map.jnx");
