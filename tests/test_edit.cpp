@@ -49,16 +49,9 @@ Outcome Resolve(const EditorValues& request, const jnx::JnxDocument& doc, Purpos
 TEST(ResolveEdit, VersionDrawOrderAndRoad) {
     struct Case {
         const char* what;
-        int fileVersion;
-        bool needsRegeneration;
-        std::optional<int> target;
-        const char* drawOrder;
-        bool removeOld;
+        int fileVersion; bool needsRegeneration; std::optional<int> target; const char* drawOrder; bool removeOld;
         Purpose purpose;
-        int version;
-        std::int32_t expectedDrawOrder;
-        edit::Road road;
-        const char* output;
+        int version; std::int32_t expectedDrawOrder; edit::Road road; const char* output;
     };
     const std::vector<Case> cases = {
         {"v4 kept", 4, false, {}, "", false, Purpose::Save, 4, 60, edit::Road::Patch, "/maps/MAP.jnx"},
@@ -114,14 +107,9 @@ TEST(ResolveEdit, LevelScalesPrioritiesAndZoomNumbers) {
     request.cboNivel[2] = 500;
     for (int k = 0; k < edit::kLevelControls; ++k) request.txtNivel[std::size_t(k)] = std::to_string(20 + k);
 
-    const std::vector<std::int32_t> stored = {5000, 4999, 4998, 4997, 4996, 4995};
     struct Case {
-        const char* what;
-        Purpose purpose;
-        bool editorRules;
-        int userLevel;
-        std::vector<std::int32_t> scales;
-        bool zoomsFromRequest;
+        const char* what; Purpose purpose; bool editorRules; int userLevel;
+        std::vector<std::int32_t> scales; bool zoomsFromRequest;
     };
     const std::vector<Case> cases = {
         {"save", Purpose::Save, false, 2, {8999, 4999, 500, 4997, 4996, 4995}, false},
@@ -143,11 +131,7 @@ TEST(ResolveEdit, LevelScalesPrioritiesAndZoomNumbers) {
 }
 
 TEST(ResolveEdit, BadValuesAreRefusedWithTheirCode) {
-    struct Case {
-        const char* what;
-        void (*set)(EditorValues&);
-        ErrorCode code;
-    };
+    struct Case { const char* what; void (*set)(EditorValues&); ErrorCode code; };
     const std::vector<Case> cases = {
         {"product 40000", [](EditorValues& r) { r.txtProductID = "40000"; }, ErrorCode::BadProductId},
         {"draw order text", [](EditorValues& r) { r.txtDrawOrder = "x"; }, ErrorCode::BadDrawOrder},
