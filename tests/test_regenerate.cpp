@@ -97,16 +97,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, BlockSizeTest, ::testing::Values(2500, 2000, 500
 // Each failure runs on a fresh source of the version given, converted to the other one.
 class RegenerateFailureTest : public ::testing::TestWithParam<int> {
 protected:
-    fixture::Loaded s{[] {
-        JnxRecipe recipe = fixture::SimpleRecipe(GetParam(), 2, 3);
-        recipe.gap = 700;
-        return recipe;
-    }()};
-    edit::EditorValues request = [] {
-        edit::EditorValues values;
-        values.cboActualizar = 7 - GetParam();
-        return values;
-    }();
+    fixture::Loaded s{[] { JnxRecipe r = fixture::SimpleRecipe(GetParam(), 2, 3); r.gap = 700; return r; }()};
+    edit::EditorValues request = [] { edit::EditorValues v; v.cboActualizar = 7 - GetParam(); return v; }();
 };
 
 TEST_P(RegenerateFailureTest, FailedChecksKeepTheFolderWithAnOlderOutput) {
