@@ -9,8 +9,6 @@
 #include "jnx/write_values.h"
 #include "platform/new_file.h"
 #include "platform/fs.h"
-#include "platform/gather_read.h"
-#include "platform/le.h"
 
 namespace compose {
 namespace {
@@ -120,20 +118,12 @@ bool VerifyLevelFile(const jnx::JnxDocument& doc, std::size_t first, const jnx::
     if (!file.ReadAt(tablesStart, got, 4, error)) return false;
     if (std::memcmp(got, &bytes[std::size_t(tablesStart)], 4) != 0)
         return Fail(error, Error(ErrorCode::WrittenTablesDiffer).File(path));
-    const std::size_t count = front.tiles.size();
-    std::vector<std::int64_t> offsets(count);
-    for (std::size_t i = 0; i < count; ++i) offsets[i] = front.tiles[i].DataOffset;
-    std::vector<std::uint8_t> heads(count * 4);
-    std::int64_t length = 0;
-    if (doc.CheckPointsImages.size() != doc.Tiles.size() || !file.Size(length, error) ||
-        !platform::GatherReads(file, length, offsets, 4, heads.data(), error))
+    std::vector<jnx::ExpectedHead> heads;
+    for (std::size_t i = 0; i < front.tiles.size() && doc.CheckPointsImages.size() == doc.Tiles.size(); ++i)
+        heads.push_back({front.tiles[i].DataOffset, front.tiles[i].DataSize, doc.CheckPointsImages[first + i].Value});
+    bool match = false;
+    if (heads.size() != front.tiles.size() || !jnx::HeadsMatch(file, heads, match, error) || !match)
         return Fail(error, Error(ErrorCode::WrittenImagesDiffer).File(path));
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t mask = jnx::CheckMask(front.tiles[i].DataSize);
-        if ((static_cast<std::uint32_t>(platform::LoadI32(&heads[4 * i])) & mask) !=
-            (static_cast<std::uint32_t>(doc.CheckPointsImages[first + i].Value) & mask))
-            return Fail(error, Error(ErrorCode::WrittenImagesDiffer).File(path));
-    }
     return true;
 }
 

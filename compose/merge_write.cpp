@@ -11,7 +11,6 @@
 #include "platform/binary_file.h"
 #include "platform/fs.h"
 #include "platform/new_file.h"
-#include "platform/le.h"
 
 namespace compose {
 namespace {
@@ -107,6 +106,7 @@ bool VerifyOutput(const MergePlan& plan, const jnx::FrontPart& front, const std:
 
     constexpr std::size_t kEntriesPerRead = 32768;
     jnx::Bytes buffer;
+    std::vector<jnx::ExpectedHead> heads;
     std::int64_t expectedOffset = dataStart;
     for (std::size_t first = 0; first < tiles.size(); first += kEntriesPerRead) {
         const std::size_t count = std::min(kEntriesPerRead, tiles.size() - first);
@@ -117,19 +117,15 @@ bool VerifyOutput(const MergePlan& plan, const jnx::FrontPart& front, const std:
             const WrittenTile& meant = tiles[first + j];
             const jnx::JnxTile tile = jnx::LoadTile(buffer.data() + j * jnx::kTileEntrySize);
             if (tile.DataSize != meant.size || tile.DataOffset != expectedOffset) return Fail(error, unlike);
-            if (meant.checked) {
-                std::uint8_t head[4] = {0, 0, 0, 0};
-                const auto n = static_cast<std::size_t>(std::min<std::int32_t>(meant.size, 4));
-                if (!file.ReadAt(tile.DataOffset, head, n, error)) return false;
-                const std::uint32_t mask = jnx::CheckMask(meant.size);
-                if ((static_cast<std::uint32_t>(platform::LoadI32(head)) & mask) !=
-                    (static_cast<std::uint32_t>(meant.checkValue) & mask))
-                    return Fail(error, unlike);
-            }
+            if (meant.checked) heads.push_back({tile.DataOffset, meant.size, meant.checkValue});
             expectedOffset += tile.DataSize;
         }
     }
-    return expectedOffset + std::int64_t(sizeof jnx::kTrailer) == size || Fail(error, unlike);
+    // The images end where the trailer begins, so every head has four bytes behind it.
+    if (expectedOffset + std::int64_t(sizeof jnx::kTrailer) != size) return Fail(error, unlike);
+    bool match = false;
+    if (!jnx::HeadsMatch(file, heads, match, error)) return false;
+    return match || Fail(error, unlike);
 }
 
 bool SourceStillPlanned(const jnx::JnxDocument& doc, const MergePlanSource& planned, std::int32_t tiles) {

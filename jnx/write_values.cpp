@@ -12,6 +12,23 @@ std::uint32_t CheckMask(std::int32_t dataSize) {
     return dataSize >= 4 ? 0xFFFFFFFFu : (1u << (8 * dataSize)) - 1u;
 }
 
+bool HeadsMatch(const platform::BinaryFile& file, const std::vector<ExpectedHead>& heads, bool& match,
+                platform::Error& error) {
+    std::int64_t length = 0;
+    if (!file.Size(length, error)) return false;
+    std::vector<std::int64_t> offsets(heads.size());
+    for (std::size_t i = 0; i < heads.size(); ++i) offsets[i] = heads[i].offset;
+    std::vector<std::uint8_t> values(heads.size() * 4);
+    if (!platform::GatherReads(file, length, offsets, 4, values.data(), error)) return false;
+    match = true;
+    for (std::size_t i = 0; i < heads.size() && match; ++i) {
+        const std::uint32_t mask = CheckMask(heads[i].size);
+        match = (static_cast<std::uint32_t>(platform::LoadI32(&values[4 * i])) & mask) ==
+                (static_cast<std::uint32_t>(heads[i].value) & mask);
+    }
+    return true;
+}
+
 std::size_t FirstBrokenCheckPoint(const platform::BinaryFile& file, const std::vector<CheckPoint>& points,
                                   std::int64_t shift, std::int64_t limit) {
     platform::Error error;

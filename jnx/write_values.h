@@ -21,6 +21,19 @@ struct WriteValues {
 // four bytes has its value run into whatever follows it, which differs between files.
 std::uint32_t CheckMask(std::int32_t dataSize);
 
+// A tile's first bytes as they must read in a written file.
+struct ExpectedHead {
+    std::int64_t offset = 0;
+    std::int32_t size = 0;   // the tile's DataSize: a tile shorter than four bytes owns fewer
+    std::int32_t value = 0;  // its check value
+};
+
+// Reads every head through the gathering reader (ascending offsets are fastest) and sets
+// match to whether each holds its value, in the bits the tile owns. False only when a
+// head cannot be read; every head must have four bytes of file behind it.
+bool HeadsMatch(const platform::BinaryFile& file, const std::vector<ExpectedHead>& heads, bool& match,
+                platform::Error& error);
+
 // Index of the first check point whose int32, read at Offset + shift, differs from the
 // recorded value (or cannot be read); points.size() when all hold. Only points whose
 // Offset lies below limit are read: the writers never touch bytes beyond it.
