@@ -13,20 +13,18 @@ using platform::Error;
 using platform::ErrorCode;
 using platform::Fail;
 
-bool ResolveDrawOrder(const EditorValues& request, const jnx::JnxDocument& doc, Purpose purpose,
-                      const ResolvedEdit& out, std::int32_t& drawOrder, Error& error) {
+// The request was validated: a draw order typed is a whole number.
+std::int32_t ResolveDrawOrder(const EditorValues& request, const jnx::JnxDocument& doc, Purpose purpose,
+                              const ResolvedEdit& out) {
+    std::int32_t drawOrder = doc.Header.DrawOrder;
     const std::string text = Trim(request.txtDrawOrder);
     if (!text.empty()) {
-        const auto value = ParseInt32(text);
-        if (!value) return Fail(error, Error(ErrorCode::BadDrawOrder).Other(request.txtDrawOrder));
-        drawOrder = *value;
+        drawOrder = *ParseInt32(text);
     } else if (purpose == Purpose::Merge || (out.changeVersion && out.version == 4)) {
         // A version 3 file has no draw order of its own; a merged file starts afresh.
         drawOrder = jnx::kDefaultDrawOrder;
-    } else {
-        drawOrder = doc.Header.DrawOrder;
     }
-    return true;
+    return drawOrder;
 }
 
 // Decoding and encoding again would change a stored name that is not valid UTF-8, so a
@@ -103,8 +101,8 @@ bool ResolveEdit(const EditorValues& request, const jnx::JnxDocument& doc, const
     const std::string productText = Trim(request.txtProductID);
     // An empty box keeps the stored value as it is, even one beyond 16 bits.
     values.productId = productText.empty() ? doc.Header.ProductId : *ParseInt16(productText);
-    if (!ResolveDrawOrder(request, doc, purpose, out, values.drawOrder, error) ||
-        !ResolveGroup(request, doc, values.groupName, error) ||
+    values.drawOrder = ResolveDrawOrder(request, doc, purpose, out);
+    if (!ResolveGroup(request, doc, values.groupName, error) ||
         !ResolveLevels(request, doc, settings, purpose, values, error))
         return false;
 
