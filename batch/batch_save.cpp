@@ -74,7 +74,7 @@ private:
     bool Read(const BatchRow& row, RowOutcome& outcome) {
         std::int32_t totalTiles = 0;
         Error error;
-        if (!jnx::ReadJnx(doc_, row.FullFileName(), totalTiles, error, true, busy_)) {
+        if (!jnx::ReadJnx(doc_, row.FullFileName(), totalTiles, error, jnx::ReadDepth::Full, busy_)) {
             outcome.error = Error(ErrorCode::RowCannotRead).File(row.FullFileName()).Cause(error);
             return false;
         }

@@ -84,7 +84,7 @@ SplitSummary BatchSplit(const BatchTable& table, const edit::EditorValues& reque
         const std::string& source = row.FullFileName();
         std::int32_t totalTiles = 0;
         Error readError;
-        if (!jnx::ReadJnx(doc, source, totalTiles, readError, true, busy)) {
+        if (!jnx::ReadJnx(doc, source, totalTiles, readError, jnx::ReadDepth::Full, busy)) {
             ++summary.errors;
             summary.rows.push_back(
                 {i, source, {}, RowResult::Failed, Error(ErrorCode::RowCannotRead).File(source).Cause(readError)});

@@ -110,7 +110,7 @@ BatchRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevel
     platform::Error errorText;
     bool ok = false;
     try {
-        ok = jnx::ReadJnx(doc, path, totalTiles, errorText, false, busy);
+        ok = jnx::ReadJnx(doc, path, totalTiles, errorText, jnx::ReadDepth::Quick, busy);
     } catch (const std::exception&) {
         ok = false;
     }

@@ -65,7 +65,7 @@ bool Merge(const std::vector<std::string>& paths, const std::string& out, std::s
         source.path = path;
         std::int32_t tiles = 0;
         platform::Error error;
-        if (!jnx::ReadJnx(doc, path, tiles, error, false)) {
+        if (!jnx::ReadJnx(doc, path, tiles, error, jnx::ReadDepth::Quick)) {
             std::cerr << platform::ErrorText(error) << "\n";
             return false;
         }

@@ -1,8 +1,10 @@
-// Times the JNX reader: a full read of a large file (against reading the same file
-// with cat), and quick reads of a folder of small files, the way a folder scan does.
+// Times the JNX reader: full reads of two large maps of different shapes — many small
+// tiles, and few large ones whose check points lie far apart — against reading the same
+// file with cat, in this process and as whole `tessaly-cli info` processes; and quick
+// reads of a folder of small files, the way a folder scan does.
 //
-// Usage: bench_read [work-folder]   (default: a new folder under the temp folder,
-// removed at the end; a given folder is kept).
+// Usage: bench_read [--cli PATH-OF-tessaly-cli] [work-folder]   (default: a new folder
+// under the temp folder, removed at the end; a given folder is kept).
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -138,68 +140,92 @@ double Best(int rounds, F&& run) {
     return best;
 }
 
+// The time of one full read of path: in this process, and as a whole `tessaly-cli info`
+// process when cli is given; each against cat of the same file in the same run.
+void CompareWithCat(const char* shape, const std::string& path, const std::string& cli) {
+    const std::string catCommand = "cat '" + path + "' > /dev/null";
+    if (std::system(catCommand.c_str()) != 0) Die("cat failed");  // warms the page cache
+    const double catTime = Best(3, [&] {
+        if (std::system(catCommand.c_str()) != 0) Die("cat failed");
+    });
+    jnx::JnxDocument doc;
+    std::int32_t total = 0;
+    platform::Error error;
+    const double fullTime = Best(5, [&] {
+        if (!jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Full)) Die("full read failed: " + platform::ErrorText(error));
+    });
+    std::printf("%s: %.1f MB, %d tiles\n", shape, double(std::filesystem::file_size(path)) / 1e6, total);
+    std::printf("  cat:                        %8.1f ms\n", catTime * 1e3);
+    std::printf("  full read in process:       %8.1f ms  ratio %.3f\n", fullTime * 1e3, fullTime / catTime);
+    if (cli.empty()) return;
+    const std::string infoCommand = "'" + cli + "' info '" + path + "' > /dev/null";
+    const double infoTime = Best(5, [&] {
+        if (std::system(infoCommand.c_str()) != 0) Die("tessaly-cli info failed");
+    });
+    std::printf("  tessaly-cli info process:   %8.1f ms  ratio %.3f\n", infoTime * 1e3, infoTime / catTime);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
-    const bool keep = argc > 1;
-    fs::path work = keep ? fs::path(argv[1]) : fs::temp_directory_path() / ("tessaly-bench-" + std::to_string(std::random_device{}()));
+    std::string cli;
+    int arg = 1;
+    if (arg + 1 < argc && std::string(argv[arg]) == "--cli") {
+        cli = argv[arg + 1];
+        arg += 2;
+    }
+    const bool keep = arg < argc;
+    fs::path work = keep ? fs::path(argv[arg]) : fs::temp_directory_path() / ("tessaly-bench-" + std::to_string(std::random_device{}()));
     fs::create_directories(work / "small");
-    const std::string big = (work / "big.jnx").string();
+    const std::string dense = (work / "dense.jnx").string();
+    const std::string sparse = (work / "sparse.jnx").string();
 
-    std::printf("building %s ...\n", big.c_str());
+    std::printf("building the maps in %s ...\n", work.string().c_str());
     std::fflush(stdout);
-    WriteJnx(big, 5, 10000, 10000, 1);  // 50 000 tiles, about 500 MB
+    WriteJnx(dense, 5, 10000, 10000, 1);   // 50 000 tiles of about 10 kB: about 500 MB
+    WriteJnx(sparse, 5, 1039, 83000, 7);   // 5 195 large tiles, few per megabyte: about 430 MB
     for (int i = 0; i < 1000; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "map%04d.jnx", i);
         WriteJnx((work / "small" / name).string(), 2, 4, 200, unsigned(i + 2));
     }
-    std::printf("file size: %.1f MB\n", double(fs::file_size(big)) / 1e6);
 
-    const std::string catCommand = "cat '" + big + "' > /dev/null";
-    if (std::system(catCommand.c_str()) != 0) Die("cat failed");  // warms the page cache
-    const double catTime = Best(3, [&] {
-        if (std::system(catCommand.c_str()) != 0) Die("cat failed");
-    });
+    CompareWithCat("dense map", dense, cli);
+    CompareWithCat("sparse map", sparse, cli);
 
     jnx::JnxDocument doc;
     std::int32_t total = 0;
     platform::Error error;
-    const double fullTime = Best(5, [&] {
-        if (!jnx::ReadJnx(doc, big, total, error, true)) Die("full read failed: " + platform::ErrorText(error));
-    });
-    const std::int32_t bigTiles = total;
     const double quickBigTime = Best(5, [&] {
-        if (!jnx::ReadJnx(doc, big, total, error, false)) Die("quick read failed: " + platform::ErrorText(error));
+        if (!jnx::ReadJnx(doc, dense, total, error, jnx::ReadDepth::Quick)) Die("quick read failed: " + platform::ErrorText(error));
     });
-
     std::vector<std::string> smallFiles;
     for (const auto& entry : fs::directory_iterator(work / "small")) smallFiles.push_back(entry.path().string());
     std::sort(smallFiles.begin(), smallFiles.end());
     const double quickTime = Best(3, [&] {
         for (const auto& path : smallFiles) {
-            if (!jnx::ReadJnx(doc, path, total, error, false)) Die("quick read failed: " + platform::ErrorText(error));
+            if (!jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Quick)) Die("quick read failed: " + platform::ErrorText(error));
         }
     });
     const double smallFullTime = Best(3, [&] {
         for (const auto& path : smallFiles) {
-            if (!jnx::ReadJnx(doc, path, total, error, true)) Die("full read failed: " + platform::ErrorText(error));
+            if (!jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Full)) Die("full read failed: " + platform::ErrorText(error));
         }
     });
 
     struct rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
+    struct rusage children {};
+    getrusage(RUSAGE_CHILDREN, &children);
 
-    std::printf("cat of the large file:        %8.1f ms\n", catTime * 1e3);
-    std::printf("full read of the large file:  %8.1f ms  (%d tiles)\n", fullTime * 1e3, bigTiles);
-    std::printf("ratio full read / cat:        %8.3f\n", fullTime / catTime);
-    std::printf("quick read of the large file: %8.3f ms\n", quickBigTime * 1e3);
+    std::printf("quick read of the dense map:  %8.3f ms\n", quickBigTime * 1e3);
     std::printf("quick reads of %zu files:    %8.1f ms  (%.0f files/s)\n", smallFiles.size(), quickTime * 1e3,
                 double(smallFiles.size()) / quickTime);
     std::printf("full reads of %zu files:     %8.1f ms  (%.0f files/s)\n", smallFiles.size(), smallFullTime * 1e3,
                 double(smallFiles.size()) / smallFullTime);
     std::printf("peak RSS of this process:     %8.1f MB\n", double(usage.ru_maxrss) / 1024.0);
+    if (!cli.empty()) std::printf("peak RSS of a child process:  %8.1f MB\n", double(children.ru_maxrss) / 1024.0);
 
     if (!keep) {
         std::error_code ec;

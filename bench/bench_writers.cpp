@@ -68,7 +68,7 @@ double Seconds(std::chrono::steady_clock::time_point from) {
 bool Load(jnx::JnxDocument& doc, const std::string& path) {
     std::int32_t tiles = 0;
     platform::Error error;
-    if (!jnx::ReadJnx(doc, path, tiles, error, true)) {
+    if (!jnx::ReadJnx(doc, path, tiles, error, jnx::ReadDepth::Full)) {
         std::cerr << platform::ErrorText(error) << "\n";
         return false;
     }

@@ -92,7 +92,7 @@ bool WriteDemo(const std::string& path, platform::Error& error) {
     const auto readable = [&](platform::BinaryFile&, platform::Error& e) {
         jnx::JnxDocument doc;
         std::int32_t tiles = 0;
-        return jnx::ReadJnx(doc, out.TemporaryPath(), tiles, e, true);
+        return jnx::ReadJnx(doc, out.TemporaryPath(), tiles, e, jnx::ReadDepth::Full);
     };
     return out.Publish(error, readable);
 }

@@ -132,7 +132,7 @@ struct FileRead {
 FileRead ReadFile(const std::string& file, bool quick) {
     FileRead read;
     platform::Error error;
-    read.ok = jnx::ReadJnx(read.doc, file, read.totalTiles, error, !quick);
+    read.ok = jnx::ReadJnx(read.doc, file, read.totalTiles, error, quick ? jnx::ReadDepth::Quick : jnx::ReadDepth::Tables);
     if (!read.ok) read.error = platform::ErrorText(error);
     return read;
 }

@@ -55,7 +55,7 @@ std::vector<compose::MergeSource> ReadSources(const std::vector<std::string>& fi
         source.path = file;
         std::int32_t tiles = 0;
         platform::Error error;
-        if (jnx::ReadJnx(doc, file, tiles, error, false)) {
+        if (jnx::ReadJnx(doc, file, tiles, error, jnx::ReadDepth::Quick)) {
             source.version = doc.Header.Version;
             source.levelCount = doc.Header.LevelCount;
             source.totalTiles = tiles;

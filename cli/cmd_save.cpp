@@ -64,7 +64,7 @@ FileOutcome SaveOne(const std::string& file, const EditArgs& edit, const setting
     std::int32_t totalTiles = 0;
     std::string failure;
     platform::Error readError;
-    if (!jnx::ReadJnx(doc, file, totalTiles, readError, true)) return {false, platform::ErrorText(readError)};
+    if (!jnx::ReadJnx(doc, file, totalTiles, readError, jnx::ReadDepth::Full)) return {false, platform::ErrorText(readError)};
     edit::EditorValues request;
     jnx::WriterSettings writer;
     if (failure = RequestForFile(edit, doc, config, request, writer); !failure.empty()) return {false, failure};

@@ -38,7 +38,7 @@ std::string SplitFile(const std::string& file, const std::vector<int>& levels, c
     std::int32_t totalTiles = 0;
     std::string failure;
     platform::Error readError;
-    if (!jnx::ReadJnx(doc, file, totalTiles, readError, true)) return platform::ErrorText(readError);
+    if (!jnx::ReadJnx(doc, file, totalTiles, readError, jnx::ReadDepth::Full)) return platform::ErrorText(readError);
     const auto levelCount = static_cast<int>(doc.Levels.size());
     if (levels.back() > levelCount) {
         return "level " + std::to_string(levels.back()) + " named, but the file has " + std::to_string(levelCount) +

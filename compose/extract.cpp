@@ -82,7 +82,6 @@ bool LevelFrontPart(const jnx::JnxDocument& doc, const jnx::WriteValues& values,
     front.tiles.assign(doc.Tiles.begin() + std::ptrdiff_t(first), doc.Tiles.begin() + std::ptrdiff_t(first + count));
     if (!jnx::PlaceTilesBackToBack(front, error)) {
         if (error.code == ErrorCode::TileWithoutData) error = Error(ErrorCode::LevelTileWithoutData);
-        else error = Error(ErrorCode::LevelTooLarge);
         error.Level(std::int64_t(index) + 1);
         return false;
     }
@@ -119,10 +118,10 @@ bool VerifyLevelFile(const jnx::JnxDocument& doc, std::size_t first, const jnx::
     if (std::memcmp(got, &bytes[std::size_t(tablesStart)], 4) != 0)
         return Fail(error, Error(ErrorCode::WrittenTablesDiffer).File(path));
     std::vector<jnx::ExpectedHead> heads;
-    for (std::size_t i = 0; i < front.tiles.size() && doc.CheckPointsImages.size() == doc.Tiles.size(); ++i)
+    for (std::size_t i = 0; i < front.tiles.size(); ++i)
         heads.push_back({front.tiles[i].DataOffset, front.tiles[i].DataSize, doc.CheckPointsImages[first + i].Value});
     bool match = false;
-    if (heads.size() != front.tiles.size() || !jnx::HeadsMatch(file, heads, match, error) || !match)
+    if (!jnx::HeadsMatch(file, heads, match, error) || !match)
         return Fail(error, Error(ErrorCode::WrittenImagesDiffer).File(path));
     return true;
 }
@@ -141,7 +140,7 @@ bool ExtractLevel(jnx::JnxDocument& doc, const jnx::WriteValues& values, int ver
     const std::size_t index = std::size_t(level - 1);
     const std::size_t first = doc.FirstTileOf(index);
     if (doc.Levels[index].TileCount <= 0) return Fail(error, Error(ErrorCode::LevelWithoutTiles).Level(level));
-    if (first + std::size_t(doc.Levels[index].TileCount) > doc.Tiles.size())
+    if (!doc.ReadForWriting() || first + std::size_t(doc.Levels[index].TileCount) > doc.Tiles.size())
         return Fail(error, Error(ErrorCode::NotReadWithTables).File(sourcePath));
 
     jnx::FrontPart front;

@@ -94,7 +94,7 @@ bool LoadMergeSources(std::vector<MergeSource>& sources, jnx::JnxDocument& doc, 
         if (!source.content) {
             std::int32_t tiles = 0;
             Error readError;
-            if (!jnx::ReadJnx(doc, source.path, tiles, readError, false, busy))
+            if (!jnx::ReadJnx(doc, source.path, tiles, readError, jnx::ReadDepth::Quick, busy))
                 return platform::Fail(error, Error(ErrorCode::MergeLoading).File(source.path).Cause(readError));
             source.content = MergeContentOf(doc);
         }

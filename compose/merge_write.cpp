@@ -21,7 +21,6 @@ using platform::Error;
 using platform::ErrorCode;
 using platform::Fail;
 
-constexpr std::int64_t kMaxOffset = std::numeric_limits<std::int32_t>::max();
 constexpr int kMaxPublishAttempts = 1000;
 
 // The plan must describe one consistent file before anything is created.
@@ -74,7 +73,7 @@ bool FrontReadsBack(const MergePlan& plan, const jnx::FrontPart& front, const st
     jnx::JnxDocument written;
     std::int32_t total = 0;
     Error readError;
-    if (!jnx::ReadJnx(written, path, total, readError, false))
+    if (!jnx::ReadJnx(written, path, total, readError, jnx::ReadDepth::Quick))
         return Fail(error, Error(ErrorCode::MergeReadBackFailed).Cause(readError));
     bool same = written.Header.Version == plan.ResultVersion && written.Header.LevelCount == plan.LevelTotal &&
                 written.Levels.size() == plan.Levels.size() && total == plan.TileTotal &&
@@ -147,7 +146,7 @@ bool CopySource(const MergePlanSource& planned, jnx::JnxDocument& doc, platform:
                 jnx::BusyObserver* busy, std::int64_t copyChunk, Error& error) {
     std::int32_t tiles = 0;
     Error readError;
-    if (!jnx::ReadJnx(doc, planned.path, tiles, readError, true, busy))
+    if (!jnx::ReadJnx(doc, planned.path, tiles, readError, jnx::ReadDepth::Full, busy))
         return Fail(error, Error(ErrorCode::MergeLoadingFull).File(planned.path).Cause(readError));
     if (!SourceStillPlanned(doc, planned, tiles)) return Fail(error, Error(ErrorCode::MergeSourceChanged).File(planned.path));
 
@@ -168,8 +167,9 @@ bool CopySource(const MergePlanSource& planned, jnx::JnxDocument& doc, platform:
         const std::int64_t size = tile.DataSize;
         if (size <= 0 || from < 0 || from + size > sourceSize)
             return Fail(error, Error(ErrorCode::MergeTileOutside).File(planned.path).Level(std::int64_t(i) + 1));
-        if (position + size > kMaxOffset - std::int64_t(sizeof jnx::kTrailer))
-            return Fail(error, Error(ErrorCode::MergeTooLarge));
+        // Checked before anything was written, unless a source grew meanwhile.
+        if (position + size + std::int64_t(sizeof jnx::kTrailer) > jnx::kMaxFileLength)
+            return Fail(error, Error(ErrorCode::FileTooLarge).Value(position + size + std::int64_t(sizeof jnx::kTrailer)));
         if (runLength > 0 && runSource + runLength == from) {
             runLength += size;
         } else {
@@ -179,12 +179,29 @@ bool CopySource(const MergePlanSource& planned, jnx::JnxDocument& doc, platform:
             runDest = position;
             runLength = size;
         }
-        tile.DataOffset = static_cast<std::int32_t>(position);
+        tile.DataOffset = static_cast<std::uint32_t>(position);
         front.tiles.push_back(tile);
         meant.push_back(WrittenTile{tile.DataSize, doc.CheckPointsImages[i].Value, runDest == position});
         position += size;
     }
     return flush();
+}
+
+// The merged file's length: every source's images back to back after the front part,
+// then the trailer. The sources' tables are read for it before anything is written, so
+// a merge that would pass what offsets address is refused with nothing on disk.
+bool MergedLength(const MergePlan& plan, std::int64_t dataStart, jnx::BusyObserver* busy, std::int64_t& length,
+                  Error& error) {
+    length = dataStart + std::int64_t(sizeof jnx::kTrailer);
+    jnx::JnxDocument doc;
+    for (const auto& planned : plan.Sources) {
+        std::int32_t tiles = 0;
+        Error readError;
+        if (!jnx::ReadJnx(doc, planned.path, tiles, readError, jnx::ReadDepth::Tables, busy))
+            return Fail(error, Error(ErrorCode::MergeLoadingFull).File(planned.path).Cause(readError));
+        for (const auto& tile : doc.Tiles) length += tile.DataSize;
+    }
+    return true;
 }
 
 bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath, Error& error,
@@ -195,7 +212,9 @@ bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath
     // gives the data's start before the sources are read.
     front.tiles.resize(std::size_t(plan.TileTotal));
     const std::int64_t dataStart = jnx::DataStart(front);
-    if (dataStart > kMaxOffset) return Fail(error, Error(ErrorCode::MergeTooManyTiles));
+    std::int64_t length = 0;
+    if (!MergedLength(plan, dataStart, busy, length, error)) return false;
+    if (length > jnx::kMaxFileLength) return Fail(error, Error(ErrorCode::FileTooLarge).Value(length));
     front.tiles.clear();
 
     if (!platform::CreateFolderPath(plan.TargetFolder, error)) return false;

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         jnx::JnxDocument doc;
         std::int32_t total = 0;
         platform::Error error;
-        if (!jnx::ReadJnx(doc, input.path(), total, error, full)) {
+        if (!jnx::ReadJnx(doc, input.path(), total, error, full ? jnx::ReadDepth::Full : jnx::ReadDepth::Quick)) {
             if (!error || error.file.empty()) std::abort();  // every failure says why, and of which file
             continue;
         }

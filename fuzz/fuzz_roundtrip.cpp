@@ -29,11 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     jnx::JnxDocument source;
     std::int32_t total = 0;
     platform::Error error;
-    if (!jnx::ReadJnx(source, input.path(), total, error, true)) return 0;
+    if (!jnx::ReadJnx(source, input.path(), total, error, jnx::ReadDepth::Full)) return 0;
 
     for (int version : {3, 4}) {
         jnx::JnxDocument doc;
-        if (!jnx::ReadJnx(doc, input.path(), total, error, true)) std::abort();  // same bytes, same answer
+        if (!jnx::ReadJnx(doc, input.path(), total, error, jnx::ReadDepth::Full)) std::abort();  // same bytes, same answer
         const std::string out = input.path() + ".out.jnx";
         jnx::WriterSettings settings;
         settings.blockSize = 4096;
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;  // refusals (a block too long for 1024 bytes, offsets beyond int32) are fine
         }
         jnx::JnxDocument back;
-        if (!jnx::ReadJnx(back, out, total, error, true)) std::abort();
+        if (!jnx::ReadJnx(back, out, total, error, jnx::ReadDepth::Full)) std::abort();
         if (back.Tiles.size() != source.Tiles.size()) std::abort();
         for (std::size_t t = 0; t < source.Tiles.size(); ++t) {
             std::string a, b;

@@ -22,13 +22,13 @@ struct JnxDocument {
     // Full read only.
     std::vector<JnxTile> Tiles;
     Bytes Signature;
-    std::vector<std::int32_t> TileOffset;
-    std::vector<std::int32_t> jpgOffset;
+    std::vector<std::uint32_t> TileOffset;
+    std::vector<std::uint32_t> jpgOffset;
     std::vector<CheckPoint> CheckPointsTiles;
     std::vector<CheckPoint> CheckPointsImages;
     std::vector<Bytes> Previews;  // a complete JPEG (FF D8 + stored bytes) per level; empty for a level without tiles
 
-    std::int32_t OffsetShift = 0;
+    std::int64_t OffsetShift = 0;
     bool NeedsRegeneration = false;
     std::int32_t GroupNamePos = 0;
     std::int64_t BlockStart = 0;  // file offset of the map description block (or where it would be)
@@ -36,6 +36,8 @@ struct JnxDocument {
 
     // Index of the first tile of a level in Tiles (0-based level index).
     std::size_t FirstTileOf(std::size_t level) const;
+    // Read in full, with a check value for every image: what every writer needs.
+    bool ReadForWriting() const { return !Tiles.empty() && CheckPointsImages.size() == Tiles.size(); }
 };
 
 void ResetJnxDocument(JnxDocument& doc);

@@ -10,8 +10,6 @@ namespace {
 using platform::Error;
 using platform::ErrorCode;
 
-constexpr std::int64_t kMaxOffset = std::numeric_limits<std::int32_t>::max();
-
 bool IsVersion4(const FrontPart& front) { return front.header.Version == 4; }
 
 std::int64_t LevelTableSize(const FrontPart& front) {
@@ -41,13 +39,21 @@ std::int64_t DataStart(const FrontPart& front) {
            std::int64_t(front.signature.size());
 }
 
+std::int64_t LengthBackToBack(const FrontPart& front) {
+    std::int64_t length = DataStart(front) + std::int64_t(sizeof kTrailer);
+    for (const JnxTile& tile : front.tiles) length += tile.DataSize;
+    return length;
+}
+
 bool PlaceTilesBackToBack(FrontPart& front, Error& error) {
+    for (const JnxTile& tile : front.tiles) {
+        if (tile.DataSize <= 0) return platform::Fail(error, Error(ErrorCode::TileWithoutData));
+    }
+    const std::int64_t length = LengthBackToBack(front);
+    if (length > kMaxFileLength) return platform::Fail(error, Error(ErrorCode::FileTooLarge).Value(length));
     std::int64_t offset = DataStart(front);
     for (JnxTile& tile : front.tiles) {
-        if (tile.DataSize <= 0) return platform::Fail(error, Error(ErrorCode::TileWithoutData));
-        if (offset + tile.DataSize + std::int64_t(sizeof kTrailer) > kMaxOffset)
-            return platform::Fail(error, Error(ErrorCode::DataOffsetsOverflow));
-        tile.DataOffset = static_cast<std::int32_t>(offset);
+        tile.DataOffset = static_cast<std::uint32_t>(offset);
         offset += tile.DataSize;
     }
     return true;
@@ -81,7 +87,8 @@ bool BuildFrontPart(const FrontPart& front, Bytes& out, Error& error) {
     if ((front.header.Version != 3 && !v4)) return platform::Fail(error, Error(ErrorCode::BadTargetVersion));
     if (levelCount == 0 || front.levelInfos.size() != levelCount || (v4 && front.levelCopyrights.size() != levelCount))
         return platform::Fail(error, Error(ErrorCode::NotReadWithTables));
-    if (DataStart(front) > kMaxOffset) return platform::Fail(error, Error(ErrorCode::TableOffsetsOverflow));
+    if (DataStart(front) > kMaxFileLength)
+        return platform::Fail(error, Error(ErrorCode::FileTooLarge).Value(DataStart(front)));
 
     JnxMapInfo info = front.mapInfo;
     info.InfoLevelCount = static_cast<std::int32_t>(levelCount);
@@ -100,7 +107,7 @@ bool BuildFrontPart(const FrontPart& front, Bytes& out, Error& error) {
     for (std::size_t i = 0; i < levelCount; ++i) {
         JnxLevel level = front.levels[i];
         if (level.TileCount < 0) return platform::Fail(error, Error(ErrorCode::TableOffsetsOverflow));
-        level.TableOffset = static_cast<std::int32_t>(tableOffset);
+        level.TableOffset = static_cast<std::uint32_t>(tableOffset);
         tableOffset += std::int64_t(kTileEntrySize) * level.TileCount;
         tileCount += std::size_t(level.TileCount);
         std::uint8_t entry[kLevelEntrySize];

@@ -28,8 +28,10 @@ struct FrontPart {
 std::int64_t TablesStart(const FrontPart& front);  // first tile table
 std::int64_t DataStart(const FrontPart& front);    // first byte after the signature
 
-// Gives the tiles offsets back to back from DataStart; fails when the data would reach
-// beyond what a 32-bit offset addresses (the trailer included).
+// Length of the file when the tiles lie back to back from DataStart, trailer included.
+std::int64_t LengthBackToBack(const FrontPart& front);
+// Gives the tiles offsets back to back from DataStart; fails, before anything is written,
+// when the file would pass kMaxFileLength.
 bool PlaceTilesBackToBack(FrontPart& front, platform::Error& error);
 
 // Serialises the front part: exactly DataStart(front) bytes. Checks that the texts are

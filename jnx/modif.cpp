@@ -43,7 +43,7 @@ bool ScalePositions(const Bytes& front, const JnxDocument& doc, std::vector<std:
 bool ModifJNX(JnxDocument& doc, const WriteValues& values, const std::string& path, Error& error,
               BusyObserver* observer) {
     BusyScope busy(observer);
-    if (doc.NeedsRegeneration || doc.Levels.size() != doc.LevelInfos.size() ||
+    if (doc.NeedsRegeneration || !doc.ReadForWriting() || doc.Levels.size() != doc.LevelInfos.size() ||
         doc.CheckPointsTiles.size() != doc.Levels.size() || values.scales.size() != doc.Levels.size() ||
         values.zooms.size() != doc.Levels.size())
         return Fail(error, Error(ErrorCode::CannotPatch).File(path));

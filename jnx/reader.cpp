@@ -18,11 +18,8 @@ using platform::Error;
 using platform::ErrorCode;
 
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
-constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 // Shortest possible version 4 level entry: 12 bytes, Extra, and an empty Copyright.
 constexpr std::int64_t kMinV4LevelEntry = kLevelEntrySize + 4 + 1;
-
-bool FitsInt32(std::int64_t v) { return v >= kInt32Min && v <= kInt32Max; }
 
 // Reads the front of the file sequentially through a buffer, so the many small fields
 // (zstrings, level entries, tile entries) cost a handful of system calls. Every read is
@@ -248,9 +245,8 @@ bool CountTiles(ReadState& r, std::int32_t& totalTiles) {
 // moves everything after it by shift.
 bool PlanRegeneration(ReadState& r, std::int64_t padding, std::int64_t shift) {
     if (padding < 0) return Fail(r, Error(ErrorCode::MapBlockTooLong));
-    if (!FitsInt32(shift)) return Fail(r, Error(ErrorCode::ArithmeticOverflow));
     r.doc.Padding.assign(std::size_t(padding), 0);
-    r.doc.OffsetShift = static_cast<std::int32_t>(shift);
+    r.doc.OffsetShift = shift;
     r.doc.NeedsRegeneration = true;
     return true;
 }
@@ -366,14 +362,13 @@ bool ReadTileTables(ReadState& r) {
     const std::int64_t tablesLength = r.tileSum * kTileEntrySize;
     if (!r.in.Available(tablesLength)) return Fail(r, Error(ErrorCode::ReadPastEnd));
     if (r.tileSum == 0) return Fail(r, Error(ErrorCode::NoTiles));
-    // Table offsets and image offsets are int32 in the model; a file this long cannot
-    // be described by them.
-    if (r.in.Position() + tablesLength > kInt32Max) return Fail(r, Error(ErrorCode::ArithmeticOverflow));
+    // Offsets are unsigned 32-bit: tables that reach beyond cannot be described by them.
+    if (r.in.Position() + tablesLength > kMaxFileLength) return Fail(r, Error(ErrorCode::ArithmeticOverflow));
     doc.Tiles.reserve(std::size_t(r.tileSum));
     doc.TileOffset.resize(doc.Levels.size());
     Error error;
     for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
-        doc.TileOffset[i] = static_cast<std::int32_t>(r.in.Position());
+        doc.TileOffset[i] = static_cast<std::uint32_t>(r.in.Position());
         for (std::int32_t j = 0; j < doc.Levels[i].TileCount; ++j) {
             std::uint8_t entry[kTileEntrySize];
             if (!r.in.Read(entry, kTileEntrySize, error)) return Fail(r, error);
@@ -401,12 +396,13 @@ bool CheckTileData(ReadState& r, std::size_t t) {
     const JnxTile& tile = r.doc.Tiles[t];
     const std::int64_t number = std::int64_t(t) + 1;
     if (tile.DataSize <= 0) return Fail(r, Error(ErrorCode::TileWithoutData).Level(number));
-    if (tile.DataOffset < 0 || std::int64_t(tile.DataOffset) + tile.DataSize > r.length)
+    if (std::int64_t(tile.DataOffset) + tile.DataSize > r.length)
         return Fail(r, Error(ErrorCode::TileOutsideFile).Level(number));
     // Image data inside the header, block or tables would be overwritten by any rewrite
     // of the front part; such a file cannot be kept intact.
     if (tile.DataOffset < r.tablesEnd) return Fail(r, Error(ErrorCode::TileInsideTables).Level(number));
-    if (std::int64_t(tile.DataOffset) + tile.DataSize > kInt32Max) return Fail(r, Error(ErrorCode::ArithmeticOverflow));
+    if (std::int64_t(tile.DataOffset) + tile.DataSize > kMaxFileLength)
+        return Fail(r, Error(ErrorCode::ArithmeticOverflow));
     return true;
 }
 
@@ -447,8 +443,9 @@ bool ReadTrailer(ReadState& r) {
     return true;
 }
 
-// The check points, which the writers read back in their output.
-bool ReadCheckPoints(ReadState& r) {
+// The check points, which the writers read back in their output. A reader that only
+// shows the map needs the tables' points alone: the images' points cost one read each.
+bool ReadCheckPoints(ReadState& r, bool imageValues) {
     JnxDocument& doc = r.doc;
     Error error;
     doc.CheckPointsTiles.resize(doc.Levels.size());
@@ -459,6 +456,7 @@ bool ReadCheckPoints(ReadState& r) {
         if (!r.file.ReadAt(point.Offset, raw, sizeof raw, error)) return Fail(r, error);
         point.Value = platform::LoadI32(raw);
     }
+    if (!imageValues) return true;
 
     // Visit the images in file order, so the reads go forwards through the file.
     const std::size_t tileCount = doc.Tiles.size();
@@ -493,17 +491,19 @@ bool CheckTrailerAndTablePlacement(ReadState& r) {
 
 }  // namespace
 
-bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles, Error& error, bool readTiles,
+bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles, Error& error, ReadDepth depth,
              BusyObserver* observer) {
     BusyScope busy(observer);
     ResetJnxDocument(doc);
     doc.OffsetShift = 0;
 
     ReadState r(doc);
+    const bool readTiles = depth != ReadDepth::Quick;
     const bool ok = OpenFile(r, path) && ReadHeader(r) && ReadLevelTable(r) && CountTiles(r, totalTiles) &&
                     ReadMapBlock(r) &&
                     (!readTiles || (ReadTileTables(r) && ReadSignature(r) && ReadTileData(r) && ReadTrailer(r) &&
-                                    ReadCheckPoints(r) && CheckTrailerAndTablePlacement(r)));
+                                    ReadCheckPoints(r, depth == ReadDepth::Full) &&
+                                    CheckTrailerAndTablePlacement(r)));
     if (!ok) {
         // Every failure names the file, whichever stage found it.
         error = std::move(r.failure);

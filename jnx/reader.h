@@ -8,10 +8,16 @@
 
 namespace jnx {
 
-// readTiles false: quick read (header, level table, map block, LevelExtras).
+enum class ReadDepth {
+    Quick,   // header, level table, map block, LevelExtras
+    Tables,  // the whole structure checked: tile tables, signature, every tile's place,
+             // one preview per level, trailer; what a reader that shows the map needs
+    Full,    // and each image's check value, which a writer compares with what it wrote
+};
+
 // totalTiles is set as soon as the level table is read. error is written only on
 // failure, and always names the file.
 bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles, platform::Error& error,
-             bool readTiles, BusyObserver* observer = nullptr);
+             ReadDepth depth, BusyObserver* observer = nullptr);
 
 }  // namespace jnx

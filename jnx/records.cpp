@@ -6,6 +6,8 @@ namespace jnx {
 
 using platform::LoadI32;
 using platform::StoreI32;
+using platform::StoreU32;
+using platform::LoadU32;
 
 void StoreHeader(const JnxHeader& header, std::uint8_t out[kHeaderSize]) {
     StoreI32(out + 0, header.Version);
@@ -35,14 +37,14 @@ JnxHeader LoadHeader(const std::uint8_t in[kHeaderSize]) {
 
 void StoreLevel(const JnxLevel& level, std::uint8_t out[kLevelEntrySize]) {
     StoreI32(out + 0, level.TileCount);
-    StoreI32(out + 4, level.TableOffset);
+    StoreU32(out + 4, level.TableOffset);
     StoreI32(out + 8, level.Scale);
 }
 
 JnxLevel LoadLevel(const std::uint8_t in[kLevelEntrySize]) {
     JnxLevel level;
     level.TileCount = LoadI32(in + 0);
-    level.TableOffset = LoadI32(in + 4);
+    level.TableOffset = LoadU32(in + 4);
     level.Scale = LoadI32(in + 8);
     return level;
 }
@@ -51,7 +53,7 @@ void StoreTile(const JnxTile& tile, std::uint8_t out[kTileEntrySize]) {
     for (int i = 0; i < 4; ++i) StoreI32(out + 4 * i, tile.TileBounds[std::size_t(i)]);
     for (int i = 0; i < 4; ++i) out[16 + i] = tile.TileAux[std::size_t(i)];
     StoreI32(out + 20, tile.DataSize);
-    StoreI32(out + 24, tile.DataOffset);
+    StoreU32(out + 24, tile.DataOffset);
 }
 
 JnxTile LoadTile(const std::uint8_t in[kTileEntrySize]) {
@@ -59,7 +61,7 @@ JnxTile LoadTile(const std::uint8_t in[kTileEntrySize]) {
     for (int i = 0; i < 4; ++i) tile.TileBounds[std::size_t(i)] = LoadI32(in + 4 * i);
     for (int i = 0; i < 4; ++i) tile.TileAux[std::size_t(i)] = in[16 + i];
     tile.DataSize = LoadI32(in + 20);
-    tile.DataOffset = LoadI32(in + 24);
+    tile.DataOffset = LoadU32(in + 24);
     return tile;
 }
 

@@ -16,6 +16,9 @@ inline constexpr int kMapBlockSpan = 1024;      // block plus padding in every f
 inline constexpr int kMapBlockVersion = 9;
 inline constexpr int kDefaultDrawOrder = 25;    // what a version 3 file is taken to have
 inline constexpr int kMaxZstring = 32767;       // terminator included
+// Offsets are unsigned 32-bit fields, so no byte of a map lies at 4 GiB or beyond: the
+// reader and every writer share this limit, and nothing is written that cannot be read.
+inline constexpr std::int64_t kMaxFileLength = 0xFFFFFFFFLL;
 
 struct JnxHeader {
     std::int32_t Version = 0;
@@ -32,7 +35,7 @@ struct JnxHeader {
 
 struct JnxLevel {
     std::int32_t TileCount = 0;
-    std::int32_t TableOffset = 0;
+    std::uint32_t TableOffset = 0;
     std::int32_t Scale = 0;
 };
 
@@ -61,11 +64,11 @@ struct JnxTile {
     std::array<std::int32_t, 4> TileBounds{};
     std::array<std::uint8_t, 4> TileAux{};
     std::int32_t DataSize = 0;
-    std::int32_t DataOffset = 0;
+    std::uint32_t DataOffset = 0;
 };
 
 struct CheckPoint {
-    std::int32_t Offset = 0;
+    std::uint32_t Offset = 0;
     std::int32_t Value = 0;
 };
 

@@ -12,10 +12,10 @@ using platform::Error;
 using platform::ErrorCode;
 using platform::Fail;
 
-bool Moved(std::int32_t offset, std::int64_t shift, std::int32_t& out) {
+bool Moved(std::uint32_t offset, std::int64_t shift, std::uint32_t& out) {
     const std::int64_t moved = std::int64_t(offset) + shift;
-    if (moved < 0 || moved > std::numeric_limits<std::int32_t>::max()) return false;
-    out = static_cast<std::int32_t>(moved);
+    if (moved < 0 || moved > kMaxFileLength) return false;
+    out = static_cast<std::uint32_t>(moved);
     return true;
 }
 
@@ -38,6 +38,9 @@ bool NewFrontPart(const JnxDocument& doc, const WriteValues& values, int version
     front.signature = doc.Signature;
 
     shift = TablesStart(front) - std::int64_t(doc.TileOffset[0]);
+    // A map that grows (a version change, a longer front part) may pass what offsets address.
+    if (doc.FileLength + shift > kMaxFileLength)
+        return Fail(error, Error(ErrorCode::FileTooLarge).Value(doc.FileLength + shift));
     for (auto& level : front.levels) {
         if (!Moved(level.TableOffset, shift, level.TableOffset))
             return Fail(error, Error(ErrorCode::TableOffsetsOverflow));
@@ -72,7 +75,8 @@ bool RegenerateJnx(JnxDocument& doc, const WriteValues& values, int version, con
     if (doc.Tiles.empty() || doc.jpgOffset.empty() || doc.Levels.size() != doc.LevelInfos.size() ||
         doc.Levels.size() != doc.LevelExtras.size())
         return Fail(error, Error(ErrorCode::NoTilesToCopy).File(sourcePath));
-    if (doc.TileOffset.empty() || values.scales.size() != doc.Levels.size() || values.zooms.size() != doc.Levels.size())
+    if (doc.TileOffset.empty() || !doc.ReadForWriting() || values.scales.size() != doc.Levels.size() ||
+        values.zooms.size() != doc.Levels.size())
         return Fail(error, Error(ErrorCode::NotReadWithTables).File(sourcePath));
 
     FrontPart front;

@@ -145,8 +145,10 @@ bool BinaryFile::ReadAt(std::int64_t pos, void* buffer, std::size_t n, Error& er
         error = Describe(ErrorCode::CannotRead, errno).File(path_);
         return false;
     }
+    // Every caller checks a range against the length first, so a short read means the
+    // file shrank meanwhile.
     if (std::size_t(got) != n) {
-        error = Error(ErrorCode::ReadPastEnd).File(path_);
+        error = Error(ErrorCode::FileChangedWhileRead).File(path_);
         return false;
     }
     return true;
@@ -206,11 +208,11 @@ bool BinaryFile::CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std:
         const auto chunk = std::size_t(std::min<std::int64_t>(std::int64_t(bufferSize), n - done));
         const ssize_t got = PreadFull(source.fd_, buffer.data(), chunk, static_cast<off_t>(sourcePos + done));
         if (got < 0) {
-            error = Describe(ErrorCode::CannotRead, errno).File(path_);
+            error = Describe(ErrorCode::CannotRead, errno).File(source.path_);
             return false;
         }
         if (std::size_t(got) != chunk) {
-            error = Error(ErrorCode::ReadPastEnd).File(path_);
+            error = Error(ErrorCode::FileChangedWhileRead).File(source.path_);
             return false;
         }
         if (!PwriteFull(fd_, buffer.data(), chunk, static_cast<off_t>(destPos + done), error)) return false;

@@ -1,5 +1,6 @@
-// Many small reads at scattered positions of one file, done through a moving memory
-// map so that each costs a page fault instead of a system call.
+// Many small reads at scattered positions of one file, by positioned reads: heads that lie
+// close together are fetched by one read. No memory map, so a file that shrinks or fails
+// while it is read gives an error, never a signal.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -11,8 +12,8 @@ namespace platform {
 
 // Reads `width` bytes at each offset into out (offsets.size() × width bytes, in the
 // order of offsets). Every range must lie inside the file of length fileLength; the
-// caller checks that. Ascending offsets are fastest. At most one window of the file is
-// mapped at a time, so memory use does not grow with the file.
+// caller checks that; a range the file no longer holds is FileChangedWhileRead. Ascending
+// offsets are fastest. Memory use does not grow with the file.
 bool GatherReads(const BinaryFile& file, std::int64_t fileLength, const std::vector<std::int64_t>& offsets,
                  std::size_t width, std::uint8_t* out, Error& error);
 

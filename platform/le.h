@@ -11,6 +11,8 @@ inline std::int32_t LoadI32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(v);
 }
 
+inline std::uint32_t LoadU32(const std::uint8_t* p) { return static_cast<std::uint32_t>(LoadI32(p)); }
+
 inline void StoreI32(std::uint8_t* p, std::int32_t value) {
     auto v = static_cast<std::uint32_t>(value);
     p[0] = std::uint8_t(v);
@@ -18,5 +20,7 @@ inline void StoreI32(std::uint8_t* p, std::int32_t value) {
     p[2] = std::uint8_t(v >> 16);
     p[3] = std::uint8_t(v >> 24);
 }
+
+inline void StoreU32(std::uint8_t* p, std::uint32_t value) { StoreI32(p, static_cast<std::int32_t>(value)); }
 
 }  // namespace platform

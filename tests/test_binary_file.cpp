@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/binary_file.h"
 #include "platform/gather_read.h"
 #include "support/jnx_builder.h"
@@ -55,20 +57,27 @@ TEST(BinaryFileTest, CopyExactlyTheRangeInChunksAndFailOnAShortSource) {
     EXPECT_TRUE(error);
 }
 
-TEST(GatherReadsTest, ScatteredReadsInAnyOrderOverSeveralWindows) {
+TEST(GatherReadsTest, ScatteredReadsInAnyOrderJoinedOrNot) {
     fixture::TempDir dir;
-    const auto bytes = Pattern(20 << 20);  // longer than one mapped window
+    const auto bytes = Pattern(20 << 20);
     fixture::WriteBytes(dir.file("a"), bytes);
     BinaryFile file;
     platform::Error error;
     ASSERT_TRUE(file.Open(dir.file("a"), BinaryFile::Mode::Read, error));
     const std::int64_t length = std::int64_t(bytes.size());
-    const std::vector<std::int64_t> offsets{0, 4093, 18 << 20, length - 4, 17, 4096 * 300 + 2, (16 << 20) - 2};
+    // Close heads (joined into one read), far ones, and some out of order.
+    const std::vector<std::int64_t> offsets{0, 6, 4093, 8000, 18 << 20, length - 4, 17, 4096 * 300 + 2, (16 << 20) - 2};
     std::vector<std::uint8_t> out(offsets.size() * 4);
     ASSERT_TRUE(platform::GatherReads(file, length, offsets, 4, out.data(), error)) << platform::ErrorText(error);
     for (std::size_t i = 0; i < offsets.size(); ++i)
         EXPECT_TRUE(std::equal(out.begin() + 4 * i, out.begin() + 4 * i + 4, bytes.begin() + offsets[i])) << i;
     EXPECT_FALSE(platform::GatherReads(file, length, {length - 3}, 4, out.data(), error));
+
+    // A file cut short while it is read (a card pulled out) is an error, never a signal.
+    std::filesystem::resize_file(dir.file("a"), std::uintmax_t(length / 2));
+    EXPECT_FALSE(platform::GatherReads(file, length, offsets, 4, out.data(), error));
+    EXPECT_EQ(error.code, platform::ErrorCode::FileChangedWhileRead);
+    EXPECT_EQ(error.file, dir.file("a"));
 }
 
 }  // namespace

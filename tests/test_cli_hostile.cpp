@@ -37,7 +37,7 @@ TEST_P(CliHostileTest, EndsWithZeroOrOneAndNamesEachUnreadableFile) {
             jnx::JnxDocument doc;
             std::int32_t total = 0;
             platform::Error error;
-            const bool readable = jnx::ReadJnx(doc, path, total, error, !quick);
+            const bool readable = jnx::ReadJnx(doc, path, total, error, quick ? jnx::ReadDepth::Quick : jnx::ReadDepth::Tables);
             files.push_back({"v" + std::to_string(version) + " " + variant.name, path, variant.bytes, readable});
         }
     }

@@ -128,7 +128,7 @@ Scenario OneFile(const std::string& name, int version, DocumentWriter write, con
                 doc.FileName = dir.file("map.jnx");
                 std::int32_t tiles = 0;
                 platform::Error error;
-                if (!jnx::ReadJnx(doc, doc.FileName, tiles, error, true)) return Outcome(false, error);
+                if (!jnx::ReadJnx(doc, doc.FileName, tiles, error, jnx::ReadDepth::Full)) return Outcome(false, error);
                 return Outcome(write(doc, dir, error), error);
             }};
 }

@@ -14,7 +14,7 @@ inline jnx::JnxDocument ReadFull(const std::string& path) {
     jnx::JnxDocument doc;
     std::int32_t total = 0;
     platform::Error error;
-    EXPECT_TRUE(jnx::ReadJnx(doc, path, total, error, true)) << platform::ErrorText(error);
+    EXPECT_TRUE(jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Full)) << platform::ErrorText(error);
     doc.FileName = path;
     return doc;
 }

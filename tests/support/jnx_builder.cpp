@@ -158,6 +158,22 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+void WriteWithHole(const std::string& path, const BuiltJnx& built, std::size_t fromTile, std::int64_t to) {
+    const std::int64_t from = built.dataOffsets.at(fromTile);
+    Bytes front(built.bytes.begin(), built.bytes.begin() + std::ptrdiff_t(from));
+    for (std::size_t t = 0; t < built.dataOffsets.size(); ++t) {
+        if (built.dataOffsets[t] < from) continue;
+        const auto field = std::size_t(built.firstTableOffset) + t * 28 + 24;
+        const auto moved = std::uint32_t(built.dataOffsets[t] - from + to);
+        for (int k = 0; k < 4; ++k) front[field + std::size_t(k)] = std::uint8_t(moved >> (8 * k));
+    }
+    WriteBytes(path, front);
+    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(to);
+    out.write(reinterpret_cast<const char*>(built.bytes.data() + from), std::streamsize(std::int64_t(built.bytes.size()) - from));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
 Bytes ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);

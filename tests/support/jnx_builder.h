@@ -73,6 +73,10 @@ JnxRecipe SimpleRecipe(int version, int levels, int tilesPerLevel);
 
 void WriteBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadBytes(const std::string& path);
+// Writes a built map with a hole that takes no room on disk: the images from tile fromTile
+// (in table order) on, and the trailer, move to offset to, and the tables say so. Maps of
+// several GiB cost a few kilobytes this way.
+void WriteWithHole(const std::string& path, const BuiltJnx& built, std::size_t fromTile, std::int64_t to);
 
 // A fresh empty folder under the system temp folder, removed when the object dies.
 class TempDir {

@@ -108,7 +108,7 @@ inline std::vector<compose::MergeSource> MergeSourcesOf(const std::vector<std::s
         source.path = path;
         std::int32_t tiles = 0;
         platform::Error error;
-        source.erroneous = !jnx::ReadJnx(doc, path, tiles, error, false);
+        source.erroneous = !jnx::ReadJnx(doc, path, tiles, error, jnx::ReadDepth::Quick);
         if (source.erroneous) continue;
         source.version = doc.Header.Version, source.levelCount = doc.Header.LevelCount, source.totalTiles = tiles;
         source.content = compose::MergeContentOf(doc);

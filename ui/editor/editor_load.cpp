@@ -41,7 +41,7 @@ bool EditorWindow::LoadFile(const QString& path) {
     const std::string file = path.toStdString();
     std::int32_t totalTiles = 0;
     platform::Error error;
-    const bool ok = jnx::ReadJnx(doc_, file, totalTiles, error, true, this);
+    const bool ok = jnx::ReadJnx(doc_, file, totalTiles, error, jnx::ReadDepth::Full, this);
     End();
     if (!ok) {
         block_all();

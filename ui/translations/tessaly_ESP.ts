@@ -358,6 +358,10 @@
         <translation>Lectura más allá del final del fichero</translation>
     </message>
     <message>
+        <source>{file} changed or could not be read while it was read</source>
+        <translation>{file} cambió o no se pudo leer mientras se leía</translation>
+    </message>
+    <message>
         <source>Cannot write to the file: {detail}</source>
         <translation>No se puede escribir en el fichero: {detail}</translation>
     </message>
@@ -506,6 +510,10 @@
         <translation>Las posiciones de los datos de las teselas no cabrían en el formato del fichero</translation>
     </message>
     <message>
+        <source>The map written would be {value} bytes, beyond the 4 GiB − 1 (4294967295 bytes) that a JNX map can hold</source>
+        <translation>El mapa escrito ocuparía {value} bytes, más de los 4 GiB − 1 (4294967295 bytes) que admite un mapa JNX</translation>
+    </message>
+    <message>
         <source>The file has changed since it was read</source>
         <translation>El fichero ha cambiado desde que se leyó</translation>
     </message>
@@ -566,10 +574,6 @@
         <translation>Una tesela del nivel {level} no tiene datos de imagen</translation>
     </message>
     <message>
-        <source>The level is too large for one file</source>
-        <translation>El nivel es demasiado grande para un solo fichero</translation>
-    </message>
-    <message>
         <source>Verification of the tile table failed</source>
         <translation>La verificación de la tabla de teselas ha fallado</translation>
     </message>
@@ -596,14 +600,6 @@
     <message>
         <source>The merge plan does not match its sources.</source>
         <translation>El plan de unión no coincide con sus ficheros de origen.</translation>
-    </message>
-    <message>
-        <source>The merged file would hold too many tiles.</source>
-        <translation>El fichero unido tendría demasiadas teselas.</translation>
-    </message>
-    <message>
-        <source>The merged file would exceed the 2 GB that its offsets can address.</source>
-        <translation>El fichero unido superaría los 2 GB que sus posiciones pueden direccionar.</translation>
     </message>
     <message>
         <source>{file} has changed since the folder was read; load the folder again.</source>
