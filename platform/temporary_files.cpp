@@ -56,9 +56,10 @@ bool IsTemporaryName(const std::string& name) {
     const std::size_t tail = (sizeof kMark - 1) + kRandomLength + (sizeof kEnd - 1);
     if (name.size() < 1 + tail || name[0] != '.') return false;
     const std::size_t mark = name.size() - tail;
-    if (name.compare(mark, sizeof kMark - 1, kMark) != 0 || name.compare(name.size() - (sizeof kEnd - 1), std::string::npos, kEnd) != 0)
+    const std::size_t end = name.size() - (sizeof kEnd - 1);
+    if (name.compare(mark, sizeof kMark - 1, kMark) != 0 || name.compare(end, std::string::npos, kEnd) != 0)
         return false;
-    for (std::size_t i = mark + sizeof kMark - 1; i < name.size() - (sizeof kEnd - 1); ++i)
+    for (std::size_t i = mark + sizeof kMark - 1; i < end; ++i)
         if (!IsLetterOrDigit(name[i])) return false;
     return true;
 }

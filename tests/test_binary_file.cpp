@@ -62,7 +62,8 @@ TEST(BinaryFileTest, CopyExactlyTheRangeInChunksAndFailOnAShortSource) {
 TEST(BinaryFileTest, AnythingButARegularFileIsRefused) {
     fixture::TempDir dir;
     ASSERT_EQ(::mkfifo(dir.file("pipe.jnx").c_str(), 0644), 0);
-    for (const std::string& path : {dir.file("pipe.jnx"), std::string("/dev/zero"), std::string("/proc/self/status"), dir.path()}) {
+    for (const std::string& path :
+         {dir.file("pipe.jnx"), std::string("/dev/zero"), std::string("/proc/self/status"), dir.path()}) {
         for (const auto mode : {BinaryFile::Mode::Read, BinaryFile::Mode::ReadWrite}) {
             BinaryFile file;
             platform::Error error;
