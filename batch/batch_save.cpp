@@ -24,8 +24,8 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// The rename a patched row asks for: "" when the name stays; a bad name fails the row
-// before the file is touched.
+// The rename a patched row asks for: "" when the name stays; a bad name, or a folder that
+// cannot take the rename, fails the row before the file is touched.
 bool RenameTarget(const BatchRow& row, std::string& target, Error& error) {
     const std::string& source = row.FullFileName();
     const std::string newName = edit::Trim(row.FileName());
@@ -36,7 +36,8 @@ bool RenameTarget(const BatchRow& row, std::string& target, Error& error) {
     target = platform::JoinPath(platform::ParentFolder(source), newName);
     if (platform::FileExists(target) || platform::FolderExists(target))
         return platform::Fail(error, Error(ErrorCode::RowNameTaken).Other(newName));
-    return true;
+    // A rename the folder cannot take would leave the file updated under its old name.
+    return platform::CanWriteInto(platform::ParentFolder(source), error);
 }
 
 class Saver {

@@ -218,7 +218,7 @@ bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath
     front.tiles.clear();
 
     if (!platform::CreateFolderPath(plan.TargetFolder, error)) return false;
-    platform::NewFile out(platform::JoinPath(plan.TargetFolder, "join.jnx"));
+    platform::NewFile out(platform::JoinPath(plan.TargetFolder, "join.jnx"), platform::NewFile::Target::FreeNameOnly);
     if (!out.Create(error)) return false;
 
     std::vector<WrittenTile> meant;

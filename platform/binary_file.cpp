@@ -3,7 +3,9 @@
 #include "platform/sys_io.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +22,20 @@ namespace {
 constexpr std::int64_t kCopyBuffer = std::int64_t(8) << 20;
 
 Error Describe(ErrorCode code, int err) { return Error(code).Detail(std::strerror(err)); }
+
+// The kernel's own files pass for regular ones, but their length says nothing of what a
+// read returns and the data changes from one read to the next.
+bool OnKernelFileSystem(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case PROC_SUPER_MAGIC: case SYSFS_MAGIC: case DEBUGFS_MAGIC: case TRACEFS_MAGIC: case SECURITYFS_MAGIC:
+    case CGROUP_SUPER_MAGIC: case CGROUP2_SUPER_MAGIC: case EFIVARFS_MAGIC: case BPF_FS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
 
 bool PositionOk(std::int64_t pos, std::size_t n, Error& error) {
     if (pos < 0 || n > std::size_t(std::numeric_limits<off_t>::max()) ||
@@ -84,27 +100,35 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
     return *this;
 }
 
-bool BinaryFile::Open(const std::string& path, Mode mode, Error& error) {
+bool BinaryFile::Open(const std::string& path, Mode mode, Error& error, unsigned permissions) {
     Close();
-    int flags = O_CLOEXEC;
+    int flags = O_CLOEXEC | O_NOCTTY;
     switch (mode) {
         case Mode::Read: flags |= O_RDONLY; break;
         case Mode::ReadWrite: flags |= O_RDWR; break;
         case Mode::CreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     }
+    // Only regular files are opened: a pipe would wait for a writer for ever, and a
+    // device or a kernel file reads as endless or changing data. The look before the
+    // open spares a device the open itself; the non-blocking open keeps a pipe put in
+    // place between the two from blocking, and the second look catches it.
+    struct stat st {};
+    if (mode != Mode::CreateNew && ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return Fail(error, Error(ErrorCode::NotRegularFile).File(path));
     int fd;
     do {
-        fd = sys::Open(path.c_str(), flags, 0666);
+        fd = sys::Open(path.c_str(), flags | O_NONBLOCK, static_cast<mode_t>(permissions));
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         error = Describe(ErrorCode::CannotOpen, errno).File(path);
         return false;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    const bool looked = ::fstat(fd, &st) == 0;
+    const int err = errno;
+    if (!looked || !S_ISREG(st.st_mode) || OnKernelFileSystem(fd)) {
         sys::Close(fd);
-        error = Describe(ErrorCode::CannotOpen, err).File(path);
+        error = looked ? Error(ErrorCode::NotRegularFile).File(path) : Describe(ErrorCode::CannotOpen, err).File(path);
         return false;
     }
     fd_ = fd;

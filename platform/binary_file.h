@@ -13,7 +13,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 class BinaryFile {
 public:
-    enum class Mode { Read, ReadWrite, CreateTruncate };
+    // CreateNew fails when the name is taken, so a file made under a fresh name is
+    // known to be the caller's own.
+    enum class Mode { Read, ReadWrite, CreateTruncate, CreateNew };
 
     BinaryFile() = default;
     ~BinaryFile();
@@ -22,7 +24,9 @@ public:
     BinaryFile(BinaryFile&& other) noexcept;
     BinaryFile& operator=(BinaryFile&& other) noexcept;
 
-    bool Open(const std::string& path, Mode mode, Error& error);
+    // Refuses anything but a regular file, without waiting on a pipe. permissions apply
+    // to a file the call creates, less the process's umask.
+    bool Open(const std::string& path, Mode mode, Error& error, unsigned permissions = 0666);
     bool IsOpen() const { return fd_ >= 0; }
     void Close();
 

@@ -29,6 +29,8 @@ constexpr Wording kWordings[] = {
     {ErrorCode::CannotCreateFolder, "Cannot create the folder {file}."},
     {ErrorCode::CannotWriteSettings, "Cannot write the settings file {file}"},
     {ErrorCode::AllNamesTaken, "Every name for the merged file in {file} is taken."},
+    {ErrorCode::NotRegularFile, "{file} is not a regular file"},
+    {ErrorCode::FolderNotWritable, "Cannot write into the folder {file}: {detail}"},
     {ErrorCode::UnsupportedVersion, "Jnx Version Error"},
     {ErrorCode::LevelCountOutOfRange, "Level count out of range: {value}"},
     {ErrorCode::TileCountOutOfRange, "Tile count out of range in level {level}: {value}"},

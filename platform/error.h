@@ -33,6 +33,8 @@ enum class ErrorCode {
     CannotCreateFolder,
     CannotWriteSettings,
     AllNamesTaken,
+    NotRegularFile,
+    FolderNotWritable,
 
     // Reading a map.
     UnsupportedVersion,

@@ -2,6 +2,7 @@
 
 #include "platform/binary_file.h"
 #include "platform/sys_io.h"
+#include "platform/temporary_files.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <system_error>
 
 namespace platform {
@@ -99,9 +99,7 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to, Error& er
 }
 
 bool CopyFile(const std::string& from, const std::string& to, Error& error) {
-    std::string folder = ParentFolder(to);
-    if (folder.empty()) folder = ".";
-    const std::string temp = TemporaryPathIn(folder, FileNameOf(to));
+    const std::string temp = TemporaryPathFor(to);
     std::error_code ec;
     if (!fs::copy_file(PathOf(from), PathOf(temp), fs::copy_options::none, ec) || ec) {
         error = Error(ErrorCode::CannotCopy).File(from).Other(to).Detail(ec.message());
@@ -163,21 +161,11 @@ std::string NormalizeSeparators(const std::string& path) {
     return p;
 }
 
-std::string TemporaryPathIn(const std::string& folder, const std::string& prefix) {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::random_device source;
-    std::mt19937 generator(source());
-    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kLetters)) - 2);
-    std::string candidate;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::string suffix(6, 'x');
-        for (char& c : suffix) c = kLetters[pick(generator)];
-        candidate = JoinPath(folder, "." + prefix + "-" + suffix + ".tmp");
-        std::error_code ec;
-        const auto st = fs::symlink_status(PathOf(candidate), ec);
-        if (st.type() == fs::file_type::not_found) return candidate;
-    }
-    return candidate;
+bool CanWriteInto(const std::string& folder, Error& error) {
+    const std::string path = folder.empty() ? "." : folder;
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return true;
+    error = Error(ErrorCode::FolderNotWritable).File(path).Detail(ErrnoText(errno));
+    return false;
 }
 
 bool CreateFolderPath(const std::string& path, Error& error) {

@@ -1,5 +1,5 @@
-// File-system services: paths, listings, existence, delete, move, copy, temporary
-// names and folder creation. All paths are UTF-8 text.
+// File-system services: paths, listings, existence, delete, move, copy and folder
+// creation. All paths are UTF-8 text.
 #pragma once
 #include <string>
 #include <vector>
@@ -27,8 +27,9 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // Turns "\" into "/", so settings written on other platforms still name folders.
 std::string NormalizeSeparators(const std::string& path);
 
-// A name for a new file in folder that does not exist yet, starting with prefix.
-std::string TemporaryPathIn(const std::string& folder, const std::string& prefix);
+// Whether new files can be made and renamed in folder, as far as the system tells
+// beforehand; error (FolderNotWritable) says why not.
+bool CanWriteInto(const std::string& folder, Error& error);
 // Creates the folder and every missing parent; true when the folder exists afterwards.
 bool CreateFolderPath(const std::string& path, Error& error);
 

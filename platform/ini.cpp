@@ -236,12 +236,7 @@ bool IniWrite(const std::string& path, const std::string& section, const std::st
     }
 
     NewFile out(target);
-    if (!out.Create(error) || !out.File().WriteAt(0, updated.data(), updated.size(), error)) return false;
-    if (ok) {
-        const auto perms = std::filesystem::status(target, ec).permissions();
-        if (!ec) std::filesystem::permissions(out.TemporaryPath(), perms, ec);
-    }
-    return out.Publish(error);
+    return out.Create(error) && out.File().WriteAt(0, updated.data(), updated.size(), error) && out.Publish(error);
 }
 
 }  // namespace platform

@@ -3,6 +3,10 @@
 // final name; dropped without publishing (any failure on the way), it is removed. So a
 // final name only ever shows a complete, verified file, and a file it replaces stays whole
 // until the very rename.
+//
+// A file replaced keeps what the user gave it: the new one takes its mode, and its owner
+// and group where the system allows; a symbolic link stays, and the file it names is
+// replaced; and a file the user may not write is refused, as an update in place refuses it.
 #pragma once
 #include <functional>
 #include <string>
@@ -14,12 +18,18 @@ namespace platform {
 
 class NewFile {
 public:
-    // finalPath: where the file appears; the temporary file goes into its folder.
-    explicit NewFile(std::string finalPath) : finalPath_(std::move(finalPath)) {}
+    // Whether the final name may hold a file that the new one is to replace.
+    enum class Target { MayReplace, FreeNameOnly };
+
+    // finalPath: where the file appears; the temporary file goes into its folder (with
+    // FreeNameOnly, finalPath only names that folder and the temporary's stem).
+    explicit NewFile(std::string finalPath, Target target = Target::MayReplace)
+        : finalPath_(std::move(finalPath)), target_(target) {}
     ~NewFile();
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
 
+    // Refuses a final path that is not a regular file or that the user may not write.
     bool Create(Error& error);
     BinaryFile& File() { return file_; }
     const std::string& TemporaryPath() const { return tempPath_; }
@@ -27,8 +37,8 @@ public:
     // A check of the complete file, run before it is published.
     using Verify = std::function<bool(BinaryFile& file, Error& error)>;
 
-    // Checks the file, closes it and renames it over the final path. A file already there
-    // is replaced, after the new data is flushed, so that a crash leaves one of them whole.
+    // Checks the file and renames it over the final path. A file already there is
+    // replaced, after the new data is flushed, so that a crash leaves one of them whole.
     bool Publish(Error& error, const Verify& verify = {});
     // The same, but under the first name nameFor(1), nameFor(2), ... (in the final path's
     // folder) that no file holds; never replaces a file. published is the name taken.
@@ -36,10 +46,19 @@ public:
                               std::string& published, Error& error, const Verify& verify = {});
 
 private:
-    bool Check(Error& error, const Verify& verify);
+    bool MayReplaceTarget(Error& error);
+    bool TakeOverPermissions(Error& error);
+    bool Check(Error& error, const Verify& verify, bool flush);
+    bool Published();
+    // Failures speak of the user's file, never of the temporary standing in for it.
+    bool Failed(Error& error) const;
 
     std::string finalPath_;
+    Target target_;
+    std::string targetPath_;  // the file to replace: finalPath_, or the file a link there names
+    std::string folder_;      // where the temporary and the published file live
     std::string tempPath_;
+    bool replacing_ = false;
     BinaryFile file_;
     bool published_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform::sys {
@@ -25,5 +26,9 @@ int RenameNoReplace(const char* from, const char* to) {
 }
 
 int Link(const char* from, const char* to) { return ::link(from, to); }
+
+int Fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
+
+int Fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
 
 }  // namespace platform::sys

@@ -18,5 +18,9 @@ int Rename(const char* from, const char* to);
 // renameat2(2) with RENAME_NOREPLACE.
 int RenameNoReplace(const char* from, const char* to);
 int Link(const char* from, const char* to);
+// fchmod(2), fchown(2): a replacement takes on the permissions of the file it replaces.
+// A refused owner or group is no failure (only the superuser may give a file away).
+int Fchmod(int fd, mode_t mode);
+int Fchown(int fd, uid_t owner, gid_t group);
 
 }  // namespace platform::sys

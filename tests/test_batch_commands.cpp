@@ -1,6 +1,7 @@
 // Batch save, delete and split over folders of fixture files, checked by reading the
 // results back and by listing the folder afterwards (hidden temporary names included).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <functional>
@@ -9,6 +10,7 @@
 
 #include "batch/batch_commands.h"
 #include "batch/folder_scan.h"
+#include "support/ordinary_user.h"
 #include "support/writer_support.h"
 
 namespace {
@@ -179,6 +181,18 @@ TEST(BatchSaveFiles, HeadlessRunOverPaths) {
     EXPECT_EQ(summary.refusal.code, ErrorCode::RefuseInvalidFilename);
     summary = batch::SaveFilesAsBatch({dir.file("missing.jnx")}, "", request, {});
     EXPECT_EQ(summary.refusal.code, ErrorCode::RefuseErroneousChecked);
+
+    // A folder that cannot take the rename fails the row before the file is patched.
+    fixture::GiveToOrdinaryUser(dir.file("c.jnx"));
+    const fixture::Snapshot before = fixture::TakeSnapshot(dir.path());
+    ::chmod(dir.path().c_str(), 0555);
+    request.txtProductID = "77";
+    EXPECT_TRUE(fixture::AsOrdinaryUser([&] {
+        const auto run = batch::SaveFilesAsBatch({dir.file("c.jnx")}, "renamed.jnx", request, {});
+        return run.errors == 1 && run.rows[0].error.code == ErrorCode::FolderNotWritable;
+    }));
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(fixture::TakeSnapshot(dir.path()), before);
 }
 
 TEST(BatchDelete, RemovesCheckedFilesAndRows) {

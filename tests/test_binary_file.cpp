@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
 #include "platform/binary_file.h"
 #include "platform/gather_read.h"
+#include "platform/new_file.h"
 #include "support/jnx_builder.h"
 
 namespace {
@@ -55,6 +57,26 @@ TEST(BinaryFileTest, CopyExactlyTheRangeInChunksAndFailOnAShortSource) {
     ASSERT_TRUE(out.Open(dir.file("dst"), BinaryFile::Mode::ReadWrite, error));
     EXPECT_FALSE(out.CopyFrom(in, 50000, 0, 50001, 1 << 20, error));
     EXPECT_TRUE(error);
+}
+
+// A pipe would block the open for ever and a device or kernel file reads as data: all are
+// refused at once, by the reader and by the publish step alike.
+TEST(BinaryFileTest, AnythingButARegularFileIsRefused) {
+    fixture::TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe.jnx").c_str(), 0644), 0);
+    for (const std::string& path :
+         {dir.file("pipe.jnx"), std::string("/dev/zero"), std::string("/proc/self/status"), dir.path()}) {
+        for (const auto mode : {BinaryFile::Mode::Read, BinaryFile::Mode::ReadWrite}) {
+            BinaryFile file;
+            platform::Error error;
+            EXPECT_FALSE(file.Open(path, mode, error)) << path;
+            EXPECT_EQ(std::pair(error.code, error.file), std::pair(platform::ErrorCode::NotRegularFile, path));
+        }
+    }
+    platform::Error error;
+    EXPECT_FALSE(platform::WriteNewFile(dir.file("pipe.jnx"), "data", error));
+    EXPECT_EQ(error.code, platform::ErrorCode::NotRegularFile);
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"pipe.jnx"});
 }
 
 TEST(GatherReadsTest, ScatteredReadsInAnyOrderJoinedOrNot) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <regex>
 #include <string_view>
 
@@ -171,6 +172,32 @@ TEST_F(CliTest, FailedSavesReportOnStderrAndTouchNothing) {
     // Without the batch rules the run goes on after a failed file.
     Expect({"save", bad, other, "--product-id", "9"}, 1, "updated " + other + "\n", bad + ": ");
     EXPECT_EQ(Read(other).Header.ProductId, 9);
+}
+
+// --replace puts the new file where the user's map was: its mode stays, a link stays a link
+// with the map it names converted, and a name at the length limit is no obstacle. A pipe or
+// device named as a map is refused at once.
+TEST_F(CliTest, ReplaceKeepsTheMapInItsPlaceAndWhatIsNoMapIsRefused) {
+    const std::string plain = Make("m.jnx", fixture::SimpleRecipe(3, 1, 1)), link = dir.file("link.jnx");
+    ::chmod(plain.c_str(), 0640);
+    const fixture::TempDir elsewhere;
+    const std::string target = elsewhere.file("t.jnx");
+    fixture::WriteBytes(target, fixture::BuildJnx(fixture::SimpleRecipe(3, 2, 1)).bytes);
+    std::filesystem::create_symlink(target, link);
+    const std::string longest = Make(std::string(246, 'n') + ".jnx", fixture::SimpleRecipe(3, 1, 2));
+    Expect({"save", plain, link, longest, "--to-version", "4", "--replace"}, 0,
+           "replaced " + plain + "\nreplaced " + link + "\nreplaced " + longest + "\n");
+    for (const std::string& path : {plain, target, longest}) EXPECT_EQ(Read(path).Header.Version, 4) << path;
+    struct stat st {};
+    EXPECT_TRUE(::stat(plain.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(dir.list(), (Strings{"link.jnx", "m.jnx", std::string(246, 'n') + ".jnx"}));
+    EXPECT_EQ(elsewhere.list(), Strings{"t.jnx"});
+
+    ASSERT_EQ(::mkfifo(dir.file("pipe.jnx").c_str(), 0644), 0);
+    for (const Strings& args : std::vector<Strings>{{"info", dir.file("pipe.jnx")}, {"info", "/dev/zero"},
+                                                    {"save", dir.file("pipe.jnx"), "--product-id", "1"}})
+        Expect(args, 1, "", "is not a regular file");
 }
 
 // A refusal (a level the file lacks, a file of one level, one file to merge) writes nothing.

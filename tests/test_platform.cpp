@@ -1,14 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <climits>
 #include <filesystem>
 #include <random>
 
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "platform/new_file.h"
+#include "platform/temporary_files.h"
 #include "platform/text.h"
 #include "support/jnx_builder.h"
+#include "support/ordinary_user.h"
 
 namespace {
 
@@ -199,6 +208,83 @@ TEST(Folders, CreateDeleteAndList) {
     EXPECT_FALSE(platform::ListFolder(dir.file("missing"), entries, error));
 
     EXPECT_TRUE(platform::FileExists(platform::JoinPath(platform::ProgramFolder(), "test_platform")));
+}
+
+// ---- Publishing ----
+
+// A temporary says whose it is and for what, fits the name limit even for a final name at
+// the limit, and nothing a user would name a file reads as one.
+TEST(Temporaries, NamedAfterTheirFileWithinTheNameLimit) {
+    std::string accented;
+    while (accented.size() < 246) accented += "\xC3\xA9";
+    for (const std::string& name : {std::string("MAP.jnx"), accented + ".jnx", std::string(255, 'a')}) {
+        const std::string temp = platform::FileNameOf(platform::TemporaryPathFor("/maps/" + name));
+        EXPECT_LE(temp.size(), std::size_t(NAME_MAX)) << temp;
+        EXPECT_TRUE(platform::IsValidUtf8(temp) && platform::IsTemporaryName(temp)) << temp;
+        EXPECT_TRUE(temp.starts_with("." + name.substr(0, 3))) << temp;
+    }
+    for (const char* name : {"MAP.jnx", ".MAP.jnx-abc123.tmp", ".a.tessaly-abcdefg.tmp", ".a.tessaly-abcdefg!.tmp",
+                             "a.tessaly-abcdefgh.tmp", ".a.tessaly-abcdefgh.tmp~"})
+        EXPECT_FALSE(platform::IsTemporaryName(name)) << name;
+}
+
+// Temporaries of killed runs go when a writer next uses their folder; one still being
+// written (locked), a recent one and the user's own files stay.
+TEST(Temporaries, StaleOnesOfDeadWritersGoWhenTheFolderIsWrittenTo) {
+    TempDir dir;
+    const auto put = [&](const std::string& name, int hoursOld) {
+        WriteText(dir.file(name), "x");
+        std::filesystem::last_write_time(dir.file(name),
+                                         std::filesystem::file_time_type::clock::now() - std::chrono::hours(hoursOld));
+        return name;
+    };
+    const auto tempName = [&] { return platform::FileNameOf(platform::TemporaryPathFor(dir.file("m.jnx"))); };
+    put(tempName(), 7);
+    const std::string locked = put(tempName(), 7), recent = put(tempName(), 1), own = put(".m.jnx-abc123.tmp", 70);
+    const int holder = ::open(dir.file(locked).c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+
+    platform::NewFile writer(dir.file("new.jnx"));
+    platform::Error error;
+    ASSERT_TRUE(writer.Create(error)) << platform::ErrorText(error);
+    // The running writer's own temporary is locked in its turn.
+    const int probe = ::open(writer.TemporaryPath().c_str(), O_RDONLY);
+    EXPECT_NE(::flock(probe, LOCK_EX | LOCK_NB), 0);
+    ::close(probe);
+    ASSERT_TRUE(writer.Publish(error)) << platform::ErrorText(error);
+    ::close(holder);
+    std::vector<std::string> expected{own, locked, recent, "new.jnx"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(dir.list(), expected);
+}
+
+// A new file gets the usual mode (not the private one a replacement starts with), and a
+// file the user may not write is refused as an update in place refuses it.
+TEST(Replacement, RefusedWhereAnUpdateInPlaceIsRefused) {
+    TempDir dir;
+    fixture::GiveToOrdinaryUser(dir.path());
+    for (const char* name : {"locked", "open"}) {
+        WriteText(dir.file(name), "old");
+        fixture::GiveToOrdinaryUser(dir.file(name));
+    }
+    ::chmod(dir.file("locked").c_str(), 0444);
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    platform::Error error;
+    ASSERT_TRUE(platform::WriteNewFile(dir.file("fresh"), "new", error)) << platform::ErrorText(error);
+    struct stat st {};
+    EXPECT_TRUE(::stat(dir.file("fresh").c_str(), &st) == 0 && (st.st_mode & 07777) == (0666u & ~mask));
+
+    EXPECT_TRUE(fixture::AsOrdinaryUser([&] {
+        platform::BinaryFile file;
+        platform::Error inPlace, replaced;
+        return !file.Open(dir.file("locked"), platform::BinaryFile::Mode::ReadWrite, inPlace) &&
+               !platform::WriteNewFile(dir.file("locked"), "new", replaced) && replaced.code == inPlace.code &&
+               replaced.file == dir.file("locked") && platform::WriteNewFile(dir.file("open"), "new", replaced);
+    }));
+    EXPECT_EQ(ReadText(dir.file("locked")), "old");
+    EXPECT_EQ(ReadText(dir.file("open")), "new");
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"fresh", "locked", "open"}));
 }
 
 }  // namespace

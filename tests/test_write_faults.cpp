@@ -3,9 +3,11 @@
 // failure the folder holds exactly what it held before, no temporary or partial file, and
 // the writer said why. A short write or a copy done by hand changes nothing in the result.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <optional>
+#include <tuple>
 
 #include "batch/batch_commands.h"
 #include "compose/extract.h"
@@ -13,6 +15,7 @@
 #include "jnx/modif.h"
 #include "jnx/regenerate.h"
 #include "settings/settings.h"
+#include "support/ordinary_user.h"
 #include "support/writer_support.h"
 #include "tests/fault/faulty_sys_io.h"
 
@@ -101,6 +104,8 @@ void RunUnderEveryFault(const Scenario& scenario) {
             EXPECT_TRUE(r.after == clean.after) << Describe(plan) << ": result differs";
         } else if (r.fired) {  // a full disk fires only if the writer still wrote a new file from that write on
             scenario.check(r.after, scenario.files, clean.after, r.result, Describe(plan));
+            EXPECT_EQ(r.result.error.find(".tessaly-"), std::string::npos)
+                << Describe(plan) << ": names a temporary: " << r.result.error;
         }
     }
 }
@@ -158,6 +163,30 @@ Scenario Extraction(const std::string& staleOutput = {}) {
                        return compose::ExtractLevel(doc, resolved.values, resolved.version, doc.FileName,
                                                     dir.file("map_Level2.jnx"), 2, {}, error);
                    }, staleOutput);
+}
+
+// The batch's replacement of a map only its owner and group may read: the new file takes
+// the mode, owner and group of the one it replaces.
+Scenario ReplacementKeepingPermissions() {
+    return OneFile("ReplacementKeepingPermissions", 3,
+                   [](jnx::JnxDocument& doc, const fixture::TempDir&, platform::Error& error) {
+                       ::chmod(doc.FileName.c_str(), 0640);
+                       fixture::GiveToOrdinaryUser(doc.FileName);
+                       struct stat before {}, after {};
+                       ::stat(doc.FileName.c_str(), &before);
+                       edit::EditorValues request = EditedValues(4);
+                       request.chkRemoveOld = true;
+                       const edit::ResolvedEdit resolved = fixture::Resolve(request, doc);
+                       if (!jnx::RegenerateJnx(doc, resolved.values, resolved.version, doc.FileName,
+                                               resolved.outputPath, {}, error))
+                           return false;
+                       ::stat(doc.FileName.c_str(), &after);
+                       if (std::tuple(after.st_mode, after.st_uid, after.st_gid) ==
+                           std::tuple(before.st_mode, before.st_uid, before.st_gid))
+                           return true;
+                       error = platform::Error(platform::ErrorCode::CannotWrite).Detail("permissions lost");
+                       return false;
+                   });
 }
 
 // Each row of a batch run stands alone: a failed row must leave its file as it was,
@@ -246,8 +275,8 @@ TEST_P(WriteFaults, FolderAsItWasAfterEveryFailure) { RunUnderEveryFault(GetPara
 INSTANTIATE_TEST_SUITE_P(Writers, WriteFaults,
                          ::testing::Values(InPlaceUpdate(), Regeneration(4, 3), Regeneration(3, 4), Regeneration(4, 4),
                                            Regeneration(4, 4, "map_new.jnx"), Extraction(),
-                                           Extraction("map_Level2.jnx"), BatchSave(false), BatchSave(true), Merge(),
-                                           SettingsWrite()),
+                                           Extraction("map_Level2.jnx"), ReplacementKeepingPermissions(),
+                                           BatchSave(false), BatchSave(true), Merge(), SettingsWrite()),
                          [](const auto& p) { return p.param.name; });
 
 }  // namespace

@@ -177,4 +177,9 @@ int RenameNoReplace(const char* from, const char* to) {
 
 int Link(const char* from, const char* to) { return fault::FailPoint() ? -1 : ::link(from, to); }
 
+int Fchmod(int fd, mode_t mode) { return fault::FailPoint() ? -1 : ::fchmod(fd, mode); }
+
+// Its failures are ignored by design, so failing it would only prove a run that must succeed.
+int Fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
+
 }  // namespace platform::sys

@@ -406,6 +406,14 @@
         <translation>Todos los nombres para el fichero unido en {file} están ocupados.</translation>
     </message>
     <message>
+        <source>{file} is not a regular file</source>
+        <translation>{file} no es un fichero regular</translation>
+    </message>
+    <message>
+        <source>Cannot write into the folder {file}: {detail}</source>
+        <translation>No se puede escribir en la carpeta {file}: {detail}</translation>
+    </message>
+    <message>
         <source>Jnx Version Error</source>
         <translation>Error de versión JNX</translation>
     </message>
