@@ -31,6 +31,11 @@ enum class ErrorCode {
     CannotReadFolder,
     CannotCreateFolder,
     CannotWriteSettings,
+    SettingsMissing,
+    SettingsIsFolder,
+    SettingsNotRegular,
+    SettingsTooLarge,
+    SettingsNotText,
     AllNamesTaken,
 
     // Reading a map.

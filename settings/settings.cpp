@@ -128,11 +128,26 @@ std::string DefaultSettingsPath() {
 
 Settings ProgramSettings() { return Settings(DefaultSettingsPath(), UserSettingsPath()); }
 
+platform::Error SettingsFileProblem(const std::string& path) {
+    std::string text;
+    platform::Error error;
+    platform::IniLoad(path, text, error);
+    return error;
+}
+
 bool CargarCombos(const Settings& settings, SettingsTables& tables) {
     tables = SettingsTables{};
+    // One reading of the file for every key: a table of many rows must not cost a pass per row.
+    std::string text;
+    platform::Error unloadable;
+    if (!platform::IniLoad(settings.Path(), text, unloadable) &&
+        unloadable.code != platform::ErrorCode::SettingsMissing) {
+        return false;
+    }
+    const platform::IniKeys keys(text);
 
     for (int n = 1;; ++n) {
-        const std::string value = settings.ReadSetting("ZoomLevels", "Level" + std::to_string(n));
+        const std::string value = keys.Read("ZoomLevels", "Level" + std::to_string(n));
         if (edit::Trim(value).empty()) break;
         const auto parts = SplitAt(value, '/');
         if (parts.size() != 3) return false;
@@ -143,13 +158,12 @@ bool CargarCombos(const Settings& settings, SettingsTables& tables) {
     }
 
     for (std::size_t i = 0; i < tables.LevelDirs.size(); ++i) {
-        tables.LevelDirs[i] =
-            platform::NormalizeSeparators(settings.ReadSetting("Split", "LevelDir" + std::to_string(i + 1)));
+        tables.LevelDirs[i] = platform::NormalizeSeparators(keys.Read("Split", "LevelDir" + std::to_string(i + 1)));
     }
 
     const auto rows = static_cast<int>(tables.ZoomTable.size());
     for (int n = 1;; ++n) {
-        const std::string value = settings.ReadSetting("Groups", "Group" + std::to_string(n));
+        const std::string value = keys.Read("Groups", "Group" + std::to_string(n));
         if (edit::Trim(value).empty()) break;
         const auto slash = value.find('/');
         if (slash == std::string::npos) return false;
@@ -158,7 +172,7 @@ bool CargarCombos(const Settings& settings, SettingsTables& tables) {
         tables.Groups.push_back(GroupEntry{edit::Trim(value.substr(slash + 1)), *productId});
 
         GroupZoomEntry zooms;
-        const std::string presets = settings.ReadSetting("Groups", "GroupZooms" + std::to_string(n));
+        const std::string presets = keys.Read("Groups", "GroupZooms" + std::to_string(n));
         if (!edit::Trim(presets).empty()) {
             const auto parts = SplitAt(presets, ',');
             if (parts.size() != zooms.ZoomIndex.size()) return false;

@@ -79,7 +79,11 @@ struct SettingsTables {
     std::vector<VersionItem> TargetVersions;
 };
 
-// Builds the tables; false on the first malformed value (the config-file message follows).
+// Nothing when path can be read as a settings file; else why not.
+platform::Error SettingsFileProblem(const std::string& path);
+
+// Builds the tables; false on the first malformed value, or when the file is there but
+// cannot be read (the config-file message follows).
 bool CargarCombos(const Settings& settings, SettingsTables& tables);
 
 // Row of a stored Scale: the row before the first whose MinScale exceeds it. A Scale
