@@ -154,6 +154,8 @@ bool CargarCombos(const Settings& settings, SettingsTables& tables) {
         const auto minScale = edit::ParseInt32(parts[0]);
         const auto standardScale = edit::ParseInt32(parts[1]);
         if (!minScale || !standardScale) return false;
+        // A stored scale finds its row by MinScale; out of order, rows would be unreachable.
+        if (!tables.ZoomTable.empty() && *minScale <= tables.ZoomTable.back().MinScale) return false;
         tables.ZoomTable.push_back(ZoomLevelEntry{parts[2], *minScale, *standardScale});
     }
 

@@ -82,8 +82,8 @@ struct SettingsTables {
 // Nothing when path can be read as a settings file; else why not.
 platform::Error SettingsFileProblem(const std::string& path);
 
-// Builds the tables; false on the first malformed value, or when the file is there but
-// cannot be read (the config-file message follows).
+// Builds the tables; false on the first malformed value or zoom row not above the one
+// before it, or when the file is there but cannot be read (the config-file message follows).
 bool CargarCombos(const Settings& settings, SettingsTables& tables);
 
 // Row of a stored Scale: the row before the first whose MinScale exceeds it. A Scale

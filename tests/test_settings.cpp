@@ -56,6 +56,8 @@ TEST_F(SettingsFile, MalformedValuesFailTheLoad) {
              group + "GroupZooms1=1,1,1,1,1,1\n",
              group + "GroupZooms1=1,1,x,1,1\n",
              "[Groups]\nGroup1=0/A\nGroupZooms1=0,0,0,0,0\n",  // no zoom table at all
+             kZoom + "Level4=16/40/12 m again\n",                  // rows must ascend by MinScale
+             "[ZoomLevels]\nLevel1=10/20/a\nLevel2=5/30/b\n",
              kZoom + std::string("\0", 1),                      // not text, though it starts as such
              kZoom + std::string(platform::kIniSizeLimit, ';'),  // too large to be settings
     };
