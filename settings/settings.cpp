@@ -12,6 +12,7 @@ namespace settings {
 namespace {
 
 constexpr std::int64_t kDefaultBlockSize = 200000000;
+constexpr std::int64_t kBadBlockSize = 0;
 constexpr int kDefaultUserLevel = 1;
 
 std::vector<std::string> SplitAt(const std::string& text, char separator) {
@@ -86,11 +87,13 @@ int Settings::UserLevel() const {
 
 std::int64_t Settings::BlockSize() const {
     const std::string text = edit::Trim(ReadSetting("System", "BlockSize"));
+    if (text.empty()) return kDefaultBlockSize;
     std::int64_t value = 0;
     const char* last = text.data() + text.size();
     const auto [end, ec] = std::from_chars(text.data(), last, value);
-    // The copy loop needs a positive block; anything else falls back to the usual size.
-    if (text.empty() || ec != std::errc() || end != last || value <= 0) return kDefaultBlockSize;
+    // A size the user wrote and we cannot use is reported where files are rewritten, not
+    // quietly replaced by one the user did not choose.
+    if (ec != std::errc() || end != last || value <= 0) return kBadBlockSize;
     return value;
 }
 

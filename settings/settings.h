@@ -31,7 +31,8 @@ public:
     std::string Lang() const;                  // Preferences/Lang as written ("" = missing)
     bool IsSpanish() const;                    // Lang is exactly "ESP"
     int UserLevel() const;                     // 1 when absent or not a number; "2.0" counts as 2
-    std::int64_t BlockSize() const;            // 200000000 when absent, not a number or not positive
+    // 200000000 when absent; 0, which every rewrite refuses, when not a positive whole number.
+    std::int64_t BlockSize() const;
     std::string MergeDir() const;              // Merge/Dir as written, separators normalised
     // Preferences/BatchDefaultDir, or fallback when it is absent or names no folder.
     std::string BatchDefaultDir(const std::string& fallback) const;

@@ -211,6 +211,12 @@ TEST_F(CliTest, CommandsReadTheChosenSettings) {
             EXPECT_EQ(Occurrences(r.out, "Everywhere"), settings == ini) << PrintToString(run) << r.out;
         }
     }
+    // A block size written wrongly stops a rewrite rather than being replaced by another.
+    const std::string block = scratch.file("block.ini"), blockText = "[System]\nBlockSize=64 KB\n";
+    fixture::WriteBytes(block, fixture::Bytes(blockText.begin(), blockText.end()));
+    const fixture::Bytes before = fixture::ReadBytes(file);
+    Expect({"save", file, "--product-id", "5", "--settings", block}, 1, "", "BlockSize must be a positive number");
+    EXPECT_EQ(fixture::ReadBytes(file), before);
 }
 
 // A --settings path that cannot be read as settings is a usage error naming why; a device

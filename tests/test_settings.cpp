@@ -93,7 +93,7 @@ TEST_F(SettingsFile, ValuesOrTheirDefaults) {
         EXPECT_EQ(With(std::string("[Preferences]\nUserLevel=") + value + "\n").UserLevel(), level) << value;
     }
     for (const auto& [value, size] : std::initializer_list<std::pair<const char*, std::int64_t>>{
-             {"", 200000000}, {"1000", 1000}, {"0", 200000000}, {"12 MB", 200000000}}) {
+             {"", 200000000}, {"1000", 1000}, {"0", 0}, {"-4096", 0}, {"12 MB", 0}}) {  // 0: every rewrite refuses
         EXPECT_EQ(With(std::string("[System]\nBlockSize=") + value + "\n").BlockSize(), size) << value;
     }
     const std::string there = dir_.path();
