@@ -1,7 +1,5 @@
 #include "cli/options.h"
 
-#include <fstream>
-
 namespace cli {
 
 namespace {
@@ -149,10 +147,16 @@ std::string ProgramUsage(const std::vector<const Command*>& commands) {
 }
 
 settings::Settings LoadSettings(const ParsedArgs& parsed) {
-    const auto path = parsed.Last("--settings");
-    if (!path) return settings::Settings(settings::DefaultSettingsPath());
-    if (!std::ifstream(*path)) throw std::runtime_error("cannot read the settings file " + *path);
-    return settings::Settings(*path);
+    const auto named = parsed.Last("--settings");
+    const std::string path = named ? *named : settings::DefaultSettingsPath();
+    const platform::Error problem = settings::SettingsFileProblem(path);
+    if (named && problem) throw UsageError(platform::ErrorText(problem));
+    // Without any settings file the commands still work, without zoom rows. The default
+    // one unusable fails the command; not being named, it is no usage error.
+    if (problem && problem.code != platform::ErrorCode::SettingsMissing) {
+        throw std::runtime_error(platform::ErrorText(problem));
+    }
+    return settings::Settings(path);
 }
 
 std::string ZText(const std::vector<unsigned char>& zstring) {

@@ -263,21 +263,20 @@ bool SyncFile(const std::string& path, Error& error) {
     return file.Open(path, BinaryFile::Mode::Read, error) && file.Sync(error);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& contents, Error& error) {
+bool ReadFileStart(const std::string& path, std::size_t limit, std::string& contents, Error& error) {
     BinaryFile file;
     if (!file.Open(path, BinaryFile::Mode::Read, error)) return false;
     std::string data;
     char buffer[65536];
-    std::int64_t pos = 0;
-    for (;;) {
-        const ssize_t got = PreadFull(file.Descriptor(), buffer, sizeof buffer, static_cast<off_t>(pos));
+    while (data.size() < limit) {
+        const std::size_t want = std::min(sizeof buffer, limit - data.size());
+        const ssize_t got = PreadFull(file.Descriptor(), buffer, want, static_cast<off_t>(data.size()));
         if (got < 0) {
             error = Describe(ErrorCode::CannotRead, errno).File(path);
             return false;
         }
         data.append(buffer, std::size_t(got));
-        pos += got;
-        if (std::size_t(got) < sizeof buffer) break;
+        if (std::size_t(got) < want) break;
     }
     contents = std::move(data);
     return true;

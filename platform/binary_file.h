@@ -54,7 +54,8 @@ private:
 // Flushes a closed file's data to the device, before a rename puts it in another's place.
 bool SyncFile(const std::string& path, Error& error);
 
-// Reads a whole small file; used for settings and tests.
-bool ReadWholeFile(const std::string& path, std::string& contents, Error& error);
+// Reads a file from its start up to limit bytes: the whole of a small file, and never more
+// than limit of a large or endless one.
+bool ReadFileStart(const std::string& path, std::size_t limit, std::string& contents, Error& error);
 
 }  // namespace platform

@@ -3,12 +3,10 @@
 #include "platform/new_file.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 #include <vector>
 
+#include "platform/binary_file.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 
@@ -50,14 +48,14 @@ std::string TrimBlanks(const std::string& s) {
     return s.substr(first, last - first + 1);
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (fold(a[i]) != fold(b[i])) return false;
+std::string Folded(std::string name) {
+    for (char& c : name) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    return true;
+    return name;
 }
+
+bool SameName(const std::string& a, const std::string& b) { return Folded(a) == Folded(b); }
 
 enum class LineKind { Blank, Comment, Section, Key, Other };
 
@@ -135,33 +133,68 @@ KeyLocation Locate(const std::string& text, const std::vector<Line>& lines, cons
     return where;
 }
 
-std::string ReadWholeFile(const std::string& path, bool& ok) {
-    std::ifstream in(path, std::ios::binary);
-    ok = static_cast<bool>(in);
-    if (!ok) return {};
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    ok = !in.bad();
-    return buffer.str();
-}
-
 }  // namespace
 
+bool IniLoad(const std::string& path, std::string& text, Error& error) {
+    text.clear();
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return Fail(error, Error(ErrorCode::SettingsMissing).File(path));
+    }
+    if (ec) return Fail(error, Error(ErrorCode::CannotOpen).File(path).Detail(ec.message()));
+    if (std::filesystem::is_directory(status)) return Fail(error, Error(ErrorCode::SettingsIsFolder).File(path));
+    // A device or a pipe may never end, or keep the reader waiting.
+    if (!std::filesystem::is_regular_file(status)) {
+        return Fail(error, Error(ErrorCode::SettingsNotRegular).File(path));
+    }
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kIniSizeLimit) return Fail(error, Error(ErrorCode::SettingsTooLarge).File(path));
+    // One byte more than allowed tells a file that grew since it was looked at.
+    if (!ReadFileStart(path, kIniSizeLimit + 1, text, error)) return false;
+    if (text.size() > kIniSizeLimit) {
+        text.clear();
+        return Fail(error, Error(ErrorCode::SettingsTooLarge).File(path));
+    }
+    if (text.find('\0') != std::string::npos) {
+        text.clear();
+        return Fail(error, Error(ErrorCode::SettingsNotText).File(path));
+    }
+    return true;
+}
+
+IniKeys::IniKeys(const std::string& fileBytes) {
+    const bool utf8 = IsValidUtf8(fileBytes);
+    std::unordered_map<std::string, std::string>* section = nullptr;
+    for (const Line& line : SplitLines(fileBytes)) {
+        const ParsedLine parsed = Parse(fileBytes, line);
+        if (parsed.kind == LineKind::Section) {
+            section = &sections_[Folded(parsed.name)];
+        } else if (parsed.kind == LineKind::Key && section != nullptr) {
+            const auto [at, added] = section->try_emplace(Folded(parsed.name));
+            if (!added) continue;
+            std::string value = TrimBlanks(fileBytes.substr(parsed.valueStart, line.end - parsed.valueStart));
+            if (!utf8) value = Windows1252ToUtf8(value);
+            at->second = CutCharacters(value, kIniValueLimit);
+        }
+    }
+}
+
+std::string IniKeys::Read(const std::string& section, const std::string& key) const {
+    const auto inSection = sections_.find(Folded(section));
+    if (inSection == sections_.end()) return {};
+    const auto value = inSection->second.find(Folded(key));
+    return value == inSection->second.end() ? std::string() : value->second;
+}
+
 std::string IniReadFromText(const std::string& fileBytes, const std::string& section, const std::string& key) {
-    const std::vector<Line> lines = SplitLines(fileBytes);
-    const KeyLocation where = Locate(fileBytes, lines, section, key);
-    if (!where.keyLine) return {};
-    const Line& line = lines[*where.keyLine];
-    const std::size_t start = Parse(fileBytes, line).valueStart;
-    std::string value = TrimBlanks(fileBytes.substr(start, line.end - start));
-    if (!IsValidUtf8(fileBytes)) value = Windows1252ToUtf8(value);
-    return CutCharacters(value, kIniValueLimit);
+    return IniKeys(fileBytes).Read(section, key);
 }
 
 std::string IniRead(const std::string& path, const std::string& section, const std::string& key) {
-    bool ok = false;
-    const std::string text = ReadWholeFile(path, ok);
-    return ok ? IniReadFromText(text, section, key) : std::string();
+    std::string text;
+    Error error;
+    return IniLoad(path, text, error) ? IniReadFromText(text, section, key) : std::string();
 }
 
 std::string IniWriteToText(const std::string& fileBytes, const std::string& section, const std::string& key,
@@ -220,12 +253,12 @@ bool IniWrite(const std::string& path, const std::string& section, const std::st
         if (ec) return Fail(error, Error(ErrorCode::CannotWriteSettings).File(path).Detail(ec.message()));
         target = resolved.string();
     }
-    bool ok = false;
-    std::string old = ReadWholeFile(target, ok);
-    if (!ok) {
-        // There but unreadable: never start it afresh.
-        if (FileExists(target)) return Fail(error, Error(ErrorCode::CannotWriteSettings).File(target));
-        old.clear();
+    std::string old;
+    Error unloadable;
+    const bool ok = IniLoad(target, old, unloadable);
+    // There but not a settings file we can read: never start it afresh.
+    if (!ok && unloadable.code != ErrorCode::SettingsMissing) {
+        return Fail(error, Error(ErrorCode::CannotWriteSettings).File(target));
     }
     const std::string updated = IniWriteToText(old, section, key, value);
     if (ok && updated == old) {

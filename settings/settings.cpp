@@ -12,6 +12,7 @@ namespace settings {
 namespace {
 
 constexpr std::int64_t kDefaultBlockSize = 200000000;
+constexpr std::int64_t kBadBlockSize = 0;
 constexpr int kDefaultUserLevel = 1;
 
 std::vector<std::string> SplitAt(const std::string& text, char separator) {
@@ -86,11 +87,13 @@ int Settings::UserLevel() const {
 
 std::int64_t Settings::BlockSize() const {
     const std::string text = edit::Trim(ReadSetting("System", "BlockSize"));
+    if (text.empty()) return kDefaultBlockSize;
     std::int64_t value = 0;
     const char* last = text.data() + text.size();
     const auto [end, ec] = std::from_chars(text.data(), last, value);
-    // The copy loop needs a positive block; anything else falls back to the usual size.
-    if (text.empty() || ec != std::errc() || end != last || value <= 0) return kDefaultBlockSize;
+    // A size the user wrote and we cannot use is reported where files are rewritten, not
+    // quietly replaced by one the user did not choose.
+    if (ec != std::errc() || end != last || value <= 0) return kBadBlockSize;
     return value;
 }
 
@@ -128,28 +131,44 @@ std::string DefaultSettingsPath() {
 
 Settings ProgramSettings() { return Settings(DefaultSettingsPath(), UserSettingsPath()); }
 
+platform::Error SettingsFileProblem(const std::string& path) {
+    std::string text;
+    platform::Error error;
+    platform::IniLoad(path, text, error);
+    return error;
+}
+
 bool CargarCombos(const Settings& settings, SettingsTables& tables) {
     tables = SettingsTables{};
+    // One reading of the file for every key: a table of many rows must not cost a pass per row.
+    std::string text;
+    platform::Error unloadable;
+    if (!platform::IniLoad(settings.Path(), text, unloadable) &&
+        unloadable.code != platform::ErrorCode::SettingsMissing) {
+        return false;
+    }
+    const platform::IniKeys keys(text);
 
     for (int n = 1;; ++n) {
-        const std::string value = settings.ReadSetting("ZoomLevels", "Level" + std::to_string(n));
+        const std::string value = keys.Read("ZoomLevels", "Level" + std::to_string(n));
         if (edit::Trim(value).empty()) break;
         const auto parts = SplitAt(value, '/');
         if (parts.size() != 3) return false;
         const auto minScale = edit::ParseInt32(parts[0]);
         const auto standardScale = edit::ParseInt32(parts[1]);
         if (!minScale || !standardScale) return false;
+        // A stored scale finds its row by MinScale; out of order, rows would be unreachable.
+        if (!tables.ZoomTable.empty() && *minScale <= tables.ZoomTable.back().MinScale) return false;
         tables.ZoomTable.push_back(ZoomLevelEntry{parts[2], *minScale, *standardScale});
     }
 
     for (std::size_t i = 0; i < tables.LevelDirs.size(); ++i) {
-        tables.LevelDirs[i] =
-            platform::NormalizeSeparators(settings.ReadSetting("Split", "LevelDir" + std::to_string(i + 1)));
+        tables.LevelDirs[i] = platform::NormalizeSeparators(keys.Read("Split", "LevelDir" + std::to_string(i + 1)));
     }
 
     const auto rows = static_cast<int>(tables.ZoomTable.size());
     for (int n = 1;; ++n) {
-        const std::string value = settings.ReadSetting("Groups", "Group" + std::to_string(n));
+        const std::string value = keys.Read("Groups", "Group" + std::to_string(n));
         if (edit::Trim(value).empty()) break;
         const auto slash = value.find('/');
         if (slash == std::string::npos) return false;
@@ -158,7 +177,7 @@ bool CargarCombos(const Settings& settings, SettingsTables& tables) {
         tables.Groups.push_back(GroupEntry{edit::Trim(value.substr(slash + 1)), *productId});
 
         GroupZoomEntry zooms;
-        const std::string presets = settings.ReadSetting("Groups", "GroupZooms" + std::to_string(n));
+        const std::string presets = keys.Read("Groups", "GroupZooms" + std::to_string(n));
         if (!edit::Trim(presets).empty()) {
             const auto parts = SplitAt(presets, ',');
             if (parts.size() != zooms.ZoomIndex.size()) return false;

@@ -31,7 +31,8 @@ public:
     std::string Lang() const;                  // Preferences/Lang as written ("" = missing)
     bool IsSpanish() const;                    // Lang is exactly "ESP"
     int UserLevel() const;                     // 1 when absent or not a number; "2.0" counts as 2
-    std::int64_t BlockSize() const;            // 200000000 when absent, not a number or not positive
+    // 200000000 when absent; 0, which every rewrite refuses, when not a positive whole number.
+    std::int64_t BlockSize() const;
     std::string MergeDir() const;              // Merge/Dir as written, separators normalised
     // Preferences/BatchDefaultDir, or fallback when it is absent or names no folder.
     std::string BatchDefaultDir(const std::string& fallback) const;
@@ -79,7 +80,11 @@ struct SettingsTables {
     std::vector<VersionItem> TargetVersions;
 };
 
-// Builds the tables; false on the first malformed value (the config-file message follows).
+// Nothing when path can be read as a settings file; else why not.
+platform::Error SettingsFileProblem(const std::string& path);
+
+// Builds the tables; false on the first malformed value or zoom row not above the one
+// before it, or when the file is there but cannot be read (the config-file message follows).
 bool CargarCombos(const Settings& settings, SettingsTables& tables);
 
 // Row of a stored Scale: the row before the first whose MinScale exceeds it. A Scale

@@ -224,20 +224,46 @@ TEST_F(CliTest, DemoSplitAndMergeWriteTheirFilesOrRefuseBeforeWriting) {
     EXPECT_EQ(merged.ProductId, 77);
 }
 
-// scan and info read the zoom rows of --settings; a settings file that cannot be read fails.
+// scan and info read the zoom rows of --settings.
 TEST_F(CliTest, CommandsReadTheChosenSettings) {
     const std::string file = Make("z.jnx", fixture::SimpleRecipe(4, 1, 1)), ini = scratch.file("one-row.ini");
     const std::string text = "[ZoomLevels]\nLevel1=1/100000000/Everywhere\n";
     fixture::WriteBytes(ini, fixture::Bytes(text.begin(), text.end()));
     for (const Strings& args : std::vector<Strings>{{"scan", dir.path()}, {"info", file}}) {
-        for (const std::string& settings : {std::string(), ini, scratch.file("missing.ini")}) {
+        for (const std::string& settings : {std::string(), ini}) {
             Strings run = args;
             if (!settings.empty()) run.insert(run.end(), {"--settings", settings});
             const fixture::ProgramRun r = Run(run);
-            EXPECT_EQ(r.code, settings == scratch.file("missing.ini") ? 1 : 0) << PrintToString(run) << r.err;
+            EXPECT_EQ(r.code, 0) << PrintToString(run) << r.err;
             EXPECT_EQ(Occurrences(r.out, "Everywhere"), settings == ini) << PrintToString(run) << r.out;
-            EXPECT_EQ(Occurrences(r.err, "missing.ini"), r.code) << PrintToString(run) << r.err;
         }
+    }
+    // A block size written wrongly stops a rewrite rather than being replaced by another.
+    const std::string block = scratch.file("block.ini"), blockText = "[System]\nBlockSize=64 KB\n";
+    fixture::WriteBytes(block, fixture::Bytes(blockText.begin(), blockText.end()));
+    const fixture::Bytes before = fixture::ReadBytes(file);
+    Expect({"save", file, "--product-id", "5", "--settings", block}, 1, "", "BlockSize must be a positive number");
+    EXPECT_EQ(fixture::ReadBytes(file), before);
+}
+
+// A --settings path that cannot be read as settings is a usage error naming why; a device
+// or pipe is refused before it is opened, so it can neither block nor fill memory.
+TEST_F(CliTest, UnusableSettingsPathIsAUsageError) {
+    const std::string file = Make("z.jnx", fixture::SimpleRecipe(4, 1, 1));
+    const std::string big = scratch.file("big.ini"), binary = scratch.file("binary.ini"), pipe = scratch.file("p.ini");
+    fixture::WriteBytes(big, fixture::Bytes((1 << 20) + 1, '\n'));
+    fixture::WriteBytes(binary, {'[', 'A', ']', '\n', 'k', '=', 0, '\n'});
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    const std::pair<std::string, const char*> cases[] = {
+        {scratch.file("missing.ini"), "does not exist"}, {scratch.path(), "is a folder"},
+        {pipe, "is not a regular file"}, {"/dev/zero", "is not a regular file"},
+        {big, "is larger than 1 MB"}, {binary, "is not text"},
+    };
+    for (const auto& [path, why] : cases) {
+        const fixture::ProgramRun r = Run({"info", file, "--settings", path});
+        EXPECT_EQ(r.code, 2) << path << r.err;
+        EXPECT_NE(r.err.find(path + " " + why), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
     }
 }
 

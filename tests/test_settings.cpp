@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/ini.h"
 #include "settings/settings.h"
 #include "support/jnx_builder.h"
 
@@ -55,8 +56,33 @@ TEST_F(SettingsFile, MalformedValuesFailTheLoad) {
              group + "GroupZooms1=1,1,1,1,1,1\n",
              group + "GroupZooms1=1,1,x,1,1\n",
              "[Groups]\nGroup1=0/A\nGroupZooms1=0,0,0,0,0\n",  // no zoom table at all
+             kZoom + "Level4=16/40/12 m again\n",                  // rows must ascend by MinScale
+             "[ZoomLevels]\nLevel1=10/20/a\nLevel2=5/30/b\n",
+             kZoom + std::string("\0", 1),                      // not text, though it starts as such
+             kZoom + std::string(platform::kIniSizeLimit, ';'),  // too large to be settings
     };
-    for (const auto& text : malformed) EXPECT_FALSE(Load(text)) << text;
+    for (const auto& text : malformed) EXPECT_FALSE(Load(text)) << text.substr(0, 80);
+}
+
+// Read at once, as the table is, a table of many rows costs one pass over the file.
+TEST_F(SettingsFile, ManyZoomRowsLoad) {
+    std::string text = "[ZoomLevels]\n";
+    for (int n = 1; n <= 20000; ++n) text += "Level" + std::to_string(n) + "=" + std::to_string(n) + "/1/r\n";
+    ASSERT_TRUE(Load(text));
+    ASSERT_EQ(tables_.ZoomTable.size(), 20000u);
+    EXPECT_EQ(tables_.ZoomTable.back().MinScale, 20000);
+}
+
+// The size limit is a limit on what is read: at it a file is still settings, one byte over it
+// reads as nothing and is never rewritten from the part that was read.
+TEST_F(SettingsFile, SizeLimitIsExact) {
+    const std::string head = "[A]\nk=v\n";
+    const std::string full = head + std::string(platform::kIniSizeLimit - head.size(), ' ');
+    EXPECT_EQ(With(full).ReadSetting("A", "k"), "v");
+    const settings::Settings over = With(full + " ");
+    EXPECT_EQ(over.ReadSetting("A", "k"), "");
+    EXPECT_TRUE(over.WriteSetting("A", "k", "w"));
+    EXPECT_EQ(fixture::ReadBytes(over.Path()).size(), platform::kIniSizeLimit + 1);
 }
 
 TEST_F(SettingsFile, ValuesOrTheirDefaults) {
@@ -67,7 +93,7 @@ TEST_F(SettingsFile, ValuesOrTheirDefaults) {
         EXPECT_EQ(With(std::string("[Preferences]\nUserLevel=") + value + "\n").UserLevel(), level) << value;
     }
     for (const auto& [value, size] : std::initializer_list<std::pair<const char*, std::int64_t>>{
-             {"", 200000000}, {"1000", 1000}, {"0", 200000000}, {"12 MB", 200000000}}) {
+             {"", 200000000}, {"1000", 1000}, {"0", 0}, {"-4096", 0}, {"12 MB", 0}}) {  // 0: every rewrite refuses
         EXPECT_EQ(With(std::string("[System]\nBlockSize=") + value + "\n").BlockSize(), size) << value;
     }
     const std::string there = dir_.path();

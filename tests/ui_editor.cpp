@@ -126,6 +126,7 @@ TEST_F(EditorTest, StartUpAndLanguage) {
         {"UserLevel=1\n", "", "Error reading Preferences/Language in Tessaly.ini."},
         {"Lang=ESP\n", "[ZoomLevels]\nLevel1=1/2/3/4\n", "Error en el fichero de configuración."},
         {"Lang=ENG\n", "[Groups]\nGroup1=no slash here\n", "Error in config file."},
+        {"Lang=ENG\n", "[System]\nBlockSize=12 MB\n", "Error in config file."},
     };
     for (const auto& c : cases) {
         EXPECT_FALSE(StartWith(c[0], c[1]));

@@ -181,7 +181,8 @@ bool EditorWindow::Start() {
         return false;
     }
     ApplyCaptions();
-    if (!settings::CargarCombos(settings_, tables_)) {
+    // A BlockSize no rewrite would accept is said now, before any work is done.
+    if (blockSize_ <= 0 || !settings::CargarCombos(settings_, tables_)) {
         lblInfo_->setText(LoadHint());
         presenter_.Plain(tr("Error"), tr("Error in config file."));
         return false;

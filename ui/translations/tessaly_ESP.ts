@@ -402,6 +402,26 @@
         <translation>No se puede escribir el fichero de configuración {file}</translation>
     </message>
     <message>
+        <source>The settings file {file} does not exist</source>
+        <translation>El fichero de configuración {file} no existe</translation>
+    </message>
+    <message>
+        <source>The settings file {file} is a folder</source>
+        <translation>El fichero de configuración {file} es una carpeta</translation>
+    </message>
+    <message>
+        <source>The settings file {file} is not a regular file</source>
+        <translation>El fichero de configuración {file} no es un fichero normal</translation>
+    </message>
+    <message>
+        <source>The settings file {file} is larger than 1 MB</source>
+        <translation>El fichero de configuración {file} ocupa más de 1 MB</translation>
+    </message>
+    <message>
+        <source>The settings file {file} is not text: it holds a NUL byte</source>
+        <translation>El fichero de configuración {file} no es texto: contiene un byte NUL</translation>
+    </message>
+    <message>
         <source>Every name for the merged file in {file} is taken.</source>
         <translation>Todos los nombres para el fichero unido en {file} están ocupados.</translation>
     </message>
