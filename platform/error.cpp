@@ -28,6 +28,8 @@ constexpr Wording kWordings[] = {
     {ErrorCode::CannotCreateFolder, "Cannot create the folder {file}."},
     {ErrorCode::CannotWriteSettings, "Cannot write the settings file {file}"},
     {ErrorCode::AllNamesTaken, "Every name for the merged file in {file} is taken."},
+    {ErrorCode::CannotLock, "Cannot lock {file} against other writers: {detail}"},
+    {ErrorCode::FileInUse, "{file} is in use by another writer; nothing was written"},
     {ErrorCode::UnsupportedVersion, "Jnx Version Error"},
     {ErrorCode::LevelCountOutOfRange, "Level count out of range: {value}"},
     {ErrorCode::TileCountOutOfRange, "Tile count out of range in level {level}: {value}"},

@@ -32,6 +32,8 @@ enum class ErrorCode {
     CannotCreateFolder,
     CannotWriteSettings,
     AllNamesTaken,
+    CannotLock,
+    FileInUse,
 
     // Reading a map.
     UnsupportedVersion,

@@ -1,6 +1,7 @@
 #include "platform/sys_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <stdio.h>
 #include <unistd.h>
 
@@ -25,5 +26,7 @@ int RenameNoReplace(const char* from, const char* to) {
 }
 
 int Link(const char* from, const char* to) { return ::link(from, to); }
+
+int Flock(int fd, int operation) { return ::flock(fd, operation); }
 
 }  // namespace platform::sys

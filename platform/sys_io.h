@@ -18,5 +18,7 @@ int Rename(const char* from, const char* to);
 // renameat2(2) with RENAME_NOREPLACE.
 int RenameNoReplace(const char* from, const char* to);
 int Link(const char* from, const char* to);
+// flock(2): the writers' advisory lock on a map.
+int Flock(int fd, int operation);
 
 }  // namespace platform::sys

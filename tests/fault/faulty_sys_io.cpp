@@ -1,6 +1,7 @@
 #include "tests/fault/faulty_sys_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -176,5 +177,7 @@ int RenameNoReplace(const char* from, const char* to) {
 }
 
 int Link(const char* from, const char* to) { return fault::FailPoint() ? -1 : ::link(from, to); }
+
+int Flock(int fd, int operation) { return fault::FailPoint() ? -1 : ::flock(fd, operation); }
 
 }  // namespace platform::sys
