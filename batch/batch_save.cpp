@@ -10,6 +10,7 @@
 #include "jnx/modif.h"
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
+#include "platform/file_lock.h"
 #include "platform/fs.h"
 
 namespace batch {
@@ -50,6 +51,13 @@ public:
         outcome.path = row.FullFileName();
         std::string renameTo;
         edit::ResolvedEdit resolved;
+        // Locked from the read to the write, so that another writer's edit that comes in
+        // between is waited for and read, not written over.
+        platform::FileLock lock;
+        if (!lock.Acquire(outcome.path, platform::kWriterPatience, outcome.error)) {
+            outcome.error = Error(ErrorCode::RowCannotRead).File(outcome.path).Cause(outcome.error);
+            return outcome;
+        }
         if (!Read(row, outcome)) return outcome;
         if (!edit::ResolveEdit(request_, doc_, row.FullFileName(), settings_, edit::Purpose::Save, resolved,
                                outcome.error)) {
@@ -63,9 +71,9 @@ public:
             return outcome;
         }
         if (resolved.road == edit::Road::Rewrite) {
-            Rewrite(resolved, outcome);
+            Rewrite(resolved, lock, outcome);
         } else if (RenameTarget(row, renameTo, outcome.error)) {
-            Patch(resolved, renameTo, outcome);
+            Patch(resolved, renameTo, lock, outcome);
         }
         return outcome;
     }
@@ -87,11 +95,11 @@ private:
         return true;
     }
 
-    void Rewrite(const edit::ResolvedEdit& resolved, RowOutcome& outcome) {
+    void Rewrite(const edit::ResolvedEdit& resolved, const platform::FileLock& lock, RowOutcome& outcome) {
         // The edited Filename plays no part here: the output is named after the source.
         Error error;
         if (!jnx::RegenerateJnx(doc_, resolved.values, resolved.version, outcome.path, resolved.outputPath,
-                                settings_, error, busy_)) {
+                                settings_, error, busy_, &lock)) {
             outcome.error = Error(request_.chkRemoveOld ? ErrorCode::RowCannotReplace : ErrorCode::RowCannotRegenerate)
                                 .File(outcome.path)
                                 .Cause(error);
@@ -101,9 +109,10 @@ private:
         outcome.result = RowResult::Created;
     }
 
-    void Patch(const edit::ResolvedEdit& resolved, const std::string& renameTo, RowOutcome& outcome) {
+    void Patch(const edit::ResolvedEdit& resolved, const std::string& renameTo, const platform::FileLock& lock,
+               RowOutcome& outcome) {
         Error error;
-        const bool ok = jnx::ModifJNX(doc_, resolved.values, outcome.path, error, busy_);
+        const bool ok = jnx::ModifJNX(doc_, resolved.values, outcome.path, error, busy_, &lock);
         if (!ok) outcome.error = Error(ErrorCode::RowCannotUpdate).File(outcome.path).Cause(error);
         outcome.output = outcome.path;
         // The rename follows whether or not the update succeeded (a failed update leaves

@@ -11,6 +11,7 @@
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
 #include "edit/resolve_edit.h"
+#include "platform/file_lock.h"
 #include "platform/fs.h"
 #include "settings/settings.h"
 #include "batch/batch_commands.h"
@@ -59,6 +60,11 @@ struct FileOutcome {
 };
 
 FileOutcome SaveOne(const std::string& file, const EditArgs& edit, const settings::Settings& config) {
+    // Locked from before the read to after the write: a second save of the map waits, then
+    // reads what this one wrote instead of writing over it.
+    platform::FileLock lock;
+    platform::Error lockError;
+    if (!lock.Acquire(file, platform::kWriterPatience, lockError)) return {false, platform::ErrorText(lockError)};
     jnx::JnxDocument doc;
     doc.FileName = file;
     std::int32_t totalTiles = 0;
@@ -72,9 +78,9 @@ FileOutcome SaveOne(const std::string& file, const EditArgs& edit, const setting
     platform::Error error;
     if (edit::ResolveEdit(request, doc, file, writer, edit::Purpose::Save, resolved, error)) {
         if (resolved.road == edit::Road::Patch) {
-            if (jnx::ModifJNX(doc, resolved.values, file, error)) return {true, "updated " + file};
+            if (jnx::ModifJNX(doc, resolved.values, file, error, nullptr, &lock)) return {true, "updated " + file};
         } else if (jnx::RegenerateJnx(doc, resolved.values, resolved.version, file, resolved.outputPath, writer,
-                                      error)) {
+                                      error, nullptr, &lock)) {
             return {true, "created " + resolved.outputPath};
         }
     }

@@ -22,6 +22,7 @@ void ResetJnxDocument(JnxDocument& doc) {
     doc.jpgOffset.clear();
     doc.TileOffset.clear();
     doc.Previews.clear();
+    doc.FrontAsRead.clear();
 }
 
 }  // namespace jnx

@@ -26,6 +26,9 @@ struct JnxDocument {
     std::vector<std::uint32_t> jpgOffset;
     std::vector<CheckPoint> CheckPointsTiles;
     std::vector<CheckPoint> CheckPointsImages;
+    // The file from its start to the map block's end (or the file's): what an in-place
+    // update overwrites, kept so a writer can tell that no other edit came in between.
+    Bytes FrontAsRead;
     std::vector<Bytes> Previews;  // a complete JPEG (FF D8 + stored bytes) per level; empty for a level without tiles
 
     std::int64_t OffsetShift = 0;

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "jnx/front_part.h"
+#include "jnx/write_guard.h"
 #include "jnx/write_values.h"
 #include "platform/binary_file.h"
 #include "platform/le.h"
@@ -41,7 +42,7 @@ bool ScalePositions(const Bytes& front, const JnxDocument& doc, std::vector<std:
 }  // namespace
 
 bool ModifJNX(JnxDocument& doc, const WriteValues& values, const std::string& path, Error& error,
-              BusyObserver* observer) {
+              BusyObserver* observer, const platform::FileLock* held) {
     BusyScope busy(observer);
     if (doc.NeedsRegeneration || !doc.ReadForWriting() || doc.Levels.size() != doc.LevelInfos.size() ||
         doc.CheckPointsTiles.size() != doc.Levels.size() || values.scales.size() != doc.Levels.size() ||
@@ -60,8 +61,11 @@ bool ModifJNX(JnxDocument& doc, const WriteValues& values, const std::string& pa
     const std::int64_t groupOffset = doc.GroupNamePos - doc.BlockStart;
     if (groupOffset < 4 || groupOffset >= kMapBlockSpan) return Fail(error, Error(ErrorCode::MapBlockMoved).File(path));
 
+    platform::FileLock ownLock;
     platform::BinaryFile file;
-    if (!file.Open(path, platform::BinaryFile::Mode::ReadWrite, error)) return false;
+    if (!LockMap(path, held, ownLock, error) || !file.Open(path, platform::BinaryFile::Mode::ReadWrite, error) ||
+        !StillAsRead(file, doc, path, error))
+        return false;
     std::int64_t lengthBefore = 0;
     if (!file.Size(lengthBefore, error)) return false;
     if (lengthBefore < frontEnd) return Fail(error, Error(ErrorCode::FileShorter).File(path));
@@ -114,6 +118,7 @@ bool ModifJNX(JnxDocument& doc, const WriteValues& values, const std::string& pa
     doc.MapInfo.InfoLevelCount = doc.Header.LevelCount;
     for (std::size_t i = 0; i < doc.LevelInfos.size(); ++i) doc.LevelInfos[i].Zoom = values.zooms[i];
     doc.Padding.assign(block.begin() + std::ptrdiff_t(MapBlockLength(info, levelInfos)), block.end());
+    doc.FrontAsRead = std::move(patched);
     return true;
 }
 

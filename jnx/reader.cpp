@@ -479,6 +479,13 @@ bool ReadCheckPoints(ReadState& r, bool imageValues) {
     return true;
 }
 
+bool KeepFront(ReadState& r) {
+    Error error;
+    r.doc.FrontAsRead.resize(std::size_t(std::min(r.length, r.doc.BlockStart + kMapBlockSpan)));
+    if (!r.file.ReadAt(0, r.doc.FrontAsRead.data(), r.doc.FrontAsRead.size(), error)) return Fail(r, error);
+    return true;
+}
+
 // The two faults of a file whose every part could be read: a foreign trailer, and tables
 // other than where the level table says they are.
 bool CheckTrailerAndTablePlacement(ReadState& r) {
@@ -503,7 +510,7 @@ bool ReadJnx(JnxDocument& doc, const std::string& path, std::int32_t& totalTiles
                     ReadMapBlock(r) &&
                     (!readTiles || (ReadTileTables(r) && ReadSignature(r) && ReadTileData(r) && ReadTrailer(r) &&
                                     ReadCheckPoints(r, depth == ReadDepth::Full) &&
-                                    CheckTrailerAndTablePlacement(r)));
+                                    CheckTrailerAndTablePlacement(r) && KeepFront(r)));
     if (!ok) {
         // Every failure names the file, whichever stage found it.
         error = std::move(r.failure);

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "jnx/front_part.h"
+#include "jnx/write_guard.h"
 #include "platform/new_file.h"
 
 namespace jnx {
@@ -68,7 +69,8 @@ bool VerifyRegenerated(const JnxDocument& doc, const platform::BinaryFile& file,
 }  // namespace
 
 bool RegenerateJnx(JnxDocument& doc, const WriteValues& values, int version, const std::string& sourcePath,
-                   const std::string& destPath, const WriterSettings& settings, Error& error, BusyObserver* observer) {
+                   const std::string& destPath, const WriterSettings& settings, Error& error, BusyObserver* observer,
+                   const platform::FileLock* held) {
     BusyScope busy(observer);
     if (version != 3 && version != 4) return Fail(error, Error(ErrorCode::BadTargetVersion));
     if (settings.blockSize <= 0) return Fail(error, Error(ErrorCode::BadBlockSize));
@@ -84,9 +86,13 @@ bool RegenerateJnx(JnxDocument& doc, const WriteValues& values, int version, con
     Bytes bytes;
     if (!NewFrontPart(doc, values, version, front, shift, error) || !BuildFrontPart(front, bytes, error)) return false;
 
+    // Let go only once the new file is published or removed: no other writer may start on
+    // the source before.
+    platform::FileLock ownLock;
     platform::BinaryFile source;
     std::int64_t sourceLength = 0;
-    if (!source.Open(sourcePath, platform::BinaryFile::Mode::Read, error) || !source.Size(sourceLength, error))
+    if (!LockMap(sourcePath, held, ownLock, error) ||
+        !source.Open(sourcePath, platform::BinaryFile::Mode::Read, error) || !source.Size(sourceLength, error))
         return false;
     const std::int64_t dataStart = doc.jpgOffset[0];
     if (dataStart > sourceLength || std::int64_t(bytes.size()) != dataStart + shift)
@@ -98,7 +104,8 @@ bool RegenerateJnx(JnxDocument& doc, const WriteValues& values, int version, con
                              settings.blockSize, error))
         return false;
     const auto verify = [&](platform::BinaryFile& file, Error& e) {
-        return VerifyRegenerated(doc, file, sourceLength, shift, destPath, e);
+        return StillAsRead(source, doc, sourcePath, e) &&
+               VerifyRegenerated(doc, file, sourceLength, shift, destPath, e);
     };
     if (!out.Publish(error, verify)) return false;
 

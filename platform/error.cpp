@@ -36,6 +36,8 @@ constexpr Wording kWordings[] = {
     {ErrorCode::AllNamesTaken, "Every name for the merged file in {file} is taken."},
     {ErrorCode::NotRegularFile, "{file} is not a regular file"},
     {ErrorCode::FolderNotWritable, "Cannot write into the folder {file}: {detail}"},
+    {ErrorCode::CannotLock, "Cannot lock {file} against other writers: {detail}"},
+    {ErrorCode::FileInUse, "{file} is in use by another writer; nothing was written"},
     {ErrorCode::UnsupportedVersion, "Jnx Version Error"},
     {ErrorCode::LevelCountOutOfRange, "Level count out of range: {value}"},
     {ErrorCode::TileCountOutOfRange, "Tile count out of range in level {level}: {value}"},

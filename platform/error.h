@@ -40,6 +40,8 @@ enum class ErrorCode {
     AllNamesTaken,
     NotRegularFile,
     FolderNotWritable,
+    CannotLock,
+    FileInUse,
 
     // Reading a map.
     UnsupportedVersion,

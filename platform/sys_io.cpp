@@ -1,6 +1,7 @@
 #include "platform/sys_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,5 +31,7 @@ int Link(const char* from, const char* to) { return ::link(from, to); }
 int Fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
 
 int Fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
+
+int Flock(int fd, int operation) { return ::flock(fd, operation); }
 
 }  // namespace platform::sys

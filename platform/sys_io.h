@@ -23,4 +23,7 @@ int Link(const char* from, const char* to);
 int Fchmod(int fd, mode_t mode);
 int Fchown(int fd, uid_t owner, gid_t group);
 
+// flock(2): the writers' advisory lock on a map.
+int Flock(int fd, int operation);
+
 }  // namespace platform::sys

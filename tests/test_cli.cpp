@@ -8,8 +8,10 @@
 #include <string_view>
 
 #include "jnx/reader.h"
+#include "jnx/regenerate.h"
 #include "platform/text.h"
 #include "support/edit_support.h"
+#include "support/other_writer.h"
 #include "support/run_program.h"
 
 namespace {
@@ -153,6 +155,25 @@ TEST_F(CliTest, SaveUpdatesInPlaceOrWritesANewFile) {
     EXPECT_EQ(Read(v3).Header.ProductId, 44);
     EXPECT_EQ(Read(v4).Header.ProductId, 44);
     EXPECT_EQ(dir.list(), (Strings{"p.jnx", "r.jnx", "r_new.jnx"}));  // no temporary left
+}
+
+// A save that meets another writer's lock waits, even for one that renames a new file
+// over the map, and then edits what that writer left.
+TEST_F(CliTest, ASecondSaveWaitsAndKeepsTheFirstEdit) {
+    const std::string map = Make("m.jnx", fixture::SimpleRecipe(4, 2, 2));
+    const auto replace = [](jnx::JnxDocument& doc, const platform::FileLock& lock) {
+        edit::EditorValues request;
+        request.cboActualizar = 3, request.chkRemoveOld = true;
+        const edit::ResolvedEdit resolved = fixture::Resolve(request, doc);
+        platform::Error error;
+        return jnx::RegenerateJnx(doc, resolved.values, 3, doc.FileName, resolved.outputPath, {}, error, nullptr, &lock);
+    };
+    fixture::OtherWriter first(map, replace, std::chrono::milliseconds(300));
+    ASSERT_TRUE(first.Started());
+    Expect({"save", map, "--product-id", "99"}, 0, "updated " + map + "\n");
+    EXPECT_TRUE(first.Finish()) << "the first edit was lost";
+    EXPECT_EQ(Read(map).Header.Version, 3);
+    EXPECT_EQ(Read(map).Header.ProductId, 99);
 }
 
 // Whether a file fails alone or the whole run is refused, nothing is touched.

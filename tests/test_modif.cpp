@@ -73,16 +73,16 @@ TEST_P(ModifTest, RefusalsAndFailedChecksLeaveTheFileAsItWas) {
         {"block of 1024 bytes or more",
          [](Loaded&, jnx::WriteValues& v) { v.groupName = jnx::EncodeText(std::string(1000, 'g'), true); },
          ErrorCode::MapBlockOverflow},
-        {"tile table check", [](Loaded& l, jnx::WriteValues&) { l.doc.CheckPointsTiles[1].Value ^= 0x5a5a; },
-         ErrorCode::PatchedTables},
+        {"tile table other than read", [](Loaded& l, jnx::WriteValues&) { l.doc.CheckPointsTiles[1].Value ^= 0x5a5a; },
+         ErrorCode::FileChanged},
         {"file needs rewriting", [](Loaded& l, jnx::WriteValues&) { l.doc.NeedsRegeneration = true; },
          ErrorCode::CannotPatch},
-        {"block moved since the read",
+        {"block changed since the read",
          [](Loaded& l, jnx::WriteValues&) {
              l.built.bytes[std::size_t(l.built.blockStart + 4)] ^= 0x20;
              fixture::WriteBytes(l.path, l.built.bytes);
          },
-         ErrorCode::MapBlockMoved},
+         ErrorCode::FileChanged},
     };
     for (const Case& c : cases) {
         Loaded l(fixture::SimpleRecipe(GetParam(), 3, 2));

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <random>
 
+#include "platform/file_lock.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/new_file.h"
@@ -177,6 +178,22 @@ TEST(MoveAndCopy, ReplaceTheTargetWholeOrRefuseToReplace) {
     ASSERT_TRUE(platform::MoveFile(dir.file("c"), dir.file("b"), error)) << platform::ErrorText(error);
     EXPECT_FALSE(platform::CopyFile(dir.file("missing"), dir.file("c"), error));
     EXPECT_EQ(dir.list(), std::vector<std::string>{"b"});
+}
+
+// A lock is per open file, so a second one in the same process stands for another writer.
+TEST(FileLock, ASecondHolderWaitsItsPatienceThenGetsTheLockOnceFree) {
+    TempDir dir;
+    const std::string path = dir.file("map.jnx");
+    fixture::WriteBytes(path, {1, 2, 3});
+    platform::FileLock first, second;
+    platform::Error error;
+    ASSERT_TRUE(first.Acquire(path, std::chrono::milliseconds(0), error)) << platform::ErrorText(error);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(second.Acquire(path, std::chrono::milliseconds(100), error));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_EQ(error.code, platform::ErrorCode::FileInUse);
+    first.Release();
+    EXPECT_TRUE(second.Acquire(path, std::chrono::milliseconds(0), error)) << platform::ErrorText(error);
 }
 
 TEST(Folders, CreateDeleteAndList) {

@@ -156,6 +156,26 @@ Scenario Regeneration(int from, int to, const std::string& staleOutput = {}) {
                    }, staleOutput);
 }
 
+// The command line's save: the map locked before it is read, then replaced under that lock.
+Scenario ReplacementUnderTheCallersLock() {
+    return {"ReplacementUnderTheCallersLock", {{"map.jnx", Built(4)}}, [](const fixture::TempDir& dir) {
+                platform::FileLock lock;
+                jnx::JnxDocument doc;
+                doc.FileName = dir.file("map.jnx");
+                std::int32_t tiles = 0;
+                platform::Error error;
+                if (!lock.Acquire(doc.FileName, std::chrono::seconds(0), error) ||
+                    !jnx::ReadJnx(doc, doc.FileName, tiles, error, true))
+                    return Outcome(false, error);
+                edit::EditorValues request = EditedValues(3);
+                request.chkRemoveOld = true;
+                const edit::ResolvedEdit resolved = fixture::Resolve(request, doc);
+                return Outcome(jnx::RegenerateJnx(doc, resolved.values, resolved.version, doc.FileName,
+                                                  resolved.outputPath, {}, error, nullptr, &lock),
+                               error);
+            }};
+}
+
 Scenario Extraction(const std::string& staleOutput = {}) {
     return OneFile(staleOutput.empty() ? "Extraction" : "ExtractionOverAnEarlierOutput", 4,
                    [](jnx::JnxDocument& doc, const fixture::TempDir& dir, platform::Error& error) {
@@ -274,9 +294,10 @@ TEST_P(WriteFaults, FolderAsItWasAfterEveryFailure) { RunUnderEveryFault(GetPara
 // Over an earlier output: it stays whole until its successor is.
 INSTANTIATE_TEST_SUITE_P(Writers, WriteFaults,
                          ::testing::Values(InPlaceUpdate(), Regeneration(4, 3), Regeneration(3, 4), Regeneration(4, 4),
-                                           Regeneration(4, 4, "map_new.jnx"), Extraction(),
-                                           Extraction("map_Level2.jnx"), ReplacementKeepingPermissions(),
-                                           BatchSave(false), BatchSave(true), Merge(), SettingsWrite()),
+                                           Regeneration(4, 4, "map_new.jnx"), ReplacementUnderTheCallersLock(),
+                                           Extraction(), Extraction("map_Level2.jnx"),
+                                           ReplacementKeepingPermissions(), BatchSave(false), BatchSave(true),
+                                           Merge(), SettingsWrite()),
                          [](const auto& p) { return p.param.name; });
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/fault/faulty_sys_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -181,5 +182,7 @@ int Fchmod(int fd, mode_t mode) { return fault::FailPoint() ? -1 : ::fchmod(fd, 
 
 // Its failures are ignored by design, so failing it would only prove a run that must succeed.
 int Fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
+
+int Flock(int fd, int operation) { return fault::FailPoint() ? -1 : ::flock(fd, operation); }
 
 }  // namespace platform::sys

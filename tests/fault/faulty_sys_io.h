@@ -22,7 +22,7 @@ struct Plan {
 void Arm(Plan plan);
 // Back to counting only.
 void Disarm();
-// Points (opens, writes, copies, flushes, renames, links, mode changes) and writes seen since Arm.
+// Points (opens, writes, copies, flushes, renames, links, mode changes, locks) and writes seen since Arm.
 int PointsSeen();
 int WritesSeen();
 // Whether the plan made a call fail or fall short.

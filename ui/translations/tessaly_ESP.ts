@@ -434,6 +434,14 @@
         <translation>No se puede escribir en la carpeta {file}: {detail}</translation>
     </message>
     <message>
+        <source>Cannot lock {file} against other writers: {detail}</source>
+        <translation>No se puede bloquear {file} frente a otros escritores: {detail}</translation>
+    </message>
+    <message>
+        <source>{file} is in use by another writer; nothing was written</source>
+        <translation>{file} está en uso por otro escritor; no se ha escrito nada</translation>
+    </message>
+    <message>
         <source>Jnx Version Error</source>
         <translation>Error de versión JNX</translation>
     </message>
