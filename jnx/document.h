@@ -29,7 +29,7 @@ struct JnxDocument {
     // The file from its start to the map block's end (or the file's): what an in-place
     // update overwrites, kept so a writer can tell that no other edit came in between.
     Bytes FrontAsRead;
-    std::vector<Bytes> Previews;  // a complete JPEG (FF D8 + stored bytes) per level; empty for a level without tiles
+    std::vector<Bytes> Previews;  // a complete JPEG (FF D8 + stored bytes) per level; empty for a level without tiles or a preview tile over 16 MiB
 
     std::int64_t OffsetShift = 0;
     bool NeedsRegeneration = false;

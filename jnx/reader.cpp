@@ -18,6 +18,7 @@ using platform::Error;
 using platform::ErrorCode;
 
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kLargestPreview = 16 << 20;
 // Shortest possible version 4 level entry: 12 bytes, Extra, and an empty Copyright.
 constexpr std::int64_t kMinV4LevelEntry = kLevelEntrySize + 4 + 1;
 
@@ -421,7 +422,9 @@ bool ReadTileData(ReadState& r) {
             if (!CheckTileData(r, t)) return false;
             const JnxTile& tile = doc.Tiles[t];
             doc.jpgOffset[t] = tile.DataOffset;
-            if (j == preview) {
+            // A tile image far larger than any the device shows is not loaded just to be
+            // previewed: one of 2 GiB would cost 2 GiB of memory.
+            if (j == preview && tile.DataSize <= kLargestPreview) {
                 Bytes data(static_cast<std::size_t>(tile.DataSize));
                 if (!r.file.ReadAt(tile.DataOffset, data.data(), data.size(), error)) return Fail(r, error);
                 doc.Previews[i] = WithJpegStart(data);

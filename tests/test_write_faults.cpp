@@ -165,7 +165,7 @@ Scenario ReplacementUnderTheCallersLock() {
                 std::int32_t tiles = 0;
                 platform::Error error;
                 if (!lock.Acquire(doc.FileName, std::chrono::seconds(0), error) ||
-                    !jnx::ReadJnx(doc, doc.FileName, tiles, error, true))
+                    !jnx::ReadJnx(doc, doc.FileName, tiles, error, jnx::ReadDepth::Full))
                     return Outcome(false, error);
                 edit::EditorValues request = EditedValues(3);
                 request.chkRemoveOld = true;

@@ -33,7 +33,7 @@ public:
             std::int32_t tiles = 0;
             doc.FileName = path;
             const bool read = lock.Acquire(path, std::chrono::seconds(5), error) &&
-                              jnx::ReadJnx(doc, path, tiles, error, true);
+                              jnx::ReadJnx(doc, path, tiles, error, jnx::ReadDepth::Full);
             const char signal = read ? 'r' : 'x';
             (void)!::write(ready[1], &signal, 1);
             if (!read) ::_exit(2);
