@@ -1,11 +1,13 @@
 // tessaly-cli demo OUT.jnx: a small, valid version 4 file to try the other commands on,
-// for people who have no BirdsEye file at hand.
+// for people who have no BirdsEye file at hand. Its tiles are real pictures, so the
+// windows have something to show.
 #include <cmath>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/demo_pictures.h"
 #include "cli/options.h"
 #include "jnx/codec.h"
 #include "jnx/front_part.h"
@@ -20,21 +22,6 @@ using jnx::Bytes;
 
 std::int32_t Units(double degrees) { return static_cast<std::int32_t>(std::lround(degrees / 180.0 * 2147483648.0)); }
 
-// A stored tile body: a JPEG without its leading FF D8, a JFIF header, some bytes, FF D9.
-Bytes TileBody(int seed) {
-    Bytes data = {0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
-    std::uint32_t state = 2463534242u + static_cast<std::uint32_t>(seed) * 7919u;
-    for (int i = 0; i < 48 + seed * 5; ++i) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        data.push_back(static_cast<std::uint8_t>(state));
-    }
-    data.push_back(0xFF);
-    data.push_back(0xD9);
-    return data;
-}
-
 struct DemoLevel {
     std::int32_t scale;
     int tilesPerSide;
@@ -44,12 +31,12 @@ struct DemoLevel {
 
 jnx::Bytes Z(const std::string& text) { return jnx::EncodeText(text, true); }
 
-// The demo map's front part and its tile bodies, in file order.
-jnx::FrontPart DemoFront(std::vector<Bytes>& bodies) {
+// The demo map's front part and its tile bodies, in file order; false if a picture could
+// not be encoded.
+bool DemoFront(jnx::FrontPart& front, std::vector<Bytes>& bodies) {
     const double north = 42.5, east = 2.5, south = 42.0, west = 2.0;
-    const std::vector<DemoLevel> levels = {{4777, 1, "Overview", 1}, {2388, 2, "Detail", 2}};
+    const std::vector<DemoLevel> levels = {{4777, 1, "Overview", 1}, {2388, 2, "Detail", 2}, {1194, 4, "Close-up", 3}};
 
-    jnx::FrontPart front;
     front.header.Version = 4;
     front.header.Bounds = {Units(north), Units(east), Units(south), Units(west)};
     front.header.ProductId = 1;
@@ -57,7 +44,8 @@ jnx::FrontPart DemoFront(std::vector<Bytes>& bodies) {
     front.mapInfo.MapGuid = Z("7C1E5A2B-3D4F-4A6B-8C9D-0E1F2A3B4C5D");
     front.mapInfo.GroupName = Z("Tessaly demo maps");
     front.mapInfo.MapTitle = Z("Demo map");
-    int seed = 1;
+    constexpr int kTileSide = 256;
+    int number = 1;
     for (const auto& level : levels) {
         const int n = level.tilesPerSide;
         front.levels.push_back({n * n, 0, level.scale});
@@ -70,19 +58,24 @@ jnx::FrontPart DemoFront(std::vector<Bytes>& bodies) {
                 tile.TileBounds = {Units(north - row * latStep), Units(west + (col + 1) * lonStep),
                                    Units(north - (row + 1) * latStep), Units(west + col * lonStep)};
                 tile.TileAux = {0, 1, 0, 0};
-                bodies.push_back(TileBody(seed++));
+                const Bytes picture = DemoTilePicture(number, col, row, n, kTileSide);
+                if (picture.size() < 4) return false;
+                bodies.emplace_back(picture.begin() + 2, picture.end());  // stored without FF D8
                 tile.DataSize = static_cast<std::int32_t>(bodies.back().size());
                 front.tiles.push_back(tile);
             }
         }
+        ++number;
     }
-    return front;
+    return true;
 }
 
 // Written through the publish step; handed out only once the reader accepts it.
 bool WriteDemo(const std::string& path, platform::Error& error) {
     std::vector<Bytes> bodies;
-    jnx::FrontPart front = DemoFront(bodies);
+    jnx::FrontPart front;
+    if (!DemoFront(front, bodies))
+        return platform::Fail(error, platform::Error(platform::ErrorCode::CannotWrite).Detail("the JPEG encoder failed"));
     Bytes bytes;
     if (!jnx::PlaceTilesBackToBack(front, error) || !jnx::BuildFrontPart(front, bytes, error)) return false;
     for (const Bytes& body : bodies) jnx::AppendBytes(bytes, body);
@@ -112,7 +105,7 @@ int Run(const ParsedArgs& parsed) {
 
 extern const Command kDemoCommand{
     "demo", "OUT.jnx", 1, 1,
-    "Write a small valid version 4 file of two levels to try the other commands on.",
+    "Write a small valid version 4 file of three levels, with real JPEG tiles, to try the other commands on.",
     {},
     Run,
 };

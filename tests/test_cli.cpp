@@ -224,7 +224,14 @@ TEST_F(CliTest, ReplaceKeepsTheMapInItsPlaceAndWhatIsNoMapIsRefused) {
 // A refusal (a level the file lacks, a file of one level, one file to merge) writes nothing.
 TEST_F(CliTest, DemoSplitAndMergeWriteTheirFilesOrRefuseBeforeWriting) {
     Expect({"demo", dir.file("demo.jnx")}, 0, "created " + dir.file("demo.jnx") + "\n");
-    EXPECT_EQ(Read(dir.file("demo.jnx")).Header.LevelCount, 2);
+    const jnx::JnxDocument demo = Read(dir.file("demo.jnx"));
+    EXPECT_EQ(demo.Header.LevelCount, 3);
+    for (const auto& preview : demo.Previews) {  // real pictures: a JFIF header to the end marker
+        ASSERT_GT(preview.size(), 1000u);
+        EXPECT_EQ(std::vector<std::uint8_t>(preview.begin(), preview.begin() + 4),
+                  (std::vector<std::uint8_t>{0xFF, 0xD8, 0xFF, 0xE0}));
+        EXPECT_EQ(std::vector<std::uint8_t>(preview.end() - 2, preview.end()), (std::vector<std::uint8_t>{0xFF, 0xD9}));
+    }
     const std::string file = Make("s.jnx", fixture::SimpleRecipe(4, 3, 2));
     const std::string one = Make("o.jnx", fixture::SimpleRecipe(4, 1, 1));
     Expect({"split", file, "1", "4"}, 1, "", "");
