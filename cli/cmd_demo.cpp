@@ -57,7 +57,7 @@ bool DemoFront(jnx::FrontPart& front, std::vector<Bytes>& bodies) {
                 jnx::JnxTile tile;
                 tile.TileBounds = {Units(north - row * latStep), Units(west + (col + 1) * lonStep),
                                    Units(north - (row + 1) * latStep), Units(west + col * lonStep)};
-                tile.TileAux = {0, 1, 0, 0};
+                tile.TileAux = {kTileSide & 0xFF, kTileSide >> 8, kTileSide & 0xFF, kTileSide >> 8};  // width, height
                 const Bytes picture = DemoTilePicture(number, col, row, n, kTileSide);
                 if (picture.size() < 4) return false;
                 bodies.emplace_back(picture.begin() + 2, picture.end());  // stored without FF D8
