@@ -36,12 +36,12 @@ std::string ReplaceCurrent(const std::string& text, const std::string& folder) {
 
 }  // namespace
 
-std::string LevelFilePath(const std::string& sourcePath, int level, const std::array<std::string, 5>& levelDirs) {
+std::string LevelFilePath(const std::string& sourcePath, int level, const std::array<std::string, jnx::device::kMaxLevels>& levelDirs) {
     const std::string name = platform::BaseNameOf(sourcePath) + "_Level" + std::to_string(level) + ".jnx";
     std::string sourceFolder = platform::ParentFolder(sourcePath);
     if (sourceFolder.empty()) sourceFolder = ".";
     std::string folder = sourceFolder;
-    if (level >= 1 && level <= 5) {
+    if (level >= 1 && level <= jnx::device::kMaxLevels) {
         const std::string dir = platform::NormalizeSeparators(edit::Trim(levelDirs[std::size_t(level - 1)]));
         if (!dir.empty()) {
             std::string wanted = ReplaceCurrent(dir, sourceFolder);
