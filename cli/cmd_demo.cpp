@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "jnx/codec.h"
+#include "jnx/product_id_copy.h"
 #include "jnx/front_part.h"
 #include "jnx/reader.h"
 #include "platform/new_file.h"
@@ -20,9 +21,13 @@ using jnx::Bytes;
 
 std::int32_t Units(double degrees) { return static_cast<std::int32_t>(std::lround(degrees / 180.0 * 2147483648.0)); }
 
-// A stored tile body: a JPEG without its leading FF D8, a JFIF header, some bytes, FF D9.
+constexpr std::uint8_t kTileSide = 1;  // 256 pixels: the high byte of the stored little-endian width
+
+// A stored tile body: a JPEG without its leading FF D8, a JFIF header, a baseline frame
+// header of the size the tile table gives (so a deep check passes), some bytes, FF D9.
 Bytes TileBody(int seed) {
-    Bytes data = {0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
+    Bytes data = {0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0,
+                  0xFF, 0xC0, 0x00, 0x11, 8, kTileSide, 0, kTileSide, 0, 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1};
     std::uint32_t state = 2463534242u + static_cast<std::uint32_t>(seed) * 7919u;
     for (int i = 0; i < 48 + seed * 5; ++i) {
         state ^= state << 13;
@@ -57,6 +62,7 @@ jnx::FrontPart DemoFront(std::vector<Bytes>& bodies) {
     front.mapInfo.MapGuid = Z("7C1E5A2B-3D4F-4A6B-8C9D-0E1F2A3B4C5D");
     front.mapInfo.GroupName = Z("Tessaly demo maps");
     front.mapInfo.MapTitle = Z("Demo map");
+    front.mapInfo.ReservedBytes = *jnx::ProductIdCopy(front.header.ProductId);
     int seed = 1;
     for (const auto& level : levels) {
         const int n = level.tilesPerSide;
@@ -69,7 +75,7 @@ jnx::FrontPart DemoFront(std::vector<Bytes>& bodies) {
                 jnx::JnxTile tile;
                 tile.TileBounds = {Units(north - row * latStep), Units(west + (col + 1) * lonStep),
                                    Units(north - (row + 1) * latStep), Units(west + col * lonStep)};
-                tile.TileAux = {0, 1, 0, 0};
+                tile.TileAux = {0, kTileSide, 0, kTileSide};
                 bodies.push_back(TileBody(seed++));
                 tile.DataSize = static_cast<std::int32_t>(bodies.back().size());
                 front.tiles.push_back(tile);
