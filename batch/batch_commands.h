@@ -81,7 +81,7 @@ DeleteSummary BatchDelete(BatchTable& table);
 // through ExtractLevel into LevelFilePath. Levels beyond the fifth have no box and are
 // passed over. The caller resets the panel and reloads.
 SplitSummary BatchSplit(const BatchTable& table, const edit::EditorValues& request,
-                        const std::array<std::string, 5>& levelDirs, const jnx::WriterSettings& settings,
+                        const std::array<std::string, jnx::device::kMaxLevels>& levelDirs, const jnx::WriterSettings& settings,
                         BatchObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
 
 }  // namespace batch

@@ -31,7 +31,7 @@ Error ValidateSplit(const BatchTable& table, int ticked, int& checked) {
 // Extracts the ticked levels of one file read in full; stops at its first failing level
 // (the level files written so far stay).
 void SplitFile(std::size_t row, const std::string& source, jnx::JnxDocument& doc, const edit::EditorValues& request,
-               const std::array<std::string, 5>& levelDirs, const jnx::WriterSettings& settings,
+               const std::array<std::string, jnx::device::kMaxLevels>& levelDirs, const jnx::WriterSettings& settings,
                jnx::BusyObserver* busy, SplitSummary& summary) {
     edit::ResolvedEdit resolved;
     Error error;
@@ -63,7 +63,7 @@ void SplitFile(std::size_t row, const std::string& source, jnx::JnxDocument& doc
 }  // namespace
 
 SplitSummary BatchSplit(const BatchTable& table, const edit::EditorValues& request,
-                        const std::array<std::string, 5>& levelDirs, const jnx::WriterSettings& settings,
+                        const std::array<std::string, jnx::device::kMaxLevels>& levelDirs, const jnx::WriterSettings& settings,
                         BatchObserver* observer, jnx::BusyObserver* busy) {
     SplitSummary summary;
     const int ticked = static_cast<int>(

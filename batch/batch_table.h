@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "jnx/device_limits.h"
+
 namespace batch {
 
 // Column positions, in field order.
@@ -15,11 +17,11 @@ enum Column : int {
     kGroupName,
     kNumLevels,
     kZoomLevel1,  // .. kZoomLevel1 + 4
-    kTotalTiles = kZoomLevel1 + 5,
+    kTotalTiles = kZoomLevel1 + jnx::device::kMaxLevels,
     kJNXVersion,
     kDrawOrder,
     kPriority1,  // .. kPriority1 + 4
-    kFilename = kPriority1 + 5,
+    kFilename = kPriority1 + jnx::device::kMaxLevels,
     kFullFileName,
     kNeedTMP,
     kWithBug,
@@ -27,7 +29,7 @@ enum Column : int {
 };
 static_assert(kColumnCount == 21);
 
-inline constexpr int kShownLevels = 5;  // levels beyond the fifth have no columns
+inline constexpr int kShownLevels = jnx::device::kMaxLevels;  // later levels have no columns
 
 struct FieldSpec {
     const char* name;

@@ -10,6 +10,7 @@
 #include "cli/demo_pictures.h"
 #include "cli/options.h"
 #include "jnx/codec.h"
+#include "jnx/product_id_copy.h"
 #include "jnx/front_part.h"
 #include "jnx/reader.h"
 #include "platform/new_file.h"
@@ -44,6 +45,7 @@ bool DemoFront(jnx::FrontPart& front, std::vector<Bytes>& bodies) {
     front.mapInfo.MapGuid = Z("7C1E5A2B-3D4F-4A6B-8C9D-0E1F2A3B4C5D");
     front.mapInfo.GroupName = Z("Tessaly demo maps");
     front.mapInfo.MapTitle = Z("Demo map");
+    front.mapInfo.ReservedBytes = *jnx::ProductIdCopy(front.header.ProductId);
     constexpr int kTileSide = 256;
     int number = 1;
     for (const auto& level : levels) {

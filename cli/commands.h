@@ -9,6 +9,7 @@
     X(Split)                    \
     X(Scan)                     \
     X(Merge)                    \
+    X(Check)                    \
     X(Demo)
 
 namespace cli {

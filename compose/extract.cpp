@@ -6,6 +6,7 @@
 
 #include "edit/user_input.h"
 #include "jnx/front_part.h"
+#include "jnx/product_id_copy.h"
 #include "jnx/write_values.h"
 #include "platform/new_file.h"
 #include "platform/fs.h"
@@ -36,12 +37,12 @@ std::string ReplaceCurrent(const std::string& text, const std::string& folder) {
 
 }  // namespace
 
-std::string LevelFilePath(const std::string& sourcePath, int level, const std::array<std::string, 5>& levelDirs) {
+std::string LevelFilePath(const std::string& sourcePath, int level, const std::array<std::string, jnx::device::kMaxLevels>& levelDirs) {
     const std::string name = platform::BaseNameOf(sourcePath) + "_Level" + std::to_string(level) + ".jnx";
     std::string sourceFolder = platform::ParentFolder(sourcePath);
     if (sourceFolder.empty()) sourceFolder = ".";
     std::string folder = sourceFolder;
-    if (level >= 1 && level <= 5) {
+    if (level >= 1 && level <= jnx::device::kMaxLevels) {
         const std::string dir = platform::NormalizeSeparators(edit::Trim(levelDirs[std::size_t(level - 1)]));
         if (!dir.empty()) {
             std::string wanted = ReplaceCurrent(dir, sourceFolder);
@@ -76,6 +77,8 @@ bool LevelFrontPart(const jnx::JnxDocument& doc, const jnx::WriteValues& values,
     front.levelCopyrights = {doc.LevelExtras[index].Copyright};
     front.mapInfo = doc.MapInfo;
     front.mapInfo.GroupName = values.groupName;
+    front.mapInfo.ReservedBytes =
+        jnx::ReservedBytesFor(doc.MapInfo.ReservedBytes, doc.Header.ProductId, values.productId);
     jnx::JnxLevelInfo levelInfo = doc.LevelInfos[index];
     levelInfo.Zoom = values.zooms[index];
     front.levelInfos = {levelInfo};
@@ -167,6 +170,7 @@ bool ExtractLevel(jnx::JnxDocument& doc, const jnx::WriteValues& values, int ver
     doc.Header.DrawOrder = values.drawOrder;
     doc.Levels[index].Scale = values.scales[index];
     doc.MapInfo.GroupName = values.groupName;
+    doc.MapInfo.ReservedBytes = front.mapInfo.ReservedBytes;
     doc.MapInfo.InfoLevelCount = 1;
     doc.LevelInfos[index].Zoom = values.zooms[index];
     doc.Padding.assign(std::size_t(jnx::kMapBlockSpan - jnx::MapBlockLength(front.mapInfo, front.levelInfos)), 0);

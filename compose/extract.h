@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "jnx/device_limits.h"
 #include "jnx/document.h"
 #include "jnx/progress.h"
 #include "jnx/write_values.h"
@@ -21,6 +22,6 @@ bool ExtractLevel(jnx::JnxDocument& doc, const jnx::WriteValues& values, int ver
 
 // <base>_Level<n>.jnx in the split folder of that level ("$CURRENT" = the source's folder,
 // matched without regard to case), or beside the source. Creates the folder when missing.
-std::string LevelFilePath(const std::string& sourcePath, int level, const std::array<std::string, 5>& levelDirs);
+std::string LevelFilePath(const std::string& sourcePath, int level, const std::array<std::string, jnx::device::kMaxLevels>& levelDirs);
 
 }  // namespace compose

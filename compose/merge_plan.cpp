@@ -4,6 +4,7 @@
 
 #include "edit/resolve_edit.h"
 #include "jnx/codec.h"
+#include "jnx/product_id_copy.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
 
@@ -173,6 +174,8 @@ bool ApplyRequest(const edit::EditorValues& request, MergePlan& plan, Error& err
     edit::ResolvedEdit resolved;
     if (!edit::ResolveEdit(forMerge, merged, {}, jnx::WriterSettings{}, edit::Purpose::Merge, resolved, error))
         return false;
+    plan.MapInfo.ReservedBytes =
+        jnx::ReservedBytesFor(plan.MapInfo.ReservedBytes, plan.Header.ProductId, resolved.values.productId);
     plan.Header.ProductId = resolved.values.productId;
     plan.Header.DrawOrder = resolved.values.drawOrder;
     plan.MapInfo.GroupName = resolved.values.groupName;

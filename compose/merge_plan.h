@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "edit/editor_values.h"
+#include "jnx/device_limits.h"
 #include "jnx/document.h"
 #include "jnx/progress.h"
 #include "jnx/records.h"
@@ -16,7 +17,7 @@
 
 namespace compose {
 
-inline constexpr int kMaxMergeLevels = 5;  // what the device shows at most
+inline constexpr int kMaxMergeLevels = jnx::device::kMaxLevels;
 
 // What a quick read of a source gives the plan.
 struct MergeSourceContent {

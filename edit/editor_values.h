@@ -8,9 +8,11 @@
 #include <optional>
 #include <string>
 
+#include "jnx/device_limits.h"
+
 namespace edit {
 
-inline constexpr int kLevelControls = 5;  // the windows offer levels 1..5; later levels keep their values
+inline constexpr int kLevelControls = jnx::device::kMaxLevels;  // later levels keep their values
 
 struct EditorValues {
     // The editor window's own rules apply (zoom numbers are written in group-preset mode).

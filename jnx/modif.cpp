@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "jnx/front_part.h"
+#include "jnx/product_id_copy.h"
 #include "jnx/write_guard.h"
 #include "jnx/write_values.h"
 #include "platform/binary_file.h"
@@ -51,6 +52,7 @@ bool ModifJNX(JnxDocument& doc, const WriteValues& values, const std::string& pa
 
     JnxMapInfo info = doc.MapInfo;
     info.GroupName = values.groupName;
+    info.ReservedBytes = ReservedBytesFor(doc.MapInfo.ReservedBytes, doc.Header.ProductId, values.productId);
     info.InfoLevelCount = doc.Header.LevelCount;
     std::vector<JnxLevelInfo> levelInfos = doc.LevelInfos;
     for (std::size_t i = 0; i < levelInfos.size(); ++i) levelInfos[i].Zoom = values.zooms[i];
@@ -115,6 +117,7 @@ bool ModifJNX(JnxDocument& doc, const WriteValues& values, const std::string& pa
     doc.Header.ProductId = values.productId;
     doc.Header.DrawOrder = values.drawOrder;
     doc.MapInfo.GroupName = values.groupName;
+    doc.MapInfo.ReservedBytes = info.ReservedBytes;
     doc.MapInfo.InfoLevelCount = doc.Header.LevelCount;
     for (std::size_t i = 0; i < doc.LevelInfos.size(); ++i) doc.LevelInfos[i].Zoom = values.zooms[i];
     doc.Padding.assign(block.begin() + std::ptrdiff_t(MapBlockLength(info, levelInfos)), block.end());

@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "jnx/codec.h"
+#include "jnx/product_id_copy.h"
 #include "platform/binary_file.h"
 #include "platform/gather_read.h"
 #include "platform/le.h"
@@ -320,7 +321,9 @@ bool DescribeDefaultBlock(ReadState& r) {
     info.BlockVersion = kMapBlockVersion;
     info.MapGuid = EncodeText(NewGuidText(), true);
     info.GroupName = EncodeText("BirdsEye Satellite Imagery Subscription", true);
-    info.ReservedBytes = {0, 0, 0};
+    // A block made here carries the product ID as producers do, so desktop software
+    // activates the map under the header's ID once the block is written.
+    info.ReservedBytes = ProductIdCopy(doc.Header.ProductId).value_or(ReservedField{0, 0, 0});
     info.MapTitle = EncodeText("You map title", true);
     info.InfoLevelCount = doc.Header.LevelCount;
     doc.GroupNamePos = static_cast<std::int32_t>(blockStart + 4 + std::int64_t(info.MapGuid.size()));

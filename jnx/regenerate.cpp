@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "jnx/front_part.h"
+#include "jnx/product_id_copy.h"
 #include "jnx/write_guard.h"
 #include "platform/new_file.h"
 
@@ -33,6 +34,7 @@ bool NewFrontPart(const JnxDocument& doc, const WriteValues& values, int version
     for (const auto& extra : doc.LevelExtras) front.levelCopyrights.push_back(extra.Copyright);
     front.mapInfo = doc.MapInfo;
     front.mapInfo.GroupName = values.groupName;
+    front.mapInfo.ReservedBytes = ReservedBytesFor(doc.MapInfo.ReservedBytes, doc.Header.ProductId, values.productId);
     front.levelInfos = doc.LevelInfos;
     for (std::size_t i = 0; i < front.levelInfos.size(); ++i) front.levelInfos[i].Zoom = values.zooms[i];
     front.tiles = doc.Tiles;
@@ -116,6 +118,7 @@ bool RegenerateJnx(JnxDocument& doc, const WriteValues& values, int version, con
     doc.Levels = front.levels;
     doc.Tiles = front.tiles;
     doc.MapInfo.GroupName = values.groupName;
+    doc.MapInfo.ReservedBytes = front.mapInfo.ReservedBytes;
     doc.MapInfo.InfoLevelCount = doc.Header.LevelCount;
     doc.LevelInfos = front.levelInfos;
     doc.Padding.assign(std::size_t(kMapBlockSpan - MapBlockLength(front.mapInfo, front.levelInfos)), 0);

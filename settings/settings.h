@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "jnx/device_limits.h"
 #include "platform/error.h"
 
 namespace settings {
@@ -64,7 +65,7 @@ struct GroupEntry {
 
 // Per level 1..5: the 0-based ZoomTable row to select, -1 for no selection, -2 to keep.
 struct GroupZoomEntry {
-    std::array<std::int16_t, 5> ZoomIndex{-2, -2, -2, -2, -2};
+    std::array<std::int16_t, jnx::device::kMaxLevels> ZoomIndex{-2, -2, -2, -2, -2};
 };
 
 struct VersionItem {
@@ -74,7 +75,7 @@ struct VersionItem {
 
 struct SettingsTables {
     std::vector<ZoomLevelEntry> ZoomTable;
-    std::array<std::string, 5> LevelDirs;  // as written; "$CURRENT" matched without regard to case
+    std::array<std::string, jnx::device::kMaxLevels> LevelDirs;  // as written; "$CURRENT" matched without regard to case
     std::vector<GroupEntry> Groups;
     std::vector<GroupZoomEntry> GroupZoomTable;  // same index as Groups
     std::vector<VersionItem> TargetVersions;

@@ -13,6 +13,7 @@
 #include "support/edit_support.h"
 #include "support/other_writer.h"
 #include "support/run_program.h"
+#include "support/writer_support.h"
 
 namespace {
 
@@ -89,9 +90,9 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
         {{"save", file, "--bogus"}, 2}, {{"save", file, file, "--rename", "x.jnx"}, 2},
         {{"save", file, "--replace", "--zoom", "1=3"}, 2}, {{"split", file}, 2}, {{"scan"}, 2},
         {{"scan", dir.path(), dir.path()}, 2}, {{"merge"}, 2}, {{"merge", file, file, "--out", ""}, 2},
-        {{"demo"}, 2}, {{"demo", file, file}, 2},
+        {{"demo"}, 2}, {{"demo", file, file}, 2}, {{"check"}, 2}, {{"check", file, "--shallow"}, 2},
     };
-    for (const char* command : {"info", "save", "split", "scan", "merge", "demo"})
+    for (const char* command : {"info", "save", "split", "scan", "merge", "check", "demo"})
         cases.insert(cases.end(), {{{command, "--help"}, 0}, {{command, "-h"}, 0}});
     for (const auto& [args, code] : cases) {
         const fixture::ProgramRun r = Run(args);
@@ -129,6 +130,37 @@ TEST_F(CliTest, JsonShowsEveryFileInStrictUtf8) {
         EXPECT_NE(out.find("\"" + dir.path() + "/caf%E9 100%25.jnx\""), std::string::npos) << out;
         EXPECT_NE(out.find("\"Quote \\\" back \\\\ tab \\t caf"), std::string::npos) << out;
     }
+}
+
+// check: the demo map is ready for the device, deep; a folder's report in JSON keeps its
+// shape with a map that cannot be read and one with an error, and exits 1; nothing is written.
+TEST_F(CliTest, CheckReportsEveryMapAndNeverWrites) {
+    Expect({"demo", dir.file("demo.jnx")}, 0, "created " + dir.file("demo.jnx") + "\n");
+    Expect({"check", "--deep", dir.file("demo.jnx")}, 0, dir.file("demo.jnx") + ": ready for the device\n");
+
+    fixture::JnxRecipe flipped = fixture::SimpleRecipe(4, 1, 2);
+    flipped.bounds = {0, 10, 10, 0};  // north below south
+    flipped.reserved = {0, 7, 0};     // the product ID's copy in step
+    Make("flipped.jnx", flipped);
+    fixture::Bytes truncated = fixture::BuildJnx(fixture::SimpleRecipe(4, 1, 1)).bytes;
+    truncated.resize(30);
+    fixture::WriteBytes(dir.file("bad.jnx"), truncated);
+    const fixture::Snapshot before = fixture::TakeSnapshot(dir.path());
+
+    const fixture::ProgramRun json = Run({"check", "--json", dir.path()});
+    EXPECT_EQ(json.code, 1) << json.err;
+    EXPECT_TRUE(StrictJson(json.out)) << json.out;
+    for (const auto& [value, count] : std::vector<std::pair<std::string, int>>{
+             {"\"files\": [", 1}, {"\"folders\": [", 1}, {"\"jnx_files\": 3", 1}, {"\"ok\": false", 2},
+             {"\"ok\": true", 1}, {"\"error\": ", 1}, {"\"code\": \"bounds_invalid\"", 1},
+             {"\"severity\": \"error\"", 1}, {"\"level\": ", 0}})
+        EXPECT_EQ(Occurrences(json.out, value), count) << value << "\n" << json.out;
+
+    const fixture::ProgramRun text = Run({"check", dir.path()});
+    EXPECT_EQ(text.code, 1);
+    EXPECT_NE(text.out.find("bad.jnx: cannot be read: "), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("flipped.jnx: 1 error, 0 warnings\n  error bounds_invalid: "), std::string::npos) << text.out;
+    EXPECT_EQ(fixture::TakeSnapshot(dir.path()), before);
 }
 
 // A file that keeps its version is patched in place; one of a new version is written anew

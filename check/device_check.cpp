@@ -1,0 +1,338 @@
+#include "check/device_check.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <exception>
+#include <filesystem>
+#include <map>
+#include <numeric>
+#include <set>
+#include <system_error>
+
+#include "check/jpeg_header.h"
+#include "jnx/device_limits.h"
+#include "jnx/product_id_copy.h"
+#include "jnx/reader.h"
+#include "platform/fs.h"
+#include "platform/gather_read.h"
+
+namespace check {
+namespace {
+
+namespace device = jnx::device;
+using platform::Error;
+
+std::string Num(std::int64_t n) { return std::to_string(n); }
+
+double Degrees(std::int32_t units) { return double(units) * 180.0 / 2147483648.0; }
+
+std::string Hex2(std::uint8_t b) {
+    static const char* kDigits = "0123456789ABCDEF";
+    return {kDigits[b >> 4], kDigits[b & 15]};
+}
+
+void Add(std::vector<Finding>& out, FindingCode code, std::int64_t level, std::int64_t tile, std::string message) {
+    out.push_back(Finding{code, level, tile, std::move(message)});
+}
+
+void CheckLevels(const jnx::JnxDocument& doc, std::vector<Finding>& out) {
+    const auto count = std::int64_t(doc.Levels.size());
+    if (count > device::kMaxLevels) {
+        const std::string ignored = count == device::kMaxLevels + 1
+                                        ? "level " + Num(count)
+                                        : "levels " + Num(device::kMaxLevels + 1) + " to " + Num(count);
+        Add(out, FindingCode::LevelsOverLimit, 0, 0,
+            Num(count) + " levels: the unit loads the first " + Num(device::kMaxLevels) + " and ignores " + ignored);
+    }
+    for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
+        if (doc.Levels[i].TileCount > device::kMaxTilesPerLevel)
+            Add(out, FindingCode::TilesOverLimit, std::int64_t(i) + 1, 0,
+                Num(doc.Levels[i].TileCount) + " tiles: the unit takes at most " + Num(device::kMaxTilesPerLevel) +
+                    " per level");
+    }
+}
+
+// Each repeat is reported at the later level, naming the first that has the value.
+template <typename ValueOf, typename NameOf>
+void CheckRepeats(std::size_t count, ValueOf valueOf, NameOf nameOf, FindingCode code, const char* what,
+                  std::vector<Finding>& out) {
+    std::map<std::int32_t, std::size_t> first;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto [at, fresh] = first.emplace(valueOf(i), i);
+        if (!fresh)
+            Add(out, code, std::int64_t(i) + 1, 0,
+                std::string("same ") + what + " (" + Num(valueOf(i)) + nameOf(valueOf(i)) + ") as level " +
+                    Num(std::int64_t(at->second) + 1));
+    }
+}
+
+std::string RowNameOf(const std::vector<settings::ZoomLevelEntry>* rows, std::int32_t scale) {
+    if (rows == nullptr) return {};
+    const settings::ZoomMatch match = settings::RowForScale(*rows, scale);
+    if (match.row < 0 || std::size_t(match.row) >= rows->size()) return {};
+    return ", zoom row \"" + (*rows)[std::size_t(match.row)].Name + "\"";
+}
+
+void CheckHeader(const jnx::JnxDocument& doc, const std::vector<settings::ZoomLevelEntry>* zoomRows,
+                 std::vector<Finding>& out) {
+    if (doc.FileLength > device::kMaxFileLength)
+        Add(out, FindingCode::FileOverLimit, 0, 0,
+            "the file holds " + Num(doc.FileLength) + " bytes: the unit reads files below 4 GiB");
+    const std::int32_t order = doc.Header.DrawOrder;
+    if (doc.Header.Version == 4 && (order < device::kMinDrawOrder || order > device::kMaxDrawOrder))
+        Add(out, FindingCode::DrawOrderRange, 0, 0,
+            "draw order " + Num(order) + " lies outside " + Num(device::kMinDrawOrder) + " to " +
+                Num(device::kMaxDrawOrder));
+    CheckRepeats(
+        doc.LevelInfos.size(), [&](std::size_t i) { return doc.LevelInfos[i].Zoom; },
+        [](std::int32_t) { return std::string(); }, FindingCode::ZoomDuplicate, "zoom", out);
+    CheckRepeats(
+        doc.Levels.size(), [&](std::size_t i) { return doc.Levels[i].Scale; },
+        [&](std::int32_t scale) { return RowNameOf(zoomRows, scale); }, FindingCode::ScaleDuplicate, "scale", out);
+    const auto& reserved = doc.MapInfo.ReservedBytes;
+    if (!jnx::CopyInStep(reserved, doc.Header.ProductId)) {
+        std::string message = "the map block's copy of the product ID (" + Hex2(reserved[0]) + " " + Hex2(reserved[1]) +
+                              " " + Hex2(reserved[2]) + ") differs from the product ID " + Num(doc.Header.ProductId);
+        if (!jnx::ProductIdCopy(doc.Header.ProductId)) message += ", which does not fit 16 bits";
+        Add(out, FindingCode::ProductIdCopy, 0, 0, message + ": desktop software activates the map by the copy");
+    }
+}
+
+struct Box {
+    double north, east, south, west;
+};
+
+Box BoxOf(const std::array<std::int32_t, 4>& bounds) {
+    return {Degrees(bounds[0]), Degrees(bounds[1]), Degrees(bounds[2]), Degrees(bounds[3])};
+}
+
+void CheckBounds(const jnx::JnxDocument& doc, std::vector<Finding>& out) {
+    const Box map = BoxOf(doc.Header.Bounds);
+    const bool valid = map.north >= map.south && map.east >= map.west && std::abs(map.north) <= 90 &&
+                       std::abs(map.south) <= 90 && std::abs(map.east) <= 180 && std::abs(map.west) <= 180;
+    if (!valid) {
+        char text[160];
+        std::snprintf(text, sizeof text, "north %.6f, east %.6f, south %.6f, west %.6f", map.north, map.east,
+                      map.south, map.west);
+        Add(out, FindingCode::BoundsInvalid, 0, 0, std::string("the map's bounds are not an area: ") + text);
+        return;  // no tile can be judged against them
+    }
+    std::size_t t = 0;
+    for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
+        for (std::int32_t j = 0; j < doc.Levels[i].TileCount && t < doc.Tiles.size(); ++j, ++t) {
+            const Box tile = BoxOf(doc.Tiles[t].TileBounds);
+            // Touching an edge is inside: neighbouring maps share their borders.
+            if (tile.south >= map.north || tile.north <= map.south || tile.west >= map.east || tile.east <= map.west)
+                Add(out, FindingCode::TileOutsideBounds, std::int64_t(i) + 1, j + 1,
+                    "the tile lies wholly outside the map's bounds: the unit never shows it");
+        }
+    }
+}
+
+// Level (1-based) and tile within it of every tile, by tile index.
+std::vector<std::pair<std::int64_t, std::int64_t>> TilePlaces(const jnx::JnxDocument& doc) {
+    std::vector<std::pair<std::int64_t, std::int64_t>> places;
+    places.reserve(doc.Tiles.size());
+    for (std::size_t i = 0; i < doc.Levels.size(); ++i)
+        for (std::int32_t j = 0; j < doc.Levels[i].TileCount; ++j) places.emplace_back(std::int64_t(i) + 1, j + 1);
+    places.resize(doc.Tiles.size(), {0, 0});
+    return places;
+}
+
+constexpr std::size_t kFirstRead = 4096;
+
+void JudgeFrame(const JpegFrame& frame, const jnx::JnxTile& tile, std::int64_t level, std::int64_t number,
+                std::vector<Finding>& out) {
+    if (frame.status != JpegFrame::Status::Found) {
+        Add(out, FindingCode::TileNotJpeg, level, number, "the tile is not a JPEG image up to its frame header");
+        return;
+    }
+    if (NeedsBaselineDecoder(frame.marker))
+        Add(out, FindingCode::TileProgressive, level, number,
+            "the tile is a progressive, lossless or arithmetic-coded JPEG (marker FF " + Hex2(frame.marker) +
+                "): the unit shows baseline JPEG only");
+    const int width = tile.TileAux[0] | (tile.TileAux[1] << 8);
+    const int height = tile.TileAux[2] | (tile.TileAux[3] << 8);
+    if (frame.width != width || frame.height != height)
+        Add(out, FindingCode::TileSizeMismatch, level, number,
+            "the JPEG is " + Num(frame.width) + " x " + Num(frame.height) + " pixels, the tile table says " +
+                Num(width) + " x " + Num(height));
+}
+
+// One tile's header walk: its first bytes, then a window from wherever the walk goes on,
+// so a large segment before the frame header is skipped, never read.
+bool WalkTile(const platform::BinaryFile& file, const jnx::JnxTile& tile, std::vector<std::uint8_t>& window,
+              bool& hasSoi, JpegFrame& frame, Error& error) {
+    const auto size = std::size_t(tile.DataSize);
+    window.resize(std::min(size, kFirstRead));
+    if (!file.ReadAt(tile.DataOffset, window.data(), window.size(), error)) return false;
+    hasSoi = window.size() >= 2 && window[0] == 0xFF && window[1] == 0xD8;
+    // A tile that still carries its start marker is walked from after it: the warning
+    // says what is wrong, and the rest of the image may be sound.
+    std::size_t at = hasSoi ? 2 : 0;
+    const std::uint8_t* begin = window.data() + at;
+    std::size_t length = window.size() - at;
+    for (;;) {
+        frame = WalkToFrame(begin, length);
+        if (frame.status != JpegFrame::Status::NeedMore) return true;
+        if (frame.resume + frame.needed > size - at) {
+            frame = JpegFrame{};  // the image ends first
+            return true;
+        }
+        at += frame.resume;
+        window.resize(std::min(size - at, std::max(kFirstRead, frame.needed)));
+        if (!file.ReadAt(std::int64_t(tile.DataOffset) + std::int64_t(at), window.data(), window.size(), error))
+            return false;
+        begin = window.data();
+        length = window.size();
+    }
+}
+
+}  // namespace
+
+std::vector<Finding> CheckStructure(const jnx::JnxDocument& doc,
+                                    const std::vector<settings::ZoomLevelEntry>* zoomRows) {
+    std::vector<Finding> out;
+    CheckLevels(doc, out);
+    CheckHeader(doc, zoomRows, out);
+    CheckBounds(doc, out);
+    return out;
+}
+
+bool CheckTileHeads(const jnx::JnxDocument& doc, const platform::BinaryFile& file, bool deep,
+                    std::vector<Finding>& findings, Error& error) {
+    // File order, so the reads go forwards through the file.
+    std::vector<std::size_t> order(doc.Tiles.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return doc.Tiles[a].DataOffset < doc.Tiles[b].DataOffset; });
+    const auto places = TilePlaces(doc);
+    std::vector<std::pair<std::size_t, Finding>> found;  // by tile index, so the report follows the levels
+    auto note = [&](std::size_t t, std::vector<Finding>&& tileFindings) {
+        for (auto& f : tileFindings) found.emplace_back(t, std::move(f));
+    };
+
+    if (deep) {
+        std::vector<std::uint8_t> buffer;
+        for (std::size_t t : order) {
+            const jnx::JnxTile& tile = doc.Tiles[t];
+            if (tile.DataSize <= 0) continue;
+            bool hasSoi = false;
+            JpegFrame frame;
+            if (!WalkTile(file, tile, buffer, hasSoi, frame, error)) return false;
+            std::vector<Finding> tileFindings;
+            if (hasSoi)
+                Add(tileFindings, FindingCode::TileHasSoi, places[t].first, places[t].second,
+                    "the tile begins with FF D8, which the unit adds itself");
+            JudgeFrame(frame, tile, places[t].first, places[t].second, tileFindings);
+            note(t, std::move(tileFindings));
+        }
+    } else {
+        std::vector<std::size_t> heads;
+        std::vector<std::int64_t> offsets;
+        for (std::size_t t : order) {
+            if (doc.Tiles[t].DataSize < 2) continue;
+            heads.push_back(t);
+            offsets.push_back(doc.Tiles[t].DataOffset);
+        }
+        std::int64_t length = 0;
+        if (!file.Size(length, error)) return false;
+        std::vector<std::uint8_t> bytes(offsets.size() * 2);
+        if (!platform::GatherReads(file, length, offsets, 2, bytes.data(), error)) return false;
+        for (std::size_t k = 0; k < heads.size(); ++k) {
+            if (bytes[2 * k] == 0xFF && bytes[2 * k + 1] == 0xD8) {
+                const std::size_t t = heads[k];
+                note(t, {Finding{FindingCode::TileHasSoi, places[t].first, places[t].second,
+                                 "the tile begins with FF D8, which the unit adds itself"}});
+            }
+        }
+    }
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& [t, f] : found) findings.push_back(std::move(f));
+    return true;
+}
+
+MapReport CheckMapFile(const std::string& path, bool deep, const std::vector<settings::ZoomLevelEntry>* zoomRows) {
+    MapReport report;
+    report.path = path;
+    jnx::JnxDocument doc;
+    std::int32_t total = 0;
+    try {
+        report.read = jnx::ReadJnx(doc, path, total, report.error, jnx::ReadDepth::Tables);
+        if (report.read) {
+            report.findings = CheckStructure(doc, zoomRows);
+            platform::BinaryFile file;
+            report.read = file.Open(path, platform::BinaryFile::Mode::Read, report.error) &&
+                          CheckTileHeads(doc, file, deep, report.findings, report.error);
+            if (!report.read && report.error.file.empty()) report.error.file = path;
+        }
+    } catch (const std::exception& e) {
+        // Memory for a hostile table: the map is reported unread, the others still checked.
+        report.read = false;
+        report.error = Error(platform::ErrorCode::CannotRead).File(path).Detail(e.what());
+    }
+    if (!report.read) {
+        // The offsets cannot address such a file, so the reader refuses it; its length
+        // alone says what the user must do.
+        std::error_code ec;
+        const auto length = std::filesystem::file_size(std::filesystem::path(path), ec);
+        if (!ec && std::int64_t(length) > device::kMaxFileLength) {
+            report.findings.clear();
+            Add(report.findings, FindingCode::FileOverLimit, 0, 0,
+                "the file holds " + Num(std::int64_t(length)) + " bytes: the unit reads files below 4 GiB");
+        }
+    }
+    return report;
+}
+
+namespace {
+
+bool IsJnxName(const std::string& path) {
+    std::string ext = platform::ExtensionOf(path);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return ext == "jnx";
+}
+
+bool ListOne(const std::string& folder, bool recursive, std::set<std::string>& visited,
+             std::vector<FolderReport>& folders, std::vector<std::string>& skipped, Error& error) {
+    std::vector<platform::FolderEntry> entries;
+    if (!platform::ListFolder(folder, entries, error)) return false;
+    FolderReport report;
+    report.folder = folder;
+    for (const auto& entry : entries)
+        if (!entry.isFolder && IsJnxName(entry.path)) report.jnxFiles.push_back(entry.path);
+    const auto count = std::int64_t(report.jnxFiles.size());
+    if (count > device::kMaxFiles)
+        Add(report.findings, FindingCode::FolderOverLimit, 0, 0,
+            Num(count) + " JNX files: a unit loads at most " + Num(device::kMaxFiles) + " (" +
+                Num(device::kMaxFilesOldFirmware) + " on firmware before 2011)");
+    folders.push_back(std::move(report));
+    if (!recursive) return true;
+    for (const auto& entry : entries) {
+        if (!entry.isFolder) continue;
+        std::error_code ec;
+        const std::string identity = std::filesystem::canonical(entry.path, ec).string();
+        if (ec || !visited.insert(identity).second) continue;
+        Error subError;
+        if (!ListOne(entry.path, recursive, visited, folders, skipped, subError)) skipped.push_back(entry.path);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ListJnxFolders(const std::string& folder, bool recursive, std::vector<FolderReport>& folders,
+                    std::vector<std::string>& skipped, Error& error) {
+    std::set<std::string> visited;
+    std::error_code ec;
+    const std::string identity = std::filesystem::canonical(folder, ec).string();
+    if (!ec) visited.insert(identity);
+    if (!ListOne(folder, recursive, visited, folders, skipped, error)) {
+        if (!error) error = Error(platform::ErrorCode::CannotReadFolder).File(folder);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace check

@@ -1,0 +1,53 @@
+// Judges a map against what the handheld units accept (jnx/device_limits.h) and what
+// desktop software reads from it. Never writes; every finding comes back as data for the
+// caller to show.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "check/findings.h"
+#include "jnx/document.h"
+#include "platform/binary_file.h"
+#include "platform/error.h"
+#include "settings/settings.h"
+
+namespace check {
+
+// The findings the tables alone tell: levels, tile counts, length, draw order, zooms,
+// scales, the product ID's copy, bounds and where each tile lies. doc is read with at
+// least the tile tables. zoomRows, when given, name the zoom row of a repeated scale.
+std::vector<Finding> CheckStructure(const jnx::JnxDocument& doc,
+                                    const std::vector<settings::ZoomLevelEntry>* zoomRows = nullptr);
+
+// The tiles' first bytes, read from file in file order. Quick: whether a tile still
+// begins with FF D8. Deep: the JPEG header walk of every tile as well.
+bool CheckTileHeads(const jnx::JnxDocument& doc, const platform::BinaryFile& file, bool deep,
+                    std::vector<Finding>& findings, platform::Error& error);
+
+struct MapReport {
+    std::string path;
+    bool read = false;      // false: the map could not be read in full (error says why)
+    platform::Error error;
+    std::vector<Finding> findings;
+    bool Ok() const { return read && !HasErrors(findings); }
+};
+
+// Reads the map, then judges it. A file beyond the length limit is reported even when it
+// cannot be read.
+MapReport CheckMapFile(const std::string& path, bool deep,
+                       const std::vector<settings::ZoomLevelEntry>* zoomRows = nullptr);
+
+// The JNX files of one folder (extension matched without regard to case), in name order.
+struct FolderReport {
+    std::string folder;
+    std::vector<std::string> jnxFiles;
+    std::vector<Finding> findings;
+};
+
+// The folder and, when recursive, each subfolder (never one reached twice through links).
+// False when folder itself cannot be listed; unlistable subfolders go to skipped.
+bool ListJnxFolders(const std::string& folder, bool recursive, std::vector<FolderReport>& folders,
+                    std::vector<std::string>& skipped, platform::Error& error);
+
+}  // namespace check

@@ -1,0 +1,182 @@
+// tessaly-cli check: whether maps will work on the device, as the core judges them.
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "check/device_check.h"
+#include "cli/commands.h"
+#include "cli/json.h"
+#include "cli/options.h"
+#include "settings/settings.h"
+
+namespace cli {
+
+namespace {
+
+// A readable report of a map with thousands of misplaced tiles stays readable: the JSON
+// carries every finding.
+constexpr int kShownPerCode = 10;
+
+struct CheckRun {
+    std::vector<check::MapReport> maps;
+    std::vector<check::FolderReport> folders;
+};
+
+std::string Counted(std::size_t n, const char* one) {
+    return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
+}
+
+void PrintFindings(const std::vector<check::Finding>& findings, std::ostream& out) {
+    std::map<check::FindingCode, int> shown;
+    std::map<check::FindingCode, int> hidden;
+    for (const auto& f : findings) {
+        if (shown[f.code]++ >= kShownPerCode) {
+            ++hidden[f.code];
+            continue;
+        }
+        std::string where;
+        if (f.level > 0) where = "level " + std::to_string(f.level);
+        if (f.tile > 0) where += ", tile " + std::to_string(f.tile);
+        out << "  " << check::SeverityName(check::SeverityOf(f.code)) << " " << check::CodeName(f.code) << ": "
+            << (where.empty() ? "" : where + ": ") << f.message << "\n";
+    }
+    for (const auto& [code, n] : hidden) out << "  ... and " << n << " more " << check::CodeName(code) << "\n";
+}
+
+void PrintText(const CheckRun& run, std::ostream& out) {
+    for (const auto& map : run.maps) {
+        if (!map.read && map.findings.empty()) {
+            out << map.path << ": cannot be read: " << platform::ErrorText(map.error) << "\n";
+            continue;
+        }
+        std::size_t errors = 0;
+        for (const auto& f : map.findings) errors += check::SeverityOf(f.code) == check::Severity::Error ? 1 : 0;
+        const std::size_t warnings = map.findings.size() - errors;
+        if (map.findings.empty()) {
+            out << map.path << ": ready for the device\n";
+        } else {
+            out << map.path << ": " << Counted(errors, "error") << ", " << Counted(warnings, "warning") << "\n";
+        }
+        if (!map.read) out << "  cannot be read: " << platform::ErrorText(map.error) << "\n";
+        PrintFindings(map.findings, out);
+    }
+    for (const auto& folder : run.folders) {
+        if (folder.findings.empty()) continue;
+        out << folder.folder << ": " << Counted(folder.jnxFiles.size(), "JNX file") << "\n";
+        PrintFindings(folder.findings, out);
+    }
+}
+
+void JsonFindings(JsonWriter& json, const std::vector<check::Finding>& findings) {
+    json.Key("findings").BeginArray();
+    for (const auto& f : findings) {
+        json.BeginObject();
+        json.Key("code").String(check::CodeName(f.code));
+        json.Key("severity").String(check::SeverityName(check::SeverityOf(f.code)));
+        if (f.level > 0) json.Key("level").Int(f.level);
+        if (f.tile > 0) json.Key("tile").Int(f.tile);
+        json.Key("message").String(f.message);
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
+void PrintJson(const CheckRun& run, std::ostream& out) {
+    JsonWriter json;
+    json.BeginObject();
+    json.Key("files").BeginArray();
+    for (const auto& map : run.maps) {
+        json.BeginObject();
+        json.Key("file").Name(map.path);
+        json.Key("ok").Bool(map.Ok());
+        if (!map.read) json.Key("error").String(platform::ErrorText(map.error));
+        JsonFindings(json, map.findings);
+        json.EndObject();
+    }
+    json.EndArray();
+    json.Key("folders").BeginArray();
+    for (const auto& folder : run.folders) {
+        json.BeginObject();
+        json.Key("folder").Name(folder.folder);
+        json.Key("jnx_files").Int(std::int64_t(folder.jnxFiles.size()));
+        JsonFindings(json, folder.findings);
+        json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+    out << json.Text() << "\n";
+}
+
+bool IsFolder(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(std::filesystem::path(path), ec);
+}
+
+// A folder that cannot be listed is reported where an unreadable map would be, so the
+// output keeps its one shape and the exit status says the check is incomplete.
+check::MapReport Unlisted(const std::string& folder, const platform::Error& error) {
+    check::MapReport report;
+    report.path = folder;
+    report.error = error;
+    return report;
+}
+
+int Run(const ParsedArgs& parsed) {
+    const settings::Settings config = LoadSettings(parsed);
+    settings::SettingsTables tables;
+    // The zoom rows only name a repeated scale: a check goes on without them.
+    const bool haveRows = settings::CargarCombos(config, tables);
+    if (!haveRows) std::cerr << "tessaly-cli check: the settings file " << config.Path() << " has a malformed value\n";
+    const auto* rows = haveRows ? &tables.ZoomTable : nullptr;
+    const bool deep = parsed.Has("--deep");
+
+    CheckRun run;
+    for (const auto& operand : parsed.operands) {
+        if (!IsFolder(operand)) {
+            run.maps.push_back(check::CheckMapFile(operand, deep, rows));
+            continue;
+        }
+        std::vector<check::FolderReport> folders;
+        std::vector<std::string> skipped;
+        platform::Error error;
+        if (!check::ListJnxFolders(operand, parsed.Has("--recursive"), folders, skipped, error))
+            run.maps.push_back(Unlisted(operand, error));
+        for (const auto& folder : skipped)
+            run.maps.push_back(Unlisted(folder, platform::Error(platform::ErrorCode::CannotReadFolder).File(folder)));
+        for (auto& folder : folders) {
+            for (const auto& file : folder.jnxFiles) run.maps.push_back(check::CheckMapFile(file, deep, rows));
+            run.folders.push_back(std::move(folder));
+        }
+    }
+
+    if (parsed.Has("--json")) {
+        PrintJson(run, std::cout);
+    } else {
+        PrintText(run, std::cout);
+    }
+    bool ok = true;
+    for (const auto& map : run.maps) ok = ok && map.Ok();
+    return ok ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+extern const Command kCheckCommand{
+    "check", "PATH...", 1, Command::kAny,
+    "Tell whether maps will work on the device: each map (or each JNX file of a folder) is read in full and judged "
+    "against the unit's limits (levels, tiles per level, file length, draw order), repeated zooms and scales, the "
+    "product ID's copy that desktop software reads, the map's bounds and its tiles. Exits 1 when a map cannot be read "
+    "or has an error; warnings alone exit 0. Never writes.",
+    {
+        {"--deep", nullptr, "also walk each tile's JPEG header up to its frame (no decoding)"},
+        {"--recursive", nullptr, "include the subfolders of a folder", false, "-r"},
+        {"--json", nullptr, "print one JSON object with \"files\" and \"folders\""},
+        kSettingsOption,
+    },
+    Run,
+};
+
+}  // namespace cli

@@ -1,0 +1,208 @@
+// The device check: each finding from maps built to carry it, the JPEG header walk on
+// hand-built headers, folders over the unit's file count, and the unreadable map.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <tuple>
+
+#include "check/device_check.h"
+#include "support/jnx_builder.h"
+
+namespace {
+
+using check::FindingCode;
+using fixture::Bytes;
+using fixture::JnxRecipe;
+using Place = std::tuple<FindingCode, std::int64_t, std::int64_t>;  // code, level, tile
+
+constexpr std::int32_t kDegree = 11930465;  // bounds units per degree, near enough
+
+// Header-only JPEG fixtures: SOI stripped as the tiles store it, then APP0, DQT, a frame
+// header, DHT and SOS with a few scan bytes. The walk never decodes, so the tables need
+// only be the right shape; none of these would show as a picture.
+Bytes Jpeg(std::uint8_t frame, int width, int height, std::size_t appPadding = 0) {
+    Bytes b = {0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
+    if (appPadding > 0) {
+        const std::size_t length = appPadding + 2;
+        b.insert(b.end(), {0xFF, 0xE1, std::uint8_t(length >> 8), std::uint8_t(length)});
+        b.insert(b.end(), appPadding, 0xAB);
+    }
+    b.insert(b.end(), {0xFF, 0xDB, 0x00, 0x43, 0x00});
+    b.insert(b.end(), 64, 1);
+    b.insert(b.end(), {0xFF, frame, 0x00, 0x11, 8, std::uint8_t(height >> 8), std::uint8_t(height),
+                       std::uint8_t(width >> 8), std::uint8_t(width), 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1});
+    b.insert(b.end(), {0xFF, 0xFF, 0xC4, 0x00, 0x05, 0x00, 0x00, 0x00});  // a fill byte before the marker
+    b.insert(b.end(), {0xFF, 0xDA, 0x00, 0x0C, 3, 1, 0, 2, 0x11, 3, 0x11, 0, 0x3F, 0, 0x12, 0x34, 0xFF, 0xD9});
+    return b;
+}
+
+fixture::TileRecipe Tile(Bytes data, std::array<std::int32_t, 4> bounds = {6 * kDegree, 6 * kDegree, 4 * kDegree, 4 * kDegree}) {
+    return {std::move(data), bounds, {0, 1, 0, 1}};  // 256 x 256
+}
+
+// Two levels, as the device takes them: copy in step, distinct scales and zooms, tiles
+// inside the bounds, a draw order in range.
+JnxRecipe Good(int version = 4) {
+    JnxRecipe r;
+    r.version = version;
+    r.bounds = {10 * kDegree, 10 * kDegree, 0, 0};
+    r.productId = 4242;
+    r.reserved = {0x00, 0x92, 0x10};
+    r.drawOrder = 50;
+    for (int i = 0; i < 2; ++i) {
+        auto& level = r.levels.emplace_back();
+        level.scale = 4777 / (i + 1);
+        level.zoom = i + 1;
+        level.tiles = {Tile(Jpeg(0xC0, 256, 256)), Tile(Jpeg(0xC0, 256, 256))};
+    }
+    return r;
+}
+
+std::vector<Place> Places(const std::vector<check::Finding>& findings) {
+    std::vector<Place> out;
+    for (const auto& f : findings) {
+        EXPECT_FALSE(f.message.empty());
+        out.emplace_back(f.code, f.level, f.tile);
+    }
+    return out;
+}
+
+check::MapReport CheckBuilt(const fixture::TempDir& dir, const JnxRecipe& recipe, bool deep) {
+    const std::string path = dir.file("MAP.jnx");
+    fixture::WriteBytes(path, fixture::BuildJnx(recipe).bytes);
+    const check::MapReport report = check::CheckMapFile(path, deep);
+    EXPECT_TRUE(report.read) << platform::ErrorText(report.error);
+    return report;
+}
+
+struct StructureCase {
+    const char* name;
+    std::function<void(JnxRecipe&)> change;
+    std::vector<Place> expected;
+};
+
+TEST(DeviceCheck, EachLimitAndRepeatIsFoundWhereItLies) {
+    const std::vector<StructureCase> cases = {
+        {"as the device takes it", [](JnxRecipe&) {}, {}},
+        {"five levels, draw order 0 and 100 are the limits", [](JnxRecipe& r) {
+             r.drawOrder = 100;
+             for (int i = 2; i < 5; ++i) r.levels.push_back(r.levels[0]), r.levels.back().scale = 100 * i, r.levels.back().zoom = i + 1;
+         }, {}},
+        {"six levels", [](JnxRecipe& r) {
+             for (int i = 2; i < 6; ++i) r.levels.push_back(r.levels[0]), r.levels.back().scale = 100 * i, r.levels.back().zoom = i + 1;
+         }, {{FindingCode::LevelsOverLimit, 0, 0}}},
+        {"draw order", [](JnxRecipe& r) { r.drawOrder = 101; }, {{FindingCode::DrawOrderRange, 0, 0}}},
+        {"negative draw order", [](JnxRecipe& r) { r.drawOrder = -1; }, {{FindingCode::DrawOrderRange, 0, 0}}},
+        {"repeats at the later level", [](JnxRecipe& r) {
+             r.levels.push_back(r.levels[0]);
+             r.levels[1].zoom = 1;
+         }, {{FindingCode::ZoomDuplicate, 2, 0}, {FindingCode::ZoomDuplicate, 3, 0}, {FindingCode::ScaleDuplicate, 3, 0}}},
+        {"copy of the product ID behind", [](JnxRecipe& r) { r.reserved = {0, 0, 0}; }, {{FindingCode::ProductIdCopy, 0, 0}}},
+        {"product ID beyond 16 bits", [](JnxRecipe& r) { r.productId = 70000; }, {{FindingCode::ProductIdCopy, 0, 0}}},
+        {"north below south", [](JnxRecipe& r) { r.bounds = {0, 10 * kDegree, 10 * kDegree, 0}; }, {{FindingCode::BoundsInvalid, 0, 0}}},
+        {"beyond the pole", [](JnxRecipe& r) { r.bounds[0] = 91 * kDegree; }, {{FindingCode::BoundsInvalid, 0, 0}}},
+        {"a tile outside, one touching an edge", [](JnxRecipe& r) {
+             r.levels[1].tiles[1].bounds = {12 * kDegree, 12 * kDegree, 11 * kDegree, 11 * kDegree};
+             r.levels[0].tiles[0].bounds = {10 * kDegree, 10 * kDegree, 9 * kDegree, 9 * kDegree};
+         }, {{FindingCode::TileOutsideBounds, 2, 2}}},
+        {"a tile with its start marker", [](JnxRecipe& r) {
+             r.levels[1].tiles[0].data.insert(r.levels[1].tiles[0].data.begin(), {0xFF, 0xD8});
+         }, {{FindingCode::TileHasSoi, 2, 1}}},
+    };
+    fixture::TempDir dir;
+    for (const auto& c : cases) {
+        JnxRecipe recipe = Good();
+        c.change(recipe);
+        EXPECT_EQ(Places(CheckBuilt(dir, recipe, false).findings), c.expected) << c.name;
+    }
+    // A version 3 file has no draw order of its own to judge.
+    EXPECT_TRUE(CheckBuilt(dir, Good(3), false).findings.empty());
+}
+
+TEST(DeviceCheck, ALevelOverTheTileLimitIsAnError) {
+    JnxRecipe recipe = Good();
+    auto& level = recipe.levels[0];
+    level.tiles.assign(50001, Tile(Jpeg(0xC0, 256, 256)));
+    fixture::TempDir dir;
+    const check::MapReport report = CheckBuilt(dir, recipe, false);
+    EXPECT_EQ(Places(report.findings), (std::vector<Place>{{FindingCode::TilesOverLimit, 1, 0}}));
+    EXPECT_FALSE(report.Ok());
+}
+
+// One tile per way a header can go: the deep walk finds each, a quick check only the
+// start marker.
+TEST(DeviceCheck, DeepCheckWalksEachTileToItsFrameHeader) {
+    Bytes truncated = Jpeg(0xC0, 256, 256);
+    truncated.resize(40);  // ends inside the quantisation table
+    Bytes soi = {0xFF, 0xD8};
+    const Bytes baseline = Jpeg(0xC0, 256, 256);
+    soi.insert(soi.end(), baseline.begin(), baseline.end());
+    const std::vector<std::pair<Bytes, std::vector<FindingCode>>> tiles = {
+        {baseline, {}},
+        {Jpeg(0xC1, 256, 256), {}},
+        {Jpeg(0xC0, 256, 256, 20000), {}},  // the frame header lies beyond the first read
+        {Jpeg(0xC2, 256, 256), {FindingCode::TileProgressive}},
+        {Jpeg(0xC9, 256, 256), {FindingCode::TileProgressive}},
+        {Jpeg(0xC3, 256, 256), {FindingCode::TileProgressive}},
+        {Jpeg(0xC0, 256, 128), {FindingCode::TileSizeMismatch}},
+        {soi, {FindingCode::TileHasSoi}},
+        {fixture::MakeTileData(3, 300), {FindingCode::TileNotJpeg}},
+        {truncated, {FindingCode::TileNotJpeg}},
+        {{0xFF, 0xDA, 0x00, 0x02, 0xFF, 0xD9}, {FindingCode::TileNotJpeg}},  // scan before any frame
+    };
+    JnxRecipe recipe = Good();
+    recipe.levels.resize(1);
+    recipe.levels[0].tiles.clear();
+    std::vector<Place> deep, quick;
+    for (std::size_t t = 0; t < tiles.size(); ++t) {
+        recipe.levels[0].tiles.push_back(Tile(tiles[t].first));
+        for (FindingCode code : tiles[t].second) {
+            deep.emplace_back(code, 1, std::int64_t(t) + 1);
+            if (code == FindingCode::TileHasSoi) quick.emplace_back(code, 1, std::int64_t(t) + 1);
+        }
+    }
+    recipe.reverseDataOrder = true;  // the report follows the tables, not the file
+    fixture::TempDir dir;
+    EXPECT_EQ(Places(CheckBuilt(dir, recipe, true).findings), deep);
+    EXPECT_EQ(Places(CheckBuilt(dir, recipe, false).findings), quick);
+}
+
+// What cannot be read is no finding but a failure; a file past 4 GiB is told by its length.
+TEST(DeviceCheck, UnreadableAndOversizedFiles) {
+    fixture::TempDir dir;
+    fixture::WriteBytes(dir.file("short.jnx"), Bytes{4, 0, 0, 0, 1});
+    const check::MapReport shortFile = check::CheckMapFile(dir.file("short.jnx"), true);
+    EXPECT_FALSE(shortFile.read);
+    EXPECT_TRUE(shortFile.findings.empty());
+    EXPECT_FALSE(shortFile.Ok());
+
+    const std::string huge = dir.file("huge.jnx");
+    fixture::WriteBytes(huge, fixture::BuildJnx(Good()).bytes);
+    std::filesystem::resize_file(huge, std::uintmax_t(1) << 32);  // a hole: no room on disk
+    const check::MapReport report = check::CheckMapFile(huge, false);
+    EXPECT_EQ(Places(report.findings), (std::vector<Place>{{FindingCode::FileOverLimit, 0, 0}}));
+    EXPECT_FALSE(report.Ok());
+}
+
+TEST(DeviceCheck, FoldersOverTheUnitsFileCount) {
+    fixture::TempDir dir;
+    std::filesystem::create_directory(dir.file("sub"));
+    for (int i = 0; i < 251; ++i) fixture::WriteBytes(dir.file("sub/m" + std::to_string(i) + (i ? ".jnx" : ".JNX")), {});
+    fixture::WriteBytes(dir.file("sub/m.jnx.bak"), {});
+    for (int i = 0; i < 250; ++i) fixture::WriteBytes(dir.file("m" + std::to_string(i) + ".jnx"), {});
+    std::filesystem::create_directory_symlink(dir.path(), dir.file("sub/back"));  // a loop
+
+    std::vector<check::FolderReport> folders;
+    std::vector<std::string> skipped;
+    platform::Error error;
+    ASSERT_TRUE(check::ListJnxFolders(dir.path(), true, folders, skipped, error));
+    ASSERT_EQ(folders.size(), 2u);
+    EXPECT_EQ(folders[0].jnxFiles.size(), 250u);
+    EXPECT_TRUE(folders[0].findings.empty());
+    EXPECT_EQ(folders[1].jnxFiles.size(), 251u);
+    EXPECT_EQ(Places(folders[1].findings), (std::vector<Place>{{FindingCode::FolderOverLimit, 0, 0}}));
+    EXPECT_FALSE(check::ListJnxFolders(dir.file("none"), false, folders, skipped, error));
+}
+
+}  // namespace
