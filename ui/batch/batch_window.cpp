@@ -170,10 +170,12 @@ void BatchWindow::ApplyLayout() {
     panel_->txtFamiliGroup->setGeometry(x + 188, y, kFamilyWidth + half, 24);
     panel_->cboFamily->setGeometry(x + 188, y, kFamilyWidth + half, 24);
     y += 30;
+    // "(keep)" is longer in some languages than any version's name.
+    const int versionWidth = std::max(90, panel_->cboActualizar->sizeHint().width());
     panel_->lblActualizar->setGeometry(x, y, 90, 24);
-    panel_->cboActualizar->setGeometry(x + 92, y, 90, 24);
-    panel_->lblDrawOrder->setGeometry(x + 196, y, 70, 24);
-    panel_->txtDrawOrder->setGeometry(x + 268, y, 44, 24);
+    panel_->cboActualizar->setGeometry(x + 92, y, versionWidth, 24);
+    panel_->lblDrawOrder->setGeometry(x + 106 + versionWidth, y, 70, 24);
+    panel_->txtDrawOrder->setGeometry(x + 178 + versionWidth, y, 44, 24);
     y += 32;
     cmdSelectAll->setGeometry(x, y, 90, 26);
     cmdSelectNothing->setGeometry(x + 96, y, 90, 26);

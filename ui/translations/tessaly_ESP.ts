@@ -13,7 +13,7 @@
     </message>
     <message>
         <source>Levels</source>
-        <translation>Levels</translation>
+        <translation>Niveles</translation>
     </message>
     <message>
         <source>Zoom %1</source>
@@ -25,7 +25,7 @@
     </message>
     <message>
         <source>Version</source>
-        <translation>Version</translation>
+        <translation>Versión</translation>
     </message>
     <message>
         <source>DrawOrd</source>
