@@ -31,10 +31,6 @@ edit::EditorValues EditorWindow::Request() const {
     return request;
 }
 
-}  // namespace ui
-
-namespace ui {
-
 bool EditorWindow::HasUnsavedEdits() const { return !doc_.FileName.empty() && !SameRequest(Request(), shownRequest_); }
 
 }  // namespace ui
