@@ -87,6 +87,7 @@ TEST(BatchGrid, RowsColoursAndSelection) {
     EXPECT_EQ(s.settings->ReadSetting("Preferences", "BatchDefaultDir"), s.window->CurrentFolder());
     const int a = s.Row("a.jnx"), b = s.Row("b.JNX"), bad = 3 - a - b;
     EXPECT_EQ(model.data(model.index(bad, batch::kGroupID)).toString(), "??");
+    EXPECT_EQ(model.data(model.index(bad, batch::kGroupName)).toString(), "ERROR LOADING");
     auto red = [&](int row) { return model.data(model.index(row, batch::kGroupName), Qt::ForegroundRole).isValid(); };
     EXPECT_TRUE(red(b) && !red(a));
     auto bold = [&](int row, int level) {
@@ -114,12 +115,14 @@ TEST(BatchPanel, ValuesVersionAndGroupPicks) {
         EXPECT_TRUE(p.txtDrawOrder->isVisibleTo(s.window.get()) && p.txtDrawOrder->isEnabled());
         EXPECT_EQ(p.Request(false).cboActualizar, 4);
         EXPECT_EQ(p.Request(false).txtDrawOrder, "456");
-        for (int k = 0; k < 5; ++k) p.cboNivel[k]->setCurrentIndex(1);
-        p.PickFamily(0);  // GroupZooms1 = 4,-2,6,-1,-2: indexes 3, keep, 5, none, keep in preset mode
+        for (int k = 0; k < 5; ++k) p.cboNivel[k]->setCurrentIndex(2);
+        // GroupZooms1 = 4,-2,6,-1,-2: rows 3, as it was, 5, "(keep)", as it was in preset mode.
+        p.PickFamily(0);
         EXPECT_EQ(p.Request(false).txtProductID + "/" + p.Request(false).txtFamiliGroup, "12/Topo North");
-        const int expected[] = {presets ? 3 : 1, 1, presets ? 5 : 1, presets ? -1 : 1, 1};
+        const int expected[] = {presets ? 4 : 2, 2, presets ? 6 : 2, presets ? 0 : 2, 2};  // after "(keep)"
         for (int k = 0; k < 5; ++k) EXPECT_EQ(p.cboNivel[k]->currentIndex(), expected[k]) << k;
-        EXPECT_EQ(p.Request(false).cboNivel[0], s.tables.ZoomTable[std::size_t(expected[0])].StandardScale);
+        EXPECT_EQ(p.Request(false).cboNivel[0], s.tables.ZoomTable[std::size_t(expected[0] - 1)].StandardScale);
+        EXPECT_EQ(p.Request(false).cboNivel[3].has_value(), !presets);
         p.PickFamily(1);
         EXPECT_EQ(p.Request(false).txtProductID, "345");  // a product ID from the list arrives whole
         p.cboFamily->setEditText("My own group");  // reaches the hidden box; the product ID stays
@@ -226,6 +229,8 @@ TEST(BatchCommands, DeleteSplitAndMergeReloadTheGrid) {
     s.presenter.answers = {ui::MessageAnswer::No};
     s.window->cmdborrar->click();
     EXPECT_EQ(s.presenter.last()->buttons, ui::MessageButtons::YesNo);
+    EXPECT_EQ(s.presenter.last()->preferred, ui::MessageAnswer::No);
+    EXPECT_EQ(s.presenter.last()->title, "Warning");
     EXPECT_EQ(dir.list().size(), 4u);
     s.presenter.answers = {ui::MessageAnswer::Yes};
     s.window->cmdborrar->click();
@@ -242,11 +247,134 @@ TEST(BatchCommands, DeleteSplitAndMergeReloadTheGrid) {
     s.Check({"coarse.jnx", "fine.jnx"});
     s.window->joinjnx->click();
     EXPECT_EQ(s.LastText(), "Merged OK.");
+    EXPECT_EQ(s.presenter.last()->title, "Information");
     const Names names = dir.list();
     ASSERT_EQ(names.size(), 4u);
     EXPECT_NE(names[0].find("join"), std::string::npos);  // the date sorts first
     EXPECT_EQ(s.Field(names[0], batch::kNumLevels), "3");
     EXPECT_EQ(s.window->Table().CheckedCount(), 0u);
+}
+
+// Keys and highlights: Space checks the highlighted rows, Escape keeps a loaded folder,
+// the command keys run their commands, "(keep)" and Clear give back each file's values.
+TEST(BatchKeys, SpaceEscapeShortcutsAndKeep) {
+    Rig s;
+    fixture::TempDir dir;
+    for (const char* name : {"a.jnx", "b.jnx", "c.jnx"}) Write(dir, name, 4, {4777});
+    s.Load(dir.path());
+    BatchWindow& w = *s.window;
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTableView* grid = w.SSUltraGrid1;
+    grid->setFocus();
+    grid->setCurrentIndex(w.Model().index(0, batch::kTotalTiles));
+    grid->selectionModel()->select(w.Model().index(2, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::keyClick(grid, Qt::Key_Space);
+    const auto checks = [&] {
+        std::string marks;
+        for (const auto& row : w.Table().rows) marks += row.Checked() ? 'x' : '-';
+        return marks;
+    };
+    EXPECT_EQ(checks(), "x-x");
+    EXPECT_EQ(w.lblChecked->text(), "2 of 3 maps checked");
+    QTest::keyClick(grid, Qt::Key_Space);
+    EXPECT_EQ(checks(), "---");
+
+    QTest::keyClick(grid, Qt::Key_Escape);
+    EXPECT_TRUE(w.isVisible() && w.Table().rows.size() == 3u);
+    // A shortcut presses its button and releases it, clicking, a moment later.
+    auto press = [&](QPushButton* button, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(grid, key, modifiers);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !button->isDown(); }));
+    };
+    press(w.CmdSalvar, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(s.LastText(), "You must select at least one valid JNX file.");
+    s.Check({"b.jnx"});
+    press(w.cmdborrar, Qt::Key_Delete, Qt::NoModifier);  // answered No
+    EXPECT_EQ(s.presenter.last()->buttons, ui::MessageButtons::YesNo);
+    EXPECT_EQ(dir.list().size(), 3u);
+    for (QPushButton* b : {w.cmdCargar, w.CmdSalvar, w.cmdborrar, w.SplitJNX, w.joinjnx, w.cmdClearPanel})
+        EXPECT_FALSE(b->toolTip().isEmpty()) << b->text().toStdString();
+
+    auto& p = w.Panel();
+    auto keepsAll = [&] {
+        const edit::EditorValues r = p.Request(false);
+        return !r.cboActualizar && !r.cboNivel[0] && r.txtProductID.empty() && r.txtFamiliGroup.empty();
+    };
+    EXPECT_TRUE(keepsAll() && p.cboNivel[0]->currentText() == "(keep)");
+    p.cboActualizar->setCurrentIndex(p.cboActualizar->findData(3));
+    p.cboNivel[0]->setCurrentIndex(3);
+    EXPECT_FALSE(keepsAll());
+    p.cboActualizar->setCurrentIndex(0);
+    p.cboNivel[0]->setCurrentIndex(0);
+    EXPECT_TRUE(keepsAll() && p.txtDrawOrder->isVisibleTo(&w));
+    p.PickFamily(1);
+    p.cboNivel[4]->setCurrentIndex(2);
+    w.cmdClearPanel->click();
+    EXPECT_TRUE(keepsAll() && !p.Request(false).cboNivel[4]);
+
+    w.OnSelectNone();
+    w.ResetWindow();
+    QTest::keyClick(grid, Qt::Key_Escape);  // nothing loaded: nothing to lose
+    EXPECT_FALSE(w.isVisible());
+}
+
+// Columns fit their headers and the zoom names in use; the names fill the rest; a cut
+// cell tells its text; a highlighted obsolete row stays red.
+TEST(BatchGrid, ColumnsFitAndCutCellsExplain) {
+    Rig s;
+    fixture::TempDir dir;
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(4, 1, 2);
+    recipe.groupName = std::string(60, 'G') + " the end";
+    fixture::WriteBytes(dir.file("long.jnx"), fixture::BuildJnx(recipe).bytes);
+    Write(dir, "old.jnx", 3, {4777}, true);
+    s.Load(dir.path());
+    BatchWindow& w = *s.window;
+    QTableView* grid = w.SSUltraGrid1;
+    QFont bold = grid->font();
+    bold.setBold(true);
+    int widest = 0;
+    for (const auto& row : s.tables.ZoomTable)
+        widest = std::max(widest, QFontMetrics(bold).horizontalAdvance(QString::fromStdString(row.Name)));
+    int total = 0;
+    for (int c = 0; c < batch::kColumnCount; ++c) {
+        if (grid->isColumnHidden(c)) continue;
+        total += grid->columnWidth(c);
+        EXPECT_GE(grid->columnWidth(c), grid->horizontalHeader()->sectionSizeHint(c)) << c;
+        if (c >= batch::kZoomLevel1 && c < batch::kZoomLevel1 + 5) {
+            EXPECT_GT(grid->columnWidth(c), widest) << c;
+        }
+    }
+    EXPECT_EQ(total, grid->viewport()->width());
+
+    const int longRow = s.Row("long.jnx"), oldRow = s.Row("old.jnx");
+    const QRect cell = grid->visualRect(w.Model().index(longRow, batch::kGroupName));
+    QHelpEvent help(QEvent::ToolTip, cell.center(), grid->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(grid->viewport(), &help);
+    EXPECT_TRUE(QToolTip::text().startsWith(QString::fromStdString(recipe.groupName))) << QToolTip::text().toStdString();
+
+    grid->selectRow(oldRow);
+    const QImage shot = grid->viewport()->grab().toImage();
+    const QRect row = grid->visualRect(w.Model().index(oldRow, batch::kGroupName));
+    int reddish = 0;
+    for (int x = row.left(); x < row.right(); ++x) {
+        const QColor c = shot.pixelColor(x * shot.width() / grid->viewport()->width(), row.center().y() * shot.height() / grid->viewport()->height());
+        reddish += c.red() > c.blue() + 40 ? 1 : 0;
+    }
+    EXPECT_GT(reddish, row.width() / 2);
+}
+
+// The real box: Enter answers the preferred button.
+TEST(MessageBoxes, EnterPressesThePreferredAnswer) {
+    ui::QtMessagePresenter real;
+    for (const auto preferred : {ui::MessageAnswer::No, ui::MessageAnswer::Yes}) {
+        QTimer::singleShot(0, [] {
+            if (QWidget* box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Return);
+        });
+        EXPECT_EQ(real.Question("Warning", "Delete 2 files, are you sure?.", preferred),
+                  preferred == ui::MessageAnswer::Yes);
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // reactions, save, split and the refusals, with the written files read back.
 #include <gtest/gtest.h>
 
+#include <QtTest>
 #include <QtWidgets>
 #include <fstream>
 
@@ -54,6 +55,7 @@ protected:
     std::unique_ptr<EditorWindow> window;
     QString chosen, startFolderSeen;
     std::vector<QString> openedFolders;
+    bool fileBrowser = true;  // what the folder hook answers
 
     // As the program starts: the language first, then the window.
     bool StartWith(const std::string& preferences, const std::string& extra = "") {
@@ -65,7 +67,10 @@ protected:
             startFolderSeen = start;
             return chosen;
         };
-        window->openFolder = [this](const QString& folder) { openedFolders.push_back(folder); };
+        window->openFolder = [this](const QString& folder) {
+            openedFolders.push_back(folder);
+            return fileBrowser;
+        };
         messages.clear();
         return window->Start();
     }
@@ -202,13 +207,15 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     PickVersion(3);
     EXPECT_TRUE(text("txtDrawOrder")->isHidden());
 
-    // A cancelled dialog or a file that does not read leaves the window empty.
+    // A cancelled dialog or a file that does not read leaves the window empty (the picked
+    // version is an edit, given up on request).
+    messages.answers.push_back(ui::MessageAnswer::Yes);
     Load("");
     ExpectEmptyState();
     Load(dir.file("four.jnx"));
     fixture::WriteBytes(dir.file("bad.jnx"), fixture::Bytes(100, 0x42));
     Load(dir.file("bad.jnx"));
-    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown.size(), 2u);
     ExpectEmptyState();
 }
 
@@ -327,6 +334,7 @@ TEST_F(EditorTest, RefusalsWriteNothingAndSaveInPlaceWritesTheEdits) {
     refuses(&EditorWindow::OnSplit, "The file has only one level, no need to split it.");
     const std::string path = Build("three.jnx", ThreeLevels(3));
     const fixture::Bytes before = fixture::ReadBytes(path);
+    messages.answers.push_back(ui::MessageAnswer::Yes);  // the tick above is given up
     Load(path);
     refuses(&EditorWindow::OnSave, "All levels need a zoom name.");  // level 2 has zoom 255: its box is empty
     refuses(&EditorWindow::OnSplit, "All levels need a zoom number.");
@@ -360,6 +368,66 @@ TEST_F(EditorTest, RefusalsWriteNothingAndSaveInPlaceWritesTheEdits) {
     EXPECT_EQ(doc.Levels[0].Scale, 297);  // "200 m", prioritised
     EXPECT_EQ(doc.Levels[2].Scale, 19109);
     EXPECT_EQ(doc.LevelInfos[1].Zoom, 8);
+}
+
+// The documented keys run the commands, each button's tooltip names its key; a load or a
+// close that would lose edits asks first, with No as the answer Enter gives.
+TEST_F(EditorTest, KeysRunTheCommandsAndNoSlipLosesEdits) {
+    ASSERT_TRUE(StartWith("Lang=ENG\n"));
+    int batchShown = 0;
+    window->openBatch = [&] { ++batchShown; };
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const std::pair<const char*, const char*> keys[] = {
+        {"cmdCargar", "Ctrl+O"}, {"CmdSalvar", "Ctrl+S"}, {"SplitJNX", "Ctrl+D"}, {"cmdBatch", "Ctrl+B"}};
+    for (const auto& [name, key] : keys) {
+        const QString tip = button(name)->toolTip();
+        EXPECT_TRUE(tip.endsWith(QStringLiteral(" (%1)").arg(key)) && tip.size() > 12) << tip.toStdString();
+    }
+    // A shortcut presses its button and releases it, clicking, a moment later.
+    auto press = [&](Qt::Key key) {
+        QTest::keyClick(window.get(), key, Qt::ControlModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return std::none_of(std::begin(keys), std::end(keys), [&](const auto& k) { return button(k.first)->isDown(); });
+        }));
+    };
+    const std::string four = Build("four.jnx", ThreeLevels(4)), three = Build("three.jnx", ThreeLevels(3));
+    chosen = QString::fromStdString(four);
+    press(Qt::Key_O);
+    EXPECT_EQ(window->Document().FileName, four);
+    press(Qt::Key_B);
+    EXPECT_EQ(batchShown, 1);
+    // Level 2 is ticked as read; with no file browser to show the result, the user is told.
+    fileBrowser = false;
+    messages.answers.push_back(ui::MessageAnswer::Yes);
+    press(Qt::Key_D);
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].text.toStdString(), "No file browser could show the folder " + dir.path() + ".");
+    EXPECT_TRUE(platform::FileExists(dir.file("four_Level2.jnx")));
+    // Emptied as at start: no old path, no draw order box.
+    EXPECT_EQ(label("lblInfo"), QStringLiteral("Press Load JNX button."));
+    EXPECT_TRUE(text("txtDrawOrder")->isHidden() && get<QLabel>(QStringLiteral("lblDrawOrder"))->isHidden());
+    EXPECT_FALSE(button("CmdSalvar")->isEnabled());
+    press(Qt::Key_O);
+    messages.clear();
+    press(Qt::Key_S);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.last()->buttons, ui::MessageButtons::YesNo) << LastText();  // saved, folder offered
+
+    press(Qt::Key_O);
+    messages.clear();
+    EXPECT_FALSE(window->HasUnsavedEdits());
+    text("txtProductID")->setText(QStringLiteral("12"));
+    chosen = QString::fromStdString(three);
+    press(Qt::Key_O);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.last()->preferred, ui::MessageAnswer::No);
+    EXPECT_EQ(window->Document().FileName, four);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible() && messages.shown.size() == 2u);
+    messages.answers.push_back(ui::MessageAnswer::Yes);
+    EXPECT_TRUE(window->close());
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ void BatchWindow::OnMerge() {
     bar.SourceLoaded(0, static_cast<int>(sources.size()));
     if (!compose::LoadMergeSources(sources, doc, error, this, &bar)) {
         SetRunning(false);
-        presenter_.Plain(QString(), MergeFailureText(ui::ErrorMessage(error)));
+        presenter_.Plain(ErrorTitle(), MergeFailureText(ui::ErrorMessage(error)));
         return;
     }
     const std::string folder = table_.folder;
@@ -70,20 +70,20 @@ void BatchWindow::OnMerge() {
         if (planning.outcome == compose::MergePlanning::Outcome::Refused)
             presenter_.Information(warning, ui::ErrorMessage(planning.error));
         else
-            presenter_.Plain(QString(), MergeFailureText(ui::ErrorMessage(planning.error)));
+            presenter_.Plain(ErrorTitle(), MergeFailureText(ui::ErrorMessage(planning.error)));
         return;
     }
     std::string output;
     const bool written = compose::WriteMerge(planning.plan, doc, output, error, this);
     if (!written) {
         SetRunning(false);
-        presenter_.Plain(QString(), MergeFailureText(ui::ErrorMessage(error)));
+        presenter_.Plain(ErrorTitle(), MergeFailureText(ui::ErrorMessage(error)));
         return;
     }
     ResetWindow();
     LoadRows(folder, false);
     SetRunning(false);
-    presenter_.Plain(QString(), tr("Merged OK."));
+    presenter_.Plain(InformationTitle(), tr("Merged OK."));
 }
 
 }  // namespace batchui

@@ -34,10 +34,9 @@ QString DeleteSummaryText(int errors) {
     return QCoreApplication::translate("batchui::Messages", "Deleted OK.");
 }
 
-QString DeleteConfirmTitle() {
-    // "Aviso" in English too.
-    return QCoreApplication::translate("batchui::Messages", "Aviso", "title of the delete question");
-}
+QString DeleteConfirmTitle() { return WarningTitle(); }
+
+QString ErrorTitle() { return QCoreApplication::translate("batchui::Messages", "Error"); }
 
 QString DeleteConfirmText(std::size_t count) {
     return QCoreApplication::translate("batchui::Messages", "Delete %1 files, are you sure?.")

@@ -18,8 +18,9 @@ QString SaveSummaryText(int updated, int created, int errors);
 // "Extracted OK: n\r\nErrors: n\r\n".
 QString SplitSummaryText(int extracted, int errors);
 QString DeleteSummaryText(int errors);
-// The delete question keeps its Spanish title in English too.
 QString DeleteConfirmTitle();
+// A merge that failed.
+QString ErrorTitle();
 QString DeleteConfirmText(std::size_t count);
 // "Error merging files." with the reason on the next line.
 QString MergeFailureText(const QString& reason);

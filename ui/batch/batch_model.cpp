@@ -91,6 +91,8 @@ QVariant BatchModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::EditRole:
             if (column == batch::kSelected) return {};
+            // The core marks an unreadable file in one language; the grid speaks the window's.
+            if (column == batch::kGroupName && row.Erroneous()) return tr("ERROR LOADING");
             return Text(row[column]);
         case Qt::CheckStateRole:
             if (column == batch::kSelected) return row.Checked() ? Qt::Checked : Qt::Unchecked;

@@ -12,6 +12,14 @@
 
 namespace batchui {
 
+namespace {
+
+// The first entry of every list: no value, so each file keeps its own. Without it a
+// list, once picked, could not go back to keeping.
+void AddKeepEntry(QComboBox* list) { list->addItem(BatchPanel::tr("(keep)")); }
+
+}  // namespace
+
 BatchPanel::BatchPanel(const settings::SettingsTables& tables, int userLevel, QWidget* parent)
     : QObject(parent), tables_(tables), presetMode_(userLevel == 2) {
     Frame1 = new QGroupBox(tr("Levels"), parent);
@@ -23,11 +31,12 @@ BatchPanel::BatchPanel(const settings::SettingsTables& tables, int userLevel, QW
         lblNivel[k] = new QLabel(tr("Level %1").arg(k + 1), Frame1);
         cboNivel[k] = new QComboBox(Frame1);
         cboNivel[k]->setObjectName(QStringLiteral("cboNivel%1").arg(k));
+        AddKeepEntry(cboNivel[k]);
         for (const auto& row : tables.ZoomTable)
             cboNivel[k]->addItem(QString::fromStdString(row.Name), row.StandardScale);
         chkSplitOPriority[k] = new QCheckBox(tr("Split"), Frame1);
         chkSplitOPriority[k]->setObjectName(QStringLiteral("chkSplitOPriority%1").arg(k));
-        chkSplitOPriority[k]->setToolTip(tr("Split this level / Priorize level"));
+        chkSplitOPriority[k]->setToolTip(tr("Split this level / Prioritise level"));
         grid->addWidget(lblNivel[k], 0, k);
         grid->addWidget(cboNivel[k], 1, k);
         grid->addWidget(chkSplitOPriority[k], 2, k);
@@ -46,15 +55,17 @@ BatchPanel::BatchPanel(const settings::SettingsTables& tables, int userLevel, QW
     cboFamily->setObjectName(QStringLiteral("cboFamily"));
     cboFamily->setEditable(true);
     cboFamily->setInsertPolicy(QComboBox::NoInsert);
+    AddKeepEntry(cboFamily);
     for (const auto& group : tables.Groups) cboFamily->addItem(QString::fromStdString(group.Name), group.ProductId);
     cboFamily->setVisible(presetMode_);
     txtFamiliGroup->setVisible(!presetMode_);
     connect(cboFamily, &QComboBox::editTextChanged, txtFamiliGroup, &QLineEdit::setText);
-    connect(cboFamily, &QComboBox::activated, this, &BatchPanel::PickFamily);
+    connect(cboFamily, &QComboBox::activated, this, &BatchPanel::FamilyActivated);
 
     lblActualizar = new QLabel(tr("Update to ..."), parent);
     cboActualizar = new QComboBox(parent);
     cboActualizar->setObjectName(QStringLiteral("cboActualizar"));
+    AddKeepEntry(cboActualizar);
     for (const auto& item : tables.TargetVersions) cboActualizar->addItem(QString::fromStdString(item.Text), item.Version);
     connect(cboActualizar, &QComboBox::currentIndexChanged, this, &BatchPanel::VersionPicked);
 
@@ -70,31 +81,42 @@ void BatchPanel::Reset() {
     cboFamily->setCurrentIndex(-1);
     cboFamily->setEditText(QString());
     txtFamiliGroup->clear();  // the list's edit text has just been copied into it
-    cboActualizar->setCurrentIndex(-1);
-    VersionPicked(-1);
+    cboActualizar->setCurrentIndex(0);
+    VersionPicked(0);
     for (int k = 0; k < 5; ++k) {
-        cboNivel[k]->setCurrentIndex(-1);
+        cboNivel[k]->setCurrentIndex(0);
         chkSplitOPriority[k]->setChecked(false);
     }
 }
 
-void BatchPanel::PickFamily(int index) {
-    if (index < 0 || index >= cboFamily->count()) return;
+void BatchPanel::FamilyActivated(int index) {
+    if (index > 0) {
+        PickFamily(index - 1);
+        return;
+    }
+    // "(keep)": the product ID and the name it filled in go too; the level lists stay.
+    txtProductID->clear();
+    cboFamily->setEditText(QString());
+}
+
+void BatchPanel::PickFamily(int group) {
+    const int index = group + 1;  // after "(keep)"
+    if (group < 0 || index >= cboFamily->count()) return;
     txtProductID->setText(QString::number(cboFamily->itemData(index).toInt()));
     txtFamiliGroup->setText(cboFamily->itemText(index));
-    if (!presetMode_ || static_cast<std::size_t>(index) >= tables_.GroupZoomTable.size()) return;
-    const auto& zooms = tables_.GroupZoomTable[static_cast<std::size_t>(index)].ZoomIndex;
+    if (!presetMode_ || static_cast<std::size_t>(group) >= tables_.GroupZoomTable.size()) return;
+    const auto& zooms = tables_.GroupZoomTable[static_cast<std::size_t>(group)].ZoomIndex;
     for (int k = 0; k < 5; ++k) {
         const int z = zooms[static_cast<std::size_t>(k)];
-        // -2 keeps the choice; an index that names no row cannot be selected and is passed over.
-        if (z == -2 || z < -1 || z >= cboNivel[k]->count()) continue;
-        cboNivel[k]->setCurrentIndex(z);
+        // -2 keeps the choice, -1 picks "(keep)"; an index that names no row is passed over.
+        if (z == -2 || z < -1 || z + 1 >= cboNivel[k]->count()) continue;
+        cboNivel[k]->setCurrentIndex(z + 1);
     }
 }
 
 void BatchPanel::VersionPicked(int index) {
     // With no target chosen each file keeps its version, so the draw order stays on offer.
-    const bool show = index < 0 || cboActualizar->itemData(index).toInt() != 3;
+    const bool show = index < 0 || cboActualizar->itemData(index).toInt() != 3;  // "(keep)" holds no number
     txtDrawOrder->setVisible(show);
     txtDrawOrder->setEnabled(show);
     lblDrawOrder->setVisible(show);

@@ -23,14 +23,14 @@ class BatchPanel : public QObject {
 public:
     BatchPanel(const settings::SettingsTables& tables, int userLevel, QWidget* parent);
 
-    // Empty boxes, no selection in any list, every level box cleared.
+    // Empty boxes, every list on "(keep)", every level box cleared.
     void Reset();
     // The edit request every checked file receives; removeOld: a file written anew
     // replaces its source.
     edit::EditorValues Request(bool removeOld) const;
 
-    // A family entry picked (as a click on cboFamily does).
-    void PickFamily(int index);
+    // The family group `group` (its place in the settings' [Groups]) picked in cboFamily.
+    void PickFamily(int group);
 
     // Controls, by their names.
     QGroupBox* Frame1 = nullptr;
@@ -49,6 +49,7 @@ public:
 
 private:
     void VersionPicked(int index);
+    void FamilyActivated(int index);
 
     const settings::SettingsTables& tables_;
     bool presetMode_;

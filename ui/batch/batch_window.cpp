@@ -5,11 +5,13 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QShowEvent>
 #include <QResizeEvent>
 #include <QStyle>
@@ -20,6 +22,7 @@
 #include "ui/batch/batch_messages.h"
 #include "ui/batch/batch_model.h"
 #include "ui/batch/batch_panel.h"
+#include "ui/batch/grid_delegate.h"
 #include "ui/common/error_message.h"
 
 namespace batchui {
@@ -40,6 +43,7 @@ constexpr QRect kProgress{8, 212, 984, 16};
 constexpr int kRightColumn = 792;  // left of the command column
 constexpr int kRightWidth = 200;
 constexpr int kFamilyWidth = 250;
+constexpr int kStatusWidth = 200;  // the checked-rows count, right of the progress bar
 // clang-format on
 
 }  // namespace
@@ -69,6 +73,11 @@ void BatchWindow::BuildControls() {
     model_ = new BatchModel(settings_, this);
     model_->SetTable(&table_);
     SSUltraGrid1->setModel(model_);
+    SSUltraGrid1->setItemDelegate(new GridDelegate(SSUltraGrid1));
+    SSUltraGrid1->installEventFilter(this);
+    // The names take what the other columns, sized to their contents, leave over.
+    SSUltraGrid1->horizontalHeader()->setSectionResizeMode(batch::kGroupName, QHeaderView::Stretch);
+    SSUltraGrid1->horizontalHeader()->setSectionResizeMode(batch::kFilename, QHeaderView::Stretch);
     SSUltraGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     SSUltraGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                   QAbstractItemView::SelectedClicked);
@@ -92,25 +101,43 @@ void BatchWindow::BuildControls() {
     Dir1 = new QListWidget(picDown);
     Dir1->setObjectName(QStringLiteral("Dir1"));
     connect(Dir1, &QListWidget::itemClicked, this, &BatchWindow::FolderClicked);
-    chkRecursive = new QCheckBox(tr("Incluide subfolders"), picDown);
+    chkRecursive = new QCheckBox(tr("Include subfolders"), picDown);
 
     panel_ = new BatchPanel(tables_, settings_.UserLevel(), picDown);
 
-    auto button = [this](const QString& caption, void (BatchWindow::*command)()) {
+    // The shortcut is set after the caption, which would replace it with its mnemonic.
+    auto button = [this](const QString& caption, const QString& tip, void (BatchWindow::*command)(),
+                         const QKeySequence& key = {}) {
         auto* b = new QPushButton(caption, picDown);
         b->setAutoDefault(false);
+        b->setShortcut(key);
+        b->setToolTip(key.isEmpty() ? tip
+                                    : tip + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) +
+                                          QLatin1Char(')'));
         connect(b, &QPushButton::clicked, this, command);
         return b;
     };
-    cmdSelectAll = button(tr("All"), &BatchWindow::OnSelectAll);
-    cmdSelectNothing = button(tr("None"), &BatchWindow::OnSelectNone);
-    cmdSelectObsoletos = button(tr("Obsoletes"), &BatchWindow::OnSelectObsolete);
-    cmdCargar = button(tr("Load Dir"), &BatchWindow::OnLoad);
-    CmdSalvar = button(tr("Save"), &BatchWindow::OnSave);
-    cmdborrar = button(tr("Delete"), &BatchWindow::OnDelete);
+    cmdSelectAll = button(tr("All"), tr("Check every row"), &BatchWindow::OnSelectAll);
+    cmdSelectNothing = button(tr("None"), tr("Uncheck every row"), &BatchWindow::OnSelectNone);
+    cmdSelectObsoletos = button(tr("Obsoletes"), tr("Check exactly the red rows"), &BatchWindow::OnSelectObsolete);
+    cmdClearPanel = button(tr("Clear"), tr("Put every value of the panel back to keeping each file's own"),
+                           &BatchWindow::OnClearPanel);
+    cmdCargar = button(tr("Load Dir"), tr("List the JNX maps of the folder"), &BatchWindow::OnLoad,
+                       QKeySequence::Open);
+    CmdSalvar = button(tr("Save"), tr("Write the panel's values into every checked map"), &BatchWindow::OnSave,
+                       QKeySequence::Save);
+    cmdborrar = button(tr("Delete"), tr("Delete the checked maps"), &BatchWindow::OnDelete, QKeySequence::Delete);
     chkRemoveOld = new QCheckBox(tr("Delete old files"), picDown);
-    SplitJNX = button(tr("Split JNX"), &BatchWindow::OnSplit);
-    joinjnx = button(tr("Merge JNX"), &BatchWindow::OnMerge);
+    SplitJNX = button(tr("Split JNX"), tr("Write each ticked level of every checked map as a map of its own"),
+                      &BatchWindow::OnSplit, QKeySequence(Qt::CTRL | Qt::Key_D));
+    joinjnx = button(tr("Merge JNX"), tr("Join the checked maps into one"), &BatchWindow::OnMerge,
+                     QKeySequence(Qt::CTRL | Qt::Key_M));
+    lblChecked = new QLabel(picDown);
+    lblChecked->setObjectName(QStringLiteral("lblChecked"));
+    lblChecked->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(model_, &QAbstractItemModel::dataChanged, this, &BatchWindow::ShowCheckedCount);
+    connect(model_, &QAbstractItemModel::modelReset, this, &BatchWindow::ShowCheckedCount);
+    ShowCheckedCount();
     ProgressBar1 = new QProgressBar(picDown);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setRange(0, 1);
@@ -143,16 +170,22 @@ void BatchWindow::ApplyLayout() {
     panel_->txtFamiliGroup->setGeometry(x + 188, y, kFamilyWidth + half, 24);
     panel_->cboFamily->setGeometry(x + 188, y, kFamilyWidth + half, 24);
     y += 30;
+    // "(keep)" is longer in some languages than any version's name.
+    const int versionWidth = std::max(90, panel_->cboActualizar->sizeHint().width());
     panel_->lblActualizar->setGeometry(x, y, 90, 24);
-    panel_->cboActualizar->setGeometry(x + 92, y, 90, 24);
-    panel_->lblDrawOrder->setGeometry(x + 196, y, 70, 24);
-    panel_->txtDrawOrder->setGeometry(x + 268, y, 44, 24);
+    panel_->cboActualizar->setGeometry(x + 92, y, versionWidth, 24);
+    panel_->lblDrawOrder->setGeometry(x + 106 + versionWidth, y, 70, 24);
+    panel_->txtDrawOrder->setGeometry(x + 178 + versionWidth, y, 44, 24);
     y += 32;
     cmdSelectAll->setGeometry(x, y, 90, 26);
     cmdSelectNothing->setGeometry(x + 96, y, 90, 26);
     cmdSelectObsoletos->setGeometry(x + 192, y, 90, 26);
+    cmdClearPanel->setGeometry(x + 288, y, 90, 26);
 
-    ProgressBar1->setGeometry(kProgress.x(), kProgress.y(), kProgress.width() + d, kProgress.height());
+    ProgressBar1->setGeometry(kProgress.x(), kProgress.y(), kProgress.width() - kStatusWidth - 8 + d,
+                              kProgress.height());
+    lblChecked->setGeometry(kProgress.right() - kStatusWidth + d, kProgress.y() - 3, kStatusWidth,
+                            kProgress.height() + 6);
 
     const int right = kRightColumn + d;
     cmdCargar->setGeometry(right, 6, kRightWidth, 28);
@@ -164,12 +197,22 @@ void BatchWindow::ApplyLayout() {
 }
 
 void BatchWindow::ApplyColumnLayout() {
-    const int half = (std::max(width(), kDesignWidth) - kDesignWidth) / 2;
+    // A zoom cell shows a row name of the settings in use, in bold when prioritised.
+    QFont bold = SSUltraGrid1->font();
+    bold.setBold(true);
+    const QFontMetrics boldMetrics(bold);
+    int zoomName = 0;
+    for (const auto& row : tables_.ZoomTable)
+        zoomName = std::max(zoomName, boldMetrics.horizontalAdvance(QString::fromStdString(row.Name)));
+    zoomName += 2 * (SSUltraGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 4;
+
+    const QHeaderView* header = SSUltraGrid1->horizontalHeader();
+    const QAbstractItemView* view = SSUltraGrid1;  // the content hint is public there
     for (int c = 0; c < batch::kColumnCount; ++c) {
         SSUltraGrid1->setColumnHidden(c, BatchModel::Hidden(c));
-        if (BatchModel::Hidden(c)) continue;
-        int w = BatchModel::DesignWidth(c);
-        if (c == batch::kGroupName || c == batch::kFilename) w += half;
+        if (BatchModel::Hidden(c) || c == batch::kGroupName || c == batch::kFilename) continue;
+        int w = std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c));
+        if (c >= batch::kZoomLevel1 && c < batch::kZoomLevel1 + batch::kShownLevels) w = std::max(w, zoomName);
         SSUltraGrid1->setColumnWidth(c, w);
     }
 }
@@ -190,6 +233,50 @@ void BatchWindow::reject() {
     // A run in progress lets events through; the window stays until it ends.
     if (running_) return;
     QDialog::reject();
+}
+
+void BatchWindow::keyPressEvent(QKeyEvent* event) {
+    // The next showing starts empty: a stray Escape must not throw a loaded folder away.
+    // The window's close button still closes it.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && !table_.rows.empty()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool BatchWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == SSUltraGrid1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        ToggleHighlightedChecks();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void BatchWindow::ToggleHighlightedChecks() {
+    if (running_) return;
+    const QModelIndex current = SSUltraGrid1->currentIndex();
+    QSet<int> rows;
+    for (const QModelIndex& index : SSUltraGrid1->selectionModel()->selectedIndexes()) rows.insert(index.row());
+    if (rows.isEmpty() && current.isValid()) rows.insert(current.row());
+    if (rows.isEmpty()) return;
+    const int lead = current.isValid() && rows.contains(current.row()) ? current.row() : *rows.begin();
+    const bool check = !table_.rows[static_cast<std::size_t>(lead)].Checked();
+    for (const int row : rows)
+        model_->setData(model_->index(row, batch::kSelected), check ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+}
+
+void BatchWindow::OnClearPanel() {
+    if (running_) return;
+    panel_->Reset();
+}
+
+void BatchWindow::ShowCheckedCount() {
+    lblChecked->setText(tr("%1 of %2 maps checked")
+                            .arg(static_cast<qulonglong>(table_.CheckedCount()))
+                            .arg(static_cast<qulonglong>(table_.rows.size())));
 }
 
 void BatchWindow::ResetWindow() {
@@ -390,7 +477,8 @@ void BatchWindow::OnDelete() {
         Refuse(platform::Error(platform::ErrorCode::RefuseNothingToDelete));
         return;
     }
-    if (!presenter_.Question(DeleteConfirmTitle(), DeleteConfirmText(count))) return;
+    // Enter must not delete for good: No is the default answer.
+    if (!presenter_.Question(DeleteConfirmTitle(), DeleteConfirmText(count), ui::MessageAnswer::No)) return;
     SetRunning(true);
     SSUltraGrid1->setUpdatesEnabled(false);
     const batch::DeleteSummary summary = batch::BatchDelete(table_);

@@ -17,6 +17,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QProgressBar;
@@ -47,6 +48,11 @@ public:
     void OnSelectAll();
     void OnSelectNone();
     void OnSelectObsolete();
+    // Every list of the panel back on "(keep)", every box emptied.
+    void OnClearPanel();
+    // Space on the grid: the highlighted rows (or the current one) all take the opposite
+    // of the current row's check mark.
+    void ToggleHighlightedChecks();
 
     // Empties the grid and the panel and clears the option boxes (each showing runs it).
     void ResetWindow();
@@ -74,6 +80,8 @@ public:
     QPushButton* cmdSelectAll = nullptr;
     QPushButton* cmdSelectNothing = nullptr;
     QPushButton* cmdSelectObsoletos = nullptr;
+    QPushButton* cmdClearPanel = nullptr;
+    QLabel* lblChecked = nullptr;
     QPushButton* CmdSalvar = nullptr;
     QPushButton* cmdborrar = nullptr;
     QCheckBox* chkRemoveOld = nullptr;
@@ -89,6 +97,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void reject() override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
@@ -101,6 +111,7 @@ private:
     // Loads folder into the grid (the load command's work without the setting).
     void LoadRows(std::string folder, bool recursive);  // by value: the table it names is rebuilt
     void SetRunning(bool running);
+    void ShowCheckedCount();
     void Refuse(const platform::Error& refusal);
     QString FolderUnreadable(const std::string& folder) const;
     jnx::WriterSettings Writers() const;

@@ -19,6 +19,8 @@ struct Message {
     MessageButtons buttons = MessageButtons::Ok;
     QString title;  // empty: the application's name
     QString text;
+    // The button Enter presses in a Yes/No box; No where Yes cannot be undone.
+    MessageAnswer preferred = MessageAnswer::Yes;
 };
 
 class MessagePresenter {
@@ -37,8 +39,8 @@ public:
     MessageAnswer Error(const QString& title, const QString& text) {
         return Show({MessageIcon::Critical, MessageButtons::Ok, title, text});
     }
-    bool Question(const QString& title, const QString& text) {
-        return Show({MessageIcon::Question, MessageButtons::YesNo, title, text}) == MessageAnswer::Yes;
+    bool Question(const QString& title, const QString& text, MessageAnswer preferred = MessageAnswer::Yes) {
+        return Show({MessageIcon::Question, MessageButtons::YesNo, title, text, preferred}) == MessageAnswer::Yes;
     }
     // A box without an icon and with the OK button only.
     void Plain(const QString& title, const QString& text) {

@@ -8,8 +8,9 @@ namespace ui {
 
 namespace {
 
+// The "(keep)" entry carries no value: it chooses nothing, as no selection does.
 std::optional<int> Chosen(const QComboBox* list) {
-    if (list == nullptr || list->currentIndex() < 0) return std::nullopt;
+    if (list == nullptr || list->currentIndex() < 0 || !list->currentData().isValid()) return std::nullopt;
     return list->currentData().toInt();
 }
 

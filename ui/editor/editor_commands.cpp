@@ -60,7 +60,8 @@ void EditorWindow::OfferFolder(const QString& text, const QString& folder) {
     const MessageAnswer answer = presenter_.Information(
         tr("Information"), text + QLatin1Char('\n') + tr("Press YES to go generation folder, NO otherwise."),
         MessageButtons::YesNo);
-    if (answer == MessageAnswer::Yes && openFolder) openFolder(folder);
+    if (answer != MessageAnswer::Yes || !openFolder || openFolder(folder)) return;
+    presenter_.Information(tr("Information"), tr("No file browser could show the folder %1.").arg(folder));
 }
 
 void EditorWindow::OnSave() {
@@ -85,7 +86,7 @@ void EditorWindow::OnSave() {
     block_all();
     SetRunning(false);
     if (ok) {
-        OfferFolder((patch ? tr("JNX updated Sucesfuly.") : tr("New JNX generated Sucesfuly.")),
+        OfferFolder((patch ? tr("JNX updated Successfully.") : tr("New JNX generated Successfully.")),
                     FromPath(platform::ParentFolder(resolved.outputPath)));
     } else if (patch) {  // the reason follows without a break in English
         presenter_.Error(tr("Error"), tr("Errors in JNX update.%1", "%1: the reason").arg(ErrorMessage(error)));
@@ -145,7 +146,7 @@ void EditorWindow::OnSplit() {
     block_all();
     SetRunning(false);
     if (ok)
-        OfferFolder(tr("New JNX generated Sucesfuly."), FromPath(platform::ParentFolder(lastOut)));
+        OfferFolder(tr("New JNX generated Successfully."), FromPath(platform::ParentFolder(lastOut)));
     else
         presenter_.Error(tr("Error"), tr("Errors in JNX generation."));
 }

@@ -20,10 +20,9 @@
 namespace ui {
 
 void EditorWindow::OnLoad() {
-    if (running_) return;
+    if (running_ || !MayDiscardEdits()) return;
     const QString start = QString::fromStdString(settings_.BatchDefaultDir(platform::ProgramFolder()));
-    // "Fichero" in English too.
-    const QString filter = tr("Fichero JNX (*.jnx *.JNX)", "file dialog filter");
+    const QString filter = tr("JNX file (*.jnx *.JNX)", "file dialog filter");
     const QString path = chooseFile ? chooseFile(start, filter) : QString();
     if (path.trimmed().isEmpty()) {
         lblInfo_->setText(LoadHint());
@@ -54,6 +53,7 @@ bool EditorWindow::LoadFile(const QString& path) {
     }
     doc_.FileName = file;
     ShowLoaded(totalTiles);
+    shownRequest_ = Request();
     SetRunning(false);
     UpdateTitle();
     return true;

@@ -5,6 +5,16 @@
 
 namespace ui {
 
+namespace {
+
+bool SameRequest(const edit::EditorValues& a, const edit::EditorValues& b) {
+    return a.txtProductID == b.txtProductID && a.txtFamiliGroup == b.txtFamiliGroup &&
+           a.txtDrawOrder == b.txtDrawOrder && a.cboActualizar == b.cboActualizar && a.cboNivel == b.cboNivel &&
+           a.chkSplitOPriority == b.chkSplitOPriority && a.txtNivel == b.txtNivel;
+}
+
+}  // namespace
+
 edit::EditorValues EditorWindow::Request() const {
     RequestControls controls;
     controls.txtProductID = txtProductID_;
@@ -20,5 +30,7 @@ edit::EditorValues EditorWindow::Request() const {
     request.editorRules = true;
     return request;
 }
+
+bool EditorWindow::HasUnsavedEdits() const { return !doc_.FileName.empty() && !SameRequest(Request(), shownRequest_); }
 
 }  // namespace ui

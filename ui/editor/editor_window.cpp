@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
@@ -57,7 +58,7 @@ EditorWindow::EditorWindow(const settings::Settings& settings, MessagePresenter&
     chooseFile = [this](const QString& startFolder, const QString& filter) {
         return QFileDialog::getOpenFileName(this, QString(), startFolder, filter);
     };
-    openFolder = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
+    openFolder = [](const QString& folder) { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
     BuildControls();
 }
 
@@ -75,10 +76,6 @@ void EditorWindow::BuildControls() {
     cmdSalvar_ = Named(new QPushButton(this), QStringLiteral("CmdSalvar"));
     splitJnx_ = Named(new QPushButton(this), QStringLiteral("SplitJNX"));
     cmdBatch_ = Named(new QPushButton(this), QStringLiteral("cmdBatch"));
-    cmdCargar_->setShortcut(QKeySequence::Open);
-    cmdSalvar_->setShortcut(QKeySequence::Save);
-    splitJnx_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
-    cmdBatch_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     for (QPushButton* button : {cmdCargar_, cmdSalvar_, splitJnx_, cmdBatch_}) commands->addWidget(button);
     left->addLayout(commands);
     connect(cmdCargar_, &QPushButton::clicked, this, &EditorWindow::OnLoad);
@@ -195,18 +192,20 @@ bool EditorWindow::Start() {
 }
 
 void EditorWindow::ApplyCaptions() {
-    cmdCargar_->setText(tr("Load JNX"));
-    cmdSalvar_->setText(tr("Save JNX"));
-    splitJnx_->setText(tr("Split JNX"));
-    cmdBatch_->setText(tr("Batch"));
-    cmdCargar_->setToolTip(cmdCargar_->shortcut().toString(QKeySequence::NativeText));
-    cmdSalvar_->setToolTip(cmdSalvar_->shortcut().toString(QKeySequence::NativeText));
-    splitJnx_->setToolTip(tr("Split this level") + QStringLiteral(" (") +
-                          splitJnx_->shortcut().toString(QKeySequence::NativeText) + QLatin1Char(')'));
-    cmdBatch_->setToolTip(cmdBatch_->shortcut().toString(QKeySequence::NativeText));
+    // A caption replaces the button's shortcut with its mnemonic, so the key comes after it.
+    const auto command = [](QPushButton* button, const QString& caption, const QString& tip, const QKeySequence& key) {
+        button->setText(caption);
+        button->setShortcut(key);
+        button->setToolTip(tip + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    };
+    command(cmdCargar_, tr("Load JNX"), tr("Open a JNX map"), QKeySequence::Open);
+    command(cmdSalvar_, tr("Save JNX"), tr("Write the edits into the map"), QKeySequence::Save);
+    command(splitJnx_, tr("Split JNX"), tr("Write each ticked level as a map of its own"),
+            QKeySequence(Qt::CTRL | Qt::Key_D));
+    command(cmdBatch_, tr("Batch"), tr("Edit every map of a folder"), QKeySequence(Qt::CTRL | Qt::Key_B));
     for (QCheckBox* box : chkSplitOPriority_) {
         box->setText(tr("Split"));
-        box->setToolTip(tr("Split this level / Priorize level"));
+        box->setToolTip(tr("Split this level / Prioritise level"));
     }
     lblgrupo_->setText(tr("Group"));
     fNiveles_->setTitle(tr("Levels"));
@@ -267,7 +266,26 @@ void EditorWindow::block_all() {
     cboActualizar_->setEnabled(false);
     txtDrawOrder_->clear();
     txtDrawOrder_->setEnabled(false);
+    // No version is chosen, so there is no draw order to offer.
+    txtDrawOrder_->hide();
+    lblDrawOrder_->hide();
+    lblInfo_->setText(LoadHint());
     UpdateTitle();
+}
+
+bool EditorWindow::MayDiscardEdits() {
+    if (!HasUnsavedEdits()) return true;
+    const QString name = QFileInfo(QString::fromStdString(doc_.FileName)).fileName();
+    return presenter_.Question(tr("Unsaved changes"),
+                               tr("The changes to %1 are not saved. Discard them?").arg(name), MessageAnswer::No);
+}
+
+void EditorWindow::closeEvent(QCloseEvent* event) {
+    if (running_ || !MayDiscardEdits()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void EditorWindow::UpdateTitle() {
@@ -340,7 +358,7 @@ void EditorWindow::dropEvent(QDropEvent* event) {
 
 bool EditorWindow::LoadDropped(const QMimeData* mime) {
     const QString path = DroppedJnx(mime);
-    if (running_ || path.isEmpty()) return false;
+    if (running_ || path.isEmpty() || !MayDiscardEdits()) return false;
     settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(path).absolutePath().toStdString());
     LoadFile(path);
     return true;

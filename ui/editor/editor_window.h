@@ -44,7 +44,8 @@ public:
 
     // Hooks for the platform dialogs, replaced by tests.
     std::function<QString(const QString& startFolder, const QString& filter)> chooseFile;
-    std::function<void(const QString& folder)> openFolder;
+    // False when no program could show the folder.
+    std::function<bool(const QString& folder)> openFolder;
     // Shows the batch window; the program links it in, the editor does not know that window.
     std::function<void()> openBatch;
 
@@ -59,6 +60,8 @@ public:
 
     // The edit request the controls hold now, under the editor's own rules.
     edit::EditorValues Request() const;
+    // A map is loaded and the controls hold something else than it was shown with.
+    bool HasUnsavedEdits() const;
 
     // jnx::BusyObserver
     void Begin() override;
@@ -66,6 +69,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -82,6 +86,8 @@ private:
     void SetRunning(bool running);
     void UpdateTitle();
     QString LoadHint() const;
+    // True when nothing unsaved would be lost, or the user agrees to lose it.
+    bool MayDiscardEdits();
     QString LevelCaption(int k) const;
 
     // Save and split (editor_commands.cpp).
@@ -96,6 +102,7 @@ private:
     MessagePresenter& presenter_;
     settings::SettingsTables tables_;
     jnx::JnxDocument doc_;
+    edit::EditorValues shownRequest_;  // what the controls held right after the load
     int userLevel_ = 1;
     std::int64_t blockSize_ = jnx::kDefaultBlockSize;
     bool running_ = false;

@@ -13,7 +13,7 @@
     </message>
     <message>
         <source>Levels</source>
-        <translation>Levels</translation>
+        <translation>Niveles</translation>
     </message>
     <message>
         <source>Zoom %1</source>
@@ -25,7 +25,7 @@
     </message>
     <message>
         <source>Version</source>
-        <translation>Version</translation>
+        <translation>Versión</translation>
     </message>
     <message>
         <source>DrawOrd</source>
@@ -34,6 +34,10 @@
     <message>
         <source>Filename</source>
         <translation>Fichero</translation>
+    </message>
+    <message>
+        <source>ERROR LOADING</source>
+        <translation>ERROR AL CARGAR</translation>
     </message>
 </context>
 <context>
@@ -51,7 +55,7 @@
         <translation>Split</translation>
     </message>
     <message>
-        <source>Split this level / Priorize level</source>
+        <source>Split this level / Prioritise level</source>
         <translation>Separar este nivel / Priorizar</translation>
     </message>
     <message>
@@ -70,6 +74,10 @@
         <source>DrawOrder</source>
         <translation>DrawOrder</translation>
     </message>
+    <message>
+        <source>(keep)</source>
+        <translation>(mantener)</translation>
+    </message>
 </context>
 <context>
     <name>batchui::BatchWindow</name>
@@ -82,7 +90,7 @@
         <translation>Proceso por lotes</translation>
     </message>
     <message>
-        <source>Incluide subfolders</source>
+        <source>Include subfolders</source>
         <translation>Incluir subcarpetas</translation>
     </message>
     <message>
@@ -125,6 +133,50 @@
         <source>The folder cannot be read: %1</source>
         <translation>No se puede leer la carpeta %1</translation>
     </message>
+    <message>
+        <source>Check every row</source>
+        <translation>Marcar todas las filas</translation>
+    </message>
+    <message>
+        <source>Uncheck every row</source>
+        <translation>Desmarcar todas las filas</translation>
+    </message>
+    <message>
+        <source>Check exactly the red rows</source>
+        <translation>Marcar solo las filas en rojo</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Limpiar</translation>
+    </message>
+    <message>
+        <source>Put every value of the panel back to keeping each file's own</source>
+        <translation>Devolver cada valor del panel a conservar el de cada fichero</translation>
+    </message>
+    <message>
+        <source>List the JNX maps of the folder</source>
+        <translation>Listar los mapas JNX de la carpeta</translation>
+    </message>
+    <message>
+        <source>Write the panel's values into every checked map</source>
+        <translation>Escribir los valores del panel en cada mapa marcado</translation>
+    </message>
+    <message>
+        <source>Delete the checked maps</source>
+        <translation>Borrar los mapas marcados</translation>
+    </message>
+    <message>
+        <source>Write each ticked level of every checked map as a map of its own</source>
+        <translation>Escribir cada nivel marcado de cada mapa marcado como un mapa propio</translation>
+    </message>
+    <message>
+        <source>Join the checked maps into one</source>
+        <translation>Unir los mapas marcados en uno</translation>
+    </message>
+    <message>
+        <source>%1 of %2 maps checked</source>
+        <translation>%1 de %2 mapas marcados</translation>
+    </message>
 </context>
 <context>
     <name>batchui::Messages</name>
@@ -154,7 +206,7 @@
     </message>
     <message>
         <source>Extracted OK: %1</source>
-        <translation>Extraidos OK: %1</translation>
+        <translation>Extraídos OK: %1</translation>
     </message>
     <message>
         <source>Delete errors.</source>
@@ -165,17 +217,16 @@
         <translation>Borrados correctamente.</translation>
     </message>
     <message>
-        <source>Aviso</source>
-        <comment>title of the delete question</comment>
-        <translation>Aviso</translation>
-    </message>
-    <message>
         <source>Delete %1 files, are you sure?.</source>
         <translation>Va a borrar %1 ficheros, ¿está seguro?.</translation>
     </message>
     <message>
         <source>Error merging files.</source>
         <translation>Error uniendo ficheros.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
     </message>
 </context>
 <context>
@@ -186,7 +237,7 @@
     </message>
     <message>
         <source>Information</source>
-        <translation>Informacion</translation>
+        <translation>Información</translation>
     </message>
     <message>
         <source>Press YES to go generation folder, NO otherwise.</source>
@@ -201,7 +252,7 @@
         <translation>Todos los niveles deben tener nombre de zoom.</translation>
     </message>
     <message>
-        <source>JNX updated Sucesfuly.</source>
+        <source>JNX updated Successfully.</source>
         <translation>JNX actualizado correctamente.</translation>
     </message>
     <message>
@@ -211,11 +262,11 @@
     <message>
         <source>Errors in JNX update.%1</source>
         <comment>%1: the reason</comment>
-        <translation>Errores en la actualizacion del JNX.
+        <translation>Errores en la actualización del JNX.
 %1</translation>
     </message>
     <message>
-        <source>New JNX generated Sucesfuly.</source>
+        <source>New JNX generated Successfully.</source>
         <translation>Nuevo JNX generado correctamente.</translation>
     </message>
     <message>
@@ -243,13 +294,13 @@
         <translation>No tiene sentido separar un fichero de un solo nivel.</translation>
     </message>
     <message>
-        <source>Fichero JNX (*.jnx *.JNX)</source>
+        <source>JNX file (*.jnx *.JNX)</source>
         <comment>file dialog filter</comment>
         <translation>Fichero JNX (*.jnx *.JNX)</translation>
     </message>
     <message>
         <source>JNX file version not supported, rebuild the JNX with newer versions of applications.</source>
-        <translation>Version de fichero JNX no soportada, vuelva a generar el JNX con versiones mas recientes de las aplicaciones.</translation>
+        <translation>Versión de fichero JNX no soportada, vuelva a generar el JNX con versiones más recientes de las aplicaciones.</translation>
     </message>
     <message>
         <source>Total %1 TL. - JNX v.%2</source>
@@ -276,15 +327,11 @@
         <translation>Batch</translation>
     </message>
     <message>
-        <source>Split this level</source>
-        <translation>Separar este nivel</translation>
-    </message>
-    <message>
         <source>Split</source>
         <translation>Split</translation>
     </message>
     <message>
-        <source>Split this level / Priorize level</source>
+        <source>Split this level / Prioritise level</source>
         <translation>Separar este nivel / Priorizar</translation>
     </message>
     <message>
@@ -322,6 +369,34 @@
     <message>
         <source>Level</source>
         <translation>Nivel</translation>
+    </message>
+    <message>
+        <source>Open a JNX map</source>
+        <translation>Abrir un mapa JNX</translation>
+    </message>
+    <message>
+        <source>Write the edits into the map</source>
+        <translation>Escribir los cambios en el mapa</translation>
+    </message>
+    <message>
+        <source>Write each ticked level as a map of its own</source>
+        <translation>Escribir cada nivel marcado como un mapa propio</translation>
+    </message>
+    <message>
+        <source>Edit every map of a folder</source>
+        <translation>Editar todos los mapas de una carpeta</translation>
+    </message>
+    <message>
+        <source>Unsaved changes</source>
+        <translation>Cambios sin guardar</translation>
+    </message>
+    <message>
+        <source>The changes to %1 are not saved. Discard them?</source>
+        <translation>Los cambios en %1 no se han guardado. ¿Descartarlos?</translation>
+    </message>
+    <message>
+        <source>No file browser could show the folder %1.</source>
+        <translation>Ningún explorador de archivos pudo mostrar la carpeta %1.</translation>
     </message>
 </context>
 <context>
