@@ -1,20 +1,18 @@
 #include "check/device_check.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <map>
 #include <numeric>
-#include <set>
 #include <system_error>
 
 #include "check/jpeg_header.h"
 #include "jnx/device_limits.h"
 #include "jnx/product_id_copy.h"
 #include "jnx/reader.h"
-#include "platform/fs.h"
 #include "platform/gather_read.h"
 
 namespace check {
@@ -284,55 +282,6 @@ MapReport CheckMapFile(const std::string& path, bool deep, const std::vector<set
         }
     }
     return report;
-}
-
-namespace {
-
-bool IsJnxName(const std::string& path) {
-    std::string ext = platform::ExtensionOf(path);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return ext == "jnx";
-}
-
-bool ListOne(const std::string& folder, bool recursive, std::set<std::string>& visited,
-             std::vector<FolderReport>& folders, std::vector<std::string>& skipped, Error& error) {
-    std::vector<platform::FolderEntry> entries;
-    if (!platform::ListFolder(folder, entries, error)) return false;
-    FolderReport report;
-    report.folder = folder;
-    for (const auto& entry : entries)
-        if (!entry.isFolder && IsJnxName(entry.path)) report.jnxFiles.push_back(entry.path);
-    const auto count = std::int64_t(report.jnxFiles.size());
-    if (count > device::kMaxFiles)
-        Add(report.findings, FindingCode::FolderOverLimit, 0, 0,
-            Num(count) + " JNX files: a unit loads at most " + Num(device::kMaxFiles) + " (" +
-                Num(device::kMaxFilesOldFirmware) + " on firmware before 2011)");
-    folders.push_back(std::move(report));
-    if (!recursive) return true;
-    for (const auto& entry : entries) {
-        if (!entry.isFolder) continue;
-        std::error_code ec;
-        const std::string identity = std::filesystem::canonical(entry.path, ec).string();
-        if (ec || !visited.insert(identity).second) continue;
-        Error subError;
-        if (!ListOne(entry.path, recursive, visited, folders, skipped, subError)) skipped.push_back(entry.path);
-    }
-    return true;
-}
-
-}  // namespace
-
-bool ListJnxFolders(const std::string& folder, bool recursive, std::vector<FolderReport>& folders,
-                    std::vector<std::string>& skipped, Error& error) {
-    std::set<std::string> visited;
-    std::error_code ec;
-    const std::string identity = std::filesystem::canonical(folder, ec).string();
-    if (!ec) visited.insert(identity);
-    if (!ListOne(folder, recursive, visited, folders, skipped, error)) {
-        if (!error) error = Error(platform::ErrorCode::CannotReadFolder).File(folder);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace check

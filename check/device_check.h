@@ -15,8 +15,9 @@
 namespace check {
 
 // The findings the tables alone tell: levels, tile counts, length, draw order, zooms,
-// scales, the product ID's copy, bounds and where each tile lies. doc is read with at
-// least the tile tables. zoomRows, when given, name the zoom row of a repeated scale.
+// scales, the product ID's copy, bounds and where each tile lies. A quick read (no tile
+// tables) gives all but the tiles' findings, cheap enough for a folder scan. zoomRows,
+// when given, name the zoom row of a repeated scale.
 std::vector<Finding> CheckStructure(const jnx::JnxDocument& doc,
                                     const std::vector<settings::ZoomLevelEntry>* zoomRows = nullptr);
 
@@ -37,17 +38,5 @@ struct MapReport {
 // cannot be read.
 MapReport CheckMapFile(const std::string& path, bool deep,
                        const std::vector<settings::ZoomLevelEntry>* zoomRows = nullptr);
-
-// The JNX files of one folder (extension matched without regard to case), in name order.
-struct FolderReport {
-    std::string folder;
-    std::vector<std::string> jnxFiles;
-    std::vector<Finding> findings;
-};
-
-// The folder and, when recursive, each subfolder (never one reached twice through links).
-// False when folder itself cannot be listed; unlistable subfolders go to skipped.
-bool ListJnxFolders(const std::string& folder, bool recursive, std::vector<FolderReport>& folders,
-                    std::vector<std::string>& skipped, platform::Error& error);
 
 }  // namespace check

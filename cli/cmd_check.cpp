@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "check/device_check.h"
+#include "check/folder_check.h"
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "cli/options.h"

@@ -15,6 +15,5 @@ inline constexpr int kMaxFiles = 250;                   // JNX files on one unit
 inline constexpr int kMaxFilesOldFirmware = 200;        // before the 2011 firmware
 inline constexpr std::int32_t kMinDrawOrder = 0;
 inline constexpr std::int32_t kMaxDrawOrder = 100;
-inline constexpr std::int32_t kDrawOverVectorFrom = 50;  // from here up the raster covers the vector map
 
 }  // namespace jnx::device

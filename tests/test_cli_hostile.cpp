@@ -1,4 +1,4 @@
-// tessaly-cli info over the malformed variants the reader tests use: whatever a file
+// tessaly-cli info and check over the malformed variants the reader tests use: whatever a file
 // holds, the program ends by itself with 0 or 1, says in one line on stderr which file it
 // could not read, shows every file it could, and leaves every file as it was.
 #include <gtest/gtest.h>
@@ -66,6 +66,17 @@ TEST_P(CliHostileTest, EndsWithZeroOrOneAndNamesEachUnreadableFile) {
         EXPECT_EQ(Occurrences(run.err, ": \n"), 0) << "a reason is missing:\n" << run.err;
         const auto control = [](char c) { return c >= 0 && c < 0x20 && c != '\n'; };
         EXPECT_FALSE(std::any_of(run.err.begin(), run.err.end(), control)) << run.err;
+    }
+    // The device check of the whole folder, deep: one answer per file, every unreadable
+    // one marked, nothing on stderr, 1 since some cannot be read.
+    if (!quick) {
+        const fixture::ProgramRun check = fixture::RunProgram(
+            TESSALY_CLI_PATH, {"check", "--deep", "--json", "--settings", TESSALY_INI_PATH, folder.path()}, scratch.path());
+        EXPECT_EQ(check.code, 1) << check.err;
+        EXPECT_EQ(check.err, "");
+        EXPECT_EQ(Occurrences(check.out, "\"file\": "), static_cast<int>(files.size()));
+        EXPECT_EQ(Occurrences(check.out, "\"error\": "), static_cast<int>(unreadable));
+        for (const auto& file : files) EXPECT_EQ(Occurrences(check.out, "\"" + file.path + "\""), 1) << file.what;
     }
     for (const auto& file : files) EXPECT_EQ(fixture::ReadBytes(file.path), file.bytes) << file.what << ": changed";
 }

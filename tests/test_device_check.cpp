@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "check/device_check.h"
+#include "check/folder_check.h"
 #include "support/jnx_builder.h"
 
 namespace {
