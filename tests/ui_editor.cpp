@@ -121,6 +121,7 @@ protected:
         EXPECT_FALSE(button("CmdSalvar")->isEnabled() || button("SplitJNX")->isEnabled());
         EXPECT_TRUE(text("txtProductID")->text().isEmpty());
         EXPECT_TRUE(window->Document().FileName.empty());
+        EXPECT_TRUE(label("lblDeviceCheck").isEmpty());
     }
 };
 
@@ -189,6 +190,9 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     EXPECT_EQ(zoom(0)->text() + QLatin1Char('/') + zoom(1)->text(), QStringLiteral("3/"));  // 255: no number
     EXPECT_EQ(text("txtProductID")->text() + text("txtFamiliGroup")->text(), QStringLiteral("7Grupo ñandú"));
     EXPECT_EQ(label("lblTotalTeselas"), QStringLiteral("Total 6 TL. - JNX v.3"));
+    // The device check, its findings on hover: this block holds no copy of the product ID.
+    EXPECT_TRUE(label("lblDeviceCheck").startsWith(QStringLiteral("Device: "))) << label("lblDeviceCheck").toStdString();
+    EXPECT_TRUE(get<QLabel>(QStringLiteral("lblDeviceCheck"))->toolTip().contains(QStringLiteral("product_id_copy")));
     EXPECT_TRUE(text("txtDrawOrder")->isHidden() && text("txtDrawOrder")->text() == "25");
 
     // Hovering a level label shows its tile fitted to the box and its facts.

@@ -8,7 +8,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "check/device_check.h"
 #include "jnx/codec.h"
+#include "platform/binary_file.h"
+#include "ui/common/device_check_line.h"
 #include "edit/user_input.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
@@ -59,6 +62,16 @@ bool EditorWindow::LoadFile(const QString& path) {
     return true;
 }
 
+// What the device will make of the map, from its tables and each tile's first bytes.
+void EditorWindow::ShowDeviceCheck() {
+    std::vector<check::Finding> findings = check::CheckStructure(doc_, &tables_.ZoomTable);
+    platform::BinaryFile file;
+    platform::Error error;
+    if (file.Open(doc_.FileName, platform::BinaryFile::Mode::Read, error))
+        check::CheckTileHeads(doc_, file, false, findings, error);
+    deviceCheck_->Show(findings);
+}
+
 int EditorWindow::ShownLevelCount() const {
     const auto levels = std::min<std::int64_t>(doc_.Header.LevelCount, static_cast<std::int64_t>(doc_.Levels.size()));
     return static_cast<int>(std::clamp<std::int64_t>(levels, 0, kShownLevels));
@@ -96,6 +109,7 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
     lblTotalTeselas_->setText(
         tr("Total %1 TL. - JNX v.%2").arg(GroupedNumber(totalTiles), QString::number(doc_.Header.Version)));
     lblTotalTeselas_->show();
+    ShowDeviceCheck();
 
     txtProductID_->setText(QString::number(doc_.Header.ProductId));
     txtProductID_->setEnabled(true);

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "edit/user_input.h"
+#include "ui/common/device_check_line.h"
 #include "ui/common/digit_box.h"
 
 namespace ui {
@@ -111,6 +112,8 @@ void EditorWindow::BuildControls() {
 
     lblTotalTeselas_ = Named(new QLabel(this), QStringLiteral("lblTotalTeselas"));
     left->addWidget(lblTotalTeselas_);
+    deviceCheck_ = new DeviceCheckLine(this);
+    left->addWidget(deviceCheck_);
 
     auto* fields = new QGridLayout;
     lblgrupo_ = Named(new QLabel(this), QStringLiteral("lblgrupo"));
@@ -252,6 +255,8 @@ void EditorWindow::block_all() {
     txtProductID_->clear();
     txtProductID_->setEnabled(false);
     lblTotalTeselas_->clear();
+    deviceCheck_->clear();
+    deviceCheck_->setToolTip(QString());
     cmdSalvar_->setEnabled(false);
     splitJnx_->setEnabled(false);
     txtFamiliGroup_->clear();

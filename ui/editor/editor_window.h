@@ -78,6 +78,7 @@ private:
     void ApplyCaptions();
     void FillLists();
     void ShowLoaded(std::int32_t totalTiles);
+    void ShowDeviceCheck();
     void PosicionaComboNiveles(int k, std::int32_t scale);
     void OnGroupPicked(int index);
     void OnVersionPicked(int index);
@@ -119,6 +120,7 @@ private:
     std::array<QCheckBox*, kShownLevels> chkSplitOPriority_{};
     std::array<DigitBox*, kShownLevels> txtNivel_{};
     QLabel* lblTotalTeselas_ = nullptr;
+    class DeviceCheckLine* deviceCheck_ = nullptr;
     DigitBox* txtProductID_ = nullptr;
     QLabel* lblgrupo_ = nullptr;
     QLineEdit* txtFamiliGroup_ = nullptr;

@@ -839,4 +839,47 @@
         <translation>No se puede extraer el nivel {level}: {cause}</translation>
     </message>
 </context>
+<context>
+    <name>ui::DeviceCheckLine</name>
+    <message>
+        <source>Ready for the device</source>
+        <translation>Listo para el dispositivo</translation>
+    </message>
+    <message>
+        <source>1 warning</source>
+        <translation>1 aviso</translation>
+    </message>
+    <message>
+        <source>%1 warnings</source>
+        <translation>%1 avisos</translation>
+    </message>
+    <message>
+        <source>1 error</source>
+        <translation>1 error</translation>
+    </message>
+    <message>
+        <source>%1 errors</source>
+        <translation>%1 errores</translation>
+    </message>
+    <message>
+        <source>Device: %1</source>
+        <translation>Dispositivo: %1</translation>
+    </message>
+    <message>
+        <source>Device: %1, %2</source>
+        <translation>Dispositivo: %1, %2</translation>
+    </message>
+    <message>
+        <source>… and %1 more</source>
+        <translation>… y %1 más</translation>
+    </message>
+    <message>
+        <source>level %1</source>
+        <translation>nivel %1</translation>
+    </message>
+    <message>
+        <source>, tile %1</source>
+        <translation>, tesela %1</translation>
+    </message>
+</context>
 </TS>

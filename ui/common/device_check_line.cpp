@@ -1,0 +1,58 @@
+#include "ui/common/device_check_line.h"
+
+#include <QStringList>
+
+namespace ui {
+
+DeviceCheckLine::DeviceCheckLine(QWidget* parent) : QLabel(parent) {
+    setObjectName(QStringLiteral("lblDeviceCheck"));
+    setWordWrap(true);
+}
+
+namespace {
+
+QString Warnings(int n) { return n == 1 ? DeviceCheckLine::tr("1 warning") : DeviceCheckLine::tr("%1 warnings").arg(n); }
+QString Errors(int n) { return n == 1 ? DeviceCheckLine::tr("1 error") : DeviceCheckLine::tr("%1 errors").arg(n); }
+
+}  // namespace
+
+QString DeviceCheckLine::Summary(const std::vector<check::Finding>& findings) {
+    int errors = 0;
+    for (const auto& finding : findings) errors += check::SeverityOf(finding.code) == check::Severity::Error;
+    const int warnings = static_cast<int>(findings.size()) - errors;
+    if (findings.empty()) return tr("Ready for the device");
+    if (errors == 0) return tr("Device: %1").arg(Warnings(warnings));
+    if (warnings == 0) return tr("Device: %1").arg(Errors(errors));
+    return tr("Device: %1, %2").arg(Warnings(warnings), Errors(errors));
+}
+
+QString DeviceCheckLine::Details(const std::vector<check::Finding>& findings, int most) {
+    QStringList lines;
+    for (const auto& finding : findings) {
+        if (lines.size() == most) {
+            lines << tr("… and %1 more").arg(static_cast<int>(findings.size()) - most);
+            break;
+        }
+        // The findings' own wording is the command line's, which scripts read in English.
+        QString where;
+        if (finding.level > 0) where = tr("level %1").arg(finding.level);
+        if (finding.tile > 0) where += tr(", tile %1").arg(finding.tile);
+        lines << QStringLiteral("%1 %2%3: %4")
+                     .arg(QString::fromLatin1(check::SeverityName(check::SeverityOf(finding.code))),
+                          QString::fromLatin1(check::CodeName(finding.code)),
+                          where.isEmpty() ? QString() : QStringLiteral(" (") + where + QLatin1Char(')'),
+                          QString::fromStdString(finding.message));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void DeviceCheckLine::Show(const std::vector<check::Finding>& findings) {
+    setText(Summary(findings));
+    setToolTip(Details(findings));
+    const bool errors = check::HasErrors(findings);
+    setStyleSheet(findings.empty() ? QString()
+                                   : errors ? QStringLiteral("color: #b00000;") : QStringLiteral("color: #8a5a00;"));
+    show();
+}
+
+}  // namespace ui

@@ -1,0 +1,23 @@
+// One line that says whether a map is ready for the device: "Ready for the device", or
+// how many warnings and errors the device check found, with the findings on hover.
+#pragma once
+#include <QLabel>
+#include <vector>
+
+#include "check/findings.h"
+
+namespace ui {
+
+class DeviceCheckLine : public QLabel {
+    Q_OBJECT
+public:
+    explicit DeviceCheckLine(QWidget* parent = nullptr);
+    void Show(const std::vector<check::Finding>& findings);
+
+    // The summary of findings, as the batch grid's Device column shows it too.
+    static QString Summary(const std::vector<check::Finding>& findings);
+    // One finding per line ("level 2, tile 7: ..."), at most `most` of them.
+    static QString Details(const std::vector<check::Finding>& findings, int most = 20);
+};
+
+}  // namespace ui
