@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "check/findings.h"
 #include "jnx/device_limits.h"
 
 namespace batch {
@@ -65,6 +66,8 @@ inline constexpr const char* kErroneousGroupName = "ERROR AL CARGAR";
 // One file of the folder. Every field is text; numbers are their decimal text.
 struct BatchRow {
     std::array<std::string, kColumnCount> fields;
+    // What the device check finds in the file's tables (no tile is read for it).
+    std::vector<check::Finding> device;
 
     BatchRow();  // Selected "0", everything else empty
 

@@ -7,6 +7,7 @@
 #include <set>
 #include <system_error>
 
+#include "check/device_check.h"
 #include "jnx/codec.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
@@ -136,6 +137,7 @@ BatchRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevel
     row[kJNXVersion] = std::to_string(header.Version);
     if (header.Version == 4) row[kDrawOrder] = std::to_string(header.DrawOrder);
     row[kNeedTMP] = doc.NeedsRegeneration ? kYes : kNo;
+    row.device = check::CheckStructure(doc, &zoomTable);
     return row;
 }
 

@@ -338,7 +338,7 @@ TEST(BatchGrid, ColumnsFitAndCutCellsExplain) {
     for (const auto& row : s.tables.ZoomTable)
         widest = std::max(widest, QFontMetrics(bold).horizontalAdvance(QString::fromStdString(row.Name)));
     int total = 0;
-    for (int c = 0; c < batch::kColumnCount; ++c) {
+    for (int c = 0; c < batchui::BatchModel::kModelColumns; ++c) {
         if (grid->isColumnHidden(c)) continue;
         total += grid->columnWidth(c);
         EXPECT_GE(grid->columnWidth(c), grid->horizontalHeader()->sectionSizeHint(c)) << c;
@@ -349,6 +349,11 @@ TEST(BatchGrid, ColumnsFitAndCutCellsExplain) {
     EXPECT_EQ(total, grid->viewport()->width());
 
     const int longRow = s.Row("long.jnx"), oldRow = s.Row("old.jnx");
+    // The last column: what the device makes of each map, the findings on hover.
+    const QModelIndex device = w.Model().index(longRow, batchui::BatchModel::kDeviceColumn);
+    EXPECT_EQ(grid->horizontalHeader()->logicalIndexAt(grid->viewport()->width() - 2), batchui::BatchModel::kDeviceColumn);
+    EXPECT_EQ(device.data().toString(), QStringLiteral("1 warning"));
+    EXPECT_TRUE(device.data(Qt::ToolTipRole).toString().contains(QStringLiteral("product_id_copy")));
     const QRect cell = grid->visualRect(w.Model().index(longRow, batch::kGroupName));
     QHelpEvent help(QEvent::ToolTip, cell.center(), grid->viewport()->mapToGlobal(cell.center()));
     QApplication::sendEvent(grid->viewport(), &help);

@@ -5,6 +5,7 @@
 #include <QFont>
 
 #include "edit/user_input.h"
+#include "ui/common/device_check_line.h"
 #include "settings/settings.h"
 
 namespace batchui {
@@ -41,6 +42,7 @@ void BatchModel::SetTable(batch::BatchTable* table) {
 void BatchModel::Reset() { SetTable(table_); }
 
 int BatchModel::DesignWidth(int column) {
+    if (column == kDeviceColumn) return 1500 / kTwipsPerPixel;
     if (column < 0 || column >= batch::kColumnCount) return 0;
     return kWidthTwips[column] / kTwipsPerPixel;
 }
@@ -58,6 +60,7 @@ QString BatchModel::ColumnCaption(int column) {
         case 10: return tr("Version");
         case 11: return tr("DrawOrd");
         case 17: return tr("Filename");
+        case kDeviceColumn: return tr("Device");
         default: return QString();
     }
 }
@@ -81,7 +84,7 @@ int BatchModel::rowCount(const QModelIndex& parent) const {
     return static_cast<int>(table_->rows.size());
 }
 
-int BatchModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : batch::kColumnCount; }
+int BatchModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kModelColumns; }
 
 QVariant BatchModel::data(const QModelIndex& index, int role) const {
     if (!table_ || !index.isValid() || index.row() >= rowCount()) return {};
@@ -91,6 +94,7 @@ QVariant BatchModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::EditRole:
             if (column == batch::kSelected) return {};
+            if (column == kDeviceColumn) return row.Erroneous() ? QString() : ui::DeviceCheckLine::Counts(row.device);
             // The core marks an unreadable file in one language; the grid speaks the window's.
             if (column == batch::kGroupName && row.Erroneous()) return tr("ERROR LOADING");
             return Text(row[column]);
@@ -110,6 +114,7 @@ QVariant BatchModel::data(const QModelIndex& index, int role) const {
             return {};
         case Qt::ToolTipRole:
             if (column == batch::kFilename || column == batch::kGroupName) return Text(row.FullFileName());
+            if (column == kDeviceColumn && !row.device.empty()) return ui::DeviceCheckLine::Details(row.device);
             return {};
         default:
             return {};

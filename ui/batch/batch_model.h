@@ -36,6 +36,9 @@ public:
     void ChecksChanged();
 
     // Layout widths in pixels (15 twips to the pixel), and the columns the grid hides.
+    // The table's fields, then one column of the model's own: what the device makes of the map.
+    static constexpr int kDeviceColumn = batch::kColumnCount;
+    static constexpr int kModelColumns = batch::kColumnCount + 1;
     static int DesignWidth(int column);
     static bool Hidden(int column);
 

@@ -208,7 +208,7 @@ void BatchWindow::ApplyColumnLayout() {
 
     const QHeaderView* header = SSUltraGrid1->horizontalHeader();
     const QAbstractItemView* view = SSUltraGrid1;  // the content hint is public there
-    for (int c = 0; c < batch::kColumnCount; ++c) {
+    for (int c = 0; c < BatchModel::kModelColumns; ++c) {
         SSUltraGrid1->setColumnHidden(c, BatchModel::Hidden(c));
         if (BatchModel::Hidden(c) || c == batch::kGroupName || c == batch::kFilename) continue;
         int w = std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c));

@@ -16,14 +16,18 @@ QString Errors(int n) { return n == 1 ? DeviceCheckLine::tr("1 error") : DeviceC
 
 }  // namespace
 
-QString DeviceCheckLine::Summary(const std::vector<check::Finding>& findings) {
+QString DeviceCheckLine::Counts(const std::vector<check::Finding>& findings) {
     int errors = 0;
     for (const auto& finding : findings) errors += check::SeverityOf(finding.code) == check::Severity::Error;
     const int warnings = static_cast<int>(findings.size()) - errors;
-    if (findings.empty()) return tr("Ready for the device");
-    if (errors == 0) return tr("Device: %1").arg(Warnings(warnings));
-    if (warnings == 0) return tr("Device: %1").arg(Errors(errors));
-    return tr("Device: %1, %2").arg(Warnings(warnings), Errors(errors));
+    if (findings.empty()) return tr("OK");
+    if (errors == 0) return Warnings(warnings);
+    if (warnings == 0) return Errors(errors);
+    return tr("%1, %2").arg(Errors(errors), Warnings(warnings));
+}
+
+QString DeviceCheckLine::Summary(const std::vector<check::Finding>& findings) {
+    return findings.empty() ? tr("Ready for the device") : tr("Device: %1").arg(Counts(findings));
 }
 
 QString DeviceCheckLine::Details(const std::vector<check::Finding>& findings, int most) {

@@ -14,7 +14,9 @@ public:
     explicit DeviceCheckLine(QWidget* parent = nullptr);
     void Show(const std::vector<check::Finding>& findings);
 
-    // The summary of findings, as the batch grid's Device column shows it too.
+    // "OK", or how many errors and warnings: the batch grid's Device column.
+    static QString Counts(const std::vector<check::Finding>& findings);
+    // The line's text: "Ready for the device" or "Device: " and the counts.
     static QString Summary(const std::vector<check::Finding>& findings);
     // One finding per line ("level 2, tile 7: ..."), at most `most` of them.
     static QString Details(const std::vector<check::Finding>& findings, int most = 20);

@@ -4,6 +4,10 @@
 <context>
     <name>batchui::BatchModel</name>
     <message>
+        <source>Device</source>
+        <translation>Dispositivo</translation>
+    </message>
+    <message>
         <source>Group</source>
         <translation>Grupo</translation>
     </message>
@@ -842,6 +846,14 @@
 <context>
     <name>ui::DeviceCheckLine</name>
     <message>
+        <source>OK</source>
+        <translation>Correcto</translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
         <source>Ready for the device</source>
         <translation>Listo para el dispositivo</translation>
     </message>
@@ -864,10 +876,6 @@
     <message>
         <source>Device: %1</source>
         <translation>Dispositivo: %1</translation>
-    </message>
-    <message>
-        <source>Device: %1, %2</source>
-        <translation>Dispositivo: %1, %2</translation>
     </message>
     <message>
         <source>… and %1 more</source>
