@@ -150,13 +150,19 @@ SaveSummary BatchSave(const BatchTable& table, const edit::EditorValues& request
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const BatchRow& row = table.rows[i];
         if (!row.Checked()) continue;
+        if (jnx::Cancelled(busy)) {
+            summary.cancelled = true;
+            break;
+        }
         RowOutcome outcome = saver.Save(row);
         outcome.row = i;
         if (outcome.result == RowResult::Updated) ++summary.updated;
         else if (outcome.result == RowResult::Created) ++summary.created;
         else ++summary.errors;
+        summary.cancelled = IsCancel(outcome.error);
         summary.rows.push_back(std::move(outcome));
         if (observer) observer->FileDone(++done);
+        if (summary.cancelled) break;
     }
     return summary;
 }
