@@ -8,6 +8,7 @@
 
 #include "jnx/codec.h"
 #include "jnx/reader.h"
+#include "platform/file_lock.h"
 #include "platform/fs.h"
 #include "support/edit_support.h"
 #include "support/jnx_builder.h"
@@ -293,6 +294,56 @@ TEST_F(EditorTest, SaveWritesANewFileBesideTheSourceOrReportsTheFailure) {
         EXPECT_EQ(ReadBack(path).Header.Version, c.version);
     }
     EXPECT_TRUE(openedFolders.empty());  // answered No
+}
+
+// A regeneration runs on a worker thread: while it waits for another writer's lock the
+// window's timers tick, a second command is refused, and the progress dialog's Cancel
+// stops it with the source as it was and no temporary left in the folder.
+TEST_F(EditorTest, LongWorkRunsOffTheWindowThreadAndCancels) {
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "finished");
+        ASSERT_TRUE(StartWith("Lang=ENG\n"));
+        const std::string path = Build("three.jnx", ThreeLevels(3)), out = dir.file("three_new.jnx");
+        std::remove(out.c_str());
+        const fixture::Bytes source = fixture::ReadBytes(path);
+        Load(path);
+        PickVersion(4);
+        const std::vector<std::string> before = dir.list();
+
+        platform::FileLock otherWriter;
+        platform::Error error;
+        ASSERT_TRUE(otherWriter.Acquire(path, std::chrono::seconds(1), error));
+        int ticks = 0;
+        bool refusedMeanwhile = false;
+        QTimer timer;
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (++ticks == 2) {
+                window->OnLoad();  // refused without a question while the save runs
+                refusedMeanwhile = !button("cmdCargar")->isEnabled() && messages.shown.empty();
+                auto* progress = window->findChild<QProgressDialog*>(QStringLiteral("workProgress"));
+                if (cancel && progress) progress->findChild<QPushButton*>()->click();
+            }
+            if (ticks == 5) otherWriter.Release();
+        });
+        timer.start();
+        messages.answers.push_back(ui::MessageAnswer::No);
+        window->OnSave();
+        timer.stop();
+        EXPECT_GE(ticks, 5);
+        EXPECT_TRUE(refusedMeanwhile);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(fixture::ReadBytes(path), source);
+        if (cancel) {
+            EXPECT_EQ(dir.list(), before);
+            EXPECT_EQ(messages.last()->icon, ui::MessageIcon::Information);
+            EXPECT_NE(LastText().find("Cancelled"), std::string::npos) << LastText();
+        } else {
+            EXPECT_EQ(ReadBack(out).Header.Version, 4);
+            EXPECT_NE(LastText().find(out), std::string::npos) << LastText();  // the message names the file
+        }
+        ExpectEmptyState();
+    }
 }
 
 TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {

@@ -97,6 +97,7 @@ private:
     bool Refuse(const QString& text);
     bool MissingZoomNumber(const QString& text);
     void OfferFolder(const QString& text, const QString& folder);
+    QString CancelledText(const QString& source) const;
 
     const settings::Settings& settings_;
     MessagePresenter& presenter_;
