@@ -148,6 +148,14 @@ TEST_F(EditorTest, StartUpAndLanguage) {
         EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QString::fromUtf8("Sí"));
     }
     EXPECT_FALSE(ui::InstallLanguage(QStringLiteral("../ESP")));
+
+    // The size the user left the window at comes back on the next start.
+    window->show();
+    window->resize(777, 555);
+    ASSERT_TRUE(window->close());
+    EditorWindow again(*ini, messages);
+    ASSERT_TRUE(again.Start());
+    EXPECT_EQ(again.size(), QSize(777, 555));
 }
 
 // Every code the core can report reads in Spanish, naming the details its English names.
@@ -181,7 +189,9 @@ TEST(ErrorWording, EveryErrorCodeHasASpanishTemplateWithTheSamePlaceholders) {
 
 TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     ASSERT_TRUE(StartWith("Lang=ENG\n"));
-    Load(Build("three.jnx", ThreeLevels(3)));
+    fixture::JnxRecipe recipe = ThreeLevels(3);
+    recipe.bounds = {536870912, 134217728, 268435456, -134217728};  // 45, 11.25, 22.5, -11.25 degrees
+    Load(Build("three.jnx", recipe));
     ASSERT_TRUE(messages.shown.empty()) << LastText();
     EXPECT_EQ(startFolderSeen, QString::fromStdString(platform::ProgramFolder()));
     EXPECT_EQ(ini->ReadSetting("Preferences", "BatchDefaultDir"), dir.path());
@@ -190,6 +200,8 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     EXPECT_EQ(zoom(0)->text() + QLatin1Char('/') + zoom(1)->text(), QStringLiteral("3/"));  // 255: no number
     EXPECT_EQ(text("txtProductID")->text() + text("txtFamiliGroup")->text(), QStringLiteral("7Grupo ñandú"));
     EXPECT_EQ(label("lblTotalTeselas"), QStringLiteral("Total 6 TL. - JNX v.3"));
+    EXPECT_EQ(label("lblMapInfo"),
+              QString::fromUtf8("Title: Test map\nNorth 45.00000°, South 22.50000°, West -11.25000°, East 11.25000°"));
     EXPECT_TRUE(text("txtDrawOrder")->isHidden() && text("txtDrawOrder")->text() == "25");
 
     // Hovering a level label shows its tile fitted to the box and its facts.
@@ -214,9 +226,14 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     Load("");
     ExpectEmptyState();
     Load(dir.file("four.jnx"));
-    fixture::WriteBytes(dir.file("bad.jnx"), fixture::Bytes(100, 0x42));
+    // A truncated map is named, with what is wrong, and no advice to rebuild it.
+    fixture::Bytes cut = fixture::ReadBytes(dir.file("four.jnx"));
+    cut.resize(cut.size() / 2);
+    fixture::WriteBytes(dir.file("bad.jnx"), cut);
     Load(dir.file("bad.jnx"));
     EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(LastText().rfind(dir.file("bad.jnx") + " cannot be opened:\n", 0), 0u) << LastText();
+    EXPECT_EQ(LastText().find("rebuild"), std::string::npos);
     ExpectEmptyState();
 }
 

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
+#include <QHideEvent>
 #include <QShowEvent>
 #include <QResizeEvent>
 #include <QStyle>
@@ -25,6 +26,7 @@
 #include "ui/batch/batch_work.h"
 #include "ui/batch/grid_delegate.h"
 #include "ui/common/error_message.h"
+#include "ui/common/window_place.h"
 
 namespace batchui {
 
@@ -59,6 +61,7 @@ BatchWindow::BatchWindow(const settings::Settings& settings, const settings::Set
     setMinimumWidth(kDesignWidth);
     setMinimumHeight(kPanelHeight + 80);
     resize(kDesignWidth, kDesignHeight);
+    ui::RestorePlace(*this, settings_, "Batch");
 
     FillDrives();
     const std::string start =
@@ -228,6 +231,11 @@ void BatchWindow::showEvent(QShowEvent* event) {
     if (event->spontaneous()) return;  // restored from minimised: keep what the user has
     ResetWindow();
     ApplyLayout();
+}
+
+void BatchWindow::hideEvent(QHideEvent* event) {
+    if (!event->spontaneous()) ui::RememberPlace(*this, settings_, "Batch");
+    QDialog::hideEvent(event);
 }
 
 void BatchWindow::reject() {

@@ -93,6 +93,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void reject() override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -114,6 +114,7 @@ private:
     QPushButton* splitJnx_ = nullptr;
     QPushButton* cmdBatch_ = nullptr;
     QLabel* lblInfo_ = nullptr;
+    QLabel* lblMapInfo_ = nullptr;  // the map's title and bounds
     QGroupBox* fNiveles_ = nullptr;
     std::array<QLabel*, kShownLevels> lblNivel_{};
     std::array<QComboBox*, kShownLevels> cboNivel_{};

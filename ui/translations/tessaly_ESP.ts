@@ -292,6 +292,18 @@
 <context>
     <name>ui::EditorWindow</name>
     <message>
+        <source>Title: %1</source>
+        <translation>Título: %1</translation>
+    </message>
+    <message>
+        <source>North %1°, South %2°, West %3°, East %4°</source>
+        <translation>Norte %1°, Sur %2°, Oeste %3°, Este %4°</translation>
+    </message>
+    <message>
+        <source>%1 cannot be opened:</source>
+        <translation>No se puede abrir %1:</translation>
+    </message>
+    <message>
         <source>Writing %1</source>
         <translation>Escribiendo %1</translation>
     </message>
