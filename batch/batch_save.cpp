@@ -54,7 +54,8 @@ public:
         // Locked from the read to the write, so that another writer's edit that comes in
         // between is waited for and read, not written over.
         platform::FileLock lock;
-        if (!lock.Acquire(outcome.path, platform::kWriterPatience, outcome.error)) {
+        if (!lock.Acquire(outcome.path, platform::kWriterPatience, outcome.error,
+                          [this] { return jnx::Cancelled(busy_); })) {
             outcome.error = Error(ErrorCode::RowCannotRead).File(outcome.path).Cause(outcome.error);
             return outcome;
         }

@@ -93,7 +93,7 @@ bool RegenerateJnx(JnxDocument& doc, const WriteValues& values, int version, con
     platform::FileLock ownLock;
     platform::BinaryFile source;
     std::int64_t sourceLength = 0;
-    if (!LockMap(sourcePath, held, ownLock, error) ||
+    if (!LockMap(sourcePath, held, ownLock, error, observer) ||
         !source.Open(sourcePath, platform::BinaryFile::Mode::Read, error) || !source.Size(sourceLength, error))
         return false;
     const std::int64_t dataStart = doc.jpgOffset[0];
