@@ -7,7 +7,6 @@ namespace ui {
 
 namespace {
 
-// Hex keeps the value free of the characters an ini line gives meaning to.
 constexpr const char* kSection = "Windows";
 
 }  // namespace
@@ -19,7 +18,8 @@ void RestorePlace(QWidget& window, const settings::Settings& settings, const cha
 }
 
 void RememberPlace(const QWidget& window, const settings::Settings& settings, const char* key) {
-    // A failed write costs only the place; the window closes as asked.
+    // Hex keeps the value free of the characters an ini line gives meaning to. A failed
+    // write costs only the place; the window closes as asked.
     (void)settings.WriteSetting(kSection, key, window.saveGeometry().toHex().toStdString());
 }
 
