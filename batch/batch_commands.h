@@ -46,6 +46,8 @@ struct BatchSummary {
     int extracted = 0;  // split: level files written
     int deleted = 0;
     int errors = 0;
+    // Stopped on request: rows lists what was done before; the rest was not touched.
+    bool cancelled = false;
     std::vector<RowOutcome> rows;
 
     bool Refused() const { return static_cast<bool>(refusal); }
@@ -74,8 +76,12 @@ SaveSummary SaveFilesAsBatch(const std::vector<std::string>& paths, const std::s
                              BatchObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
 
 // Deletes the files of the checked rows and removes their rows; rows whose file could not
-// be deleted stay. Run it after the user confirmed. Refuses when no row is checked.
-DeleteSummary BatchDelete(BatchTable& table);
+// be deleted, or that a cancel left, stay. Run it after the user confirmed. Refuses when
+// no row is checked.
+DeleteSummary BatchDelete(BatchTable& table, jnx::BusyObserver* busy = nullptr);
+
+// Whether error, or a step it failed on, is a cancel.
+bool IsCancel(const platform::Error& error);
 
 // Batch split: the levels whose chkSplitOPriority box is ticked, for every checked file,
 // through ExtractLevel into LevelFilePath. Levels beyond the fifth have no box and are

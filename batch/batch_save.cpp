@@ -54,7 +54,8 @@ public:
         // Locked from the read to the write, so that another writer's edit that comes in
         // between is waited for and read, not written over.
         platform::FileLock lock;
-        if (!lock.Acquire(outcome.path, platform::kWriterPatience, outcome.error)) {
+        if (!lock.Acquire(outcome.path, platform::kWriterPatience, outcome.error,
+                          [this] { return jnx::Cancelled(busy_); })) {
             outcome.error = Error(ErrorCode::RowCannotRead).File(outcome.path).Cause(outcome.error);
             return outcome;
         }
@@ -150,13 +151,19 @@ SaveSummary BatchSave(const BatchTable& table, const edit::EditorValues& request
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const BatchRow& row = table.rows[i];
         if (!row.Checked()) continue;
+        if (jnx::Cancelled(busy)) {
+            summary.cancelled = true;
+            break;
+        }
         RowOutcome outcome = saver.Save(row);
         outcome.row = i;
         if (outcome.result == RowResult::Updated) ++summary.updated;
         else if (outcome.result == RowResult::Created) ++summary.created;
         else ++summary.errors;
+        summary.cancelled = IsCancel(outcome.error);
         summary.rows.push_back(std::move(outcome));
         if (observer) observer->FileDone(++done);
+        if (summary.cancelled) break;
     }
     return summary;
 }

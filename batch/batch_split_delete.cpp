@@ -81,6 +81,10 @@ SplitSummary BatchSplit(const BatchTable& table, const edit::EditorValues& reque
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const BatchRow& row = table.rows[i];
         if (!row.Checked()) continue;
+        if (jnx::Cancelled(busy) || (!summary.rows.empty() && IsCancel(summary.rows.back().error))) {
+            summary.cancelled = true;
+            break;
+        }
         const std::string& source = row.FullFileName();
         std::int32_t totalTiles = 0;
         Error readError;
@@ -94,20 +98,29 @@ SplitSummary BatchSplit(const BatchTable& table, const edit::EditorValues& reque
         }
         if (observer) observer->FileDone(++done);
     }
+    if (!summary.rows.empty() && IsCancel(summary.rows.back().error)) summary.cancelled = true;
     return summary;
 }
 
-DeleteSummary BatchDelete(BatchTable& table) {
+bool IsCancel(const Error& error) {
+    for (const Error* e = &error; e; e = e->cause.get())
+        if (e->code == ErrorCode::Cancelled) return true;
+    return false;
+}
+
+DeleteSummary BatchDelete(BatchTable& table, jnx::BusyObserver* busy) {
     DeleteSummary summary;
     if (table.CheckedCount() == 0) {
         summary.refusal = Error(ErrorCode::RefuseNothingToDelete);
         return summary;
     }
+    summary.checked = static_cast<int>(table.CheckedCount());
     std::vector<BatchRow> kept;
     kept.reserve(table.rows.size());
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         BatchRow& row = table.rows[i];
-        if (!row.Checked()) {
+        if (!summary.cancelled && row.Checked() && jnx::Cancelled(busy)) summary.cancelled = true;
+        if (!row.Checked() || summary.cancelled) {
             kept.push_back(std::move(row));
             continue;
         }
@@ -121,6 +134,7 @@ DeleteSummary BatchDelete(BatchTable& table) {
             summary.rows.push_back({i, path, {}, RowResult::Failed, Error(ErrorCode::RowCannotDelete).File(path)});
             kept.push_back(std::move(row));
         }
+        if (busy) busy->Progress(std::int64_t(summary.rows.size()), std::int64_t(summary.checked));
     }
     table.rows = std::move(kept);
     return summary;

@@ -82,6 +82,10 @@ bool ScanFolder(ScanContext& context, const std::string& folder, platform::Error
 
     for (const auto& entry : entries) {
         if (entry.isFolder) continue;
+        if (context.result.cancelled || jnx::Cancelled(context.busy)) {
+            context.result.cancelled = true;
+            return true;
+        }
         if (HasJnxExtension(entry.path)) context.table.rows.push_back(ScanFile(entry.path, context.zoomTable, context.doc, context.busy));
         if (context.observer) context.observer->FileDone();
     }
@@ -89,6 +93,7 @@ bool ScanFolder(ScanContext& context, const std::string& folder, platform::Error
     if (!context.recursive) return true;
     for (const auto& entry : entries) {
         if (!entry.isFolder) continue;
+        if (context.result.cancelled) return true;
         const std::string identity = FolderIdentity(entry.path);
         // A link back into a folder already listed (or one we cannot resolve) would list
         // the same files again, or forever.

@@ -28,6 +28,7 @@ public:
 
 struct ScanResult {
     bool ok = true;           // false: the folder itself could not be read (error says why)
+    bool cancelled = false;   // stopped on request: the table holds the files read before
     platform::Error error;
     // Subfolders that could not be listed; their files are missing from the table.
     std::vector<std::string> skippedFolders;

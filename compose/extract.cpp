@@ -93,7 +93,10 @@ bool LevelFrontPart(const jnx::JnxDocument& doc, const jnx::WriteValues& values,
 
 // Images back to back in the source go over in one kernel-side copy.
 bool CopyImages(const jnx::JnxDocument& doc, std::size_t first, const std::vector<jnx::JnxTile>& placed,
-                const platform::BinaryFile& source, platform::BinaryFile& out, std::int64_t chunk, Error& error) {
+                const platform::BinaryFile& source, platform::BinaryFile& out, std::int64_t chunk,
+                jnx::BusyObserver* observer, Error& error) {
+    std::int64_t total = 0, copied = 0;
+    for (std::size_t i = 0; i < placed.size(); ++i) total += doc.Tiles[first + i].DataSize;
     std::size_t t = 0;
     while (t < placed.size()) {
         const auto& src = doc.Tiles[first + t];
@@ -103,7 +106,11 @@ bool CopyImages(const jnx::JnxDocument& doc, std::size_t first, const std::vecto
             runLength += doc.Tiles[first + next].DataSize;
             ++next;
         }
-        if (!out.CopyFrom(source, src.DataOffset, placed[t].DataOffset, runLength, chunk, error)) return false;
+        if (jnx::Cancelled(observer)) return Fail(error, Error(ErrorCode::Cancelled));
+        if (!out.CopyFrom(source, src.DataOffset, placed[t].DataOffset, runLength, chunk, error,
+                          jnx::ReportCopies(observer, copied, total)))
+            return false;
+        copied += runLength;
         t = next;
     }
     return true;
@@ -156,9 +163,11 @@ bool ExtractLevel(jnx::JnxDocument& doc, const jnx::WriteValues& values, int ver
     if (!source.Open(sourcePath, platform::BinaryFile::Mode::Read, error)) return false;
     platform::NewFile out(destinationPath);
     if (!out.Create(error) || !out.File().WriteAt(0, bytes.data(), bytes.size(), error) ||
-        !CopyImages(doc, first, front.tiles, source, out.File(), settings.blockSize, error) ||
+        !CopyImages(doc, first, front.tiles, source, out.File(), jnx::CopyChunkFor(observer, settings.blockSize),
+                    observer, error) ||
         !out.File().WriteAt(dataEnd, jnx::kTrailer, sizeof jnx::kTrailer, error))
         return false;
+    if (jnx::Cancelled(observer)) return Fail(error, Error(ErrorCode::Cancelled).File(destinationPath));
     const auto verify = [&](platform::BinaryFile& file, Error& e) {
         return VerifyLevelFile(doc, first, front, bytes, file, destinationPath, e);
     };

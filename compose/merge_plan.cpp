@@ -92,6 +92,7 @@ bool LoadMergeSources(std::vector<MergeSource>& sources, jnx::JnxDocument& doc, 
     const int total = static_cast<int>(sources.size());
     int loaded = 0;
     for (auto& source : sources) {
+        if (jnx::Cancelled(busy)) return platform::Fail(error, Error(ErrorCode::Cancelled));
         if (!source.content) {
             std::int32_t tiles = 0;
             Error readError;

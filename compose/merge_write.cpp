@@ -143,7 +143,9 @@ bool SourceStillPlanned(const jnx::JnxDocument& doc, const MergePlanSource& plan
 // back in the source, and records where each tile went.
 bool CopySource(const MergePlanSource& planned, jnx::JnxDocument& doc, platform::BinaryFile& out,
                 std::int64_t& position, jnx::FrontPart& front, std::vector<WrittenTile>& meant,
-                jnx::BusyObserver* busy, std::int64_t copyChunk, Error& error) {
+                jnx::BusyObserver* busy, std::int64_t copyChunk, std::int64_t dataStart, std::int64_t length,
+                Error& error) {
+    if (jnx::Cancelled(busy)) return Fail(error, Error(ErrorCode::Cancelled));
     std::int32_t tiles = 0;
     Error readError;
     if (!jnx::ReadJnx(doc, planned.path, tiles, readError, jnx::ReadDepth::Full, busy))
@@ -157,7 +159,8 @@ bool CopySource(const MergePlanSource& planned, jnx::JnxDocument& doc, platform:
     std::int64_t runSource = 0, runDest = 0, runLength = 0;
     auto flush = [&]() {
         if (runLength == 0) return true;
-        const bool ok = out.CopyFrom(source, runSource, runDest, runLength, copyChunk, error);
+        const bool ok = out.CopyFrom(source, runSource, runDest, runLength, jnx::CopyChunkFor(busy, copyChunk), error,
+                                     jnx::ReportCopies(busy, runDest - dataStart, length - dataStart));
         runLength = 0;
         return ok;
     };
@@ -226,7 +229,9 @@ bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath
     front.tiles.reserve(static_cast<std::size_t>(plan.TileTotal));
     std::int64_t position = dataStart;
     for (const auto& planned : plan.Sources) {
-        if (!CopySource(planned, doc, out.File(), position, front, meant, busy, options.copyChunk, error)) return false;
+        if (!CopySource(planned, doc, out.File(), position, front, meant, busy, options.copyChunk, dataStart, length,
+                        error))
+            return false;
     }
     if (std::int64_t(front.tiles.size()) != plan.TileTotal) return Fail(error, Error(ErrorCode::MergeCheckpoint));
     if (!meant.empty()) meant.back().checked = true;
@@ -249,6 +254,7 @@ bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath
         return VerifyOutput(plan, front, meant, out.TemporaryPath(), file, e);
     };
     const auto nameFor = [&](int attempt) { return MergeFileName(stamp, attempt); };
+    if (jnx::Cancelled(busy)) return Fail(error, Error(ErrorCode::Cancelled));
     return out.PublishUnderFreeName(nameFor, kMaxPublishAttempts, outputPath, error, verify);
 }
 

@@ -65,7 +65,8 @@ bool ModifJNX(JnxDocument& doc, const WriteValues& values, const std::string& pa
 
     platform::FileLock ownLock;
     platform::BinaryFile file;
-    if (!LockMap(path, held, ownLock, error) || !file.Open(path, platform::BinaryFile::Mode::ReadWrite, error) ||
+    if (!LockMap(path, held, ownLock, error, observer) ||
+        !file.Open(path, platform::BinaryFile::Mode::ReadWrite, error) ||
         !StillAsRead(file, doc, path, error))
         return false;
     std::int64_t lengthBefore = 0;

@@ -93,22 +93,28 @@ bool RegenerateJnx(JnxDocument& doc, const WriteValues& values, int version, con
     platform::FileLock ownLock;
     platform::BinaryFile source;
     std::int64_t sourceLength = 0;
-    if (!LockMap(sourcePath, held, ownLock, error) ||
+    if (!LockMap(sourcePath, held, ownLock, error, observer) ||
         !source.Open(sourcePath, platform::BinaryFile::Mode::Read, error) || !source.Size(sourceLength, error))
         return false;
     const std::int64_t dataStart = doc.jpgOffset[0];
     if (dataStart > sourceLength || std::int64_t(bytes.size()) != dataStart + shift)
         return Fail(error, Error(ErrorCode::FileChanged).File(sourcePath));
 
+    // The wait for the lock may have been long: a cancel meanwhile stops before any write.
+    if (Cancelled(observer)) return Fail(error, Error(ErrorCode::Cancelled).File(destPath));
+    const std::int64_t dataLength = sourceLength - dataStart;
     platform::NewFile out(destPath);
     if (!out.Create(error) || !out.File().WriteAt(0, bytes.data(), bytes.size(), error) ||
-        !out.File().CopyFrom(source, dataStart, std::int64_t(bytes.size()), sourceLength - dataStart,
-                             settings.blockSize, error))
+        !out.File().CopyFrom(source, dataStart, std::int64_t(bytes.size()), dataLength,
+                             CopyChunkFor(observer, settings.blockSize), error,
+                             ReportCopies(observer, 0, dataLength)))
         return false;
     const auto verify = [&](platform::BinaryFile& file, Error& e) {
         return StillAsRead(source, doc, sourcePath, e) &&
                VerifyRegenerated(doc, file, sourceLength, shift, destPath, e);
     };
+    // The last point where stopping leaves the source as the only file.
+    if (Cancelled(observer)) return Fail(error, Error(ErrorCode::Cancelled).File(destPath));
     if (!out.Publish(error, verify)) return false;
 
     // The document now carries the new file's values, but still the source's version,

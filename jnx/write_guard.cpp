@@ -9,8 +9,10 @@ namespace jnx {
 using platform::Error;
 using platform::ErrorCode;
 
-bool LockMap(const std::string& path, const platform::FileLock* held, platform::FileLock& own, Error& error) {
-    if (held == nullptr) return own.Acquire(path, platform::kWriterPatience, error);
+bool LockMap(const std::string& path, const platform::FileLock* held, platform::FileLock& own, Error& error,
+             const BusyObserver* observer) {
+    if (held == nullptr)
+        return own.Acquire(path, platform::kWriterPatience, error, [observer] { return Cancelled(observer); });
     return held->Covers(path) || platform::Fail(error, Error(ErrorCode::FileChanged).File(path));
 }
 

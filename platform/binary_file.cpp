@@ -188,7 +188,7 @@ bool BinaryFile::WriteAt(std::int64_t pos, const void* buffer, std::size_t n, Er
 }
 
 bool BinaryFile::CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std::int64_t destPos, std::int64_t n,
-                          std::int64_t maxChunk, Error& error) {
+                          std::int64_t maxChunk, Error& error, const ChunkReport& report) {
     if (fd_ < 0 || source.fd_ < 0) {
         error = Error(ErrorCode::FileNotOpen);
         return false;
@@ -200,6 +200,10 @@ bool BinaryFile::CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std:
     if (!PositionOk(sourcePos, std::size_t(n), error) || !PositionOk(destPos, std::size_t(n), error)) return false;
     if (maxChunk <= 0) maxChunk = kCopyBuffer;
     std::int64_t done = 0;
+    const auto reported = [&] {
+        if (!report || report(done)) return true;
+        return Fail(error, Error(ErrorCode::Cancelled).File(path_));
+    };
 
     // The kernel copies without passing the bytes through user space (and may share
     // extents); it is not available between every pair of file systems.
@@ -223,6 +227,7 @@ bool BinaryFile::CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std:
         // it for copies they do not support; the plain copy below tells the two apart.
         if (copied == 0) break;
         done += copied;
+        if (!reported()) return false;
     }
     if (done == n) return true;
 
@@ -241,6 +246,7 @@ bool BinaryFile::CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std:
         }
         if (!PwriteFull(fd_, buffer.data(), chunk, static_cast<off_t>(destPos + done), error)) return false;
         done += std::int64_t(chunk);
+        if (!reported()) return false;
     }
     return true;
 }

@@ -2,6 +2,7 @@
 // int32 fields are converted by the callers, which check them against Size() first.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,9 +38,12 @@ public:
     bool ReadAt(std::int64_t pos, void* buffer, std::size_t n, Error& error) const;
     // Writes all n bytes at pos.
     bool WriteAt(std::int64_t pos, const void* buffer, std::size_t n, Error& error);
-    // Copies n bytes from source at sourcePos to this file at destPos, kernel-side where possible.
+    // Told the bytes copied so far after each chunk; false stops the copy (Cancelled).
+    using ChunkReport = std::function<bool(std::int64_t copied)>;
+    // Copies n bytes from source at sourcePos to this file at destPos, kernel-side where
+    // possible, in chunks of at most maxChunk bytes.
     bool CopyFrom(const BinaryFile& source, std::int64_t sourcePos, std::int64_t destPos, std::int64_t n,
-                  std::int64_t maxChunk, Error& error);
+                  std::int64_t maxChunk, Error& error, const ChunkReport& report = {});
     // Flushes written data to the device.
     bool Sync(Error& error);
 

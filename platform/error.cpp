@@ -38,6 +38,7 @@ constexpr Wording kWordings[] = {
     {ErrorCode::FolderNotWritable, "Cannot write into the folder {file}: {detail}"},
     {ErrorCode::CannotLock, "Cannot lock {file} against other writers: {detail}"},
     {ErrorCode::FileInUse, "{file} is in use by another writer; nothing was written"},
+    {ErrorCode::Cancelled, "Cancelled: the file being written was removed"},
     {ErrorCode::UnsupportedVersion, "Jnx Version Error"},
     {ErrorCode::LevelCountOutOfRange, "Level count out of range: {value}"},
     {ErrorCode::TileCountOutOfRange, "Tile count out of range in level {level}: {value}"},

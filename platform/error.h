@@ -42,6 +42,7 @@ enum class ErrorCode {
     FolderNotWritable,
     CannotLock,
     FileInUse,
+    Cancelled,
 
     // Reading a map.
     UnsupportedVersion,

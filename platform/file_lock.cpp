@@ -29,7 +29,8 @@ bool LocksUnsupported(int err) { return err == ENOLCK || err == EOPNOTSUPP || er
 
 }  // namespace
 
-bool FileLock::Acquire(const std::string& path, std::chrono::milliseconds patience, Error& error) {
+bool FileLock::Acquire(const std::string& path, std::chrono::milliseconds patience, Error& error,
+                       const std::function<bool()>& stop) {
     Release();
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
@@ -41,6 +42,10 @@ bool FileLock::Acquire(const std::string& path, std::chrono::milliseconds patien
             err = sys::Flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
             if (err == EINTR) continue;
             if (err != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) break;
+            if (stop && stop()) {
+                sys::Close(fd);
+                return Fail(error, Error(ErrorCode::Cancelled).File(path));
+            }
             std::this_thread::sleep_for(kPoll);
         }
         if (err != 0 && !LocksUnsupported(err)) {

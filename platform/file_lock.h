@@ -12,6 +12,7 @@
 // is taken again on what the path holds otherwise.
 #pragma once
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "platform/error.h"
@@ -29,8 +30,10 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-    // Waits up to patience for every other holder to let go; FileInUse when one did not.
-    bool Acquire(const std::string& path, std::chrono::milliseconds patience, Error& error);
+    // Waits up to patience for every other holder to let go; FileInUse when one did not,
+    // Cancelled as soon as stop answers true.
+    bool Acquire(const std::string& path, std::chrono::milliseconds patience, Error& error,
+                 const std::function<bool()>& stop = {});
     // Whether the lock is held on the file that path names now.
     bool Covers(const std::string& path) const;
     void Release();

@@ -259,3 +259,56 @@ TEST(BatchSplit, Refusals) {
 }
 
 }  // namespace
+
+namespace {
+
+// Asks to stop once `after` files are done: the per-file report and the cancel poll the
+// window's worker answers.
+struct StopAfter : batch::BatchObserver, batch::ScanObserver, jnx::BusyObserver {
+    int after, done = 0;
+    explicit StopAfter(int n) : after(n) {}
+    void FileDone(int count) override { done = count; }
+    void FileDone() override { ++done; }
+    bool CancelRequested() const override { return done >= after; }
+};
+
+// A cancel between files: the files before are done and listed, the rest untouched, and
+// the summary says it stopped. The scan keeps the rows it read.
+TEST(CancelledBatch, StopsBetweenFiles) {
+    fixture::TempDir dir;
+    for (const char* name : {"a.jnx", "b.jnx", "c.jnx"}) Put(dir, name, Recipe(3, 2));
+    BatchTable table = Load(dir);
+    batch::SelectAll(table);
+    const auto before = fixture::TakeSnapshot(dir.path());
+    EditorValues request;
+    request.cboActualizar = 4;
+    StopAfter stopSave(1);
+    const auto saved = batch::BatchSave(table, request, {}, &stopSave, &stopSave);
+    EXPECT_TRUE(saved.cancelled);
+    ASSERT_EQ(saved.rows.size(), 1u);
+    EXPECT_EQ(saved.rows[0].result, batch::RowResult::Created);
+    EXPECT_EQ(dir.list(), (Files{"a.jnx", "a_new.jnx", "b.jnx", "c.jnx"}));
+
+    request.chkSplitOPriority = {true, true, false, false, false};
+    StopAfter stopSplit(2);
+    const auto split = batch::BatchSplit(table, request, {}, {}, &stopSplit, &stopSplit);
+    EXPECT_TRUE(split.cancelled);
+    EXPECT_EQ(split.extracted, 4);
+    EXPECT_EQ(dir.list().size(), 8u);
+    for (const auto& [name, bytes] : before) EXPECT_EQ(fixture::ReadBytes(dir.file(name)), bytes) << name;
+
+    StopAfter stopDelete(0);
+    const auto deleted = batch::BatchDelete(table, &stopDelete);
+    EXPECT_TRUE(deleted.cancelled);
+    EXPECT_EQ(deleted.deleted, 0);
+    EXPECT_EQ(table.size(), 3u);
+
+    StopAfter stopScan(2);
+    BatchTable scanned;
+    const batch::ScanResult scan = batch::LoadFolder(scanned, dir.path(), kZooms, false, &stopScan, &stopScan);
+    EXPECT_TRUE(scan.ok);
+    EXPECT_TRUE(scan.cancelled);
+    EXPECT_EQ(scanned.size(), 2u);
+}
+
+}  // namespace

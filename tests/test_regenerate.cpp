@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "compose/extract.h"
 #include "jnx/codec.h"
 #include "jnx/regenerate.h"
 #include "support/writer_support.h"
@@ -93,6 +94,50 @@ TEST_P(BlockSizeTest, CopiesWholeBlocksAndTheRest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, BlockSizeTest, ::testing::Values(2500, 2000, 500));
+
+// Asks to stop once the copy has reported `chunks` pieces.
+struct CancelAfter : jnx::BusyObserver {
+    int chunks;
+    std::vector<std::int64_t> seen;
+    explicit CancelAfter(int n) : chunks(n) {}
+    void Progress(std::int64_t done, std::int64_t total) override {
+        EXPECT_LE(done, total);
+        seen.push_back(done);
+    }
+    bool CancelRequested() const override { return int(seen.size()) >= chunks; }
+};
+
+// A cancel after the first piece of the copy, or after a few, leaves the folder as it
+// was: the source whole, no temporary.
+TEST(CancelledWriters, LeaveTheFolderAsItWas) {
+    JnxRecipe recipe = fixture::SimpleRecipe(4, 2, 0);
+    recipe.levels[0].tiles.push_back({fixture::MakeTileData(3, 4000)});
+    recipe.levels[1].tiles.push_back({fixture::MakeTileData(4, 3000)});
+    const jnx::WriterSettings smallPieces{1, 1000};
+    for (const bool extract : {false, true}) {
+        for (const int chunks : {1, 3}) {
+            fixture::Loaded s(recipe);
+            const edit::ResolvedEdit resolved = fixture::Resolve({}, s.doc, edit::Purpose::Save, smallPieces);
+            CancelAfter observer(chunks);
+            platform::Error error;
+            const bool ok = extract ? compose::ExtractLevel(s.doc, resolved.values, resolved.version, s.path,
+                                                            s.dir.file("MAP_Level1.jnx"), 1, smallPieces, error,
+                                                            &observer)
+                                    : jnx::RegenerateJnx(s.doc, resolved.values, resolved.version, s.path,
+                                                         s.dir.file("MAP_new.jnx"), smallPieces, error, &observer);
+            const std::string what = std::string(extract ? "extract" : "regenerate") + " after " +
+                                     std::to_string(chunks);
+            EXPECT_FALSE(ok) << what;
+            EXPECT_EQ(error.code, ErrorCode::Cancelled) << what;
+            EXPECT_EQ(s.dir.list(), Files{"MAP.jnx"}) << what;
+            EXPECT_EQ(fixture::ReadBytes(s.path), s.built.bytes) << what;
+            // Pieces of the block size, each one reported.
+            std::vector<std::int64_t> pieces;
+            for (int i = 1; i <= chunks; ++i) pieces.push_back(1000 * i);
+            EXPECT_EQ(observer.seen, pieces) << what;
+        }
+    }
+}
 
 // Each failure runs on a fresh source of the version given, converted to the other one.
 class RegenerateFailureTest : public ::testing::TestWithParam<int> {

@@ -183,6 +183,12 @@ TEST(BatchCommands, SaveHandsOverThePanelAndReloadsTheFolder) {
         EXPECT_TRUE(s.window->CmdSalvar->isEnabled());
         EXPECT_EQ(s.presenter.last()->icon, ui::MessageIcon::Information);
         EXPECT_EQ(s.LastText(), "Updated OK: 1\r\nCreated OK: 1\r\nErrors: 0\r\n");
+        // The results list names each map and what was done to it.
+        const auto& results = s.presenter.last()->results;
+        ASSERT_EQ(results.size(), 2u);
+        EXPECT_EQ(results[0].first.toStdString(), dir.file("new4.jnx"));  // the folder's order
+        EXPECT_EQ(results[0].second, "updated");
+        EXPECT_EQ(results[1].second, replace ? "created old3.jnx" : "created old3_new.jnx");
         // The folder was reloaded, with no row checked.
         EXPECT_EQ(s.window->Table().rows.size(), replace ? 2u : 3u);
         EXPECT_EQ(s.Field(replace ? "old3.jnx" : "old3_new.jnx", batch::kJNXVersion), "4");
@@ -235,18 +241,22 @@ TEST(BatchCommands, DeleteSplitAndMergeReloadTheGrid) {
     s.presenter.answers = {ui::MessageAnswer::Yes};
     s.window->cmdborrar->click();
     EXPECT_EQ(s.LastText(), "Deleted OK.");
+    ASSERT_EQ(s.presenter.last()->results.size(), 2u);
+    EXPECT_EQ(s.presenter.last()->results[1].second, "deleted");
     EXPECT_EQ(s.window->Model().rowCount(), 2);
 
     s.Check({"coarse.jnx"});
     s.window->Panel().chkSplitOPriority[1]->setChecked(true);
     s.window->SplitJNX->click();
     EXPECT_EQ(s.LastText(), "Extracted OK: 1\r\nErrors: 0\r\n");
+    ASSERT_EQ(s.presenter.last()->results.size(), 1u);
+    EXPECT_EQ(s.presenter.last()->results[0].second, "split into coarse_Level2.jnx");
     EXPECT_EQ(s.Field("coarse_Level2.jnx", batch::kNumLevels), "1");
     EXPECT_FALSE(s.window->Panel().chkSplitOPriority[1]->isChecked());
 
     s.Check({"coarse.jnx", "fine.jnx"});
     s.window->joinjnx->click();
-    EXPECT_EQ(s.LastText(), "Merged OK.");
+    EXPECT_EQ(s.LastText().rfind("Merged OK.\n" + dir.path(), 0), 0u) << s.LastText();
     EXPECT_EQ(s.presenter.last()->title, "Information");
     const Names names = dir.list();
     ASSERT_EQ(names.size(), 4u);

@@ -8,6 +8,7 @@
 
 #include "jnx/codec.h"
 #include "jnx/reader.h"
+#include "platform/file_lock.h"
 #include "platform/fs.h"
 #include "support/edit_support.h"
 #include "support/jnx_builder.h"
@@ -148,6 +149,14 @@ TEST_F(EditorTest, StartUpAndLanguage) {
         EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QString::fromUtf8("Sí"));
     }
     EXPECT_FALSE(ui::InstallLanguage(QStringLiteral("../ESP")));
+
+    // The size the user left the window at comes back on the next start.
+    window->show();
+    window->resize(777, 555);
+    ASSERT_TRUE(window->close());
+    EditorWindow again(*ini, messages);
+    ASSERT_TRUE(again.Start());
+    EXPECT_EQ(again.size(), QSize(777, 555));
 }
 
 // Every code the core can report reads in Spanish, naming the details its English names.
@@ -181,7 +190,9 @@ TEST(ErrorWording, EveryErrorCodeHasASpanishTemplateWithTheSamePlaceholders) {
 
 TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     ASSERT_TRUE(StartWith("Lang=ENG\n"));
-    Load(Build("three.jnx", ThreeLevels(3)));
+    fixture::JnxRecipe recipe = ThreeLevels(3);
+    recipe.bounds = {536870912, 134217728, 268435456, -134217728};  // 45, 11.25, 22.5, -11.25 degrees
+    Load(Build("three.jnx", recipe));
     ASSERT_TRUE(messages.shown.empty()) << LastText();
     EXPECT_EQ(startFolderSeen, QString::fromStdString(platform::ProgramFolder()));
     EXPECT_EQ(ini->ReadSetting("Preferences", "BatchDefaultDir"), dir.path());
@@ -190,6 +201,8 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     EXPECT_EQ(zoom(0)->text() + QLatin1Char('/') + zoom(1)->text(), QStringLiteral("3/"));  // 255: no number
     EXPECT_EQ(text("txtProductID")->text() + text("txtFamiliGroup")->text(), QStringLiteral("7Grupo ñandú"));
     EXPECT_EQ(label("lblTotalTeselas"), QStringLiteral("Total 6 TL. - JNX v.3"));
+    EXPECT_EQ(label("lblMapInfo"),
+              QString::fromUtf8("Title: Test map\nNorth 45.00000°, South 22.50000°, West -11.25000°, East 11.25000°"));
     // The device check, its findings on hover: this block holds no copy of the product ID.
     EXPECT_TRUE(label("lblDeviceCheck").startsWith(QStringLiteral("Device: "))) << label("lblDeviceCheck").toStdString();
     EXPECT_TRUE(get<QLabel>(QStringLiteral("lblDeviceCheck"))->toolTip().contains(QStringLiteral("product_id_copy")));
@@ -217,9 +230,14 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     Load("");
     ExpectEmptyState();
     Load(dir.file("four.jnx"));
-    fixture::WriteBytes(dir.file("bad.jnx"), fixture::Bytes(100, 0x42));
+    // A truncated map is named, with what is wrong, and no advice to rebuild it.
+    fixture::Bytes cut = fixture::ReadBytes(dir.file("four.jnx"));
+    cut.resize(cut.size() / 2);
+    fixture::WriteBytes(dir.file("bad.jnx"), cut);
     Load(dir.file("bad.jnx"));
     EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(LastText().rfind(dir.file("bad.jnx") + " cannot be opened:\n", 0), 0u) << LastText();
+    EXPECT_EQ(LastText().find("rebuild"), std::string::npos);
     ExpectEmptyState();
 }
 
@@ -297,6 +315,59 @@ TEST_F(EditorTest, SaveWritesANewFileBesideTheSourceOrReportsTheFailure) {
         EXPECT_EQ(ReadBack(path).Header.Version, c.version);
     }
     EXPECT_TRUE(openedFolders.empty());  // answered No
+}
+
+// A regeneration runs on a worker thread: while it waits for another writer's lock the
+// window's timers tick and a second command is refused. The progress dialog's Cancel
+// stops it at once, without waiting for the lock, with the source as it was and no
+// temporary left in the folder.
+TEST_F(EditorTest, LongWorkRunsOffTheWindowThreadAndCancels) {
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "finished");
+        ASSERT_TRUE(StartWith("Lang=ENG\n"));
+        const std::string path = Build("three.jnx", ThreeLevels(3)), out = dir.file("three_new.jnx");
+        std::remove(out.c_str());
+        const fixture::Bytes source = fixture::ReadBytes(path);
+        Load(path);
+        PickVersion(4);
+        const std::vector<std::string> before = dir.list();
+
+        platform::FileLock otherWriter;
+        platform::Error error;
+        ASSERT_TRUE(otherWriter.Acquire(path, std::chrono::seconds(1), error));
+        int ticks = 0;
+        bool refusedMeanwhile = false;
+        QTimer timer;
+        timer.setInterval(20);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (++ticks == 2) {
+                window->OnLoad();  // refused without a question while the save runs
+                refusedMeanwhile = !button("cmdCargar")->isEnabled() && messages.shown.empty();
+                auto* progress = window->findChild<QProgressDialog*>(QStringLiteral("workProgress"));
+                if (cancel && progress) progress->findChild<QPushButton*>()->click();
+            }
+            if (ticks == 5 && !cancel) otherWriter.Release();
+        });
+        timer.start();
+        messages.answers.push_back(ui::MessageAnswer::No);
+        window->OnSave();
+        timer.stop();
+        otherWriter.Release();
+        EXPECT_GE(ticks, cancel ? 2 : 5);
+        EXPECT_LT(ticks, cancel ? 50 : 1000);  // a cancel does not wait for the lock
+        EXPECT_TRUE(refusedMeanwhile);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(fixture::ReadBytes(path), source);
+        if (cancel) {
+            EXPECT_EQ(dir.list(), before);
+            EXPECT_EQ(messages.last()->icon, ui::MessageIcon::Information);
+            EXPECT_NE(LastText().find("Cancelled"), std::string::npos) << LastText();
+        } else {
+            EXPECT_EQ(ReadBack(out).Header.Version, 4);
+            EXPECT_NE(LastText().find(out), std::string::npos) << LastText();  // the message names the file
+        }
+        ExpectEmptyState();
+    }
 }
 
 TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {

@@ -1,31 +1,17 @@
 // The merge command of the batch window, present when the merge writer is built.
 #include "ui/batch/batch_window.h"
 
-#include <QProgressBar>
-
 #include "compose/merge_plan.h"
 #include "compose/merge_write.h"
 #include "edit/user_input.h"
 #include "ui/batch/batch_messages.h"
 #include "ui/batch/batch_panel.h"
+#include "ui/batch/batch_work.h"
 #include "ui/common/error_message.h"
 
 namespace batchui {
 
 namespace {
-
-class MergeBar : public compose::MergeProgress {
-public:
-    explicit MergeBar(QProgressBar* bar) : bar_(bar) {}
-    void SourceLoaded(int loaded, int total) override {
-        bar_->setRange(0, std::max(1, total));
-        bar_->setValue(std::min(loaded, bar_->maximum()));
-        bar_->repaint();
-    }
-
-private:
-    QProgressBar* bar_;
-};
 
 int Number(const std::string& text) { return edit::ParseInt32(text).value_or(0); }
 
@@ -54,17 +40,32 @@ void BatchWindow::OnMerge() {
     }
 
     SetRunning(true);
-    jnx::JnxDocument doc;
-    MergeBar bar(ProgressBar1);
-    bar.SourceLoaded(0, static_cast<int>(sources.size()));
-    if (!compose::LoadMergeSources(sources, doc, error, this, &bar)) {
+    const std::string folder = table_.folder;
+    const compose::MergeFolderRule rule{settings_.MergeDir(), folder};
+    bool sourcesRead = false, written = false;
+    compose::MergePlanning planning;
+    std::string output;
+    RunWork(tr("Merging the checked maps"), [&](BatchWork& report) {
+        jnx::JnxDocument doc;
+        report.SourceLoaded(0, static_cast<int>(sources.size()));
+        sourcesRead = compose::LoadMergeSources(sources, doc, error, &report, &report);
+        if (!sourcesRead) return;
+        planning = compose::PlanMerge(sources, request, rule, loaded);
+        if (planning.outcome != compose::MergePlanning::Outcome::Planned) return;
+        report.Steps(0, 0);  // from here on the bar counts the merged file's bytes
+        written = compose::WriteMerge(planning.plan, doc, output, error, &report);
+    });
+    const bool cancelled = error.code == platform::ErrorCode::Cancelled;
+    if (cancelled) {
+        SetRunning(false);
+        presenter_.Information(InformationTitle(), MergeCancelledText());
+        return;
+    }
+    if (!sourcesRead) {
         SetRunning(false);
         presenter_.Plain(ErrorTitle(), MergeFailureText(ui::ErrorMessage(error)));
         return;
     }
-    const std::string folder = table_.folder;
-    const compose::MergePlanning planning =
-        compose::PlanMerge(sources, request, {settings_.MergeDir(), folder}, loaded);
     if (planning.outcome != compose::MergePlanning::Outcome::Planned) {
         SetRunning(false);
         if (planning.outcome == compose::MergePlanning::Outcome::Refused)
@@ -73,8 +74,6 @@ void BatchWindow::OnMerge() {
             presenter_.Plain(ErrorTitle(), MergeFailureText(ui::ErrorMessage(planning.error)));
         return;
     }
-    std::string output;
-    const bool written = compose::WriteMerge(planning.plan, doc, output, error, this);
     if (!written) {
         SetRunning(false);
         presenter_.Plain(ErrorTitle(), MergeFailureText(ui::ErrorMessage(error)));
@@ -83,7 +82,7 @@ void BatchWindow::OnMerge() {
     ResetWindow();
     LoadRows(folder, false);
     SetRunning(false);
-    presenter_.Plain(InformationTitle(), tr("Merged OK."));
+    presenter_.Plain(InformationTitle(), tr("Merged OK.") + QLatin1Char('\n') + QString::fromStdString(output));
 }
 
 }  // namespace batchui

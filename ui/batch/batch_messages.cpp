@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "platform/fs.h"
 #include "ui/common/error_message.h"
 
 namespace batchui {
@@ -45,6 +46,56 @@ QString DeleteConfirmText(std::size_t count) {
 
 QString MergeFailureText(const QString& reason) {
     return QCoreApplication::translate("batchui::Messages", "Error merging files.") + kCrLf + reason;
+}
+
+namespace {
+
+QString Tr(const char* text) { return QCoreApplication::translate("batchui::Messages", text); }
+QString Name(const std::string& path) { return QString::fromStdString(platform::FileNameOf(path)); }
+
+QString Outcome(const batch::RowOutcome& row) {
+    switch (row.result) {
+        case batch::RowResult::Updated:
+            if (row.output != row.path) return Tr("updated, renamed to %1").arg(Name(row.output));
+            return Tr("updated");
+        case batch::RowResult::Created: return Tr("created %1").arg(Name(row.output));
+        case batch::RowResult::Extracted: return Tr("split into %1").arg(Name(row.output));
+        case batch::RowResult::Deleted: return Tr("deleted");
+        case batch::RowResult::Failed: break;
+    }
+    if (batch::IsCancel(row.error)) return Tr("cancelled: the file being written was removed");
+    return Tr("failed: %1").arg(ui::ErrorMessage(row.error));
+}
+
+}  // namespace
+
+std::vector<std::pair<QString, QString>> ResultLines(const batch::BatchSummary& summary) {
+    std::vector<std::pair<QString, QString>> lines;
+    const batch::RowOutcome* previous = nullptr;
+    for (const batch::RowOutcome& row : summary.rows) {
+        const QString map = QString::fromStdString(row.path);
+        // The level files of one map make one line.
+        if (previous && previous->row == row.row && previous->result == batch::RowResult::Extracted &&
+            row.result == batch::RowResult::Extracted) {
+            lines.back().second += QStringLiteral(", ") + Name(row.output);
+        } else {
+            lines.emplace_back(map, Outcome(row));
+        }
+        previous = &row;
+    }
+    return lines;
+}
+
+QString CancelledRunText() {
+    return Tr("Cancelled: the maps listed were done; the others were not touched.");
+}
+
+QString MergeCancelledText() {
+    return Tr("The merge was cancelled: the merged file was removed; the maps are as they were.");
+}
+
+QString ScanCancelledText(std::size_t listed) {
+    return Tr("Reading the folder was cancelled: %1 maps are listed.").arg(static_cast<qulonglong>(listed));
 }
 
 }  // namespace batchui

@@ -3,6 +3,10 @@
 #pragma once
 #include <QString>
 #include <cstddef>
+#include <utility>
+#include <vector>
+
+#include "batch/batch_commands.h"
 
 
 namespace batchui {
@@ -24,5 +28,15 @@ QString ErrorTitle();
 QString DeleteConfirmText(std::size_t count);
 // "Error merging files." with the reason on the next line.
 QString MergeFailureText(const QString& reason);
+
+// The results list of a command: each map and what was done to it (updated / created NAME
+// / split into NAMES / deleted / failed: the reason), in table order.
+std::vector<std::pair<QString, QString>> ResultLines(const batch::BatchSummary& summary);
+// Said after a summary that a cancel cut short.
+QString CancelledRunText();
+// A merge that was cancelled.
+QString MergeCancelledText();
+// A folder read that was cancelled.
+QString ScanCancelledText(std::size_t listed);
 
 }  // namespace batchui

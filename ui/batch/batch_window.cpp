@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
+#include <QHideEvent>
 #include <QShowEvent>
 #include <QResizeEvent>
 #include <QStyle>
@@ -22,8 +23,10 @@
 #include "ui/batch/batch_messages.h"
 #include "ui/batch/batch_model.h"
 #include "ui/batch/batch_panel.h"
+#include "ui/batch/batch_work.h"
 #include "ui/batch/grid_delegate.h"
 #include "ui/common/error_message.h"
+#include "ui/common/window_place.h"
 
 namespace batchui {
 
@@ -58,6 +61,7 @@ BatchWindow::BatchWindow(const settings::Settings& settings, const settings::Set
     setMinimumWidth(kDesignWidth);
     setMinimumHeight(kPanelHeight + 80);
     resize(kDesignWidth, kDesignHeight);
+    ui::RestorePlace(*this, settings_, "Batch");
 
     FillDrives();
     const std::string start =
@@ -229,6 +233,11 @@ void BatchWindow::showEvent(QShowEvent* event) {
     ApplyLayout();
 }
 
+void BatchWindow::hideEvent(QHideEvent* event) {
+    if (!event->spontaneous()) ui::RememberPlace(*this, settings_, "Batch");
+    QDialog::hideEvent(event);
+}
+
 void BatchWindow::reject() {
     // A run in progress lets events through; the window stays until it ends.
     if (running_) return;
@@ -343,45 +352,17 @@ void BatchWindow::DriveActivated(int index) {
 
 // Progress ---------------------------------------------------------------------------
 
-void BatchWindow::FolderStarted(const std::string&, int fileCount) {
-    ProgressBar1->setRange(0, std::max(1, fileCount));
-    ProgressBar1->setValue(0);
-    ProgressBar1->repaint();
-}
-
-void BatchWindow::FileDone() {
-    ProgressBar1->setValue(std::min(ProgressBar1->value() + 1, ProgressBar1->maximum()));
-    ProgressBar1->repaint();
-}
-
-void BatchWindow::Started(int total) {
-    ProgressBar1->setRange(0, std::max(1, total));
-    ProgressBar1->setValue(0);
-    ProgressBar1->repaint();
-}
-
-void BatchWindow::FileDone(int done) {
-    ProgressBar1->setValue(std::min(done, ProgressBar1->maximum()));
-    ProgressBar1->repaint();
-    // The commands are disabled meanwhile, so the window may repaint and answer safely.
-    QApplication::processEvents();
-}
-
-void BatchWindow::Begin() {
-    if (busyDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
-    QApplication::processEvents();
-}
-
-void BatchWindow::End() {
-    if (busyDepth_ > 0 && --busyDepth_ == 0) QApplication::restoreOverrideCursor();
+void BatchWindow::RunWork(const QString& label, const std::function<void(BatchWork& report)>& work) {
+    BatchWork report;
+    ui::RunWithProgress(this, label, report, [&] { work(report); }, ProgressBar1);
 }
 
 void BatchWindow::SetRunning(bool running) {
     if (running == running_) return;
     running_ = running;
     if (running) {
-        // Events run between files, and the writers read the panel for every file: the
-        // grid, the panel and the commands must hold still until the run ends.
+        // The window's events run while the worker writes: the grid, the panel and the
+        // commands hold still until the run ends.
         frozen_.clear();
         QList<QWidget*> widgets = picDown->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
         widgets.append(SSUltraGrid1);
@@ -390,12 +371,10 @@ void BatchWindow::SetRunning(bool running) {
             w->setEnabled(false);
             frozen_.emplace_back(w);
         }
-        Begin();
     } else {
         for (const auto& w : frozen_)
             if (w) w->setEnabled(true);
         frozen_.clear();
-        End();
     }
 }
 
@@ -417,11 +396,28 @@ QString BatchWindow::FolderUnreadable(const std::string& folder) const {
 }
 
 void BatchWindow::LoadRows(std::string folder, bool recursive) {
-    const batch::ScanResult result =
-        batch::LoadFolder(table_, folder, tables_.ZoomTable, recursive, this, this);
+    // The grid paints from table_ meanwhile: the worker fills a table of its own.
+    batch::BatchTable fresh;
+    batch::ScanResult result;
+    const std::vector<settings::ZoomLevelEntry> zooms = tables_.ZoomTable;
+    RunWork(tr("Reading %1").arg(Q(folder)), [&](BatchWork& report) {
+        result = batch::LoadFolder(fresh, folder, zooms, recursive, &report, &report);
+    });
+    table_ = std::move(fresh);
     model_->Reset();
     ApplyLayout();
-    if (!result.ok) presenter_.Information(WarningTitle(), FolderUnreadable(folder));
+    if (!result.ok)
+        presenter_.Information(WarningTitle(), FolderUnreadable(folder));
+    else if (result.cancelled)
+        presenter_.Information(InformationTitle(), ScanCancelledText(table_.rows.size()));
+}
+
+void BatchWindow::ShowSummary(const batch::BatchSummary& summary, const QString& counts) {
+    ui::Message message{summary.errors > 0 ? ui::MessageIcon::Critical : ui::MessageIcon::Information,
+                        ui::MessageButtons::Ok, SummaryTitle(), counts};
+    if (summary.cancelled) message.text += CancelledRunText();
+    message.results = ResultLines(summary);
+    presenter_.Show(message);
 }
 
 void BatchWindow::OnLoad() {
@@ -455,7 +451,12 @@ void BatchWindow::OnSave() {
     if (running_) return;
     const edit::EditorValues request = panel_->Request(chkRemoveOld->isChecked());
     SetRunning(true);
-    const batch::SaveSummary summary = batch::BatchSave(table_, request, Writers(), this, this);
+    const batch::BatchTable rows = table_;
+    const jnx::WriterSettings writers = Writers();
+    batch::SaveSummary summary;
+    RunWork(tr("Saving the checked maps"), [&](BatchWork& report) {
+        summary = batch::BatchSave(rows, request, writers, &report, &report);
+    });
     if (summary.Refused()) {
         SetRunning(false);
         Refuse(summary.refusal);
@@ -465,9 +466,7 @@ void BatchWindow::OnSave() {
     // the folder list was moved after the load.
     LoadRows(table_.folder, table_.recursive);
     SetRunning(false);
-    presenter_.Show({summary.errors > 0 ? ui::MessageIcon::Critical : ui::MessageIcon::Information,
-                     ui::MessageButtons::Ok, SummaryTitle(),
-                     SaveSummaryText(summary.updated, summary.created, summary.errors)});
+    ShowSummary(summary, SaveSummaryText(summary.updated, summary.created, summary.errors));
 }
 
 void BatchWindow::OnDelete() {
@@ -480,24 +479,37 @@ void BatchWindow::OnDelete() {
     // Enter must not delete for good: No is the default answer.
     if (!presenter_.Question(DeleteConfirmTitle(), DeleteConfirmText(count), ui::MessageAnswer::No)) return;
     SetRunning(true);
-    SSUltraGrid1->setUpdatesEnabled(false);
-    const batch::DeleteSummary summary = batch::BatchDelete(table_);
+    batch::BatchTable rows = table_;
+    batch::DeleteSummary summary;
+    RunWork(tr("Deleting the checked maps"), [&](BatchWork& report) {
+        summary = batch::BatchDelete(rows, &report);
+    });
+    table_ = std::move(rows);
     model_->Reset();
     ApplyColumnLayout();
-    SSUltraGrid1->setUpdatesEnabled(true);
     SetRunning(false);
     if (summary.Refused()) {
         Refuse(summary.refusal);
         return;
     }
-    presenter_.Information(InformationTitle(), DeleteSummaryText(summary.errors));
+    ui::Message message{summary.errors > 0 ? ui::MessageIcon::Critical : ui::MessageIcon::Information,
+                        ui::MessageButtons::Ok, InformationTitle(), DeleteSummaryText(summary.errors)};
+    if (summary.cancelled) message.text += QLatin1Char('\n') + CancelledRunText();
+    message.results = ResultLines(summary);
+    presenter_.Show(message);
 }
 
 void BatchWindow::OnSplit() {
     if (running_) return;
     const edit::EditorValues request = panel_->Request(false);
     SetRunning(true);
-    const batch::SplitSummary summary = batch::BatchSplit(table_, request, tables_.LevelDirs, Writers(), this, this);
+    const batch::BatchTable rows = table_;
+    const auto levelDirs = tables_.LevelDirs;
+    const jnx::WriterSettings writers = Writers();
+    batch::SplitSummary summary;
+    RunWork(tr("Splitting the checked maps"), [&](BatchWork& report) {
+        summary = batch::BatchSplit(rows, request, levelDirs, writers, &report, &report);
+    });
     if (summary.Refused()) {
         SetRunning(false);
         Refuse(summary.refusal);
@@ -508,8 +520,7 @@ void BatchWindow::OnSplit() {
     ResetWindow();
     LoadRows(folder, false);
     SetRunning(false);
-    presenter_.Show({summary.errors > 0 ? ui::MessageIcon::Critical : ui::MessageIcon::Information,
-                     ui::MessageButtons::Ok, SummaryTitle(), SplitSummaryText(summary.extracted, summary.errors)});
+    ShowSummary(summary, SplitSummaryText(summary.extracted, summary.errors));
 }
 
 }  // namespace batchui

@@ -4,11 +4,11 @@
 #pragma once
 #include <QDialog>
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "jnx/progress.h"
 #include "settings/settings.h"
 #include "batch/batch_commands.h"
 #include "batch/batch_table.h"
@@ -27,12 +27,10 @@ class QTableView;
 namespace batchui {
 
 class BatchModel;
+class BatchWork;
 class BatchPanel;
 
-class BatchWindow : public QDialog,
-                    private batch::ScanObserver,
-                    private batch::BatchObserver,
-                    private jnx::BusyObserver {
+class BatchWindow : public QDialog {
     Q_OBJECT
 public:
     BatchWindow(const settings::Settings& settings, const settings::SettingsTables& tables,
@@ -95,6 +93,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void reject() override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -116,15 +115,10 @@ private:
     QString FolderUnreadable(const std::string& folder) const;
     jnx::WriterSettings Writers() const;
 
-    // batch::ScanObserver
-    void FolderStarted(const std::string& folder, int fileCount) override;
-    void FileDone() override;
-    // batch::BatchObserver
-    void Started(int total) override;
-    void FileDone(int done) override;
-    // jnx::BusyObserver
-    void Begin() override;
-    void End() override;
+    // The summary box with its results list.
+    void ShowSummary(const batch::BatchSummary& summary, const QString& counts);
+    // Runs work on the worker thread with the progress dialog; the window stays frozen.
+    void RunWork(const QString& label, const std::function<void(BatchWork& report)>& work);
 
     const settings::Settings& settings_;
     const settings::SettingsTables& tables_;
@@ -136,7 +130,6 @@ private:
     std::string folder_;
     bool running_ = false;
     std::vector<QPointer<QWidget>> frozen_;  // disabled for the run, enabled again after it
-    int busyDepth_ = 0;
 };
 
 }  // namespace batchui

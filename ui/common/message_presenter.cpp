@@ -1,9 +1,12 @@
 #include "ui/common/message_presenter.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <QTreeWidget>
+#include <algorithm>
 
 namespace ui {
 
@@ -17,6 +20,37 @@ void MakeRoomForTitle(QMessageBox& box) {
     const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 160;
     layout->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), layout->rowCount(), 0, 1,
                     layout->columnCount());
+}
+
+// The list goes into the box's grid below the text, wide enough for a path and its outcome.
+void AddResultsList(QMessageBox& box, const std::vector<std::pair<QString, QString>>& results) {
+    auto* layout = qobject_cast<QGridLayout*>(box.layout());
+    if (layout == nullptr) return;
+    auto* list = new QTreeWidget(&box);
+    list->setObjectName(QStringLiteral("results"));
+    list->setRootIsDecorated(false);
+    list->setColumnCount(2);
+    list->setHeaderLabels({QCoreApplication::translate("ui::Results", "Map"),
+                           QCoreApplication::translate("ui::Results", "What was done")});
+    for (const auto& [map, outcome] : results) {
+        auto* item = new QTreeWidgetItem(list, {map, outcome});
+        item->setToolTip(0, map);
+        item->setToolTip(1, outcome);
+    }
+    list->resizeColumnToContents(0);
+    list->setMinimumSize(640, std::min(400, 60 + 22 * int(results.size())));
+    // Between the text and the buttons: the buttons move one row down.
+    auto* buttons = box.findChild<QDialogButtonBox*>();
+    const int at = buttons ? layout->indexOf(buttons) : -1;
+    if (at < 0) {
+        layout->addWidget(list, layout->rowCount(), 0, 1, layout->columnCount());
+        return;
+    }
+    int row = 0, column = 0, rows = 0, columns = 0;
+    layout->getItemPosition(at, &row, &column, &rows, &columns);
+    layout->removeWidget(buttons);
+    layout->addWidget(list, row, 0, 1, layout->columnCount());
+    layout->addWidget(buttons, row + 1, column, rows, columns);
 }
 
 }  // namespace
@@ -39,6 +73,7 @@ MessageAnswer QtMessagePresenter::Show(const Message& message) {
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
+    if (!message.results.empty()) AddResultsList(box, message.results);
     MakeRoomForTitle(box);
     const int pressed = box.exec();
     if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;

@@ -4,6 +4,7 @@
 #pragma once
 #include <QString>
 #include <deque>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -21,6 +22,8 @@ struct Message {
     QString text;
     // The button Enter presses in a Yes/No box; No where Yes cannot be undone.
     MessageAnswer preferred = MessageAnswer::Yes;
+    // A results list under the text: each map and what was done to it.
+    std::vector<std::pair<QString, QString>> results{};
 };
 
 class MessagePresenter {

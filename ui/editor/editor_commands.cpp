@@ -12,6 +12,7 @@
 #include "platform/fs.h"
 #include "ui/common/digit_box.h"
 #include "ui/common/error_message.h"
+#include "ui/common/worker_run.h"
 #include "ui/editor/editor_window.h"
 
 namespace ui {
@@ -19,6 +20,8 @@ namespace ui {
 namespace {
 
 QString FromPath(const std::string& path) { return QString::fromStdString(path); }
+
+bool WasCancelled(const platform::Error& error) { return error.code == platform::ErrorCode::Cancelled; }
 
 }  // namespace
 
@@ -77,21 +80,32 @@ void EditorWindow::OnSave() {
     if (!Resolve(edit::Purpose::Save, resolved)) return;
     platform::Error error;
     SetRunning(true);
-    Begin();
     const bool patch = resolved.road == edit::Road::Patch;
-    const bool ok = patch ? jnx::ModifJNX(doc_, resolved.values, source, error, this)
-                          : jnx::RegenerateJnx(doc_, resolved.values, resolved.version, source, resolved.outputPath,
-                                               WriterSettingsNow(), error, this);
-    End();
+    // The worker writes from its own copy: the window keeps painting from doc_ meanwhile.
+    jnx::JnxDocument work = doc_;
+    const jnx::WriterSettings writer = WriterSettingsNow();
+    bool ok = false;
+    ui::WorkerReport report;
+    RunWithProgress(this, tr("Writing %1").arg(FromPath(platform::FileNameOf(resolved.outputPath))), report, [&] {
+        ok = patch ? jnx::ModifJNX(work, resolved.values, source, error, &report)
+                   : jnx::RegenerateJnx(work, resolved.values, resolved.version, source, resolved.outputPath, writer,
+                                        error, &report);
+    });
     block_all();
     SetRunning(false);
+    const QString output = FromPath(resolved.outputPath);
     if (ok) {
-        OfferFolder((patch ? tr("JNX updated Successfully.") : tr("New JNX generated Successfully.")),
+        OfferFolder((patch ? tr("JNX updated Successfully.") : tr("New JNX generated Successfully.")) +
+                        QLatin1Char('\n') + output,
                     FromPath(platform::ParentFolder(resolved.outputPath)));
+    } else if (WasCancelled(error)) {
+        presenter_.Information(tr("Information"), CancelledText(FromPath(source)));
     } else if (patch) {  // the reason follows without a break in English
-        presenter_.Error(tr("Error"), tr("Errors in JNX update.%1", "%1: the reason").arg(ErrorMessage(error)));
+        presenter_.Error(tr("Error"), tr("Errors in JNX update.%1", "%1: the reason").arg(ErrorMessage(error)) +
+                                          QLatin1Char('\n') + FromPath(source));
     } else {
-        presenter_.Error(tr("Error"), tr("Errors in JNX generation.") + QLatin1Char('\n') + ErrorMessage(error));
+        presenter_.Error(tr("Error"), tr("Errors in JNX generation.") + QLatin1Char('\n') + output +
+                                          QLatin1Char('\n') + ErrorMessage(error));
     }
 }
 
@@ -133,22 +147,49 @@ void EditorWindow::OnSplit() {
     if (!Resolve(edit::Purpose::Split, resolved)) return;
     platform::Error error;
     SetRunning(true);
-    Begin();
+    std::vector<int> chosen;
+    for (int k = 0; k < levels; ++k)
+        if (chkSplitOPriority_[k]->isChecked()) chosen.push_back(k + 1);
+    const jnx::JnxDocument asRead = doc_;
+    const jnx::WriterSettings writer = WriterSettingsNow();
+    const auto levelDirs = tables_.LevelDirs;
     bool ok = true;
-    std::string lastOut;
-    for (int k = 0; k < levels && ok; ++k) {
-        if (!chkSplitOPriority_[k]->isChecked()) continue;
-        lastOut = compose::LevelFilePath(source, k + 1, tables_.LevelDirs);
-        ok = compose::ExtractLevel(doc_, resolved.values, resolved.version, source, lastOut, k + 1,
-                                   WriterSettingsNow(), error, this);
-    }
-    End();
+    std::vector<std::string> written;
+    std::string failedOut;
+    ui::WorkerReport report;
+    RunWithProgress(this, tr("Splitting %1").arg(FromPath(platform::FileNameOf(source))), report, [&] {
+        for (std::size_t i = 0; i < chosen.size() && ok; ++i) {
+            report.Steps(int(i), int(chosen.size()));
+            // Each extraction rewrites parts of the document for its one level.
+            jnx::JnxDocument work = asRead;
+            const std::string out = compose::LevelFilePath(source, chosen[i], levelDirs);
+            ok = compose::ExtractLevel(work, resolved.values, resolved.version, source, out, chosen[i], writer, error,
+                                       &report);
+            if (ok)
+                written.push_back(out);
+            else
+                failedOut = out;
+        }
+    });
     block_all();
     SetRunning(false);
-    if (ok)
-        OfferFolder(tr("New JNX generated Successfully."), FromPath(platform::ParentFolder(lastOut)));
-    else
-        presenter_.Error(tr("Error"), tr("Errors in JNX generation."));
+    QStringList names;
+    for (const std::string& out : written) names << FromPath(out);
+    if (ok) {
+        OfferFolder(tr("New JNX generated Successfully.") + QLatin1Char('\n') + names.join(QLatin1Char('\n')),
+                    FromPath(platform::ParentFolder(written.back())));
+        return;
+    }
+    QString text = WasCancelled(error) ? CancelledText(FromPath(source))
+                                       : tr("Errors in JNX generation.") + QLatin1Char('\n') + FromPath(failedOut) +
+                                             QLatin1Char('\n') + ErrorMessage(error);
+    if (!names.isEmpty()) text += QLatin1Char('\n') + tr("Written before: %1").arg(names.join(QStringLiteral(", ")));
+    presenter_.Show({WasCancelled(error) ? MessageIcon::Information : MessageIcon::Critical, MessageButtons::Ok,
+                     WasCancelled(error) ? tr("Information") : tr("Error"), text});
+}
+
+QString EditorWindow::CancelledText(const QString& source) const {
+    return tr("Cancelled: the file being written was removed; %1 is as it was.").arg(source);
 }
 
 void EditorWindow::OnBatch() {

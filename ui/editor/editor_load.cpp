@@ -49,9 +49,13 @@ bool EditorWindow::LoadFile(const QString& path) {
         block_all();
         lblInfo_->setText(LoadHint());
         SetRunning(false);
-        const QString unsupported =
-            tr("JNX file version not supported, rebuild the JNX with newer versions of applications.");
-        presenter_.Plain(tr("Error"), unsupported + QLatin1Char('\n') + ErrorMessage(error));
+        // The advice to rebuild fits only a version this program does not read; a damaged
+        // or truncated map is named with what is wrong with it.
+        QString text = tr("%1 cannot be opened:").arg(path) + QLatin1Char('\n') + ErrorMessage(error);
+        if (error.code == platform::ErrorCode::UnsupportedVersion)
+            text += QLatin1Char('\n') +
+                    tr("JNX file version not supported, rebuild the JNX with newer versions of applications.");
+        presenter_.Plain(tr("Error"), text);
         return false;
     }
     doc_.FileName = file;
@@ -106,6 +110,14 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
         txtNivel_[k]->setEnabled(false);
     }
     lblInfoLevel_->clear();
+    // Bounds are stored in units of 180 / 2^31 degrees: north, east, south, west.
+    const auto degrees = [this](std::size_t i) {
+        return QString::number(double(doc_.Header.Bounds[i]) * 180.0 / 2147483648.0, 'f', 5);
+    };
+    lblMapInfo_->setText(tr("Title: %1").arg(QString::fromStdString(jnx::DecodeText(doc_.MapInfo.MapTitle, true))) +
+                         QLatin1Char('\n') +
+                         tr("North %1°, South %2°, West %3°, East %4°")
+                             .arg(degrees(0), degrees(2), degrees(3), degrees(1)));
     lblTotalTeselas_->setText(
         tr("Total %1 TL. - JNX v.%2").arg(GroupedNumber(totalTiles), QString::number(doc_.Header.Version)));
     lblTotalTeselas_->show();

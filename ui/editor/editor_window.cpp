@@ -21,6 +21,7 @@
 #include "edit/user_input.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/digit_box.h"
+#include "ui/common/window_place.h"
 
 namespace ui {
 
@@ -88,6 +89,9 @@ void EditorWindow::BuildControls() {
     lblInfo_->setWordWrap(true);
     lblInfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     left->addWidget(lblInfo_);
+    lblMapInfo_ = Named(new QLabel(this), QStringLiteral("lblMapInfo"));
+    lblMapInfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    left->addWidget(lblMapInfo_);
 
     fNiveles_ = Named(new QGroupBox(this), QStringLiteral("FNiveles"));
     fNiveles_->setMouseTracking(true);
@@ -191,6 +195,7 @@ bool EditorWindow::Start() {
     block_all();
     lblInfo_->setText(LoadHint());
     UpdateTitle();
+    RestorePlace(*this, settings_, "Editor");
     return true;
 }
 
@@ -252,6 +257,7 @@ void EditorWindow::block_all() {
         chkSplitOPriority_[k]->setEnabled(false);
     }
     lblInfoLevel_->clear();
+    lblMapInfo_->clear();
     txtProductID_->clear();
     txtProductID_->setEnabled(false);
     lblTotalTeselas_->clear();
@@ -290,6 +296,7 @@ void EditorWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    RememberPlace(*this, settings_, "Editor");
     QWidget::closeEvent(event);
 }
 

@@ -98,6 +98,7 @@ private:
     bool Refuse(const QString& text);
     bool MissingZoomNumber(const QString& text);
     void OfferFolder(const QString& text, const QString& folder);
+    QString CancelledText(const QString& source) const;
 
     const settings::Settings& settings_;
     MessagePresenter& presenter_;
@@ -114,6 +115,7 @@ private:
     QPushButton* splitJnx_ = nullptr;
     QPushButton* cmdBatch_ = nullptr;
     QLabel* lblInfo_ = nullptr;
+    QLabel* lblMapInfo_ = nullptr;  // the map's title and bounds
     QGroupBox* fNiveles_ = nullptr;
     std::array<QLabel*, kShownLevels> lblNivel_{};
     std::array<QComboBox*, kShownLevels> cboNivel_{};

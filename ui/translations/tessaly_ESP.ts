@@ -86,6 +86,26 @@
 <context>
     <name>batchui::BatchWindow</name>
     <message>
+        <source>Reading %1</source>
+        <translation>Leyendo %1</translation>
+    </message>
+    <message>
+        <source>Saving the checked maps</source>
+        <translation>Guardando los mapas marcados</translation>
+    </message>
+    <message>
+        <source>Deleting the checked maps</source>
+        <translation>Borrando los mapas marcados</translation>
+    </message>
+    <message>
+        <source>Splitting the checked maps</source>
+        <translation>Dividiendo los mapas marcados</translation>
+    </message>
+    <message>
+        <source>Merging the checked maps</source>
+        <translation>Uniendo los mapas marcados</translation>
+    </message>
+    <message>
         <source>Merged OK.</source>
         <translation>Generado OK.</translation>
     </message>
@@ -185,6 +205,46 @@
 <context>
     <name>batchui::Messages</name>
     <message>
+        <source>updated, renamed to %1</source>
+        <translation>actualizado, renombrado a %1</translation>
+    </message>
+    <message>
+        <source>updated</source>
+        <translation>actualizado</translation>
+    </message>
+    <message>
+        <source>created %1</source>
+        <translation>creado %1</translation>
+    </message>
+    <message>
+        <source>split into %1</source>
+        <translation>dividido en %1</translation>
+    </message>
+    <message>
+        <source>deleted</source>
+        <translation>borrado</translation>
+    </message>
+    <message>
+        <source>cancelled: the file being written was removed</source>
+        <translation>cancelado: se ha borrado el fichero que se estaba escribiendo</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>error: %1</translation>
+    </message>
+    <message>
+        <source>Cancelled: the maps listed were done; the others were not touched.</source>
+        <translation>Cancelado: los mapas de la lista se han procesado; los demás no se han tocado.</translation>
+    </message>
+    <message>
+        <source>Reading the folder was cancelled: %1 maps are listed.</source>
+        <translation>Se ha cancelado la lectura de la carpeta: se listan %1 mapas.</translation>
+    </message>
+    <message>
+        <source>The merge was cancelled: the merged file was removed; the maps are as they were.</source>
+        <translation>Se ha cancelado la unión: se ha borrado el fichero unido; los mapas siguen como estaban.</translation>
+    </message>
+    <message>
         <source>Warning</source>
         <translation>Aviso</translation>
     </message>
@@ -235,6 +295,34 @@
 </context>
 <context>
     <name>ui::EditorWindow</name>
+    <message>
+        <source>Title: %1</source>
+        <translation>Título: %1</translation>
+    </message>
+    <message>
+        <source>North %1°, South %2°, West %3°, East %4°</source>
+        <translation>Norte %1°, Sur %2°, Oeste %3°, Este %4°</translation>
+    </message>
+    <message>
+        <source>%1 cannot be opened:</source>
+        <translation>No se puede abrir %1:</translation>
+    </message>
+    <message>
+        <source>Writing %1</source>
+        <translation>Escribiendo %1</translation>
+    </message>
+    <message>
+        <source>Splitting %1</source>
+        <translation>Dividiendo %1</translation>
+    </message>
+    <message>
+        <source>Cancelled: the file being written was removed; %1 is as it was.</source>
+        <translation>Cancelado: se ha borrado el fichero que se estaba escribiendo; %1 sigue como estaba.</translation>
+    </message>
+    <message>
+        <source>Written before: %1</source>
+        <translation>Escritos antes: %1</translation>
+    </message>
     <message>
         <source>Warning</source>
         <translation>Aviso</translation>
@@ -412,6 +500,10 @@
 </context>
 <context>
     <name>platform::Error</name>
+    <message>
+        <source>Cancelled: the file being written was removed</source>
+        <translation>Cancelado: se ha borrado el fichero que se estaba escribiendo</translation>
+    </message>
     <message>
         <source>File is not open</source>
         <translation>El fichero no está abierto</translation>
@@ -888,6 +980,32 @@
     <message>
         <source>, tile %1</source>
         <translation>, tesela %1</translation>
+    </message>
+</context>
+<context>
+    <name>ui::Worker</name>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+    <message>
+        <source>Stopping…</source>
+        <translation>Deteniendo…</translation>
+    </message>
+    <message>
+        <source>%1 of %2 maps done</source>
+        <translation>%1 de %2 mapas hechos</translation>
+    </message>
+</context>
+<context>
+    <name>ui::Results</name>
+    <message>
+        <source>Map</source>
+        <translation>Mapa</translation>
+    </message>
+    <message>
+        <source>What was done</source>
+        <translation>Qué se ha hecho</translation>
     </message>
 </context>
 </TS>
