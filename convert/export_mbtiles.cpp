@@ -150,16 +150,17 @@ bool WriteDatabase(const std::string& path, const std::string& shownAs, const jn
     // No journal and no syncs: the file is a temporary until it is published, and the
     // publish step flushes it before the rename.
     if (!db.Open(path, shownAs, Database::Mode::Create, error) ||
-        !db.Execute("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA locking_mode = EXCLUSIVE;"
+        !db.Execute("PRAGMA page_size = 65536; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"
+                    "PRAGMA locking_mode = EXCLUSIVE;"
                     "BEGIN;"
                     "CREATE TABLE metadata (name TEXT, value TEXT);"
-                    "CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, tile_data BLOB);",
+                    "CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, tile_data BLOB);"
+                    // Made first: made afterwards, it would read every image once more.
+                    "CREATE UNIQUE INDEX tile_index ON tiles (zoom_level, tile_column, tile_row);"
+                    "CREATE UNIQUE INDEX name ON metadata (name);",
                     error) ||
         !WriteMetadata(db, doc, levels, error) || !WriteTiles(db, doc, jnxPath, levels, total, error, progress) ||
-        !db.Execute("CREATE UNIQUE INDEX tile_index ON tiles (zoom_level, tile_column, tile_row);"
-                    "CREATE UNIQUE INDEX name ON metadata (name);"
-                    "COMMIT;",
-                    error))
+        !db.Execute("COMMIT;", error))
         return false;
     return db.Close(&error);
 }

@@ -56,8 +56,10 @@ bool SurveyTiles(TileSource& source, const std::string& path, const std::vector<
                  const ImportProgress& progress) {
     for (int zoom : zooms) {
         const std::size_t levelStart = plan.tiles.size();
+        std::int64_t visited = 0;
         const auto visit = [&](const TileKey& key, std::int64_t size, const Bytes& head, const ReadImageBytes& more,
                                Error& e) {
+            ++visited;
             if (plan.tiles.size() > levelStart && plan.tiles.back().key == key)
                 return Fail(e, Error(ErrorCode::ConvertBadSource).File(path).Detail(
                                    "it holds two tiles " + source.Describe(key)));
@@ -82,6 +84,8 @@ bool SurveyTiles(TileSource& source, const std::string& path, const std::vector<
             return true;
         };
         if (!source.Survey(zoom, visit, error)) return false;
+        // A zoom folder without tiles in it would make a level without tiles.
+        if (visited == 0) return Fail(error, Error(ErrorCode::ConvertNoSuchZoom).File(path).Value(zoom));
         perLevel.push_back(static_cast<std::int32_t>(std::min<std::size_t>(plan.tiles.size() - levelStart, INT32_MAX)));
     }
     return true;

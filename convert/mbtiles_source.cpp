@@ -23,6 +23,11 @@ public:
         if (!db_.Open(path_, path_, Database::Mode::Read, error) || !db_.HasTable("tiles", hasTiles, error))
             return false;
         if (!hasTiles) return Fail(error, "it has no tiles table");
+        Statement type;
+        bool row = false;
+        if (!db_.Prepare("SELECT type FROM sqlite_master WHERE name = 'tiles'", type, error) || !type.Step(row, error))
+            return false;
+        isTable_ = row && type.Text(0) == "table";
         return true;
     }
 
@@ -63,15 +68,19 @@ public:
     }
 
     bool Survey(int zoom, const SurveyVisitor& visit, Error& error) override {
-        Statement query, more;
-        const std::string head = std::to_string(kHeadRead);
-        if (!db_.Prepare("SELECT tile_column, tile_row, length(tile_data), substr(tile_data, 1, " + head +
-                             ") FROM tiles WHERE zoom_level = ?" + kOrder,
-                         query, error) ||
-            !db_.Prepare("SELECT substr(tile_data, ?, ?) FROM tiles "
-                         "WHERE zoom_level = ? AND tile_column = ? AND tile_row = ?",
-                         more, error))
+        // A tile's first bytes are read alone where the tiles table has rowids; a view over
+        // deduplicated images is read through substr, which loads every image whole.
+        Statement query, part;
+        Error noRowid;
+        const std::string columns = "SELECT tile_column, tile_row, length(tile_data), ";
+        const std::string where = " FROM tiles WHERE zoom_level = ?" + std::string(kOrder);
+        const bool byRowid = isTable_ && db_.Prepare(columns + "rowid" + where, query, noRowid);
+        if (!byRowid && (!db_.Prepare(columns + "NULL" + where, query, error) ||
+                         !db_.Prepare("SELECT substr(tile_data, ?, ?) FROM tiles "
+                                      "WHERE zoom_level = ? AND tile_column = ? AND tile_row = ?",
+                                      part, error)))
             return false;
+        BlobReader blobs(db_, "tiles", "tile_data");
         query.BindInt(1, zoom);
         Bytes first;
         for (bool row = true;;) {
@@ -79,21 +88,23 @@ public:
             if (!row) return true;
             TileKey key;
             if (!KeyOf(query, zoom, key, error)) return false;
-            const std::uint8_t* data = query.Blob(3);
-            first.assign(data, data + query.Size(3));
-            const ReadImageBytes readMore = [&](std::int64_t offset, std::size_t n, Bytes& out, Error& e) {
-                more.BindInt(1, offset + 1);
-                more.BindInt(2, std::int64_t(n));
-                more.BindInt(3, zoom);
-                more.BindInt(4, query.Int(0));
-                more.BindInt(5, query.Int(1));
+            const std::int64_t size = query.Type(2) == SQLITE_NULL ? 0 : query.Int(2);
+            const ReadImageBytes read = [&](std::int64_t offset, std::size_t n, Bytes& out, Error& e) {
+                if (byRowid) return blobs.Read(query.Int(3), offset, n, out, e);
+                part.BindInt(1, offset + 1);
+                part.BindInt(2, std::int64_t(n));
+                part.BindInt(3, zoom);
+                part.BindInt(4, query.Int(0));
+                part.BindInt(5, query.Int(1));
                 bool found = false;
-                if (!more.Reset(e) || !more.Step(found, e)) return false;
-                const std::uint8_t* bytes = found ? more.Blob(0) : nullptr;
-                out.assign(bytes, bytes + (bytes ? more.Size(0) : 0));
-                return more.Reset(e);
+                if (!part.Reset(e) || !part.Step(found, e)) return false;
+                const std::uint8_t* bytes = found ? part.Blob(0) : nullptr;
+                out.assign(bytes, bytes + (bytes ? part.Size(0) : 0));
+                return part.Reset(e);
             };
-            if (!visit(key, query.Type(2) == SQLITE_NULL ? 0 : query.Int(2), first, readMore, error)) return false;
+            first.clear();
+            if (size > 0 && !read(0, kHeadRead, first, error)) return false;
+            if (!visit(key, size, first, read, error)) return false;
         }
     }
 
@@ -132,6 +143,7 @@ private:
 
     std::string path_;
     Database db_;
+    bool isTable_ = false;
 };
 
 }  // namespace

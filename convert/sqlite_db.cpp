@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace convert {
 
 using platform::Error;
@@ -57,6 +59,25 @@ bool Database::HasTable(const std::string& name, bool& has, Error& error) {
     if (!Prepare("SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND name = ?", query, error)) return false;
     query.BindText(1, name);
     return query.Step(has, error);
+}
+
+BlobReader::~BlobReader() { sqlite3_blob_close(blob_); }
+
+bool BlobReader::Read(std::int64_t rowid, std::int64_t offset, std::size_t n, std::vector<std::uint8_t>& out,
+                      Error& error) {
+    const int rc = blob_ ? sqlite3_blob_reopen(blob_, rowid)
+                         : sqlite3_blob_open(db_.db_, "main", table_.c_str(), column_.c_str(), rowid, 0, &blob_);
+    if (rc != SQLITE_OK) {
+        error = db_.Failure();
+        return false;
+    }
+    const std::int64_t size = sqlite3_blob_bytes(blob_);
+    out.resize(std::size_t(std::clamp<std::int64_t>(size - offset, 0, std::int64_t(n))));
+    if (!out.empty() && sqlite3_blob_read(blob_, out.data(), int(out.size()), int(offset)) != SQLITE_OK) {
+        error = db_.Failure();
+        return false;
+    }
+    return true;
 }
 
 Statement::~Statement() { sqlite3_finalize(stmt_); }

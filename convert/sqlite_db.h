@@ -6,8 +6,11 @@
 
 #include "platform/error.h"
 
+#include <vector>
+
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_blob;
 
 namespace convert {
 
@@ -35,6 +38,7 @@ public:
     platform::Error Failure() const;
 
 private:
+    friend class BlobReader;
     sqlite3* db_ = nullptr;
     std::string shownAs_;
     Mode mode_ = Mode::Read;
@@ -64,6 +68,26 @@ private:
     friend class Database;
     sqlite3_stmt* stmt_ = nullptr;
     const Database* db_ = nullptr;
+};
+
+// Parts of one column's values by rowid, read without loading the whole value: a tile's
+// first bytes cost a page or two, not the tile.
+class BlobReader {
+public:
+    BlobReader(Database& db, std::string table, std::string column)
+        : db_(db), table_(std::move(table)), column_(std::move(column)) {}
+    ~BlobReader();
+    BlobReader(const BlobReader&) = delete;
+    BlobReader& operator=(const BlobReader&) = delete;
+
+    // Up to n bytes from offset on; fewer where the value ends first.
+    bool Read(std::int64_t rowid, std::int64_t offset, std::size_t n, std::vector<std::uint8_t>& out,
+              platform::Error& error);
+
+private:
+    Database& db_;
+    std::string table_, column_;
+    sqlite3_blob* blob_ = nullptr;
 };
 
 }  // namespace convert

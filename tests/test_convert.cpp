@@ -121,7 +121,8 @@ TEST_F(ConvertTest, MbtilesToJnxAndBackKeepsEveryRow) {
     EXPECT_EQ(again.Levels.size(), 2u);
 }
 
-// A folder counts rows from the north, MBTiles from the south: both give the same map.
+// A folder counts rows from the north, MBTiles from the south: both give the same map,
+// also when the tiles table is a view over the images, as deduplicating writers make it.
 TEST_F(ConvertTest, FolderImportMatchesMbtilesImport) {
     std::vector<MbtilesRow> rows;
     ASSERT_EQ(::mkdir(dir.file("tiles").c_str(), 0755), 0);
@@ -132,7 +133,7 @@ TEST_F(ConvertTest, FolderImportMatchesMbtilesImport) {
             const std::string column = "tiles/" + std::to_string(zoom) + "/" + std::to_string(x);
             ::mkdir(dir.file(column).c_str(), 0755);
             for (int y : {1, 6}) {
-                const auto jpeg = MakeJpeg(zoom * 100 + x * 10 + y, 256, 256);
+                const auto jpeg = MakeJpeg(zoom * 100 + x * 10 + y, 256, 256, 100, x == 5 && y == 6 ? 9000 : 16);
                 fixture::WriteBytes(dir.file(column + "/" + std::to_string(y) + (y == 1 ? ".jpg" : ".JPEG")), jpeg);
                 rows.push_back({zoom, x, (1 << zoom) - 1 - y, jpeg});
             }
@@ -140,6 +141,12 @@ TEST_F(ConvertTest, FolderImportMatchesMbtilesImport) {
     }
     fixture::WriteBytes(dir.file("tiles/3/2/notes.txt"), {'x'});  // no tile: passed over
     fixture::WriteMbtiles(dir.file("same.mbtiles"), rows);
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(dir.file("same.mbtiles").c_str(), &db);
+        fixture::SqlOrThrow(db, "ALTER TABLE tiles RENAME TO images; CREATE VIEW tiles AS SELECT * FROM images");
+        sqlite3_close(db);
+    }
     platform::Error error;
     convert::ImportResult result;
     ASSERT_TRUE(convert::ImportTiles(dir.file("tiles"), out.file("folder.jnx"), {}, result, error))
@@ -172,6 +179,8 @@ TEST_F(ConvertTest, BadSourcesWriteNothing) {
     std::copy_n("RIFF\0\0\0\0WEBP", 12, webp.begin());
     auto noFrame = MakeJpeg(8, 256, 256);
     noFrame.resize(12);
+    std::vector<MbtilesRow> overLimit;  // one tile more than a level may hold
+    for (int i = 0; i <= 50000; ++i) overLimit.push_back({8, i % 256, i / 256, MakeJpeg(i, 256, 256, 0)});
     struct Case {
         const char* name;
         std::vector<MbtilesRow> rows;
@@ -189,6 +198,7 @@ TEST_F(ConvertTest, BadSourcesWriteNothing) {
         {"off the grid", {{1, 2, 0, MakeJpeg(1, 256, 256)}}, ErrorCode::ConvertBadSource, "outside the zoom's grid"},
         {"no such zoom", {{1, 0, 0, MakeJpeg(1, 256, 256)}}, ErrorCode::ConvertNoSuchZoom, "zoom 7", {1, 7}},
         {"no tiles", {}, ErrorCode::ConvertNoTiles, "no web-map tiles"},
+        {"over the device limit", overLimit, ErrorCode::ConvertBeyondDevice, "zoom 8 has 50001 tiles"},
     };
     const fixture::Bytes before = {'o', 'l', 'd'};
     fixture::WriteBytes(out.file("map.jnx"), before);
