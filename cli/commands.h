@@ -10,6 +10,8 @@
     X(Scan)                     \
     X(Merge)                    \
     X(Check)                    \
+    X(Import)                   \
+    X(Export)                   \
     X(Demo)
 
 namespace cli {

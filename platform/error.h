@@ -137,10 +137,20 @@ enum class ErrorCode {
     RowChanged,
     RowCannotExtract,
     RowCannotDelete,
+
+    // Import and export of other tile containers.
+    ConvertBadSource,
+    ConvertNoTiles,
+    ConvertNoSuchZoom,
+    ConvertEmptyTile,
+    ConvertNotJpeg,
+    ConvertBeyondDevice,
+    ConvertOffGrid,
+    ConvertCannotWrite,
 };
 
 // The last code, for code that walks them all (translations are checked that way).
-inline constexpr ErrorCode kLastErrorCode = ErrorCode::RowCannotDelete;
+inline constexpr ErrorCode kLastErrorCode = ErrorCode::ConvertCannotWrite;
 
 struct Error {
     ErrorCode code = ErrorCode::None;

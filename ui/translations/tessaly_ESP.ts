@@ -561,6 +561,38 @@
         <translation>No se puede borrar {file}</translation>
     </message>
     <message>
+        <source>{file} cannot be read as a tile source: {detail}</source>
+        <translation>{file} no se puede leer como origen de teselas: {detail}</translation>
+    </message>
+    <message>
+        <source>{file} holds no web-map tiles</source>
+        <translation>{file} no contiene teselas de mapa web</translation>
+    </message>
+    <message>
+        <source>{file} holds no tiles of zoom {value}</source>
+        <translation>{file} no contiene teselas de zoom {value}</translation>
+    </message>
+    <message>
+        <source>{file}: the tile {detail} has no image data; nothing was written</source>
+        <translation>{file}: la tesela {detail} no tiene datos de imagen; no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>{value} tiles are not JPEG ({detail}); tiles are copied as they are, never re-encoded, so nothing was written</source>
+        <translation>{value} teselas no son JPEG ({detail}); las teselas se copian tal cual, sin recodificarlas, así que no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>The map would exceed the device limit: {detail}. Splitting it into volumes is not supported yet; nothing was written</source>
+        <translation>El mapa superaría el límite del dispositivo: {detail}. Aún no se puede dividir en volúmenes; no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>Level {level} is not on the web-map grid ({detail}), so MBTiles cannot hold it; KMZ keeps such tiles as they are. Nothing was written</source>
+        <translation>El nivel {level} no está en la cuadrícula del mapa web ({detail}), así que MBTiles no puede contenerlo; KMZ conserva esas teselas tal cual. No se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>Cannot write {file}: {detail}</source>
+        <translation>No se puede escribir {file}: {detail}</translation>
+    </message>
+    <message>
         <source>Cannot read folder {file}: {detail}</source>
         <translation>No se puede leer la carpeta {file}: {detail}</translation>
     </message>

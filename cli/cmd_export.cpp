@@ -1,0 +1,73 @@
+// tessaly-cli export FILE --out OUT.mbtiles: a map on the web-map grid as MBTiles, its
+// JPEG bytes copied as they are.
+#include <algorithm>
+#include <iostream>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/options.h"
+#include "cli/progress_line.h"
+#include "convert/export_mbtiles.h"
+#include "edit/user_input.h"
+#include "platform/fs.h"
+
+namespace cli {
+
+namespace {
+
+std::vector<int> ParseLevels(const std::string& text) {
+    std::vector<int> levels;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', from);
+        const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        const auto level = edit::ParseInt32(item);
+        if (!level || *level < 1) throw UsageError("--levels " + text + ": \"" + item + "\" is not a level number");
+        if (std::find(levels.begin(), levels.end(), *level) == levels.end()) levels.push_back(*level);
+        if (comma == std::string::npos) break;
+        from = comma + 1;
+    }
+    std::sort(levels.begin(), levels.end());
+    return levels;
+}
+
+int Run(const ParsedArgs& parsed) {
+    const std::string& file = parsed.operands.front();
+    const auto out = parsed.Last("--out");
+    if (!out || out->empty()) throw UsageError("--out OUT.mbtiles is required");
+    std::string extension = platform::ExtensionOf(*out);
+    std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+    if (extension == "kmz") throw UsageError("KMZ export is not supported yet");
+    if (extension != "mbtiles") throw UsageError("--out " + *out + ": the output must be an .mbtiles file");
+    const std::vector<int> levels = parsed.Has("--levels") ? ParseLevels(*parsed.Last("--levels")) : std::vector<int>{};
+
+    ProgressLine line("export " + file);
+    const auto progress = [&](const char* pass, std::int64_t done, std::int64_t total) {
+        line.Show(pass, done, total);
+    };
+    convert::ExportResult result;
+    platform::Error error;
+    if (!convert::ExportMbtiles(file, *out, levels, result, error, progress)) {
+        std::cerr << file << ": " << platform::ErrorText(error) << "\n";
+        return kExitFailed;
+    }
+    std::string zooms;
+    for (int zoom : result.zooms) zooms += (zooms.empty() ? "" : ",") + std::to_string(zoom);
+    std::cout << "created " << *out << " (" << result.tiles << " tiles, zooms " << zooms << ")\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+extern const Command kExportCommand{
+    "export", "FILE", 1, 1,
+    "Write the map's levels as MBTiles, each tile the JPEG it holds, byte for byte. Every tile of the levels "
+    "written must be a web-map tile, one zoom per level; a map off that grid is refused.",
+    {
+        {"--out", "OUT.mbtiles", "the file to write"},
+        {"--levels", "K,...", "the levels to write (numbered from 1); without it, all"},
+    },
+    Run,
+};
+
+}  // namespace cli

@@ -1,0 +1,112 @@
+// tessaly-cli import SOURCE --out OUT.jnx: a map made of an MBTiles file's or a tile
+// folder's JPEG tiles, copied as they are.
+#include <algorithm>
+#include <iostream>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/edit_args.h"
+#include "cli/options.h"
+#include "cli/progress_line.h"
+#include "convert/import_jnx.h"
+#include "convert/web_tiles.h"
+#include "edit/user_input.h"
+#include "platform/fs.h"
+
+namespace cli {
+
+namespace {
+
+// "Z,Z,...": distinct zooms, ascending, no more than a device shows as levels.
+std::vector<int> ParseZooms(const std::string& text) {
+    std::vector<int> zooms;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', from);
+        const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        const auto zoom = edit::ParseInt32(item);
+        if (!zoom || *zoom < 0 || *zoom > convert::kMaxWebZoom)
+            throw UsageError("--zooms " + text + ": \"" + item + "\" is not a zoom from 0 to " +
+                             std::to_string(convert::kMaxWebZoom));
+        zooms.push_back(*zoom);
+        if (comma == std::string::npos) break;
+        from = comma + 1;
+    }
+    std::sort(zooms.begin(), zooms.end());
+    zooms.erase(std::unique(zooms.begin(), zooms.end()), zooms.end());
+    if (zooms.size() > std::size_t(convert::kDefaultZoomCount))
+        throw UsageError("--zooms " + text + ": a map shows at most " + std::to_string(convert::kDefaultZoomCount) +
+                         " levels on a device");
+    return zooms;
+}
+
+convert::ImportOptions OptionsOf(const ParsedArgs& parsed) {
+    settings::SettingsTables tables;
+    bool haveTables = false;
+    if (parsed.Has("--level")) {
+        const settings::Settings config = LoadSettings(parsed);
+        haveTables = settings::CargarCombos(config, tables);
+        if (!haveTables) throw std::runtime_error("the settings file " + config.Path() + " has a malformed value");
+    }
+    EditArgs edit;
+    if (const std::string bad = ParseEditArgs(parsed, haveTables ? &tables : nullptr, edit); !bad.empty())
+        throw UsageError(bad);
+    const edit::EditorValues& request = edit.request;
+    convert::ImportOptions options;
+    if (const auto zooms = parsed.Last("--zooms")) options.zooms = ParseZooms(*zooms);
+    if (request.cboActualizar) options.version = *request.cboActualizar;
+    if (!request.txtProductID.empty()) options.productId = *edit::ParseInt16(request.txtProductID);
+    if (!request.txtDrawOrder.empty()) options.drawOrder = *edit::ParseInt16(request.txtDrawOrder);
+    if (parsed.Has("--group")) options.group = request.txtFamiliGroup;
+    options.title = parsed.Last("--title");
+    for (std::size_t k = 0; k < options.scales.size(); ++k) options.scales[k] = request.cboNivel[k];
+    return options;
+}
+
+int Run(const ParsedArgs& parsed) {
+    const std::string& source = parsed.operands.front();
+    const auto out = parsed.Last("--out");
+    if (!out || out->empty()) throw UsageError("--out OUT.jnx is required");
+    std::string extension = platform::ExtensionOf(source);
+    std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+    if (!platform::FolderExists(source) && (extension == "kmz" || extension == "kml"))
+        throw UsageError("KMZ and KML sources are not supported yet");
+    const convert::ImportOptions options = OptionsOf(parsed);
+
+    ProgressLine line("import " + source);
+    const auto progress = [&](const char* pass, std::int64_t done, std::int64_t total) {
+        line.Show(pass, done, total);
+    };
+    convert::ImportResult result;
+    platform::Error error;
+    if (!convert::ImportTiles(source, *out, options, result, error, progress)) {
+        std::cerr << source << ": " << platform::ErrorText(error) << "\n";
+        return kExitFailed;
+    }
+    std::string zooms;
+    for (int zoom : result.zooms) zooms += (zooms.empty() ? "" : ",") + std::to_string(zoom);
+    std::cout << "created " << *out << " (" << result.tiles << " tiles, zooms " << zooms << ")\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+extern const Command kImportCommand{
+    "import", "SOURCE", 1, 1,
+    "Make a map of the JPEG tiles of an MBTiles file or of a folder of web-map tiles laid out Z/X/Y.jpg, each zoom "
+    "a level, coarsest first; the tiles' bytes are copied, never re-encoded. Tiles of any other format are refused.",
+    {
+        {"--out", "OUT.jnx", "the map to write"},
+        {"--zooms", "Z,...", "the zooms to take (at most 5); without it, the five finest the source holds"},
+        kToVersionOption,
+        {"--product-id", "N", "the product ID, a whole number from -32768 to 32767; 0 without it"},
+        {"--group", "TEXT", "the family group name; without it, the source's name"},
+        {"--title", "TEXT", "the map title; without it, the source's description, else its name"},
+        {"--draw-order", "N", "the draw order (version 4), a whole number from -32768 to 32767"},
+        {"--level", "K=ZOOM", "give level K (1 to 5) the scale of a zoom row, named or numbered from 1", true},
+        kSettingsOption,
+    },
+    Run,
+};
+
+}  // namespace cli

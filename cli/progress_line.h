@@ -1,0 +1,28 @@
+// Progress of a long conversion on stderr: nothing for one that ends within a second, then
+// a line now and then (rewritten in place on a terminal, so a log keeps only a few).
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace cli {
+
+class ProgressLine {
+public:
+    explicit ProgressLine(std::string what);
+    ~ProgressLine();
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    void Show(const char* pass, std::int64_t done, std::int64_t total);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    std::string what_;
+    Clock::time_point start_ = Clock::now();
+    Clock::time_point shown_{};
+    bool terminal_ = false;
+    bool any_ = false;
+};
+
+}  // namespace cli

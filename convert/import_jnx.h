@@ -1,0 +1,45 @@
+// A map made of web-map tiles, their JPEG bytes copied as they are: each zoom becomes a
+// level, coarsest first, each tile a JNX tile at its exact bounds. The source is gone
+// through twice, to plan and then to copy, and the map appears only once it reads back as
+// planned.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jnx/device_limits.h"
+#include "jnx/records.h"
+#include "platform/error.h"
+
+namespace convert {
+
+inline constexpr int kDefaultZoomCount = jnx::device::kMaxLevels;
+
+struct ImportOptions {
+    std::vector<int> zooms;  // ascending; empty: the kDefaultZoomCount finest the source holds
+    int version = 4;
+    std::int32_t productId = 0;
+    std::int32_t drawOrder = jnx::kDefaultDrawOrder;
+    std::optional<std::string> group;  // nothing: the source's name
+    std::optional<std::string> title;  // nothing: the source's description, else its name
+    // Level k + 1's scale where given, instead of the one its zoom gives.
+    std::array<std::optional<std::int32_t>, jnx::device::kMaxLevels> scales{};
+};
+
+struct ImportResult {
+    std::vector<int> zooms;
+    std::int64_t tiles = 0;
+    std::int64_t length = 0;  // of the map written
+};
+
+// Now and then during a long run: which pass ("reading", "writing"), how many tiles it has
+// gone through, and of how many (0 while not yet known).
+using ImportProgress = std::function<void(const char* pass, std::int64_t done, std::int64_t total)>;
+
+bool ImportTiles(const std::string& sourcePath, const std::string& outPath, const ImportOptions& options,
+                 ImportResult& result, platform::Error& error, const ImportProgress& progress = {});
+
+}  // namespace convert

@@ -1,0 +1,175 @@
+#include "convert/import_plan.h"
+
+#include <algorithm>
+#include <map>
+
+#include "jnx/codec.h"
+#include "jnx/product_id_copy.h"
+#include "platform/fs.h"
+#include "platform/le.h"
+
+namespace convert {
+
+namespace {
+
+using platform::Error;
+using platform::ErrorCode;
+using platform::Fail;
+
+// A tile larger than this is no web-map tile; refusing it keeps the copy pass's one tile
+// in memory small.
+constexpr std::int64_t kMaxTileSize = std::int64_t(64) << 20;
+
+// Texts taken from the source unasked are cut so the map block keeps its 1024 bytes.
+constexpr std::size_t kMaxDefaultName = 160;
+constexpr std::size_t kMaxAttribution = 80;
+
+std::string CutUtf8(std::string text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text.resize(end);
+    return text;
+}
+
+bool ChooseZooms(TileSource& source, const std::string& path, const ImportOptions& options, std::vector<int>& zooms,
+                 Error& error) {
+    std::vector<int> present;
+    if (!source.Zooms(present, error)) return false;
+    if (present.empty()) return Fail(error, Error(ErrorCode::ConvertNoTiles).File(path));
+    if (options.zooms.empty()) {
+        const std::size_t keep = std::min(present.size(), std::size_t(kDefaultZoomCount));
+        zooms.assign(present.end() - std::ptrdiff_t(keep), present.end());
+        return true;
+    }
+    for (int zoom : options.zooms) {
+        if (!std::binary_search(present.begin(), present.end(), zoom))
+            return Fail(error, Error(ErrorCode::ConvertNoSuchZoom).File(path).Value(zoom));
+    }
+    zooms = options.zooms;
+    return true;
+}
+
+// Looks at every tile of the zooms; counts those that are not JPEG by format.
+bool SurveyTiles(TileSource& source, const std::string& path, const std::vector<int>& zooms, ImportPlan& plan,
+                 std::vector<std::int32_t>& perLevel, std::map<std::string, std::int64_t>& refused, Error& error,
+                 const ImportProgress& progress) {
+    for (int zoom : zooms) {
+        const std::size_t levelStart = plan.tiles.size();
+        std::int64_t visited = 0;
+        const auto visit = [&](const TileKey& key, std::int64_t size, const Bytes& head, const ReadImageBytes& more,
+                               Error& e) {
+            ++visited;
+            if (plan.tiles.size() > levelStart && plan.tiles.back().key == key)
+                return Fail(e, Error(ErrorCode::ConvertBadSource).File(path).Detail(
+                                   "it holds two tiles " + source.Describe(key)));
+            if (size <= 0) return Fail(e, Error(ErrorCode::ConvertEmptyTile).File(path).Detail(source.Describe(key)));
+            if (size > kMaxTileSize)
+                return Fail(e, Error(ErrorCode::ConvertBadSource).File(path).Detail(
+                                   "the tile " + source.Describe(key) + " is larger than 64 MiB"));
+            TileImage image;
+            if (!InspectTile(head, size, more, image, e)) return false;
+            if (image.format != ImageFormat::Jpeg) {
+                ++refused[FormatName(image.format)];
+                return true;
+            }
+            plan.tiles.push_back({key, static_cast<std::int32_t>(size), platform::LoadI32(head.data() + 2)});
+            jnx::JnxTile tile;
+            tile.TileBounds = BoundsOf(key);
+            tile.TileAux = {std::uint8_t(image.width), std::uint8_t(image.width >> 8), std::uint8_t(image.height),
+                            std::uint8_t(image.height >> 8)};
+            tile.DataSize = static_cast<std::int32_t>(size - 2);
+            plan.front.tiles.push_back(tile);
+            if (progress && plan.tiles.size() % 256 == 0) progress("reading", std::int64_t(plan.tiles.size()), 0);
+            return true;
+        };
+        if (!source.Survey(zoom, visit, error)) return false;
+        // A zoom folder without tiles in it would make a level without tiles.
+        if (visited == 0) return Fail(error, Error(ErrorCode::ConvertNoSuchZoom).File(path).Value(zoom));
+        perLevel.push_back(static_cast<std::int32_t>(std::min<std::size_t>(plan.tiles.size() - levelStart, INT32_MAX)));
+    }
+    return true;
+}
+
+std::array<std::int32_t, 4> Union(const std::vector<jnx::JnxTile>& tiles) {
+    std::array<std::int32_t, 4> bounds = tiles.front().TileBounds;
+    for (const auto& tile : tiles) {
+        bounds[0] = std::max(bounds[0], tile.TileBounds[0]);
+        bounds[1] = std::max(bounds[1], tile.TileBounds[1]);
+        bounds[2] = std::min(bounds[2], tile.TileBounds[2]);
+        bounds[3] = std::min(bounds[3], tile.TileBounds[3]);
+    }
+    return bounds;
+}
+
+std::string RefusedFormats(const std::map<std::string, std::int64_t>& refused, std::int64_t& total) {
+    std::string text;
+    total = 0;
+    for (const auto& [format, count] : refused) {
+        text += (text.empty() ? "" : ", ") + std::to_string(count) + " " + format;
+        total += count;
+    }
+    return text;
+}
+
+jnx::Bytes Z(const std::string& text) { return jnx::EncodeText(text, true); }
+
+void DescribeMap(const SourceTexts& texts, const std::string& path, const ImportOptions& options,
+                 const std::vector<int>& zooms, const std::vector<std::int32_t>& perLevel, jnx::FrontPart& front) {
+    const std::string name = CutUtf8(texts.name.empty() ? platform::BaseNameOf(path) : texts.name, kMaxDefaultName);
+    const std::string title = texts.description.empty() ? name : CutUtf8(texts.description, kMaxDefaultName);
+    const jnx::Bytes copyright = Z(CutUtf8(texts.attribution, kMaxAttribution));
+
+    front.header.Version = options.version;
+    front.header.Bounds = Union(front.tiles);
+    front.header.ProductId = options.productId;
+    front.header.DrawOrder = options.drawOrder;
+    front.mapInfo.MapGuid = Z(jnx::NewGuidText());
+    front.mapInfo.GroupName = Z(options.group.value_or(name));
+    front.mapInfo.MapTitle = Z(options.title.value_or(title));
+    front.mapInfo.ReservedBytes = jnx::ProductIdCopy(options.productId).value_or(jnx::ReservedField{});
+    const double centre = (Degrees(front.header.Bounds[0]) + Degrees(front.header.Bounds[2])) / 2.0;
+    for (std::size_t k = 0; k < zooms.size(); ++k) {
+        const std::int32_t scale =
+            k < options.scales.size() && options.scales[k] ? *options.scales[k] : ScaleForZoom(zooms[k], centre);
+        front.levels.push_back({perLevel[k], 0, scale});
+        front.levelCopyrights.push_back(copyright);
+        front.levelInfos.push_back({Z("Zoom " + std::to_string(zooms[k])), Z(""), copyright, zooms[k]});
+    }
+}
+
+}  // namespace
+
+bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportOptions& options, ImportPlan& plan,
+                Error& error, const ImportProgress& progress) {
+    plan = ImportPlan{};
+    if (!ChooseZooms(source, sourcePath, options, plan.zooms, error)) return false;
+    for (std::size_t k = plan.zooms.size(); k < options.scales.size(); ++k) {
+        if (options.scales[k]) return Fail(error, Error(ErrorCode::NoSuchLevel).Level(std::int64_t(k) + 1));
+    }
+    std::vector<std::int32_t> perLevel;
+    std::map<std::string, std::int64_t> refused;
+    if (!SurveyTiles(source, sourcePath, plan.zooms, plan, perLevel, refused, error, progress)) return false;
+    if (!refused.empty()) {
+        std::int64_t total = 0;
+        const std::string formats = RefusedFormats(refused, total);
+        return Fail(error, Error(ErrorCode::ConvertNotJpeg).File(sourcePath).Value(total).Detail(formats));
+    }
+    for (std::size_t k = 0; k < plan.zooms.size(); ++k) {
+        if (perLevel[k] > jnx::device::kMaxTilesPerLevel)
+            return Fail(error, Error(ErrorCode::ConvertBeyondDevice).Detail(
+                                   "zoom " + std::to_string(plan.zooms[k]) + " has " + std::to_string(perLevel[k]) +
+                                   " tiles, and a level may hold " + std::to_string(jnx::device::kMaxTilesPerLevel)));
+    }
+    SourceTexts texts;
+    if (!source.Texts(texts, error)) return false;
+    DescribeMap(texts, sourcePath, options, plan.zooms, perLevel, plan.front);
+    const std::int64_t length = jnx::LengthBackToBack(plan.front);
+    if (length > jnx::device::kMaxFileLength)
+        return Fail(error, Error(ErrorCode::ConvertBeyondDevice).Detail(
+                               "the file would be " + std::to_string(length) + " bytes, and a map may hold " +
+                               std::to_string(jnx::device::kMaxFileLength)));
+    return jnx::PlaceTilesBackToBack(plan.front, error);
+}
+
+}  // namespace convert

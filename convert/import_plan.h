@@ -1,0 +1,30 @@
+// The first pass of an import: every tile of the chosen zooms looked at (its size, its
+// format, the width and height of its frame header) and the map laid out from them,
+// before a byte is written.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "convert/import_jnx.h"
+#include "convert/tile_source.h"
+#include "jnx/front_part.h"
+
+namespace convert {
+
+// What the copy pass must find again, tile by tile in the source's order.
+struct PlannedTile {
+    TileKey key;
+    std::int32_t size = 0;  // of the whole image, FF D8 included
+    std::int32_t head = 0;  // the four bytes after FF D8, as a JNX check value reads them
+};
+
+struct ImportPlan {
+    std::vector<int> zooms;
+    std::vector<PlannedTile> tiles;  // level by level, in the source's order
+    jnx::FrontPart front;            // tiles placed back to back
+};
+
+bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportOptions& options, ImportPlan& plan,
+                platform::Error& error, const ImportProgress& progress);
+
+}  // namespace convert

@@ -1,0 +1,51 @@
+// Where imported web-map tiles come from: an MBTiles file or a Z/X/Y folder. A source is
+// gone through twice, once to plan the map from the tiles' sizes and frame headers and once
+// to copy their bytes, so that no more than one tile is ever held; both passes give a
+// zoom's tiles in the same order.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert/tile_image.h"
+#include "convert/web_tiles.h"
+#include "platform/error.h"
+
+namespace convert {
+
+// What the source says of itself, for the map's texts.
+struct SourceTexts {
+    std::string name;
+    std::string description;
+    std::string attribution;
+};
+
+class TileSource {
+public:
+    virtual ~TileSource() = default;
+
+    // The zooms that hold tiles, ascending.
+    virtual bool Zooms(std::vector<int>& zooms, platform::Error& error) = 0;
+    virtual bool Texts(SourceTexts& texts, platform::Error& error) = 0;
+    // A tile as the user finds it in the source, for messages: "zoom 3, column 2, row 5".
+    virtual std::string Describe(const TileKey& key) const = 0;
+
+    // size is 0 for a tile without data; head holds its first bytes (up to kHeadRead).
+    using SurveyVisitor = std::function<bool(const TileKey& key, std::int64_t size, const Bytes& head,
+                                             const ReadImageBytes& more, platform::Error& error)>;
+    virtual bool Survey(int zoom, const SurveyVisitor& visit, platform::Error& error) = 0;
+
+    using CopyVisitor = std::function<bool(const TileKey& key, const std::uint8_t* data, std::size_t size,
+                                           platform::Error& error)>;
+    virtual bool Copy(int zoom, const CopyVisitor& visit, platform::Error& error) = 0;
+};
+
+// A folder is read as Z/X/Y tiles, any other file as MBTiles.
+bool OpenTileSource(const std::string& path, std::unique_ptr<TileSource>& source, platform::Error& error);
+
+std::unique_ptr<TileSource> OpenMbtiles(const std::string& path, platform::Error& error);
+std::unique_ptr<TileSource> OpenTileFolder(const std::string& path, platform::Error& error);
+
+}  // namespace convert
