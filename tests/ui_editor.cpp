@@ -173,7 +173,7 @@ TEST(ErrorWording, EveryErrorCodeHasASpanishTemplateWithTheSamePlaceholders) {
         return found;
     };
     for (int code = static_cast<int>(platform::ErrorCode::FileNotOpen);
-         code <= static_cast<int>(platform::ErrorCode::RowCannotDelete); ++code) {
+         code <= static_cast<int>(platform::kLastErrorCode); ++code) {
         const char* english = platform::ErrorTemplate(static_cast<platform::ErrorCode>(code));
         const QString translated = spanish.translate(ui::kErrorContext, english);
         EXPECT_FALSE(translated.isEmpty()) << "no Spanish for code " << code << ": " << english;
