@@ -1,6 +1,9 @@
 #include "batch/batch_table.h"
 
 #include <algorithm>
+#include <map>
+
+#include "platform/fs.h"
 
 namespace batch {
 
@@ -9,6 +12,16 @@ BatchRow::BatchRow() { (*this)[kSelected] = "0"; }
 std::size_t BatchTable::CheckedCount() const {
     return static_cast<std::size_t>(
         std::count_if(rows.begin(), rows.end(), [](const BatchRow& row) { return row.Checked(); }));
+}
+
+std::vector<std::pair<std::string, std::size_t>> CrowdedFolders(const BatchTable& table) {
+    std::map<std::string, std::size_t> counts;
+    for (const auto& row : table.rows) ++counts[platform::ParentFolder(row.FullFileName())];
+    std::vector<std::pair<std::string, std::size_t>> crowded;
+    for (const auto& [folder, count] : counts) {
+        if (count > static_cast<std::size_t>(jnx::device::kMaxFiles)) crowded.emplace_back(folder, count);
+    }
+    return crowded;
 }
 
 void SelectAll(BatchTable& table) {

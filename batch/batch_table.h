@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "check/findings.h"
@@ -98,6 +99,9 @@ struct BatchTable {
     std::size_t size() const { return rows.size(); }
     std::size_t CheckedCount() const;
 };
+
+// The folders of the table that hold more maps than a unit loads, with their counts.
+std::vector<std::pair<std::string, std::size_t>> CrowdedFolders(const BatchTable& table);
 
 // Selection commands of the grid.
 void SelectAll(BatchTable& table);

@@ -358,6 +358,7 @@ TEST(BatchGrid, ColumnsFitAndCutCellsExplain) {
     }
     EXPECT_EQ(total, grid->viewport()->width());
 
+    EXPECT_TRUE(w.findChild<QLabel*>(QStringLiteral("lblCrowded"))->isHidden());
     const int longRow = s.Row("long.jnx"), oldRow = s.Row("old.jnx");
     // The last column: what the device makes of each map, the findings on hover.
     const QModelIndex device = w.Model().index(longRow, batchui::BatchModel::kDeviceColumn);
@@ -390,6 +391,19 @@ TEST(MessageBoxes, EnterPressesThePreferredAnswer) {
         EXPECT_EQ(real.Question("Warning", "Delete 2 files, are you sure?.", preferred),
                   preferred == ui::MessageAnswer::Yes);
     }
+}
+
+// More maps in one folder than a unit loads: said above the grid, which makes room for it.
+TEST(BatchGrid, AFolderOfMoreMapsThanAUnitLoadsIsSaid) {
+    Rig s;
+    fixture::TempDir dir;
+    const fixture::Bytes map = fixture::BuildJnx(fixture::SimpleRecipe(4, 1, 1)).bytes;
+    for (int i = 0; i <= jnx::device::kMaxFiles; ++i) fixture::WriteBytes(dir.file("m" + std::to_string(i) + ".jnx"), map);
+    s.Load(dir.path());
+    const QLabel* notice = s.window->findChild<QLabel*>(QStringLiteral("lblCrowded"));
+    ASSERT_FALSE(notice->isHidden());
+    EXPECT_EQ(notice->text(), QString::fromStdString(dir.path()) + QStringLiteral(" holds 251 maps; a unit loads at most 250."));
+    EXPECT_EQ(s.window->SSUltraGrid1->geometry().top(), notice->geometry().bottom() + 1);
 }
 
 }  // namespace

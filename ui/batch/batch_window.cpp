@@ -136,6 +136,10 @@ void BatchWindow::BuildControls() {
                       &BatchWindow::OnSplit, QKeySequence(Qt::CTRL | Qt::Key_D));
     joinjnx = button(tr("Merge JNX"), tr("Join the checked maps into one"), &BatchWindow::OnMerge,
                      QKeySequence(Qt::CTRL | Qt::Key_M));
+    lblCrowded = new QLabel(this);
+    lblCrowded->setObjectName(QStringLiteral("lblCrowded"));
+    lblCrowded->setStyleSheet(QStringLiteral("color: #8a5a00; padding: 2px 6px;"));
+    lblCrowded->hide();
     lblChecked = new QLabel(picDown);
     lblChecked->setObjectName(QStringLiteral("lblChecked"));
     lblChecked->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -154,9 +158,11 @@ void BatchWindow::ApplyLayout() {
     const int d = width - kDesignWidth;
     const int half = d / 2;
 
-    const int gridHeight = std::max(0, height - kPanelHeight);
-    SSUltraGrid1->setGeometry(0, 0, width, gridHeight);
-    picDown->setGeometry(0, gridHeight, width, kPanelHeight);
+    const int notice = lblCrowded->isHidden() ? 0 : lblCrowded->sizeHint().height();
+    lblCrowded->setGeometry(0, 0, width, notice);
+    const int gridHeight = std::max(0, height - kPanelHeight - notice);
+    SSUltraGrid1->setGeometry(0, notice, width, gridHeight);
+    picDown->setGeometry(0, notice + gridHeight, width, kPanelHeight);
     ApplyColumnLayout();
 
     Drive1->setGeometry(kDrive1.x(), kDrive1.y(), kDrive1.width() + half, kDrive1.height());
@@ -295,6 +301,7 @@ void BatchWindow::ResetWindow() {
     chkRemoveOld->setChecked(false);
     batch::UsCargaEstructuraRecordset(table_);
     model_->Reset();
+    ShowCrowdedFolders();
     ApplyColumnLayout();
     ProgressBar1->setRange(0, 1);
     ProgressBar1->setValue(0);
@@ -405,11 +412,24 @@ void BatchWindow::LoadRows(std::string folder, bool recursive) {
     });
     table_ = std::move(fresh);
     model_->Reset();
+    ShowCrowdedFolders();
     ApplyLayout();
     if (!result.ok)
         presenter_.Information(WarningTitle(), FolderUnreadable(folder));
     else if (result.cancelled)
         presenter_.Information(InformationTitle(), ScanCancelledText(table_.rows.size()));
+}
+
+void BatchWindow::ShowCrowdedFolders() {
+    const auto crowded = batch::CrowdedFolders(table_);
+    lblCrowded->setVisible(!crowded.empty());
+    if (crowded.empty()) return;
+    QString text = tr("%1 holds %2 maps; a unit loads at most %3.")
+                       .arg(Q(crowded.front().first))
+                       .arg(crowded.front().second)
+                       .arg(jnx::device::kMaxFiles);
+    if (crowded.size() > 1) text += QLatin1Char(' ') + tr("%1 more folders hold too many.").arg(crowded.size() - 1);
+    lblCrowded->setText(text);
 }
 
 void BatchWindow::ShowSummary(const batch::BatchSummary& summary, const QString& counts) {

@@ -80,6 +80,7 @@ public:
     QPushButton* cmdSelectObsoletos = nullptr;
     QPushButton* cmdClearPanel = nullptr;
     QLabel* lblChecked = nullptr;
+    QLabel* lblCrowded = nullptr;  // above the grid: a folder holds more maps than a unit loads
     QPushButton* CmdSalvar = nullptr;
     QPushButton* cmdborrar = nullptr;
     QCheckBox* chkRemoveOld = nullptr;
@@ -117,6 +118,7 @@ private:
 
     // The summary box with its results list.
     void ShowSummary(const batch::BatchSummary& summary, const QString& counts);
+    void ShowCrowdedFolders();
     // Runs work on the worker thread with the progress dialog; the window stays frozen.
     void RunWork(const QString& label, const std::function<void(BatchWork& report)>& work);
 

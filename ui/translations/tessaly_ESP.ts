@@ -86,6 +86,14 @@
 <context>
     <name>batchui::BatchWindow</name>
     <message>
+        <source>%1 holds %2 maps; a unit loads at most %3.</source>
+        <translation>%1 contiene %2 mapas; un equipo carga como mucho %3.</translation>
+    </message>
+    <message>
+        <source>%1 more folders hold too many.</source>
+        <translation>%1 carpetas más contienen demasiados.</translation>
+    </message>
+    <message>
         <source>Reading %1</source>
         <translation>Leyendo %1</translation>
     </message>
