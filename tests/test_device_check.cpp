@@ -9,6 +9,7 @@
 #include "check/device_check.h"
 #include "check/folder_check.h"
 #include "support/jnx_builder.h"
+#include "support/real_jpeg.h"
 
 namespace {
 
@@ -144,6 +145,8 @@ TEST(DeviceCheck, DeepCheckWalksEachTileToItsFrameHeader) {
         {Jpeg(0xC1, 256, 256), {}},
         {Jpeg(0xC0, 256, 256, 20000), {}},  // the frame header lies beyond the first read
         {Jpeg(0xC2, 256, 256), {FindingCode::TileProgressive}},
+        {fixture::RealJpeg(256, 256, false), {}},  // as an encoder writes them
+        {fixture::RealJpeg(256, 256, true), {FindingCode::TileProgressive}},
         {Jpeg(0xC9, 256, 256), {FindingCode::TileProgressive}},
         {Jpeg(0xC3, 256, 256), {FindingCode::TileProgressive}},
         {Jpeg(0xC0, 256, 128), {FindingCode::TileSizeMismatch}},
