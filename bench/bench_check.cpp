@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "check/device_check.h"
+#include "bench/bench_support.h"
 #include "jnx/codec.h"
 #include "jnx/front_part.h"
 #include "jnx/product_id_copy.h"
@@ -24,10 +25,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using jnx::Bytes;
 
-void Die(const std::string& what) {
-    std::fprintf(stderr, "bench_check: %s\n", what.c_str());
-    std::exit(1);
-}
+void Die(const std::string& what) { bench::Die("bench_check", what); }
 
 // A tile as a camera-made JPEG begins: APP0, quantisation table, baseline frame of
 // 256 x 256, Huffman table, scan header; then scan bytes up to size.
@@ -86,43 +84,23 @@ void WriteMap(const std::string& path, int levels, int tilesPerLevel, std::size_
     }
 }
 
-template <typename F>
-double Best(int rounds, F&& run) {
-    double best = 1e300;
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
-    std::string cli;
-    int arg = 1;
-    if (arg + 1 < argc && std::string(argv[arg]) == "--cli") {
-        cli = argv[arg + 1];
-        arg += 2;
-    }
-    const bool keep = arg < argc;
-    const fs::path work =
-        keep ? fs::path(argv[arg]) : fs::temp_directory_path() / ("tessaly-bench-" + std::to_string(std::random_device{}()));
+    const bench::Arguments args = bench::ParseArguments(argc, argv);
+    const std::string& cli = args.cli;
+    const bool keep = args.keep;
+    const fs::path& work = args.work;
     fs::create_directories(work);
     const std::string path = (work / "dense.jnx").string();
     std::printf("building the map in %s ...\n", work.string().c_str());
     std::fflush(stdout);
     WriteMap(path, 5, 10000, 10000);  // 50 000 tiles of about 10 kB
 
-    const std::string catCommand = "cat '" + path + "' > /dev/null";
-    if (std::system(catCommand.c_str()) != 0) Die("cat failed");  // warms the page cache
-    const double catTime = Best(3, [&] {
-        if (std::system(catCommand.c_str()) != 0) Die("cat failed");
-    });
+    const double catTime = bench::CatSeconds("bench_check", path);
     auto checkTime = [&](bool deep) {
-        return Best(3, [&] {
+        return bench::Best(3, [&] {
             const check::MapReport report = check::CheckMapFile(path, deep);
             if (!report.read || !report.findings.empty()) Die("the bench map does not check clean");
         });
@@ -134,7 +112,7 @@ int main(int argc, char** argv) {
     std::printf("  deep check in process:        %8.1f ms  ratio %.3f\n", deep * 1e3, deep / catTime);
     if (!cli.empty()) {
         const std::string command = "'" + cli + "' check --deep '" + path + "' > /dev/null";
-        const double process = Best(3, [&] {
+        const double process = bench::Best(3, [&] {
             if (std::system(command.c_str()) != 0) Die("tessaly-cli check --deep failed");
         });
         std::printf("  tessaly-cli check --deep:     %8.1f ms  ratio %.3f (at most 2)\n", process * 1e3,

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "jnx/codec.h"
 #include "jnx/reader.h"
 #include "jnx/records.h"
@@ -29,10 +30,7 @@ using jnx::Bytes;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-void Die(const std::string& what) {
-    std::fprintf(stderr, "bench_read: %s\n", what.c_str());
-    std::exit(1);
-}
+void Die(const std::string& what) { bench::Die("bench_read", what); }
 
 void PutI32(Bytes& out, std::int32_t v) {
     std::uint8_t raw[4];
@@ -129,30 +127,15 @@ void WriteJnx(const std::string& path, int levels, int tilesPerLevel, std::int64
     if (!file.WriteAt(pos, kTrailer, 8, error)) Die(platform::ErrorText(error));
 }
 
-template <typename F>
-double Best(int rounds, F&& run) {
-    double best = 1e300;
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        run();
-        best = std::min(best, Seconds(Clock::now() - start));
-    }
-    return best;
-}
-
 // The time of one full read of path: in this process, and as a whole `tessaly-cli info`
 // process when cli is given; each against cat of the same file in the same run.
 void CompareWithCat(const char* shape, const std::string& path, const std::string& cli) {
-    const std::string catCommand = "cat '" + path + "' > /dev/null";
-    if (std::system(catCommand.c_str()) != 0) Die("cat failed");  // warms the page cache
-    const double catTime = Best(3, [&] {
-        if (std::system(catCommand.c_str()) != 0) Die("cat failed");
-    });
+    const double catTime = bench::CatSeconds("bench_read", path);
     jnx::JnxDocument doc;
     std::int32_t total = 0;
     platform::Error error;
     const auto timeRead = [&](jnx::ReadDepth depth) {
-        return Best(5, [&] {
+        return bench::Best(5, [&] {
             if (!jnx::ReadJnx(doc, path, total, error, depth)) Die("full read failed: " + platform::ErrorText(error));
         });
     };
@@ -165,7 +148,7 @@ void CompareWithCat(const char* shape, const std::string& path, const std::strin
                 fullTime / catTime);
     if (cli.empty()) return;
     const std::string infoCommand = "'" + cli + "' info '" + path + "' > /dev/null";
-    const double infoTime = Best(5, [&] {
+    const double infoTime = bench::Best(5, [&] {
         if (std::system(infoCommand.c_str()) != 0) Die("tessaly-cli info failed");
     });
     std::printf("  tessaly-cli info process:   %8.1f ms  ratio %.3f\n", infoTime * 1e3, infoTime / catTime);
@@ -175,14 +158,10 @@ void CompareWithCat(const char* shape, const std::string& path, const std::strin
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
-    std::string cli;
-    int arg = 1;
-    if (arg + 1 < argc && std::string(argv[arg]) == "--cli") {
-        cli = argv[arg + 1];
-        arg += 2;
-    }
-    const bool keep = arg < argc;
-    fs::path work = keep ? fs::path(argv[arg]) : fs::temp_directory_path() / ("tessaly-bench-" + std::to_string(std::random_device{}()));
+    const bench::Arguments args = bench::ParseArguments(argc, argv);
+    const std::string& cli = args.cli;
+    const bool keep = args.keep;
+    const fs::path& work = args.work;
     fs::create_directories(work / "small");
     const std::string dense = (work / "dense.jnx").string();
     const std::string sparse = (work / "sparse.jnx").string();
@@ -203,18 +182,18 @@ int main(int argc, char** argv) {
     jnx::JnxDocument doc;
     std::int32_t total = 0;
     platform::Error error;
-    const double quickBigTime = Best(5, [&] {
+    const double quickBigTime = bench::Best(5, [&] {
         if (!jnx::ReadJnx(doc, dense, total, error, jnx::ReadDepth::Quick)) Die("quick read failed: " + platform::ErrorText(error));
     });
     std::vector<std::string> smallFiles;
     for (const auto& entry : fs::directory_iterator(work / "small")) smallFiles.push_back(entry.path().string());
     std::sort(smallFiles.begin(), smallFiles.end());
-    const double quickTime = Best(3, [&] {
+    const double quickTime = bench::Best(3, [&] {
         for (const auto& path : smallFiles) {
             if (!jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Quick)) Die("quick read failed: " + platform::ErrorText(error));
         }
     });
-    const double smallFullTime = Best(3, [&] {
+    const double smallFullTime = bench::Best(3, [&] {
         for (const auto& path : smallFiles) {
             if (!jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Full)) Die("full read failed: " + platform::ErrorText(error));
         }
