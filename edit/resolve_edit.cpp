@@ -46,18 +46,10 @@ bool ResolveLevels(const EditorValues& request, const jnx::JnxDocument& doc, con
     values.scales.clear();
     values.zooms.clear();
     for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
-        std::int32_t scale = doc.Levels[i].Scale;
+        const auto scale = RequestedScale(request, doc, i, purpose);
+        if (!scale) return Fail(error, Error(ErrorCode::ScaleOutOfRange));
         std::int32_t zoom = i < doc.LevelInfos.size() ? doc.LevelInfos[i].Zoom : 0;
         if (i < std::size_t(kLevelControls)) {
-            if (const auto choice = request.cboNivel[i]) {
-                scale = *choice;
-                // A prioritised level is drawn just before the row's own scale takes over.
-                if (purpose != Purpose::Split && request.chkSplitOPriority[i]) {
-                    if (scale == std::numeric_limits<std::int32_t>::min())
-                        return Fail(error, Error(ErrorCode::ScaleOutOfRange));
-                    scale -= 1;
-                }
-            }
             if (zoomFromRequest) {
                 const auto parsed = ParseInt16(request.txtNivel[i]);
                 if (!parsed)
@@ -66,13 +58,23 @@ bool ResolveLevels(const EditorValues& request, const jnx::JnxDocument& doc, con
                 zoom = *parsed;
             }
         }
-        values.scales.push_back(scale);
+        values.scales.push_back(*scale);
         values.zooms.push_back(zoom);
     }
     return true;
 }
 
 }  // namespace
+
+std::optional<std::int32_t> RequestedScale(const EditorValues& request, const jnx::JnxDocument& doc,
+                                           std::size_t level, Purpose purpose) {
+    const auto choice = level < std::size_t(kLevelControls) ? request.cboNivel[level] : std::nullopt;
+    if (!choice) return doc.Levels[level].Scale;
+    // A prioritised level is drawn just before the row's own scale takes over.
+    if (purpose == Purpose::Split || !request.chkSplitOPriority[level]) return *choice;
+    if (*choice == std::numeric_limits<std::int32_t>::min()) return std::nullopt;
+    return *choice - 1;
+}
 
 std::string NewFilePath(const std::string& sourcePath) {
     return platform::JoinPath(platform::ParentFolder(sourcePath), platform::BaseNameOf(sourcePath) + "_new.jnx");

@@ -3,6 +3,7 @@
 // draw order, each level's scale and zoom number, the product ID, the group name, and
 // whether the file is patched in place or written anew (and under which name).
 #pragma once
+#include <optional>
 #include <string>
 
 #include "edit/editor_values.h"
@@ -33,6 +34,12 @@ std::string NewFilePath(const std::string& sourcePath);
 // Checks the request's own values (those that do not depend on a file): product ID,
 // draw order, target version. Front ends call it before they start on any file.
 bool ValidateRequest(const EditorValues& request, platform::Error& error);
+
+// The scale the request gives a level (0-based): its chosen row's, one below that when
+// prioritised on save or merge, else the stored one. Nothing when the priority step would
+// fall off the end of the number range.
+std::optional<std::int32_t> RequestedScale(const EditorValues& request, const jnx::JnxDocument& doc,
+                                           std::size_t level, Purpose purpose);
 
 // Resolves the request for one file read in full (or quickly, for Purpose::Merge).
 bool ResolveEdit(const EditorValues& request, const jnx::JnxDocument& doc, const std::string& sourcePath,

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/ini.h"
+#include "settings/level_ranges.h"
 #include "settings/settings.h"
 #include "support/jnx_builder.h"
 
@@ -122,6 +123,35 @@ TEST(ZoomLookup, RowAndPriorityOfAStoredScaleAndBack) {
     EXPECT_EQ(settings::ScaleForRow(table, 1, true), 39);
     EXPECT_EQ(settings::ScaleForRow(table, 3, false), 0);
     EXPECT_EQ(settings::ScaleForRow(table, -1, false), 0);
+}
+
+// Each level's rows as "coarsest-finest", "under K" when level K hides it everywhere, or
+// "never" when no row reaches down to its scale.
+TEST(LevelRanges, WhichLevelEachZoomDraws) {
+    const std::vector<settings::ZoomLevelEntry> table{{"a", 10, 20}, {"b", 30, 40}, {"c", 100, 120}, {"d", 300, 500}};
+    struct Case {
+        std::vector<std::int32_t> scales;
+        std::string ranges;
+    };
+    for (const Case& c : {Case{{500, 120, 20}, "3-3 2-1 0-0"},  // each takes over from the coarser one
+                          Case{{20, 500, 120}, "0-0 3-3 2-1"},  // the file's order does not matter
+                          Case{{119}, "1-0"},                   // one below a row misses that row
+                          Case{{5000}, "3-0"},                  // beyond the table: every row
+                          Case{{120, 130, 40}, "2-2 under 0 1-0"},
+                          Case{{40, 40}, "1-0 under 0"},  // of equal scales the first is drawn
+                          Case{{19, 500}, "never 3-0"}}) {
+        std::string shown;
+        const auto ranges = settings::LevelRanges(table, c.scales);
+        for (const settings::LevelRange& r : ranges) {
+            if (!shown.empty()) shown += ' ';
+            shown += r.Shown() ? std::to_string(r.coarsestRow) + "-" + std::to_string(r.finestRow)
+                     : r.coveredBy >= 0 ? "under " + std::to_string(r.coveredBy)
+                                        : std::string("never");
+        }
+        EXPECT_EQ(shown, c.ranges);
+    }
+    EXPECT_EQ(settings::LevelDrawnAt(table, {119}, 2), -1);  // nothing shown at this zoom
+    EXPECT_EQ(settings::LevelDrawnAt(table, {119}, 4), -1);
 }
 
 TEST(DefaultSettings, ShippedFileLoadsAndEachStandardScaleFindsItsRow) {

@@ -152,11 +152,11 @@ TEST_F(EditorTest, StartUpAndLanguage) {
 
     // The size the user left the window at comes back on the next start.
     window->show();
-    window->resize(777, 555);
+    window->resize(877, 555);
     ASSERT_TRUE(window->close());
     EditorWindow again(*ini, messages);
     ASSERT_TRUE(again.Start());
-    EXPECT_EQ(again.size(), QSize(777, 555));
+    EXPECT_EQ(again.size(), QSize(877, 555));
 }
 
 // Every code the core can report reads in Spanish, naming the details its English names.
@@ -239,6 +239,35 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     EXPECT_EQ(LastText().rfind(dir.file("bad.jnx") + " cannot be opened:\n", 0), 0u) << LastText();
     EXPECT_EQ(LastText().find("rebuild"), std::string::npos);
     ExpectEmptyState();
+}
+
+// The zooms where the device draws each level follow the lists and priority boxes before
+// any save: a level equal to a coarser one, or hidden under it, is never drawn.
+TEST_F(EditorTest, EachLevelSaysAtWhichZoomsTheDeviceDrawsIt) {
+    ASSERT_TRUE(StartWith("Lang=ENG\n"));
+    const std::string path = Build("three.jnx", ThreeLevels(4));
+    Load(path);
+    const auto ranges = [this] {
+        return label("lblShown_0") + " | " + label("lblShown_1") + " | " + label("lblShown_2") + " | " +
+               label("lblShown_3");
+    };
+    // The third level's scale lies beyond the table: its list shows the last row, which a save writes.
+    EXPECT_EQ(ranges(), QStringLiteral("shown at 3 km only | shown from 800 m to 50 m | shown at 12 km only | "));
+    tick(1)->setChecked(false);
+    EXPECT_EQ(ranges(),
+              QStringLiteral("shown from 3 km to 50 m | never shown: level 1 covers it | shown at 12 km only | "));
+    level(0)->setCurrentIndex(0);
+    tick(0)->setChecked(true);  // one below the finest row's scale: no zoom reaches it
+    level(2)->setCurrentIndex(1);
+    EXPECT_EQ(ranges(), QStringLiteral("never shown: finer than 50 m | shown from 3 km to 800 m | "
+                                       "shown from 200 m to 50 m | "));
+    window->block_all();
+    EXPECT_EQ(ranges(), QStringLiteral(" |  |  | "));
+
+    ASSERT_TRUE(StartWith("Lang=ESP\n"));
+    Load(path);
+    EXPECT_EQ(label("lblShown_1"), QStringLiteral("se muestra de 800 m a 50 m"));
+    ui::InstallLanguage(QStringLiteral("ENG"));
 }
 
 TEST_F(EditorTest, NoCommandStartsWhileALoadRuns) {

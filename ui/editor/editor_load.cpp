@@ -110,6 +110,7 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
         txtNivel_[k]->setEnabled(false);
     }
     lblInfoLevel_->clear();
+    ShowRanges();
     // Bounds are stored in units of 180 / 2^31 degrees: north, east, south, west.
     const auto degrees = [this](std::size_t i) {
         return QString::number(double(doc_.Header.Bounds[i]) * 180.0 / 2147483648.0, 'f', 5);

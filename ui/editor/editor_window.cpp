@@ -110,6 +110,10 @@ void EditorWindow::BuildControls() {
         levels->addWidget(cboNivel_[k], k, 1);
         levels->addWidget(chkSplitOPriority_[k], k, 2);
         levels->addWidget(txtNivel_[k], k, 3);
+        lblShown_[k] = Named(new QLabel(fNiveles_), Indexed("lblShown", k));
+        levels->addWidget(lblShown_[k], k, 4);
+        connect(cboNivel_[k], &QComboBox::currentIndexChanged, this, &EditorWindow::ShowRanges);
+        connect(chkSplitOPriority_[k], &QCheckBox::toggled, this, &EditorWindow::ShowRanges);
     }
     levels->setColumnStretch(1, 1);
     left->addWidget(fNiveles_);
@@ -242,6 +246,7 @@ void EditorWindow::FillLists() {
     cboActualizar_->clear();
     for (const settings::VersionItem& item : tables_.TargetVersions)
         cboActualizar_->addItem(QString::fromStdString(item.Text), item.Version);
+    SizeRangeLabels();
 }
 
 void EditorWindow::block_all() {
@@ -256,6 +261,7 @@ void EditorWindow::block_all() {
         chkSplitOPriority_[k]->setChecked(false);
         chkSplitOPriority_[k]->setEnabled(false);
     }
+    for (QLabel* shown : lblShown_) shown->clear();
     lblInfoLevel_->clear();
     lblMapInfo_->clear();
     txtProductID_->clear();

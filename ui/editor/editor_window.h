@@ -11,6 +11,7 @@
 #include "edit/resolve_edit.h"
 #include "jnx/progress.h"
 #include "jnx/writer_settings.h"
+#include "settings/level_ranges.h"
 #include "settings/settings.h"
 #include "ui/common/message_presenter.h"
 
@@ -90,6 +91,10 @@ private:
     // True when nothing unsaved would be lost, or the user agrees to lose it.
     bool MayDiscardEdits();
     QString LevelCaption(int k) const;
+    // Ranges (editor_ranges.cpp): each level's zooms, from the scales a save would write now.
+    void ShowRanges();
+    void SizeRangeLabels();
+    QString RangeText(const settings::LevelRange& range) const;
 
     // Save and split (editor_commands.cpp).
     int ShownLevelCount() const;
@@ -121,6 +126,7 @@ private:
     std::array<QComboBox*, kShownLevels> cboNivel_{};
     std::array<QCheckBox*, kShownLevels> chkSplitOPriority_{};
     std::array<DigitBox*, kShownLevels> txtNivel_{};
+    std::array<QLabel*, kShownLevels> lblShown_{};  // the zooms where the device draws the level
     QLabel* lblTotalTeselas_ = nullptr;
     class DeviceCheckLine* deviceCheck_ = nullptr;
     DigitBox* txtProductID_ = nullptr;

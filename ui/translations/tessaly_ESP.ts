@@ -403,6 +403,22 @@
         <translation>Versión de fichero JNX no soportada, vuelva a generar el JNX con versiones más recientes de las aplicaciones.</translation>
     </message>
     <message>
+        <source>shown at %1 only</source>
+        <translation>se muestra solo a %1</translation>
+    </message>
+    <message>
+        <source>shown from %1 to %2</source>
+        <translation>se muestra de %1 a %2</translation>
+    </message>
+    <message>
+        <source>never shown: level %1 covers it</source>
+        <translation>nunca se muestra: lo cubre el nivel %1</translation>
+    </message>
+    <message>
+        <source>never shown: finer than %1</source>
+        <translation>nunca se muestra: más fino que %1</translation>
+    </message>
+    <message>
         <source>Total %1 TL. - JNX v.%2</source>
         <translation>Total %1 TL. - JNX v.%2</translation>
     </message>

@@ -1,0 +1,48 @@
+// Beside each level, the zooms at which the device draws it. They follow the level lists
+// and priority boxes as they change, so the user sees the effect before saving.
+#include <QLabel>
+#include <algorithm>
+#include <limits>
+
+#include "ui/editor/editor_window.h"
+
+namespace ui {
+
+QString EditorWindow::RangeText(const settings::LevelRange& range) const {
+    const auto name = [this](int row) {
+        return QString::fromStdString(tables_.ZoomTable[static_cast<std::size_t>(row)].Name);
+    };
+    if (range.Shown() && range.coarsestRow == range.finestRow) return tr("shown at %1 only").arg(name(range.finestRow));
+    if (range.Shown()) return tr("shown from %1 to %2").arg(name(range.coarsestRow), name(range.finestRow));
+    if (range.coveredBy >= 0) return tr("never shown: level %1 covers it").arg(range.coveredBy + 1);
+    return tr("never shown: finer than %1").arg(tables_.ZoomTable.empty() ? QString() : name(0));
+}
+
+void EditorWindow::ShowRanges() {
+    const int levels = doc_.FileName.empty() ? 0 : ShownLevelCount();
+    for (int k = levels; k < kShownLevels; ++k) lblShown_[k]->clear();
+    if (levels == 0) return;
+    // Levels past the panel's keep their stored scales and still hide or uncover others.
+    const edit::EditorValues request = Request();
+    std::vector<std::int32_t> scales;
+    for (std::size_t i = 0; i < doc_.Levels.size(); ++i)
+        scales.push_back(edit::RequestedScale(request, doc_, i, edit::Purpose::Save)
+                             .value_or(std::numeric_limits<std::int32_t>::min()));
+    const std::vector<settings::LevelRange> ranges = settings::LevelRanges(tables_.ZoomTable, scales);
+    for (int k = 0; k < levels; ++k) lblShown_[k]->setText(RangeText(ranges[static_cast<std::size_t>(k)]));
+}
+
+// Room for the longest text up front, so the window does not change width as the user picks.
+void EditorWindow::SizeRangeLabels() {
+    QString longest;
+    for (const settings::ZoomLevelEntry& row : tables_.ZoomTable)
+        if (row.Name.size() > static_cast<std::size_t>(longest.size())) longest = QString::fromStdString(row.Name);
+    const QString samples[] = {tr("shown from %1 to %2").arg(longest, longest),
+                               tr("never shown: level %1 covers it").arg(kShownLevels),
+                               tr("never shown: finer than %1").arg(longest)};
+    int width = 0;
+    for (const QString& sample : samples) width = std::max(width, lblShown_[0]->fontMetrics().horizontalAdvance(sample));
+    for (QLabel* shown : lblShown_) shown->setMinimumWidth(width);
+}
+
+}  // namespace ui
