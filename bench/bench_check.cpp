@@ -22,7 +22,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using jnx::Bytes;
 
 void Die(const std::string& what) { bench::Die("bench_check", what); }

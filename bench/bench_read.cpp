@@ -25,10 +25,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using jnx::Bytes;
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 void Die(const std::string& what) { bench::Die("bench_read", what); }
 
