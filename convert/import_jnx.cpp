@@ -129,10 +129,11 @@ std::string VolumePath(const std::string& outPath, std::size_t number) {
     return stem + "_Part" + (digits.size() < 2 ? "0" : "") + digits + ".jnx";
 }
 
-std::vector<int> ZoomsOf(const ImportPlan& plan, const PlannedFile& file) {
+// A volume lacks the coarser zooms that have no tiles over it.
+std::vector<int> ZoomsOf(const PlannedFile& file) {
     std::vector<int> zooms;
     for (const auto& info : file.front.levelInfos) zooms.push_back(info.Zoom);
-    return plan.volumes ? zooms : plan.zooms;
+    return zooms;
 }
 
 // Every file is checked before any is published, so that a fault found late leaves
@@ -186,7 +187,7 @@ bool ImportTiles(const std::string& sourcePath, const std::string& outPath, cons
     result.leftOut = plan.leftOut;
     result.volumes = plan.volumes;
     for (std::size_t f = 0; f < plan.files.size(); ++f)
-        result.files.push_back({paths[f], ZoomsOf(plan, plan.files[f]), std::int64_t(plan.files[f].tiles.size()),
+        result.files.push_back({paths[f], ZoomsOf(plan.files[f]), std::int64_t(plan.files[f].tiles.size()),
                                 outputs[f]->position});
     return true;
 }
