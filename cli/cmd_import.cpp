@@ -83,9 +83,14 @@ int Run(const ParsedArgs& parsed) {
         std::cerr << source << ": " << platform::ErrorText(error) << "\n";
         return kExitFailed;
     }
-    std::string zooms;
-    for (int zoom : result.zooms) zooms += (zooms.empty() ? "" : ",") + std::to_string(zoom);
-    std::cout << "created " << *out << " (" << result.tiles << " tiles, zooms " << zooms << ")\n";
+    for (const convert::WrittenFile& file : result.files) {
+        std::string zooms;
+        for (int zoom : file.zooms) zooms += (zooms.empty() ? "" : ",") + std::to_string(zoom);
+        std::cout << "created " << file.path << " (" << file.tiles << " tiles, zooms " << zooms << ")\n";
+    }
+    if (result.leftOut > 0)
+        std::cout << "left out " << result.leftOut << " tiles of coarser zooms that lie over no tile of zoom "
+                  << result.zooms.back() << "\n";
     return kExitOk;
 }
 
@@ -94,7 +99,8 @@ int Run(const ParsedArgs& parsed) {
 extern const Command kImportCommand{
     "import", "SOURCE", 1, 1,
     "Make a map of the JPEG tiles of an MBTiles file or of a folder of web-map tiles laid out Z/X/Y.jpg, each zoom "
-    "a level, coarsest first; the tiles' bytes are copied, never re-encoded. Tiles of any other format are refused.",
+    "a level, coarsest first; the tiles' bytes are copied, never re-encoded. Tiles of any other format are refused. "
+    "A map too large for one file on the device is written as volumes OUT_Part01.jnx, OUT_Part02.jnx, ...",
     {
         {"--out", "OUT.jnx", "the map to write"},
         {"--zooms", "Z,...", "the zooms to take (at most 5); without it, the five finest the source holds"},

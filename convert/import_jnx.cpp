@@ -1,8 +1,11 @@
 #include "convert/import_jnx.h"
 
+#include <algorithm>
+
 #include "convert/import_plan.h"
 #include "jnx/reader.h"
 #include "jnx/write_values.h"
+#include "platform/fs.h"
 #include "platform/le.h"
 #include "platform/new_file.h"
 
@@ -14,27 +17,62 @@ using platform::Error;
 using platform::ErrorCode;
 using platform::Fail;
 
-// Tile bodies are gathered into writes of this size: one write per tile would cost more
-// in system calls than the copying itself.
+// Tile bodies are gathered into writes of this size (less when many volumes are written
+// at once): one write per tile would cost more in system calls than the copying itself.
 constexpr std::size_t kWriteChunk = std::size_t(4) << 20;
+constexpr std::size_t kMinWriteChunk = std::size_t(256) << 10;
 
-// The second pass: each tile must be the one planned, byte for byte as far as the plan
-// knows it, or the source has changed since it was planned.
-bool CopyTiles(TileSource& source, const std::string& sourcePath, const ImportPlan& plan, platform::BinaryFile& out,
-               std::int64_t& position, Error& error, const ImportProgress& progress) {
-    const Error changed = Error(ErrorCode::FileChangedWhileRead).File(sourcePath);
-    const auto total = std::int64_t(plan.tiles.size());
-    std::size_t next = 0;
+struct Output {
+    explicit Output(const std::string& path) : file(path) {}
+    platform::NewFile file;
+    std::int64_t position = 0;
     jnx::Bytes buffer;
-    buffer.reserve(kWriteChunk);
-    const auto flush = [&](Error& e) {
-        if (!buffer.empty() && !out.WriteAt(position, buffer.data(), buffer.size(), e)) return false;
+
+    bool Flush(Error& error) {
+        if (!buffer.empty() && !file.File().WriteAt(position, buffer.data(), buffer.size(), error)) return false;
         position += std::int64_t(buffer.size());
         buffer.clear();
         return true;
-    };
+    }
+    bool Append(const std::uint8_t* data, std::size_t size, std::size_t chunk, Error& error) {
+        if (buffer.size() + size > chunk && !Flush(error)) return false;
+        if (size > chunk) {
+            if (!file.File().WriteAt(position, data, size, error)) return false;
+            position += std::int64_t(size);
+        } else {
+            buffer.insert(buffer.end(), data, data + size);
+        }
+        return true;
+    }
+};
+
+// Which files each tile goes to: a coarser tile may lie over several volumes.
+struct Destinations {
+    std::vector<std::uint32_t> start;  // tile i goes to files[start[i]] .. files[start[i + 1] - 1]
+    std::vector<std::uint32_t> files;
+
+    explicit Destinations(const ImportPlan& plan) : start(plan.tiles.size() + 1, 0) {
+        for (const PlannedFile& file : plan.files)
+            for (std::uint32_t i : file.tiles) ++start[i + 1];
+        for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+        files.resize(start.back());
+        std::vector<std::uint32_t> filled(start.begin(), start.end() - 1);
+        for (std::size_t f = 0; f < plan.files.size(); ++f)
+            for (std::uint32_t i : plan.files[f].tiles) files[filled[i]++] = std::uint32_t(f);
+    }
+};
+
+// The second pass: each tile must be the one planned, byte for byte as far as the plan
+// knows it, or the source has changed since it was planned.
+bool CopyTiles(TileSource& source, const std::string& sourcePath, const ImportPlan& plan,
+               std::vector<std::unique_ptr<Output>>& outputs, Error& error, const ImportProgress& progress) {
+    const Error changed = Error(ErrorCode::FileChangedWhileRead).File(sourcePath);
+    const auto total = std::int64_t(plan.tiles.size());
+    const Destinations destinations(plan);
+    const std::size_t chunk = std::clamp(kWriteChunk * 4 / outputs.size(), kMinWriteChunk, kWriteChunk);
+    std::size_t next = 0;
     for (std::size_t k = 0; k < plan.zooms.size(); ++k) {
-        const std::size_t levelEnd = next + std::size_t(plan.front.levels[k].TileCount);
+        const std::size_t levelEnd = next + std::size_t(plan.tilesPerZoom[k]);
         const auto visit = [&](const TileKey& key, const std::uint8_t* data, std::size_t size, Error& e) {
             if (next == levelEnd) return Fail(e, changed);
             const PlannedTile& planned = plan.tiles[next];
@@ -42,12 +80,8 @@ bool CopyTiles(TileSource& source, const std::string& sourcePath, const ImportPl
                 data[1] != 0xD8 || platform::LoadI32(data + 2) != planned.head)
                 return Fail(e, changed);
             // Stored without its FF D8, as every JNX tile is.
-            if (buffer.size() + size > kWriteChunk && !flush(e)) return false;
-            if (size - 2 > kWriteChunk) {
-                if (!out.WriteAt(position, data + 2, size - 2, e)) return false;
-                position += std::int64_t(size - 2);
-            } else {
-                buffer.insert(buffer.end(), data + 2, data + size);
+            for (std::uint32_t d = destinations.start[next]; d < destinations.start[next + 1]; ++d) {
+                if (!outputs[destinations.files[d]]->Append(data + 2, size - 2, chunk, e)) return false;
             }
             ++next;
             if (progress && next % 256 == 0) progress("writing", std::int64_t(next), total);
@@ -56,16 +90,19 @@ bool CopyTiles(TileSource& source, const std::string& sourcePath, const ImportPl
         if (!source.Copy(plan.zooms[k], visit, error)) return false;
         if (next != levelEnd) return Fail(error, changed);
     }
-    return flush(error);
+    for (auto& output : outputs) {
+        if (!output->Flush(error)) return false;
+    }
+    return true;
 }
 
-// The map read back as the reader of every other command reads it: the structure sound,
+// A file read back as the reader of every other command reads it: the structure sound,
 // every tile where the plan put it, and each image starting with the bytes it was given.
-bool ReadsBackAsPlanned(const ImportPlan& plan, const std::string& path, Error& error) {
+bool ReadsBackAsPlanned(const ImportPlan& plan, const PlannedFile& file, const std::string& path, Error& error) {
     jnx::JnxDocument doc;
     std::int32_t total = 0;
     if (!jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Full)) return false;
-    const jnx::FrontPart& front = plan.front;
+    const jnx::FrontPart& front = file.front;
     bool same = !doc.NeedsRegeneration && doc.Header.Version == front.header.Version &&
                 doc.Header.Bounds == front.header.Bounds && doc.Levels.size() == front.levels.size() &&
                 doc.Tiles.size() == front.tiles.size() && doc.CheckPointsImages.size() == front.tiles.size();
@@ -75,11 +112,46 @@ bool ReadsBackAsPlanned(const ImportPlan& plan, const std::string& path, Error& 
         const jnx::JnxTile& meant = front.tiles[i];
         const jnx::JnxTile& read = doc.Tiles[i];
         const std::uint32_t mask = jnx::CheckMask(meant.DataSize);
+        const auto head = std::uint32_t(plan.tiles[file.tiles[i]].head);
         same = read.TileBounds == meant.TileBounds && read.TileAux == meant.TileAux &&
                read.DataSize == meant.DataSize && doc.jpgOffset[i] == meant.DataOffset &&
-               (std::uint32_t(doc.CheckPointsImages[i].Value) & mask) == (std::uint32_t(plan.tiles[i].head) & mask);
+               (std::uint32_t(doc.CheckPointsImages[i].Value) & mask) == (head & mask);
     }
     return same || Fail(error, Error(ErrorCode::WrittenImagesDiffer));
+}
+
+std::string VolumePath(const std::string& outPath, std::size_t number) {
+    std::string stem = outPath;
+    std::string extension = platform::ExtensionOf(outPath);
+    std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+    if (extension == "jnx") stem.resize(stem.size() - 4);
+    const std::string digits = std::to_string(number);
+    return stem + "_Part" + (digits.size() < 2 ? "0" : "") + digits + ".jnx";
+}
+
+// A volume lacks the coarser zooms that have no tiles over it.
+std::vector<int> ZoomsOf(const PlannedFile& file) {
+    std::vector<int> zooms;
+    for (const auto& info : file.front.levelInfos) zooms.push_back(info.Zoom);
+    return zooms;
+}
+
+// Every file is checked before any is published, so that a fault found late leaves
+// nothing behind; should a rename still fail, the volumes already published go too.
+bool PublishAll(const ImportPlan& plan, std::vector<std::unique_ptr<Output>>& outputs,
+                const std::vector<std::string>& paths, Error& error) {
+    for (std::size_t f = 0; f < outputs.size(); ++f) {
+        if (!ReadsBackAsPlanned(plan, plan.files[f], outputs[f]->file.TemporaryPath(), error)) {
+            error.file = paths[f];
+            return false;
+        }
+    }
+    for (std::size_t f = 0; f < outputs.size(); ++f) {
+        if (outputs[f]->file.Publish(error)) continue;
+        for (std::size_t done = 0; done < f; ++done) platform::DeleteFile(paths[done]);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -90,20 +162,33 @@ bool ImportTiles(const std::string& sourcePath, const std::string& outPath, cons
     if (!OpenTileSource(sourcePath, source, error)) return false;
     ImportPlan plan;
     if (!PlanImport(*source, sourcePath, options, plan, error, progress)) return false;
-    jnx::Bytes front;
-    if (!jnx::BuildFrontPart(plan.front, front, error)) return false;
 
-    platform::NewFile out(outPath);
-    if (!out.Create(error) || !out.File().WriteAt(0, front.data(), front.size(), error)) return false;
-    std::int64_t position = std::int64_t(front.size());
-    if (!CopyTiles(*source, sourcePath, plan, out.File(), position, error, progress) ||
-        !out.File().WriteAt(position, jnx::kTrailer, sizeof jnx::kTrailer, error))
-        return false;
-    const auto verify = [&](platform::BinaryFile&, Error& e) { return ReadsBackAsPlanned(plan, out.TemporaryPath(), e); };
-    if (!out.Publish(error, verify)) return false;
+    std::vector<std::string> paths;
+    std::vector<std::unique_ptr<Output>> outputs;
+    for (const PlannedFile& file : plan.files) {
+        paths.push_back(plan.volumes ? VolumePath(outPath, paths.size() + 1) : outPath);
+        auto& output = *outputs.emplace_back(std::make_unique<Output>(paths.back()));
+        jnx::Bytes front;
+        if (!jnx::BuildFrontPart(file.front, front, error) || !output.file.Create(error) ||
+            !output.file.File().WriteAt(0, front.data(), front.size(), error))
+            return false;
+        output.position = std::int64_t(front.size());
+    }
+    if (!CopyTiles(*source, sourcePath, plan, outputs, error, progress)) return false;
+    for (auto& output : outputs) {
+        if (!output->file.File().WriteAt(output->position, jnx::kTrailer, sizeof jnx::kTrailer, error)) return false;
+        output->position += std::int64_t(sizeof jnx::kTrailer);
+    }
+    if (!PublishAll(plan, outputs, paths, error)) return false;
+
+    result = ImportResult{};
     result.zooms = plan.zooms;
-    result.tiles = std::int64_t(plan.tiles.size());
-    result.length = position + std::int64_t(sizeof jnx::kTrailer);
+    result.tiles = std::int64_t(plan.tiles.size()) - plan.leftOut;
+    result.leftOut = plan.leftOut;
+    result.volumes = plan.volumes;
+    for (std::size_t f = 0; f < plan.files.size(); ++f)
+        result.files.push_back({paths[f], ZoomsOf(plan.files[f]), std::int64_t(plan.files[f].tiles.size()),
+                                outputs[f]->position});
     return true;
 }
 

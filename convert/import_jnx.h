@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/volume_cut.h"
 #include "jnx/device_limits.h"
 #include "jnx/records.h"
 #include "platform/error.h"
@@ -27,12 +28,23 @@ struct ImportOptions {
     std::optional<std::string> title;  // nothing: the source's description, else its name
     // Level k + 1's scale where given, instead of the one its zoom gives.
     std::array<std::optional<std::int32_t>, jnx::device::kMaxLevels> scales{};
+    // Beyond these the map is written as volumes OUT_Part01.jnx, OUT_Part02.jnx, ...
+    VolumeLimits limits;
+};
+
+struct WrittenFile {
+    std::string path;
+    std::vector<int> zooms;
+    std::int64_t tiles = 0;
+    std::int64_t length = 0;
 };
 
 struct ImportResult {
     std::vector<int> zooms;
-    std::int64_t tiles = 0;
-    std::int64_t length = 0;  // of the map written
+    std::int64_t tiles = 0;    // of the source, each counted once however many volumes hold it
+    std::int64_t leftOut = 0;  // coarser tiles outside every volume
+    bool volumes = false;
+    std::vector<WrittenFile> files;
 };
 
 // Now and then during a long run: which pass ("reading", "writing"), how many tiles it has

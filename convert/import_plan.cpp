@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 
 #include "jnx/codec.h"
 #include "jnx/product_id_copy.h"
@@ -51,10 +52,9 @@ bool ChooseZooms(TileSource& source, const std::string& path, const ImportOption
 }
 
 // Looks at every tile of the zooms; counts those that are not JPEG by format.
-bool SurveyTiles(TileSource& source, const std::string& path, const std::vector<int>& zooms, ImportPlan& plan,
-                 std::vector<std::int32_t>& perLevel, std::map<std::string, std::int64_t>& refused, Error& error,
-                 const ImportProgress& progress) {
-    for (int zoom : zooms) {
+bool SurveyTiles(TileSource& source, const std::string& path, ImportPlan& plan, std::vector<jnx::JnxTile>& jnxTiles,
+                 std::map<std::string, std::int64_t>& refused, Error& error, const ImportProgress& progress) {
+    for (int zoom : plan.zooms) {
         const std::size_t levelStart = plan.tiles.size();
         std::int64_t visited = 0;
         const auto visit = [&](const TileKey& key, std::int64_t size, const Bytes& head, const ReadImageBytes& more,
@@ -79,20 +79,20 @@ bool SurveyTiles(TileSource& source, const std::string& path, const std::vector<
             tile.TileAux = {std::uint8_t(image.width), std::uint8_t(image.width >> 8), std::uint8_t(image.height),
                             std::uint8_t(image.height >> 8)};
             tile.DataSize = static_cast<std::int32_t>(size - 2);
-            plan.front.tiles.push_back(tile);
+            jnxTiles.push_back(tile);
             if (progress && plan.tiles.size() % 256 == 0) progress("reading", std::int64_t(plan.tiles.size()), 0);
             return true;
         };
         if (!source.Survey(zoom, visit, error)) return false;
         // A zoom folder without tiles in it would make a level without tiles.
         if (visited == 0) return Fail(error, Error(ErrorCode::ConvertNoSuchZoom).File(path).Value(zoom));
-        perLevel.push_back(static_cast<std::int32_t>(std::min<std::size_t>(plan.tiles.size() - levelStart, INT32_MAX)));
+        plan.tilesPerZoom.push_back(static_cast<std::int32_t>(std::min<std::size_t>(plan.tiles.size() - levelStart, INT32_MAX)));
     }
     return true;
 }
 
-std::array<std::int32_t, 4> Union(const std::vector<jnx::JnxTile>& tiles) {
-    std::array<std::int32_t, 4> bounds = tiles.front().TileBounds;
+JnxBounds Union(const std::vector<jnx::JnxTile>& tiles) {
+    JnxBounds bounds = tiles.front().TileBounds;
     for (const auto& tile : tiles) {
         bounds[0] = std::max(bounds[0], tile.TileBounds[0]);
         bounds[1] = std::max(bounds[1], tile.TileBounds[1]);
@@ -138,6 +138,58 @@ void DescribeMap(const SourceTexts& texts, const std::string& path, const Import
     }
 }
 
+// Each volume is a map of its own to the device, so it has its own GUID; it keeps the
+// whole map's texts and scales, so that neighbouring volumes switch levels alike.
+bool CutIntoFiles(jnx::FrontPart& whole, const VolumeLimits& limits, ImportPlan& plan, Error& error) {
+    std::vector<CutTile> cutTiles;
+    cutTiles.reserve(plan.tiles.size());
+    for (std::size_t i = 0; i < plan.tiles.size(); ++i)
+        cutTiles.push_back({plan.tiles[i].key, jnx::kTileEntrySize + std::int64_t(whole.tiles[i].DataSize)});
+    const std::int64_t fixedBytes = jnx::DataStart(whole) - jnx::kTileEntrySize * std::int64_t(whole.tiles.size()) +
+                                    std::int64_t(sizeof jnx::kTrailer);
+    std::vector<std::vector<std::uint32_t>> volumes = CutIntoVolumes(cutTiles, plan.tilesPerZoom, fixedBytes, limits);
+    cutTiles = {};
+    if (volumes.size() > std::size_t(jnx::device::kMaxFiles))
+        return Fail(error, Error(ErrorCode::ConvertBeyondDevice).Detail(
+                               "it would take " + std::to_string(volumes.size()) + " volumes, and a device holds " +
+                               std::to_string(jnx::device::kMaxFiles) + " maps"));
+
+    std::vector<std::uint32_t> levelEnds;
+    std::uint32_t end = 0;
+    for (std::int32_t count : plan.tilesPerZoom) levelEnds.push_back(end += std::uint32_t(count));
+    std::vector<bool> taken(plan.tiles.size(), false);
+    plan.volumes = true;
+    for (auto& indices : volumes) {
+        PlannedFile& file = plan.files.emplace_back();
+        jnx::FrontPart& front = file.front;
+        front.header = whole.header;
+        front.mapInfo = whole.mapInfo;
+        front.mapInfo.MapGuid = Z(jnx::NewGuidText());
+        std::size_t at = 0;
+        for (std::size_t k = 0; k < levelEnds.size(); ++k) {
+            const std::size_t from = at;
+            while (at < indices.size() && indices[at] < levelEnds[k]) ++at;
+            // A coarser zoom without tiles over this volume is no level of it.
+            if (at == from) continue;
+            jnx::JnxLevel level = whole.levels[k];
+            level.TileCount = std::int32_t(at - from);
+            front.levels.push_back(level);
+            front.levelCopyrights.push_back(whole.levelCopyrights[k]);
+            front.levelInfos.push_back(whole.levelInfos[k]);
+        }
+        front.tiles.reserve(indices.size());
+        for (std::uint32_t i : indices) {
+            front.tiles.push_back(whole.tiles[i]);
+            taken[i] = true;
+        }
+        front.header.Bounds = Union(front.tiles);
+        file.tiles = std::move(indices);
+        if (!jnx::PlaceTilesBackToBack(front, error)) return false;
+    }
+    plan.leftOut = std::count(taken.begin(), taken.end(), false);
+    return true;
+}
+
 }  // namespace
 
 bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportOptions& options, ImportPlan& plan,
@@ -147,29 +199,27 @@ bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportO
     for (std::size_t k = plan.zooms.size(); k < options.scales.size(); ++k) {
         if (options.scales[k]) return Fail(error, Error(ErrorCode::NoSuchLevel).Level(std::int64_t(k) + 1));
     }
-    std::vector<std::int32_t> perLevel;
+    jnx::FrontPart whole;
     std::map<std::string, std::int64_t> refused;
-    if (!SurveyTiles(source, sourcePath, plan.zooms, plan, perLevel, refused, error, progress)) return false;
+    if (!SurveyTiles(source, sourcePath, plan, whole.tiles, refused, error, progress)) return false;
     if (!refused.empty()) {
         std::int64_t total = 0;
         const std::string formats = RefusedFormats(refused, total);
         return Fail(error, Error(ErrorCode::ConvertNotJpeg).File(sourcePath).Value(total).Detail(formats));
     }
-    for (std::size_t k = 0; k < plan.zooms.size(); ++k) {
-        if (perLevel[k] > jnx::device::kMaxTilesPerLevel)
-            return Fail(error, Error(ErrorCode::ConvertBeyondDevice).Detail(
-                                   "zoom " + std::to_string(plan.zooms[k]) + " has " + std::to_string(perLevel[k]) +
-                                   " tiles, and a level may hold " + std::to_string(jnx::device::kMaxTilesPerLevel)));
-    }
     SourceTexts texts;
     if (!source.Texts(texts, error)) return false;
-    DescribeMap(texts, sourcePath, options, plan.zooms, perLevel, plan.front);
-    const std::int64_t length = jnx::LengthBackToBack(plan.front);
-    if (length > jnx::device::kMaxFileLength)
-        return Fail(error, Error(ErrorCode::ConvertBeyondDevice).Detail(
-                               "the file would be " + std::to_string(length) + " bytes, and a map may hold " +
-                               std::to_string(jnx::device::kMaxFileLength)));
-    return jnx::PlaceTilesBackToBack(plan.front, error);
+    DescribeMap(texts, sourcePath, options, plan.zooms, plan.tilesPerZoom, whole);
+    const bool oneFile =
+        std::all_of(plan.tilesPerZoom.begin(), plan.tilesPerZoom.end(),
+                    [&](std::int32_t count) { return count <= options.limits.tilesPerLevel; }) &&
+        jnx::LengthBackToBack(whole) <= options.limits.fileLength;
+    if (!oneFile) return CutIntoFiles(whole, options.limits, plan, error);
+    PlannedFile& file = plan.files.emplace_back();
+    file.front = std::move(whole);
+    file.tiles.resize(plan.tiles.size());
+    std::iota(file.tiles.begin(), file.tiles.end(), 0u);
+    return jnx::PlaceTilesBackToBack(file.front, error);
 }
 
 }  // namespace convert

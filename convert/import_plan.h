@@ -18,10 +18,19 @@ struct PlannedTile {
     std::int32_t head = 0;  // the four bytes after FF D8, as a JNX check value reads them
 };
 
+// One file to write: the map itself, or one of its volumes.
+struct PlannedFile {
+    jnx::FrontPart front;              // tiles placed back to back
+    std::vector<std::uint32_t> tiles;  // indices into ImportPlan::tiles, ascending
+};
+
 struct ImportPlan {
     std::vector<int> zooms;
+    std::vector<std::int32_t> tilesPerZoom;
     std::vector<PlannedTile> tiles;  // level by level, in the source's order
-    jnx::FrontPart front;            // tiles placed back to back
+    bool volumes = false;            // the map is too large for one file
+    std::vector<PlannedFile> files;
+    std::int64_t leftOut = 0;        // coarser tiles over no finest tile, so in no volume
 };
 
 bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportOptions& options, ImportPlan& plan,

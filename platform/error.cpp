@@ -126,7 +126,7 @@ constexpr Wording kWordings[] = {
     {ErrorCode::ConvertNoSuchZoom, "{file} holds no tiles of zoom {value}"},
     {ErrorCode::ConvertEmptyTile, "{file}: the tile {detail} has no image data; nothing was written"},
     {ErrorCode::ConvertNotJpeg, "{value} tiles are not JPEG ({detail}); tiles are copied as they are, never re-encoded, so nothing was written"},
-    {ErrorCode::ConvertBeyondDevice, "The map would exceed the device limit: {detail}. Splitting it into volumes is not supported yet; nothing was written"},
+    {ErrorCode::ConvertBeyondDevice, "The map would exceed the device limit: {detail}; nothing was written"},
     {ErrorCode::ConvertOffGrid, "Level {level} is not on the web-map grid ({detail}), so MBTiles cannot hold it; KMZ keeps such tiles as they are. Nothing was written"},
     {ErrorCode::ConvertCannotWrite, "Cannot write {file}: {detail}"},
 };

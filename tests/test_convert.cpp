@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <tuple>
 
 #include "convert/export_mbtiles.h"
@@ -12,6 +13,7 @@
 #include "convert/web_tiles.h"
 #include "jnx/codec.h"
 #include "jnx/product_id_copy.h"
+#include "platform/fs.h"
 #include "support/edit_support.h"
 #include "support/jnx_builder.h"
 #include "support/run_program.h"
@@ -40,6 +42,13 @@ std::vector<MbtilesRow> SampleRows() {
     }
     return rows;
 }
+
+struct JnxBoundsUnion {
+    std::array<std::int32_t, 4> value{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    void Add(const std::array<std::int32_t, 4>& b) {
+        for (std::size_t i = 0; i < 4; ++i) value[i] = i < 2 ? std::max(value[i], b[i]) : std::min(value[i], b[i]);
+    }
+};
 
 class ConvertTest : public ::testing::Test {
 protected:
@@ -70,7 +79,7 @@ TEST_F(ConvertTest, MbtilesToJnxAndBackKeepsEveryRow) {
     EXPECT_EQ(jnx::DecodeText(doc.MapInfo.MapTitle, true), "Summer imagery");
     EXPECT_EQ(doc.MapInfo.ReservedBytes, *jnx::ProductIdCopy(3));
     const double centre = (convert::Degrees(doc.Header.Bounds[0]) + convert::Degrees(doc.Header.Bounds[2])) / 2;
-    std::array<std::int32_t, 4> bounds{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    JnxBoundsUnion bounds;
     std::size_t tile = 0;
     for (std::size_t k = 0; k < doc.Levels.size(); ++k) {
         const int zoom = int(k) + 1;  // coarsest first, zoom 0 left out
@@ -88,11 +97,10 @@ TEST_F(ConvertTest, MbtilesToJnxAndBackKeepsEveryRow) {
             EXPECT_EQ(Stored(doc, tile), jnx::Bytes(source->data->begin() + 2, source->data->end()));
             const int width = t.TileAux[0] | t.TileAux[1] << 8, height = t.TileAux[2] | t.TileAux[3] << 8;
             EXPECT_EQ(width + height, 510);  // as the seed gave them
-            for (std::size_t i = 0; i < 4; ++i)
-                bounds[i] = i < 2 ? std::max(bounds[i], t.TileBounds[i]) : std::min(bounds[i], t.TileBounds[i]);
+            bounds.Add(t.TileBounds);
         }
     }
-    EXPECT_EQ(doc.Header.Bounds, bounds);
+    EXPECT_EQ(doc.Header.Bounds, bounds.value);
     // The corners of the grid: 85.0511... degrees (atan(sinh(pi))) north and south, and
     // 180 degrees east kept within the field.
     const std::int32_t pole = std::int32_t(std::lround(85.0511287798066 / 180 * 2147483648.0));
@@ -167,6 +175,106 @@ TEST_F(ConvertTest, FolderImportMatchesMbtilesImport) {
     EXPECT_EQ(a, b);
 }
 
+// Tiles of zoom 6 in rows of 3, 3, 3, 12, 4 and 4, under zooms 5 and 3 that also reach
+// where zoom 6 has no tiles. Cut by tile count and by bytes, every zoom-6 tile lands in
+// exactly one volume, with exactly the coarser tiles over it, and nothing else.
+TEST_F(ConvertTest, VolumesHoldEveryFinestTileOnceWithTheTilesOverIt) {
+    std::map<std::tuple<int, std::uint32_t, std::uint32_t>, fixture::Bytes> source;  // zoom, x, y from the north
+    const auto add = [&](int zoom, std::uint32_t x, std::uint32_t y) {
+        source[{zoom, x, y}] = MakeJpeg(int(source.size()), 256, 256, 100 + 37 * source.size() % 300);
+    };
+    for (std::uint32_t y = 20; y <= 25; ++y) {
+        const auto [first, last] = y < 23 ? std::pair(30u, 32u) : y == 23 ? std::pair(24u, 35u) : std::pair(28u, 31u);
+        for (std::uint32_t x = first; x <= last; ++x) add(6, x, y);
+    }
+    for (std::uint32_t y = 10; y <= 12; ++y)
+        for (std::uint32_t x = 12; x <= 17; ++x) add(5, x, y);
+    for (std::uint32_t y = 2; y <= 3; ++y)
+        for (std::uint32_t x = 3; x <= 4; ++x) add(3, x, y);
+    add(5, 0, 0), add(3, 0, 0);
+    std::vector<MbtilesRow> rows;
+    for (const auto& [key, bytes] : source)
+        rows.push_back({std::get<0>(key), int(std::get<1>(key)), int(convert::FlipRow(std::get<0>(key), std::get<2>(key))), bytes});
+    fixture::WriteMbtiles(dir.file("in.mbtiles"), rows);
+    const auto over = [](const TileKey& coarse, const TileKey& fine) {
+        const int shift = fine.zoom - coarse.zoom;
+        return shift > 0 && fine.x >> shift == coarse.x && fine.y >> shift == coarse.y;
+    };
+    std::int64_t overNothing = 0;
+    for (const auto& [key, bytes] : source) {
+        const TileKey coarse{std::get<0>(key), std::get<1>(key), std::get<2>(key)};
+        overNothing += coarse.zoom < 6 && std::none_of(source.begin(), source.end(), [&](const auto& fine) {
+            return std::get<0>(fine.first) == 6 &&
+                   over(coarse, {std::get<0>(fine.first), std::get<1>(fine.first), std::get<2>(fine.first)});
+        });
+    }
+
+    platform::Error error;
+    convert::ImportResult whole;
+    ASSERT_TRUE(convert::ImportTiles(dir.file("in.mbtiles"), dir.file("whole.jnx"), {}, whole, error));
+    ASSERT_FALSE(whole.volumes);
+    const std::int64_t wholeLength = whole.files.at(0).length;
+
+    struct Cut {
+        convert::VolumeLimits limits;
+        std::vector<std::int64_t> finestPerVolume;  // empty: not checked
+    };
+    for (const Cut& cut : {Cut{{10, jnx::device::kMaxFileLength}, {9, 10, 2, 8}},
+                           Cut{{jnx::device::kMaxTilesPerLevel, wholeLength / 3}, {}}}) {
+        fixture::TempDir to;
+        convert::ImportOptions options;
+        options.limits = cut.limits;
+        convert::ImportResult result;
+        ASSERT_TRUE(convert::ImportTiles(dir.file("in.mbtiles"), to.file("map.jnx"), options, result, error))
+            << platform::ErrorText(error);
+        ASSERT_TRUE(result.volumes);
+        EXPECT_EQ(result.leftOut, overNothing);
+        std::vector<std::string> names;
+        std::map<std::tuple<int, std::uint32_t, std::uint32_t>, int> finestSeen;
+        std::vector<std::int64_t> finestPerVolume;
+        for (const convert::WrittenFile& file : result.files) {
+            names.push_back(platform::FileNameOf(file.path));
+            EXPECT_LE(std::int64_t(fixture::ReadBytes(file.path).size()), cut.limits.fileLength);
+            const jnx::JnxDocument doc = fixture::ReadFull(file.path);
+            std::vector<TileKey> finest, coarser;
+            JnxBoundsUnion bounds;
+            for (std::size_t i = 0; i < doc.Tiles.size(); ++i) {
+                const auto key = convert::WebTileAt(doc.Tiles[i].TileBounds);
+                ASSERT_TRUE(key);
+                const auto found = source.find({key->zoom, key->x, key->y});
+                ASSERT_NE(found, source.end());
+                EXPECT_EQ(Stored(doc, i), jnx::Bytes(found->second.begin() + 2, found->second.end()));
+                (key->zoom == 6 ? finest : coarser).push_back(*key);
+                bounds.Add(doc.Tiles[i].TileBounds);
+            }
+            EXPECT_EQ(doc.Header.Bounds, bounds.value);
+            for (const auto& level : doc.Levels) EXPECT_LE(level.TileCount, cut.limits.tilesPerLevel);
+            for (const TileKey& key : finest) ++finestSeen[{key.zoom, key.x, key.y}];
+            finestPerVolume.push_back(std::int64_t(finest.size()));
+            // The coarser tiles are exactly those of the source over this volume's finest tiles.
+            std::size_t expected = 0;
+            for (const auto& [k, bytes] : source) {
+                const TileKey coarse{std::get<0>(k), std::get<1>(k), std::get<2>(k)};
+                const bool wanted =
+                    std::any_of(finest.begin(), finest.end(), [&](const TileKey& f) { return over(coarse, f); });
+                const bool held = std::find(coarser.begin(), coarser.end(), coarse) != coarser.end();
+                EXPECT_EQ(held, wanted) << "zoom " << coarse.zoom << " tile " << coarse.x << "," << coarse.y;
+                expected += wanted;
+            }
+            EXPECT_EQ(coarser.size(), expected);
+        }
+        EXPECT_EQ(finestSeen.size(), 29u);
+        for (const auto& [key, count] : finestSeen) EXPECT_EQ(count, 1);
+        if (!cut.finestPerVolume.empty()) {
+            EXPECT_EQ(finestPerVolume, cut.finestPerVolume);
+        }
+        EXPECT_GE(names.size(), 3u);
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(to.list(), names);
+        EXPECT_EQ(names.front(), "map_Part01.jnx");
+    }
+}
+
 // Each bad source is refused with its own message and no file appears, nor is a map
 // already under the output name touched.
 TEST_F(ConvertTest, BadSourcesWriteNothing) {
@@ -179,14 +287,15 @@ TEST_F(ConvertTest, BadSourcesWriteNothing) {
     std::copy_n("RIFF\0\0\0\0WEBP", 12, webp.begin());
     auto noFrame = MakeJpeg(8, 256, 256);
     noFrame.resize(12);
-    std::vector<MbtilesRow> overLimit;  // one tile more than a level may hold
-    for (int i = 0; i <= 50000; ++i) overLimit.push_back({8, i % 256, i / 256, MakeJpeg(i, 256, 256, 0)});
+    std::vector<MbtilesRow> manyVolumes;  // one tile a volume: one volume more than a device holds
+    for (int i = 0; i <= jnx::device::kMaxFiles; ++i) manyVolumes.push_back({8, i % 16, i / 16, MakeJpeg(i, 256, 256, 0)});
     struct Case {
         const char* name;
         std::vector<MbtilesRow> rows;
         ErrorCode code;
         std::string said;
         std::vector<int> zooms = {};
+        std::int32_t tilesPerVolume = jnx::device::kMaxTilesPerLevel;
     };
     const std::vector<Case> cases = {
         {"other formats", {{1, 0, 0, png(1)}, {1, 1, 0, png(2)}, {2, 0, 0, webp}, {2, 1, 1, MakeJpeg(3, 256, 256)}},
@@ -198,7 +307,7 @@ TEST_F(ConvertTest, BadSourcesWriteNothing) {
         {"off the grid", {{1, 2, 0, MakeJpeg(1, 256, 256)}}, ErrorCode::ConvertBadSource, "outside the zoom's grid"},
         {"no such zoom", {{1, 0, 0, MakeJpeg(1, 256, 256)}}, ErrorCode::ConvertNoSuchZoom, "zoom 7", {1, 7}},
         {"no tiles", {}, ErrorCode::ConvertNoTiles, "no web-map tiles"},
-        {"over the device limit", overLimit, ErrorCode::ConvertBeyondDevice, "zoom 8 has 50001 tiles"},
+        {"too many volumes", manyVolumes, ErrorCode::ConvertBeyondDevice, "251 volumes", {}, 1},
     };
     const fixture::Bytes before = {'o', 'l', 'd'};
     fixture::WriteBytes(out.file("map.jnx"), before);
@@ -208,6 +317,7 @@ TEST_F(ConvertTest, BadSourcesWriteNothing) {
         fixture::WriteMbtiles(source, c.rows);
         convert::ImportOptions options;
         options.zooms = c.zooms;
+        options.limits.tilesPerLevel = c.tilesPerVolume;
         platform::Error error;
         EXPECT_FALSE(Import(source, options, error)) << c.name;
         EXPECT_EQ(error.code, c.code) << c.name << ": " << platform::ErrorText(error);
@@ -272,6 +382,18 @@ TEST_F(ConvertTest, CommandLine) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Level 3 does not exist"), std::string::npos) << r.err;
     EXPECT_EQ(out.list(), (std::vector<std::string>{"m.jnx", "m.mbtiles"}));
+
+    // One tile more than a level holds, in rows of 256 but the northernmost one of 81:
+    // whole rows fill the first volume.
+    std::vector<MbtilesRow> many;
+    for (int i = 0; i <= jnx::device::kMaxTilesPerLevel; ++i) many.push_back({8, i % 256, i / 256, MakeJpeg(i, 256, 256, 0)});
+    fixture::WriteMbtiles(dir.file("many.mbtiles"), many);
+    fixture::TempDir volumes;
+    r = run({"import", dir.file("many.mbtiles"), "--out", volumes.file("big.JNX")});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "created " + volumes.file("big_Part01.jnx") + " (49745 tiles, zooms 8)\ncreated " +
+                         volumes.file("big_Part02.jnx") + " (256 tiles, zooms 8)\n");
+    EXPECT_EQ(volumes.list(), (std::vector<std::string>{"big_Part01.jnx", "big_Part02.jnx"}));
 }
 
 }  // namespace

@@ -605,8 +605,8 @@
         <translation>{value} teselas no son JPEG ({detail}); las teselas se copian tal cual, sin recodificarlas, así que no se ha escrito nada</translation>
     </message>
     <message>
-        <source>The map would exceed the device limit: {detail}. Splitting it into volumes is not supported yet; nothing was written</source>
-        <translation>El mapa superaría el límite del dispositivo: {detail}. Aún no se puede dividir en volúmenes; no se ha escrito nada</translation>
+        <source>The map would exceed the device limit: {detail}; nothing was written</source>
+        <translation>El mapa superaría el límite del dispositivo: {detail}; no se ha escrito nada</translation>
     </message>
     <message>
         <source>Level {level} is not on the web-map grid ({detail}), so MBTiles cannot hold it; KMZ keeps such tiles as they are. Nothing was written</source>
