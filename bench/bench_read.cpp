@@ -27,7 +27,6 @@ namespace {
 
 using jnx::Bytes;
 
-
 void Die(const std::string& what) { bench::Die("bench_read", what); }
 
 void PutI32(Bytes& out, std::int32_t v) {
