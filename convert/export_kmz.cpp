@@ -86,7 +86,11 @@ std::string DocumentKml(const jnx::JnxDocument& doc, const std::vector<std::size
     const std::string title = jnx::DecodeText(doc.MapInfo.MapTitle, true);
     std::string kml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
                       "<Document>\n<name>" + Escaped(title.empty() ? group : title) + "</name>\n<ExtendedData>" +
-                      Data(kmz::kGroup, group) + Data(kmz::kTitle, title) + "</ExtendedData>\n";
+                      Data(kmz::kGroup, group) + Data(kmz::kTitle, title) +
+                      Data(kmz::kCopyright, levels.front() < doc.LevelInfos.size()
+                                                ? jnx::DecodeText(doc.LevelInfos[levels.front()].Copyright, true)
+                                                : "") +
+                      "</ExtendedData>\n";
     for (std::size_t s = 0; s < levels.size(); ++s) {
         const std::size_t k = levels[s];
         const JnxBounds area = LevelBounds(doc, k);

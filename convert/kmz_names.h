@@ -11,5 +11,6 @@ inline constexpr const char* kZoom = "tessaly:zoom";
 // ExtendedData of the Document.
 inline constexpr const char* kGroup = "tessaly:group";
 inline constexpr const char* kTitle = "tessaly:title";
+inline constexpr const char* kCopyright = "tessaly:copyright";
 
 }  // namespace convert::kmz
