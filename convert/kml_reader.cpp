@@ -70,8 +70,9 @@ std::optional<double> Number(const std::string& text) {
 }
 
 bool External(const std::string& href) {
-    return href.find("://") != std::string::npos || href.rfind("//", 0) == 0 || href.front() == '/' ||
-           href.find("..") != std::string::npos;
+    const std::string wrapped = "/" + href + "/";
+    return href.find("://") != std::string::npos || href.front() == '/' || href.front() == '\\' ||
+           wrapped.find("/../") != std::string::npos;
 }
 
 struct Handlers {
