@@ -1,5 +1,5 @@
-// tessaly-cli export FILE --out OUT.mbtiles: a map on the web-map grid as MBTiles, its
-// JPEG bytes copied as they are.
+// tessaly-cli export FILE --out OUT.mbtiles|OUT.kmz: a map as MBTiles (on the web-map grid
+// only) or as KMZ ground overlays (any map), its JPEG bytes copied as they are.
 #include <algorithm>
 #include <iostream>
 #include <string>
@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/progress_line.h"
+#include "convert/export_kmz.h"
 #include "convert/export_mbtiles.h"
 #include "edit/user_input.h"
 #include "platform/fs.h"
@@ -34,11 +35,11 @@ std::vector<int> ParseLevels(const std::string& text) {
 int Run(const ParsedArgs& parsed) {
     const std::string& file = parsed.operands.front();
     const auto out = parsed.Last("--out");
-    if (!out || out->empty()) throw UsageError("--out OUT.mbtiles is required");
+    if (!out || out->empty()) throw UsageError("--out OUT.mbtiles or --out OUT.kmz is required");
     std::string extension = platform::ExtensionOf(*out);
     std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-    if (extension == "kmz") throw UsageError("KMZ export is not supported yet");
-    if (extension != "mbtiles") throw UsageError("--out " + *out + ": the output must be an .mbtiles file");
+    if (extension != "mbtiles" && extension != "kmz")
+        throw UsageError("--out " + *out + ": the output must be an .mbtiles or a .kmz file");
     const std::vector<int> levels = parsed.Has("--levels") ? ParseLevels(*parsed.Last("--levels")) : std::vector<int>{};
 
     ProgressLine line("export " + file);
@@ -47,7 +48,9 @@ int Run(const ParsedArgs& parsed) {
     };
     convert::ExportResult result;
     platform::Error error;
-    if (!convert::ExportMbtiles(file, *out, levels, result, error, progress)) {
+    const bool exported = extension == "kmz" ? convert::ExportKmz(file, *out, levels, result, error, progress)
+                                             : convert::ExportMbtiles(file, *out, levels, result, error, progress);
+    if (!exported) {
         std::cerr << file << ": " << platform::ErrorText(error) << "\n";
         return kExitFailed;
     }
@@ -61,10 +64,11 @@ int Run(const ParsedArgs& parsed) {
 
 extern const Command kExportCommand{
     "export", "FILE", 1, 1,
-    "Write the map's levels as MBTiles, each tile the JPEG it holds, byte for byte. Every tile of the levels "
-    "written must be a web-map tile, one zoom per level; a map off that grid is refused.",
+    "Write the map's levels as MBTiles or as KMZ ground overlays, each tile the JPEG it holds, byte for byte. "
+    "For MBTiles every tile of the levels written must be a web-map tile, one zoom per level; a map off that grid "
+    "is refused. KMZ keeps any map as it is, each level a folder shown around its own zoom.",
     {
-        {"--out", "OUT.mbtiles", "the file to write"},
+        {"--out", "OUT.mbtiles|OUT.kmz", "the file to write"},
         {"--levels", "K,...", "the levels to write (numbered from 1); without it, all"},
     },
     Run,

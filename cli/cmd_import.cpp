@@ -1,5 +1,5 @@
-// tessaly-cli import SOURCE --out OUT.jnx: a map made of an MBTiles file's or a tile
-// folder's JPEG tiles, copied as they are.
+// tessaly-cli import SOURCE --out OUT.jnx: a map made of the JPEG tiles of an MBTiles
+// file, a tile folder or a KMZ's ground overlays, copied as they are.
 #include <algorithm>
 #include <iostream>
 #include <string>
@@ -69,8 +69,9 @@ int Run(const ParsedArgs& parsed) {
     if (!out || out->empty()) throw UsageError("--out OUT.jnx is required");
     std::string extension = platform::ExtensionOf(source);
     std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-    if (!platform::FolderExists(source) && (extension == "kmz" || extension == "kml"))
-        throw UsageError("KMZ and KML sources are not supported yet");
+    // A KMZ's levels are told apart by resolution, not by zoom, so there is no zoom to pick.
+    if (!platform::FolderExists(source) && (extension == "kmz" || extension == "kml") && parsed.Has("--zooms"))
+        throw UsageError("--zooms applies to MBTiles and tile folders; a KMZ or KML source gives its five finest levels");
     const convert::ImportOptions options = OptionsOf(parsed);
 
     ProgressLine line("import " + source);
@@ -99,7 +100,8 @@ int Run(const ParsedArgs& parsed) {
 extern const Command kImportCommand{
     "import", "SOURCE", 1, 1,
     "Make a map of the JPEG tiles of an MBTiles file or of a folder of web-map tiles laid out Z/X/Y.jpg, each zoom "
-    "a level, coarsest first; the tiles' bytes are copied, never re-encoded. Tiles of any other format are refused. "
+    "a level, coarsest first; or of the north-up ground overlays of a KMZ or KML file, overlays of one ground "
+    "resolution a level. The tiles' bytes are copied, never re-encoded. Tiles of any other format are refused. "
     "A map too large for one file on the device is written as volumes OUT_Part01.jnx, OUT_Part02.jnx, ...",
     {
         {"--out", "OUT.jnx", "the map to write"},

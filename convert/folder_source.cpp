@@ -136,7 +136,9 @@ bool OpenTileSource(const std::string& path, std::unique_ptr<TileSource>& source
     } else if (!platform::FileExists(path)) {
         return platform::Fail(error, Error(ErrorCode::CannotOpen).File(path).Detail("No such file or directory"));
     } else {
-        source = OpenMbtiles(path, error);
+        std::string extension = platform::ExtensionOf(path);
+        std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+        source = extension == "kmz" || extension == "kml" ? OpenGroundOverlays(path, error) : OpenMbtiles(path, error);
     }
     return source != nullptr;
 }

@@ -75,7 +75,7 @@ bool SurveyTiles(TileSource& source, const std::string& path, ImportPlan& plan, 
             }
             plan.tiles.push_back({key, static_cast<std::int32_t>(size), platform::LoadI32(head.data() + 2)});
             jnx::JnxTile tile;
-            tile.TileBounds = BoundsOf(key);
+            tile.TileBounds = source.Bounds(key);
             tile.TileAux = {std::uint8_t(image.width), std::uint8_t(image.width >> 8), std::uint8_t(image.height),
                             std::uint8_t(image.height >> 8)};
             tile.DataSize = static_cast<std::int32_t>(size - 2);
@@ -114,7 +114,7 @@ std::string RefusedFormats(const std::map<std::string, std::int64_t>& refused, s
 
 jnx::Bytes Z(const std::string& text) { return jnx::EncodeText(text, true); }
 
-void DescribeMap(const SourceTexts& texts, const std::string& path, const ImportOptions& options,
+void DescribeMap(const TileSource& source, const SourceTexts& texts, const std::string& path, const ImportOptions& options,
                  const std::vector<int>& zooms, const std::vector<std::int32_t>& perLevel, jnx::FrontPart& front) {
     const std::string name = CutUtf8(texts.name.empty() ? platform::BaseNameOf(path) : texts.name, kMaxDefaultName);
     const std::string title = texts.description.empty() ? name : CutUtf8(texts.description, kMaxDefaultName);
@@ -131,10 +131,11 @@ void DescribeMap(const SourceTexts& texts, const std::string& path, const Import
     const double centre = (Degrees(front.header.Bounds[0]) + Degrees(front.header.Bounds[2])) / 2.0;
     for (std::size_t k = 0; k < zooms.size(); ++k) {
         const std::int32_t scale =
-            k < options.scales.size() && options.scales[k] ? *options.scales[k] : ScaleForZoom(zooms[k], centre);
+            k < options.scales.size() && options.scales[k] ? *options.scales[k] : source.Scale(zooms[k], centre);
+        const int zoom = source.ShownZoom(zooms[k]);
         front.levels.push_back({perLevel[k], 0, scale});
         front.levelCopyrights.push_back(copyright);
-        front.levelInfos.push_back({Z("Zoom " + std::to_string(zooms[k])), Z(""), copyright, zooms[k]});
+        front.levelInfos.push_back({Z("Zoom " + std::to_string(zoom)), Z(""), copyright, zoom});
     }
 }
 
@@ -209,11 +210,15 @@ bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportO
     }
     SourceTexts texts;
     if (!source.Texts(texts, error)) return false;
-    DescribeMap(texts, sourcePath, options, plan.zooms, plan.tilesPerZoom, whole);
+    DescribeMap(source, texts, sourcePath, options, plan.zooms, plan.tilesPerZoom, whole);
     const bool oneFile =
         std::all_of(plan.tilesPerZoom.begin(), plan.tilesPerZoom.end(),
                     [&](std::int32_t count) { return count <= options.limits.tilesPerLevel; }) &&
         jnx::LengthBackToBack(whole) <= options.limits.fileLength;
+    if (!oneFile && !source.OnWebGrid())
+        return Fail(error, Error(ErrorCode::ConvertBeyondDevice).Detail(
+                               "its tiles are off the web-map grid, which a cut into volumes follows; "
+                               "import fewer levels or a smaller area"));
     if (!oneFile) return CutIntoFiles(whole, options.limits, plan, error);
     PlannedFile& file = plan.files.emplace_back();
     file.front = std::move(whole);

@@ -37,15 +37,26 @@ public:
                                              const ReadImageBytes& more, platform::Error& error)>;
     virtual bool Survey(int zoom, const SurveyVisitor& visit, platform::Error& error) = 0;
 
+    // Where a tile lies on the map; a web-map tile lies at its exact edges.
+    virtual JnxBounds Bounds(const TileKey& key) const { return BoundsOf(key); }
+    // The scale of the level made of zoom's tiles, on a map centred at centreDegrees, and
+    // the zoom the map names it by.
+    virtual std::int32_t Scale(int zoom, double centreDegrees) const { return ScaleForZoom(zoom, centreDegrees); }
+    virtual int ShownZoom(int zoom) const { return zoom; }
+    // Cutting a map into volumes follows the web-map grid's rows, so needs tiles on it.
+    virtual bool OnWebGrid() const { return true; }
+
     using CopyVisitor = std::function<bool(const TileKey& key, const std::uint8_t* data, std::size_t size,
                                            platform::Error& error)>;
     virtual bool Copy(int zoom, const CopyVisitor& visit, platform::Error& error) = 0;
 };
 
-// A folder is read as Z/X/Y tiles, any other file as MBTiles.
+// A folder is read as Z/X/Y tiles, a .kmz or .kml file as ground overlays, any other file
+// as MBTiles.
 bool OpenTileSource(const std::string& path, std::unique_ptr<TileSource>& source, platform::Error& error);
 
 std::unique_ptr<TileSource> OpenMbtiles(const std::string& path, platform::Error& error);
 std::unique_ptr<TileSource> OpenTileFolder(const std::string& path, platform::Error& error);
+std::unique_ptr<TileSource> OpenGroundOverlays(const std::string& path, platform::Error& error);
 
 }  // namespace convert

@@ -38,5 +38,9 @@ std::optional<TileKey> WebTileAt(const JnxBounds& bounds);
 // A level's scale for tiles of zoom z on a map centred at latitude centreDegrees: a
 // zoom-z tile shows at about its own pixel size.
 std::int32_t ScaleForZoom(int zoom, double centreDegrees);
+// The same for tiles of any resolution: the zoom whose 256-pixel tiles show so many
+// degrees of longitude per pixel.
+double ZoomForResolution(double degreesPerPixel);
+std::int32_t ScaleForResolution(double degreesPerPixel, double centreDegrees);
 
 }  // namespace convert

@@ -371,9 +371,9 @@ TEST_F(ConvertTest, CommandLine) {
 
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"import", dir.file("in.mbtiles")},
-             {"import", dir.file("in.kmz"), "--out", out.file("k.jnx")},
+             {"import", dir.file("in.kmz"), "--out", out.file("k.jnx"), "--zooms", "3"},
              {"import", dir.file("in.mbtiles"), "--out", out.file("k.jnx"), "--zooms", "1,2,3,4,5,6"},
-             {"export", out.file("m.jnx"), "--out", out.file("k.kmz")},
+             {"export", out.file("m.jnx"), "--out", out.file("k.zip")},
              {"export", out.file("m.jnx"), "--out", out.file("k.mbtiles"), "--levels", "0"}}) {
         r = run(args);
         EXPECT_EQ(r.code, 2) << testing::PrintToString(args) << r.err;

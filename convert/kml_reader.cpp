@@ -1,0 +1,214 @@
+#include "convert/kml_reader.h"
+
+#include <expat.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+namespace convert {
+
+namespace {
+
+using platform::Error;
+using platform::ErrorCode;
+using platform::Fail;
+
+// No element the import keeps holds more text than this, and no sane document nests so
+// deep; beyond either the document is refused rather than held.
+constexpr std::size_t kMaxText = 4096;
+constexpr int kMaxDepth = 64;
+constexpr std::size_t kChunk = 64 * 1024;
+
+struct Parse {
+    const std::string* path = nullptr;
+    KmlDocument* doc = nullptr;
+    std::string problem;  // the first, which stops the parse
+
+    std::vector<std::string> open;  // local names of the elements we are in
+    std::vector<std::size_t> folders;  // indices into doc->folders of the folders we are in
+    std::size_t looseFolder = SIZE_MAX;  // where overlays outside folders go
+    std::string text;
+    std::string dataName;
+    bool inOverlay = false;
+    KmlOverlay overlay;
+    std::optional<double> north, south, east, west;
+    double rotation = 0;
+
+    bool Inside(const char* name) const {
+        for (const auto& element : open)
+            if (element == name) return true;
+        return false;
+    }
+    const std::string& Parent() const {
+        static const std::string none;
+        return open.size() >= 2 ? open[open.size() - 2] : none;
+    }
+};
+
+const char* LocalName(const char* name) {
+    const char* bar = std::strrchr(name, '|');
+    if (bar) return bar + 1;
+    const char* colon = std::strchr(name, ':');
+    return colon ? colon + 1 : name;
+}
+
+void Stop(Parse& p, XML_Parser parser, std::string why) {
+    if (p.problem.empty()) p.problem = std::move(why);
+    XML_StopParser(parser, XML_FALSE);
+}
+
+std::optional<double> Number(const std::string& text) {
+    const char* start = text.c_str();
+    char* end = nullptr;
+    const double value = std::strtod(start, &end);
+    while (end && (*end == ' ' || *end == '\n' || *end == '\t' || *end == '\r')) ++end;
+    if (end == start || !end || *end != '\0' || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+bool External(const std::string& href) {
+    const std::string wrapped = "/" + href + "/";
+    return href.find("://") != std::string::npos || href.front() == '/' || href.front() == '\\' ||
+           wrapped.find("/../") != std::string::npos;
+}
+
+struct Handlers {
+    Parse* p;
+    XML_Parser parser;
+};
+
+void OnStart(void* user, const XML_Char* rawName, const XML_Char** attributes) {
+    auto& h = *static_cast<Handlers*>(user);
+    Parse& p = *h.p;
+    const std::string name = LocalName(rawName);
+    p.open.push_back(name);
+    p.text.clear();
+    if (int(p.open.size()) > kMaxDepth) return Stop(p, h.parser, "its elements nest too deep");
+    if (name == "Folder") {
+        p.folders.push_back(p.doc->folders.size());
+        p.doc->folders.emplace_back();
+    } else if (name == "GroundOverlay") {
+        if (p.inOverlay) return Stop(p, h.parser, "a GroundOverlay lies inside another");
+        p.inOverlay = true;
+        p.overlay = KmlOverlay{};
+        p.north = p.south = p.east = p.west = std::nullopt;
+        p.rotation = 0;
+    } else if (name == "LatLonQuad" && p.inOverlay) {
+        return Stop(p, h.parser, "a GroundOverlay is placed by four corners (LatLonQuad), not north-up");
+    } else if (name == "NetworkLink") {
+        return Stop(p, h.parser, "it links to another document (NetworkLink), which an import does not fetch");
+    } else if (name == "Data") {
+        p.dataName.clear();
+        for (const XML_Char** a = attributes; a && *a; a += 2) {
+            if (std::strcmp(LocalName(a[0]), "name") == 0) p.dataName = a[1];
+        }
+    }
+}
+
+void OnText(void* user, const XML_Char* text, int length) {
+    auto& h = *static_cast<Handlers*>(user);
+    Parse& p = *h.p;
+    if (p.text.size() + std::size_t(length) > kMaxText) return Stop(p, h.parser, "an element holds too long a text");
+    p.text.append(text, std::size_t(length));
+}
+
+void EndOverlay(Parse& p, XML_Parser parser) {
+    p.inOverlay = false;
+    const auto& o = p.overlay;
+    if (o.href.empty()) return Stop(p, parser, "a GroundOverlay has no image");
+    if (!p.north || !p.south || !p.east || !p.west)
+        return Stop(p, parser, "the GroundOverlay of " + o.href + " lacks a LatLonBox with north, south, east and west");
+    if (std::fabs(p.rotation) > 1e-9)
+        return Stop(p, parser, "the GroundOverlay of " + o.href + " is rotated; only north-up overlays are imported");
+    if (!(*p.north > *p.south && *p.east > *p.west && *p.north <= 90 && *p.south >= -90 && *p.west >= -180 &&
+          *p.east <= 180))
+        return Stop(p, parser, "the LatLonBox of " + o.href + " is no area of the map");
+    p.overlay.bounds = {JnxUnits(*p.north), JnxUnits(*p.east), JnxUnits(*p.south), JnxUnits(*p.west)};
+    std::size_t folder = 0;
+    if (!p.folders.empty()) {
+        folder = p.folders.back();
+    } else {
+        if (p.looseFolder == SIZE_MAX) {
+            p.looseFolder = p.doc->folders.size();
+            p.doc->folders.emplace_back();
+        }
+        folder = p.looseFolder;
+    }
+    p.doc->folders[folder].overlays.push_back(std::move(p.overlay));
+}
+
+void OnEnd(void* user, const XML_Char* rawName) {
+    auto& h = *static_cast<Handlers*>(user);
+    Parse& p = *h.p;
+    const std::string name = LocalName(rawName);
+    const std::string& parent = p.Parent();
+    if (name == "Folder") {
+        if (!p.folders.empty()) p.folders.pop_back();
+    } else if (name == "GroundOverlay") {
+        EndOverlay(p, h.parser);
+    } else if (p.inOverlay && name == "href" && (parent == "Icon")) {
+        p.overlay.href = p.text;
+        while (!p.overlay.href.empty() && std::isspace(static_cast<unsigned char>(p.overlay.href.back()))) p.overlay.href.pop_back();
+        while (!p.overlay.href.empty() && std::isspace(static_cast<unsigned char>(p.overlay.href.front()))) p.overlay.href.erase(0, 1);
+        if (!p.overlay.href.empty() && External(p.overlay.href))
+            Stop(p, h.parser, "a GroundOverlay's image " + p.overlay.href + " lies outside the source");
+    } else if (p.inOverlay && parent == "LatLonBox") {
+        const auto value = Number(p.text);
+        if (name == "north" || name == "south" || name == "east" || name == "west" || name == "rotation") {
+            if (!value) return Stop(p, h.parser, "a LatLonBox's " + name + " is no number");
+            if (name == "north") p.north = value;
+            else if (name == "south") p.south = value;
+            else if (name == "east") p.east = value;
+            else if (name == "west") p.west = value;
+            else p.rotation = *value;
+        }
+    } else if (name == "value" && parent == "Data" && !p.dataName.empty()) {
+        auto& data = p.folders.empty() ? p.doc->data : p.doc->folders[p.folders.back()].data;
+        data[p.dataName] = p.text;
+    } else if (name == "name" && parent == "Document" && p.doc->name.empty()) {
+        p.doc->name = p.text;
+    }
+    p.text.clear();
+    if (!p.open.empty()) p.open.pop_back();
+}
+
+}  // namespace
+
+bool ReadKml(const std::string& path, const ReadKmlChunk& read, KmlDocument& doc, Error& error) {
+    doc = KmlDocument{};
+    Parse parse;
+    parse.path = &path;
+    parse.doc = &doc;
+    XML_Parser parser = XML_ParserCreateNS(nullptr, '|');
+    if (!parser) return Fail(error, Error(ErrorCode::ConvertBadSource).File(path).Detail("no memory to read its KML"));
+    Handlers handlers{&parse, parser};
+    XML_SetUserData(parser, &handlers);
+    XML_SetElementHandler(parser, OnStart, OnEnd);
+    XML_SetCharacterDataHandler(parser, OnText);
+    std::vector<char> buffer(kChunk);
+    bool ok = true;
+    for (;;) {
+        std::size_t got = 0;
+        if (!read(buffer.data(), buffer.size(), got, error)) {
+            ok = false;
+            break;
+        }
+        if (XML_Parse(parser, buffer.data(), int(got), got == 0) != XML_STATUS_OK) {
+            const std::string why = !parse.problem.empty()
+                                        ? parse.problem
+                                        : "its KML is not well-formed XML (" +
+                                              std::string(XML_ErrorString(XML_GetErrorCode(parser))) + " at line " +
+                                              std::to_string(XML_GetCurrentLineNumber(parser)) + ")";
+            ok = Fail(error, Error(ErrorCode::ConvertBadSource).File(path).Detail(why));
+            break;
+        }
+        if (got == 0) break;
+    }
+    XML_ParserFree(parser);
+    return ok;
+}
+
+}  // namespace convert

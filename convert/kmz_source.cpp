@@ -1,0 +1,310 @@
+// Ground overlays of a KMZ archive, or of a KML file with its images beside it, as the
+// tiles of an import. Each overlay is a tile at its own bounds; overlays of one ground
+// resolution make a level. A KMZ that this program wrote names its levels, their scales
+// and zooms, and is read back by them.
+#include <zip.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <optional>
+
+#include "convert/kml_reader.h"
+#include "convert/kmz_names.h"
+#include "convert/tile_source.h"
+#include "edit/user_input.h"
+#include "platform/binary_file.h"
+#include "platform/fs.h"
+
+namespace convert {
+
+namespace {
+
+using platform::Error;
+using platform::ErrorCode;
+using platform::Fail;
+
+// No picture of a tile is this large; a member claiming more is refused before it is
+// inflated, so a hostile archive cannot make the import hold gigabytes.
+constexpr std::uint64_t kMaxImage = std::uint64_t(64) << 20;
+// Overlays whose resolutions differ by less than this make one level.
+constexpr double kSameResolution = 0.01;
+
+Error Bad(const std::string& path, std::string why) {
+    return Error(ErrorCode::ConvertBadSource).File(path).Detail(std::move(why));
+}
+
+// Where the KML and its images are read from.
+class Members {
+public:
+    virtual ~Members() = default;
+    virtual bool ReadDocument(KmlDocument& doc, Error& error) = 0;
+    virtual bool Image(const std::string& href, Bytes& out, Error& error) = 0;
+};
+
+class ZipMembers : public Members {
+public:
+    ZipMembers(std::string path, zip_t* archive) : path_(std::move(path)), archive_(archive) {}
+    ~ZipMembers() override { zip_discard(archive_); }
+
+    bool ReadDocument(KmlDocument& doc, Error& error) override {
+        zip_int64_t index = zip_name_locate(archive_, "doc.kml", ZIP_FL_NOCASE);
+        // Other writers name the document as they like; the first one is the map's.
+        for (zip_int64_t i = 0; index < 0 && i < zip_get_num_entries(archive_, 0); ++i) {
+            const char* name = zip_get_name(archive_, zip_uint64_t(i), 0);
+            std::string extension = name ? platform::ExtensionOf(name) : "";
+            std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+            if (extension == "kml") index = i;
+        }
+        if (index < 0) return Fail(error, Bad(path_, "it holds no KML document"));
+        zip_file_t* file = zip_fopen_index(archive_, zip_uint64_t(index), 0);
+        if (!file) return Fail(error, Bad(path_, std::string("its KML cannot be read: ") + zip_strerror(archive_)));
+        const ReadKmlChunk read = [&](char* buffer, std::size_t n, std::size_t& got, Error& e) {
+            const zip_int64_t count = zip_fread(file, buffer, n);
+            if (count < 0) return Fail(e, Bad(path_, std::string("its KML cannot be read: ") + zip_file_strerror(file)));
+            got = std::size_t(count);
+            return true;
+        };
+        const bool ok = ReadKml(path_, read, doc, error);
+        zip_fclose(file);
+        return ok;
+    }
+
+    bool Image(const std::string& href, Bytes& out, Error& error) override {
+        const zip_int64_t index = zip_name_locate(archive_, href.c_str(), 0);
+        zip_stat_t stat;
+        if (index < 0 || zip_stat_index(archive_, zip_uint64_t(index), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
+            return Fail(error, Bad(path_, "its image " + href + " is missing"));
+        if (stat.size > kMaxImage) return Fail(error, Bad(path_, "its image " + href + " inflates beyond 64 MiB"));
+        zip_file_t* file = zip_fopen_index(archive_, zip_uint64_t(index), 0);
+        if (!file) return Fail(error, Bad(path_, "its image " + href + " cannot be read: " + zip_strerror(archive_)));
+        // One byte more than it claims, to tell an image that inflates beyond its size.
+        out.resize(std::size_t(stat.size) + 1);
+        const zip_int64_t got = zip_fread(file, out.data(), out.size());
+        const std::string why = got < 0 ? zip_file_strerror(file) : "it is not as long as the archive says";
+        zip_fclose(file);
+        if (got != zip_int64_t(stat.size)) return Fail(error, Bad(path_, "its image " + href + " is damaged: " + why));
+        out.resize(std::size_t(got));
+        return true;
+    }
+
+private:
+    std::string path_;
+    zip_t* archive_;
+};
+
+class FileMembers : public Members {
+public:
+    explicit FileMembers(std::string path) : path_(std::move(path)), folder_(platform::ParentFolder(path_)) {}
+
+    bool ReadDocument(KmlDocument& doc, Error& error) override {
+        platform::BinaryFile file;
+        std::int64_t size = 0, at = 0;
+        if (!file.Open(path_, platform::BinaryFile::Mode::Read, error) || !file.Size(size, error)) return false;
+        const ReadKmlChunk read = [&](char* buffer, std::size_t n, std::size_t& got, Error& e) {
+            got = std::size_t(std::min<std::int64_t>(std::int64_t(n), size - at));
+            if (!file.ReadAt(at, buffer, got, e)) return false;
+            at += std::int64_t(got);
+            return true;
+        };
+        return ReadKml(path_, read, doc, error);
+    }
+
+    bool Image(const std::string& href, Bytes& out, Error& error) override {
+        const std::string path = platform::JoinPath(folder_, href);
+        platform::BinaryFile file;
+        std::int64_t size = 0;
+        if (!platform::FileExists(path)) return Fail(error, Bad(path_, "its image " + href + " is missing"));
+        if (!file.Open(path, platform::BinaryFile::Mode::Read, error) || !file.Size(size, error)) return false;
+        if (std::uint64_t(size) > kMaxImage) return Fail(error, Bad(path_, "its image " + href + " is larger than 64 MiB"));
+        out.resize(std::size_t(size));
+        return file.ReadAt(0, out.data(), out.size(), error);
+    }
+
+private:
+    std::string path_;
+    std::string folder_;
+};
+
+struct Level {
+    std::vector<KmlOverlay> overlays;
+    double degreesPerPixel = 0;
+    std::optional<std::int32_t> scale;  // as kept by this program's export
+    int zoom = 0;
+};
+
+std::optional<std::int32_t> Kept(const std::map<std::string, std::string>& data, const char* name) {
+    const auto found = data.find(name);
+    if (found == data.end()) return std::nullopt;
+    return edit::ParseInt32(found->second);
+}
+
+class GroundOverlays : public TileSource {
+public:
+    GroundOverlays(std::string path, std::unique_ptr<Members> members)
+        : path_(std::move(path)), members_(std::move(members)) {}
+
+    bool Load(Error& error) {
+        if (!members_->ReadDocument(doc_, error)) return false;
+        std::vector<KmlFolder*> withOverlays;
+        for (auto& folder : doc_.folders)
+            if (!folder.overlays.empty()) withOverlays.push_back(&folder);
+        const bool kept = !withOverlays.empty() && std::all_of(withOverlays.begin(), withOverlays.end(), [](auto* f) {
+            return Kept(f->data, kmz::kScale) && Kept(f->data, kmz::kZoom);
+        });
+        if (kept) {
+            for (auto* folder : withOverlays)
+                levels_.push_back({std::move(folder->overlays), 0, Kept(folder->data, kmz::kScale),
+                                   *Kept(folder->data, kmz::kZoom)});
+            return true;
+        }
+        return GroupByResolution(withOverlays, error);
+    }
+
+    bool Zooms(std::vector<int>& zooms, Error&) override {
+        zooms.clear();
+        for (std::size_t k = 0; k < levels_.size(); ++k) zooms.push_back(int(k));
+        return true;
+    }
+
+    bool Texts(SourceTexts& texts, Error&) override {
+        const auto group = doc_.data.find(kmz::kGroup);
+        const auto title = doc_.data.find(kmz::kTitle);
+        texts.name = group != doc_.data.end() ? group->second : doc_.name;
+        texts.description = title != doc_.data.end() ? title->second : "";
+        if (const auto copyright = doc_.data.find(kmz::kCopyright); copyright != doc_.data.end())
+            texts.attribution = copyright->second;
+        return true;
+    }
+
+    std::string Describe(const TileKey& key) const override { return "overlay " + Overlay(key).href; }
+
+    JnxBounds Bounds(const TileKey& key) const override { return Overlay(key).bounds; }
+    std::int32_t Scale(int zoom, double centreDegrees) const override {
+        const Level& level = levels_[std::size_t(zoom)];
+        return level.scale ? *level.scale : ScaleForResolution(level.degreesPerPixel, centreDegrees);
+    }
+    int ShownZoom(int zoom) const override { return levels_[std::size_t(zoom)].zoom; }
+    bool OnWebGrid() const override { return false; }
+
+    bool Survey(int zoom, const SurveyVisitor& visit, Error& error) override {
+        return EachImage(zoom, error, [&](const TileKey& key, const Bytes& image) {
+            const Bytes head(image.begin(), image.begin() + std::ptrdiff_t(std::min(image.size(), kHeadRead)));
+            const ReadImageBytes more = [&](std::int64_t offset, std::size_t n, Bytes& out, Error&) {
+                const auto from = std::size_t(std::clamp<std::int64_t>(offset, 0, std::int64_t(image.size())));
+                out.assign(image.begin() + std::ptrdiff_t(from),
+                           image.begin() + std::ptrdiff_t(std::min(image.size(), from + n)));
+                return true;
+            };
+            return visit(key, std::int64_t(image.size()), head, more, error);
+        });
+    }
+
+    bool Copy(int zoom, const CopyVisitor& visit, Error& error) override {
+        return EachImage(zoom, error,
+                         [&](const TileKey& key, const Bytes& image) { return visit(key, image.data(), image.size(), error); });
+    }
+
+private:
+    const KmlOverlay& Overlay(const TileKey& key) const { return levels_[std::size_t(key.zoom)].overlays[key.x]; }
+
+    template <typename Each>
+    bool EachImage(int zoom, Error& error, const Each& each) {
+        Bytes image;
+        const Level& level = levels_[std::size_t(zoom)];
+        for (std::size_t i = 0; i < level.overlays.size(); ++i) {
+            if (!members_->Image(level.overlays[i].href, image, error)) return false;
+            if (!each(TileKey{zoom, std::uint32_t(i), 0}, image)) return false;
+        }
+        return true;
+    }
+
+    // A KMZ from elsewhere says nothing of levels: its overlays are sorted by how many
+    // degrees of longitude a pixel of their picture covers, which takes each picture's width.
+    bool GroupByResolution(const std::vector<KmlFolder*>& folders, Error& error) {
+        std::vector<std::pair<double, KmlOverlay>> sized;
+        std::map<std::string, std::int64_t> refused;
+        Bytes image;
+        for (auto* folder : folders) {
+            for (auto& overlay : folder->overlays) {
+                if (!members_->Image(overlay.href, image, error)) return false;
+                TileImage info;
+                const Bytes head(image.begin(), image.begin() + std::ptrdiff_t(std::min(image.size(), kHeadRead)));
+                const ReadImageBytes more = [&](std::int64_t offset, std::size_t n, Bytes& out, Error&) {
+                    const auto from = std::size_t(std::clamp<std::int64_t>(offset, 0, std::int64_t(image.size())));
+                    out.assign(image.begin() + std::ptrdiff_t(from),
+                               image.begin() + std::ptrdiff_t(std::min(image.size(), from + n)));
+                    return true;
+                };
+                if (!InspectTile(head, std::int64_t(image.size()), more, info, error)) return false;
+                if (info.format != ImageFormat::Jpeg || info.width == 0) {
+                    ++refused[FormatName(info.format)];
+                    continue;
+                }
+                const double wide = Degrees(overlay.bounds[1]) - Degrees(overlay.bounds[3]);
+                sized.emplace_back(wide / info.width, std::move(overlay));
+            }
+        }
+        if (!refused.empty()) {
+            std::string formats;
+            std::int64_t total = 0;
+            for (const auto& [format, count] : refused) {
+                formats += (formats.empty() ? "" : ", ") + std::to_string(count) + " " + format;
+                total += count;
+            }
+            return Fail(error, Error(ErrorCode::ConvertNotJpeg).File(path_).Value(total).Detail(formats));
+        }
+        std::vector<double> resolutions;
+        for (const auto& entry : sized) resolutions.push_back(entry.first);
+        std::sort(resolutions.rbegin(), resolutions.rend());
+        for (double r : resolutions) {
+            if (levels_.empty() || r < levels_.back().degreesPerPixel * (1 - kSameResolution)) {
+                Level& level = levels_.emplace_back();
+                level.degreesPerPixel = r;
+                level.zoom = int(std::clamp(std::lround(ZoomForResolution(r)), 0L, long(kMaxWebZoom)));
+            }
+        }
+        for (auto& [r, overlay] : sized) {
+            for (auto& level : levels_) {
+                if (r >= level.degreesPerPixel * (1 - kSameResolution)) {
+                    level.overlays.push_back(std::move(overlay));
+                    break;
+                }
+            }
+        }
+        return true;
+    }
+
+    std::string path_;
+    std::unique_ptr<Members> members_;
+    KmlDocument doc_;
+    std::vector<Level> levels_;
+};
+
+}  // namespace
+
+std::unique_ptr<TileSource> OpenGroundOverlays(const std::string& path, Error& error) {
+    std::string extension = platform::ExtensionOf(path);
+    std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+    std::unique_ptr<Members> members;
+    if (extension == "kml") {
+        members = std::make_unique<FileMembers>(path);
+    } else {
+        int code = 0;
+        zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
+        if (!archive) {
+            zip_error_t zerror;
+            zip_error_init_with_code(&zerror, code);
+            const std::string why = zip_error_strerror(&zerror);
+            zip_error_fini(&zerror);
+            platform::Fail(error, Bad(path, "it is no zip archive (" + why + ")"));
+            return nullptr;
+        }
+        members = std::make_unique<ZipMembers>(path, archive);
+    }
+    auto source = std::make_unique<GroundOverlays>(path, std::move(members));
+    if (!source->Load(error)) return nullptr;
+    return source;
+}
+
+}  // namespace convert

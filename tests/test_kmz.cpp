@@ -1,0 +1,248 @@
+// KMZ export and import on maps and archives built in code: a map off the web-map grid
+// comes back with the same tiles, bounds and scales, overlays from elsewhere are sorted
+// into levels by resolution, and every refusal leaves the output folder as it was.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <filesystem>
+#include <map>
+
+#include "convert/export_kmz.h"
+#include "convert/import_jnx.h"
+#include "convert/web_tiles.h"
+#include "jnx/codec.h"
+#include "jnx/reader.h"
+#include "support/jnx_builder.h"
+#include "support/real_jpeg.h"
+
+namespace {
+
+using fixture::Bytes;
+using platform::ErrorCode;
+
+Bytes Whole(const Bytes& stored) {
+    Bytes image{0xFF, 0xD8};
+    image.insert(image.end(), stored.begin(), stored.end());
+    return image;
+}
+
+// Members in the order given; deflated, as other writers store them.
+void WriteKmz(const std::string& path, const std::vector<std::pair<std::string, Bytes>>& members) {
+    int code = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    ASSERT_NE(archive, nullptr);
+    for (const auto& [name, bytes] : members) {
+        zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        ASSERT_GE(zip_file_add(archive, name.c_str(), source, 0), 0);
+    }
+    ASSERT_EQ(zip_close(archive), 0);
+}
+
+Bytes Member(const std::string& path, const std::string& name) {
+    int code = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    if (!archive) return {};
+    zip_stat_t stat;
+    Bytes bytes;
+    if (zip_stat(archive, name.c_str(), 0, &stat) == 0) {
+        bytes.resize(stat.size);
+        zip_file_t* file = zip_fopen(archive, name.c_str(), 0);
+        bytes.resize(std::size_t(std::max<zip_int64_t>(0, zip_fread(file, bytes.data(), bytes.size()))));
+        zip_fclose(file);
+    }
+    zip_discard(archive);
+    return bytes;
+}
+
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+std::string Overlay(const std::string& href, double north, double south, double east, double west,
+                    const std::string& extra = "") {
+    return "<GroundOverlay><Icon><href>" + href + "</href></Icon><LatLonBox><north>" + std::to_string(north) +
+           "</north><south>" + std::to_string(south) + "</south><east>" + std::to_string(east) + "</east><west>" +
+           std::to_string(west) + "</west>" + extra + "</LatLonBox></GroundOverlay>";
+}
+
+std::string Kml(const std::string& body) {
+    return "<?xml version=\"1.0\"?><kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><name>Valley</name>" + body +
+           "</Document></kml>";
+}
+
+class KmzTest : public ::testing::Test {
+protected:
+    fixture::TempDir dir, out;
+
+    bool Import(const std::string& source, platform::Error& error) {
+        convert::ImportResult result;
+        return convert::ImportTiles(source, out.file("map.jnx"), {}, result, error);
+    }
+    static jnx::JnxDocument Read(const std::string& path) {
+        jnx::JnxDocument doc;
+        std::int32_t total = 0;
+        platform::Error error;
+        EXPECT_TRUE(jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Full)) << platform::ErrorText(error);
+        return doc;
+    }
+    static Bytes Stored(const std::string& path, const jnx::JnxDocument& doc, std::size_t i) {
+        const Bytes bytes = fixture::ReadBytes(path);
+        return Bytes(bytes.begin() + std::ptrdiff_t(doc.jpgOffset[i]),
+                     bytes.begin() + std::ptrdiff_t(doc.jpgOffset[i] + std::uint32_t(doc.Tiles[i].DataSize)));
+    }
+};
+
+// Two levels off the web-map grid, in the southern and western hemispheres, with scales
+// no formula would give: only what the archive keeps can bring them back.
+fixture::JnxRecipe OffGridMap() {
+    fixture::JnxRecipe recipe;
+    const std::int32_t north = convert::JnxUnits(-33.1234567), west = convert::JnxUnits(-70.7654321);
+    const std::int32_t step = 123457;
+    recipe.bounds = {north, west + 2 * step, north - 2 * step, west};
+    recipe.groupName = "Andes";
+    recipe.mapTitle = "Santiago east";
+    fixture::LevelRecipe coarse, fine;
+    coarse.scale = 3001, fine.scale = 1499;
+    coarse.zoom = 11, fine.zoom = 12;
+    coarse.copyright = fine.copyright = "Survey 2026";
+    coarse.tiles.push_back({fixture::RealJpeg(40, 40, false), recipe.bounds, {40, 0, 40, 0}});
+    for (int row = 0; row < 2; ++row)
+        for (int column = 0; column < 2; ++column)
+            fine.tiles.push_back({fixture::RealJpeg(40 + row, 40 + column, column == 1),
+                                  {north - row * step, west + (column + 1) * step, north - (row + 1) * step,
+                                   west + column * step},
+                                  {std::uint8_t(40 + row), 0, std::uint8_t(40 + column), 0}});
+    recipe.levels = {coarse, fine};
+    return recipe;
+}
+
+TEST_F(KmzTest, JnxToKmzToJnxKeepsTilesBoundsAndScales) {
+    const fixture::JnxRecipe recipe = OffGridMap();
+    fixture::WriteBytes(dir.file("in.jnx"), fixture::BuildJnx(recipe).bytes);
+    const jnx::JnxDocument in = Read(dir.file("in.jnx"));
+
+    convert::ExportResult exported;
+    platform::Error error;
+    ASSERT_TRUE(convert::ExportKmz(dir.file("in.jnx"), out.file("map.kmz"), {}, exported, error))
+        << platform::ErrorText(error);
+    EXPECT_EQ(exported.tiles, 5);
+    EXPECT_EQ(Member(out.file("map.kmz"), "files/L2/3.jpg"), Whole(recipe.levels[1].tiles[2].data));
+    const Bytes kml = Member(out.file("map.kmz"), "doc.kml");
+    EXPECT_NE(std::string(kml.begin(), kml.end()).find("<Lod><minLodPixels>40</minLodPixels><maxLodPixels>-1"),
+              std::string::npos);
+
+    ASSERT_TRUE(Import(out.file("map.kmz"), error)) << platform::ErrorText(error);
+    const jnx::JnxDocument back = Read(out.file("map.jnx"));
+    EXPECT_EQ(back.Header.Bounds, in.Header.Bounds);
+    ASSERT_EQ(back.Levels.size(), 2u);
+    ASSERT_EQ(back.Tiles.size(), in.Tiles.size());
+    for (std::size_t k = 0; k < 2; ++k) {
+        EXPECT_EQ(back.Levels[k].Scale, in.Levels[k].Scale);
+        EXPECT_EQ(back.LevelInfos[k].Zoom, in.LevelInfos[k].Zoom);
+        EXPECT_EQ(jnx::DecodeText(back.LevelInfos[k].Copyright, true), "Survey 2026");
+    }
+    for (std::size_t i = 0; i < in.Tiles.size(); ++i) {
+        EXPECT_EQ(back.Tiles[i].TileBounds, in.Tiles[i].TileBounds) << i;
+        EXPECT_EQ(back.Tiles[i].TileAux, in.Tiles[i].TileAux) << i;
+        EXPECT_EQ(Stored(out.file("map.jnx"), back, i), Stored(dir.file("in.jnx"), in, i)) << i;
+    }
+    EXPECT_EQ(jnx::DecodeText(back.MapInfo.GroupName, true), "Andes");
+    EXPECT_EQ(jnx::DecodeText(back.MapInfo.MapTitle, true), "Santiago east");
+
+    // One level alone keeps its own scale, not the first level's.
+    ASSERT_TRUE(convert::ExportKmz(dir.file("in.jnx"), out.file("fine.kmz"), {2}, exported, error));
+    convert::ImportResult result;
+    ASSERT_TRUE(convert::ImportTiles(out.file("fine.kmz"), out.file("fine.jnx"), {}, result, error));
+    const jnx::JnxDocument fine = Read(out.file("fine.jnx"));
+    ASSERT_EQ(fine.Levels.size(), 1u);
+    EXPECT_EQ(fine.Levels[0].Scale, 1499);
+    EXPECT_EQ(fine.Tiles.size(), 4u);
+}
+
+// Overlays written elsewhere: no levels named, namespace prefixes, a level's overlays
+// spread over folders, and resolutions within one percent taken as one. The same overlays
+// as a KML file with its images beside it give the same map.
+TEST_F(KmzTest, OverlaysFromElsewhereAreLevelledByResolution) {
+    const Bytes coarse = Whole(fixture::RealJpeg(32, 32, false));
+    const Bytes fineA = Whole(fixture::RealJpeg(64, 64, false)), fineB = Whole(fixture::RealJpeg(64, 64, true));
+    // 1/16 and 1/64 degrees a pixel; fineB 0.5 % coarser than fineA, and its level's own.
+    const std::string body = "<Folder>" + Overlay("img/b.jpg", 47.0, 46.0, 9.005 + 0.0, 8.0) + "</Folder><Folder>" +
+                             Overlay("img/a.jpg", 47.0, 46.0, 8.0, 7.0) + "</Folder>" +
+                             Overlay("img/c.jpg", 47.0, 45.0, 9.0, 7.0);
+    const std::string kml = Kml(body);
+    const std::vector<std::pair<std::string, Bytes>> images = {{"img/a.jpg", fineA}, {"img/b.jpg", fineB},
+                                                               {"img/c.jpg", coarse}};
+    auto members = images;
+    members.insert(members.begin(), {"valley.kml", Text(kml)});
+    WriteKmz(dir.file("valley.kmz"), members);
+    std::filesystem::create_directory(dir.file("img"));
+    fixture::WriteBytes(dir.file("valley.kml"), Text(kml));
+    for (const auto& [name, bytes] : images) fixture::WriteBytes(dir.file(name), bytes);
+
+    for (const char* source : {"valley.kmz", "valley.kml"}) {
+        platform::Error error;
+        ASSERT_TRUE(Import(dir.file(source), error)) << source << ": " << platform::ErrorText(error);
+        const jnx::JnxDocument map = Read(out.file("map.jnx"));
+        ASSERT_EQ(map.Levels.size(), 2u) << source;
+        EXPECT_EQ(map.Levels[0].TileCount, 1);
+        EXPECT_EQ(map.Levels[1].TileCount, 2);
+        EXPECT_EQ(map.LevelInfos[0].Zoom, 4);  // 1/16 degree a pixel: 256-pixel tiles of 16 degrees
+        EXPECT_EQ(map.Levels[0].Scale, convert::ScaleForResolution(2.0 / 32, 46.0));
+        EXPECT_EQ(map.Levels[1].Scale, convert::ScaleForResolution(1.005 / 64, 46.0));
+        EXPECT_EQ(map.Header.Bounds, (convert::JnxBounds{convert::JnxUnits(47), convert::JnxUnits(9.005),
+                                                         convert::JnxUnits(45), convert::JnxUnits(7)}));
+        EXPECT_EQ(Stored(out.file("map.jnx"), map, 2), Bytes(fineA.begin() + 2, fineA.end())) << source;
+        EXPECT_EQ(jnx::DecodeText(map.MapInfo.GroupName, true), "Valley");
+    }
+}
+
+TEST_F(KmzTest, BadArchivesWriteNothing) {
+    const Bytes jpeg = Whole(fixture::RealJpeg(16, 16, false));
+    Bytes png = jpeg;
+    png[0] = 0x89, png[1] = 'P', png[2] = 'N', png[3] = 'G';
+    const std::string box = Overlay("a.jpg", 1, 0, 1, 0);
+    struct Case {
+        const char* name;
+        std::string kml;
+        std::vector<std::pair<std::string, Bytes>> images;
+        ErrorCode code;
+        std::string said;
+    };
+    const std::vector<Case> cases = {
+        {"rotated", Kml(Overlay("a.jpg", 1, 0, 1, 0, "<rotation>12</rotation>")), {{"a.jpg", jpeg}},
+         ErrorCode::ConvertBadSource, "is rotated"},
+        {"corners", Kml("<GroundOverlay><Icon><href>a.jpg</href></Icon><gx:LatLonQuad xmlns:gx=\"x\"/></GroundOverlay>"),
+         {{"a.jpg", jpeg}}, ErrorCode::ConvertBadSource, "four corners"},
+        {"web image", Kml(Overlay("http://example.org/a.jpg", 1, 0, 1, 0)), {}, ErrorCode::ConvertBadSource,
+         "lies outside the source"},
+        {"up and out", Kml(Overlay("../a.jpg", 1, 0, 1, 0)), {}, ErrorCode::ConvertBadSource, "outside the source"},
+        {"missing image", Kml(box), {{"b.jpg", jpeg}}, ErrorCode::ConvertBadSource, "a.jpg is missing"},
+        {"PNG", Kml(box + Overlay("b.jpg", 2, 1, 1, 0)), {{"a.jpg", png}, {"b.jpg", jpeg}}, ErrorCode::ConvertNotJpeg,
+         "1 PNG"},
+        {"inflates too far", Kml(box), {{"a.jpg", Bytes((std::size_t(64) << 20) + 1, 0)}}, ErrorCode::ConvertBadSource,
+         "beyond 64 MiB"},
+        {"no box", Kml("<GroundOverlay><Icon><href>a.jpg</href></Icon></GroundOverlay>"), {{"a.jpg", jpeg}},
+         ErrorCode::ConvertBadSource, "lacks a LatLonBox"},
+        {"not XML", "<kml><Document>", {}, ErrorCode::ConvertBadSource, "not well-formed"},
+        {"no overlays", Kml(""), {}, ErrorCode::ConvertNoTiles, ""},
+    };
+    const Bytes before = {'o', 'l', 'd'};
+    fixture::WriteBytes(out.file("map.jnx"), before);
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string source = dir.file("case" + std::to_string(++n) + ".kmz");
+        auto members = c.images;
+        members.insert(members.begin(), {"doc.kml", Text(c.kml)});
+        WriteKmz(source, members);
+        platform::Error error;
+        EXPECT_FALSE(Import(source, error)) << c.name;
+        EXPECT_EQ(error.code, c.code) << c.name << ": " << platform::ErrorText(error);
+        EXPECT_NE(platform::ErrorText(error).find(c.said), std::string::npos) << platform::ErrorText(error);
+    }
+    fixture::WriteBytes(dir.file("junk.kmz"), Bytes(500, 'x'));
+    platform::Error error;
+    EXPECT_FALSE(Import(dir.file("junk.kmz"), error));
+    EXPECT_NE(platform::ErrorText(error).find("no zip archive"), std::string::npos) << platform::ErrorText(error);
+    EXPECT_EQ(out.list(), std::vector<std::string>{"map.jnx"});
+    EXPECT_EQ(fixture::ReadBytes(out.file("map.jnx")), before);
+}
+
+}  // namespace
