@@ -30,6 +30,21 @@ constexpr std::uint64_t kMaxImage = std::uint64_t(64) << 20;
 // Overlays whose resolutions differ by less than this make one level.
 constexpr double kSameResolution = 0.01;
 
+// A picture held whole in memory, offered the way the inspection reads a tile: its head,
+// and further bytes on request. image must outlive it.
+struct HeldImage {
+    explicit HeldImage(const Bytes& image)
+        : head(image.begin(), image.begin() + std::ptrdiff_t(std::min(image.size(), kHeadRead))),
+          more([&image](std::int64_t offset, std::size_t n, Bytes& out, Error&) {
+              const auto from = std::size_t(std::clamp<std::int64_t>(offset, 0, std::int64_t(image.size())));
+              out.assign(image.begin() + std::ptrdiff_t(from),
+                         image.begin() + std::ptrdiff_t(std::min(image.size(), from + n)));
+              return true;
+          }) {}
+    Bytes head;
+    ReadImageBytes more;
+};
+
 Error Bad(const std::string& path, std::string why) {
     return Error(ErrorCode::ConvertBadSource).File(path).Detail(std::move(why));
 }
@@ -189,14 +204,8 @@ public:
 
     bool Survey(int zoom, const SurveyVisitor& visit, Error& error) override {
         return EachImage(zoom, error, [&](const TileKey& key, const Bytes& image) {
-            const Bytes head(image.begin(), image.begin() + std::ptrdiff_t(std::min(image.size(), kHeadRead)));
-            const ReadImageBytes more = [&](std::int64_t offset, std::size_t n, Bytes& out, Error&) {
-                const auto from = std::size_t(std::clamp<std::int64_t>(offset, 0, std::int64_t(image.size())));
-                out.assign(image.begin() + std::ptrdiff_t(from),
-                           image.begin() + std::ptrdiff_t(std::min(image.size(), from + n)));
-                return true;
-            };
-            return visit(key, std::int64_t(image.size()), head, more, error);
+            const HeldImage held(image);
+            return visit(key, std::int64_t(image.size()), held.head, held.more, error);
         });
     }
 
@@ -229,14 +238,8 @@ private:
             for (auto& overlay : folder->overlays) {
                 if (!members_->Image(overlay.href, image, error)) return false;
                 TileImage info;
-                const Bytes head(image.begin(), image.begin() + std::ptrdiff_t(std::min(image.size(), kHeadRead)));
-                const ReadImageBytes more = [&](std::int64_t offset, std::size_t n, Bytes& out, Error&) {
-                    const auto from = std::size_t(std::clamp<std::int64_t>(offset, 0, std::int64_t(image.size())));
-                    out.assign(image.begin() + std::ptrdiff_t(from),
-                               image.begin() + std::ptrdiff_t(std::min(image.size(), from + n)));
-                    return true;
-                };
-                if (!InspectTile(head, std::int64_t(image.size()), more, info, error)) return false;
+                const HeldImage held(image);
+                if (!InspectTile(held.head, std::int64_t(image.size()), held.more, info, error)) return false;
                 if (info.format != ImageFormat::Jpeg || info.width == 0) {
                     ++refused[FormatName(info.format)];
                     continue;
