@@ -234,10 +234,19 @@ bool CheckTileHeads(const jnx::JnxDocument& doc, const platform::BinaryFile& fil
             heads.push_back(t);
             offsets.push_back(doc.Tiles[t].DataOffset);
         }
-        std::int64_t length = 0;
-        if (!file.Size(length, error)) return false;
         std::vector<std::uint8_t> bytes(offsets.size() * 2);
-        if (!platform::GatherReads(file, length, offsets, 2, bytes.data(), error)) return false;
+        if (doc.ReadForWriting()) {
+            // A full read holds each image's first four bytes as its check value (little-endian).
+            for (std::size_t k = 0; k < heads.size(); ++k) {
+                const auto value = static_cast<std::uint32_t>(doc.CheckPointsImages[heads[k]].Value);
+                bytes[2 * k] = std::uint8_t(value);
+                bytes[2 * k + 1] = std::uint8_t(value >> 8);
+            }
+        } else {
+            std::int64_t length = 0;
+            if (!file.Size(length, error)) return false;
+            if (!platform::GatherReads(file, length, offsets, 2, bytes.data(), error)) return false;
+        }
         for (std::size_t k = 0; k < heads.size(); ++k) {
             if (bytes[2 * k] == 0xFF && bytes[2 * k + 1] == 0xD8) {
                 const std::size_t t = heads[k];

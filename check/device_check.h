@@ -22,7 +22,8 @@ std::vector<Finding> CheckStructure(const jnx::JnxDocument& doc,
                                     const std::vector<settings::ZoomLevelEntry>* zoomRows = nullptr);
 
 // The tiles' first bytes, read from file in file order. Quick: whether a tile still
-// begins with FF D8. Deep: the JPEG header walk of every tile as well.
+// begins with FF D8, taken from the check values when doc was read in full. Deep: the
+// JPEG header walk of every tile as well.
 bool CheckTileHeads(const jnx::JnxDocument& doc, const platform::BinaryFile& file, bool deep,
                     std::vector<Finding>& findings, platform::Error& error);
 

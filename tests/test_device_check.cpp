@@ -8,6 +8,8 @@
 
 #include "check/device_check.h"
 #include "check/folder_check.h"
+#include "jnx/reader.h"
+#include "platform/binary_file.h"
 #include "support/jnx_builder.h"
 #include "support/real_jpeg.h"
 
@@ -170,6 +172,16 @@ TEST(DeviceCheck, DeepCheckWalksEachTileToItsFrameHeader) {
     fixture::TempDir dir;
     EXPECT_EQ(Places(CheckBuilt(dir, recipe, true).findings), deep);
     EXPECT_EQ(Places(CheckBuilt(dir, recipe, false).findings), quick);
+
+    // A map read in full (as the editor reads it) gives its heads from the check values.
+    jnx::JnxDocument doc;
+    std::int32_t total = 0;
+    platform::Error error;
+    ASSERT_TRUE(jnx::ReadJnx(doc, dir.file("MAP.jnx"), total, error, jnx::ReadDepth::Full));
+    platform::BinaryFile file;  // never opened: nothing is read from it
+    std::vector<check::Finding> fromValues;
+    ASSERT_TRUE(check::CheckTileHeads(doc, file, false, fromValues, error));
+    EXPECT_EQ(Places(fromValues), quick);
 }
 
 // What cannot be read is no finding but a failure; a file past 4 GiB is told by its length.
