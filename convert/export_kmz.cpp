@@ -256,7 +256,7 @@ bool ExportKmz(const std::string& jnxPath, const std::string& outPath, const std
                ExportResult& result, Error& error, const ImportProgress& progress) {
     jnx::JnxDocument doc;
     std::int32_t tiles = 0;
-    if (!jnx::ReadJnx(doc, jnxPath, tiles, error, jnx::ReadDepth::Full)) return false;
+    if (!jnx::ReadJnx(doc, jnxPath, tiles, error, jnx::ReadDepth::Tables)) return false;
     std::vector<std::size_t> levels;
     std::int64_t total = 0;
     for (std::size_t k = 1; k <= doc.Levels.size(); ++k) {

@@ -182,7 +182,7 @@ bool ExportMbtiles(const std::string& jnxPath, const std::string& outPath, const
                    ExportResult& result, Error& error, const ImportProgress& progress) {
     jnx::JnxDocument doc;
     std::int32_t tiles = 0;
-    if (!jnx::ReadJnx(doc, jnxPath, tiles, error, jnx::ReadDepth::Full)) return false;
+    if (!jnx::ReadJnx(doc, jnxPath, tiles, error, jnx::ReadDepth::Tables)) return false;
     std::vector<ExportLevel> levels;
     if (!ChooseLevels(doc, jnxPath, wanted, levels, error)) return false;
     std::int64_t total = 0;
