@@ -18,15 +18,10 @@ namespace {
 
 std::vector<int> ParseLevels(const std::string& text) {
     std::vector<int> levels;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t comma = text.find(',', from);
-        const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+    for (const std::string& item : SplitCommas(text)) {
         const auto level = edit::ParseInt32(item);
         if (!level || *level < 1) throw UsageError("--levels " + text + ": \"" + item + "\" is not a level number");
         if (std::find(levels.begin(), levels.end(), *level) == levels.end()) levels.push_back(*level);
-        if (comma == std::string::npos) break;
-        from = comma + 1;
     }
     std::sort(levels.begin(), levels.end());
     return levels;

@@ -20,17 +20,12 @@ namespace {
 // "Z,Z,...": distinct zooms, ascending, no more than a device shows as levels.
 std::vector<int> ParseZooms(const std::string& text) {
     std::vector<int> zooms;
-    std::size_t from = 0;
-    for (;;) {
-        const std::size_t comma = text.find(',', from);
-        const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+    for (const std::string& item : SplitCommas(text)) {
         const auto zoom = edit::ParseInt32(item);
         if (!zoom || *zoom < 0 || *zoom > convert::kMaxWebZoom)
             throw UsageError("--zooms " + text + ": \"" + item + "\" is not a zoom from 0 to " +
                              std::to_string(convert::kMaxWebZoom));
         zooms.push_back(*zoom);
-        if (comma == std::string::npos) break;
-        from = comma + 1;
     }
     std::sort(zooms.begin(), zooms.end());
     zooms.erase(std::unique(zooms.begin(), zooms.end()), zooms.end());

@@ -165,4 +165,15 @@ std::string ZText(const std::vector<unsigned char>& zstring) {
     return text;
 }
 
+std::vector<std::string> SplitCommas(const std::string& text) {
+    std::vector<std::string> items;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', from);
+        items.push_back(text.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+        if (comma == std::string::npos) return items;
+        from = comma + 1;
+    }
+}
+
 }  // namespace cli

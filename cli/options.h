@@ -94,6 +94,9 @@ std::string ProgramUsage(const std::vector<const Command*>& commands);
 settings::Settings LoadSettings(const ParsedArgs& parsed);
 
 // Text of a zero-terminated string held with its terminator.
+// The items of a comma-separated option value, as given (an empty text is one empty item).
+std::vector<std::string> SplitCommas(const std::string& text);
+
 std::string ZText(const std::vector<unsigned char>& zstring);
 
 }  // namespace cli
