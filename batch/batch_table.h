@@ -3,6 +3,8 @@
 #pragma once
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,6 +71,9 @@ struct BatchRow {
     std::array<std::string, kColumnCount> fields;
     // What the device check finds in the file's tables (no tile is read for it).
     std::vector<check::Finding> device;
+    // Where the map lies: its header's north, east, south, west in JNX units (degrees ×
+    // 2^31 / 180). Empty when the file could not be read.
+    std::optional<std::array<std::int32_t, 4>> bounds;
 
     BatchRow();  // Selected "0", everything else empty
 

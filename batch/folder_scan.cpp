@@ -142,6 +142,7 @@ BatchRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevel
     row[kJNXVersion] = std::to_string(header.Version);
     if (header.Version == 4) row[kDrawOrder] = std::to_string(header.DrawOrder);
     row[kNeedTMP] = doc.NeedsRegeneration ? kYes : kNo;
+    row.bounds = header.Bounds;
     row.device = check::CheckStructure(doc, &zoomTable);
     return row;
 }
