@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -17,6 +18,7 @@
 #include <QResizeEvent>
 #include <QStyle>
 #include <QTableView>
+#include <algorithm>
 
 #include "platform/fs.h"
 #include "ui/batch/batch_folders.h"
@@ -24,6 +26,7 @@
 #include "ui/batch/batch_model.h"
 #include "ui/batch/batch_panel.h"
 #include "ui/batch/batch_work.h"
+#include "ui/batch/coverage_pane.h"
 #include "ui/batch/grid_delegate.h"
 #include "ui/common/error_message.h"
 #include "ui/common/window_place.h"
@@ -47,6 +50,9 @@ constexpr int kRightColumn = 792;  // left of the command column
 constexpr int kRightWidth = 200;
 constexpr int kFamilyWidth = 250;
 constexpr int kStatusWidth = 200;  // the checked-rows count, right of the progress bar
+// The coverage pane's share of the width beside the grid, and its bounds in pixels.
+constexpr int kCoverageShare = 5;
+constexpr int kCoverageMin = 180, kCoverageMax = 360;
 // clang-format on
 
 }  // namespace
@@ -95,6 +101,12 @@ void BatchWindow::BuildControls() {
     gridFont.setPointSizeF(std::max(6.0, gridFont.pointSizeF() - 1.5));
     SSUltraGrid1->setFont(gridFont);
     SSUltraGrid1->horizontalHeader()->setFont(gridFont);
+
+    coveragePane = new CoveragePane(this);
+    connect(SSUltraGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &BatchWindow::ShowCoverage);
+    // A reset drops the selection without a signal; a check mark changes the line style.
+    connect(model_, &QAbstractItemModel::modelReset, this, &BatchWindow::ShowCoverage);
+    connect(model_, &QAbstractItemModel::dataChanged, this, &BatchWindow::ShowCoverage);
 
     picDown = new QWidget(this);
     picDown->setObjectName(QStringLiteral("picDown"));
@@ -161,7 +173,9 @@ void BatchWindow::ApplyLayout() {
     const int notice = lblCrowded->isHidden() ? 0 : lblCrowded->sizeHint().height();
     lblCrowded->setGeometry(0, 0, width, notice);
     const int gridHeight = std::max(0, height - kPanelHeight - notice);
-    SSUltraGrid1->setGeometry(0, notice, width, gridHeight);
+    const int paneWidth = std::clamp(width / kCoverageShare, kCoverageMin, kCoverageMax);
+    SSUltraGrid1->setGeometry(0, notice, width - paneWidth, gridHeight);
+    coveragePane->setGeometry(width - paneWidth, notice, paneWidth, gridHeight);
     picDown->setGeometry(0, notice + gridHeight, width, kPanelHeight);
     ApplyColumnLayout();
 
@@ -305,6 +319,21 @@ void BatchWindow::ResetWindow() {
     ApplyColumnLayout();
     ProgressBar1->setRange(0, 1);
     ProgressBar1->setValue(0);
+}
+
+void BatchWindow::ShowCoverage() {
+    QSet<int> highlighted;
+    for (const QItemSelectionRange& range : SSUltraGrid1->selectionModel()->selection())
+        for (int r = range.top(); r <= range.bottom(); ++r) highlighted.insert(r);
+    std::vector<CoverageMap> maps;
+    for (std::size_t r = 0; r < table_.rows.size(); ++r) {
+        const batch::BatchRow& row = table_.rows[r];
+        if (!highlighted.contains(static_cast<int>(r)) || !row.bounds) continue;
+        // Every name ends in .jnx: the label keeps its room for what tells maps apart.
+        const QString name = QFileInfo(Q(row.FileName())).completeBaseName();
+        maps.push_back({name, ui::BoxFromJnx(*row.bounds), row.Checked(), static_cast<int>(r)});
+    }
+    coveragePane->SetMaps(std::move(maps));
 }
 
 // Navigation ------------------------------------------------------------------------

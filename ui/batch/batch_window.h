@@ -27,6 +27,7 @@ class QTableView;
 namespace batchui {
 
 class BatchModel;
+class CoveragePane;
 class BatchWork;
 class BatchPanel;
 
@@ -74,6 +75,7 @@ public:
     QPushButton* cmdCargar = nullptr;
     QCheckBox* chkRecursive = nullptr;
     QTableView* SSUltraGrid1 = nullptr;
+    CoveragePane* coveragePane = nullptr;  // right of the grid: where the highlighted rows' maps lie
     QWidget* picDown = nullptr;
     QPushButton* cmdSelectAll = nullptr;
     QPushButton* cmdSelectNothing = nullptr;
@@ -112,6 +114,9 @@ private:
     void LoadRows(std::string folder, bool recursive);  // by value: the table it names is rebuilt
     void SetRunning(bool running);
     void ShowCheckedCount();
+    // The coverage pane follows the grid's highlighted rows (not the check marks, which
+    // the pane shows only as the outline's line style).
+    void ShowCoverage();
     void Refuse(const platform::Error& refusal);
     QString FolderUnreadable(const std::string& folder) const;
     jnx::WriterSettings Writers() const;

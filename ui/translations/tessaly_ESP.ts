@@ -211,6 +211,17 @@
     </message>
 </context>
 <context>
+    <name>batchui::CoveragePane</name>
+    <message>
+        <source>Where the highlighted maps lie. A solid outline marks a checked map, a dashed one a map that is not checked.</source>
+        <translation>Dónde están los mapas resaltados. Un contorno continuo señala un mapa marcado; uno discontinuo, un mapa sin marcar.</translation>
+    </message>
+    <message>
+        <source>Highlight maps to see where they lie</source>
+        <translation>Resalte mapas para ver dónde están</translation>
+    </message>
+</context>
+<context>
     <name>batchui::Messages</name>
     <message>
         <source>updated, renamed to %1</source>
