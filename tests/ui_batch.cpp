@@ -13,6 +13,7 @@
 #include "ui/batch/batch_model.h"
 #include "ui/batch/batch_panel.h"
 #include "ui/batch/batch_window.h"
+#include "ui/batch/coverage_pane.h"
 
 void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
@@ -404,6 +405,55 @@ TEST(BatchGrid, AFolderOfMoreMapsThanAUnitLoadsIsSaid) {
     ASSERT_FALSE(notice->isHidden());
     EXPECT_EQ(notice->text(), QString::fromStdString(dir.path()) + QStringLiteral(" holds 251 maps; a unit loads at most 250."));
     EXPECT_EQ(s.window->SSUltraGrid1->geometry().top(), notice->geometry().bottom() + 1);
+}
+
+// The pane beside the grid outlines the highlighted rows' maps where their bounds put
+// them: shared ground overlaps, distant ground does not, and a square degree keeps the
+// shape its latitude gives it.
+TEST(BatchGrid, CoveragePaneOutlinesTheHighlightedMaps) {
+    Rig s;
+    s.window->resize(1024, 768);
+    fixture::TempDir dir;
+    auto map = [&](const std::string& name, double north, double east, double south, double west) {
+        fixture::JnxRecipe recipe = fixture::SimpleRecipe(4, 1, 1);
+        const auto units = [](double degrees) { return static_cast<std::int32_t>(degrees * 2147483648.0 / 180.0); };
+        recipe.bounds = {units(north), units(east), units(south), units(west)};
+        fixture::WriteBytes(dir.file(name), fixture::BuildJnx(recipe).bytes);
+    };
+    map("a.jnx", 43, 2, 42, 1);
+    map("b.jnx", 43.5, 2.5, 42.5, 1.5);  // shares a's north-east quarter
+    map("c.jnx", 41, 4, 40, 3);
+    fixture::WriteBytes(dir.file("d.jnx"), {9, 9, 9});  // unreadable: nothing to outline
+    s.Load(dir.path());
+    auto* pane = s.window->findChild<batchui::CoveragePane*>(QStringLiteral("coveragePane"));
+    ASSERT_NE(pane, nullptr);
+    QTableView* grid = s.window->SSUltraGrid1;
+    EXPECT_FALSE(pane->geometry().intersects(grid->geometry()));
+    EXPECT_GE(pane->width(), 200);
+    const QString empty = QStringLiteral("Highlight maps to see where they lie");
+    EXPECT_EQ(pane->Notice(), empty);
+
+    grid->selectAll();
+    std::vector<QRectF> rects = pane->OutlineRects();
+    ASSERT_EQ(rects.size(), 3u);  // a, b, c in the grid's order
+    EXPECT_TRUE(pane->Notice().isEmpty());
+    EXPECT_TRUE(rects[0].intersects(rects[1]));
+    EXPECT_FALSE(rects[2].intersects(rects[0]) || rects[2].intersects(rects[1]));
+    const QRectF all = rects[0] | rects[1] | rects[2];
+    EXPECT_TRUE(QRectF(pane->rect()).contains(all));
+    EXPECT_TRUE(all.width() > 0.8 * pane->width() || all.height() > 0.8 * pane->height());
+    const double middle = (43.5 + 40) / 2 * M_PI / 180;
+    EXPECT_NEAR(rects[0].width() / rects[0].height(), std::cos(middle), 0.01);
+
+    grid->clearSelection();
+    EXPECT_TRUE(pane->OutlineRects().empty());
+    EXPECT_EQ(pane->Notice(), empty);
+    grid->selectRow(s.Row("c.jnx"));
+    grid->selectionModel()->select(s.window->Model().index(s.Row("d.jnx"), 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    rects = pane->OutlineRects();
+    ASSERT_EQ(rects.size(), 1u);  // fitted to c alone
+    EXPECT_TRUE(rects[0].width() > 0.8 * pane->width() || rects[0].height() > 0.8 * pane->height());
 }
 
 }  // namespace
