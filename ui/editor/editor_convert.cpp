@@ -58,6 +58,10 @@ void EditorWindow::OnImport() {
         Refuse(tr("Choose the tiles to import and the map to write."));
         return;
     }
+    if (SameFile(source, output)) {
+        Refuse(tr("The map cannot replace the tiles it is made of."));
+        return;
+    }
     if (!MayReplace(output) || !MayDiscardEdits()) return;
     settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(source).absolutePath().toStdString());
 

@@ -587,6 +587,10 @@
         <translation>La exportación no puede reemplazar el mapa que lee.</translation>
     </message>
     <message>
+        <source>The map cannot replace the tiles it is made of.</source>
+        <translation>El mapa no puede reemplazar las teselas de las que se hace.</translation>
+    </message>
+    <message>
         <source>The export writes %1 as saved, without the changes not yet saved. Go on?</source>
         <translation>La exportación escribe %1 tal como está guardado, sin los cambios aún no guardados. ¿Continuar?</translation>
     </message>
