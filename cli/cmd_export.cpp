@@ -40,6 +40,7 @@ int Run(const ParsedArgs& parsed) {
     ProgressLine line("export " + file);
     const auto progress = [&](const char* pass, std::int64_t done, std::int64_t total) {
         line.Show(pass, done, total);
+        return true;
     };
     convert::ExportResult result;
     platform::Error error;

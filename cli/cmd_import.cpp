@@ -72,6 +72,7 @@ int Run(const ParsedArgs& parsed) {
     ProgressLine line("import " + source);
     const auto progress = [&](const char* pass, std::int64_t done, std::int64_t total) {
         line.Show(pass, done, total);
+        return true;
     };
     convert::ImportResult result;
     platform::Error error;

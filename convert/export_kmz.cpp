@@ -119,6 +119,7 @@ struct Shared {
     platform::BinaryFile map;
     Error error;
     bool failed = false;
+    bool stopped = false;  // the progress asked to stop: the next tile refuses to open
     std::int64_t done = 0, total = 0;
     const ImportProgress* progress = nullptr;
 };
@@ -135,6 +136,12 @@ zip_int64_t ServeTile(void* user, void* data, zip_uint64_t length, zip_source_cm
     auto* tile = static_cast<TileImage*>(user);
     switch (command) {
         case ZIP_SOURCE_OPEN:
+            if (tile->shared->stopped) {
+                tile->shared->failed = true;
+                tile->shared->error = Error(ErrorCode::Cancelled);
+                zip_error_set(&tile->zerror, ZIP_ER_CANCELLED, 0);
+                return -1;
+            }
             tile->at = 0;
             return 0;
         case ZIP_SOURCE_READ: {
@@ -156,7 +163,8 @@ zip_int64_t ServeTile(void* user, void* data, zip_uint64_t length, zip_source_cm
         }
         case ZIP_SOURCE_CLOSE: {
             Shared& shared = *tile->shared;
-            if (*shared.progress && ++shared.done % 256 == 0) (*shared.progress)("writing", shared.done, shared.total);
+            if (++shared.done % 256 == 0 && !GoesOn(*shared.progress, "writing", shared.done, shared.total))
+                shared.stopped = true;
             return 0;
         }
         case ZIP_SOURCE_STAT: {
@@ -283,6 +291,7 @@ bool ExportKmz(const std::string& jnxPath, const std::string& outPath, const std
     const auto verify = [&](platform::BinaryFile&, Error& e) {
         return HoldsEntries(out.TemporaryPath(), outPath, total + 1, e);
     };
+    if (!GoesOn(progress, "writing", total, total)) return Fail(error, Error(ErrorCode::Cancelled).File(outPath));
     if (!out.Publish(error, verify)) return false;
     result = ExportResult{};
     result.tiles = total;

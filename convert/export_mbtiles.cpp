@@ -137,7 +137,8 @@ bool WriteTiles(Database& db, const jnx::JnxDocument& doc, const std::string& jn
             insert.BindInt(3, FlipRow(key.zoom, key.y));
             insert.BindBlob(4, image.data(), image.size());
             if (!insert.Step(row, error) || !insert.Reset(error)) return false;
-            if (progress && ++done % 256 == 0) progress("writing", done, total);
+            if (++done % 256 == 0 && !GoesOn(progress, "writing", done, total))
+                return Fail(error, Error(ErrorCode::Cancelled));
         }
     }
     return true;
@@ -193,6 +194,7 @@ bool ExportMbtiles(const std::string& jnxPath, const std::string& outPath, const
         !WriteDatabase(out.TemporaryPath(), outPath, doc, jnxPath, levels, total, error, progress))
         return false;
     const auto verify = [&](platform::BinaryFile&, Error& e) { return HoldsTiles(out.TemporaryPath(), outPath, total, e); };
+    if (!GoesOn(progress, "writing", total, total)) return Fail(error, Error(ErrorCode::Cancelled).File(outPath));
     if (!out.Publish(error, verify)) return false;
     result.tiles = total;
     result.zooms.clear();

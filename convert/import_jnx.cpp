@@ -84,7 +84,8 @@ bool CopyTiles(TileSource& source, const std::string& sourcePath, const ImportPl
                 if (!outputs[destinations.files[d]]->Append(data + 2, size - 2, chunk, e)) return false;
             }
             ++next;
-            if (progress && next % 256 == 0) progress("writing", std::int64_t(next), total);
+            if (next % 256 == 0 && !GoesOn(progress, "writing", std::int64_t(next), total))
+                return Fail(e, Error(ErrorCode::Cancelled));
             return true;
         };
         if (!source.Copy(plan.zooms[k], visit, error)) return false;
@@ -139,13 +140,15 @@ std::vector<int> ZoomsOf(const PlannedFile& file) {
 // Every file is checked before any is published, so that a fault found late leaves
 // nothing behind; should a rename still fail, the volumes already published go too.
 bool PublishAll(const ImportPlan& plan, std::vector<std::unique_ptr<Output>>& outputs,
-                const std::vector<std::string>& paths, Error& error) {
+                const std::vector<std::string>& paths, Error& error, const ImportProgress& progress) {
     for (std::size_t f = 0; f < outputs.size(); ++f) {
         if (!ReadsBackAsPlanned(plan, plan.files[f], outputs[f]->file.TemporaryPath(), error)) {
             error.file = paths[f];
             return false;
         }
     }
+    const auto total = std::int64_t(plan.tiles.size());
+    if (!GoesOn(progress, "writing", total, total)) return Fail(error, Error(ErrorCode::Cancelled).File(paths.front()));
     for (std::size_t f = 0; f < outputs.size(); ++f) {
         if (outputs[f]->file.Publish(error)) continue;
         for (std::size_t done = 0; done < f; ++done) platform::DeleteFile(paths[done]);
@@ -179,7 +182,7 @@ bool ImportTiles(const std::string& sourcePath, const std::string& outPath, cons
         if (!output->file.File().WriteAt(output->position, jnx::kTrailer, sizeof jnx::kTrailer, error)) return false;
         output->position += std::int64_t(sizeof jnx::kTrailer);
     }
-    if (!PublishAll(plan, outputs, paths, error)) return false;
+    if (!PublishAll(plan, outputs, paths, error, progress)) return false;
 
     result = ImportResult{};
     result.zooms = plan.zooms;

@@ -48,8 +48,14 @@ struct ImportResult {
 };
 
 // Now and then during a long run: which pass ("reading", "writing"), how many tiles it has
-// gone through, and of how many (0 while not yet known).
-using ImportProgress = std::function<void(const char* pass, std::int64_t done, std::int64_t total)>;
+// gone through, and of how many (0 while not yet known). Answering false stops the run: it
+// fails with ErrorCode::Cancelled and leaves no file behind. It is asked once more, with
+// done == total, just before anything is published, so a stop asked for late still holds.
+using ImportProgress = std::function<bool(const char* pass, std::int64_t done, std::int64_t total)>;
+
+inline bool GoesOn(const ImportProgress& progress, const char* pass, std::int64_t done, std::int64_t total) {
+    return !progress || progress(pass, done, total);
+}
 
 bool ImportTiles(const std::string& sourcePath, const std::string& outPath, const ImportOptions& options,
                  ImportResult& result, platform::Error& error, const ImportProgress& progress = {});

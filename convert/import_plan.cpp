@@ -80,7 +80,8 @@ bool SurveyTiles(TileSource& source, const std::string& path, ImportPlan& plan, 
                             std::uint8_t(image.height >> 8)};
             tile.DataSize = static_cast<std::int32_t>(size - 2);
             jnxTiles.push_back(tile);
-            if (progress && plan.tiles.size() % 256 == 0) progress("reading", std::int64_t(plan.tiles.size()), 0);
+            if (plan.tiles.size() % 256 == 0 && !GoesOn(progress, "reading", std::int64_t(plan.tiles.size()), 0))
+                return Fail(e, Error(ErrorCode::Cancelled));
             return true;
         };
         if (!source.Survey(zoom, visit, error)) return false;

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <tuple>
 
+#include "convert/export_kmz.h"
 #include "convert/export_mbtiles.h"
 #include "convert/import_jnx.h"
 #include "convert/web_tiles.h"
@@ -348,6 +350,50 @@ TEST_F(ConvertTest, BadSourcesWriteNothing) {
     EXPECT_EQ(error.code, ErrorCode::ConvertOffGrid);
     EXPECT_NE(platform::ErrorText(error).find("KMZ keeps"), std::string::npos);
     EXPECT_EQ(out.list(), std::vector<std::string>{"map.jnx"});
+}
+
+// A progress that answers false stops every run at once, also at its last word before the
+// publish, and leaves the output folder empty; one that goes on hears the end last.
+TEST_F(ConvertTest, ProgressStopsARunWithoutAFile) {
+    std::vector<MbtilesRow> rows;
+    for (int i = 0; i < 600; ++i) rows.push_back({10, i % 30, i / 30, MakeJpeg(i, 256, 256, 0)});
+    fixture::WriteMbtiles(dir.file("in.mbtiles"), rows);
+    platform::Error error;
+    convert::ImportResult imported;
+    ASSERT_TRUE(convert::ImportTiles(dir.file("in.mbtiles"), dir.file("map.jnx"), {}, imported, error));
+    using Run = std::function<bool(const std::string&, const convert::ImportProgress&)>;
+    convert::ExportResult exported;
+    const std::vector<std::pair<std::string, Run>> runs = {
+        {"map.jnx", [&](const std::string& to, const convert::ImportProgress& progress) {
+             return convert::ImportTiles(dir.file("in.mbtiles"), to, {}, imported, error, progress);
+         }},
+        {"map.mbtiles", [&](const std::string& to, const convert::ImportProgress& progress) {
+             return convert::ExportMbtiles(dir.file("map.jnx"), to, {}, exported, error, progress);
+         }},
+        {"map.kmz", [&](const std::string& to, const convert::ImportProgress& progress) {
+             return convert::ExportKmz(dir.file("map.jnx"), to, {}, exported, error, progress);
+         }},
+    };
+    for (const auto& [name, run] : runs) {
+        SCOPED_TRACE(name);
+        int calls = 0;
+        using Count = std::pair<std::int64_t, std::int64_t>;
+        Count last;
+        ASSERT_TRUE(run(out.file(name), [&](const char*, std::int64_t done, std::int64_t total) {
+            ++calls;
+            last = {done, total};
+            return true;
+        })) << platform::ErrorText(error);
+        EXPECT_EQ(last, Count(600, 600));
+        platform::DeleteFile(out.file(name));
+        for (const int stopAt : {1, calls}) {
+            int call = 0;
+            EXPECT_FALSE(run(out.file(name), [&](const char*, std::int64_t, std::int64_t) { return ++call < stopAt; }));
+            EXPECT_EQ(error.code, ErrorCode::Cancelled) << platform::ErrorText(error);
+            EXPECT_EQ(call, stopAt);
+            EXPECT_TRUE(out.list().empty());
+        }
+    }
 }
 
 // The command line's side: exit status, messages, and the refusals it makes alone.

@@ -61,6 +61,8 @@ EditorWindow::EditorWindow(const settings::Settings& settings, MessagePresenter&
         return QFileDialog::getOpenFileName(this, QString(), startFolder, filter);
     };
     openFolder = [](const QString& folder) { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
+    chooseImport = [this](const QString& startFolder) { return AskImport(this, startFolder); };
+    chooseExport = [this](const ExportOffer& offer) { return AskExport(this, offer); };
     BuildControls();
 }
 
@@ -78,12 +80,17 @@ void EditorWindow::BuildControls() {
     cmdSalvar_ = Named(new QPushButton(this), QStringLiteral("CmdSalvar"));
     splitJnx_ = Named(new QPushButton(this), QStringLiteral("SplitJNX"));
     cmdBatch_ = Named(new QPushButton(this), QStringLiteral("cmdBatch"));
-    for (QPushButton* button : {cmdCargar_, cmdSalvar_, splitJnx_, cmdBatch_}) commands->addWidget(button);
+    cmdImport_ = Named(new QPushButton(this), QStringLiteral("cmdImport"));
+    cmdExport_ = Named(new QPushButton(this), QStringLiteral("cmdExport"));
+    for (QPushButton* button : {cmdCargar_, cmdSalvar_, splitJnx_, cmdImport_, cmdExport_, cmdBatch_})
+        commands->addWidget(button);
     left->addLayout(commands);
     connect(cmdCargar_, &QPushButton::clicked, this, &EditorWindow::OnLoad);
     connect(cmdSalvar_, &QPushButton::clicked, this, &EditorWindow::OnSave);
     connect(splitJnx_, &QPushButton::clicked, this, &EditorWindow::OnSplit);
     connect(cmdBatch_, &QPushButton::clicked, this, &EditorWindow::OnBatch);
+    connect(cmdImport_, &QPushButton::clicked, this, &EditorWindow::OnImport);
+    connect(cmdExport_, &QPushButton::clicked, this, &EditorWindow::OnExport);
 
     lblInfo_ = Named(new QLabel(this), QStringLiteral("lblInfo"));
     lblInfo_->setWordWrap(true);
@@ -215,6 +222,9 @@ void EditorWindow::ApplyCaptions() {
     command(splitJnx_, tr("Split JNX"), tr("Write each ticked level as a map of its own"),
             QKeySequence(Qt::CTRL | Qt::Key_D));
     command(cmdBatch_, tr("Batch"), tr("Edit every map of a folder"), QKeySequence(Qt::CTRL | Qt::Key_B));
+    command(cmdImport_, tr("Import…"), tr("Make a map of MBTiles, KMZ or a folder of tiles"),
+            QKeySequence(Qt::CTRL | Qt::Key_I));
+    command(cmdExport_, tr("Export…"), tr("Write the map as KMZ or MBTiles"), QKeySequence(Qt::CTRL | Qt::Key_E));
     for (QCheckBox* box : chkSplitOPriority_) {
         box->setText(tr("Split"));
         box->setToolTip(tr("Split this level / Prioritise level"));
@@ -271,6 +281,7 @@ void EditorWindow::block_all() {
     deviceCheck_->setToolTip(QString());
     cmdSalvar_->setEnabled(false);
     splitJnx_->setEnabled(false);
+    cmdExport_->setEnabled(false);
     txtFamiliGroup_->clear();
     txtFamiliGroup_->setEnabled(false);
     cboFamily_->setVisible(presets);
@@ -346,6 +357,8 @@ void EditorWindow::SetRunning(bool running) {
     const bool idle = !running;
     cmdCargar_->setEnabled(idle);
     cmdBatch_->setEnabled(idle);
+    cmdImport_->setEnabled(idle);
+    cmdExport_->setEnabled(idle && !doc_.FileName.empty());
     cmdSalvar_->setEnabled(idle && !doc_.FileName.empty());
     splitJnx_->setEnabled(idle && !doc_.FileName.empty());
 }

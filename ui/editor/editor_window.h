@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "jnx/document.h"
 #include "edit/editor_values.h"
@@ -14,6 +15,7 @@
 #include "settings/level_ranges.h"
 #include "settings/settings.h"
 #include "ui/common/message_presenter.h"
+#include "ui/editor/convert_dialogs.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,6 +24,10 @@ class QLabel;
 class QLineEdit;
 class QMimeData;
 class QPushButton;
+
+namespace convert {
+struct ImportResult;
+}
 
 namespace ui {
 
@@ -45,6 +51,8 @@ public:
 
     // Hooks for the platform dialogs, replaced by tests.
     std::function<QString(const QString& startFolder, const QString& filter)> chooseFile;
+    std::function<std::optional<ImportChoice>(const QString& startFolder)> chooseImport;
+    std::function<std::optional<ExportChoice>(const ExportOffer& offer)> chooseExport;
     // False when no program could show the folder.
     std::function<bool(const QString& folder)> openFolder;
     // Shows the batch window; the program links it in, the editor does not know that window.
@@ -54,6 +62,8 @@ public:
     void OnSave();
     void OnSplit();
     void OnBatch();
+    void OnImport();
+    void OnExport();
     void block_all();
 
     const jnx::JnxDocument& Document() const { return doc_; }
@@ -105,6 +115,11 @@ private:
     void OfferFolder(const QString& text, const QString& folder);
     QString CancelledText(const QString& source) const;
 
+    // Import and export (editor_convert.cpp).
+    bool MayReplace(const QString& path);
+    void ShowImported(const convert::ImportResult& result);
+    void ShowConvertFailure(const QString& what, const platform::Error& error);
+
     const settings::Settings& settings_;
     MessagePresenter& presenter_;
     settings::SettingsTables tables_;
@@ -119,6 +134,8 @@ private:
     QPushButton* cmdSalvar_ = nullptr;
     QPushButton* splitJnx_ = nullptr;
     QPushButton* cmdBatch_ = nullptr;
+    QPushButton* cmdImport_ = nullptr;
+    QPushButton* cmdExport_ = nullptr;
     QLabel* lblInfo_ = nullptr;
     QLabel* lblMapInfo_ = nullptr;  // the map's title and bounds
     QGroupBox* fNiveles_ = nullptr;

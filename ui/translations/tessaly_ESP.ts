@@ -525,6 +525,94 @@
         <source>No file browser could show the folder %1.</source>
         <translation>Ningún explorador de archivos pudo mostrar la carpeta %1.</translation>
     </message>
+    <message>
+        <source>Import…</source>
+        <translation>Importar…</translation>
+    </message>
+    <message>
+        <source>Make a map of MBTiles, KMZ or a folder of tiles</source>
+        <translation>Crear un mapa de MBTiles, KMZ o una carpeta de teselas</translation>
+    </message>
+    <message>
+        <source>Export…</source>
+        <translation>Exportar…</translation>
+    </message>
+    <message>
+        <source>Write the map as KMZ or MBTiles</source>
+        <translation>Escribir el mapa como KMZ o MBTiles</translation>
+    </message>
+    <message>
+        <source>Replace file</source>
+        <translation>Reemplazar fichero</translation>
+    </message>
+    <message>
+        <source>%1 already exists. Replace it?</source>
+        <translation>%1 ya existe. ¿Reemplazarlo?</translation>
+    </message>
+    <message>
+        <source>Cancelled: nothing was written.</source>
+        <translation>Cancelado: no se ha escrito nada.</translation>
+    </message>
+    <message>
+        <source>Choose the tiles to import and the map to write.</source>
+        <translation>Elija las teselas que importar y el mapa que escribir.</translation>
+    </message>
+    <message>
+        <source>Importing %1</source>
+        <translation>Importando %1</translation>
+    </message>
+    <message>
+        <source>%1 could not be imported:</source>
+        <translation>No se ha podido importar %1:</translation>
+    </message>
+    <message>
+        <source>The map was written as %1 volumes in %2; the first one is loaded.</source>
+        <translation>El mapa se ha escrito en %1 volúmenes en %2; se ha cargado el primero.</translation>
+    </message>
+    <message>
+        <source>Map written: %1</source>
+        <translation>Mapa escrito: %1</translation>
+    </message>
+    <message>
+        <source>%1 tiles, zooms %2.</source>
+        <translation>%1 teselas, zooms %2.</translation>
+    </message>
+    <message>
+        <source>%1 tiles of coarser zooms lie over no volume and were left out.</source>
+        <translation>%1 teselas de zooms menores no caen sobre ningún volumen y se han omitido.</translation>
+    </message>
+    <message>
+        <source>Level %1: %2 tiles</source>
+        <translation>Nivel %1: %2 teselas</translation>
+    </message>
+    <message>
+        <source>zoom %1</source>
+        <translation>zoom %1</translation>
+    </message>
+    <message>
+        <source>Choose the levels to export and the file to write.</source>
+        <translation>Elija los niveles que exportar y el fichero que escribir.</translation>
+    </message>
+    <message>
+        <source>The export cannot replace the map it reads.</source>
+        <translation>La exportación no puede reemplazar el mapa que lee.</translation>
+    </message>
+    <message>
+        <source>The map cannot replace the tiles it is made of.</source>
+        <translation>El mapa no puede reemplazar las teselas de las que se hace.</translation>
+    </message>
+    <message>
+        <source>The export writes %1 as saved, without the changes not yet saved. Go on?</source>
+        <translation>La exportación escribe %1 tal como está guardado, sin los cambios aún no guardados. ¿Continuar?</translation>
+    </message>
+    <message>
+        <source>%1 could not be exported:</source>
+        <translation>No se ha podido exportar %1:</translation>
+    </message>
+    <message>
+        <source>Exported %1 tiles, zooms %2, to %3.</source>
+        <translation>Exportadas %1 teselas, zooms %2, a %3.</translation>
+    </message>
 </context>
 <context>
     <name>ui::Preview</name>
@@ -1047,6 +1135,81 @@
     <message>
         <source>, tile %1</source>
         <translation>, tesela %1</translation>
+    </message>
+</context>
+<context>
+    <name>ui::ConvertDialogs</name>
+    <message>
+        <source>Import tiles</source>
+        <translation>Importar teselas</translation>
+    </message>
+    <message>
+        <source>File…</source>
+        <translation>Fichero…</translation>
+    </message>
+    <message>
+        <source>Folder…</source>
+        <translation>Carpeta…</translation>
+    </message>
+    <message>
+        <source>Browse…</source>
+        <translation>Examinar…</translation>
+    </message>
+    <message>
+        <source>An MBTiles, KMZ or KML file, or a folder of tiles laid out Z/X/Y</source>
+        <translation>Un fichero MBTiles, KMZ o KML, o una carpeta de teselas ordenadas Z/X/Y</translation>
+    </message>
+    <message>
+        <source>Tiles from</source>
+        <translation>Teselas de</translation>
+    </message>
+    <message>
+        <source>Map to write</source>
+        <translation>Mapa que escribir</translation>
+    </message>
+    <message>
+        <source>JNX version</source>
+        <translation>Versión JNX</translation>
+    </message>
+    <message>
+        <source>Tile files (*.mbtiles *.kmz *.kml);;All files (*)</source>
+        <translation>Ficheros de teselas (*.mbtiles *.kmz *.kml);;Todos los ficheros (*)</translation>
+    </message>
+    <message>
+        <source>JNX file (*.jnx)</source>
+        <translation>Fichero JNX (*.jnx)</translation>
+    </message>
+    <message>
+        <source>Export map</source>
+        <translation>Exportar mapa</translation>
+    </message>
+    <message>
+        <source>KMZ ground overlays (any map)</source>
+        <translation>Superposiciones KMZ (cualquier mapa)</translation>
+    </message>
+    <message>
+        <source>MBTiles (web-map tiles only)</source>
+        <translation>MBTiles (solo teselas de mapa web)</translation>
+    </message>
+    <message>
+        <source>Levels</source>
+        <translation>Niveles</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Formato</translation>
+    </message>
+    <message>
+        <source>File to write</source>
+        <translation>Fichero que escribir</translation>
+    </message>
+    <message>
+        <source>KMZ file (*.kmz)</source>
+        <translation>Fichero KMZ (*.kmz)</translation>
+    </message>
+    <message>
+        <source>MBTiles file (*.mbtiles)</source>
+        <translation>Fichero MBTiles (*.mbtiles)</translation>
     </message>
 </context>
 <context>

@@ -1,0 +1,203 @@
+// The editor's import and export driven offscreen through their dialog hooks: what an
+// import writes is what the window then shows, an export reads back as the map, and a
+// cancel leaves the folder as it was.
+#include <gtest/gtest.h>
+
+#include <QtTest>
+#include <QtWidgets>
+#include <filesystem>
+#include <fstream>
+
+#include "convert/import_jnx.h"
+#include "jnx/device_limits.h"
+#include "platform/fs.h"
+#include "support/jnx_builder.h"
+#include "support/web_tiles_builder.h"
+#include "ui/common/language.h"
+#include "ui/editor/editor_window.h"
+
+namespace {
+
+using fixture::MbtilesRow;
+using ui::EditorWindow;
+
+const char* kIniTables =
+    "[ZoomLevels]\nLevel1=60/75/50 m\nLevel2=237/298/200 m\nLevel3=966/1194/800 m\nLevel4=3864/4777/3 km\n"
+    "Level5=15456/19109/12 km\n[Groups]\nGroup1=5/Alpha Group\n";
+
+std::vector<std::uint8_t> RealJpeg(Qt::GlobalColor color) {
+    QImage image(256, 256, QImage::Format_RGB32);
+    image.fill(color);
+    QBuffer jpeg;
+    jpeg.open(QIODevice::WriteOnly);
+    image.save(&jpeg, "JPG");
+    return {jpeg.data().begin(), jpeg.data().end()};
+}
+
+// One tile of zoom 3 and the four of zoom 4 under it; rows counted from the south.
+std::vector<MbtilesRow> FiveTiles() {
+    return {{3, 4, 4, RealJpeg(Qt::green)},
+            {4, 8, 8, RealJpeg(Qt::red)},
+            {4, 8, 9, RealJpeg(Qt::blue)},
+            {4, 9, 8, RealJpeg(Qt::yellow)},
+            {4, 9, 9, RealJpeg(Qt::gray)}};
+}
+
+std::vector<MbtilesRow> ManyTiles(int count, int zoom) {
+    std::vector<MbtilesRow> rows;
+    for (int i = 0; i < count; ++i) rows.push_back({zoom, i % 256, i / 256, fixture::MakeJpeg(i, 256, 256, 0)});
+    return rows;
+}
+
+class ConvertWindowTest : public ::testing::Test {
+protected:
+    fixture::TempDir dir;
+    ui::RecordingMessagePresenter messages;
+    std::unique_ptr<settings::Settings> ini;
+    std::unique_ptr<EditorWindow> window;
+    std::optional<ui::ImportChoice> importChoice;
+    std::optional<ui::ExportChoice> exportChoice;
+    ui::ExportOffer offered;
+
+    void SetUp() override {
+        std::ofstream(dir.file("Tessaly.ini")) << "[Preferences]\nLang=ENG\n" << kIniTables;
+        ini = std::make_unique<settings::Settings>(dir.file("Tessaly.ini"));
+        ui::InstallLanguage(QStringLiteral("ENG"));
+        window = std::make_unique<EditorWindow>(*ini, messages);
+        window->chooseImport = [this](const QString&) { return importChoice; };
+        window->chooseExport = [this](const ui::ExportOffer& offer) {
+            offered = offer;
+            return exportChoice;
+        };
+        ASSERT_TRUE(window->Start());
+    }
+    static QString Q(const std::string& path) { return QString::fromStdString(path); }
+    std::string LastText() const { return messages.last() ? messages.last()->text.toStdString() : ""; }
+    bool Says(const std::string& part) const { return LastText().find(part) != std::string::npos; }
+    std::string Imported(const std::string& source, const std::string& name) {
+        convert::ImportResult result;
+        platform::Error error;
+        EXPECT_TRUE(convert::ImportTiles(source, dir.file(name), {}, result, error)) << platform::ErrorText(error);
+        return dir.file(name);
+    }
+    // Runs the command and presses Cancel as soon as its progress dialog is there.
+    void Cancelling(void (EditorWindow::*command)()) {
+        QTimer timer;
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (auto* progress = window->findChild<QProgressDialog*>(QStringLiteral("workProgress"))) {
+                progress->findChild<QPushButton*>()->click();
+                timer.stop();
+            }
+        });
+        timer.start();
+        (window.get()->*command)();
+        timer.stop();
+    }
+};
+
+// A map and a source too large for one map: each import is loaded, its first volume
+// where it was cut, after a replaced map was confirmed.
+TEST_F(ConvertWindowTest, ImportLoadsWhatItWrote) {
+    fixture::WriteMbtiles(dir.file("in.mbtiles"), FiveTiles(), {{"name", "Peaks"}});
+    fixture::WriteMbtiles(dir.file("many.mbtiles"), ManyTiles(jnx::device::kMaxTilesPerLevel + 1, 8));
+    fixture::WriteBytes(dir.file("in.jnx"), {'o', 'l', 'd'});
+    std::filesystem::create_directory(dir.file("tiles.v2"));  // a folder's name is its stem
+    EXPECT_EQ(ui::DefaultImportOutput(Q(dir.file("tiles.v2/"))), Q(dir.file("tiles.v2.jnx")));
+    struct Case {
+        std::string source, output, loaded, said;
+        int version, levels;
+    };
+    const Case cases[] = {
+        {"in.mbtiles", "in.jnx", "in.jnx", "Map written: " + dir.file("in.jnx") + "\n5 tiles, zooms 3, 4.", 3, 2},
+        {"many.mbtiles", "many.jnx", "many_Part01.jnx", "as 2 volumes in " + dir.path(), 4, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        const QString source = Q(dir.file(c.source));
+        EXPECT_EQ(ui::DefaultImportOutput(source), Q(dir.file(c.output)));
+        importChoice = ui::ImportChoice{source, ui::DefaultImportOutput(source), c.version};
+        messages.clear();
+        if (c.loaded == "in.jnx") {  // the old file stays when the user keeps it
+            messages.answers.push_back(ui::MessageAnswer::No);
+            window->OnImport();
+            EXPECT_EQ(fixture::ReadBytes(dir.file("in.jnx")), (fixture::Bytes{'o', 'l', 'd'}));
+            EXPECT_EQ(messages.shown.size(), 1u);
+            messages.answers.push_back(ui::MessageAnswer::Yes);
+        }
+        window->OnImport();
+        ASSERT_NE(messages.last(), nullptr);
+        EXPECT_EQ(messages.last()->icon, ui::MessageIcon::Information);
+        EXPECT_TRUE(Says(c.said)) << LastText();
+        const jnx::JnxDocument& shown = window->Document();
+        EXPECT_EQ(shown.FileName, dir.file(c.loaded));
+        EXPECT_EQ(shown.Header.Version, c.version);
+        EXPECT_EQ(shown.Header.LevelCount, c.levels);
+        EXPECT_TRUE(window->findChild<QPushButton*>(QStringLiteral("cmdExport"))->isEnabled());
+    }
+}
+
+// Both formats read back as the map's tiles; a map off the web-map grid is refused as
+// MBTiles with the reason, and nothing is written.
+TEST_F(ConvertWindowTest, ExportReadsBackAsTheMap) {
+    fixture::WriteMbtiles(dir.file("in.mbtiles"), FiveTiles());
+    ASSERT_TRUE(window->LoadFile(Q(Imported(dir.file("in.mbtiles"), "map.jnx"))));
+    const QString map = Q(dir.file("map.jnx"));
+
+    exportChoice = ui::ExportChoice{ui::ExportFormat::Kmz, ui::DefaultExportOutput(map, ui::ExportFormat::Kmz), {1, 2}};
+    window->OnExport();
+    EXPECT_EQ(offered.mapPath, map);
+    EXPECT_EQ(offered.levels.size(), 2);
+    EXPECT_TRUE(Says("Exported 5 tiles, zooms 3, 4, to " + dir.file("map.kmz"))) << LastText();
+    convert::ImportResult back;
+    platform::Error error;
+    ASSERT_TRUE(convert::ImportTiles(dir.file("map.kmz"), dir.file("back.jnx"), {}, back, error))
+        << platform::ErrorText(error);
+    EXPECT_EQ(back.tiles, 5);
+
+    exportChoice = ui::ExportChoice{ui::ExportFormat::Mbtiles, Q(dir.file("fine.mbtiles")), {2}};
+    window->OnExport();
+    std::vector<MbtilesRow> fine = FiveTiles();
+    fine.erase(fine.begin());
+    EXPECT_EQ(fixture::ReadMbtiles(dir.file("fine.mbtiles")), fine);
+
+    fixture::WriteBytes(dir.file("plain.jnx"), fixture::BuildJnx(fixture::SimpleRecipe(4, 2, 3)).bytes);
+    ASSERT_TRUE(window->LoadFile(Q(dir.file("plain.jnx"))));
+    exportChoice->output = Q(dir.file("plain.mbtiles"));
+    exportChoice->levels = {1, 2};
+    messages.clear();
+    window->OnExport();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.last()->icon, ui::MessageIcon::Critical);
+    EXPECT_TRUE(Says(dir.file("plain.jnx")) && Says("KMZ keeps")) << LastText();
+    EXPECT_FALSE(platform::FileExists(dir.file("plain.mbtiles")));
+}
+
+// Cancel stops an import and both exports with no file left, and the map shown stays.
+TEST_F(ConvertWindowTest, CancelLeavesNoFile) {
+    fixture::WriteMbtiles(dir.file("big.mbtiles"), ManyTiles(3000, 12));
+    const std::string map = Imported(dir.file("big.mbtiles"), "big.jnx");
+    ASSERT_TRUE(window->LoadFile(Q(map)));
+    const std::vector<std::string> before = dir.list();
+    importChoice = ui::ImportChoice{Q(dir.file("big.mbtiles")), Q(dir.file("again.jnx")), 4};
+    for (const auto format : {std::optional<ui::ExportFormat>(), std::optional(ui::ExportFormat::Kmz),
+                              std::optional(ui::ExportFormat::Mbtiles)}) {
+        const int run = format ? int(*format) + 1 : 0;
+        messages.clear();
+        if (format) exportChoice = ui::ExportChoice{*format, Q(dir.file("out.any")), {1}};
+        Cancelling(format ? &EditorWindow::OnExport : &EditorWindow::OnImport);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_TRUE(Says("Cancelled")) << run << ": " << LastText();
+        EXPECT_EQ(dir.list(), before);
+        EXPECT_EQ(window->Document().FileName, map);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

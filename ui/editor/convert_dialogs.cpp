@@ -1,0 +1,170 @@
+#include "ui/editor/convert_dialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace ui {
+
+namespace {
+
+QString Tr(const char* text) { return QCoreApplication::translate("ui::ConvertDialogs", text); }
+
+QString Extension(ExportFormat format) {
+    return format == ExportFormat::Kmz ? QStringLiteral("kmz") : QStringLiteral("mbtiles");
+}
+
+// The window confirms a replacement itself, so the chooser must not ask as well.
+QString ChooseSaveFile(QWidget* parent, const QString& current, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, QString(), current, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+// A path box with its browse buttons after it.
+QHBoxLayout* PathRow(QLineEdit* edit, std::initializer_list<QPushButton*> buttons) {
+    auto* row = new QHBoxLayout;
+    edit->setMinimumWidth(360);
+    row->addWidget(edit, 1);
+    for (QPushButton* button : buttons) row->addWidget(button);
+    return row;
+}
+
+QDialogButtonBox* OkCancel(QDialog& dialog) {
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    return box;
+}
+
+}  // namespace
+
+QString DefaultImportOutput(const QString& source) {
+    const QFileInfo info(QDir::cleanPath(source));
+    const QString stem = info.isDir() ? info.fileName() : info.completeBaseName();
+    return info.dir().filePath(stem + QStringLiteral(".jnx"));
+}
+
+QString DefaultExportOutput(const QString& mapPath, ExportFormat format) {
+    const QFileInfo info(mapPath);
+    return info.dir().filePath(info.completeBaseName() + QLatin1Char('.') + Extension(format));
+}
+
+std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolder) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(Tr("Import tiles"));
+    auto* source = new QLineEdit(&dialog);
+    auto* file = new QPushButton(Tr("File…"), &dialog);
+    auto* folder = new QPushButton(Tr("Folder…"), &dialog);
+    auto* output = new QLineEdit(&dialog);
+    auto* browse = new QPushButton(Tr("Browse…"), &dialog);
+    auto* version = new QComboBox(&dialog);
+    version->addItem(QStringLiteral("4"), 4);
+    version->addItem(QStringLiteral("3"), 3);
+    source->setToolTip(Tr("An MBTiles, KMZ or KML file, or a folder of tiles laid out Z/X/Y"));
+
+    auto* form = new QFormLayout;
+    form->addRow(Tr("Tiles from"), PathRow(source, {file, folder}));
+    form->addRow(Tr("Map to write"), PathRow(output, {browse}));
+    form->addRow(Tr("JNX version"), version);
+    auto* buttons = OkCancel(dialog);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+
+    const auto refresh = [&] {
+        buttons->button(QDialogButtonBox::Ok)
+            ->setEnabled(!source->text().trimmed().isEmpty() && !output->text().trimmed().isEmpty());
+    };
+    const auto picked = [&](const QString& path) {
+        if (path.isEmpty()) return;
+        source->setText(QDir::toNativeSeparators(path));
+        output->setText(QDir::toNativeSeparators(DefaultImportOutput(path)));
+    };
+    const auto here = [&] { return source->text().isEmpty() ? startFolder : QFileInfo(source->text()).absolutePath(); };
+    QObject::connect(file, &QPushButton::clicked, &dialog, [&] {
+        picked(QFileDialog::getOpenFileName(&dialog, QString(), here(),
+                                            Tr("Tile files (*.mbtiles *.kmz *.kml);;All files (*)")));
+    });
+    QObject::connect(folder, &QPushButton::clicked, &dialog,
+                     [&] { picked(QFileDialog::getExistingDirectory(&dialog, QString(), here())); });
+    QObject::connect(browse, &QPushButton::clicked, &dialog, [&] {
+        const QString path = ChooseSaveFile(&dialog, output->text(), Tr("JNX file (*.jnx)"));
+        if (!path.isEmpty()) output->setText(QDir::toNativeSeparators(path));
+    });
+    QObject::connect(source, &QLineEdit::textChanged, &dialog, refresh);
+    QObject::connect(output, &QLineEdit::textChanged, &dialog, refresh);
+    refresh();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return ImportChoice{source->text().trimmed(), output->text().trimmed(), version->currentData().toInt()};
+}
+
+std::optional<ExportChoice> AskExport(QWidget* parent, const ExportOffer& offer) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(Tr("Export map"));
+    auto* format = new QComboBox(&dialog);
+    format->addItem(Tr("KMZ ground overlays (any map)"), int(ExportFormat::Kmz));
+    format->addItem(Tr("MBTiles (web-map tiles only)"), int(ExportFormat::Mbtiles));
+    auto* levelBox = new QGroupBox(Tr("Levels"), &dialog);
+    auto* levelList = new QVBoxLayout(levelBox);
+    std::vector<QCheckBox*> ticks;
+    for (const QString& caption : offer.levels) {
+        ticks.push_back(new QCheckBox(caption, levelBox));
+        ticks.back()->setChecked(true);
+        levelList->addWidget(ticks.back());
+    }
+    auto* output = new QLineEdit(DefaultExportOutput(offer.mapPath, ExportFormat::Kmz), &dialog);
+    auto* browse = new QPushButton(Tr("Browse…"), &dialog);
+
+    auto* form = new QFormLayout;
+    form->addRow(Tr("Format"), format);
+    form->addRow(levelBox);
+    form->addRow(Tr("File to write"), PathRow(output, {browse}));
+    auto* buttons = OkCancel(dialog);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+
+    const auto chosenFormat = [&] { return ExportFormat(format->currentData().toInt()); };
+    const auto refresh = [&] {
+        const bool anyLevel = std::any_of(ticks.begin(), ticks.end(), [](QCheckBox* t) { return t->isChecked(); });
+        buttons->button(QDialogButtonBox::Ok)->setEnabled(anyLevel && !output->text().trimmed().isEmpty());
+    };
+    // The file's extension follows the format, whatever name the user gave it.
+    const auto withExtension = [&](const QString& path) {
+        const QFileInfo info(path.trimmed());
+        const QString suffix = info.suffix().toLower();
+        const bool formatSuffix = suffix == Extension(ExportFormat::Kmz) || suffix == Extension(ExportFormat::Mbtiles);
+        const QString stem = formatSuffix ? info.completeBaseName() : info.fileName();
+        return QDir::toNativeSeparators(info.dir().filePath(stem + QLatin1Char('.') + Extension(chosenFormat())));
+    };
+    QObject::connect(format, &QComboBox::currentIndexChanged, &dialog, [&] {
+        if (!output->text().trimmed().isEmpty()) output->setText(withExtension(output->text()));
+    });
+    QObject::connect(browse, &QPushButton::clicked, &dialog, [&] {
+        const QString filter = chosenFormat() == ExportFormat::Kmz ? Tr("KMZ file (*.kmz)") : Tr("MBTiles file (*.mbtiles)");
+        const QString path = ChooseSaveFile(&dialog, output->text(), filter);
+        if (!path.isEmpty()) output->setText(withExtension(path));
+    });
+    for (QCheckBox* tick : ticks) QObject::connect(tick, &QCheckBox::toggled, &dialog, refresh);
+    QObject::connect(output, &QLineEdit::textChanged, &dialog, refresh);
+    refresh();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    ExportChoice choice{chosenFormat(), withExtension(output->text()), {}};
+    for (std::size_t k = 0; k < ticks.size(); ++k)
+        if (ticks[k]->isChecked()) choice.levels.push_back(int(k) + 1);
+    return choice;
+}
+
+}  // namespace ui

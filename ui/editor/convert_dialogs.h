@@ -1,0 +1,42 @@
+// The small dialogs of the editor's import and export: each returns the user's choice, or
+// nothing when the user backs out. The window asks through replaceable hooks, so that
+// tests can answer instead of a dialog.
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace ui {
+
+struct ImportChoice {
+    QString source;  // an MBTiles, KMZ or KML file, or a folder of Z/X/Y tiles
+    QString output;  // the map to write
+    int version = 4;
+};
+
+enum class ExportFormat { Kmz, Mbtiles };
+
+struct ExportChoice {
+    ExportFormat format = ExportFormat::Kmz;
+    QString output;
+    std::vector<int> levels;  // numbered from 1, ascending
+};
+
+// What the export dialog offers: the loaded map and one caption per level.
+struct ExportOffer {
+    QString mapPath;
+    QStringList levels;
+};
+
+// Beside the source, under its name: "tiles.mbtiles" and the folder "tiles" give "tiles.jnx".
+QString DefaultImportOutput(const QString& source);
+// Beside the map, under its name, with the format's extension.
+QString DefaultExportOutput(const QString& mapPath, ExportFormat format);
+
+std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolder);
+std::optional<ExportChoice> AskExport(QWidget* parent, const ExportOffer& offer);
+
+}  // namespace ui

@@ -1,0 +1,155 @@
+// The editor's import of tile containers into a map, which it then shows, and its export of
+// the loaded map to KMZ or MBTiles. Both run on the worker thread like save and split.
+#include <QDir>
+#include <QFileInfo>
+
+#include "convert/export_kmz.h"
+#include "convert/export_mbtiles.h"
+#include "convert/import_jnx.h"
+#include "platform/fs.h"
+#include "ui/common/error_message.h"
+#include "ui/common/worker_run.h"
+#include "ui/editor/editor_window.h"
+
+namespace ui {
+
+namespace {
+
+// The converters count tiles, not bytes; the bar does not mind which.
+convert::ImportProgress Watched(WorkerReport& report) {
+    return [&report](const char*, std::int64_t done, std::int64_t total) {
+        report.Progress(done, total);
+        return !report.CancelRequested();
+    };
+}
+
+QString Zooms(const std::vector<int>& zooms) {
+    QStringList shown;
+    for (int zoom : zooms) shown << QString::number(zoom);
+    return shown.join(QStringLiteral(", "));
+}
+
+bool SameFile(const QString& a, const QString& b) {
+    const QString first = QFileInfo(a).canonicalFilePath();
+    return !first.isEmpty() && first == QFileInfo(b).canonicalFilePath();
+}
+
+}  // namespace
+
+bool EditorWindow::MayReplace(const QString& path) {
+    if (!QFileInfo::exists(path)) return true;
+    return presenter_.Question(tr("Replace file"), tr("%1 already exists. Replace it?").arg(path), MessageAnswer::No);
+}
+
+void EditorWindow::ShowConvertFailure(const QString& what, const platform::Error& error) {
+    if (error.code == platform::ErrorCode::Cancelled)
+        presenter_.Information(tr("Information"), tr("Cancelled: nothing was written."));
+    else
+        presenter_.Error(tr("Error"), what + QLatin1Char('\n') + ErrorMessage(error));
+}
+
+void EditorWindow::OnImport() {
+    if (running_) return;
+    const QString start = QString::fromStdString(settings_.BatchDefaultDir(platform::ProgramFolder()));
+    const std::optional<ImportChoice> choice = chooseImport ? chooseImport(start) : std::nullopt;
+    if (!choice) return;
+    const QString source = QDir::cleanPath(choice->source.trimmed()), output = choice->output.trimmed();
+    if (source.isEmpty() || output.isEmpty()) {
+        Refuse(tr("Choose the tiles to import and the map to write."));
+        return;
+    }
+    if (SameFile(source, output)) {
+        Refuse(tr("The map cannot replace the tiles it is made of."));
+        return;
+    }
+    if (!MayReplace(output) || !MayDiscardEdits()) return;
+    settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(source).absolutePath().toStdString());
+
+    convert::ImportOptions options;
+    options.version = choice->version;
+    const std::string from = source.toStdString(), to = output.toStdString();
+    convert::ImportResult result;
+    platform::Error error;
+    bool ok = false;
+    SetRunning(true);
+    WorkerReport report;
+    RunWithProgress(this, tr("Importing %1").arg(QFileInfo(source).fileName()), report,
+                    [&] { ok = convert::ImportTiles(from, to, options, result, error, Watched(report)); });
+    SetRunning(false);
+    if (!ok) {
+        ShowConvertFailure(tr("%1 could not be imported:").arg(source), error);
+        return;
+    }
+    // A map cut into volumes is shown by its first part, the coarsest levels over its north.
+    if (LoadFile(QString::fromStdString(result.files.front().path))) ShowImported(result);
+}
+
+void EditorWindow::ShowImported(const convert::ImportResult& result) {
+    const QString first = QString::fromStdString(result.files.front().path);
+    QString text = result.volumes ? tr("The map was written as %1 volumes in %2; the first one is loaded.")
+                                        .arg(result.files.size())
+                                        .arg(QFileInfo(first).absolutePath())
+                                  : tr("Map written: %1").arg(first);
+    text += QLatin1Char('\n') + tr("%1 tiles, zooms %2.").arg(result.tiles).arg(Zooms(result.zooms));
+    if (result.leftOut > 0)
+        text += QLatin1Char('\n') + tr("%1 tiles of coarser zooms lie over no volume and were left out.")
+                                        .arg(result.leftOut);
+    presenter_.Information(tr("Information"), text);
+}
+
+void EditorWindow::OnExport() {
+    if (running_) return;
+    if (doc_.FileName.empty()) {
+        Refuse(tr("Need to load a JNX file."));
+        return;
+    }
+    const QString map = QString::fromStdString(doc_.FileName);
+    ExportOffer offer{map, {}};
+    for (std::size_t k = 0; k < doc_.Levels.size(); ++k) {
+        const std::int32_t zoom = k < doc_.LevelInfos.size() ? doc_.LevelInfos[k].Zoom : 255;
+        QString caption = tr("Level %1: %2 tiles").arg(k + 1).arg(doc_.Levels[k].TileCount);
+        if (zoom != 255) caption += QStringLiteral(", ") + tr("zoom %1").arg(zoom);
+        offer.levels << caption;
+    }
+    const std::optional<ExportChoice> choice = chooseExport ? chooseExport(offer) : std::nullopt;
+    if (!choice) return;
+    const QString output = choice->output.trimmed();
+    if (output.isEmpty() || choice->levels.empty()) {
+        Refuse(tr("Choose the levels to export and the file to write."));
+        return;
+    }
+    if (SameFile(output, map)) {
+        Refuse(tr("The export cannot replace the map it reads."));
+        return;
+    }
+    // The export copies the file as it is on disk; edits still in the controls would be
+    // silently missing from it.
+    if (HasUnsavedEdits() &&
+        !presenter_.Question(tr("Unsaved changes"),
+                             tr("The export writes %1 as saved, without the changes not yet saved. Go on?")
+                                 .arg(QFileInfo(map).fileName())))
+        return;
+    if (!MayReplace(output)) return;
+
+    const std::string from = doc_.FileName, to = output.toStdString();
+    const std::vector<int> levels = choice->levels;
+    const bool kmz = choice->format == ExportFormat::Kmz;
+    convert::ExportResult result;
+    platform::Error error;
+    bool ok = false;
+    SetRunning(true);
+    WorkerReport report;
+    RunWithProgress(this, tr("Writing %1").arg(QFileInfo(output).fileName()), report, [&] {
+        ok = kmz ? convert::ExportKmz(from, to, levels, result, error, Watched(report))
+                 : convert::ExportMbtiles(from, to, levels, result, error, Watched(report));
+    });
+    SetRunning(false);
+    if (!ok) {
+        ShowConvertFailure(tr("%1 could not be exported:").arg(map), error);
+        return;
+    }
+    OfferFolder(tr("Exported %1 tiles, zooms %2, to %3.").arg(result.tiles).arg(Zooms(result.zooms)).arg(output),
+                QFileInfo(output).absolutePath());
+}
+
+}  // namespace ui
