@@ -121,14 +121,6 @@ bool ReadsBackAsPlanned(const ImportPlan& plan, const PlannedFile& file, const s
     return same || Fail(error, Error(ErrorCode::WrittenImagesDiffer));
 }
 
-std::string VolumePath(const std::string& outPath, std::size_t number) {
-    std::string stem = outPath;
-    std::string extension = platform::ExtensionOf(outPath);
-    std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-    if (extension == "jnx") stem.resize(stem.size() - 4);
-    const std::string digits = std::to_string(number);
-    return stem + "_Part" + (digits.size() < 2 ? "0" : "") + digits + ".jnx";
-}
 
 // A volume lacks the coarser zooms that have no tiles over it.
 std::vector<int> ZoomsOf(const PlannedFile& file) {
@@ -158,6 +150,15 @@ bool PublishAll(const ImportPlan& plan, std::vector<std::unique_ptr<Output>>& ou
 }
 
 }  // namespace
+
+std::string VolumePath(const std::string& outPath, std::size_t number) {
+    std::string stem = outPath;
+    std::string extension = platform::ExtensionOf(outPath);
+    std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+    if (extension == "jnx") stem.resize(stem.size() - 4);
+    const std::string digits = std::to_string(number);
+    return stem + "_Part" + (digits.size() < 2 ? "0" : "") + digits + ".jnx";
+}
 
 bool ImportTiles(const std::string& sourcePath, const std::string& outPath, const ImportOptions& options,
                  ImportResult& result, Error& error, const ImportProgress& progress) {

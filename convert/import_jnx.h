@@ -57,6 +57,9 @@ inline bool GoesOn(const ImportProgress& progress, const char* pass, std::int64_
     return !progress || progress(pass, done, total);
 }
 
+// The name of volume number (from 1) of a map written as volumes.
+std::string VolumePath(const std::string& outPath, std::size_t number);
+
 bool ImportTiles(const std::string& sourcePath, const std::string& outPath, const ImportOptions& options,
                  ImportResult& result, platform::Error& error, const ImportProgress& progress = {});
 

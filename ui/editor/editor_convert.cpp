@@ -62,7 +62,9 @@ void EditorWindow::OnImport() {
         Refuse(tr("The map cannot replace the tiles it is made of."));
         return;
     }
-    if (!MayReplace(output) || !MayDiscardEdits()) return;
+    // Volumes are named after the output; a source too large for one file would replace them.
+    const QString firstVolume = QString::fromStdString(convert::VolumePath(output.toStdString(), 1));
+    if (!MayReplace(output) || !MayReplace(firstVolume) || !MayDiscardEdits()) return;
     settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(source).absolutePath().toStdString());
 
     convert::ImportOptions options;
