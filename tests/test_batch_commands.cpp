@@ -176,11 +176,9 @@ TEST(BatchSaveFiles, HeadlessRunOverPaths) {
     auto summary = batch::SaveFilesAsBatch({dir.file("a.jnx")}, "moved.jnx", request, {});
     EXPECT_EQ(Counts(summary), (std::array{1, 0, 0, 0, 0}));
     EXPECT_EQ(dir.list(), (Files{"c.jnx", "moved.jnx"}));
-    // A new name fits one file only; a file that cannot be read stops the run.
+    // A new name fits one file only.
     summary = batch::SaveFilesAsBatch({dir.file("c.jnx"), dir.file("moved.jnx")}, "x.jnx", request, {});
     EXPECT_EQ(summary.refusal.code, ErrorCode::RefuseInvalidFilename);
-    summary = batch::SaveFilesAsBatch({dir.file("missing.jnx")}, "", request, {});
-    EXPECT_EQ(summary.refusal.code, ErrorCode::RefuseErroneousChecked);
 
     // A folder that cannot take the rename fails the row before the file is patched.
     fixture::GiveToOrdinaryUser(dir.file("c.jnx"));
