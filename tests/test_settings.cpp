@@ -168,36 +168,30 @@ TEST(DefaultSettings, ShippedFileLoadsAndEachStandardScaleFindsItsRow) {
 }
 
 // The installed default is read-only: the first write must land in the user's copy and
-// leave the default as it was, and later reads must see the user's copy.
+// leave the default as it was, and later reads must see the user's copy, which wins as the
+// default once it exists.
 TEST(ProgramSettings, FirstWriteCopiesTheDefaultToTheUserFolder) {
     TempDir dir;
     const std::string installed = dir.file("Tessaly.ini");
     const std::string original = "[Preferences]\nLang=ESP\n";
     fixture::WriteBytes(installed, fixture::Bytes(original.begin(), original.end()));
-    const std::string user = dir.file("config/tessaly/Tessaly.ini");
+    const std::string user = dir.file("tessaly/Tessaly.ini");
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(settings::UserSettingsPath(), user);
+    EXPECT_NE(settings::DefaultSettingsPath(), user);
 
     const settings::Settings s(installed, user);
     EXPECT_TRUE(s.IsSpanish());
     s.WriteSetting("Preferences", "BatchDefaultDir", dir.path());
-    const auto after = fixture::ReadBytes(installed);
-    EXPECT_EQ(std::string(after.begin(), after.end()), original);
+    EXPECT_EQ(fixture::ReadBytes(installed), fixture::Bytes(original.begin(), original.end()));
     EXPECT_EQ(s.Path(), user);
     EXPECT_EQ(settings::Settings(user).Lang(), "ESP");
     EXPECT_EQ(s.BatchDefaultDir("/"), dir.path());  // a read after a write sees it
     s.WriteSetting("Preferences", "BatchDefaultDir", "/");
     EXPECT_EQ(s.ReadSetting("preferences", "batchdefaultdir"), "/");
-}
-
-TEST(ProgramSettings, UserCopyWinsOnceItExists) {
-    TempDir dir;
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = old ? old : "";
-    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
-    EXPECT_EQ(settings::UserSettingsPath(), dir.path() + "/tessaly/Tessaly.ini");
-    EXPECT_NE(settings::DefaultSettingsPath(), settings::UserSettingsPath());
-    std::filesystem::create_directories(dir.path() + "/tessaly");
-    fixture::WriteBytes(settings::UserSettingsPath(), {'[', 'x', ']', '\n'});
-    EXPECT_EQ(settings::DefaultSettingsPath(), settings::UserSettingsPath());
+    EXPECT_EQ(settings::DefaultSettingsPath(), user);
     if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
 }
 
