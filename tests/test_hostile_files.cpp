@@ -8,10 +8,11 @@
 #include <algorithm>
 #include <climits>
 #include <functional>
+#include <set>
 
 #include "jnx/reader.h"
 #include "platform/le.h"
-#include "support/hostile_variants.h"
+#include "support/jnx_builder.h"
 #include "support/run_program.h"
 
 namespace {
@@ -24,38 +25,90 @@ using jnx::ReadDepth;
 enum class Expect { BothPass, FullFails, BothFail, FullNeverWithoutQuick };
 
 struct Hostile {
-    fixture::HostileVariant variant;
+    std::string what;
+    Bytes bytes;
     Expect expect;
 };
 
+// Of a file of two levels of three tiles and a signature, so every structure is there at
+// least twice: every int32 field set to hostile values, the file cut at and around every
+// structure boundary, texts left unterminated.
 std::vector<Hostile> Variants(int version) {
-    const fixture::HostileLayout layout = fixture::DescribeHostile(fixture::HostileBaseRecipe(version));
-    const fixture::BuiltJnx& built = layout.built;
-    std::vector<Hostile> all{{{"unchanged", built.bytes}, Expect::BothPass}};
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(version, 2, 3);
+    recipe.signature = {9, 8, 7};
+    const fixture::BuiltJnx built = fixture::BuildJnx(recipe);
+    const Bytes& good = built.bytes;
+    const auto length = std::int64_t(good.size());
+    std::vector<std::int64_t> fields, edges{0}, texts;  // where each field, structure and text begins
+    const int headerEnd = version == 4 ? 52 : 48;
+    for (int pos = 0; pos < headerEnd; pos += 4) fields.push_back(pos);
+    edges.push_back(headerEnd);
+    for (const std::int64_t scale : built.scalePositions) {
+        fields.insert(fields.end(), {scale - 8, scale - 4, scale});
+        if (version == 4) fields.push_back(scale + 4);
+        edges.push_back(scale - 8);
+    }
+    std::int64_t pos = built.blockStart;
+    edges.push_back(pos);
+    fields.push_back(pos);  // BlockVersion
+    pos += 4;
+    const auto text = [&](const std::string& t) { texts.push_back(pos), pos += std::int64_t(t.size()) + 1; };
+    text(recipe.guid), text(recipe.groupName);
+    pos += 3;
+    text(recipe.mapTitle);
+    fields.push_back(pos);  // InfoLevelCount
+    pos += 4;
+    for (const auto& level : recipe.levels) {
+        edges.push_back(pos);
+        text(level.name), text(level.description), text(level.copyright);
+        fields.push_back(pos);  // Zoom
+        pos += 4;
+    }
+    edges.push_back(pos);
+    const auto tableEnd = built.firstTableOffset + std::int64_t(built.dataOffsets.size()) * 28;
+    for (std::int64_t entry = built.firstTableOffset; entry < tableEnd; entry += 28) {
+        edges.push_back(entry);
+        for (int k = 0; k < 28; k += 4) fields.push_back(entry + k);
+    }
+    edges.insert(edges.end(), built.dataOffsets.begin(), built.dataOffsets.end());
+    edges.push_back(length - 8);  // the trailer
+
+    std::vector<Hostile> all{{"unchanged", good, Expect::BothPass}};
     // A broken structure that the quick read does not reach may still pass it; a hostile
     // LevelCount or TileCount fails both.
-    for (auto& v : fixture::IntFieldVariants(layout)) {
-        const bool count = (v.at == 24 || v.at == built.scalePositions[0] - 8) && platform::LoadI32(&v.bytes[std::size_t(v.at)]) != 0;
-        all.push_back({std::move(v), count ? Expect::BothFail : Expect::FullNeverWithoutQuick});
+    for (const auto at : fields)
+        for (const std::int32_t value : {0, -1, INT_MIN, INT_MAX, std::int32_t(length + 1)}) {
+            const bool count = (at == 24 || at == built.scalePositions[0] - 8) && value != 0;
+            Hostile h{"int32 at " + std::to_string(at) + " = " + std::to_string(value), good,
+                      count ? Expect::BothFail : Expect::FullNeverWithoutQuick};
+            platform::StoreI32(&h.bytes[std::size_t(at)], value);
+            all.push_back(std::move(h));
+        }
+    // Cut at every boundary and every 23 bytes, and one byte either side: the trailer is at
+    // the end, so no shortened file is whole.
+    for (std::int64_t n = 1; n < length; n += 23) edges.push_back(n);
+    std::set<std::int64_t> cuts;
+    for (const auto edge : edges) cuts.insert({edge - 1, edge, edge + 1});
+    for (const auto cut : cuts)
+        if (cut >= 0 && cut < length)
+            all.push_back({"cut at " + std::to_string(cut), Bytes(good.begin(), good.begin() + cut),
+                           cut < built.firstTableOffset - 4 ? Expect::BothFail : Expect::FullFails});
+    for (const auto start : texts) {  // every byte from the text on made non-zero
+        Hostile h{"text at " + std::to_string(start), good, Expect::BothFail};
+        for (auto i = std::size_t(start); i < h.bytes.size(); ++i) h.bytes[i] |= 0x40;
+        all.push_back(std::move(h));
     }
-    // The trailer is at the end, so no shortened file is whole.
-    for (auto& v : fixture::TruncatedVariants(layout)) {
-        const bool early = v.at < built.firstTableOffset - 4;
-        all.push_back({std::move(v), early ? Expect::BothFail : Expect::FullFails});
-    }
-    for (auto& v : fixture::UnterminatedTextVariants(layout)) all.push_back({std::move(v), Expect::BothFail});
     // A text past the longest one the format allows, though the file is long enough.
-    fixture::JnxRecipe recipe = fixture::HostileBaseRecipe(version);
-    recipe.mapTitle = std::string(40000, 't'), recipe.gap = 0;
-    all.push_back({{"overlong title", fixture::BuildJnx(recipe).bytes}, Expect::BothFail});
+    fixture::JnxRecipe longTitle = recipe;
+    longTitle.mapTitle = std::string(40000, 't'), longTitle.gap = 0;
+    all.push_back({"overlong title", fixture::BuildJnx(longTitle).bytes, Expect::BothFail});
     // Without a block only the first table's offset says where the tables lie.
-    recipe = fixture::HostileBaseRecipe(version);
     recipe.withMapBlock = false, recipe.gap = 40;
     const fixture::BuiltJnx bare = fixture::BuildJnx(recipe);
-    all.push_back({{"no block", bare.bytes}, Expect::BothPass});
+    all.push_back({"no block", bare.bytes, Expect::BothPass});
     for (const std::int32_t value : {INT_MIN, -1, 0, INT_MAX}) {
-        Hostile h{{"no block, first table at " + std::to_string(value), bare.bytes}, Expect::FullFails};
-        platform::StoreI32(&h.variant.bytes[std::size_t(bare.scalePositions[0] - 4)], value);
+        Hostile h{"no block, first table at " + std::to_string(value), bare.bytes, Expect::FullFails};
+        platform::StoreI32(&h.bytes[std::size_t(bare.scalePositions[0] - 4)], value);
         all.push_back(std::move(h));
     }
     return all;
@@ -103,7 +156,7 @@ TEST_P(HostileFiles, RefusedWithoutHarmByTheReaderAndTheCommandLine) {
     fixture::TempDir folder, scratch;
     std::vector<VariantFile> files;
     for (Hostile& h : Variants(GetParam())) {
-        VariantFile f{h.variant.name, folder.file(std::to_string(files.size()) + ".jnx"), std::move(h.variant.bytes)};
+        VariantFile f{h.what, folder.file(std::to_string(files.size()) + ".jnx"), std::move(h.bytes)};
         fixture::WriteBytes(f.path, f.bytes);
         const auto length = std::int64_t(f.bytes.size());
         f.quick = Read(f.path, ReadDepth::Quick, length, f.what);
