@@ -105,17 +105,25 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
     EXPECT_EQ(dir.list(), Strings{"u.jnx"});
 }
 
-// info --json shows every file and marks the one it cannot read. File names are bytes: the
-// JSON of info and scan stays strict UTF-8 whatever they hold, and keeps them whole in the
-// escape json.h documents.
-TEST_F(CliTest, JsonShowsEveryFileInStrictUtf8) {
-    fixture::JnxRecipe v4 = fixture::SimpleRecipe(4, 2, 3);
+// info, scan and check show every file, mark the one they cannot read and exit 1; check
+// finds the demo map ready, deep, and names the one error it finds; nothing is written. File
+// names are bytes: the JSON stays strict UTF-8 whatever they hold, and keeps them whole in
+// the escape json.h documents.
+TEST_F(CliTest, ReportsShowEveryFileInStrictJsonAndNeverWrite) {
+    Expect({"demo", dir.file("demo.jnx")}, 0, "created " + dir.file("demo.jnx") + "\n");
+    Expect({"check", "--deep", dir.file("demo.jnx")}, 0, dir.file("demo.jnx") + ": ready for the device\n");
+    fixture::JnxRecipe v4 = fixture::SimpleRecipe(4, 2, 3), v3 = fixture::SimpleRecipe(3, 1, 2), flipped = v3;
     v4.bounds = {536870912, 268435456, -536870912, -268435456};  // 45, 22.5, -45, -22.5 degrees
     v4.groupName = "Quote \" back \\ tab \t caf\xe9";
-    const std::string good4 = Make("caf\xe9 100%.jnx", v4), good3 = Make("b.jnx", fixture::SimpleRecipe(3, 1, 2));
+    v3.bounds = {1000, 1000, 0, 0};
+    flipped.bounds = {0, 10, 10, 0};  // north below south
+    v4.reserved = v3.reserved = flipped.reserved = {0, 7, 0};  // the product ID's copy in step
+    const std::string good4 = Make("caf\xe9 100%.jnx", v4), good3 = Make("b.jnx", v3);
+    Make("flipped.jnx", flipped);
     fixture::Bytes truncated = fixture::BuildJnx(fixture::SimpleRecipe(4, 1, 1)).bytes;
     truncated.resize(30);
     fixture::WriteBytes(dir.file("bad.jnx"), truncated);
+    const fixture::Snapshot before = fixture::TakeSnapshot(dir.path());
 
     const fixture::ProgramRun info = Run({"info", "--json", good4, dir.file("bad.jnx"), good3});
     EXPECT_EQ(info.code, 1);
@@ -123,38 +131,19 @@ TEST_F(CliTest, JsonShowsEveryFileInStrictUtf8) {
     for (const char* value : {"\"ok\": false", "\"error\": ", "\"north\": 45,", "\"west\": -22.5",
                               "\"draw_order\": 25", "\"tile_total\": 6"})
         EXPECT_EQ(Occurrences(info.out, value), 1) << value << "\n" << info.out;
-    const fixture::ProgramRun scan = Run({"scan", "--json", dir.path()});
-    EXPECT_EQ(scan.code, 0) << scan.err;
-    for (const std::string& out : {info.out, scan.out}) {
+    const fixture::ProgramRun scan = Run({"scan", "--json", dir.path()}), check = Run({"check", "--json", dir.path()});
+    EXPECT_EQ(std::pair(scan.code, check.code), std::pair(0, 1)) << scan.err << check.err;
+    for (const auto& [value, count] : std::vector<std::pair<std::string, int>>{
+             {"\"files\": [", 1}, {"\"folders\": [", 1}, {"\"jnx_files\": 5", 1}, {"\"ok\": false", 2},
+             {"\"ok\": true", 3}, {"\"error\": ", 1}, {"\"code\": \"bounds_invalid\"", 1},
+             {"\"severity\": \"error\"", 1}, {"\"level\": ", 0}})
+        EXPECT_EQ(Occurrences(check.out, value), count) << value << "\n" << check.out;
+    for (const std::string& out : {info.out, scan.out, check.out}) {
         EXPECT_TRUE(StrictJson(out)) << out;
         EXPECT_NE(out.find("\"" + dir.path() + "/caf%E9 100%25.jnx\""), std::string::npos) << out;
-        EXPECT_NE(out.find("\"Quote \\\" back \\\\ tab \\t caf"), std::string::npos) << out;
     }
-}
-
-// check: the demo map is ready for the device, deep; a folder's report in JSON keeps its
-// shape with a map that cannot be read and one with an error, and exits 1; nothing is written.
-TEST_F(CliTest, CheckReportsEveryMapAndNeverWrites) {
-    Expect({"demo", dir.file("demo.jnx")}, 0, "created " + dir.file("demo.jnx") + "\n");
-    Expect({"check", "--deep", dir.file("demo.jnx")}, 0, dir.file("demo.jnx") + ": ready for the device\n");
-
-    fixture::JnxRecipe flipped = fixture::SimpleRecipe(4, 1, 2);
-    flipped.bounds = {0, 10, 10, 0};  // north below south
-    flipped.reserved = {0, 7, 0};     // the product ID's copy in step
-    Make("flipped.jnx", flipped);
-    fixture::Bytes truncated = fixture::BuildJnx(fixture::SimpleRecipe(4, 1, 1)).bytes;
-    truncated.resize(30);
-    fixture::WriteBytes(dir.file("bad.jnx"), truncated);
-    const fixture::Snapshot before = fixture::TakeSnapshot(dir.path());
-
-    const fixture::ProgramRun json = Run({"check", "--json", dir.path()});
-    EXPECT_EQ(json.code, 1) << json.err;
-    EXPECT_TRUE(StrictJson(json.out)) << json.out;
-    for (const auto& [value, count] : std::vector<std::pair<std::string, int>>{
-             {"\"files\": [", 1}, {"\"folders\": [", 1}, {"\"jnx_files\": 3", 1}, {"\"ok\": false", 2},
-             {"\"ok\": true", 1}, {"\"error\": ", 1}, {"\"code\": \"bounds_invalid\"", 1},
-             {"\"severity\": \"error\"", 1}, {"\"level\": ", 0}})
-        EXPECT_EQ(Occurrences(json.out, value), count) << value << "\n" << json.out;
+    for (const std::string& out : {info.out, scan.out})
+        EXPECT_NE(out.find("\"Quote \\\" back \\\\ tab \\t caf"), std::string::npos) << out;
 
     const fixture::ProgramRun text = Run({"check", dir.path()});
     EXPECT_EQ(text.code, 1);
