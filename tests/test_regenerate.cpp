@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "compose/extract.h"
@@ -53,19 +54,16 @@ TEST_P(RegenerateTest, NewFileReadsBackWithTheSourceTiles) {
     EXPECT_EQ(fixture::TilesIn(dst), fixture::TilesIn(s.path));
     const jnx::JnxDocument back = fixture::ReadFull(dst);
     EXPECT_EQ(back.Signature, recipe.signature);
-    EXPECT_EQ(back.Header.Version, v.to);
-    EXPECT_EQ(back.Header.ProductId, -12);
-    EXPECT_EQ(back.Header.DrawOrder, v.to == 4 ? 31 : 25);
-    EXPECT_FALSE(back.NeedsRegeneration);
-    EXPECT_EQ(back.Levels[1].Scale, 1999);
-    EXPECT_EQ(jnx::DecodeText(back.MapInfo.GroupName, true), "New group");
+    EXPECT_EQ(std::tuple(back.Header.Version, back.Header.ProductId, back.Header.DrawOrder, back.Levels[1].Scale,
+                         back.NeedsRegeneration, jnx::DecodeText(back.MapInfo.GroupName, true)),
+              std::tuple(v.to, -12, v.to == 4 ? 31 : 25, 1999, false, std::string("New group")));
+    // The tables right after the block, the images right after the tables and the signature.
     const std::int64_t tableStart = back.BlockStart + 1024;
-    EXPECT_EQ(back.Levels[0].TableOffset, tableStart);
-    EXPECT_EQ(back.Tiles[0].DataOffset, tableStart + 28 * 9 + std::int64_t(recipe.signature.size()));
+    EXPECT_EQ(std::pair(std::int64_t(back.Levels[0].TableOffset), std::int64_t(back.Tiles[0].DataOffset)),
+              std::pair(tableStart, tableStart + 28 * 9 + std::int64_t(recipe.signature.size())));
     // The document now holds the new file's offsets but still the source's version.
-    EXPECT_EQ(s.doc.Header.Version, v.from);
-    EXPECT_EQ(s.doc.Levels[0].TableOffset, back.Levels[0].TableOffset);
-    EXPECT_EQ(s.doc.Tiles.back().DataOffset, back.Tiles.back().DataOffset);
+    EXPECT_EQ(std::tuple(s.doc.Header.Version, s.doc.Levels[0].TableOffset, s.doc.Tiles.back().DataOffset),
+              std::tuple(v.from, back.Levels[0].TableOffset, back.Tiles.back().DataOffset));
     if (!v.withMapBlock) { EXPECT_EQ(jnx::DecodeText(back.MapInfo.MapTitle, true), "You map title"); }
 }
 
