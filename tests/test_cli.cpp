@@ -157,24 +157,22 @@ TEST_F(CliTest, ReportsShowEveryFileInStrictJsonAndNeverWrite) {
 TEST_F(CliTest, SaveUpdatesInPlaceOrWritesANewFile) {
     const std::string v4 = Make("p.jnx", fixture::SimpleRecipe(4, 2, 2));
     Expect({"save", v4, "--product-id", "1234", "--draw-order", "17", "--zoom", "2=7"}, 0, "updated " + v4 + "\n");
-    EXPECT_EQ(Read(v4).Header.ProductId, 1234);
-    EXPECT_EQ(Read(v4).Header.DrawOrder, 17);
-    EXPECT_EQ(Read(v4).LevelInfos[1].Zoom, 7);
+    const jnx::JnxDocument patched = Read(v4);
+    EXPECT_EQ(std::tuple(patched.Header.ProductId, patched.Header.DrawOrder, patched.LevelInfos[1].Zoom),
+              std::tuple(1234, 17, 7));
 
     const std::string v3 = Make("r.jnx", fixture::SimpleRecipe(3, 2, 2)), out = dir.file("r_new.jnx");
     const fixture::Bytes before = fixture::ReadBytes(v3);
     fixture::WriteBytes(out, {1, 2, 3});
     Expect({"save", v3, "--to-version", "4", "--group", "Group B", "--rename", "x.jnx"}, 0, "created " + out + "\n");
     EXPECT_EQ(fixture::ReadBytes(v3), before);
-    EXPECT_EQ(Read(out).Header.Version, 4);
-    EXPECT_EQ(Read(out).Header.DrawOrder, 25);
+    EXPECT_EQ(std::pair(Read(out).Header.Version, Read(out).Header.DrawOrder), std::pair(4, 25));
 
     // p.jnx keeps its version, so --replace changes nothing for it.
     Expect({"save", v3, v4, "--to-version", "4", "--replace", "--product-id", "44"}, 0,
            "replaced " + v3 + "\nupdated " + v4 + "\n");
-    EXPECT_EQ(Read(v3).Header.Version, 4);
-    EXPECT_EQ(Read(v3).Header.ProductId, 44);
-    EXPECT_EQ(Read(v4).Header.ProductId, 44);
+    EXPECT_EQ(std::tuple(Read(v3).Header.Version, Read(v3).Header.ProductId, Read(v4).Header.ProductId),
+              std::tuple(4, 44, 44));
     EXPECT_EQ(dir.list(), (Strings{"p.jnx", "r.jnx", "r_new.jnx"}));  // no temporary left
 }
 

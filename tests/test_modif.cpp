@@ -53,7 +53,8 @@ TEST_P(ModifTest, ChangesOnlyTheListedBytes) {
                          jnx::DecodeText(back.MapInfo.GroupName, true)),
               std::tuple(123, GetParam() == 4 ? 44 : 25, 8999, 500, request.txtFamiliGroup));
     // The document holds what was written.
-    EXPECT_EQ(std::pair(l.doc.MapInfo.GroupName, l.doc.Padding.size()), std::pair(back.MapInfo.GroupName, back.Padding.size()));
+    EXPECT_EQ(std::pair(l.doc.MapInfo.GroupName, l.doc.Padding.size()),
+              std::pair(back.MapInfo.GroupName, back.Padding.size()));
 }
 
 TEST_P(ModifTest, UnchangedValuesKeepTheFileBitForBit) {
