@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "convert/export_kmz.h"
 #include "convert/import_jnx.h"
@@ -123,13 +124,12 @@ TEST_F(KmzTest, JnxToKmzToJnxKeepsTilesBoundsAndScales) {
     EXPECT_EQ(fixture::TilesIn(out.file("map.jnx")), fixture::TilesIn(dir.file("in.jnx")));
     ASSERT_EQ(back.Tiles.size(), in.Tiles.size());
     for (std::size_t i = 0; i < in.Tiles.size(); ++i) EXPECT_EQ(back.Tiles[i].TileAux, in.Tiles[i].TileAux) << i;
-    for (std::size_t k = 0; k < 2; ++k) {
-        EXPECT_EQ(back.Levels[k].Scale, in.Levels[k].Scale);
-        EXPECT_EQ(back.LevelInfos[k].Zoom, in.LevelInfos[k].Zoom);
-        EXPECT_EQ(jnx::DecodeText(back.LevelInfos[k].Copyright, true), "Survey 2026");
-    }
-    EXPECT_EQ(jnx::DecodeText(back.MapInfo.GroupName, true), "Andes");
-    EXPECT_EQ(jnx::DecodeText(back.MapInfo.MapTitle, true), "Santiago east");
+    for (std::size_t k = 0; k < 2; ++k)
+        EXPECT_EQ(std::tuple(back.Levels[k].Scale, back.LevelInfos[k].Zoom,
+                             jnx::DecodeText(back.LevelInfos[k].Copyright, true)),
+                  std::tuple(in.Levels[k].Scale, in.LevelInfos[k].Zoom, "Survey 2026"));
+    EXPECT_EQ(std::tuple(jnx::DecodeText(back.MapInfo.GroupName, true), jnx::DecodeText(back.MapInfo.MapTitle, true)),
+              std::tuple("Andes", "Santiago east"));
 
     // One level alone keeps its own scale, not the first level's.
     ASSERT_TRUE(convert::ExportKmz(dir.file("in.jnx"), out.file("fine.kmz"), {2}, exported, error));
@@ -166,9 +166,9 @@ TEST_F(KmzTest, OverlaysFromElsewhereAreLevelledByResolution) {
         ASSERT_TRUE(Import(dir.file(source), error)) << source << ": " << platform::ErrorText(error);
         const jnx::JnxDocument map = fixture::ReadFull(out.file("map.jnx"));
         ASSERT_EQ(map.Levels.size(), 2u) << source;
-        EXPECT_EQ(map.Levels[0].TileCount, 1);
-        EXPECT_EQ(map.Levels[1].TileCount, 2);
-        EXPECT_EQ(map.LevelInfos[0].Zoom, 4);  // 1/16 degree a pixel: 256-pixel tiles of 16 degrees
+        // 1/16 degree a pixel: 256-pixel tiles of 16 degrees, zoom 4.
+        EXPECT_EQ(std::tuple(map.Levels[0].TileCount, map.Levels[1].TileCount, map.LevelInfos[0].Zoom),
+                  std::tuple(1, 2, 4));
         EXPECT_EQ(map.Levels[0].Scale, convert::ScaleForResolution(2.0 / 32, 46.0));
         EXPECT_EQ(map.Levels[1].Scale, convert::ScaleForResolution(1.005 / 64, 46.0));
         EXPECT_EQ(map.Header.Bounds, (convert::JnxBounds{convert::JnxUnits(47), convert::JnxUnits(9.005),
