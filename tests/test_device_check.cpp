@@ -198,9 +198,8 @@ TEST(DeviceCheck, FoldersOverTheUnitsFileCount) {
     platform::Error error;
     ASSERT_TRUE(check::ListJnxFolders(dir.path(), true, folders, skipped, error));
     ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(folders[0].jnxFiles.size(), 250u);
-    EXPECT_TRUE(folders[0].findings.empty());
-    EXPECT_EQ(folders[1].jnxFiles.size(), 251u);
+    EXPECT_EQ(std::tuple(folders[0].jnxFiles.size(), folders[0].findings.size(), folders[1].jnxFiles.size()),
+              std::tuple(250u, 0u, 251u));
     EXPECT_EQ(Places(folders[1].findings), (std::vector<Place>{{FindingCode::FolderOverLimit, 0, 0}}));
     EXPECT_FALSE(check::ListJnxFolders(dir.file("none"), false, folders, skipped, error));
 }

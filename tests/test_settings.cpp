@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include "platform/ini.h"
 #include "settings/level_ranges.h"
@@ -31,14 +32,13 @@ TEST_F(SettingsFile, TablesAsWritten) {
                      "[Groups]\nGroup1=0/BirdsEye\nGroupZooms1=1, 3,0,-1,-2\n"
                      "Group2= 12 / Trails/Roads/Rivers \nGroupZooms2=\nGroup4=4/Never\n"
                      "[Split]\nLevelDir2=$current\\Levels\\Two\nLevelDir5=/Maps/Out\n"));
-    ASSERT_EQ(tables_.ZoomTable.size(), 3u);
-    EXPECT_EQ(tables_.ZoomTable[1].Name, "8 m");
-    EXPECT_EQ(tables_.ZoomTable[1].StandardScale, 13);
-    ASSERT_EQ(tables_.Groups.size(), 2u);
-    EXPECT_EQ(tables_.Groups[1].ProductId, 12);
-    EXPECT_EQ(tables_.Groups[1].Name, "Trails/Roads/Rivers");  // split at the first slash only
+    ASSERT_EQ(std::tuple(tables_.ZoomTable.size(), tables_.Groups.size(), tables_.GroupZoomTable.size()),
+              std::tuple(3u, 2u, 2u));
+    // A group's name is split off at the first slash only.
+    EXPECT_EQ(std::tuple(tables_.ZoomTable[1].Name, tables_.ZoomTable[1].StandardScale, tables_.Groups[1].ProductId,
+                         tables_.Groups[1].Name),
+              std::tuple("8 m", 13, 12, "Trails/Roads/Rivers"));
     using Z = std::array<std::int16_t, 5>;
-    ASSERT_EQ(tables_.GroupZoomTable.size(), 2u);
     EXPECT_EQ(tables_.GroupZoomTable[0].ZoomIndex, (Z{0, 2, 0, -1, -2}));
     EXPECT_EQ(tables_.GroupZoomTable[1].ZoomIndex, (Z{-2, -2, -2, -2, -2}));
     EXPECT_EQ(tables_.LevelDirs, (std::array<std::string, 5>{"", "$current/Levels/Two", "", "", "/Maps/Out"}));
