@@ -16,10 +16,9 @@
 #include "jnx/codec.h"
 #include "jnx/product_id_copy.h"
 #include "platform/fs.h"
-#include "support/edit_support.h"
-#include "support/jnx_builder.h"
 #include "support/run_program.h"
 #include "support/web_tiles_builder.h"
+#include "support/writer_support.h"
 
 namespace {
 
@@ -56,11 +55,6 @@ class ConvertTest : public ::testing::Test {
 protected:
     fixture::TempDir dir, out;
 
-    static jnx::Bytes Stored(const jnx::JnxDocument& doc, std::size_t i) {
-        const fixture::Bytes bytes = fixture::ReadBytes(doc.FileName);
-        const auto from = bytes.begin() + std::ptrdiff_t(doc.jpgOffset[i]);
-        return jnx::Bytes(from, from + doc.Tiles[i].DataSize);
-    }
     bool Import(const std::string& source, const convert::ImportOptions& options, platform::Error& error) {
         convert::ImportResult result;
         return convert::ImportTiles(source, out.file("map.jnx"), options, result, error);
@@ -96,7 +90,7 @@ TEST_F(ConvertTest, MbtilesToJnxAndBackKeepsEveryRow) {
                 return r.zoom == zoom && r.column == int(key->x) && r.row == int(convert::FlipRow(zoom, key->y));
             });
             ASSERT_NE(source, rows.end());
-            EXPECT_EQ(Stored(doc, tile), jnx::Bytes(source->data->begin() + 2, source->data->end()));
+            EXPECT_EQ(fixture::StoredImage(doc, tile), jnx::Bytes(source->data->begin() + 2, source->data->end()));
             const int width = t.TileAux[0] | t.TileAux[1] << 8, height = t.TileAux[2] | t.TileAux[3] << 8;
             EXPECT_EQ(width + height, 510);  // as the seed gave them
             bounds.Add(t.TileBounds);
@@ -169,8 +163,8 @@ TEST_F(ConvertTest, FolderImportMatchesMbtilesImport) {
     ASSERT_EQ(folder.Tiles.size(), rows.size());
     std::vector<std::pair<std::array<std::int32_t, 4>, jnx::Bytes>> a, b;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        a.emplace_back(folder.Tiles[i].TileBounds, Stored(folder, i));
-        b.emplace_back(db.Tiles[i].TileBounds, Stored(db, i));
+        a.emplace_back(folder.Tiles[i].TileBounds, fixture::StoredImage(folder, i));
+        b.emplace_back(db.Tiles[i].TileBounds, fixture::StoredImage(db, i));
     }
     std::sort(a.begin(), a.end());
     std::sort(b.begin(), b.end());
@@ -245,7 +239,7 @@ TEST_F(ConvertTest, VolumesHoldEveryFinestTileOnceWithTheTilesOverIt) {
                 ASSERT_TRUE(key);
                 const auto found = source.find({key->zoom, key->x, key->y});
                 ASSERT_NE(found, source.end());
-                EXPECT_EQ(Stored(doc, i), jnx::Bytes(found->second.begin() + 2, found->second.end()));
+                EXPECT_EQ(fixture::StoredImage(doc, i), jnx::Bytes(found->second.begin() + 2, found->second.end()));
                 (key->zoom == 6 ? finest : coarser).push_back(*key);
                 bounds.Add(doc.Tiles[i].TileBounds);
             }

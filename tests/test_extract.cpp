@@ -5,11 +5,11 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "compose/extract.h"
 #include "jnx/codec.h"
-#include "platform/le.h"
 #include "support/writer_support.h"
 
 namespace {
@@ -30,46 +30,36 @@ void ExpectLevelTiles(const fixture::Loaded& s, std::size_t level, const std::st
     EXPECT_EQ(fixture::TilesIn(out), fixture::LevelTiles{fixture::TilesIn(s.path)[level - 1]}) << "level " << level;
 }
 
-TEST(ExtractLevel, EveryLevelOfAV3FileLaidOutBackToBack) {
-    fixture::Loaded s(fixture::SimpleRecipe(3, 3, 4));
-    for (std::size_t level = 1; level <= 3; ++level) {
-        const std::string out = s.dir.file("MAP_Level" + std::to_string(level) + ".jnx");
-        platform::Error error;
-        ASSERT_TRUE(Extract(s, {}, out, int(level), error)) << platform::ErrorText(error);
-        ExpectLevelTiles(s, level, out);
-        const Bytes b = fixture::ReadBytes(out);
-        EXPECT_EQ(platform::LoadI32(&b[24]), 1);      // LevelCount
-        EXPECT_EQ(platform::LoadI32(&b[48]), 4);      // TileCount of the one entry
-        EXPECT_EQ(platform::LoadI32(&b[52]), 1084);   // TableOffset
-        EXPECT_EQ(platform::LoadI32(&b[60]), 9);      // BlockVersion at the block start
-        EXPECT_EQ(platform::LoadI32(&b[1084 + 24]), 1084 + 4 * 28);  // first image right after the table
-    }
-    EXPECT_EQ(s.doc.Header.LevelCount, 1);
-    EXPECT_EQ(s.doc.Header.Version, 3);
-    EXPECT_EQ(fixture::ReadBytes(s.path), s.built.bytes);
-}
-
-TEST(ExtractLevel, VersionKeptOrChanged) {
-    for (const auto& [from, to] : {std::pair{3, 4}, std::pair{4, 3}}) {
-        fixture::Loaded s(fixture::SimpleRecipe(from, 3, 2));
-        const std::string out = s.dir.file("part.jnx");
+// Every level, in the version kept or changed: one table right after the block, the images
+// right after it, the request's values in the header; the source untouched.
+TEST(ExtractLevel, EveryLevelLaidOutBackToBackWithTheRequestsValues) {
+    for (const auto& [from, to] : {std::pair{3, 3}, std::pair{3, 4}, std::pair{4, 3}}) {
+        fixture::Loaded s(fixture::SimpleRecipe(from, 3, 4));
         edit::EditorValues request;
         request.cboActualizar = to;
         request.txtProductID = "32767";
         request.txtFamiliGroup = "Split group";
         request.cboNivel[2] = 600;
         request.chkSplitOPriority[2] = true;  // marks the level to split; the scale stays as chosen
-        platform::Error error;
-        ASSERT_TRUE(Extract(s, request, out, 3, error)) << platform::ErrorText(error);
-        const jnx::JnxDocument part = fixture::ReadFull(out);
-        EXPECT_EQ(part.Header.Version, to);
-        EXPECT_EQ(part.Header.ProductId, 32767);
-        EXPECT_EQ(part.Levels[0].Scale, 600);
-        EXPECT_EQ(jnx::DecodeText(part.MapInfo.GroupName, true), "Split group");
-        const std::int64_t entryEnd = to == 4 ? 52 + 12 + 4 + std::int64_t(s.doc.LevelInfos[2].Copyright.size()) : 60;
-        EXPECT_EQ(part.Levels[0].TableOffset, entryEnd + 1024);
-        ExpectLevelTiles(s, 3, out);
-        EXPECT_EQ(s.doc.Header.Version, from);  // the only header field put back
+        for (std::size_t level = 1; level <= 3; ++level) {
+            const std::string out = s.dir.file("MAP_Level" + std::to_string(level) + ".jnx");
+            platform::Error error;
+            ASSERT_TRUE(Extract(s, request, out, int(level), error)) << platform::ErrorText(error);
+            ExpectLevelTiles(s, level, out);
+            const jnx::JnxDocument part = fixture::ReadFull(out);
+            const std::int64_t entryEnd =
+                to == 4 ? 52 + 12 + 4 + std::int64_t(s.doc.LevelInfos[level - 1].Copyright.size()) : 60;
+            EXPECT_EQ(std::tuple(part.Header.Version, part.Header.LevelCount, part.Header.ProductId, part.BlockStart,
+                                 part.MapInfo.BlockVersion, part.Levels[0].TableOffset, part.Tiles[0].DataOffset),
+                      std::tuple(to, 1, 32767, entryEnd, 9, entryEnd + 1024, std::uint32_t(entryEnd + 1024 + 4 * 28)))
+                << from << " to " << to << ", level " << level;
+            if (level == 3) {
+                EXPECT_EQ(part.Levels[0].Scale, 600);
+            }
+            EXPECT_EQ(jnx::DecodeText(part.MapInfo.GroupName, true), "Split group");
+            EXPECT_EQ(s.doc.Header.Version, from);  // the only header field put back
+        }
+        EXPECT_EQ(fixture::ReadBytes(s.path), s.built.bytes);
     }
 }
 

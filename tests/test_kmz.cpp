@@ -6,14 +6,14 @@
 
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "convert/export_kmz.h"
 #include "convert/import_jnx.h"
 #include "convert/web_tiles.h"
 #include "jnx/codec.h"
-#include "jnx/reader.h"
-#include "support/jnx_builder.h"
 #include "support/real_jpeg.h"
+#include "support/writer_support.h"
 
 namespace {
 
@@ -76,18 +76,6 @@ protected:
         convert::ImportResult result;
         return convert::ImportTiles(source, out.file("map.jnx"), {}, result, error);
     }
-    static jnx::JnxDocument Read(const std::string& path) {
-        jnx::JnxDocument doc;
-        std::int32_t total = 0;
-        platform::Error error;
-        EXPECT_TRUE(jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Full)) << platform::ErrorText(error);
-        return doc;
-    }
-    static Bytes Stored(const std::string& path, const jnx::JnxDocument& doc, std::size_t i) {
-        const Bytes bytes = fixture::ReadBytes(path);
-        return Bytes(bytes.begin() + std::ptrdiff_t(doc.jpgOffset[i]),
-                     bytes.begin() + std::ptrdiff_t(doc.jpgOffset[i] + std::uint32_t(doc.Tiles[i].DataSize)));
-    }
 };
 
 // Two levels off the web-map grid, in the southern and western hemispheres, with scales
@@ -117,7 +105,7 @@ fixture::JnxRecipe OffGridMap() {
 TEST_F(KmzTest, JnxToKmzToJnxKeepsTilesBoundsAndScales) {
     const fixture::JnxRecipe recipe = OffGridMap();
     fixture::WriteBytes(dir.file("in.jnx"), fixture::BuildJnx(recipe).bytes);
-    const jnx::JnxDocument in = Read(dir.file("in.jnx"));
+    const jnx::JnxDocument in = fixture::ReadFull(dir.file("in.jnx"));
 
     convert::ExportResult exported;
     platform::Error error;
@@ -130,28 +118,24 @@ TEST_F(KmzTest, JnxToKmzToJnxKeepsTilesBoundsAndScales) {
               std::string::npos);
 
     ASSERT_TRUE(Import(out.file("map.kmz"), error)) << platform::ErrorText(error);
-    const jnx::JnxDocument back = Read(out.file("map.jnx"));
+    const jnx::JnxDocument back = fixture::ReadFull(out.file("map.jnx"));
     EXPECT_EQ(back.Header.Bounds, in.Header.Bounds);
     ASSERT_EQ(back.Levels.size(), 2u);
+    EXPECT_EQ(fixture::TilesIn(out.file("map.jnx")), fixture::TilesIn(dir.file("in.jnx")));
     ASSERT_EQ(back.Tiles.size(), in.Tiles.size());
-    for (std::size_t k = 0; k < 2; ++k) {
-        EXPECT_EQ(back.Levels[k].Scale, in.Levels[k].Scale);
-        EXPECT_EQ(back.LevelInfos[k].Zoom, in.LevelInfos[k].Zoom);
-        EXPECT_EQ(jnx::DecodeText(back.LevelInfos[k].Copyright, true), "Survey 2026");
-    }
-    for (std::size_t i = 0; i < in.Tiles.size(); ++i) {
-        EXPECT_EQ(back.Tiles[i].TileBounds, in.Tiles[i].TileBounds) << i;
-        EXPECT_EQ(back.Tiles[i].TileAux, in.Tiles[i].TileAux) << i;
-        EXPECT_EQ(Stored(out.file("map.jnx"), back, i), Stored(dir.file("in.jnx"), in, i)) << i;
-    }
-    EXPECT_EQ(jnx::DecodeText(back.MapInfo.GroupName, true), "Andes");
-    EXPECT_EQ(jnx::DecodeText(back.MapInfo.MapTitle, true), "Santiago east");
+    for (std::size_t i = 0; i < in.Tiles.size(); ++i) EXPECT_EQ(back.Tiles[i].TileAux, in.Tiles[i].TileAux) << i;
+    for (std::size_t k = 0; k < 2; ++k)
+        EXPECT_EQ(std::tuple(back.Levels[k].Scale, back.LevelInfos[k].Zoom,
+                             jnx::DecodeText(back.LevelInfos[k].Copyright, true)),
+                  std::tuple(in.Levels[k].Scale, in.LevelInfos[k].Zoom, "Survey 2026"));
+    EXPECT_EQ(std::tuple(jnx::DecodeText(back.MapInfo.GroupName, true), jnx::DecodeText(back.MapInfo.MapTitle, true)),
+              std::tuple("Andes", "Santiago east"));
 
     // One level alone keeps its own scale, not the first level's.
     ASSERT_TRUE(convert::ExportKmz(dir.file("in.jnx"), out.file("fine.kmz"), {2}, exported, error));
     convert::ImportResult result;
     ASSERT_TRUE(convert::ImportTiles(out.file("fine.kmz"), out.file("fine.jnx"), {}, result, error));
-    const jnx::JnxDocument fine = Read(out.file("fine.jnx"));
+    const jnx::JnxDocument fine = fixture::ReadFull(out.file("fine.jnx"));
     ASSERT_EQ(fine.Levels.size(), 1u);
     EXPECT_EQ(fine.Levels[0].Scale, 1499);
     EXPECT_EQ(fine.Tiles.size(), 4u);
@@ -180,16 +164,16 @@ TEST_F(KmzTest, OverlaysFromElsewhereAreLevelledByResolution) {
     for (const char* source : {"valley.kmz", "valley.kml"}) {
         platform::Error error;
         ASSERT_TRUE(Import(dir.file(source), error)) << source << ": " << platform::ErrorText(error);
-        const jnx::JnxDocument map = Read(out.file("map.jnx"));
+        const jnx::JnxDocument map = fixture::ReadFull(out.file("map.jnx"));
         ASSERT_EQ(map.Levels.size(), 2u) << source;
-        EXPECT_EQ(map.Levels[0].TileCount, 1);
-        EXPECT_EQ(map.Levels[1].TileCount, 2);
-        EXPECT_EQ(map.LevelInfos[0].Zoom, 4);  // 1/16 degree a pixel: 256-pixel tiles of 16 degrees
+        // 1/16 degree a pixel: 256-pixel tiles of 16 degrees, zoom 4.
+        EXPECT_EQ(std::tuple(map.Levels[0].TileCount, map.Levels[1].TileCount, map.LevelInfos[0].Zoom),
+                  std::tuple(1, 2, 4));
         EXPECT_EQ(map.Levels[0].Scale, convert::ScaleForResolution(2.0 / 32, 46.0));
         EXPECT_EQ(map.Levels[1].Scale, convert::ScaleForResolution(1.005 / 64, 46.0));
         EXPECT_EQ(map.Header.Bounds, (convert::JnxBounds{convert::JnxUnits(47), convert::JnxUnits(9.005),
                                                          convert::JnxUnits(45), convert::JnxUnits(7)}));
-        EXPECT_EQ(Stored(out.file("map.jnx"), map, 2), Bytes(fineA.begin() + 2, fineA.end())) << source;
+        EXPECT_EQ(fixture::StoredImage(map, 2), Bytes(fineA.begin() + 2, fineA.end())) << source;
         EXPECT_EQ(jnx::DecodeText(map.MapInfo.GroupName, true), "Valley");
     }
 }

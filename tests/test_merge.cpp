@@ -108,14 +108,13 @@ TEST_P(MergeRoundTrip, EveryLevelKeepsItsTilesInPlannedOrder) {
     EXPECT_EQ(Scales(doc.Levels), (std::vector<std::int32_t>{300, 200, 200}));
     EXPECT_FALSE(doc.NeedsRegeneration);
     // The tables right after the 1024-byte block, the images right after the last table.
-    EXPECT_EQ(doc.Levels[0].TableOffset, doc.BlockStart + 1024);
-    EXPECT_EQ(doc.Tiles[0].DataOffset, doc.Levels[2].TableOffset + 28 * 4);
-    if (p.withBlock) {
-        EXPECT_EQ(doc.MapInfo.MapTitle, jnx::EncodeText("Test map", true));
-        EXPECT_EQ(doc.MapInfo.MapGuid, jnx::EncodeText(a.guid, true));
-        EXPECT_EQ(doc.MapInfo.GroupName, jnx::EncodeText("First group", true));
-        EXPECT_EQ(doc.LevelInfos[1].Name, jnx::EncodeText(a.levels[1].name, true));
-        EXPECT_EQ(doc.LevelInfos[2].Name, jnx::EncodeText(b.levels[0].name, true));
+    EXPECT_EQ(std::pair(std::int64_t(doc.Levels[0].TableOffset), std::int64_t(doc.Tiles[0].DataOffset)),
+              std::pair(doc.BlockStart + 1024, std::int64_t(doc.Levels[2].TableOffset) + 28 * 4));
+    if (p.withBlock) {  // the first file's block, each level's own texts
+        const auto text = [](const jnx::Bytes& stored) { return jnx::DecodeText(stored, true); };
+        EXPECT_EQ(std::tuple(text(doc.MapInfo.MapTitle), text(doc.MapInfo.MapGuid), text(doc.MapInfo.GroupName),
+                             text(doc.LevelInfos[1].Name), text(doc.LevelInfos[2].Name)),
+                  std::tuple("Test map", a.guid, "First group", a.levels[1].name, b.levels[0].name));
     }
 }
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "jnx/codec.h"
 #include "jnx/reader.h"
@@ -66,18 +67,14 @@ TEST_P(ReaderTest, FullReadFillsTheModel) {
     JnxRecipe recipe = fixture::SimpleRecipe(version(), 3, 5);
     recipe.levels[1].extra = 7;  // rebuilt as 2 whatever the file holds
     ASSERT_TRUE(Read(recipe)) << errorText;
-    EXPECT_EQ(errorText, kUntouched);
-    EXPECT_EQ(totalTiles, 15);
-    EXPECT_TRUE(observer.begins == 1 && observer.ends == 1);
-    EXPECT_EQ(doc.Header.DrawOrder, version() == 4 ? 30 : 25);
-    EXPECT_FALSE(doc.NeedsRegeneration);
-
+    EXPECT_EQ(std::tuple(errorText, totalTiles, observer.begins, observer.ends, doc.Header.DrawOrder,
+                         doc.NeedsRegeneration),
+              std::tuple(kUntouched, 15, 1, 1, version() == 4 ? 30 : 25, false));
     ASSERT_TRUE(doc.Levels.size() == 3 && doc.LevelInfos.size() == 3 && doc.LevelExtras.size() == 3);
-    EXPECT_EQ(doc.Levels[2].TableOffset, built.tableOffsets[2]);
-    EXPECT_EQ(doc.Levels[2].Scale, recipe.levels[2].scale);
-    EXPECT_EQ(doc.LevelInfos[2].Zoom, 3);
-    EXPECT_EQ(doc.LevelExtras[1].Extra, 2);
-    EXPECT_EQ(doc.CheckPointsTiles[1].Value, platform::LoadI32(built.bytes.data() + built.tableOffsets[1]));
+    EXPECT_EQ(std::tuple(std::int64_t(doc.Levels[2].TableOffset), doc.Levels[2].Scale, doc.LevelInfos[2].Zoom,
+                         doc.LevelExtras[1].Extra, doc.CheckPointsTiles[1].Value),
+              std::tuple(built.tableOffsets[2], recipe.levels[2].scale, 3, 2,
+                         platform::LoadI32(built.bytes.data() + built.tableOffsets[1])));
     ASSERT_EQ(doc.Tiles.size(), 15u);
     for (const std::size_t t : {0u, 14u}) {
         EXPECT_EQ(doc.Tiles[t].DataOffset, built.dataOffsets[t]);

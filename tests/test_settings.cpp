@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include "platform/ini.h"
 #include "settings/level_ranges.h"
@@ -31,14 +32,13 @@ TEST_F(SettingsFile, TablesAsWritten) {
                      "[Groups]\nGroup1=0/BirdsEye\nGroupZooms1=1, 3,0,-1,-2\n"
                      "Group2= 12 / Trails/Roads/Rivers \nGroupZooms2=\nGroup4=4/Never\n"
                      "[Split]\nLevelDir2=$current\\Levels\\Two\nLevelDir5=/Maps/Out\n"));
-    ASSERT_EQ(tables_.ZoomTable.size(), 3u);
-    EXPECT_EQ(tables_.ZoomTable[1].Name, "8 m");
-    EXPECT_EQ(tables_.ZoomTable[1].StandardScale, 13);
-    ASSERT_EQ(tables_.Groups.size(), 2u);
-    EXPECT_EQ(tables_.Groups[1].ProductId, 12);
-    EXPECT_EQ(tables_.Groups[1].Name, "Trails/Roads/Rivers");  // split at the first slash only
+    ASSERT_EQ(std::tuple(tables_.ZoomTable.size(), tables_.Groups.size(), tables_.GroupZoomTable.size()),
+              std::tuple(3u, 2u, 2u));
+    // A group's name is split off at the first slash only.
+    EXPECT_EQ(std::tuple(tables_.ZoomTable[1].Name, tables_.ZoomTable[1].StandardScale, tables_.Groups[1].ProductId,
+                         tables_.Groups[1].Name),
+              std::tuple("8 m", 13, 12, "Trails/Roads/Rivers"));
     using Z = std::array<std::int16_t, 5>;
-    ASSERT_EQ(tables_.GroupZoomTable.size(), 2u);
     EXPECT_EQ(tables_.GroupZoomTable[0].ZoomIndex, (Z{0, 2, 0, -1, -2}));
     EXPECT_EQ(tables_.GroupZoomTable[1].ZoomIndex, (Z{-2, -2, -2, -2, -2}));
     EXPECT_EQ(tables_.LevelDirs, (std::array<std::string, 5>{"", "$current/Levels/Two", "", "", "/Maps/Out"}));
@@ -168,36 +168,30 @@ TEST(DefaultSettings, ShippedFileLoadsAndEachStandardScaleFindsItsRow) {
 }
 
 // The installed default is read-only: the first write must land in the user's copy and
-// leave the default as it was, and later reads must see the user's copy.
+// leave the default as it was, and later reads must see the user's copy, which wins as the
+// default once it exists.
 TEST(ProgramSettings, FirstWriteCopiesTheDefaultToTheUserFolder) {
     TempDir dir;
     const std::string installed = dir.file("Tessaly.ini");
     const std::string original = "[Preferences]\nLang=ESP\n";
     fixture::WriteBytes(installed, fixture::Bytes(original.begin(), original.end()));
-    const std::string user = dir.file("config/tessaly/Tessaly.ini");
+    const std::string user = dir.file("tessaly/Tessaly.ini");
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(settings::UserSettingsPath(), user);
+    EXPECT_NE(settings::DefaultSettingsPath(), user);
 
     const settings::Settings s(installed, user);
     EXPECT_TRUE(s.IsSpanish());
     s.WriteSetting("Preferences", "BatchDefaultDir", dir.path());
-    const auto after = fixture::ReadBytes(installed);
-    EXPECT_EQ(std::string(after.begin(), after.end()), original);
+    EXPECT_EQ(fixture::ReadBytes(installed), fixture::Bytes(original.begin(), original.end()));
     EXPECT_EQ(s.Path(), user);
     EXPECT_EQ(settings::Settings(user).Lang(), "ESP");
     EXPECT_EQ(s.BatchDefaultDir("/"), dir.path());  // a read after a write sees it
     s.WriteSetting("Preferences", "BatchDefaultDir", "/");
     EXPECT_EQ(s.ReadSetting("preferences", "batchdefaultdir"), "/");
-}
-
-TEST(ProgramSettings, UserCopyWinsOnceItExists) {
-    TempDir dir;
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = old ? old : "";
-    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
-    EXPECT_EQ(settings::UserSettingsPath(), dir.path() + "/tessaly/Tessaly.ini");
-    EXPECT_NE(settings::DefaultSettingsPath(), settings::UserSettingsPath());
-    std::filesystem::create_directories(dir.path() + "/tessaly");
-    fixture::WriteBytes(settings::UserSettingsPath(), {'[', 'x', ']', '\n'});
-    EXPECT_EQ(settings::DefaultSettingsPath(), settings::UserSettingsPath());
+    EXPECT_EQ(settings::DefaultSettingsPath(), user);
     if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
 }
 

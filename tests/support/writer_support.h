@@ -53,6 +53,13 @@ inline void PrintTo(const StoredTile& t, std::ostream* os) {
 
 using LevelTiles = std::vector<std::vector<StoredTile>>;  // level by level
 
+// The image bytes tile i (counted over all levels) stores.
+inline Bytes StoredImage(const jnx::JnxDocument& doc, std::size_t i) {
+    const Bytes file = ReadBytes(doc.FileName);
+    const auto at = file.begin() + doc.Tiles[i].DataOffset;
+    return Bytes(at, at + doc.Tiles[i].DataSize);
+}
+
 inline LevelTiles TilesIn(const std::string& path) {
     const jnx::JnxDocument doc = ReadFull(path);
     const Bytes file = ReadBytes(path);
