@@ -22,6 +22,7 @@
 #include "ui/common/device_check_line.h"
 #include "ui/common/digit_box.h"
 #include "ui/common/window_place.h"
+#include "ui/editor/map_view.h"
 
 namespace ui {
 
@@ -156,7 +157,12 @@ void EditorWindow::BuildControls() {
     connect(cboFamily_, &QComboBox::editTextChanged, txtFamiliGroup_, &QLineEdit::setText);
     connect(cboActualizar_, &QComboBox::currentIndexChanged, this, &EditorWindow::OnVersionPicked);
 
+    // The map beside the level panel, and the preview with its facts under it.
     auto* right = new QVBoxLayout;
+    mapView_ = new MapView(this);
+    right->addWidget(mapView_, 1);
+    auto* preview = new QHBoxLayout;
+    auto* previewFacts = new QVBoxLayout;
     picPreview_ = Named(new QLabel(this), QStringLiteral("picPreview"));
     picPreview_->setFixedSize(256, 256);
     picPreview_->setAlignment(Qt::AlignCenter);
@@ -167,17 +173,18 @@ void EditorWindow::BuildControls() {
     picPreview_->setSizePolicy(keepRoom);
     txtDrawOrder_->setSizePolicy(keepRoom);
     lblDrawOrder_->setSizePolicy(keepRoom);
-    right->addWidget(picPreview_);
+    preview->addWidget(picPreview_);
     lblInfoLevel_ = Named(new QLabel(this), QStringLiteral("lblInfoLevel"));
-    lblInfoLevel_->setAlignment(Qt::AlignCenter);
-    right->addWidget(lblInfoLevel_);
+    lblInfoLevel_->setWordWrap(true);
+    previewFacts->addWidget(lblInfoLevel_);
     for (int i = 0; i < 3; ++i) {
         lblPreviewLabel_[i] = Named(new QLabel(this), QStringLiteral("lblPreviewLabel%1").arg(i + 1));
-        lblPreviewLabel_[i]->setAlignment(Qt::AlignCenter);
-        right->addWidget(lblPreviewLabel_[i]);
+        previewFacts->addWidget(lblPreviewLabel_[i]);
     }
-    right->addStretch(1);
-    root->addLayout(right);
+    previewFacts->addStretch(1);
+    preview->addLayout(previewFacts, 1);
+    right->addLayout(preview);
+    root->addLayout(right, 2);
 }
 
 bool EditorWindow::Start() {
@@ -247,6 +254,7 @@ void EditorWindow::FillLists() {
     for (const settings::VersionItem& item : tables_.TargetVersions)
         cboActualizar_->addItem(QString::fromStdString(item.Text), item.Version);
     SizeRangeLabels();
+    mapView_->SetZoomTable(tables_.ZoomTable);
 }
 
 void EditorWindow::block_all() {
@@ -262,6 +270,7 @@ void EditorWindow::block_all() {
         chkSplitOPriority_[k]->setEnabled(false);
     }
     for (QLabel* shown : lblShown_) shown->clear();
+    mapView_->Clear();
     lblInfoLevel_->clear();
     lblMapInfo_->clear();
     txtProductID_->clear();

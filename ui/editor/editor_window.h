@@ -26,6 +26,7 @@ class QPushButton;
 namespace ui {
 
 class DigitBox;
+class MapView;
 
 inline constexpr int kShownLevels = 5;
 
@@ -95,6 +96,8 @@ private:
     void ShowRanges();
     void SizeRangeLabels();
     QString RangeText(const settings::LevelRange& range) const;
+    // Every level's scale as a save would write it now; the lowest int32 for none.
+    std::vector<std::int32_t> ScalesNow() const;
 
     // Save and split (editor_commands.cpp).
     int ShownLevelCount() const;
@@ -140,6 +143,7 @@ private:
     std::array<QLabel*, 3> lblPreviewLabel_{};
     QLabel* lblInfoLevel_ = nullptr;
     QLabel* picPreview_ = nullptr;
+    MapView* mapView_ = nullptr;
 };
 
 }  // namespace ui
