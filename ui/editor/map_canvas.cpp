@@ -14,6 +14,9 @@ namespace {
 constexpr std::size_t kMaxPicturesInView = 400;
 // A tile drawn smaller than this shows nothing of its picture.
 constexpr double kMinPicturePixels = 12;
+// Tiles too small for pictures over a level no larger than this are rastered once per
+// zoom, and a pan only moves the raster.
+constexpr double kMaxRaster = 2048;
 constexpr double kWheelStep = 1.25;  // zoom factor per wheel notch
 
 QColor LevelColour(int level) { return QColor::fromHsv((level * 67 + 210) % 360, 200, 190); }
@@ -59,6 +62,7 @@ void MapCanvas::Clear() {
     ++generation_;
     loader_.SetFile({});
     cache_.Clear();
+    wholeCoverage_.raster = QImage();
     levels_.clear();
     mapBounds_ = {};
     drawnLevel_ = -1;
@@ -153,28 +157,52 @@ void MapCanvas::DrawPictures(QPainter& painter, const std::vector<std::uint32_t>
     loader_.Want(std::move(requests));
 }
 
-void MapCanvas::DrawCoverage(QPainter& painter, const std::vector<std::uint32_t>& tiles) {
+void MapCanvas::FillBoxes(QImage& raster, QPointF origin, const std::vector<std::uint32_t>* tiles) {
     // Tens of thousands of tiles a few pixels wide: filling one raster is far cheaper
     // than asking the painter for each.
-    if (coverage_.size() != size()) coverage_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
-    coverage_.fill(Qt::transparent);
+    raster.fill(Qt::transparent);
     QColor colour = LevelColour(drawnLevel_);
     colour.setAlpha(140);
     const QRgb fill = qPremultiply(colour.rgba());
-    const int w = coverage_.width(), h = coverage_.height();
+    const int w = raster.width(), h = raster.height();
     const TileGrid& grid = levels_[static_cast<std::size_t>(drawnLevel_)].grid;
-    for (std::uint32_t tile : tiles) {
-        const QRectF rect = projection_.ToView(grid.Box(tile));
+    const auto paint = [&](std::uint32_t tile) {
+        const QRectF rect = projection_.ToView(grid.Box(tile)).translated(-origin);
         const int x0 = std::clamp(static_cast<int>(std::floor(rect.left())), 0, w);
         const int x1 = std::clamp(static_cast<int>(std::ceil(rect.right())), 0, w);
         const int y0 = std::clamp(static_cast<int>(std::floor(rect.top())), 0, h);
         const int y1 = std::clamp(static_cast<int>(std::ceil(rect.bottom())), 0, h);
         for (int y = y0; y < y1; ++y) {
-            auto* line = reinterpret_cast<QRgb*>(coverage_.scanLine(y));
+            auto* line = reinterpret_cast<QRgb*>(raster.scanLine(y));
             std::fill(line + x0, line + x1, fill);
         }
+    };
+    if (tiles) {
+        for (std::uint32_t tile : *tiles) paint(tile);
+    } else {
+        for (std::uint32_t tile = 0; tile < grid.Size(); ++tile) paint(tile);
     }
+}
+
+void MapCanvas::DrawCoverage(QPainter& painter, const std::vector<std::uint32_t>& tiles) {
+    if (coverage_.size() != size()) coverage_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    FillBoxes(coverage_, {0, 0}, &tiles);
     painter.drawImage(0, 0, coverage_);
+    loader_.Want({});
+}
+
+void MapCanvas::DrawWholeCoverage(QPainter& painter, const QRectF& whole) {
+    auto& kept = wholeCoverage_;
+    const double scale = projection_.PixelsPerDegree();
+    if (kept.generation != generation_ || kept.level != drawnLevel_ || kept.scale != scale) {
+        kept.raster = QImage(static_cast<int>(std::ceil(whole.width())) + 1, static_cast<int>(std::ceil(whole.height())) + 1,
+                             QImage::Format_ARGB32_Premultiplied);
+        FillBoxes(kept.raster, whole.topLeft(), nullptr);
+        kept.generation = generation_;
+        kept.level = drawnLevel_;
+        kept.scale = scale;
+    }
+    painter.drawImage(whole.topLeft(), kept.raster);
     loader_.Want({});
 }
 
@@ -199,11 +227,18 @@ void MapCanvas::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(245, 245, 240));
     if (drawnLevel_ >= 0) {
-        levels_[static_cast<std::size_t>(drawnLevel_)].grid.Query(projection_.Visible(), inView_);
-        if (PicturesFit(inView_))
-            DrawPictures(painter, inView_);
-        else
-            DrawCoverage(painter, inView_);
+        const Level& level = levels_[static_cast<std::size_t>(drawnLevel_)];
+        const QRectF whole = projection_.ToView(level.grid.Bounds());
+        const double tileArea = whole.width() * whole.height() / std::max<std::size_t>(level.sources.size(), 1);
+        if (tileArea < kMinPicturePixels * kMinPicturePixels && std::max(whole.width(), whole.height()) <= kMaxRaster) {
+            DrawWholeCoverage(painter, whole);
+        } else {
+            level.grid.Query(projection_.Visible(), inView_);
+            if (PicturesFit(inView_))
+                DrawPictures(painter, inView_);
+            else
+                DrawCoverage(painter, inView_);
+        }
     } else {
         loader_.Want({});
     }

@@ -74,6 +74,9 @@ private:
     bool PicturesFit(const std::vector<std::uint32_t>& tiles) const;
     void DrawPictures(class QPainter& painter, const std::vector<std::uint32_t>& tiles);
     void DrawCoverage(QPainter& painter, const std::vector<std::uint32_t>& tiles);
+    // The whole level as boxes into one raster, kept while only the view's place changes.
+    void DrawWholeCoverage(QPainter& painter, const QRectF& whole);
+    void FillBoxes(QImage& raster, QPointF origin, const std::vector<std::uint32_t>* tiles);
     void DrawOutlines(QPainter& painter);
     void ReportHover(QPoint pixel);
 
@@ -87,6 +90,12 @@ private:
     TileLoader loader_;
     std::vector<std::uint32_t> inView_;
     QImage coverage_;
+    struct {
+        QImage raster;
+        std::uint64_t generation = 0;
+        int level = -1;
+        double scale = 0;
+    } wholeCoverage_;
     bool autoFit_ = false;  // the view was fitted and not moved since: a resize fits again
     bool dragging_ = false;
     QPoint dragFrom_;
