@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -157,12 +158,10 @@ void EditorWindow::BuildControls() {
     connect(cboFamily_, &QComboBox::editTextChanged, txtFamiliGroup_, &QLineEdit::setText);
     connect(cboActualizar_, &QComboBox::currentIndexChanged, this, &EditorWindow::OnVersionPicked);
 
-    // The map beside the level panel, and the preview with its facts under it.
+    // The map beside the level panel takes the room the preview leaves.
     auto* right = new QVBoxLayout;
     mapView_ = new MapView(this);
     right->addWidget(mapView_, 1);
-    auto* preview = new QHBoxLayout;
-    auto* previewFacts = new QVBoxLayout;
     picPreview_ = Named(new QLabel(this), QStringLiteral("picPreview"));
     picPreview_->setFixedSize(256, 256);
     picPreview_->setAlignment(Qt::AlignCenter);
@@ -173,17 +172,15 @@ void EditorWindow::BuildControls() {
     picPreview_->setSizePolicy(keepRoom);
     txtDrawOrder_->setSizePolicy(keepRoom);
     lblDrawOrder_->setSizePolicy(keepRoom);
-    preview->addWidget(picPreview_);
+    right->addWidget(picPreview_, 0, Qt::AlignHCenter);
     lblInfoLevel_ = Named(new QLabel(this), QStringLiteral("lblInfoLevel"));
-    lblInfoLevel_->setWordWrap(true);
-    previewFacts->addWidget(lblInfoLevel_);
+    lblInfoLevel_->setAlignment(Qt::AlignCenter);
+    right->addWidget(lblInfoLevel_);
     for (int i = 0; i < 3; ++i) {
         lblPreviewLabel_[i] = Named(new QLabel(this), QStringLiteral("lblPreviewLabel%1").arg(i + 1));
-        previewFacts->addWidget(lblPreviewLabel_[i]);
+        lblPreviewLabel_[i]->setAlignment(Qt::AlignCenter);
+        right->addWidget(lblPreviewLabel_[i]);
     }
-    previewFacts->addStretch(1);
-    preview->addLayout(previewFacts, 1);
-    right->addLayout(preview);
     root->addLayout(right, 2);
 }
 
@@ -206,6 +203,8 @@ bool EditorWindow::Start() {
     block_all();
     lblInfo_->setText(LoadHint());
     UpdateTitle();
+    // Room for the map on a first start, which a window would otherwise not get.
+    if (QScreen* shown = screen()) resize(sizeHint().boundedTo(shown->availableGeometry().size()));
     RestorePlace(*this, settings_, "Editor");
     return true;
 }

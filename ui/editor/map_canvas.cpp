@@ -25,10 +25,13 @@ QColor LevelColour(int level) { return QColor::fromHsv((level * 67 + 210) % 360,
 
 MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
-    setMinimumSize(360, 260);
+    // Small enough for the editor to keep its old smallest size; the hint is what it opens at.
+    setMinimumSize(240, 100);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     connect(&loader_, &TileLoader::Decoded, this, &MapCanvas::OnDecoded);
 }
+
+QSize MapCanvas::sizeHint() const { return {440, 280}; }
 
 std::uint64_t MapCanvas::KeyOf(int level, std::uint32_t tile) const {
     return (generation_ << 40) | (std::uint64_t(level) << 32) | tile;
@@ -125,6 +128,9 @@ void MapCanvas::DrawPictures(QPainter& painter, const std::vector<std::uint32_t>
     const Level& level = levels_[static_cast<std::size_t>(drawnLevel_)];
     const QPointF middle(width() / 2.0, height() / 2.0);
     std::vector<std::pair<double, TileRequest>> wanted;
+    // Costs per pixel drawn, not per tile, and keeps fine lines in the pictures from
+    // breaking up when they are drawn smaller.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     for (std::uint32_t tile : tiles) {
         const QRectF rect = projection_.ToView(level.grid.Box(tile));
         const std::uint64_t key = KeyOf(drawnLevel_, tile);

@@ -33,6 +33,7 @@ public:
     };
 
     explicit MapCanvas(QWidget* parent = nullptr);
+    QSize sizeHint() const override;
 
     // Takes what it draws from doc, and drops every picture of the map shown before.
     void ShowMap(const jnx::JnxDocument& doc);

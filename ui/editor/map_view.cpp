@@ -32,6 +32,8 @@ MapView::MapView(QWidget* parent) : QWidget(parent) {
     auto* top = new QHBoxLayout;
     mode_ = new QComboBox(this);
     mode_->setObjectName(QStringLiteral("mapLevel"));
+    mode_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    mode_->setMinimumContentsLength(10);
     fit_ = new QPushButton(this);
     fit_->setObjectName(QStringLiteral("mapFit"));
     top->addWidget(mode_, 1);
@@ -58,6 +60,8 @@ MapView::MapView(QWidget* parent) : QWidget(parent) {
 
     tileFacts_ = new QLabel(this);
     tileFacts_->setObjectName(QStringLiteral("mapTileFacts"));
+    // A long line must not widen the window while the pointer moves.
+    tileFacts_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     layout->addWidget(tileFacts_);
 
     connect(mode_, &QComboBox::currentIndexChanged, this, &MapView::ShowDrawnLevel);
