@@ -78,6 +78,11 @@ void MapCanvas::SetDrawnLevel(int level, const QString& note) {
     if (level == drawnLevel_ && note == note_) return;
     drawnLevel_ = level >= 0 && level < static_cast<int>(levels_.size()) ? level : -1;
     note_ = note;
+    // The tile named under the pointer belonged to the level drawn before.
+    if (hoveredLevel_ >= 0 && hoveredLevel_ != drawnLevel_) {
+        hoveredLevel_ = hoveredTile_ = -1;
+        emit Hovered(-1, -1);
+    }
     update();
 }
 
