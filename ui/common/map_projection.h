@@ -45,6 +45,10 @@ public:
     // Pixels per degree of latitude; what zoom steps and the device zoom rows set.
     double PixelsPerDegree() const { return scale_; }
     void SetPixelsPerDegree(double scale);
+    // The same measured along the parallel the view is set for: what a tile cut from a
+    // web map, whose pixels span fixed degrees of longitude, is sized by.
+    double PixelsPerDegreeOfLongitude() const { return scale_ * LonFactor(); }
+    void SetPixelsPerDegreeOfLongitude(double scale) { SetPixelsPerDegree(scale / LonFactor()); }
     double AspectLatitude() const { return aspectLat_; }
 
 private:

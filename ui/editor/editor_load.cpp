@@ -18,6 +18,7 @@
 #include "ui/common/digit_box.h"
 #include "ui/common/error_message.h"
 #include "ui/editor/editor_window.h"
+#include "ui/editor/map_view.h"
 #include "ui/editor/preview.h"
 
 namespace ui {
@@ -110,6 +111,7 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
         txtNivel_[k]->setEnabled(false);
     }
     lblInfoLevel_->clear();
+    mapView_->ShowMap(doc_);
     ShowRanges();
     // Bounds are stored in units of 180 / 2^31 degrees: north, east, south, west.
     const auto degrees = [this](std::size_t i) {

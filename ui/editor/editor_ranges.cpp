@@ -1,10 +1,12 @@
 // Beside each level, the zooms at which the device draws it. They follow the level lists
-// and priority boxes as they change, so the user sees the effect before saving.
+// and priority boxes as they change, so the user sees the effect before saving; so does
+// the map view, drawing the level the device would show.
 #include <QLabel>
 #include <algorithm>
 #include <limits>
 
 #include "ui/editor/editor_window.h"
+#include "ui/editor/map_view.h"
 
 namespace ui {
 
@@ -18,16 +20,22 @@ QString EditorWindow::RangeText(const settings::LevelRange& range) const {
     return tr("never shown: finer than %1").arg(tables_.ZoomTable.empty() ? QString() : name(0));
 }
 
-void EditorWindow::ShowRanges() {
-    const int levels = doc_.FileName.empty() ? 0 : ShownLevelCount();
-    for (int k = levels; k < kShownLevels; ++k) lblShown_[k]->clear();
-    if (levels == 0) return;
+std::vector<std::int32_t> EditorWindow::ScalesNow() const {
     // Levels past the panel's keep their stored scales and still hide or uncover others.
     const edit::EditorValues request = Request();
     std::vector<std::int32_t> scales;
     for (std::size_t i = 0; i < doc_.Levels.size(); ++i)
         scales.push_back(edit::RequestedScale(request, doc_, i, edit::Purpose::Save)
                              .value_or(std::numeric_limits<std::int32_t>::min()));
+    return scales;
+}
+
+void EditorWindow::ShowRanges() {
+    const int levels = doc_.FileName.empty() ? 0 : ShownLevelCount();
+    for (int k = levels; k < kShownLevels; ++k) lblShown_[k]->clear();
+    if (levels == 0) return;
+    const std::vector<std::int32_t> scales = ScalesNow();
+    mapView_->SetLevelScales(scales);
     const std::vector<settings::LevelRange> ranges = settings::LevelRanges(tables_.ZoomTable, scales);
     for (int k = 0; k < levels; ++k) lblShown_[k]->setText(RangeText(ranges[static_cast<std::size_t>(k)]));
 }

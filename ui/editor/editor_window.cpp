@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -22,6 +23,7 @@
 #include "ui/common/device_check_line.h"
 #include "ui/common/digit_box.h"
 #include "ui/common/window_place.h"
+#include "ui/editor/map_view.h"
 
 namespace ui {
 
@@ -163,7 +165,10 @@ void EditorWindow::BuildControls() {
     connect(cboFamily_, &QComboBox::editTextChanged, txtFamiliGroup_, &QLineEdit::setText);
     connect(cboActualizar_, &QComboBox::currentIndexChanged, this, &EditorWindow::OnVersionPicked);
 
+    // The map beside the level panel takes the room the preview leaves.
     auto* right = new QVBoxLayout;
+    mapView_ = new MapView(this);
+    right->addWidget(mapView_, 1);
     picPreview_ = Named(new QLabel(this), QStringLiteral("picPreview"));
     picPreview_->setFixedSize(256, 256);
     picPreview_->setAlignment(Qt::AlignCenter);
@@ -174,7 +179,7 @@ void EditorWindow::BuildControls() {
     picPreview_->setSizePolicy(keepRoom);
     txtDrawOrder_->setSizePolicy(keepRoom);
     lblDrawOrder_->setSizePolicy(keepRoom);
-    right->addWidget(picPreview_);
+    right->addWidget(picPreview_, 0, Qt::AlignHCenter);
     lblInfoLevel_ = Named(new QLabel(this), QStringLiteral("lblInfoLevel"));
     lblInfoLevel_->setAlignment(Qt::AlignCenter);
     right->addWidget(lblInfoLevel_);
@@ -183,8 +188,7 @@ void EditorWindow::BuildControls() {
         lblPreviewLabel_[i]->setAlignment(Qt::AlignCenter);
         right->addWidget(lblPreviewLabel_[i]);
     }
-    right->addStretch(1);
-    root->addLayout(right);
+    root->addLayout(right, 2);
 }
 
 bool EditorWindow::Start() {
@@ -206,6 +210,8 @@ bool EditorWindow::Start() {
     block_all();
     lblInfo_->setText(LoadHint());
     UpdateTitle();
+    // Room for the map on a first start, which a window would otherwise not get.
+    if (QScreen* shown = screen()) resize(sizeHint().boundedTo(shown->availableGeometry().size()));
     RestorePlace(*this, settings_, "Editor");
     return true;
 }
@@ -257,6 +263,7 @@ void EditorWindow::FillLists() {
     for (const settings::VersionItem& item : tables_.TargetVersions)
         cboActualizar_->addItem(QString::fromStdString(item.Text), item.Version);
     SizeRangeLabels();
+    mapView_->SetZoomTable(tables_.ZoomTable);
 }
 
 void EditorWindow::block_all() {
@@ -272,6 +279,7 @@ void EditorWindow::block_all() {
         chkSplitOPriority_[k]->setEnabled(false);
     }
     for (QLabel* shown : lblShown_) shown->clear();
+    mapView_->Clear();
     lblInfoLevel_->clear();
     lblMapInfo_->clear();
     txtProductID_->clear();

@@ -32,6 +32,7 @@ struct ImportResult;
 namespace ui {
 
 class DigitBox;
+class MapView;
 
 inline constexpr int kShownLevels = 5;
 
@@ -105,6 +106,8 @@ private:
     void ShowRanges();
     void SizeRangeLabels();
     QString RangeText(const settings::LevelRange& range) const;
+    // Every level's scale as a save would write it now; the lowest int32 for none.
+    std::vector<std::int32_t> ScalesNow() const;
 
     // Save and split (editor_commands.cpp).
     int ShownLevelCount() const;
@@ -157,6 +160,7 @@ private:
     std::array<QLabel*, 3> lblPreviewLabel_{};
     QLabel* lblInfoLevel_ = nullptr;
     QLabel* picPreview_ = nullptr;
+    MapView* mapView_ = nullptr;
 };
 
 }  // namespace ui

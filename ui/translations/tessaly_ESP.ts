@@ -615,6 +615,29 @@
     </message>
 </context>
 <context>
+    <name>ui::MapView</name>
+    <message>
+        <source>Fit the map</source>
+        <translation>Ajustar el mapa</translation>
+    </message>
+    <message>
+        <source>As the device shows it</source>
+        <translation>Como lo muestra el dispositivo</translation>
+    </message>
+    <message>
+        <source>Level %1</source>
+        <translation>Nivel %1</translation>
+    </message>
+    <message>
+        <source>nothing shown at this zoom</source>
+        <translation>nada visible con este zoom</translation>
+    </message>
+    <message>
+        <source>Level %1 - tile %2 of %3 - %4 × %5 px - %6 bytes</source>
+        <translation>Nivel %1 - tesela %2 de %3 - %4 × %5 px - %6 bytes</translation>
+    </message>
+</context>
+<context>
     <name>ui::Preview</name>
     <message>
         <source>%1 TL. - Zoom:%2 - JNXScale: %3</source>

@@ -1,0 +1,200 @@
+// The editor's map view offscreen: the decoded-tile cache's bound, the level drawn at each
+// zoom row under the scales the level lists hold, and tiles decoded off the window's thread.
+#include <gtest/gtest.h>
+
+#include <QtTest>
+#include <QtWidgets>
+#include <fstream>
+
+#include "support/edit_support.h"
+#include "support/jnx_builder.h"
+#include "ui/common/tile_cache.h"
+#include "ui/editor/editor_window.h"
+#include "ui/editor/map_canvas.h"
+#include "ui/editor/map_view.h"
+
+namespace {
+
+using State = ui::MapCanvas::TileState;
+
+// Rows "50 m" (75), "200 m" (298), "800 m" (1194), "3 km" (4777), "12 km" (19109).
+const char* kIni =
+    "[Preferences]\nLang=ENG\n"
+    "[ZoomLevels]\nLevel1=60/75/50 m\nLevel2=237/298/200 m\nLevel3=966/1194/800 m\nLevel4=3864/4777/3 km\n"
+    "Level5=15456/19109/12 km\n";
+
+fixture::Bytes Jpeg(int side) {
+    QImage image(side, side, QImage::Format_RGB32);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) image.setPixel(x, y, qRgb(x * 7, y * 5, (x ^ y) & 255));
+    QBuffer jpeg;
+    jpeg.open(QIODevice::WriteOnly);
+    image.save(&jpeg, "JPG");
+    return {jpeg.data().begin() + 2, jpeg.data().end()};
+}
+
+// A level of side × side tiles over one degree square; tile `broken` holds bytes that
+// do not decode.
+fixture::LevelRecipe GridLevel(std::int32_t scale, int side, const fixture::Bytes& picture, int broken = -1) {
+    constexpr double kUnits = 2147483648.0 / 180.0;
+    fixture::LevelRecipe level;
+    level.scale = scale;
+    for (int r = 0; r < side; ++r)
+        for (int c = 0; c < side; ++c) {
+            const auto at = [&](double degrees) { return static_cast<std::int32_t>(degrees * kUnits); };
+            const double step = 1.0 / side;
+            const bool bad = r * side + c == broken;
+            level.tiles.push_back({bad ? fixture::MakeTileData(r + 1) : picture,
+                                   {at(46 - r * step), at(7 + (c + 1) * step), at(46 - (r + 1) * step), at(7 + c * step)},
+                                   {0, 1, 0, 1}});
+        }
+    return level;
+}
+
+class MapViewTest : public ::testing::Test {
+protected:
+    fixture::TempDir dir;
+    ui::RecordingMessagePresenter messages;
+    std::unique_ptr<settings::Settings> ini;
+    std::unique_ptr<ui::EditorWindow> window;
+
+    void SetUp() override {
+        std::ofstream(dir.file("Tessaly.ini")) << kIni;
+        ini = std::make_unique<settings::Settings>(dir.file("Tessaly.ini"));
+        window = std::make_unique<ui::EditorWindow>(*ini, messages);
+        ASSERT_TRUE(window->Start());
+        window->resize(1000, 700);
+        window->show();
+    }
+    std::string Build(const std::string& name, std::vector<fixture::LevelRecipe> levels) {
+        fixture::JnxRecipe recipe;
+        recipe.bounds = {static_cast<std::int32_t>(46 * 2147483648.0 / 180), static_cast<std::int32_t>(8 * 2147483648.0 / 180),
+                         static_cast<std::int32_t>(45 * 2147483648.0 / 180), static_cast<std::int32_t>(7 * 2147483648.0 / 180)};
+        recipe.levels = std::move(levels);
+        fixture::WriteBytes(dir.file(name), fixture::BuildJnx(recipe).bytes);
+        return dir.file(name);
+    }
+    template <typename T>
+    T* get(const char* name) const {
+        T* widget = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    ui::MapCanvas& canvas() const { return get<ui::MapView>("mapView")->Canvas(); }
+    std::vector<State> States(int level) const {
+        std::vector<State> states;
+        for (std::size_t i = 0; i < canvas().Levels()[std::size_t(level)].sources.size(); ++i)
+            states.push_back(canvas().StateOf(level, int(i)));
+        return states;
+    }
+};
+
+// The least recently used picture goes first, a look counts as a use, and the bytes kept
+// never pass the bound; a tile that does not decode is remembered too.
+TEST(TileCacheTest, EvictsLeastRecentlyUsedWithinBound) {
+    const QImage picture(100, 100, QImage::Format_RGB32);  // 40,000 bytes
+    ui::TileCache cache(3 * 40000 + 100);
+    for (std::uint64_t key = 1; key <= 3; ++key) cache.Put(key, picture);
+    ASSERT_NE(cache.Find(1), nullptr);
+    cache.Put(4, picture);
+    EXPECT_TRUE(cache.Contains(1) && !cache.Contains(2) && cache.Contains(3) && cache.Contains(4));
+    cache.Put(5, QImage());
+    ASSERT_NE(cache.Find(5), nullptr);
+    EXPECT_TRUE(cache.Find(5)->isNull());
+    cache.Put(6, QImage(400, 400, QImage::Format_RGB32));  // larger than the whole bound
+    EXPECT_FALSE(cache.Contains(6));
+    for (std::uint64_t key = 7; key < 40; ++key) {
+        cache.Put(key, key % 3 ? picture : QImage(50, 50, QImage::Format_RGB32));
+        EXPECT_LE(cache.Bytes(), cache.Bound());
+    }
+    EXPECT_TRUE(cache.Contains(39) && !cache.Contains(1));
+}
+
+// As the device shows it, the slider's row picks the finest level whose scale reaches it,
+// under the scales the level lists hold now: a changed choice changes the drawing before
+// any save, and a row no level reaches shows nothing.
+TEST_F(MapViewTest, DeviceLevelFollowsRowsAndChoices) {
+    const fixture::Bytes picture = Jpeg(16);
+    window->LoadFile(QString::fromStdString(
+        Build("three.jnx", {GridLevel(298, 2, picture), GridLevel(1194, 2, picture), GridLevel(4777, 2, picture)})));
+    auto* slider = get<QSlider>("mapZoom");
+    auto* firstLevel = get<QComboBox>("cboNivel_0");
+    struct Case {
+        int firstLevelRow;  // -1 keeps the list as it is
+        int row;
+        int drawn;
+        const char* zoomName;
+    };
+    const Case cases[] = {{-1, 0, 0, "50 m"}, {-1, 2, 1, "800 m"}, {-1, 3, 2, "3 km"}, {-1, 4, -1, "12 km"},
+                          {4, 4, 0, "12 km"},  {4, 0, 1, "50 m"},   {1, 1, 0, "200 m"}};
+    for (const Case& c : cases) {
+        if (c.firstLevelRow >= 0) firstLevel->setCurrentIndex(c.firstLevelRow);
+        slider->setValue(c.row);
+        EXPECT_EQ(canvas().DrawnLevel(), c.drawn) << c.row;
+        EXPECT_EQ(get<QLabel>("mapZoomName")->text(), QString::fromLatin1(c.zoomName));
+        EXPECT_EQ(canvas().Note(), c.drawn < 0 ? QStringLiteral("nothing shown at this zoom") : QString());
+    }
+    // At the row of scale 1194 a 256-pixel web tile of that scale (360 / 2^17 degrees wide)
+    // is drawn about 256 pixels wide.
+    EXPECT_NEAR(ui::MapView::PixelsPerDegreeForScale(1194) * 360 / 131072, 256, 1);
+    // A level picked by hand is drawn whatever the row; the pointer names the tile under it,
+    // here the last of the level, right of and below the map's middle in the view's.
+    get<QComboBox>("mapLevel")->setCurrentIndex(3);
+    EXPECT_EQ(canvas().DrawnLevel(), 2);
+    EXPECT_TRUE(canvas().Note().isEmpty());
+    const QPointF below = QPointF(canvas().width() / 2.0, canvas().height() / 2.0) + QPointF(3, 3);
+    QMouseEvent move(QEvent::MouseMove, below, canvas().mapToGlobal(below), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&canvas(), &move);
+    EXPECT_EQ(get<QLabel>("mapTileFacts")->text(),
+              QStringLiteral("Level 3 - tile 4 of 4 - 256 × 256 px - %1 bytes").arg(picture.size() + 2));
+}
+
+// Tiles decode off the window's thread: its timers keep firing while they come in one by
+// one, a broken tile ends as a crossed box, and a new load drops the old map's pictures.
+TEST_F(MapViewTest, TilesDecodeWhileTheWindowRuns) {
+    const fixture::Bytes picture = Jpeg(384);
+    constexpr int kSide = 14, kBroken = 17;
+    window->LoadFile(QString::fromStdString(Build("many.jnx", {GridLevel(4777, kSide, picture, kBroken)})));
+    get<QComboBox>("mapLevel")->setCurrentIndex(1);
+    int ticks = 0, ticksWhilePartial = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        const std::vector<State> states = States(0);
+        const auto done = std::count_if(states.begin(), states.end(), [](State s) { return s == State::Shown; });
+        if (done > 0 && done < kSide * kSide - 1) ++ticksWhilePartial;
+    });
+    timer.start(2);
+    canvas().repaint();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return canvas().Loader().Idle() && ticks > 0; }, 60000));
+    const std::vector<State> states = States(0);
+    for (int i = 0; i < kSide * kSide; ++i) EXPECT_EQ(states[std::size_t(i)], i == kBroken ? State::Broken : State::Shown) << i;
+    EXPECT_GT(ticksWhilePartial, 0);
+
+    // Pictures still in work when the next map comes in must never land in it, here in
+    // its first level, which is not drawn. The window shows the map before its event loop
+    // runs again, so none of them can have been delivered before.
+    const fixture::Bytes junk{1, 2, 3, 4};
+    jnx::JnxDocument next = fixture::ReadFull(Build("next.jnx", {GridLevel(4777, kSide, junk), GridLevel(4777, 2, junk)}));
+    next.FileName = dir.file("next.jnx");
+    canvas().Cache().Clear();
+    canvas().repaint();
+    ASSERT_FALSE(canvas().Loader().Idle());
+    get<ui::MapView>("mapView")->ShowMap(next);
+    get<QComboBox>("mapLevel")->setCurrentIndex(2);
+    canvas().repaint();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return canvas().Loader().Idle(); }, 60000));
+    EXPECT_EQ(States(0), std::vector<State>(kSide * kSide, State::Unknown));
+    EXPECT_EQ(States(1), std::vector<State>(4, State::Broken));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The broken tiles are meant; the decoder's complaints about them are not news.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg=false"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,323 @@
+#include "ui/editor/map_canvas.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+namespace ui {
+
+namespace {
+
+// Past this many tiles in view, decoding them would take long and show little.
+constexpr std::size_t kMaxPicturesInView = 400;
+// A tile drawn smaller than this shows nothing of its picture.
+constexpr double kMinPicturePixels = 12;
+// Tiles too small for pictures over a level no larger than this are rastered once per
+// zoom, and a pan only moves the raster.
+constexpr double kMaxRaster = 2048;
+constexpr double kWheelStep = 1.25;  // zoom factor per wheel notch
+
+QColor LevelColour(int level) { return QColor::fromHsv((level * 67 + 210) % 360, 200, 190); }
+
+}  // namespace
+
+MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);
+    // Small enough for the editor to keep its old smallest size; the hint is what it opens at.
+    setMinimumSize(240, 100);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    connect(&loader_, &TileLoader::Decoded, this, &MapCanvas::OnDecoded);
+}
+
+QSize MapCanvas::sizeHint() const { return {440, 280}; }
+
+std::uint64_t MapCanvas::KeyOf(int level, std::uint32_t tile) const {
+    return (generation_ << 40) | (std::uint64_t(level) << 32) | tile;
+}
+
+void MapCanvas::ShowMap(const jnx::JnxDocument& doc) {
+    Clear();
+    mapBounds_ = BoxFromJnx(doc.Header.Bounds);
+    levels_.resize(doc.Levels.size());
+    std::size_t first = 0;
+    for (std::size_t k = 0; k < doc.Levels.size(); ++k) {
+        const std::size_t count = std::min<std::size_t>(std::max(doc.Levels[k].TileCount, 0),
+                                                        doc.Tiles.size() - std::min(first, doc.Tiles.size()));
+        std::vector<GeoBox> boxes;
+        boxes.reserve(count);
+        levels_[k].sources.reserve(count);
+        for (std::size_t i = first; i < first + count; ++i) {
+            const jnx::JnxTile& tile = doc.Tiles[i];
+            boxes.push_back(BoxFromJnx(tile.TileBounds));
+            levels_[k].sources.push_back({tile.DataOffset, tile.DataSize, tile.TileAux[0] | tile.TileAux[1] << 8,
+                                          tile.TileAux[2] | tile.TileAux[3] << 8});
+        }
+        levels_[k].grid.Build(std::move(boxes));
+        first += count;
+    }
+    loader_.SetFile(doc.FileName);
+    Fit();
+}
+
+void MapCanvas::Clear() {
+    ++generation_;
+    loader_.SetFile({});
+    cache_.Clear();
+    wholeCoverage_.raster = QImage();
+    levels_.clear();
+    mapBounds_ = {};
+    drawnLevel_ = -1;
+    note_.clear();
+    hoveredLevel_ = hoveredTile_ = -1;
+    update();
+}
+
+void MapCanvas::SetDrawnLevel(int level, const QString& note) {
+    if (level == drawnLevel_ && note == note_) return;
+    drawnLevel_ = level >= 0 && level < static_cast<int>(levels_.size()) ? level : -1;
+    note_ = note;
+    // The tile named under the pointer belonged to the level drawn before.
+    if (hoveredLevel_ >= 0 && hoveredLevel_ != drawnLevel_) {
+        hoveredLevel_ = hoveredTile_ = -1;
+        emit Hovered(-1, -1);
+    }
+    update();
+}
+
+void MapCanvas::Fit() {
+    GeoBox box;
+    for (const Level& level : levels_) box = Joined(box, level.grid.Bounds());
+    // Tiles show where the map really is; the header's bounds are only its claim.
+    if (box.Empty()) box = mapBounds_;
+    if (box.Empty()) return;
+    projection_.SetViewSize(size());
+    projection_.Fit(box);
+    autoFit_ = true;
+    update();
+    emit ZoomChanged();
+}
+
+void MapCanvas::SetPixelsPerDegreeOfLongitude(double scale) {
+    projection_.SetPixelsPerDegreeOfLongitude(scale);
+    autoFit_ = false;
+    update();
+}
+
+MapCanvas::TileState MapCanvas::StateOf(int level, int tile) {
+    if (level < 0 || level >= static_cast<int>(levels_.size()) || tile < 0) return TileState::Unknown;
+    const std::uint64_t key = KeyOf(level, static_cast<std::uint32_t>(tile));
+    if (const QImage* picture = cache_.Find(key)) return picture->isNull() ? TileState::Broken : TileState::Shown;
+    return loader_.Working(key) ? TileState::Waiting : TileState::Unknown;
+}
+
+void MapCanvas::OnDecoded(std::uint64_t key, const QImage& picture) {
+    if ((key >> 40) != generation_) return;
+    cache_.Put(key, picture);
+    update();
+}
+
+bool MapCanvas::PicturesFit(const std::vector<std::uint32_t>& tiles) const {
+    if (tiles.empty() || tiles.size() > kMaxPicturesInView) return false;
+    const TileGrid& grid = levels_[static_cast<std::size_t>(drawnLevel_)].grid;
+    double smallest = 1e300;
+    for (std::size_t i = 0; i < std::min<std::size_t>(tiles.size(), 16); ++i) {
+        const QRectF rect = projection_.ToView(grid.Box(tiles[i]));
+        smallest = std::min(smallest, std::min(rect.width(), rect.height()));
+    }
+    return smallest >= kMinPicturePixels;
+}
+
+void MapCanvas::DrawPictures(QPainter& painter, const std::vector<std::uint32_t>& tiles) {
+    const Level& level = levels_[static_cast<std::size_t>(drawnLevel_)];
+    const QPointF middle(width() / 2.0, height() / 2.0);
+    std::vector<std::pair<double, TileRequest>> wanted;
+    // Costs per pixel drawn, not per tile, and keeps fine lines in the pictures from
+    // breaking up when they are drawn smaller.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (std::uint32_t tile : tiles) {
+        const QRectF rect = projection_.ToView(level.grid.Box(tile));
+        const std::uint64_t key = KeyOf(drawnLevel_, tile);
+        if (const QImage* picture = cache_.Find(key)) {
+            if (!picture->isNull()) {
+                painter.drawImage(rect, *picture);
+                continue;
+            }
+            // Does not decode: a crossed box.
+            painter.setPen(QPen(Qt::red, 1));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(rect);
+            painter.drawLine(rect.topLeft(), rect.bottomRight());
+            painter.drawLine(rect.topRight(), rect.bottomLeft());
+            continue;
+        }
+        painter.setPen(QPen(QColor(160, 160, 160), 1));
+        painter.setBrush(QColor(225, 225, 225));
+        painter.drawRect(rect);
+        if (loader_.Working(key)) continue;
+        const TileSource& source = level.sources[tile];
+        const QPointF off = rect.center() - middle;
+        wanted.push_back({off.x() * off.x() + off.y() * off.y(), {key, source.offset, source.size}});
+    }
+    // The middle of the view first: that is where the user looks.
+    std::sort(wanted.begin(), wanted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<TileRequest> requests;
+    requests.reserve(wanted.size());
+    for (const auto& entry : wanted) requests.push_back(entry.second);
+    loader_.Want(std::move(requests));
+}
+
+void MapCanvas::FillBoxes(QImage& raster, QPointF origin, const std::vector<std::uint32_t>* tiles) {
+    // Tens of thousands of tiles a few pixels wide: filling one raster is far cheaper
+    // than asking the painter for each.
+    raster.fill(Qt::transparent);
+    QColor colour = LevelColour(drawnLevel_);
+    colour.setAlpha(140);
+    const QRgb fill = qPremultiply(colour.rgba());
+    const int w = raster.width(), h = raster.height();
+    const TileGrid& grid = levels_[static_cast<std::size_t>(drawnLevel_)].grid;
+    const auto paint = [&](std::uint32_t tile) {
+        const QRectF rect = projection_.ToView(grid.Box(tile)).translated(-origin);
+        const int x0 = std::clamp(static_cast<int>(std::floor(rect.left())), 0, w);
+        const int x1 = std::clamp(static_cast<int>(std::ceil(rect.right())), 0, w);
+        const int y0 = std::clamp(static_cast<int>(std::floor(rect.top())), 0, h);
+        const int y1 = std::clamp(static_cast<int>(std::ceil(rect.bottom())), 0, h);
+        for (int y = y0; y < y1; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(raster.scanLine(y));
+            std::fill(line + x0, line + x1, fill);
+        }
+    };
+    if (tiles) {
+        for (std::uint32_t tile : *tiles) paint(tile);
+    } else {
+        for (std::uint32_t tile = 0; tile < grid.Size(); ++tile) paint(tile);
+    }
+}
+
+void MapCanvas::DrawCoverage(QPainter& painter, const std::vector<std::uint32_t>& tiles) {
+    if (coverage_.size() != size()) coverage_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    FillBoxes(coverage_, {0, 0}, &tiles);
+    painter.drawImage(0, 0, coverage_);
+    loader_.Want({});
+}
+
+void MapCanvas::DrawWholeCoverage(QPainter& painter, const QRectF& whole) {
+    auto& kept = wholeCoverage_;
+    const double scale = projection_.PixelsPerDegree();
+    if (kept.generation != generation_ || kept.level != drawnLevel_ || kept.scale != scale) {
+        kept.raster = QImage(static_cast<int>(std::ceil(whole.width())) + 1, static_cast<int>(std::ceil(whole.height())) + 1,
+                             QImage::Format_ARGB32_Premultiplied);
+        FillBoxes(kept.raster, whole.topLeft(), nullptr);
+        kept.generation = generation_;
+        kept.level = drawnLevel_;
+        kept.scale = scale;
+    }
+    painter.drawImage(whole.topLeft(), kept.raster);
+    loader_.Want({});
+}
+
+void MapCanvas::DrawOutlines(QPainter& painter) {
+    painter.setBrush(Qt::NoBrush);
+    for (std::size_t k = 0; k < levels_.size(); ++k) {
+        const GeoBox& bounds = levels_[k].grid.Bounds();
+        if (bounds.Empty()) continue;
+        const int level = static_cast<int>(k);
+        painter.setPen(QPen(LevelColour(level), level == drawnLevel_ ? 2 : 1));
+        const QRectF rect = projection_.ToView(bounds).adjusted(-level, -level, level, level);
+        painter.drawRect(rect);
+        painter.drawText(rect.topLeft() + QPointF(3, -3), QString::number(level + 1));
+    }
+    if (!mapBounds_.Empty()) {
+        painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+        painter.drawRect(projection_.ToView(mapBounds_));
+    }
+}
+
+void MapCanvas::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(245, 245, 240));
+    if (drawnLevel_ >= 0) {
+        const Level& level = levels_[static_cast<std::size_t>(drawnLevel_)];
+        const QRectF whole = projection_.ToView(level.grid.Bounds());
+        const double tileArea = whole.width() * whole.height() / std::max<std::size_t>(level.sources.size(), 1);
+        if (tileArea < kMinPicturePixels * kMinPicturePixels && std::max(whole.width(), whole.height()) <= kMaxRaster) {
+            DrawWholeCoverage(painter, whole);
+        } else {
+            level.grid.Query(projection_.Visible(), inView_);
+            if (PicturesFit(inView_))
+                DrawPictures(painter, inView_);
+            else
+                DrawCoverage(painter, inView_);
+        }
+    } else {
+        loader_.Want({});
+    }
+    DrawOutlines(painter);
+    if (!note_.isEmpty()) {
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, note_);
+    }
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void MapCanvas::resizeEvent(QResizeEvent*) {
+    projection_.SetViewSize(size());
+    if (autoFit_) Fit();
+}
+
+void MapCanvas::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    dragging_ = true;
+    dragFrom_ = event->position().toPoint();
+    setCursor(Qt::ClosedHandCursor);
+}
+
+void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (dragging_) {
+        projection_.Pan(at - dragFrom_);
+        dragFrom_ = at;
+        autoFit_ = false;
+        update();
+    }
+    ReportHover(at);
+}
+
+void MapCanvas::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    dragging_ = false;
+    unsetCursor();
+}
+
+void MapCanvas::wheelEvent(QWheelEvent* event) {
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches == 0) return;
+    projection_.ZoomAround(event->position(), std::pow(kWheelStep, notches));
+    autoFit_ = false;
+    update();
+    emit ZoomChanged();
+    event->accept();
+}
+
+void MapCanvas::leaveEvent(QEvent*) {
+    hoveredLevel_ = hoveredTile_ = -1;
+    emit Hovered(-1, -1);
+}
+
+void MapCanvas::ReportHover(QPoint pixel) {
+    int tile = -1;
+    if (drawnLevel_ >= 0) {
+        double lat = 0, lon = 0;
+        projection_.FromView(pixel, lat, lon);
+        tile = levels_[static_cast<std::size_t>(drawnLevel_)].grid.At(lat, lon);
+    }
+    const int level = tile >= 0 ? drawnLevel_ : -1;
+    if (level == hoveredLevel_ && tile == hoveredTile_) return;
+    hoveredLevel_ = level;
+    hoveredTile_ = tile;
+    emit Hovered(level, tile);
+}
+
+}  // namespace ui

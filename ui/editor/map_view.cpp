@@ -1,0 +1,188 @@
+#include "ui/editor/map_view.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "settings/level_ranges.h"
+#include "ui/editor/map_canvas.h"
+#include "ui/editor/preview.h"
+
+namespace ui {
+
+namespace {
+constexpr double kEquatorMillimetresPerDegree = 40075016686.0 / 360.0;
+}
+
+double MapView::PixelsPerDegreeForScale(std::int32_t scale) {
+    return kEquatorMillimetresPerDegree / std::max(scale, 1);
+}
+
+MapView::MapView(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("mapView"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    auto* top = new QHBoxLayout;
+    mode_ = new QComboBox(this);
+    mode_->setObjectName(QStringLiteral("mapLevel"));
+    mode_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    mode_->setMinimumContentsLength(10);
+    fit_ = new QPushButton(this);
+    fit_->setObjectName(QStringLiteral("mapFit"));
+    top->addWidget(mode_, 1);
+    top->addWidget(fit_);
+    layout->addLayout(top);
+
+    canvas_ = new MapCanvas(this);
+    canvas_->setObjectName(QStringLiteral("mapCanvas"));
+    layout->addWidget(canvas_, 1);
+
+    auto* bottom = new QHBoxLayout;
+    zoom_ = new QSlider(Qt::Horizontal, this);
+    zoom_->setObjectName(QStringLiteral("mapZoom"));
+    // Row 0 is the closest zoom; closer sits to the right, as on a zoom control.
+    zoom_->setInvertedAppearance(true);
+    zoom_->setInvertedControls(true);
+    zoom_->setPageStep(1);
+    zoomName_ = new QLabel(this);
+    zoomName_->setObjectName(QStringLiteral("mapZoomName"));
+    zoomName_->setMinimumWidth(zoomName_->fontMetrics().horizontalAdvance(QStringLiteral("888 km")));
+    bottom->addWidget(zoom_, 1);
+    bottom->addWidget(zoomName_);
+    layout->addLayout(bottom);
+
+    tileFacts_ = new QLabel(this);
+    tileFacts_->setObjectName(QStringLiteral("mapTileFacts"));
+    // A long line must not widen the window while the pointer moves.
+    tileFacts_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    layout->addWidget(tileFacts_);
+
+    connect(mode_, &QComboBox::currentIndexChanged, this, &MapView::ShowDrawnLevel);
+    connect(fit_, &QPushButton::clicked, canvas_, &MapCanvas::Fit);
+    connect(zoom_, &QSlider::valueChanged, this, &MapView::OnRowPicked);
+    connect(canvas_, &MapCanvas::ZoomChanged, this, &MapView::OnZoomChanged);
+    connect(canvas_, &MapCanvas::Hovered, this, &MapView::OnHovered);
+    ApplyCaptions();
+    Clear();
+}
+
+void MapView::ApplyCaptions() {
+    fit_->setText(tr("Fit the map"));
+    FillModes(mode_->count() - 1);
+    ShowDrawnLevel();
+}
+
+void MapView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) ApplyCaptions();
+    QWidget::changeEvent(event);
+}
+
+void MapView::FillModes(int levels) {
+    const QSignalBlocker quiet(mode_);
+    const int chosen = std::max(mode_->currentIndex(), 0);
+    mode_->clear();
+    mode_->addItem(tr("As the device shows it"));
+    for (int k = 1; k <= levels; ++k) mode_->addItem(tr("Level %1").arg(k));
+    mode_->setCurrentIndex(std::min(chosen, mode_->count() - 1));
+}
+
+void MapView::SetZoomTable(const std::vector<settings::ZoomLevelEntry>& table) {
+    table_ = table;
+    const QSignalBlocker quiet(zoom_);
+    zoom_->setRange(0, std::max(0, static_cast<int>(table_.size()) - 1));
+    OnZoomChanged();
+}
+
+void MapView::ShowMap(const jnx::JnxDocument& doc) {
+    scales_.clear();
+    for (const jnx::JnxLevel& level : doc.Levels) scales_.push_back(level.Scale);
+    {
+        const QSignalBlocker quiet(mode_);
+        mode_->setCurrentIndex(0);
+    }
+    FillModes(static_cast<int>(doc.Levels.size()));
+    setEnabled(true);
+    tileFacts_->clear();
+    canvas_->ShowMap(doc);  // fits, which sets the slider
+    ShowDrawnLevel();
+}
+
+void MapView::Clear() {
+    scales_.clear();
+    FillModes(0);
+    canvas_->Clear();
+    tileFacts_->clear();
+    setEnabled(false);
+    ShowDrawnLevel();
+}
+
+void MapView::SetLevelScales(const std::vector<std::int32_t>& scales) {
+    scales_ = scales;
+    ShowDrawnLevel();
+}
+
+void MapView::ShowDrawnLevel() {
+    const int row = zoom_->value();
+    const bool rowKnown = row >= 0 && row < static_cast<int>(table_.size());
+    zoomName_->setText(rowKnown ? QString::fromStdString(table_[static_cast<std::size_t>(row)].Name) : QString());
+    if (canvas_->Levels().empty()) {
+        canvas_->SetDrawnLevel(-1, QString());
+        return;
+    }
+    if (mode_->currentIndex() > 0) {
+        canvas_->SetDrawnLevel(mode_->currentIndex() - 1, QString());
+        return;
+    }
+    const int level = settings::LevelDrawnAt(table_, scales_, row);
+    canvas_->SetDrawnLevel(level, level < 0 ? tr("nothing shown at this zoom") : QString());
+}
+
+void MapView::OnRowPicked(int row) {
+    if (row >= 0 && row < static_cast<int>(table_.size()))
+        canvas_->SetPixelsPerDegreeOfLongitude(PixelsPerDegreeForScale(table_[static_cast<std::size_t>(row)].StandardScale));
+    ShowDrawnLevel();
+}
+
+void MapView::OnZoomChanged() {
+    if (table_.empty()) return;
+    // The row whose scale is nearest the zoom reached, as a ratio.
+    const double scale = kEquatorMillimetresPerDegree / canvas_->PixelsPerDegreeOfLongitude();
+    int nearest = 0;
+    double best = 1e300;
+    for (std::size_t row = 0; row < table_.size(); ++row) {
+        const double apart = std::abs(std::log(scale / std::max(table_[row].StandardScale, 1)));
+        if (apart < best) {
+            best = apart;
+            nearest = static_cast<int>(row);
+        }
+    }
+    {
+        const QSignalBlocker quiet(zoom_);
+        zoom_->setValue(nearest);
+    }
+    ShowDrawnLevel();
+}
+
+void MapView::OnHovered(int level, int tile) {
+    if (level < 0 || tile < 0) {
+        tileFacts_->clear();
+        return;
+    }
+    const MapCanvas::Level& facts = canvas_->Levels()[static_cast<std::size_t>(level)];
+    const MapCanvas::TileSource& source = facts.sources[static_cast<std::size_t>(tile)];
+    tileFacts_->setText(tr("Level %1 - tile %2 of %3 - %4 × %5 px - %6 bytes")
+                            .arg(level + 1)
+                            .arg(GroupedNumber(tile + 1), GroupedNumber(static_cast<std::int64_t>(facts.sources.size())))
+                            .arg(source.width)
+                            .arg(source.height)
+                            .arg(GroupedNumber(std::int64_t(source.size) + 2)));
+}
+
+}  // namespace ui
