@@ -132,7 +132,8 @@ TEST_F(MapViewTest, DeviceLevelFollowsRowsAndChoices) {
         slider->setValue(c.row);
         EXPECT_EQ(canvas().DrawnLevel(), c.drawn) << c.row;
         EXPECT_EQ(get<QLabel>("mapZoomName")->text(), QString::fromLatin1(c.zoomName));
-        EXPECT_EQ(canvas().Note(), c.drawn < 0 ? QStringLiteral("nothing shown at this zoom") : QString());
+        EXPECT_EQ(canvas().Note(), c.drawn < 0 ? QStringLiteral("nothing shown at this zoom\nzoom in to 3 km to see the map")
+                                               : QString());
     }
     // At the row of scale 1194 a 256-pixel web tile of that scale (360 / 2^17 degrees wide)
     // is drawn about 256 pixels wide.

@@ -141,7 +141,21 @@ void MapView::ShowDrawnLevel() {
         return;
     }
     const int level = settings::LevelDrawnAt(table_, scales_, row);
-    canvas_->SetDrawnLevel(level, level < 0 ? tr("nothing shown at this zoom") : QString());
+    canvas_->SetDrawnLevel(level, level < 0 ? NothingShownText(row) : QString());
+}
+
+QString MapView::NothingShownText(int row) const {
+    // The nearest row where the device draws something tells the user which way to go.
+    const int rows = static_cast<int>(table_.size());
+    for (int apart = 1; apart < rows; ++apart) {
+        for (const int other : {row - apart, row + apart}) {
+            if (other < 0 || other >= rows || settings::LevelDrawnAt(table_, scales_, other) < 0) continue;
+            const QString name = QString::fromStdString(table_[static_cast<std::size_t>(other)].Name);
+            return tr("nothing shown at this zoom") + QLatin1Char('\n') +
+                   (other < row ? tr("zoom in to %1 to see the map") : tr("zoom out to %1 to see the map")).arg(name);
+        }
+    }
+    return tr("nothing shown at this zoom");
 }
 
 void MapView::OnRowPicked(int row) {

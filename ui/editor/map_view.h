@@ -49,6 +49,7 @@ private:
     void OnRowPicked(int row);
     void OnZoomChanged();
     void OnHovered(int level, int tile);
+    QString NothingShownText(int row) const;
     void ShowDrawnLevel();
 
     std::vector<settings::ZoomLevelEntry> table_;

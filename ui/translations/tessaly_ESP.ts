@@ -633,6 +633,14 @@
         <translation>nada visible con este zoom</translation>
     </message>
     <message>
+        <source>zoom in to %1 to see the map</source>
+        <translation>acerque el zoom a %1 para ver el mapa</translation>
+    </message>
+    <message>
+        <source>zoom out to %1 to see the map</source>
+        <translation>aleje el zoom a %1 para ver el mapa</translation>
+    </message>
+    <message>
         <source>Level %1 - tile %2 of %3 - %4 × %5 px - %6 bytes</source>
         <translation>Nivel %1 - tesela %2 de %3 - %4 × %5 px - %6 bytes</translation>
     </message>
