@@ -190,12 +190,3 @@ TEST_F(MapViewTest, TilesDecodeWhileTheWindowRuns) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // The broken tiles are meant; the decoder's complaints about them are not news.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg=false"));
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

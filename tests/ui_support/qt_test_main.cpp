@@ -1,0 +1,15 @@
+// The window tests' main: an application object before any widget, offscreen unless told
+// otherwise (test discovery runs the programs without the test environment).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLoggingCategory>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // Broken tiles are meant in some tests; the decoder's complaints about them are not news.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg=false"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
