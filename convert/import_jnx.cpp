@@ -121,7 +121,6 @@ bool ReadsBackAsPlanned(const ImportPlan& plan, const PlannedFile& file, const s
     return same || Fail(error, Error(ErrorCode::WrittenImagesDiffer));
 }
 
-
 // A volume lacks the coarser zooms that have no tiles over it.
 std::vector<int> ZoomsOf(const PlannedFile& file) {
     std::vector<int> zooms;
