@@ -109,7 +109,8 @@ void EditorWindow::OnExport() {
     ExportOffer offer{map, {}};
     for (std::size_t k = 0; k < doc_.Levels.size(); ++k) {
         const std::int32_t zoom = k < doc_.LevelInfos.size() ? doc_.LevelInfos[k].Zoom : 255;
-        QString caption = tr("Level %1: %2 tiles").arg(k + 1).arg(doc_.Levels[k].TileCount);
+        const std::int32_t tiles = doc_.Levels[k].TileCount;
+        QString caption = tiles == 1 ? tr("Level %1: 1 tile").arg(k + 1) : tr("Level %1: %2 tiles").arg(k + 1).arg(tiles);
         if (zoom != 255) caption += QStringLiteral(", ") + tr("zoom %1").arg(zoom);
         offer.levels << caption;
     }

@@ -582,6 +582,10 @@
         <translation>%1 teselas de zooms menores no caen sobre ningún volumen y se han omitido.</translation>
     </message>
     <message>
+        <source>Level %1: 1 tile</source>
+        <translation>Nivel %1: 1 tesela</translation>
+    </message>
+    <message>
         <source>Level %1: %2 tiles</source>
         <translation>Nivel %1: %2 teselas</translation>
     </message>
