@@ -287,7 +287,10 @@ bool ExportKmz(const std::string& jnxPath, const std::string& outPath, const std
     // The archive was written beside the temporary and renamed over it: the publish step
     // must flush and rename the file now under that name, not the one it opened.
     out.File().Close();
-    if (!out.File().Open(out.TemporaryPath(), platform::BinaryFile::Mode::Read, error)) return false;
+    if (!out.File().Open(out.TemporaryPath(), platform::BinaryFile::Mode::Read, error)) {
+        error.file = outPath;  // the user knows the file by its final name only
+        return false;
+    }
     const auto verify = [&](platform::BinaryFile&, Error& e) {
         return HoldsEntries(out.TemporaryPath(), outPath, total + 1, e);
     };
