@@ -142,14 +142,17 @@ void DescribeMap(const TileSource& source, const SourceTexts& texts, const std::
 
 // Each volume is a map of its own to the device, so it has its own GUID; it keeps the
 // whole map's texts and scales, so that neighbouring volumes switch levels alike.
-bool CutIntoFiles(jnx::FrontPart& whole, const VolumeLimits& limits, ImportPlan& plan, Error& error) {
+bool CutIntoFiles(jnx::FrontPart& whole, const VolumeLimits& limits, TileLayout layout, ImportPlan& plan,
+                  Error& error) {
     std::vector<CutTile> cutTiles;
     cutTiles.reserve(plan.tiles.size());
     for (std::size_t i = 0; i < plan.tiles.size(); ++i)
-        cutTiles.push_back({plan.tiles[i].key, jnx::kTileEntrySize + std::int64_t(whole.tiles[i].DataSize)});
+        cutTiles.push_back({plan.tiles[i].key, whole.tiles[i].TileBounds,
+                            jnx::kTileEntrySize + std::int64_t(whole.tiles[i].DataSize)});
     const std::int64_t fixedBytes = jnx::DataStart(whole) - jnx::kTileEntrySize * std::int64_t(whole.tiles.size()) +
                                     std::int64_t(sizeof jnx::kTrailer);
-    std::vector<std::vector<std::uint32_t>> volumes = CutIntoVolumes(cutTiles, plan.tilesPerZoom, fixedBytes, limits);
+    std::vector<std::vector<std::uint32_t>> volumes =
+        CutIntoVolumes(cutTiles, plan.tilesPerZoom, fixedBytes, limits, layout);
     cutTiles = {};
     if (volumes.size() > std::size_t(jnx::device::kMaxFiles))
         return Fail(error, Error(ErrorCode::ConvertBeyondDevice).Detail(
@@ -216,11 +219,9 @@ bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportO
         std::all_of(plan.tilesPerZoom.begin(), plan.tilesPerZoom.end(),
                     [&](std::int32_t count) { return count <= options.limits.tilesPerLevel; }) &&
         jnx::LengthBackToBack(whole) <= options.limits.fileLength;
-    if (!oneFile && !source.OnWebGrid())
-        return Fail(error, Error(ErrorCode::ConvertBeyondDevice).Detail(
-                               "its tiles are off the web-map grid, which a cut into volumes follows; "
-                               "import fewer levels or a smaller area"));
-    if (!oneFile) return CutIntoFiles(whole, options.limits, plan, error);
+    if (!oneFile)
+        return CutIntoFiles(whole, options.limits, source.OnWebGrid() ? TileLayout::WebGrid : TileLayout::Free, plan,
+                            error);
     PlannedFile& file = plan.files.emplace_back();
     file.front = std::move(whole);
     file.tiles.resize(plan.tiles.size());

@@ -43,7 +43,7 @@ public:
     // the zoom the map names it by.
     virtual std::int32_t Scale(int zoom, double centreDegrees) const { return ScaleForZoom(zoom, centreDegrees); }
     virtual int ShownZoom(int zoom) const { return zoom; }
-    // Cutting a map into volumes follows the web-map grid's rows, so needs tiles on it.
+    // Volumes of web-map tiles follow the grid's rows and parents; others go by where tiles lie.
     virtual bool OnWebGrid() const { return true; }
 
     using CopyVisitor = std::function<bool(const TileKey& key, const std::uint8_t* data, std::size_t size,

@@ -23,6 +23,7 @@
 namespace {
 
 using convert::TileKey;
+using fixture::JnxBoundsUnion;
 using fixture::MakeJpeg;
 using fixture::MbtilesRow;
 using platform::ErrorCode;
@@ -43,13 +44,6 @@ std::vector<MbtilesRow> SampleRows() {
     }
     return rows;
 }
-
-struct JnxBoundsUnion {
-    std::array<std::int32_t, 4> value{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
-    void Add(const std::array<std::int32_t, 4>& b) {
-        for (std::size_t i = 0; i < 4; ++i) value[i] = i < 2 ? std::max(value[i], b[i]) : std::min(value[i], b[i]);
-    }
-};
 
 class ConvertTest : public ::testing::Test {
 protected:

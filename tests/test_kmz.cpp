@@ -1,10 +1,12 @@
 // KMZ export and import on maps and archives built in code: a map off the web-map grid
 // comes back with the same tiles, bounds and scales, overlays from elsewhere are sorted
-// into levels by resolution, and every refusal leaves the output folder as it was.
+// into levels by resolution and cut into volumes when too many for one file, and every
+// refusal leaves the output folder as it was.
 #include <gtest/gtest.h>
 #include <zip.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <map>
 #include <tuple>
 
@@ -12,6 +14,7 @@
 #include "convert/import_jnx.h"
 #include "convert/web_tiles.h"
 #include "jnx/codec.h"
+#include "platform/fs.h"
 #include "support/real_jpeg.h"
 #include "support/writer_support.h"
 
@@ -176,6 +179,72 @@ TEST_F(KmzTest, OverlaysFromElsewhereAreLevelledByResolution) {
         EXPECT_EQ(fixture::StoredImage(map, 2), Bytes(fineA.begin() + 2, fineA.end())) << source;
         EXPECT_EQ(jnx::DecodeText(map.MapInfo.GroupName, true), "Valley");
     }
+}
+
+// Overlays from elsewhere, too many for one file at four tiles a level: rows are the
+// finest overlays whose north edges nearly agree, the row too long for a volume is cut
+// into runs, and a coarse overlay goes with every volume it overlaps, and with none it
+// only touches.
+TEST_F(KmzTest, OverlaysOffTheGridAreCutIntoVolumes) {
+    struct Placed {
+        double north, south, east, west;
+    };
+    // Given out of order; 46.003 and 45.897 still belong to their rows.
+    const std::vector<Placed> fine = {
+        {45.9, 45.8, 7.4, 7.3},     {46.0, 45.9, 7.1, 7.0}, {45.9, 45.8, 7.1, 7.0}, {46.003, 45.903, 7.2, 7.1},
+        {45.7, 45.6, 7.1, 7.0},     {45.9, 45.8, 7.5, 7.4}, {45.9, 45.8, 7.2, 7.1}, {45.8, 45.7, 7.1, 7.0},
+        {46.0, 45.9, 7.3, 7.2},     {45.897, 45.797, 7.3, 7.2}};
+    const std::vector<Placed> coarse = {{46.0, 45.85, 7.4, 7.0}, {46.0, 45.85, 7.8, 7.4}, {44.0, 43.85, 10.4, 10.0}};
+    std::string body;
+    std::vector<std::pair<std::string, Bytes>> members{{"doc.kml", {}}};
+    std::map<Bytes, std::pair<int, convert::JnxBounds>> known;  // stored bytes: id (coarse from 100), bounds
+    const auto add = [&](const Placed& p, int id, int height) {
+        const std::string name = "t" + std::to_string(id) + ".jpg";
+        body += Overlay(name, p.north, p.south, p.east, p.west);
+        const Bytes stored = fixture::RealJpeg(16, height, false);
+        members.emplace_back(name, Whole(stored));
+        known[stored] = {id, {convert::JnxUnits(p.north), convert::JnxUnits(p.east), convert::JnxUnits(p.south),
+                              convert::JnxUnits(p.west)}};
+    };
+    for (std::size_t i = 0; i < fine.size(); ++i) add(fine[i], int(i), 8 + int(i));
+    for (std::size_t i = 0; i < coarse.size(); ++i) add(coarse[i], 100 + int(i), 30 + int(i));
+    members[0].second = Text(Kml(body));
+    WriteKmz(dir.file("wide.kmz"), members);
+
+    convert::ImportOptions options;
+    options.limits.tilesPerLevel = 4;
+    convert::ImportResult result;
+    platform::Error error;
+    ASSERT_TRUE(convert::ImportTiles(dir.file("wide.kmz"), out.file("map.jnx"), options, result, error))
+        << platform::ErrorText(error);
+    EXPECT_TRUE(result.volumes);
+    EXPECT_EQ(result.leftOut, 1);
+
+    using Levels = std::vector<std::vector<int>>;  // per level, coarsest first, the tiles' ids ascending
+    const std::vector<Levels> expected = {{{100}, {1, 3, 8}}, {{100}, {0, 2, 6, 9}}, {{101}, {5}}, {{4, 7}}};
+    std::vector<std::string> names;
+    std::vector<Levels> parts;
+    for (const convert::WrittenFile& file : result.files) {
+        names.push_back(platform::FileNameOf(file.path));
+        Levels& levels = parts.emplace_back();
+        fixture::JnxBoundsUnion bounds;
+        for (const auto& tiles : fixture::TilesIn(file.path)) {
+            std::vector<int>& ids = levels.emplace_back();
+            for (const auto& tile : tiles) {
+                const auto found = known.find(tile.data);
+                ASSERT_NE(found, known.end()) << file.path;
+                EXPECT_EQ(tile.bounds, found->second.second) << found->second.first;
+                ids.push_back(found->second.first);
+                bounds.Add(tile.bounds);
+            }
+            std::sort(ids.begin(), ids.end());
+        }
+        EXPECT_EQ(fixture::ReadFull(file.path).Header.Bounds, bounds.value) << file.path;
+    }
+    EXPECT_EQ(parts, expected);
+    const std::vector<std::string> partNames = {"map_Part01.jnx", "map_Part02.jnx", "map_Part03.jnx", "map_Part04.jnx"};
+    EXPECT_EQ(names, partNames);
+    EXPECT_EQ(out.list(), partNames);
 }
 
 TEST_F(KmzTest, BadArchivesWriteNothing) {

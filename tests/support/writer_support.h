@@ -3,6 +3,9 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <filesystem>
 #include <map>
 #include <ostream>
@@ -40,6 +43,14 @@ struct Loaded {
 };
 
 // A tile as the map shows it: where it lies and its image bytes, wherever they are stored.
+// The bounds a map of these tiles has: north and east the largest, south and west the least.
+struct JnxBoundsUnion {
+    std::array<std::int32_t, 4> value{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+    void Add(const std::array<std::int32_t, 4>& b) {
+        for (std::size_t i = 0; i < 4; ++i) value[i] = i < 2 ? std::max(value[i], b[i]) : std::min(value[i], b[i]);
+    }
+};
+
 struct StoredTile {
     std::array<std::int32_t, 4> bounds{};
     Bytes data;
