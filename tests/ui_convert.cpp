@@ -13,6 +13,7 @@
 #include "platform/fs.h"
 #include "support/jnx_builder.h"
 #include "support/web_tiles_builder.h"
+#include "ui_support/editor_fixture.h"
 #include "ui/common/language.h"
 #include "ui/editor/editor_window.h"
 
@@ -28,10 +29,7 @@ const char* kIniTables =
 std::vector<std::uint8_t> RealJpeg(Qt::GlobalColor color) {
     QImage image(256, 256, QImage::Format_RGB32);
     image.fill(color);
-    QBuffer jpeg;
-    jpeg.open(QIODevice::WriteOnly);
-    image.save(&jpeg, "JPG");
-    return {jpeg.data().begin(), jpeg.data().end()};
+    return fixture::JpegOf(image);
 }
 
 // One tile of zoom 3 and the four of zoom 4 under it; rows counted from the south.
@@ -49,21 +47,14 @@ std::vector<MbtilesRow> ManyTiles(int count, int zoom) {
     return rows;
 }
 
-class ConvertWindowTest : public ::testing::Test {
+class ConvertWindowTest : public fixture::EditorWindowTest {
 protected:
-    fixture::TempDir dir;
-    ui::RecordingMessagePresenter messages;
-    std::unique_ptr<settings::Settings> ini;
-    std::unique_ptr<EditorWindow> window;
     std::optional<ui::ImportChoice> importChoice;
     std::optional<ui::ExportChoice> exportChoice;
     ui::ExportOffer offered;
 
     void SetUp() override {
-        std::ofstream(dir.file("Tessaly.ini")) << "[Preferences]\nLang=ENG\n" << kIniTables;
-        ini = std::make_unique<settings::Settings>(dir.file("Tessaly.ini"));
-        ui::InstallLanguage(QStringLiteral("ENG"));
-        window = std::make_unique<EditorWindow>(*ini, messages);
+        MakeEditor(std::string("[Preferences]\nLang=ENG\n") + kIniTables);
         window->chooseImport = [this](const QString&) { return importChoice; };
         window->chooseExport = [this](const ui::ExportOffer& offer) {
             offered = offer;

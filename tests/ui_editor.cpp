@@ -12,6 +12,7 @@
 #include "platform/fs.h"
 #include "support/edit_support.h"
 #include "support/jnx_builder.h"
+#include "ui_support/editor_fixture.h"
 #include "ui/app/program.h"
 #include "ui/common/error_message.h"
 #include "ui/common/language.h"
@@ -32,38 +33,29 @@ const char* kIniTables =
 fixture::JnxRecipe ThreeLevels(int version) {
     QImage image(32, 16, QImage::Format_RGB32);
     image.fill(Qt::blue);
-    QBuffer jpeg;
-    jpeg.open(QIODevice::WriteOnly);
-    image.save(&jpeg, "JPG");
+    const fixture::Bytes picture = fixture::StoredJpegOf(image);
     fixture::JnxRecipe recipe = fixture::SimpleRecipe(version, 3, 1);
     recipe.groupName = "Grupo ñandú";
     const std::int32_t scales[] = {4777, 4776, 30000}, zooms[] = {3, 255, 12};
     for (std::size_t i = 0; i < 3; ++i) {
         recipe.levels[i].scale = scales[i];
         recipe.levels[i].zoom = zooms[i];
-        recipe.levels[i].tiles.assign(i + 1, {{jpeg.data().begin() + 2, jpeg.data().end()}, {}, {}});
+        recipe.levels[i].tiles.assign(i + 1, {picture, {}, {}});
     }
     return recipe;
 }
 
 jnx::JnxDocument ReadBack(const std::string& path) { return fixture::ReadFull(path); }
 
-class EditorTest : public ::testing::Test {
+class EditorTest : public fixture::EditorWindowTest {
 protected:
-    fixture::TempDir dir;
-    ui::RecordingMessagePresenter messages;
-    std::unique_ptr<settings::Settings> ini;
-    std::unique_ptr<EditorWindow> window;
     QString chosen, startFolderSeen;
     std::vector<QString> openedFolders;
     bool fileBrowser = true;  // what the folder hook answers
 
     // As the program starts: the language first, then the window.
     bool StartWith(const std::string& preferences, const std::string& extra = "") {
-        std::ofstream(dir.file("Tessaly.ini")) << "[Preferences]\n" << preferences << extra << kIniTables;
-        ini = std::make_unique<settings::Settings>(dir.file("Tessaly.ini"));
-        ui::InstallLanguage(QString::fromStdString(ini->Lang()));
-        window = std::make_unique<EditorWindow>(*ini, messages);
+        MakeEditor("[Preferences]\n" + preferences + extra + kIniTables);
         window->chooseFile = [this](const QString& start, const QString&) {
             startFolderSeen = start;
             return chosen;

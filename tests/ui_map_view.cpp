@@ -9,6 +9,7 @@
 #include "support/edit_support.h"
 #include "support/jnx_builder.h"
 #include "ui/common/tile_cache.h"
+#include "ui_support/editor_fixture.h"
 #include "ui/editor/editor_window.h"
 #include "ui/editor/map_canvas.h"
 #include "ui/editor/map_view.h"
@@ -27,10 +28,7 @@ fixture::Bytes Jpeg(int side) {
     QImage image(side, side, QImage::Format_RGB32);
     for (int y = 0; y < side; ++y)
         for (int x = 0; x < side; ++x) image.setPixel(x, y, qRgb(x * 7, y * 5, (x ^ y) & 255));
-    QBuffer jpeg;
-    jpeg.open(QIODevice::WriteOnly);
-    image.save(&jpeg, "JPG");
-    return {jpeg.data().begin() + 2, jpeg.data().end()};
+    return fixture::StoredJpegOf(image);
 }
 
 // A level of side × side tiles over one degree square; tile `broken` holds bytes that
@@ -51,17 +49,10 @@ fixture::LevelRecipe GridLevel(std::int32_t scale, int side, const fixture::Byte
     return level;
 }
 
-class MapViewTest : public ::testing::Test {
+class MapViewTest : public fixture::EditorWindowTest {
 protected:
-    fixture::TempDir dir;
-    ui::RecordingMessagePresenter messages;
-    std::unique_ptr<settings::Settings> ini;
-    std::unique_ptr<ui::EditorWindow> window;
-
     void SetUp() override {
-        std::ofstream(dir.file("Tessaly.ini")) << kIni;
-        ini = std::make_unique<settings::Settings>(dir.file("Tessaly.ini"));
-        window = std::make_unique<ui::EditorWindow>(*ini, messages);
+        MakeEditor(kIni);
         ASSERT_TRUE(window->Start());
         window->resize(1000, 700);
         window->show();
