@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "convert/export_levels.h"
 #include "convert/kmz_names.h"
 #include "convert/web_tiles.h"
 #include "jnx/codec.h"
@@ -266,17 +267,9 @@ bool ExportKmz(const std::string& jnxPath, const std::string& outPath, const std
     std::int32_t tiles = 0;
     if (!jnx::ReadJnx(doc, jnxPath, tiles, error, jnx::ReadDepth::Tables)) return false;
     std::vector<std::size_t> levels;
+    if (!LevelsToExport(doc, jnxPath, wanted, levels, error)) return false;
     std::int64_t total = 0;
-    for (std::size_t k = 1; k <= doc.Levels.size(); ++k) {
-        if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), int(k)) == wanted.end()) continue;
-        if (doc.Levels[k - 1].TileCount <= 0) continue;
-        levels.push_back(k - 1);
-        total += doc.Levels[k - 1].TileCount;
-    }
-    for (int k : wanted) {
-        if (k < 1 || std::size_t(k) > doc.Levels.size()) return Fail(error, Error(ErrorCode::NoSuchLevel).File(jnxPath).Level(k));
-    }
-    if (levels.empty()) return Fail(error, Error(ErrorCode::NoTilesToCopy).File(jnxPath));
+    for (std::size_t k : levels) total += doc.Levels[k].TileCount;
 
     Shared shared;
     shared.total = total;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "convert/export_levels.h"
 #include "convert/sqlite_db.h"
 #include "convert/web_tiles.h"
 #include "jnx/codec.h"
@@ -49,16 +50,13 @@ bool OnWebGrid(const jnx::JnxDocument& doc, ExportLevel& level, Error& error) {
     return true;
 }
 
-bool ChooseLevels(const jnx::JnxDocument& doc, const std::string& path, std::vector<int> wanted,
+bool ChooseLevels(const jnx::JnxDocument& doc, const std::string& path, const std::vector<int>& wanted,
                   std::vector<ExportLevel>& levels, Error& error) {
-    if (wanted.empty())
-        for (std::size_t k = 1; k <= doc.Levels.size(); ++k) wanted.push_back(int(k));
-    for (int k : wanted) {
-        if (k < 1 || std::size_t(k) > doc.Levels.size())
-            return Fail(error, Error(ErrorCode::NoSuchLevel).File(path).Level(k));
-        if (doc.Levels[std::size_t(k - 1)].TileCount <= 0) continue;
+    std::vector<std::size_t> indices;
+    if (!LevelsToExport(doc, path, wanted, indices, error)) return false;
+    for (std::size_t index : indices) {
         ExportLevel level;
-        level.index = std::size_t(k - 1);
+        level.index = index;
         if (!OnWebGrid(doc, level, error)) return false;
         for (const auto& other : levels) {
             if (other.zoom == level.zoom)
@@ -67,7 +65,6 @@ bool ChooseLevels(const jnx::JnxDocument& doc, const std::string& path, std::vec
         }
         levels.push_back(std::move(level));
     }
-    if (levels.empty()) return Fail(error, Error(ErrorCode::NoTilesToCopy).File(path));
     return true;
 }
 
