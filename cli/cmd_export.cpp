@@ -2,6 +2,7 @@
 // only) or as KMZ ground overlays (any map), its JPEG bytes copied as they are.
 #include <algorithm>
 #include <iostream>
+#include <limits>
 #include <string>
 
 #include "cli/commands.h"
@@ -9,23 +10,11 @@
 #include "cli/progress_line.h"
 #include "convert/export_kmz.h"
 #include "convert/export_mbtiles.h"
-#include "edit/user_input.h"
 #include "platform/fs.h"
 
 namespace cli {
 
 namespace {
-
-std::vector<int> ParseLevels(const std::string& text) {
-    std::vector<int> levels;
-    for (const std::string& item : SplitCommas(text)) {
-        const auto level = edit::ParseInt32(item);
-        if (!level || *level < 1) throw UsageError("--levels " + text + ": \"" + item + "\" is not a level number");
-        if (std::find(levels.begin(), levels.end(), *level) == levels.end()) levels.push_back(*level);
-    }
-    std::sort(levels.begin(), levels.end());
-    return levels;
-}
 
 int Run(const ParsedArgs& parsed) {
     const std::string& file = parsed.operands.front();
@@ -35,7 +24,9 @@ int Run(const ParsedArgs& parsed) {
     std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
     if (extension != "mbtiles" && extension != "kmz")
         throw UsageError("--out " + *out + ": the output must be an .mbtiles or a .kmz file");
-    const std::vector<int> levels = parsed.Has("--levels") ? ParseLevels(*parsed.Last("--levels")) : std::vector<int>{};
+    std::vector<int> levels;
+    if (const auto wanted = parsed.Last("--levels"))
+        levels = DistinctNumbers("--levels", *wanted, 1, std::numeric_limits<int>::max(), "a level number");
 
     ProgressLine line("export " + file);
     const auto progress = [&](const char* pass, std::int64_t done, std::int64_t total) {

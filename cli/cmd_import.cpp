@@ -19,16 +19,8 @@ namespace {
 
 // "Z,Z,...": distinct zooms, ascending, no more than a device shows as levels.
 std::vector<int> ParseZooms(const std::string& text) {
-    std::vector<int> zooms;
-    for (const std::string& item : SplitCommas(text)) {
-        const auto zoom = edit::ParseInt32(item);
-        if (!zoom || *zoom < 0 || *zoom > convert::kMaxWebZoom)
-            throw UsageError("--zooms " + text + ": \"" + item + "\" is not a zoom from 0 to " +
-                             std::to_string(convert::kMaxWebZoom));
-        zooms.push_back(*zoom);
-    }
-    std::sort(zooms.begin(), zooms.end());
-    zooms.erase(std::unique(zooms.begin(), zooms.end()), zooms.end());
+    const std::vector<int> zooms = DistinctNumbers("--zooms", text, 0, convert::kMaxWebZoom,
+                                                   "a zoom from 0 to " + std::to_string(convert::kMaxWebZoom));
     if (zooms.size() > std::size_t(convert::kDefaultZoomCount))
         throw UsageError("--zooms " + text + ": a map shows at most " + std::to_string(convert::kDefaultZoomCount) +
                          " levels on a device");

@@ -1,5 +1,9 @@
 #include "cli/options.h"
 
+#include <algorithm>
+
+#include "edit/user_input.h"
+
 namespace cli {
 
 namespace {
@@ -165,15 +169,23 @@ std::string ZText(const std::vector<unsigned char>& zstring) {
     return text;
 }
 
-std::vector<std::string> SplitCommas(const std::string& text) {
-    std::vector<std::string> items;
+std::vector<int> DistinctNumbers(const std::string& option, const std::string& text, int min, int max,
+                                 const std::string& what) {
+    std::vector<int> numbers;
     std::size_t from = 0;
     for (;;) {
         const std::size_t comma = text.find(',', from);
-        items.push_back(text.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
-        if (comma == std::string::npos) return items;
+        const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        const auto number = edit::ParseInt32(item);
+        if (!number || *number < min || *number > max)
+            throw UsageError(option + " " + text + ": \"" + item + "\" is not " + what);
+        numbers.push_back(*number);
+        if (comma == std::string::npos) break;
         from = comma + 1;
     }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
 }
 
 }  // namespace cli

@@ -93,10 +93,12 @@ std::string ProgramUsage(const std::vector<const Command*>& commands);
 // defaults' zoom rows and folders.
 settings::Settings LoadSettings(const ParsedArgs& parsed);
 
-// Text of a zero-terminated string held with its terminator.
-// The items of a comma-separated option value, as given (an empty text is one empty item).
-std::vector<std::string> SplitCommas(const std::string& text);
+// The distinct whole numbers of a comma-separated option value, ascending. An item that
+// is not one from min to max is a usage error saying it is not `what`.
+std::vector<int> DistinctNumbers(const std::string& option, const std::string& text, int min, int max,
+                                 const std::string& what);
 
+// Text of a zero-terminated string held with its terminator.
 std::string ZText(const std::vector<unsigned char>& zstring);
 
 }  // namespace cli
