@@ -61,7 +61,8 @@ platform::Error ValidateSave(const BatchTable& table, const edit::EditorValues& 
 
 // Batch save of every checked row with the request. Each file is patched in place or
 // written anew as edit::ResolveEdit decides: to <base>_new.jnx beside the source, or,
-// with chkRemoveOld, over the source itself. Patched files are renamed to their edited
+// with chkRemoveOld, over the source itself. A file at <base>_new.jnx is replaced only with
+// settings.overwrite; a file written by the run is not saved again when it is a row. Patched files are renamed to their edited
 // Filename (same folder) when it differs other than by letter case. The caller reloads
 // the folder afterwards.
 SaveSummary BatchSave(const BatchTable& table, const edit::EditorValues& request, const jnx::WriterSettings& settings,
@@ -74,6 +75,13 @@ SaveSummary BatchSave(const BatchTable& table, const edit::EditorValues& request
 SaveSummary SaveFilesAsBatch(const std::vector<std::string>& paths, const std::string& renameTo,
                              const edit::EditorValues& request, const jnx::WriterSettings& settings,
                              BatchObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
+
+// The files that a save (NAME_new.jnx) or a split (NAME_LevelK.jnx) of the checked rows
+// would write over, in table order. The windows ask before they run with
+// settings.overwrite; without it each such file fails its row and stays as it is.
+std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const edit::EditorValues& request);
+std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const edit::EditorValues& request,
+                                              const std::array<std::string, jnx::device::kMaxLevels>& levelDirs);
 
 // Deletes the files of the checked rows and removes their rows; rows whose file could not
 // be deleted, or that a cancel left, stay. Run it after the user confirmed. Refuses when

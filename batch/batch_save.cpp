@@ -35,10 +35,15 @@ bool RenameTarget(const BatchRow& row, std::string& target, Error& error) {
     if (newName.find_first_of("/\\") != std::string::npos)
         return platform::Fail(error, Error(ErrorCode::RowNameHasSeparator).Other(newName));
     target = platform::JoinPath(platform::ParentFolder(source), newName);
-    if (platform::FileExists(target) || platform::FolderExists(target))
-        return platform::Fail(error, Error(ErrorCode::RowNameTaken).Other(newName));
+    // A dangling link counts: the rename would fail on it only after the update.
+    if (platform::NameTaken(target)) return platform::Fail(error, Error(ErrorCode::RowNameTaken).Other(newName));
     // A rename the folder cannot take would leave the file updated under its old name.
     return platform::CanWriteInto(platform::ParentFolder(source), error);
+}
+
+bool WrittenByThisRun(const std::string& path, const std::vector<std::string>& written) {
+    return std::any_of(written.begin(), written.end(),
+                       [&](const std::string& output) { return platform::SameFile(path, output); });
 }
 
 class Saver {
@@ -148,6 +153,7 @@ SaveSummary BatchSave(const BatchTable& table, const edit::EditorValues& request
     Saver saver(request, settings, busy);
     if (observer) observer->Started(summary.checked);
     int done = 0;
+    std::vector<std::string> written;
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const BatchRow& row = table.rows[i];
         if (!row.Checked()) continue;
@@ -155,7 +161,14 @@ SaveSummary BatchSave(const BatchTable& table, const edit::EditorValues& request
             summary.cancelled = true;
             break;
         }
+        // A file this run wrote already holds the request: saving it again would only
+        // write NAME_new_new.jnx or patch it a second time.
+        if (WrittenByThisRun(row.FullFileName(), written)) {
+            if (observer) observer->FileDone(++done);
+            continue;
+        }
         RowOutcome outcome = saver.Save(row);
+        if (outcome.result == RowResult::Created) written.push_back(outcome.output);
         outcome.row = i;
         if (outcome.result == RowResult::Updated) ++summary.updated;
         else if (outcome.result == RowResult::Created) ++summary.created;

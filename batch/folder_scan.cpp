@@ -95,9 +95,13 @@ bool ScanFolder(ScanContext& context, const std::string& folder, platform::Error
         if (!entry.isFolder) continue;
         if (context.result.cancelled) return true;
         const std::string identity = FolderIdentity(entry.path);
-        // A link back into a folder already listed (or one we cannot resolve) would list
-        // the same files again, or forever.
-        if (identity.empty() || !context.visited.insert(identity).second) continue;
+        // A folder that cannot be resolved (deeper than PATH_MAX) is reported as not read;
+        // a link back into one already listed would list the same files again, or forever.
+        if (identity.empty()) {
+            context.result.skippedFolders.push_back(entry.path);
+            continue;
+        }
+        if (!context.visited.insert(identity).second) continue;
         platform::Error subError;
         if (!ScanFolder(context, entry.path, subError)) context.result.skippedFolders.push_back(entry.path);
     }

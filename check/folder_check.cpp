@@ -42,7 +42,13 @@ bool ListOne(const std::string& folder, bool recursive, std::set<std::string>& v
         if (!entry.isFolder) continue;
         std::error_code ec;
         const std::string identity = std::filesystem::canonical(entry.path, ec).string();
-        if (ec || !visited.insert(identity).second) continue;
+        // A folder whose path the system cannot resolve (deeper than PATH_MAX) is not
+        // looked at, and says so; one seen before is a loop of links, not a fault.
+        if (ec) {
+            skipped.push_back(entry.path);
+            continue;
+        }
+        if (!visited.insert(identity).second) continue;
         Error subError;
         if (!ListOne(entry.path, recursive, visited, folders, skipped, subError)) skipped.push_back(entry.path);
     }

@@ -46,6 +46,7 @@ convert::ImportOptions OptionsOf(const ParsedArgs& parsed) {
     if (!request.txtDrawOrder.empty()) options.drawOrder = *edit::ParseInt16(request.txtDrawOrder);
     if (parsed.Has("--group")) options.group = request.txtFamiliGroup;
     options.title = parsed.Last("--title");
+    options.overwrite = parsed.Has("--overwrite");
     for (std::size_t k = 0; k < options.scales.size(); ++k) options.scales[k] = request.cboNivel[k];
     return options;
 }
@@ -69,7 +70,7 @@ int Run(const ParsedArgs& parsed) {
     convert::ImportResult result;
     platform::Error error;
     if (!convert::ImportTiles(source, *out, options, result, error, progress)) {
-        std::cerr << source << ": " << platform::ErrorText(error) << "\n";
+        std::cerr << source << ": " << ErrorWithHint(error) << "\n";
         return kExitFailed;
     }
     for (const convert::WrittenFile& file : result.files) {
@@ -90,7 +91,8 @@ extern const Command kImportCommand{
     "Make a map of the JPEG tiles of an MBTiles file or of a folder of web-map tiles laid out Z/X/Y.jpg, each zoom "
     "a level, coarsest first; or of the north-up ground overlays of a KMZ or KML file, overlays of one ground "
     "resolution a level. The tiles' bytes are copied, never re-encoded. Tiles of any other format are refused. "
-    "A map too large for one file on the device is written as volumes OUT_Part01.jnx, OUT_Part02.jnx, ...",
+    "A map too large for one file on the device is written as volumes OUT_Part01.jnx, OUT_Part02.jnx, ...; "
+    "volumes already at those names stop the import unless --overwrite is given.",
     {
         {"--out", "OUT.jnx", "the map to write"},
         {"--zooms", "Z,...", "the zooms to take (at most 5); without it, the five finest the source holds"},
@@ -100,6 +102,7 @@ extern const Command kImportCommand{
         {"--title", "TEXT", "the map title; without it, the source's description, else its name"},
         {"--draw-order", "N", "the draw order (version 4), a whole number from -32768 to 32767"},
         {"--level", "K=ZOOM", "give level K (1 to 5) the scale of a zoom row, named or numbered from 1", true},
+        {"--overwrite", nullptr, "replace volumes an earlier import left at OUT_PartNN.jnx, and remove those beyond the new set"},
         kSettingsOption,
     },
     Run,

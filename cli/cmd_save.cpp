@@ -25,6 +25,7 @@ batch::SaveSummary SaveAsBatch(const ParsedArgs& parsed, const EditArgs& edit, c
     jnx::WriterSettings writer;
     writer.userLevel = config.UserLevel();
     writer.blockSize = config.BlockSize();
+    writer.overwrite = edit.overwrite;
     return batch::SaveFilesAsBatch(parsed.operands, parsed.Last("--rename").value_or(""), edit.request, writer);
 }
 
@@ -46,7 +47,7 @@ int PrintBatchSummary(const batch::SaveSummary& summary, bool replaceSource) {
             std::cout << (replaceSource ? "replaced " : "created ") << row.output << "\n";
             break;
         default:
-            std::cerr << row.path << ": " << platform::ErrorText(row.error) << "\n";
+            std::cerr << row.path << ": " << ErrorWithHint(row.error) << "\n";
             break;
         }
     }
@@ -84,7 +85,7 @@ FileOutcome SaveOne(const std::string& file, const EditArgs& edit, const setting
             return {true, "created " + resolved.outputPath};
         }
     }
-    return {false, "Errors in JNX generation. " + platform::ErrorText(error)};
+    return {false, "Errors in JNX generation. " + ErrorWithHint(error)};
 }
 
 int Run(const ParsedArgs& parsed) {
@@ -127,7 +128,8 @@ int Run(const ParsedArgs& parsed) {
 extern const Command kSaveCommand{
     "save", "FILE...", 1, Command::kAny,
     "Write the given values into each file; a value not given keeps what the file holds. A file that keeps its "
-    "version and can be patched is updated in place; any other is written anew as NAME_new.jnx beside it. With "
+    "version and can be patched is updated in place; any other is written anew as NAME_new.jnx beside it (a file "
+    "already there is left as it is and the save fails, unless --overwrite is given). With "
     "--replace or --rename the files are saved as the batch window saves them: all are checked first, and none is "
     "touched if one cannot be read.",
     {
@@ -140,6 +142,7 @@ extern const Command kSaveCommand{
         {"--zoom", "K=N", "set the zoom number of level K", true},
         {"--replace", nullptr, "put a file written anew in its source's place, under the source's name"},
         {"--rename", "NEW", "(one file) rename a file updated in place to NEW; ignored for one written anew"},
+        kOverwriteOption,
         kSettingsOption,
     },
     Run,

@@ -10,6 +10,7 @@
 #include "edit/resolve_edit.h"
 #include "edit/user_input.h"
 #include "jnx/reader.h"
+#include "platform/fs.h"
 #include "settings/settings.h"
 
 namespace cli {
@@ -52,9 +53,18 @@ std::string SplitFile(const std::string& file, const std::vector<int>& levels, c
     platform::Error error;
     if (!edit::ResolveEdit(request, doc, file, writer, edit::Purpose::Split, resolved, error))
         return platform::ErrorText(error);
+    // Every file in the way is named before any level is written.
+    std::vector<std::string> outputs;
+    for (const int level : levels) outputs.push_back(compose::LevelFilePath(file, level, tables.LevelDirs));
+    if (!writer.overwrite) {
+        for (const std::string& out : outputs)
+            if (platform::NameTaken(out))
+                return ErrorWithHint(platform::Error(platform::ErrorCode::OutputExists).File(out));
+    }
     // A split stops at the first level that fails; files of earlier levels stay.
-    for (const int level : levels) {
-        const std::string out = compose::LevelFilePath(file, level, tables.LevelDirs);
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        const int level = levels[i];
+        const std::string& out = outputs[i];
         if (!compose::ExtractLevel(doc, resolved.values, resolved.version, file, out, level, writer, error)) {
             return "level " + std::to_string(level) + ": Errors in JNX generation. " + platform::ErrorText(error);
         }
@@ -87,9 +97,11 @@ int Run(const ParsedArgs& parsed) {
 extern const Command kSplitCommand{
     "split", "FILE LEVEL...", 2, Command::kAny,
     "Write each named level (numbered from 1) as a file of its own, NAME_LevelK.jnx, in the folder the split "
-    "settings give for that level, and print the path of each.",
+    "settings give for that level, and print the path of each. A file already at one of those names stops the "
+    "split before anything is written, unless --overwrite is given.",
     {
         kToVersionOption,
+        kOverwriteOption,
         kSettingsOption,
     },
     Run,

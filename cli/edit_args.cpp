@@ -25,6 +25,7 @@ std::string SplitLevel(const std::string& option, const std::string& text, int& 
 
 std::string ParseEditArgs(const ParsedArgs& parsed, const settings::SettingsTables* tables, EditArgs& out) {
     edit::EditorValues& request = out.request;
+    out.overwrite = parsed.Has("--overwrite");
     if (const auto id = parsed.Last("--product-id")) {
         if (!edit::ParseInt16(*id)) return "--product-id " + *id + ": not a whole number from -32768 to 32767";
         request.txtProductID = edit::Trim(*id);
@@ -84,6 +85,7 @@ std::string RequestForFile(const EditArgs& edit, const jnx::JnxDocument& doc, co
     request = edit.request;
     writer.userLevel = config.UserLevel();
     writer.blockSize = config.BlockSize();
+    writer.overwrite = edit.overwrite;
     if (edit.anyZoom) {
         // Zoom numbers are written only under the editor's rules in group-preset mode;
         // asking for them here is that request. Levels not named keep their stored number.

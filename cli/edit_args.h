@@ -15,6 +15,7 @@ struct EditArgs {
     edit::EditorValues request;  // as the options give it, before it meets a file
     int highestLevel = 0;        // highest level number any option names
     bool anyZoom = false;
+    bool overwrite = false;      // --overwrite: files at the names the program chooses may be replaced
 };
 
 // Checks the values of the edit options; "" on success, else the usage error text.

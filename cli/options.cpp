@@ -74,6 +74,11 @@ std::optional<std::string> ParsedArgs::Last(const std::string& name) const {
 
 bool ParseArgs(const Args& args, ParsedArgs& parsed) {
     const Command& command = parsed.command();
+    // A request for the usage wins over anything else on the line, wherever it stands.
+    for (const std::string& arg : args) {
+        if (arg == "--") break;
+        if (arg == "--help" || arg == "-h") return false;
+    }
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -85,7 +90,6 @@ bool ParseArgs(const Args& args, ParsedArgs& parsed) {
             optionsEnded = true;
             continue;
         }
-        if (arg == "--help" || arg == "-h") return false;
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const Option* option = Find(command, name);
@@ -161,6 +165,13 @@ settings::Settings LoadSettings(const ParsedArgs& parsed) {
         throw std::runtime_error(platform::ErrorText(problem));
     }
     return settings::Settings(path);
+}
+
+std::string ErrorWithHint(const platform::Error& error) {
+    std::string text = platform::ErrorText(error);
+    for (const platform::Error* e = &error; e; e = e->cause.get())
+        if (e->code == platform::ErrorCode::OutputExists) return text + " (--overwrite replaces it)";
+    return text;
 }
 
 std::string ZText(const std::vector<unsigned char>& zstring) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
 #include "settings/settings.h"
 
 namespace cli {
@@ -35,6 +36,8 @@ struct Option {
 // Options several commands share, worded once.
 inline constexpr Option kSettingsOption{"--settings", "PATH",
                                         "read the settings from PATH instead of the desktop program's Tessaly.ini"};
+inline constexpr Option kOverwriteOption{"--overwrite", nullptr,
+                                         "replace files already at the names this command gives its outputs"};
 inline constexpr Option kToVersionOption{"--to-version", "3|4", "write the output in this format version"};
 
 class ParsedArgs;
@@ -97,6 +100,10 @@ settings::Settings LoadSettings(const ParsedArgs& parsed);
 // is not one from min to max is a usage error saying it is not `what`.
 std::vector<int> DistinctNumbers(const std::string& option, const std::string& text, int min, int max,
                                  const std::string& what);
+
+// The English text of an error; where a file stood in the way of an output, it says how
+// to replace it.
+std::string ErrorWithHint(const platform::Error& error);
 
 // Text of a zero-terminated string held with its terminator.
 std::string ZText(const std::vector<unsigned char>& zstring);

@@ -161,7 +161,7 @@ bool ExtractLevel(jnx::JnxDocument& doc, const jnx::WriteValues& values, int ver
 
     platform::BinaryFile source;
     if (!source.Open(sourcePath, platform::BinaryFile::Mode::Read, error)) return false;
-    platform::NewFile out(destinationPath);
+    platform::NewFile out(destinationPath, jnx::ChosenNameTarget(settings));
     if (!out.Create(error) || !out.File().WriteAt(0, bytes.data(), bytes.size(), error) ||
         !CopyImages(doc, first, front.tiles, source, out.File(), jnx::CopyChunkFor(observer, settings.blockSize),
                     observer, error) ||

@@ -220,7 +220,14 @@ bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath
     if (length > jnx::kMaxFileLength) return Fail(error, Error(ErrorCode::FileTooLarge).Value(length));
     front.tiles.clear();
 
-    if (!platform::CreateFolderPath(plan.TargetFolder, error)) return false;
+    std::vector<std::string> created;
+    if (!platform::CreateFolderPath(plan.TargetFolder, error, &created)) return false;
+    // Declared before out, so it runs after the temporary is gone; a published file keeps
+    // its folder from being removed.
+    struct Cleanup {
+        const std::vector<std::string>& folders;
+        ~Cleanup() { platform::RemoveEmptyFolders(folders); }
+    } cleanup{created};
     platform::NewFile out(platform::JoinPath(plan.TargetFolder, "join.jnx"), platform::NewFile::Target::FreeNameOnly);
     if (!out.Create(error)) return false;
 

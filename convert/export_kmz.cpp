@@ -13,6 +13,7 @@
 #include "jnx/codec.h"
 #include "jnx/reader.h"
 #include "platform/binary_file.h"
+#include "platform/fs.h"
 #include "platform/new_file.h"
 
 namespace convert {
@@ -263,6 +264,7 @@ bool HoldsEntries(const std::string& path, const std::string& shownAs, std::int6
 
 bool ExportKmz(const std::string& jnxPath, const std::string& outPath, const std::vector<int>& wanted,
                ExportResult& result, Error& error, const ImportProgress& progress) {
+    if (platform::SameFile(jnxPath, outPath)) return Fail(error, Error(ErrorCode::OutputIsSource).File(outPath));
     jnx::JnxDocument doc;
     std::int32_t tiles = 0;
     if (!jnx::ReadJnx(doc, jnxPath, tiles, error, jnx::ReadDepth::Tables)) return false;

@@ -9,6 +9,7 @@
 #include "jnx/codec.h"
 #include "jnx/reader.h"
 #include "platform/binary_file.h"
+#include "platform/fs.h"
 #include "platform/new_file.h"
 
 namespace convert {
@@ -178,6 +179,7 @@ bool HoldsTiles(const std::string& path, const std::string& shownAs, std::int64_
 
 bool ExportMbtiles(const std::string& jnxPath, const std::string& outPath, const std::vector<int>& wanted,
                    ExportResult& result, Error& error, const ImportProgress& progress) {
+    if (platform::SameFile(jnxPath, outPath)) return Fail(error, Error(ErrorCode::OutputIsSource).File(outPath));
     jnx::JnxDocument doc;
     std::int32_t tiles = 0;
     if (!jnx::ReadJnx(doc, jnxPath, tiles, error, jnx::ReadDepth::Tables)) return false;

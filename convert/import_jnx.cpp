@@ -5,6 +5,7 @@
 #include "convert/import_plan.h"
 #include "jnx/reader.h"
 #include "jnx/write_values.h"
+#include "platform/file_lock.h"
 #include "platform/fs.h"
 #include "platform/le.h"
 #include "platform/new_file.h"
@@ -23,7 +24,7 @@ constexpr std::size_t kWriteChunk = std::size_t(4) << 20;
 constexpr std::size_t kMinWriteChunk = std::size_t(256) << 10;
 
 struct Output {
-    explicit Output(const std::string& path) : file(path) {}
+    Output(const std::string& path, platform::NewFile::Target target) : file(path, target) {}
     platform::NewFile file;
     std::int64_t position = 0;
     jnx::Bytes buffer;
@@ -131,7 +132,8 @@ std::vector<int> ZoomsOf(const PlannedFile& file) {
 // Every file is checked before any is published, so that a fault found late leaves
 // nothing behind; should a rename still fail, the volumes already published go too.
 bool PublishAll(const ImportPlan& plan, std::vector<std::unique_ptr<Output>>& outputs,
-                const std::vector<std::string>& paths, Error& error, const ImportProgress& progress) {
+                const std::vector<std::string>& paths, const std::string& outPath, const ImportOptions& options,
+                Error& error, const ImportProgress& progress) {
     for (std::size_t f = 0; f < outputs.size(); ++f) {
         if (!ReadsBackAsPlanned(plan, plan.files[f], outputs[f]->file.TemporaryPath(), error)) {
             error.file = paths[f];
@@ -140,37 +142,89 @@ bool PublishAll(const ImportPlan& plan, std::vector<std::unique_ptr<Output>>& ou
     }
     const auto total = std::int64_t(plan.tiles.size());
     if (!GoesOn(progress, "writing", total, total)) return Fail(error, Error(ErrorCode::Cancelled).File(paths.front()));
+    platform::FileLock setLock;
+    std::vector<std::string> older;
+    if (plan.volumes) {
+        std::string folder = platform::ParentFolder(paths.front());
+        if (!setLock.Acquire(folder.empty() ? "." : folder, platform::kWriterPatience, error,
+                             [&] { return !GoesOn(progress, "writing", total, total); }))
+            return false;
+        older = ExistingVolumes(outPath);
+        std::erase_if(older, [&](const std::string& old) {
+            return std::find(paths.begin(), paths.end(), old) != paths.end();
+        });
+        if (!older.empty() && !options.overwrite) return Fail(error, Error(ErrorCode::OutputExists).File(older.front()));
+    }
     for (std::size_t f = 0; f < outputs.size(); ++f) {
         if (outputs[f]->file.Publish(error)) continue;
         for (std::size_t done = 0; done < f; ++done) platform::DeleteFile(paths[done]);
         return false;
     }
+    // Parts of a larger earlier set would read as parts of this one.
+    for (const std::string& old : older) platform::DeleteFile(old);
     return true;
 }
 
 }  // namespace
 
-std::string VolumePath(const std::string& outPath, std::size_t number) {
+namespace {
+
+std::string VolumeStem(const std::string& outPath) {
     std::string stem = outPath;
     std::string extension = platform::ExtensionOf(outPath);
     std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
     if (extension == "jnx") stem.resize(stem.size() - 4);
+    return stem + "_Part";
+}
+
+}  // namespace
+
+std::string VolumePath(const std::string& outPath, std::size_t number) {
     const std::string digits = std::to_string(number);
-    return stem + "_Part" + (digits.size() < 2 ? "0" : "") + digits + ".jnx";
+    return VolumeStem(outPath) + (digits.size() < 2 ? "0" : "") + digits + ".jnx";
+}
+
+std::vector<std::string> ExistingVolumes(const std::string& outPath) {
+    const std::string prefix = platform::FileNameOf(VolumeStem(outPath));
+    std::string folder = platform::ParentFolder(outPath);
+    std::vector<platform::FolderEntry> entries;
+    platform::Error ignored;
+    std::vector<std::string> found;
+    if (!platform::ListFolder(folder.empty() ? "." : folder, entries, ignored)) return found;
+    for (const platform::FolderEntry& entry : entries) {
+        const std::string name = platform::FileNameOf(entry.path);
+        if (name.size() < prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - 4, 4, ".jnx") != 0)
+            continue;
+        const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+        if (digits.size() >= 2 && std::all_of(digits.begin(), digits.end(), ::isdigit))
+            found.push_back(platform::JoinPath(platform::ParentFolder(outPath), name));
+    }
+    return found;
 }
 
 bool ImportTiles(const std::string& sourcePath, const std::string& outPath, const ImportOptions& options,
                  ImportResult& result, Error& error, const ImportProgress& progress) {
+    if (platform::SameFile(sourcePath, outPath)) return Fail(error, Error(ErrorCode::OutputIsSource).File(outPath));
     std::unique_ptr<TileSource> source;
     if (!OpenTileSource(sourcePath, source, error)) return false;
     ImportPlan plan;
     if (!PlanImport(*source, sourcePath, options, plan, error, progress)) return false;
+    // Refused before any tile is copied; the lock at publishing makes it sure.
+    if (plan.volumes && !options.overwrite) {
+        if (const auto older = ExistingVolumes(outPath); !older.empty())
+            return Fail(error, Error(ErrorCode::OutputExists).File(older.front()));
+    }
 
     std::vector<std::string> paths;
     std::vector<std::unique_ptr<Output>> outputs;
     for (const PlannedFile& file : plan.files) {
         paths.push_back(plan.volumes ? VolumePath(outPath, paths.size() + 1) : outPath);
-        auto& output = *outputs.emplace_back(std::make_unique<Output>(paths.back()));
+        // Volume names are the program's: whatever stands there is never followed.
+        const auto target = !plan.volumes ? platform::NewFile::Target::MayReplace
+                            : options.overwrite ? platform::NewFile::Target::ChosenNameOverwrite
+                                                : platform::NewFile::Target::ChosenName;
+        auto& output = *outputs.emplace_back(std::make_unique<Output>(paths.back(), target));
         jnx::Bytes front;
         if (!jnx::BuildFrontPart(file.front, front, error) || !output.file.Create(error) ||
             !output.file.File().WriteAt(0, front.data(), front.size(), error))
@@ -182,7 +236,7 @@ bool ImportTiles(const std::string& sourcePath, const std::string& outPath, cons
         if (!output->file.File().WriteAt(output->position, jnx::kTrailer, sizeof jnx::kTrailer, error)) return false;
         output->position += std::int64_t(sizeof jnx::kTrailer);
     }
-    if (!PublishAll(plan, outputs, paths, error, progress)) return false;
+    if (!PublishAll(plan, outputs, paths, outPath, options, error, progress)) return false;
 
     result = ImportResult{};
     result.zooms = plan.zooms;

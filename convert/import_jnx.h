@@ -30,6 +30,9 @@ struct ImportOptions {
     std::array<std::optional<std::int32_t>, jnx::device::kMaxLevels> scales{};
     // Beyond these the map is written as volumes OUT_Part01.jnx, OUT_Part02.jnx, ...
     VolumeLimits limits;
+    // Volumes of an earlier run at those names are replaced, and those beyond the new set
+    // removed; without it any of them refuses the import (OutputExists).
+    bool overwrite = false;
 };
 
 struct WrittenFile {
@@ -59,7 +62,12 @@ inline bool GoesOn(const ImportProgress& progress, const char* pass, std::int64_
 
 // The name of volume number (from 1) of a map written as volumes.
 std::string VolumePath(const std::string& outPath, std::size_t number);
+// The volumes beside outPath that a run has left there, whatever their number, by name.
+std::vector<std::string> ExistingVolumes(const std::string& outPath);
 
+// outPath is the user's name for the map and may replace a file there; it must not be the
+// source. A set of volumes is published under one lock on their folder, as a whole, so two
+// imports to one name never leave a mix of their parts.
 bool ImportTiles(const std::string& sourcePath, const std::string& outPath, const ImportOptions& options,
                  ImportResult& result, platform::Error& error, const ImportProgress& progress = {});
 

@@ -103,7 +103,8 @@ bool RegenerateJnx(JnxDocument& doc, const WriteValues& values, int version, con
     // The wait for the lock may have been long: a cancel meanwhile stops before any write.
     if (Cancelled(observer)) return Fail(error, Error(ErrorCode::Cancelled).File(destPath));
     const std::int64_t dataLength = sourceLength - dataStart;
-    platform::NewFile out(destPath);
+    platform::NewFile out(destPath, destPath == sourcePath ? platform::NewFile::Target::MayReplace
+                                                           : ChosenNameTarget(settings));
     if (!out.Create(error) || !out.File().WriteAt(0, bytes.data(), bytes.size(), error) ||
         !out.File().CopyFrom(source, dataStart, std::int64_t(bytes.size()), dataLength,
                              CopyChunkFor(observer, settings.blockSize), error,

@@ -35,6 +35,8 @@ constexpr Wording kWordings[] = {
     {ErrorCode::SettingsNotText, "The settings file {file} is not text: it holds a NUL byte"},
     {ErrorCode::AllNamesTaken, "Every name for the merged file in {file} is taken."},
     {ErrorCode::NotRegularFile, "{file} is not a regular file"},
+    {ErrorCode::OutputExists, "{file} exists already and was left as it is; nothing was written"},
+    {ErrorCode::OutputIsSource, "{file} is the file being read; the output must be another file"},
     {ErrorCode::FolderNotWritable, "Cannot write into the folder {file}: {detail}"},
     {ErrorCode::CannotLock, "Cannot lock {file} against other writers: {detail}"},
     {ErrorCode::FileInUse, "{file} is in use by another writer; nothing was written"},

@@ -39,6 +39,8 @@ enum class ErrorCode {
     SettingsNotText,
     AllNamesTaken,
     NotRegularFile,
+    OutputExists,
+    OutputIsSource,
     FolderNotWritable,
     CannotLock,
     FileInUse,

@@ -5,6 +5,7 @@
 #include "platform/temporary_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,6 +42,17 @@ bool FileExists(const std::string& path) {
 bool FolderExists(const std::string& path) {
     std::error_code ec;
     return !path.empty() && fs::is_directory(PathOf(path), ec);
+}
+
+bool NameTaken(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first {}, second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 bool DeleteFile(const std::string& path) {
@@ -168,8 +180,15 @@ bool CanWriteInto(const std::string& folder, Error& error) {
     return false;
 }
 
-bool CreateFolderPath(const std::string& path, Error& error) {
+bool CreateFolderPath(const std::string& path, Error& error, std::vector<std::string>* created) {
     std::error_code ec;
+    if (created) {
+        created->clear();
+        for (fs::path p = PathOf(path); !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
+            created->insert(created->begin(), p.string());
+            if (p == p.parent_path()) break;
+        }
+    }
     if (!path.empty()) {
         try {
             fs::create_directories(PathOf(path), ec);
@@ -180,6 +199,10 @@ bool CreateFolderPath(const std::string& path, Error& error) {
     if (FolderExists(path)) return true;
     error = Error(ErrorCode::CannotCreateFolder).File(path).Detail(ec ? ec.message() : std::string());
     return false;
+}
+
+void RemoveEmptyFolders(const std::vector<std::string>& folders) {
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) ::rmdir(it->c_str());
 }
 
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Error& error) {

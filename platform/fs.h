@@ -27,11 +27,20 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // Turns "\" into "/", so settings written on other platforms still name folders.
 std::string NormalizeSeparators(const std::string& path);
 
+// Whether anything at all stands at path: a file, a folder, a link (dangling too).
+bool NameTaken(const std::string& path);
+// Whether two paths name one file: the same name, a link to it, or another hard link.
+bool SameFile(const std::string& a, const std::string& b);
+
 // Whether new files can be made and renamed in folder, as far as the system tells
 // beforehand; error (FolderNotWritable) says why not.
 bool CanWriteInto(const std::string& folder, Error& error);
 // Creates the folder and every missing parent; true when the folder exists afterwards.
-bool CreateFolderPath(const std::string& path, Error& error);
+// created, where given, gets the folders made, outermost first.
+bool CreateFolderPath(const std::string& path, Error& error, std::vector<std::string>* created = nullptr);
+// Removes those of the folders (as CreateFolderPath lists them) that are still empty,
+// innermost first: a run that failed leaves no folder it made for its output.
+void RemoveEmptyFolders(const std::vector<std::string>& folders);
 
 struct FolderEntry {
     std::string path;

@@ -47,8 +47,16 @@ bool NewFile::Failed(Error& error) const {
 
 bool NewFile::MayReplaceTarget(Error& error) {
     struct stat st {};
-    replacing_ = ::stat(targetPath_.c_str(), &st) == 0;
+    const bool follow = target_ == Target::MayReplace;
+    replacing_ = (follow ? ::stat(targetPath_.c_str(), &st) : ::lstat(targetPath_.c_str(), &st)) == 0;
     if (!replacing_) return true;
+    if (target_ == Target::ChosenName) return Fail(error, Error(ErrorCode::OutputExists).File(finalPath_));
+    // A link, or a dangling one, at a name the program chose is replaced as an entry: there
+    // is no file of the user's behind it to keep.
+    if (S_ISLNK(st.st_mode)) {
+        replacing_ = false;
+        return true;
+    }
     if (!S_ISREG(st.st_mode)) return Fail(error, Error(ErrorCode::NotRegularFile).File(finalPath_));
     // The very test an update in place makes, so both ways of saving refuse alike.
     BinaryFile probe;
@@ -57,7 +65,9 @@ bool NewFile::MayReplaceTarget(Error& error) {
 
 bool NewFile::TakeOverPermissions(Error& error) {
     struct stat st {};
-    if (::stat(targetPath_.c_str(), &st) != 0) return true;  // gone meanwhile: nothing to keep
+    const bool follow = target_ == Target::MayReplace;
+    if ((follow ? ::stat(targetPath_.c_str(), &st) : ::lstat(targetPath_.c_str(), &st)) != 0 || !S_ISREG(st.st_mode))
+        return true;  // gone meanwhile: nothing to keep
     const int fd = file_.Descriptor();
     // Owner and group first: a change of owner clears the set-id bits the mode then restores.
     if (sys::Fchown(fd, st.st_uid, st.st_gid) != 0) sys::Fchown(fd, static_cast<uid_t>(-1), st.st_gid);
@@ -70,7 +80,7 @@ bool NewFile::Create(Error& error) {
     targetPath_ = target_ == Target::MayReplace ? LinkTarget(finalPath_) : finalPath_;
     folder_ = ParentFolder(targetPath_);
     if (folder_.empty()) folder_ = ".";
-    if (target_ == Target::MayReplace && !MayReplaceTarget(error)) return Failed(error);
+    if (target_ != Target::FreeNameOnly && !MayReplaceTarget(error)) return Failed(error);
 
     RemoveStaleTemporaries(folder_, kStaleTemporaryAge);
     const std::string temp = TemporaryPathFor(targetPath_);
@@ -102,7 +112,17 @@ bool NewFile::Published() {
 }
 
 bool NewFile::Publish(Error& error, const Verify& verify) {
-    if (!Check(error, verify, FileExists(targetPath_))) return false;
+    if (target_ == Target::ChosenName) {
+        // Taken without replacing, so that a link planted since Create is refused too.
+        if (!Check(error, verify, false)) return false;
+        Error moveError;
+        if (MoveFileNoReplace(tempPath_, targetPath_, moveError)) return Published();
+        struct stat st {};
+        if (::lstat(targetPath_.c_str(), &st) == 0) return Fail(error, Error(ErrorCode::OutputExists).File(finalPath_));
+        return Fail(error, Error(ErrorCode::FolderNotWritable).File(folder_).Detail(moveError.detail));
+    }
+    if (!Check(error, verify, replacing_ || FileExists(targetPath_))) return false;
+    // rename() replaces a link at the target as an entry; it never writes through it.
     if (sys::Rename(tempPath_.c_str(), targetPath_.c_str()) != 0)
         return Fail(error, Error(ErrorCode::FolderNotWritable).File(folder_).Detail(std::strerror(errno)));
     return Published();

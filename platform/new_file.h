@@ -7,6 +7,11 @@
 // A file replaced keeps what the user gave it: the new one takes its mode, and its owner
 // and group where the system allows; a symbolic link stays, and the file it names is
 // replaced; and a file the user may not write is refused, as an update in place refuses it.
+//
+// Only a name the user gave is followed through a link. A name the program made up
+// (NAME_new.jnx, NAME_Level2.jnx, OUT_Part03.jnx) may be held by anything anybody put
+// there, a link planted to make a privileged run write over another file among them: such
+// a name must be free, or, once the user agreed to overwrite, the entry itself is replaced.
 #pragma once
 #include <functional>
 #include <string>
@@ -18,8 +23,13 @@ namespace platform {
 
 class NewFile {
 public:
-    // Whether the final name may hold a file that the new one is to replace.
-    enum class Target { MayReplace, FreeNameOnly };
+    // Who named the final path, and so what may stand there.
+    enum class Target {
+        MayReplace,           // the user: a file there (or the file a link there names) is replaced
+        ChosenName,           // the program: anything there refuses the write (OutputExists)
+        ChosenNameOverwrite,  // the program, and the user agreed: what is there is replaced, never followed
+        FreeNameOnly,         // see PublishUnderFreeName
+    };
 
     // finalPath: where the file appears; the temporary file goes into its folder (with
     // FreeNameOnly, finalPath only names that folder and the temporary's stem).

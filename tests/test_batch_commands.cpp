@@ -69,8 +69,8 @@ TEST_P(BatchSave, EveryRowOnItsOwn) {
         {"d.jnx", 4, "sub/x.jnx", ErrorCode::RowNameHasSeparator, nullptr},
         {"e.jnx", 4, "f.jnx", ErrorCode::RowNameTaken, nullptr},
         {"g.jnx", 4, "G.JNX", ErrorCode::None, "g.jnx"},  // letter case only: no rename
-        // A dangling link passes for a free name; the rename itself must still refuse it.
-        {"h.jnx", 4, "link.jnx", ErrorCode::RowUpdatedNotRenamed, "h.jnx"},
+        // A dangling link takes the name: refused before the file is updated.
+        {"h.jnx", 4, "link.jnx", ErrorCode::RowNameTaken, nullptr},
         {"i.jnx", 4, nullptr, ErrorCode::RowChanged, nullptr},     // lost its map block since the load
         {"j.jnx", 4, nullptr, ErrorCode::RowCannotRead, nullptr},  // gone since the load
         {"l.jnx", 3, nullptr, ErrorCode::RowCannotRead, nullptr},  // a bad trailer fails only the full read

@@ -93,7 +93,7 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
         {{"demo"}, 2}, {{"demo", file, file}, 2}, {{"check"}, 2}, {{"check", file, "--shallow"}, 2},
     };
     for (const char* command : {"info", "save", "split", "scan", "merge", "check", "demo"})
-        cases.insert(cases.end(), {{{command, "--help"}, 0}, {{command, "-h"}, 0}});
+        cases.insert(cases.end(), {{{command, "--help"}, 0}, {{command, "-h"}, 0}, {{command, "--bogus", "--help"}, 0}});
     for (const auto& [args, code] : cases) {
         const fixture::ProgramRun r = Run(args);
         EXPECT_EQ(r.code, code) << PrintToString(args) << r.err;
@@ -161,11 +161,21 @@ TEST_F(CliTest, SaveUpdatesInPlaceOrWritesANewFile) {
     EXPECT_EQ(std::tuple(patched.Header.ProductId, patched.Header.DrawOrder, patched.LevelInfos[1].Zoom),
               std::tuple(1234, 17, 7));
 
+    // The output's name is the program's: a link planted there (to the source, or to a file
+    // of someone else's) is never written through, and is replaced only with --overwrite.
     const std::string v3 = Make("r.jnx", fixture::SimpleRecipe(3, 2, 2)), out = dir.file("r_new.jnx");
     const fixture::Bytes before = fixture::ReadBytes(v3);
-    fixture::WriteBytes(out, {1, 2, 3});
-    Expect({"save", v3, "--to-version", "4", "--group", "Group B", "--rename", "x.jnx"}, 0, "created " + out + "\n");
+    fixture::WriteBytes(scratch.file("victim"), {1, 2, 3});
+    for (const std::string& target : {v3, scratch.file("victim")}) {
+        std::filesystem::remove(out);
+        std::filesystem::create_symlink(target, out);
+        Expect({"save", v3, "--to-version", "4"}, 1, "", "--overwrite");
+    }
+    Expect({"save", v3, "--to-version", "4", "--group", "Group B", "--rename", "x.jnx", "--overwrite"}, 0,
+           "created " + out + "\n");
     EXPECT_EQ(fixture::ReadBytes(v3), before);
+    EXPECT_EQ(fixture::ReadBytes(scratch.file("victim")), (fixture::Bytes{1, 2, 3}));
+    EXPECT_FALSE(std::filesystem::is_symlink(out));
     EXPECT_EQ(std::pair(Read(out).Header.Version, Read(out).Header.DrawOrder), std::pair(4, 25));
 
     // p.jnx keeps its version, so --replace changes nothing for it.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -266,6 +267,44 @@ TEST_F(ConvertTest, VolumesHoldEveryFinestTileOnceWithTheTilesOverIt) {
         EXPECT_EQ(to.list(), names);
         EXPECT_EQ(names.front(), "map_Part01.jnx");
     }
+}
+
+// Volume names are the program's: an earlier set in the way refuses the import, a link there
+// is never followed, and with overwrite the set is replaced whole, its extra parts removed.
+// An output that is the source, by any name, is refused before anything is read.
+TEST_F(ConvertTest, OutputsNeverWriteOverWhatTheUserDidNotName) {
+    fixture::WriteMbtiles(dir.file("in.mbtiles"), SampleRows());
+    fixture::WriteBytes(out.file("victim"), {2});
+    std::filesystem::create_symlink(out.file("victim"), out.file("m_Part01.jnx"));
+    fixture::WriteBytes(out.file("m_Part99.jnx"), {1});
+    convert::ImportOptions options;
+    options.limits.tilesPerLevel = 2;
+    convert::ImportResult result;
+    platform::Error error;
+    const fixture::Snapshot before = fixture::TakeSnapshot(out.path());
+    EXPECT_FALSE(convert::ImportTiles(dir.file("in.mbtiles"), out.file("m.jnx"), options, result, error));
+    EXPECT_EQ(error.code, platform::ErrorCode::OutputExists);
+    EXPECT_EQ(fixture::TakeSnapshot(out.path()), before);
+    options.overwrite = true;
+    ASSERT_TRUE(convert::ImportTiles(dir.file("in.mbtiles"), out.file("m.jnx"), options, result, error))
+        << platform::ErrorText(error);
+    EXPECT_EQ(fixture::ReadBytes(out.file("victim")), (fixture::Bytes{2}));
+    EXPECT_EQ(out.list().size(), result.files.size() + 1);
+    EXPECT_FALSE(platform::NameTaken(out.file("m_Part99.jnx")));
+
+    std::filesystem::create_symlink(dir.file("in.mbtiles"), dir.file("link.mbtiles"));
+    std::filesystem::create_hard_link(out.file("m_Part01.jnx"), out.file("hard.jnx"));
+    const fixture::Snapshot sources = fixture::TakeSnapshot(dir.path()), maps = fixture::TakeSnapshot(out.path());
+    convert::ExportResult exported;
+    for (const auto& [what, ok] : std::vector<std::pair<const char*, bool>>{
+             {"import over its link", convert::ImportTiles(dir.file("in.mbtiles"), dir.file("link.mbtiles"), {}, result, error)},
+             {"MBTiles export over the map", convert::ExportMbtiles(out.file("hard.jnx"), out.file("m_Part01.jnx"), {}, exported, error)},
+             {"KMZ export over the map", convert::ExportKmz(out.file("m_Part01.jnx"), out.file("hard.jnx"), {}, exported, error)}}) {
+        EXPECT_FALSE(ok) << what;
+        EXPECT_EQ(error.code, platform::ErrorCode::OutputIsSource) << what;
+    }
+    EXPECT_EQ(fixture::TakeSnapshot(dir.path()), sources);
+    EXPECT_EQ(fixture::TakeSnapshot(out.path()), maps);
 }
 
 // Each bad source is refused with its own message and no file appears, nor is a map

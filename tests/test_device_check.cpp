@@ -1,6 +1,8 @@
 // The device check: each finding from maps built to carry it, the JPEG header walk on
 // hand-built headers, folders over the unit's file count, and the unreadable map.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -202,6 +204,28 @@ TEST(DeviceCheck, FoldersOverTheUnitsFileCount) {
               std::tuple(250u, 0u, 251u));
     EXPECT_EQ(Places(folders[1].findings), (std::vector<Place>{{FindingCode::FolderOverLimit, 0, 0}}));
     EXPECT_FALSE(check::ListJnxFolders(dir.file("none"), false, folders, skipped, error));
+}
+
+// A folder nested deeper than a path can name is reported as not read, never passed over.
+TEST(DeviceCheck, FoldersBeyondPathMaxAreReportedNotRead) {
+    fixture::TempDir dir;
+    const std::string name(250, 'd');
+    std::vector<int> chain{::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY)};
+    for (int i = 0; i < 20 && chain.back() >= 0; ++i) {
+        ::mkdirat(chain.back(), name.c_str(), 0755);
+        chain.push_back(::openat(chain.back(), name.c_str(), O_RDONLY | O_DIRECTORY));
+    }
+    std::vector<check::FolderReport> folders;
+    std::vector<std::string> skipped;
+    platform::Error error;
+    EXPECT_TRUE(check::ListJnxFolders(dir.path(), true, folders, skipped, error));
+    EXPECT_EQ(skipped.size(), 1u);
+    // Removed from the innermost out, by descriptor: the paths are too long to name.
+    for (std::size_t i = chain.size() - 1; i > 0; --i) {
+        ::close(chain[i]);
+        ::unlinkat(chain[i - 1], name.c_str(), AT_REMOVEDIR);
+    }
+    ::close(chain.front());
 }
 
 }  // namespace

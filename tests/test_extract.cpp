@@ -22,7 +22,9 @@ using platform::ErrorCode;
 bool Extract(fixture::Loaded& s, const edit::EditorValues& request, const std::string& out, int level,
              platform::Error& error) {
     const edit::ResolvedEdit resolved = fixture::Resolve(request, s.doc, edit::Purpose::Split);
-    return compose::ExtractLevel(s.doc, resolved.values, resolved.version, s.path, out, level, {}, error);
+    jnx::WriterSettings settings;
+    settings.overwrite = true;  // some cases write over an older output
+    return compose::ExtractLevel(s.doc, resolved.values, resolved.version, s.path, out, level, settings, error);
 }
 
 // The extracted file holds exactly the tiles of that level (1-based), byte for byte, in order.

@@ -294,3 +294,42 @@ TEST(Replacement, RefusedWhereAnUpdateInPlaceIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// A name the program chose is never followed through a link: whatever stands there refuses
+// the write, or with the user's consent is replaced as an entry, the file behind it untouched.
+TEST(ChosenName, NeverWritesThroughWhatStandsThere) {
+    using Target = platform::NewFile::Target;
+    struct Case { const char* what; Target target; bool plantLate; platform::ErrorCode code; };
+    const Case cases[] = {
+        {"link refused", Target::ChosenName, false, platform::ErrorCode::OutputExists},
+        {"link planted after the check", Target::ChosenName, true, platform::ErrorCode::OutputExists},
+        {"link replaced", Target::ChosenNameOverwrite, false, platform::ErrorCode::None},
+        {"link planted late, replaced", Target::ChosenNameOverwrite, true, platform::ErrorCode::None},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        WriteText(dir.file("victim"), "theirs");
+        const std::string name = dir.file("map_new.jnx");
+        if (!c.plantLate) std::filesystem::create_symlink(dir.file("victim"), name);
+        platform::Error error;
+        bool ok = false;
+        {
+            platform::NewFile out(name, c.target);
+            ok = out.Create(error);
+            if (ok && c.plantLate) std::filesystem::create_symlink(dir.file("victim"), name);
+            ok = ok && out.File().WriteAt(0, "ours", 4, error) && out.Publish(error);
+        }
+        EXPECT_EQ(error.code, c.code) << c.what;
+        EXPECT_EQ(ok, c.code == platform::ErrorCode::None) << c.what;
+        EXPECT_EQ(ReadText(dir.file("victim")), "theirs") << c.what;
+        EXPECT_EQ(std::filesystem::is_symlink(name), !ok) << c.what;
+        if (ok) {
+            EXPECT_EQ(ReadText(name), "ours") << c.what;
+        }
+        EXPECT_EQ(dir.list().size(), 2u) << c.what;  // no temporary left
+    }
+}
+
+}  // namespace

@@ -22,6 +22,7 @@ using Files = std::vector<std::string>;
 bool Regenerate(fixture::Loaded& s, const edit::EditorValues& request, platform::Error& error,
                 jnx::WriterSettings settings = {}) {
     const edit::ResolvedEdit resolved = fixture::Resolve(request, s.doc, edit::Purpose::Save, settings);
+    settings.overwrite = true;  // some cases write over an older output
     return jnx::RegenerateJnx(s.doc, resolved.values, resolved.version, s.path, s.dir.file("MAP_new.jnx"), settings,
                               error);
 }

@@ -155,6 +155,7 @@ Scenario Regeneration(int from, int to, const std::string& staleOutput = {}) {
                    [=](jnx::JnxDocument& doc, const fixture::TempDir& dir, platform::Error& error) {
                        jnx::WriterSettings settings;
                        settings.blockSize = 100;  // several copies per level
+                       settings.overwrite = !staleOutput.empty();
                        const edit::ResolvedEdit resolved = fixture::Resolve(EditedValues(to), doc);
                        return jnx::RegenerateJnx(doc, resolved.values, resolved.version, doc.FileName,
                                                  dir.file("map_new.jnx"), settings, error);
@@ -183,10 +184,12 @@ Scenario ReplacementUnderTheCallersLock() {
 
 Scenario Extraction(const std::string& staleOutput = {}) {
     return OneFile(staleOutput.empty() ? "Extraction" : "ExtractionOverAnEarlierOutput", 4,
-                   [](jnx::JnxDocument& doc, const fixture::TempDir& dir, platform::Error& error) {
+                   [=](jnx::JnxDocument& doc, const fixture::TempDir& dir, platform::Error& error) {
                        const edit::ResolvedEdit resolved = fixture::Resolve(EditedValues(3), doc, edit::Purpose::Split);
+                       jnx::WriterSettings settings;
+                       settings.overwrite = !staleOutput.empty();
                        return compose::ExtractLevel(doc, resolved.values, resolved.version, doc.FileName,
-                                                    dir.file("map_Level2.jnx"), 2, {}, error);
+                                                    dir.file("map_Level2.jnx"), 2, settings, error);
                    }, staleOutput);
 }
 

@@ -296,8 +296,9 @@ TEST_F(EditorTest, NoCommandStartsWhileALoadRuns) {
     EXPECT_EQ(shown, QStringLiteral("batchui::BatchWindow"));
 }
 
-// A version change or an odd layout writes NAME_new.jnx beside the source, over any old
-// one; a source changed behind the window's back is an error and leaves nothing new.
+// A version change or an odd layout writes NAME_new.jnx beside the source, over an old one
+// once the user agrees; a source changed behind the window's back is an error and leaves
+// nothing new.
 TEST_F(EditorTest, SaveWritesANewFileBesideTheSourceOrReportsTheFailure) {
     enum Damage { kNone, kFlipped, kHalved };  // the update cannot verify it; the regeneration runs out of it
     const struct {
@@ -314,7 +315,10 @@ TEST_F(EditorTest, SaveWritesANewFileBesideTheSourceOrReportsTheFailure) {
         const std::string path = dir.file("map.jnx"), out = dir.file("map_new.jnx");
         fixture::WriteBytes(path, built.bytes);
         std::remove(out.c_str());
-        if (c.damage == kNone) fixture::WriteBytes(out, fixture::Bytes(10, 1));  // replaced without a question
+        if (c.damage == kNone) {
+            fixture::WriteBytes(out, fixture::Bytes(10, 1));
+            messages.answers.push_back(ui::MessageAnswer::Yes);  // replace it
+        }
         Load(path);
         PickVersion(c.pick);
         if (c.drawOrder == 7) text("txtDrawOrder")->setText(QStringLiteral("7"));
@@ -323,7 +327,7 @@ TEST_F(EditorTest, SaveWritesANewFileBesideTheSourceOrReportsTheFailure) {
         if (c.damage == kHalved) bytes.resize(bytes.size() / 2);
         fixture::WriteBytes(path, bytes);
         window->OnSave();
-        ASSERT_EQ(messages.shown.size(), 1u);
+        ASSERT_EQ(messages.shown.size(), c.damage == kNone ? 2u : 1u);
         if (c.damage != kNone) {
             EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Critical);
             EXPECT_FALSE(platform::FileExists(out));
@@ -336,6 +340,16 @@ TEST_F(EditorTest, SaveWritesANewFileBesideTheSourceOrReportsTheFailure) {
         EXPECT_EQ(ReadBack(path).Header.Version, c.version);
     }
     EXPECT_TRUE(openedFolders.empty());  // answered No
+    // Kept when the user says No, and nothing else is written.
+    const std::string out = dir.file("map_new.jnx");
+    fixture::WriteBytes(out, {1});
+    fixture::WriteBytes(dir.file("map.jnx"), fixture::BuildJnx(ThreeLevels(4)).bytes);
+    Load(dir.file("map.jnx"));
+    PickVersion(3);
+    messages.clear();
+    window->OnSave();
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(fixture::ReadBytes(out), fixture::Bytes{1});
 }
 
 // A regeneration runs on a worker thread: while it waits for another writer's lock the

@@ -28,6 +28,7 @@
 #include "ui/batch/batch_work.h"
 #include "ui/batch/coverage_pane.h"
 #include "ui/batch/grid_delegate.h"
+#include "ui/common/replace_question.h"
 #include "ui/common/error_message.h"
 #include "ui/common/window_place.h"
 
@@ -499,9 +500,14 @@ void BatchWindow::OnSelectObsolete() {
 void BatchWindow::OnSave() {
     if (running_) return;
     const edit::EditorValues request = panel_->Request(chkRemoveOld->isChecked());
+    jnx::WriterSettings writers = Writers();
+    if (!batch::ValidateSave(table_, request)) {
+        const std::vector<std::string> inTheWay = batch::SaveOutputsInTheWay(table_, request);
+        if (!ui::MayReplaceFiles(presenter_, inTheWay)) return;
+        writers.overwrite = !inTheWay.empty();
+    }
     SetRunning(true);
     const batch::BatchTable rows = table_;
-    const jnx::WriterSettings writers = Writers();
     batch::SaveSummary summary;
     RunWork(tr("Saving the checked maps"), [&](BatchWork& report) {
         summary = batch::BatchSave(rows, request, writers, &report, &report);
@@ -551,10 +557,13 @@ void BatchWindow::OnDelete() {
 void BatchWindow::OnSplit() {
     if (running_) return;
     const edit::EditorValues request = panel_->Request(false);
+    const auto levelDirs = tables_.LevelDirs;
+    jnx::WriterSettings writers = Writers();
+    const std::vector<std::string> inTheWay = batch::SplitOutputsInTheWay(table_, request, levelDirs);
+    if (!ui::MayReplaceFiles(presenter_, inTheWay)) return;
+    writers.overwrite = !inTheWay.empty();
     SetRunning(true);
     const batch::BatchTable rows = table_;
-    const auto levelDirs = tables_.LevelDirs;
-    const jnx::WriterSettings writers = Writers();
     batch::SplitSummary summary;
     RunWork(tr("Splitting the checked maps"), [&](BatchWork& report) {
         summary = batch::BatchSplit(rows, request, levelDirs, writers, &report, &report);

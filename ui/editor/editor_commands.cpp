@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <algorithm>
 
 #include "compose/extract.h"
 #include "edit/resolve_edit.h"
@@ -12,6 +13,7 @@
 #include "platform/fs.h"
 #include "ui/common/digit_box.h"
 #include "ui/common/error_message.h"
+#include "ui/common/replace_question.h"
 #include "ui/common/worker_run.h"
 #include "ui/editor/editor_window.h"
 
@@ -81,9 +83,14 @@ void EditorWindow::OnSave() {
     platform::Error error;
     SetRunning(true);
     const bool patch = resolved.road == edit::Road::Patch;
+    jnx::WriterSettings writer = WriterSettingsNow();
+    // NAME_new.jnx is the program's name: a file there is the user's, replaced only if asked.
+    if (!patch && resolved.outputPath != source) {
+        writer.overwrite = platform::NameTaken(resolved.outputPath);
+        if (!MayReplaceFiles(presenter_, {resolved.outputPath})) return;
+    }
     // The worker writes from its own copy: the window keeps painting from doc_ meanwhile.
     jnx::JnxDocument work = doc_;
-    const jnx::WriterSettings writer = WriterSettingsNow();
     bool ok = false;
     ui::WorkerReport report;
     RunWithProgress(this, tr("Writing %1").arg(FromPath(platform::FileNameOf(resolved.outputPath))), report, [&] {
@@ -145,14 +152,19 @@ void EditorWindow::OnSplit() {
     const std::string source = doc_.FileName;
     edit::ResolvedEdit resolved;
     if (!Resolve(edit::Purpose::Split, resolved)) return;
+    std::vector<int> chosen;
+    std::vector<std::string> outputs;
+    for (int k = 0; k < levels; ++k) {
+        if (!chkSplitOPriority_[k]->isChecked()) continue;
+        chosen.push_back(k + 1);
+        outputs.push_back(compose::LevelFilePath(source, k + 1, tables_.LevelDirs));
+    }
+    jnx::WriterSettings writer = WriterSettingsNow();
+    writer.overwrite = std::any_of(outputs.begin(), outputs.end(), platform::NameTaken);
+    if (!MayReplaceFiles(presenter_, outputs)) return;
     platform::Error error;
     SetRunning(true);
-    std::vector<int> chosen;
-    for (int k = 0; k < levels; ++k)
-        if (chkSplitOPriority_[k]->isChecked()) chosen.push_back(k + 1);
     const jnx::JnxDocument asRead = doc_;
-    const jnx::WriterSettings writer = WriterSettingsNow();
-    const auto levelDirs = tables_.LevelDirs;
     bool ok = true;
     std::vector<std::string> written;
     std::string failedOut;
@@ -162,7 +174,7 @@ void EditorWindow::OnSplit() {
             report.Steps(int(i), int(chosen.size()));
             // Each extraction rewrites parts of the document for its one level.
             jnx::JnxDocument work = asRead;
-            const std::string out = compose::LevelFilePath(source, chosen[i], levelDirs);
+            const std::string& out = outputs[i];
             ok = compose::ExtractLevel(work, resolved.values, resolved.version, source, out, chosen[i], writer, error,
                                        &report);
             if (ok)

@@ -7,6 +7,7 @@
 #include "convert/export_mbtiles.h"
 #include "convert/import_jnx.h"
 #include "platform/fs.h"
+#include "ui/common/replace_question.h"
 #include "ui/common/error_message.h"
 #include "ui/common/worker_run.h"
 #include "ui/editor/editor_window.h"
@@ -36,11 +37,6 @@ bool SameFile(const QString& a, const QString& b) {
 
 }  // namespace
 
-bool EditorWindow::MayReplace(const QString& path) {
-    if (!QFileInfo::exists(path)) return true;
-    return presenter_.Question(tr("Replace file"), tr("%1 already exists. Replace it?").arg(path), MessageAnswer::No);
-}
-
 void EditorWindow::ShowConvertFailure(const QString& what, const platform::Error& error) {
     if (error.code == platform::ErrorCode::Cancelled)
         presenter_.Information(tr("Information"), tr("Cancelled: nothing was written."));
@@ -62,13 +58,17 @@ void EditorWindow::OnImport() {
         Refuse(tr("The map cannot replace the tiles it is made of."));
         return;
     }
-    // Volumes are named after the output; a source too large for one file would replace them.
-    const QString firstVolume = QString::fromStdString(convert::VolumePath(output.toStdString(), 1));
-    if (!MayReplace(output) || !MayReplace(firstVolume) || !MayDiscardEdits()) return;
+    // Volumes are named after the output; those of an earlier, larger import would be
+    // replaced or, beyond the new set, removed.
+    const std::vector<std::string> olderVolumes = convert::ExistingVolumes(output.toStdString());
+    std::vector<std::string> inTheWay{output.toStdString()};
+    inTheWay.insert(inTheWay.end(), olderVolumes.begin(), olderVolumes.end());
+    if (!MayReplaceFiles(presenter_, inTheWay) || !MayDiscardEdits()) return;
     settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(source).absolutePath().toStdString());
 
     convert::ImportOptions options;
     options.version = choice->version;
+    options.overwrite = !olderVolumes.empty();
     const std::string from = source.toStdString(), to = output.toStdString();
     convert::ImportResult result;
     platform::Error error;
@@ -132,7 +132,7 @@ void EditorWindow::OnExport() {
                              tr("The export writes %1 as saved, without the changes not yet saved. Go on?")
                                  .arg(QFileInfo(map).fileName())))
         return;
-    if (!MayReplace(output)) return;
+    if (!MayReplaceFiles(presenter_, {output.toStdString()})) return;
 
     const std::string from = doc_.FileName, to = output.toStdString();
     const std::vector<int> levels = choice->levels;

@@ -119,7 +119,6 @@ private:
     QString CancelledText(const QString& source) const;
 
     // Import and export (editor_convert.cpp).
-    bool MayReplace(const QString& path);
     void ShowImported(const convert::ImportResult& result);
     void ShowConvertFailure(const QString& what, const platform::Error& error);
 

@@ -791,6 +791,14 @@
         <translation>{file} no es un fichero regular</translation>
     </message>
     <message>
+        <source>{file} exists already and was left as it is; nothing was written</source>
+        <translation>{file} ya existe y se ha dejado como estaba; no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>{file} is the file being read; the output must be another file</source>
+        <translation>{file} es el fichero que se lee; la salida debe ser otro fichero</translation>
+    </message>
+    <message>
         <source>Cannot write into the folder {file}: {detail}</source>
         <translation>No se puede escribir en la carpeta {file}: {detail}</translation>
     </message>
@@ -1260,6 +1268,29 @@
     <message>
         <source>%1 of %2 maps done</source>
         <translation>%1 de %2 mapas hechos</translation>
+    </message>
+</context>
+<context>
+    <name>ui::ReplaceQuestion</name>
+    <message>
+        <source>Replace file</source>
+        <translation>Reemplazar fichero</translation>
+    </message>
+    <message>
+        <source>%1 already exists. Replace it?</source>
+        <translation>%1 ya existe. ¿Reemplazarlo?</translation>
+    </message>
+    <message>
+        <source>Replace files</source>
+        <translation>Reemplazar ficheros</translation>
+    </message>
+    <message>
+        <source>These files already exist:
+%1
+Replace them all?</source>
+        <translation>Estos ficheros ya existen:
+%1
+¿Reemplazarlos todos?</translation>
     </message>
 </context>
 <context>

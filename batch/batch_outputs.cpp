@@ -1,0 +1,43 @@
+// The files in the way of a batch save or split: what the run would write over at the
+// names it chooses for its outputs, found before it starts so that the user is asked once.
+#include <algorithm>
+
+#include "batch/batch_commands.h"
+#include "compose/extract.h"
+#include "edit/resolve_edit.h"
+#include "platform/fs.h"
+
+namespace batch {
+
+std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const edit::EditorValues& request) {
+    std::vector<std::string> taken;
+    // Replacing the source names no other file.
+    if (request.chkRemoveOld) return taken;
+    for (const BatchRow& row : table.rows) {
+        if (!row.Checked() || row.Erroneous()) continue;
+        // As edit::ResolveEdit decides once the file is read: a file that keeps its version
+        // and needs no rewrite is patched in place.
+        const bool newVersion = request.cboActualizar && std::to_string(*request.cboActualizar) != row[kJNXVersion];
+        if (!newVersion && row[kNeedTMP] != kYes) continue;
+        const std::string output = edit::NewFilePath(row.FullFileName());
+        if (platform::NameTaken(output)) taken.push_back(output);
+    }
+    return taken;
+}
+
+std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const edit::EditorValues& request,
+                                              const std::array<std::string, jnx::device::kMaxLevels>& levelDirs) {
+    std::vector<std::string> taken;
+    for (const BatchRow& row : table.rows) {
+        if (!row.Checked() || row.Erroneous()) continue;
+        const int levels = std::min(std::atoi(row[kNumLevels].c_str()), kShownLevels);
+        for (int k = 1; k <= levels; ++k) {
+            if (!request.chkSplitOPriority[std::size_t(k - 1)]) continue;
+            const std::string output = compose::LevelFilePath(row.FullFileName(), k, levelDirs);
+            if (platform::NameTaken(output)) taken.push_back(output);
+        }
+    }
+    return taken;
+}
+
+}  // namespace batch

@@ -1,0 +1,15 @@
+// The one question a window asks before a command writes over files at the names it
+// chooses for its outputs (NAME_new.jnx, NAME_Level2.jnx, OUT_Part03.jnx): every such file
+// listed at once, No preferred.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "ui/common/message_presenter.h"
+
+namespace ui {
+
+// True when nothing stands at any of the paths, or the user agreed to replace what does.
+bool MayReplaceFiles(MessagePresenter& presenter, const std::vector<std::string>& paths);
+
+}  // namespace ui
