@@ -132,6 +132,34 @@ TEST_P(BatchSave, EveryRowOnItsOwn) {
 INSTANTIATE_TEST_SUITE_P(Output, BatchSave, ::testing::Bool(),
                          [](const auto& param) { return param.param ? "OverTheSource" : "BesideTheSource"; });
 
+// An older NAME_new.jnx is another map: named before the run, left as it is and its row
+// failed unless overwrite; and a file the run wrote is never saved again as a row.
+TEST(BatchSave, AnOutputInTheWayIsLeftOrReplacedOnceAndNeverSavedAgain) {
+    fixture::TempDir dir;
+    Put(dir, "big.jnx", Recipe(3, 2));
+    Put(dir, "big_new.jnx", Recipe(4, 2, 7));
+    EditorValues request;
+    request.txtProductID = "9", request.cboActualizar = 4;
+    for (const bool overwrite : {false, true}) {
+        BatchTable table = Load(dir);
+        batch::SelectAll(table);
+        EXPECT_EQ(batch::SaveOutputsInTheWay(table, request), Files{dir.file("big_new.jnx")});
+        jnx::WriterSettings settings;
+        settings.overwrite = overwrite;
+        const auto summary = batch::BatchSave(table, request, settings);
+        ASSERT_FALSE(summary.Refused());
+        if (!overwrite) {
+            EXPECT_EQ(Counts(summary), (std::array{1, 0, 0, 0, 1}));  // big_new.jnx patched in place
+            ASSERT_EQ(summary.rows.size(), 2u);
+            EXPECT_EQ(summary.rows[0].error.cause->code, ErrorCode::OutputExists);
+            EXPECT_EQ(fixture::ReadFull(dir.file("big_new.jnx")).Levels[0].Scale, 1007);
+        } else {
+            EXPECT_EQ(Counts(summary), (std::array{0, 1, 0, 0, 0}));
+            EXPECT_EQ(fixture::ReadFull(dir.file("big_new.jnx")).Levels[0].Scale, 1000);
+        }
+    }
+}
+
 TEST(BatchSaveRefusals, ValidationTouchesNoFile) {
     fixture::TempDir dir;
     Put(dir, "a.jnx", Recipe(3, 2));

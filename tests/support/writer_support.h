@@ -98,7 +98,8 @@ inline LevelTiles TilesOf(const std::vector<JnxRecipe>& recipes) {
 }
 
 // Every regular file below a folder by its relative path, hidden ones too, so that a
-// temporary file left behind shows. A missing folder holds nothing.
+// temporary file left behind shows, and every folder ("sub/", no bytes), so that one a
+// failed run made shows too. A missing folder holds nothing.
 using Snapshot = std::map<std::string, Bytes>;
 
 inline Snapshot TakeSnapshot(const std::string& folder) {
@@ -107,6 +108,8 @@ inline Snapshot TakeSnapshot(const std::string& folder) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
         if (entry.is_regular_file())
             files[std::filesystem::relative(entry.path(), folder).string()] = ReadBytes(entry.path());
+        else if (entry.is_directory() && !entry.is_symlink())
+            files[std::filesystem::relative(entry.path(), folder).string() + "/"] = {};
     return files;
 }
 
