@@ -4,15 +4,15 @@
 #include <cctype>
 
 #include "edit/resolve_edit.h"
-#include "edit/user_input.h"
 #include "platform/fs.h"
+#include "platform/text.h"
 
 namespace batch {
 
 namespace {
 
 bool HasValidJnxName(const std::string& name) {
-    const std::string trimmed = edit::Trim(name);
+    const std::string trimmed = platform::Trim(name);
     if (trimmed.empty()) return false;
     std::string ext = platform::ExtensionOf(trimmed);
     for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -35,7 +35,7 @@ platform::Error ValidateSave(const BatchTable& table, const edit::EditorValues& 
     if (count == 0) return Error(ErrorCode::RefuseNoneChecked);
     // Values that cannot be stored must stop the run before the first file.
     platform::Error invalid;
-    if (!edit::Trim(request.txtDrawOrder).empty() && !edit::ParseInt32(request.txtDrawOrder))
+    if (!platform::Trim(request.txtDrawOrder).empty() && !platform::ParseInt32(request.txtDrawOrder))
         return Error(ErrorCode::RefuseBadDrawOrder);
     if (!edit::ValidateRequest(request, invalid)) return invalid;
     return {};

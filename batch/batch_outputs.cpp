@@ -30,7 +30,7 @@ std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const edi
     std::vector<std::string> taken;
     for (const BatchRow& row : table.rows) {
         if (!row.Checked() || row.Erroneous()) continue;
-        const int levels = std::min(std::atoi(row[kNumLevels].c_str()), kShownLevels);
+        const int levels = std::min(std::atoi(row[kNumLevels].c_str()), jnx::device::kMaxLevels);
         for (int k = 1; k <= levels; ++k) {
             if (!request.chkSplitOPriority[std::size_t(k - 1)]) continue;
             const std::string output = compose::LevelFilePath(row.FullFileName(), k, levelDirs);

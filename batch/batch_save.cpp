@@ -6,12 +6,12 @@
 #include "batch/batch_commands.h"
 #include "batch/folder_scan.h"
 #include "edit/resolve_edit.h"
-#include "edit/user_input.h"
 #include "jnx/modif.h"
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
 #include "platform/file_lock.h"
 #include "platform/fs.h"
+#include "platform/text.h"
 
 namespace batch {
 
@@ -29,7 +29,7 @@ std::string Upper(std::string text) {
 // cannot take the rename, fails the row before the file is touched.
 bool RenameTarget(const BatchRow& row, std::string& target, Error& error) {
     const std::string& source = row.FullFileName();
-    const std::string newName = edit::Trim(row.FileName());
+    const std::string newName = platform::Trim(row.FileName());
     target.clear();
     if (Upper(platform::FileNameOf(source)) == Upper(newName)) return true;
     if (newName.find_first_of("/\\") != std::string::npos)

@@ -43,7 +43,7 @@ void SplitFile(std::size_t row, const std::string& source, jnx::JnxDocument& doc
     // Each extraction rewrites parts of the document for its one level, so every level
     // starts again from the document as read.
     const jnx::JnxDocument asRead = doc;
-    const int levels = std::min<int>(asRead.Header.LevelCount, kShownLevels);
+    const int levels = std::min<int>(asRead.Header.LevelCount, jnx::device::kMaxLevels);
     for (int k = 1; k <= levels; ++k) {
         if (!request.chkSplitOPriority[std::size_t(k - 1)]) continue;
         doc = asRead;

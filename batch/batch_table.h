@@ -33,7 +33,6 @@ enum Column : int {
 };
 static_assert(kColumnCount == 21);
 
-inline constexpr int kShownLevels = jnx::device::kMaxLevels;  // later levels have no columns
 
 struct FieldSpec {
     const char* name;

@@ -134,7 +134,7 @@ BatchRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevel
     row[kWithBug] = header.LevelCount != doc.MapInfo.InfoLevelCount ? kYes : kNo;
     const std::size_t shown =
         std::min<std::size_t>({static_cast<std::size_t>(std::max(header.LevelCount, 0)), doc.Levels.size(),
-                               static_cast<std::size_t>(kShownLevels)});
+                               static_cast<std::size_t>(jnx::device::kMaxLevels)});
     for (std::size_t k = 0; k < shown; ++k) {
         bool priority = false;
         row[kZoomLevel1 + static_cast<int>(k)] = GetScaleLevelDescription(zoomTable, doc.Levels[k].Scale, priority);

@@ -10,8 +10,8 @@
 #include "cli/progress_line.h"
 #include "convert/import_jnx.h"
 #include "convert/web_tiles.h"
-#include "edit/user_input.h"
 #include "platform/fs.h"
+#include "platform/text.h"
 
 namespace cli {
 
@@ -42,8 +42,8 @@ convert::ImportOptions OptionsOf(const ParsedArgs& parsed) {
     convert::ImportOptions options;
     if (const auto zooms = parsed.Last("--zooms")) options.zooms = ParseZooms(*zooms);
     if (request.cboActualizar) options.version = *request.cboActualizar;
-    if (!request.txtProductID.empty()) options.productId = *edit::ParseInt16(request.txtProductID);
-    if (!request.txtDrawOrder.empty()) options.drawOrder = *edit::ParseInt16(request.txtDrawOrder);
+    if (!request.txtProductID.empty()) options.productId = *platform::ParseInt16(request.txtProductID);
+    if (!request.txtDrawOrder.empty()) options.drawOrder = *platform::ParseInt16(request.txtDrawOrder);
     if (parsed.Has("--group")) options.group = request.txtFamiliGroup;
     options.title = parsed.Last("--title");
     options.overwrite = parsed.Has("--overwrite");

@@ -7,7 +7,6 @@
 #include "cli/edit_args.h"
 #include "cli/options.h"
 #include "jnx/modif.h"
-#include "edit/user_input.h"
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
 #include "edit/resolve_edit.h"
@@ -15,6 +14,7 @@
 #include "platform/fs.h"
 #include "settings/settings.h"
 #include "batch/batch_commands.h"
+#include "platform/text.h"
 
 namespace cli {
 
@@ -92,7 +92,7 @@ int Run(const ParsedArgs& parsed) {
     const bool asBatch = parsed.Has("--replace") || parsed.Has("--rename");
     if (const auto name = parsed.Last("--rename")) {
         if (parsed.operands.size() != 1) throw UsageError("--rename takes a single file");
-        if (edit::Trim(*name).empty()) throw UsageError("--rename needs a file name");
+        if (platform::Trim(*name).empty()) throw UsageError("--rename needs a file name");
     }
     // The batch window writes no zoom numbers; that is the editor's alone.
     if (asBatch && parsed.Has("--zoom")) throw UsageError("--zoom cannot go with --replace or --rename");

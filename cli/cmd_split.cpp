@@ -8,10 +8,10 @@
 #include "cli/options.h"
 #include "compose/extract.h"
 #include "edit/resolve_edit.h"
-#include "edit/user_input.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
 #include "settings/settings.h"
+#include "platform/text.h"
 
 namespace cli {
 
@@ -21,7 +21,7 @@ namespace {
 std::vector<int> LevelsNamed(const std::vector<std::string>& operands) {
     std::vector<int> levels;
     for (std::size_t i = 1; i < operands.size(); ++i) {
-        const auto level = edit::ParseInt32(operands[i]);
+        const auto level = platform::ParseInt32(operands[i]);
         if (!level || *level < 1) throw UsageError("level " + operands[i] + ": not a level number");
         if (std::find(levels.begin(), levels.end(), *level) == levels.end()) levels.push_back(*level);
     }

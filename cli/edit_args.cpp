@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "edit/user_input.h"
+#include "platform/text.h"
 
 namespace cli {
 
@@ -12,12 +13,12 @@ namespace {
 std::string SplitLevel(const std::string& option, const std::string& text, int& level, std::string& value) {
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos) return option + " " + text + ": expected K=VALUE";
-    const auto k = edit::ParseInt32(text.substr(0, equals));
-    if (!k || *k < 1 || *k > edit::kLevelControls) {
-        return option + " " + text + ": the level must be a number from 1 to " + std::to_string(edit::kLevelControls);
+    const auto k = platform::ParseInt32(text.substr(0, equals));
+    if (!k || *k < 1 || *k > jnx::device::kMaxLevels) {
+        return option + " " + text + ": the level must be a number from 1 to " + std::to_string(jnx::device::kMaxLevels);
     }
     level = *k;
-    value = edit::Trim(text.substr(equals + 1));
+    value = platform::Trim(text.substr(equals + 1));
     return "";
 }
 
@@ -27,16 +28,16 @@ std::string ParseEditArgs(const ParsedArgs& parsed, const settings::SettingsTabl
     edit::EditorValues& request = out.request;
     out.overwrite = parsed.Has("--overwrite");
     if (const auto id = parsed.Last("--product-id")) {
-        if (!edit::ParseInt16(*id)) return "--product-id " + *id + ": not a whole number from -32768 to 32767";
-        request.txtProductID = edit::Trim(*id);
+        if (!platform::ParseInt16(*id)) return "--product-id " + *id + ": not a whole number from -32768 to 32767";
+        request.txtProductID = platform::Trim(*id);
     }
     if (const auto group = parsed.Last("--group")) request.txtFamiliGroup = *group;
     if (const auto order = parsed.Last("--draw-order")) {
-        if (!edit::ParseInt16(*order)) return "--draw-order " + *order + ": not a whole number from -32768 to 32767";
-        request.txtDrawOrder = edit::Trim(*order);
+        if (!platform::ParseInt16(*order)) return "--draw-order " + *order + ": not a whole number from -32768 to 32767";
+        request.txtDrawOrder = platform::Trim(*order);
     }
     if (const auto version = parsed.Last("--to-version")) {
-        const std::string v = edit::Trim(*version);
+        const std::string v = platform::Trim(*version);
         if (v != "3" && v != "4") return "--to-version " + *version + ": must be 3 or 4";
         request.cboActualizar = v == "3" ? 3 : 4;
     }
@@ -52,9 +53,9 @@ std::string ParseEditArgs(const ParsedArgs& parsed, const settings::SettingsTabl
         out.highestLevel = std::max(out.highestLevel, level);
     }
     for (const std::string& text : parsed.All("--priority")) {
-        const auto k = edit::ParseInt32(text);
-        if (!k || *k < 1 || *k > edit::kLevelControls) {
-            return "--priority " + text + ": the level must be a number from 1 to " + std::to_string(edit::kLevelControls);
+        const auto k = platform::ParseInt32(text);
+        if (!k || *k < 1 || *k > jnx::device::kMaxLevels) {
+            return "--priority " + text + ": the level must be a number from 1 to " + std::to_string(jnx::device::kMaxLevels);
         }
         // The priority lowers the chosen row's scale; a level that keeps its scale has no row.
         if (!request.cboNivel[static_cast<std::size_t>(*k - 1)]) {
@@ -66,7 +67,7 @@ std::string ParseEditArgs(const ParsedArgs& parsed, const settings::SettingsTabl
         int level = 0;
         std::string value;
         if (auto error = SplitLevel("--zoom", text, level, value); !error.empty()) return error;
-        const auto zoom = edit::ParseInt16(value);
+        const auto zoom = platform::ParseInt16(value);
         if (!zoom) return "--zoom " + text + ": not a whole number from -32768 to 32767";
         request.txtNivel[static_cast<std::size_t>(level - 1)] = std::to_string(*zoom);
         out.highestLevel = std::max(out.highestLevel, level);
@@ -92,7 +93,7 @@ std::string RequestForFile(const EditArgs& edit, const jnx::JnxDocument& doc, co
         if (doc.LevelInfos.size() < doc.Levels.size()) return "the file has no zoom numbers to set";
         request.editorRules = true;
         writer.userLevel = 2;
-        for (int k = 0; k < edit::kLevelControls && k < levelCount; ++k) {
+        for (int k = 0; k < jnx::device::kMaxLevels && k < levelCount; ++k) {
             const auto i = static_cast<std::size_t>(k);
             if (!request.txtNivel[i].empty()) continue;
             const std::int32_t zoom = doc.LevelInfos[i].Zoom;

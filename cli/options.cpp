@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "edit/user_input.h"
+#include "platform/text.h"
 
 namespace cli {
 
@@ -187,7 +187,7 @@ std::vector<int> DistinctNumbers(const std::string& option, const std::string& t
     for (;;) {
         const std::size_t comma = text.find(',', from);
         const std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-        const auto number = edit::ParseInt32(item);
+        const auto number = platform::ParseInt32(item);
         if (!number || *number < min || *number > max)
             throw UsageError(option + " " + text + ": \"" + item + "\" is not " + what);
         numbers.push_back(*number);

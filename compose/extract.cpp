@@ -4,12 +4,12 @@
 #include <cctype>
 #include <cstring>
 
-#include "edit/user_input.h"
 #include "jnx/front_part.h"
 #include "jnx/product_id_copy.h"
 #include "jnx/write_values.h"
 #include "platform/new_file.h"
 #include "platform/fs.h"
+#include "platform/text.h"
 
 namespace compose {
 namespace {
@@ -43,7 +43,7 @@ std::string LevelFilePath(const std::string& sourcePath, int level, const std::a
     if (sourceFolder.empty()) sourceFolder = ".";
     std::string folder = sourceFolder;
     if (level >= 1 && level <= jnx::device::kMaxLevels) {
-        const std::string dir = platform::NormalizeSeparators(edit::Trim(levelDirs[std::size_t(level - 1)]));
+        const std::string dir = platform::NormalizeSeparators(platform::Trim(levelDirs[std::size_t(level - 1)]));
         if (!dir.empty()) {
             std::string wanted = ReplaceCurrent(dir, sourceFolder);
             if (wanted.front() != '/') wanted = platform::JoinPath(sourceFolder, wanted);

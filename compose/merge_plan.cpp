@@ -70,7 +70,7 @@ bool ValidateMerge(const std::vector<MergeSource>& sources, const edit::EditorVa
         }
     }
     if (selected < 2) return platform::Fail(refusal, Error(ErrorCode::RefuseMergeTooFew));
-    if (levelTotal > kMaxMergeLevels) {
+    if (levelTotal > jnx::device::kMaxLevels) {
         const std::int64_t shown = levelTotal > 1000000 ? 1000000 : levelTotal;
         return platform::Fail(refusal, Error(ErrorCode::RefuseMergeTooManyLevels).Value(shown));
     }

@@ -17,7 +17,6 @@
 
 namespace compose {
 
-inline constexpr int kMaxMergeLevels = jnx::device::kMaxLevels;
 
 // What a quick read of a source gives the plan.
 struct MergeSourceContent {

@@ -12,9 +12,9 @@
 #include "convert/kml_reader.h"
 #include "convert/kmz_names.h"
 #include "convert/tile_source.h"
-#include "edit/user_input.h"
 #include "platform/binary_file.h"
 #include "platform/fs.h"
+#include "platform/text.h"
 
 namespace convert {
 
@@ -151,7 +151,7 @@ struct Level {
 std::optional<std::int32_t> Kept(const std::map<std::string, std::string>& data, const char* name) {
     const auto found = data.find(name);
     if (found == data.end()) return std::nullopt;
-    return edit::ParseInt32(found->second);
+    return platform::ParseInt32(found->second);
 }
 
 class GroundOverlays : public TileSource {

@@ -12,7 +12,6 @@
 
 namespace edit {
 
-inline constexpr int kLevelControls = jnx::device::kMaxLevels;  // later levels keep their values
 
 struct EditorValues {
     // The editor window's own rules apply (zoom numbers are written in group-preset mode).
@@ -24,9 +23,9 @@ struct EditorValues {
     std::optional<int> cboActualizar;  // target version 3 or 4; nothing keeps the file's version
 
     // Per level (index k is level k + 1).
-    std::array<std::optional<std::int32_t>, kLevelControls> cboNivel{};  // StandardScale of the chosen row
-    std::array<bool, kLevelControls> chkSplitOPriority{};  // priority on save, "extract this level" on split
-    std::array<std::string, kLevelControls> txtNivel{};   // zoom number (editor rules only)
+    std::array<std::optional<std::int32_t>, jnx::device::kMaxLevels> cboNivel{};  // StandardScale of the chosen row
+    std::array<bool, jnx::device::kMaxLevels> chkSplitOPriority{};  // priority on save, "extract this level" on split
+    std::array<std::string, jnx::device::kMaxLevels> txtNivel{};   // zoom number (editor rules only)
 
     bool chkRemoveOld = false;  // a rewritten file replaces its source (batch)
 };

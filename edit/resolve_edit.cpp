@@ -2,11 +2,15 @@
 
 #include <limits>
 
-#include "edit/user_input.h"
 #include "jnx/codec.h"
 #include "platform/fs.h"
+#include "platform/text.h"
 
 namespace edit {
+
+using platform::ParseInt16;
+using platform::ParseInt32;
+using platform::Trim;
 namespace {
 
 using platform::Error;
@@ -49,7 +53,7 @@ bool ResolveLevels(const EditorValues& request, const jnx::JnxDocument& doc, con
         const auto scale = RequestedScale(request, doc, i, purpose);
         if (!scale) return Fail(error, Error(ErrorCode::ScaleOutOfRange));
         std::int32_t zoom = i < doc.LevelInfos.size() ? doc.LevelInfos[i].Zoom : 0;
-        if (i < std::size_t(kLevelControls)) {
+        if (i < std::size_t(jnx::device::kMaxLevels)) {
             if (zoomFromRequest) {
                 const auto parsed = ParseInt16(request.txtNivel[i]);
                 if (!parsed)
@@ -68,7 +72,7 @@ bool ResolveLevels(const EditorValues& request, const jnx::JnxDocument& doc, con
 
 std::optional<std::int32_t> RequestedScale(const EditorValues& request, const jnx::JnxDocument& doc,
                                            std::size_t level, Purpose purpose) {
-    const auto choice = level < std::size_t(kLevelControls) ? request.cboNivel[level] : std::nullopt;
+    const auto choice = level < std::size_t(jnx::device::kMaxLevels) ? request.cboNivel[level] : std::nullopt;
     if (!choice) return doc.Levels[level].Scale;
     // A prioritised level is drawn just before the row's own scale takes over.
     if (purpose == Purpose::Split || !request.chkSplitOPriority[level]) return *choice;

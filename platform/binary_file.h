@@ -10,6 +10,9 @@
 
 namespace platform {
 
+// The largest piece of data copied between files at once, unless the settings say otherwise.
+inline constexpr std::int64_t kDefaultBlockSize = 200000000;
+
 using Bytes = std::vector<std::uint8_t>;
 
 class BinaryFile {

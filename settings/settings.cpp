@@ -4,14 +4,14 @@
 #include <cstdlib>
 #include <limits>
 
-#include "edit/user_input.h"
+#include "platform/binary_file.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "platform/text.h"
 
 namespace settings {
 namespace {
 
-constexpr std::int64_t kDefaultBlockSize = 200000000;
 constexpr std::int64_t kBadBlockSize = 0;
 constexpr int kDefaultUserLevel = 1;
 
@@ -33,7 +33,7 @@ std::vector<std::string> SplitAt(const std::string& text, char separator) {
 // optional fraction of zeros ("2", "-3", "2.0"). Parsed by hand, since strtod follows the
 // process locale, which a desktop program sets from the user's.
 std::optional<long long> ParseWholeDecimal(const std::string& text) {
-    const std::string t = edit::Trim(text);
+    const std::string t = platform::Trim(text);
     std::size_t i = 0;
     const bool negative = i < t.size() && t[i] == '-';
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
@@ -86,8 +86,8 @@ int Settings::UserLevel() const {
 }
 
 std::int64_t Settings::BlockSize() const {
-    const std::string text = edit::Trim(ReadSetting("System", "BlockSize"));
-    if (text.empty()) return kDefaultBlockSize;
+    const std::string text = platform::Trim(ReadSetting("System", "BlockSize"));
+    if (text.empty()) return platform::kDefaultBlockSize;
     std::int64_t value = 0;
     const char* last = text.data() + text.size();
     const auto [end, ec] = std::from_chars(text.data(), last, value);
@@ -151,11 +151,11 @@ bool CargarCombos(const Settings& settings, SettingsTables& tables) {
 
     for (int n = 1;; ++n) {
         const std::string value = keys.Read("ZoomLevels", "Level" + std::to_string(n));
-        if (edit::Trim(value).empty()) break;
+        if (platform::Trim(value).empty()) break;
         const auto parts = SplitAt(value, '/');
         if (parts.size() != 3) return false;
-        const auto minScale = edit::ParseInt32(parts[0]);
-        const auto standardScale = edit::ParseInt32(parts[1]);
+        const auto minScale = platform::ParseInt32(parts[0]);
+        const auto standardScale = platform::ParseInt32(parts[1]);
         if (!minScale || !standardScale) return false;
         // A stored scale finds its row by MinScale; out of order, rows would be unreachable.
         if (!tables.ZoomTable.empty() && *minScale <= tables.ZoomTable.back().MinScale) return false;
@@ -169,20 +169,20 @@ bool CargarCombos(const Settings& settings, SettingsTables& tables) {
     const auto rows = static_cast<int>(tables.ZoomTable.size());
     for (int n = 1;; ++n) {
         const std::string value = keys.Read("Groups", "Group" + std::to_string(n));
-        if (edit::Trim(value).empty()) break;
+        if (platform::Trim(value).empty()) break;
         const auto slash = value.find('/');
         if (slash == std::string::npos) return false;
-        const auto productId = edit::ParseInt32(value.substr(0, slash));
+        const auto productId = platform::ParseInt32(value.substr(0, slash));
         if (!productId) return false;
-        tables.Groups.push_back(GroupEntry{edit::Trim(value.substr(slash + 1)), *productId});
+        tables.Groups.push_back(GroupEntry{platform::Trim(value.substr(slash + 1)), *productId});
 
         GroupZoomEntry zooms;
         const std::string presets = keys.Read("Groups", "GroupZooms" + std::to_string(n));
-        if (!edit::Trim(presets).empty()) {
+        if (!platform::Trim(presets).empty()) {
             const auto parts = SplitAt(presets, ',');
             if (parts.size() != zooms.ZoomIndex.size()) return false;
             for (std::size_t k = 0; k < parts.size(); ++k) {
-                const auto m = edit::ParseInt16(parts[k]);
+                const auto m = platform::ParseInt16(parts[k]);
                 if (!m) return false;
                 const int index = *m > 0 ? *m - 1 : *m;
                 // A preset that names no row would select nothing the user could see as chosen.

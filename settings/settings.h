@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "jnx/device_limits.h"
 #include "platform/error.h"
 
 namespace settings {
 
 inline constexpr const char* kIniFileName = "Tessaly.ini";
+// The file names one key per level for the first five levels of a map (LevelDir1 to
+// LevelDir5, five zoom presets per group): as many levels as a unit shows.
+inline constexpr int kLevelKeys = 5;
 
 // One settings file. Every read goes to the file, so a key written meanwhile is seen.
 class Settings {
@@ -65,7 +67,7 @@ struct GroupEntry {
 
 // Per level 1..5: the 0-based ZoomTable row to select, -1 for no selection, -2 to keep.
 struct GroupZoomEntry {
-    std::array<std::int16_t, jnx::device::kMaxLevels> ZoomIndex{-2, -2, -2, -2, -2};
+    std::array<std::int16_t, kLevelKeys> ZoomIndex{-2, -2, -2, -2, -2};
 };
 
 struct VersionItem {
@@ -75,7 +77,7 @@ struct VersionItem {
 
 struct SettingsTables {
     std::vector<ZoomLevelEntry> ZoomTable;
-    std::array<std::string, jnx::device::kMaxLevels> LevelDirs;  // as written; "$CURRENT" matched without regard to case
+    std::array<std::string, kLevelKeys> LevelDirs;  // as written; "$CURRENT" matched without regard to case
     std::vector<GroupEntry> Groups;
     std::vector<GroupZoomEntry> GroupZoomTable;  // same index as Groups
     std::vector<VersionItem> TargetVersions;

@@ -3,8 +3,8 @@
 #include <limits>
 #include <set>
 
-#include "edit/user_input.h"
 #include "jnx/codec.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -63,15 +63,15 @@ TEST(NewGuidText, VersionBitsAndUniqueness) {
 }
 
 TEST(Numbers, WholeNumbersWithinTheLimits) {
-    EXPECT_EQ(edit::ParseInt16(" \t-32768 "), std::int16_t{-32768});
-    EXPECT_FALSE(edit::ParseInt16("32768"));
-    EXPECT_EQ(edit::ParseInt32("-2147483648"), std::numeric_limits<std::int32_t>::min());
-    EXPECT_FALSE(edit::ParseInt32("2147483648"));
+    EXPECT_EQ(platform::ParseInt16(" \t-32768 "), std::int16_t{-32768});
+    EXPECT_FALSE(platform::ParseInt16("32768"));
+    EXPECT_EQ(platform::ParseInt32("-2147483648"), std::numeric_limits<std::int32_t>::min());
+    EXPECT_FALSE(platform::ParseInt32("2147483648"));
     for (const char* text : {"", " ", "+", "-", "+-1", "--1", "1.0", "1e3", "12a", "0x10", "1 2", "\xEF\xBC\x91"}) {
-        EXPECT_FALSE(edit::ParseInt32(text)) << text;
-        EXPECT_FALSE(edit::ParseInt16(text)) << text;
+        EXPECT_FALSE(platform::ParseInt32(text)) << text;
+        EXPECT_FALSE(platform::ParseInt16(text)) << text;
     }
-    EXPECT_EQ(edit::Trim(" \t a b \t"), "a b");
+    EXPECT_EQ(platform::Trim(" \t a b \t"), "a b");
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ struct Outcome {
 Outcome Resolve(const EditorValues& request, const jnx::JnxDocument& doc, Purpose purpose = Purpose::Save,
             int userLevel = 1) {
     Outcome out;
-    out.ok = edit::ResolveEdit(request, doc, "/maps/MAP.jnx", {userLevel, jnx::kDefaultBlockSize}, purpose,
+    out.ok = edit::ResolveEdit(request, doc, "/maps/MAP.jnx", {userLevel, platform::kDefaultBlockSize}, purpose,
                                out.resolved, out.error);
     return out;
 }
@@ -105,7 +105,7 @@ TEST(ResolveEdit, LevelScalesPrioritiesAndZoomNumbers) {
     request.chkSplitOPriority[0] = true;  // lowers the chosen scale by one
     request.chkSplitOPriority[1] = true;  // no choice: the stored scale stays
     request.cboNivel[2] = 500;
-    for (int k = 0; k < edit::kLevelControls; ++k) request.txtNivel[std::size_t(k)] = std::to_string(20 + k);
+    for (int k = 0; k < jnx::device::kMaxLevels; ++k) request.txtNivel[std::size_t(k)] = std::to_string(20 + k);
 
     struct Case {
         const char* what; Purpose purpose; bool editorRules; int userLevel;

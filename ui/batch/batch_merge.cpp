@@ -3,17 +3,17 @@
 
 #include "compose/merge_plan.h"
 #include "compose/merge_write.h"
-#include "edit/user_input.h"
 #include "ui/batch/batch_messages.h"
 #include "ui/batch/batch_panel.h"
 #include "ui/batch/batch_work.h"
 #include "ui/common/error_message.h"
+#include "platform/text.h"
 
 namespace batchui {
 
 namespace {
 
-int Number(const std::string& text) { return edit::ParseInt32(text).value_or(0); }
+int Number(const std::string& text) { return platform::ParseInt32(text).value_or(0); }
 
 }  // namespace
 

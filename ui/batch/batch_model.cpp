@@ -4,9 +4,9 @@
 #include <QColor>
 #include <QFont>
 
-#include "edit/user_input.h"
 #include "ui/common/device_check_line.h"
 #include "settings/settings.h"
+#include "platform/text.h"
 
 namespace batchui {
 
@@ -70,10 +70,10 @@ void BatchModel::RebuildValueList() {
     valueListTip_.clear();
     for (int n = 1;; ++n) {
         const std::string v = settings_.ReadSetting("ZoomLevels", "Level" + std::to_string(n));
-        if (edit::Trim(v).empty()) break;
+        if (platform::Trim(v).empty()) break;
         const auto slash = v.find('/');
         if (slash == std::string::npos) continue;  // malformed entries never break the grid
-        valueList_.emplace_back(Text(edit::Trim(v.substr(0, slash))), Text(edit::Trim(v.substr(slash + 1))));
+        valueList_.emplace_back(Text(platform::Trim(v.substr(0, slash))), Text(platform::Trim(v.substr(slash + 1))));
         if (!valueListTip_.isEmpty()) valueListTip_ += QLatin1Char('\n');
         valueListTip_ += valueList_.back().first + QStringLiteral(": ") + valueList_.back().second;
     }
@@ -105,7 +105,7 @@ QVariant BatchModel::data(const QModelIndex& index, int role) const {
             if (column != batch::kSelected && row.Obsolete()) return QBrush(QColor(255, 0, 0));
             return {};
         case Qt::FontRole:
-            if (column >= batch::kZoomLevel1 && column < batch::kZoomLevel1 + batch::kShownLevels &&
+            if (column >= batch::kZoomLevel1 && column < batch::kZoomLevel1 + jnx::device::kMaxLevels &&
                 row.Prioritised(column - batch::kZoomLevel1)) {
                 QFont bold;
                 bold.setBold(true);
@@ -146,7 +146,7 @@ Qt::ItemFlags BatchModel::flags(const QModelIndex& index) const {
 QVariant BatchModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole) return ColumnCaption(section);
-    if (role == Qt::ToolTipRole && section >= batch::kZoomLevel1 && section < batch::kZoomLevel1 + batch::kShownLevels)
+    if (role == Qt::ToolTipRole && section >= batch::kZoomLevel1 && section < batch::kZoomLevel1 + jnx::device::kMaxLevels)
         return valueListTip_;
     return {};
 }

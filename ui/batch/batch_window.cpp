@@ -237,7 +237,7 @@ void BatchWindow::ApplyColumnLayout() {
         SSUltraGrid1->setColumnHidden(c, BatchModel::Hidden(c));
         if (BatchModel::Hidden(c) || c == batch::kGroupName || c == batch::kFilename) continue;
         int w = std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c));
-        if (c >= batch::kZoomLevel1 && c < batch::kZoomLevel1 + batch::kShownLevels) w = std::max(w, zoomName);
+        if (c >= batch::kZoomLevel1 && c < batch::kZoomLevel1 + jnx::device::kMaxLevels) w = std::max(w, zoomName);
         SSUltraGrid1->setColumnWidth(c, w);
     }
 }

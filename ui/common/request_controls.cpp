@@ -24,7 +24,7 @@ edit::EditorValues RequestFrom(const RequestControls& controls) {
     request.txtFamiliGroup = TextOf(controls.txtFamiliGroup);
     request.txtDrawOrder = TextOf(controls.txtDrawOrder);
     request.cboActualizar = Chosen(controls.cboActualizar);
-    for (std::size_t k = 0; k < std::size_t(edit::kLevelControls); ++k) {
+    for (std::size_t k = 0; k < std::size_t(jnx::device::kMaxLevels); ++k) {
         request.cboNivel[k] = Chosen(controls.cboNivel[k]);
         request.chkSplitOPriority[k] = controls.chkSplitOPriority[k] && controls.chkSplitOPriority[k]->isChecked();
         request.txtNivel[k] = TextOf(controls.txtNivel[k]);

@@ -16,9 +16,9 @@ struct RequestControls {
     QLineEdit* txtFamiliGroup = nullptr;
     QComboBox* cboActualizar = nullptr;
     QLineEdit* txtDrawOrder = nullptr;
-    std::array<QComboBox*, edit::kLevelControls> cboNivel{};
-    std::array<QCheckBox*, edit::kLevelControls> chkSplitOPriority{};
-    std::array<QLineEdit*, edit::kLevelControls> txtNivel{};  // the editor's only; null elsewhere
+    std::array<QComboBox*, jnx::device::kMaxLevels> cboNivel{};
+    std::array<QCheckBox*, jnx::device::kMaxLevels> chkSplitOPriority{};
+    std::array<QLineEdit*, jnx::device::kMaxLevels> txtNivel{};  // the editor's only; null elsewhere
 };
 
 // What the controls hold now; a list without a selection chooses nothing.

@@ -8,7 +8,6 @@
 #include "compose/extract.h"
 #include "edit/resolve_edit.h"
 #include "jnx/modif.h"
-#include "edit/user_input.h"
 #include "jnx/regenerate.h"
 #include "platform/fs.h"
 #include "ui/common/digit_box.h"

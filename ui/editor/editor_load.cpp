@@ -12,7 +12,6 @@
 #include "jnx/codec.h"
 #include "platform/binary_file.h"
 #include "ui/common/device_check_line.h"
-#include "edit/user_input.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
 #include "ui/common/digit_box.h"
@@ -79,7 +78,7 @@ void EditorWindow::ShowDeviceCheck() {
 
 int EditorWindow::ShownLevelCount() const {
     const auto levels = std::min<std::int64_t>(doc_.Header.LevelCount, static_cast<std::int64_t>(doc_.Levels.size()));
-    return static_cast<int>(std::clamp<std::int64_t>(levels, 0, kShownLevels));
+    return static_cast<int>(std::clamp<std::int64_t>(levels, 0, jnx::device::kMaxLevels));
 }
 
 void EditorWindow::PosicionaComboNiveles(int k, std::int32_t scale) {
@@ -102,7 +101,7 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
         txtNivel_[k]->setText(zoom == 255 ? QString() : QString::number(zoom));
         txtNivel_[k]->setEnabled(true);
     }
-    for (int k = levels; k < kShownLevels; ++k) {
+    for (int k = levels; k < jnx::device::kMaxLevels; ++k) {
         cboNivel_[k]->setEnabled(false);
         chkSplitOPriority_[k]->setEnabled(false);
         chkSplitOPriority_[k]->setChecked(false);
@@ -146,7 +145,7 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
 }
 
 void EditorWindow::ShowPreview(int k) {
-    if (k < 0 || k >= kShownLevels || !cboNivel_[k]->isEnabled()) return;
+    if (k < 0 || k >= jnx::device::kMaxLevels || !cboNivel_[k]->isEnabled()) return;
     const auto index = static_cast<std::size_t>(k);
     if (index >= doc_.Levels.size()) return;
     const QImage picture = index < doc_.Previews.size() ? PictureFromJpegBytes(doc_.Previews[index]) : QImage();
@@ -166,7 +165,7 @@ void EditorWindow::HidePreview() {
 
 bool EditorWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
-        for (int k = 0; k < kShownLevels; ++k) {
+        for (int k = 0; k < jnx::device::kMaxLevels; ++k) {
             if (watched == lblNivel_[k]) {
                 ShowPreview(k);
                 return true;

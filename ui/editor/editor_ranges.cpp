@@ -32,7 +32,7 @@ std::vector<std::int32_t> EditorWindow::ScalesNow() const {
 
 void EditorWindow::ShowRanges() {
     const int levels = doc_.FileName.empty() ? 0 : ShownLevelCount();
-    for (int k = levels; k < kShownLevels; ++k) lblShown_[k]->clear();
+    for (int k = levels; k < jnx::device::kMaxLevels; ++k) lblShown_[k]->clear();
     if (levels == 0) return;
     const std::vector<std::int32_t> scales = ScalesNow();
     mapView_->SetLevelScales(scales);
@@ -46,7 +46,7 @@ void EditorWindow::SizeRangeLabels() {
     for (const settings::ZoomLevelEntry& row : tables_.ZoomTable)
         if (row.Name.size() > static_cast<std::size_t>(longest.size())) longest = QString::fromStdString(row.Name);
     const QString samples[] = {tr("shown from %1 to %2").arg(longest, longest),
-                               tr("never shown: level %1 covers it").arg(kShownLevels),
+                               tr("never shown: level %1 covers it").arg(jnx::device::kMaxLevels),
                                tr("never shown: finer than %1").arg(longest)};
     int width = 0;
     for (const QString& sample : samples) width = std::max(width, lblShown_[0]->fontMetrics().horizontalAdvance(sample));

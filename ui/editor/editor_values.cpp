@@ -21,7 +21,7 @@ edit::EditorValues EditorWindow::Request() const {
     controls.txtFamiliGroup = txtFamiliGroup_;
     controls.cboActualizar = cboActualizar_;
     controls.txtDrawOrder = txtDrawOrder_;
-    for (std::size_t k = 0; k < std::size_t(kShownLevels); ++k) {
+    for (std::size_t k = 0; k < std::size_t(jnx::device::kMaxLevels); ++k) {
         controls.cboNivel[k] = cboNivel_[k];
         controls.chkSplitOPriority[k] = chkSplitOPriority_[k];
         controls.txtNivel[k] = txtNivel_[k];

@@ -19,11 +19,11 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "edit/user_input.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/digit_box.h"
 #include "ui/common/window_place.h"
 #include "ui/editor/map_view.h"
+#include "platform/text.h"
 
 namespace ui {
 
@@ -106,7 +106,7 @@ void EditorWindow::BuildControls() {
     fNiveles_->setMouseTracking(true);
     fNiveles_->installEventFilter(this);
     auto* levels = new QGridLayout(fNiveles_);
-    for (int k = 0; k < kShownLevels; ++k) {
+    for (int k = 0; k < jnx::device::kMaxLevels; ++k) {
         lblNivel_[k] = Named(new QLabel(fNiveles_), Indexed("lblNivel", k));
         lblNivel_[k]->setMouseTracking(true);
         lblNivel_[k]->installEventFilter(this);
@@ -195,7 +195,7 @@ bool EditorWindow::Start() {
     const std::string lang = settings_.Lang();
     blockSize_ = settings_.BlockSize();
     userLevel_ = settings_.UserLevel();
-    if (edit::Trim(lang).empty()) {
+    if (platform::Trim(lang).empty()) {
         presenter_.Plain(QString(), MissingLanguageMessage());
         return false;
     }
@@ -268,7 +268,7 @@ void EditorWindow::FillLists() {
 
 void EditorWindow::block_all() {
     const bool presets = userLevel_ == 2;
-    for (int k = 0; k < kShownLevels; ++k) {
+    for (int k = 0; k < jnx::device::kMaxLevels; ++k) {
         cboNivel_[k]->setCurrentIndex(-1);
         cboNivel_[k]->setEnabled(false);
         lblNivel_[k]->setText(LevelCaption(k));
@@ -349,7 +349,7 @@ void EditorWindow::OnGroupPicked(int index) {
             cboNivel_[k]->setCurrentIndex(z);
         }
     }
-    for (int k = levels; k < kShownLevels; ++k) cboNivel_[k]->setCurrentIndex(-1);
+    for (int k = levels; k < jnx::device::kMaxLevels; ++k) cboNivel_[k]->setCurrentIndex(-1);
 }
 
 void EditorWindow::OnVersionPicked(int index) {

@@ -34,7 +34,6 @@ namespace ui {
 class DigitBox;
 class MapView;
 
-inline constexpr int kShownLevels = 5;
 
 class EditorWindow : public QWidget, public jnx::BusyObserver {
     Q_OBJECT
@@ -128,7 +127,7 @@ private:
     jnx::JnxDocument doc_;
     edit::EditorValues shownRequest_;  // what the controls held right after the load
     int userLevel_ = 1;
-    std::int64_t blockSize_ = jnx::kDefaultBlockSize;
+    std::int64_t blockSize_ = platform::kDefaultBlockSize;
     bool running_ = false;
     bool busyCursor_ = false;
 
@@ -141,11 +140,11 @@ private:
     QLabel* lblInfo_ = nullptr;
     QLabel* lblMapInfo_ = nullptr;  // the map's title and bounds
     QGroupBox* fNiveles_ = nullptr;
-    std::array<QLabel*, kShownLevels> lblNivel_{};
-    std::array<QComboBox*, kShownLevels> cboNivel_{};
-    std::array<QCheckBox*, kShownLevels> chkSplitOPriority_{};
-    std::array<DigitBox*, kShownLevels> txtNivel_{};
-    std::array<QLabel*, kShownLevels> lblShown_{};  // the zooms where the device draws the level
+    std::array<QLabel*, jnx::device::kMaxLevels> lblNivel_{};
+    std::array<QComboBox*, jnx::device::kMaxLevels> cboNivel_{};
+    std::array<QCheckBox*, jnx::device::kMaxLevels> chkSplitOPriority_{};
+    std::array<DigitBox*, jnx::device::kMaxLevels> txtNivel_{};
+    std::array<QLabel*, jnx::device::kMaxLevels> lblShown_{};  // the zooms where the device draws the level
     QLabel* lblTotalTeselas_ = nullptr;
     class DeviceCheckLine* deviceCheck_ = nullptr;
     DigitBox* txtProductID_ = nullptr;
