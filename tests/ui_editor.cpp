@@ -4,6 +4,7 @@
 
 #include <QtTest>
 #include <QtWidgets>
+#include <filesystem>
 #include <fstream>
 
 #include "jnx/codec.h"
@@ -216,21 +217,23 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     PickVersion(3);
     EXPECT_TRUE(text("txtDrawOrder")->isHidden());
 
-    // A cancelled dialog or a file that does not read leaves the window empty (the picked
-    // version is an edit, given up on request).
-    messages.answers.push_back(ui::MessageAnswer::Yes);
+    // A cancelled dialog changes nothing; a file that does not read is named, with what is
+    // wrong and no advice to rebuild it, and leaves the map and the picked version (an
+    // edit) as they were.
     Load("");
-    ExpectEmptyState();
-    Load(dir.file("four.jnx"));
-    // A truncated map is named, with what is wrong, and no advice to rebuild it.
+    EXPECT_TRUE(messages.shown.empty());
     fixture::Bytes cut = fixture::ReadBytes(dir.file("four.jnx"));
     cut.resize(cut.size() / 2);
     fixture::WriteBytes(dir.file("bad.jnx"), cut);
+    messages.answers.push_back(ui::MessageAnswer::Yes);
     Load(dir.file("bad.jnx"));
     EXPECT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(LastText().rfind(dir.file("bad.jnx") + " cannot be opened:\n", 0), 0u) << LastText();
     EXPECT_EQ(LastText().find("rebuild"), std::string::npos);
-    ExpectEmptyState();
+    EXPECT_EQ(window->Document().FileName, dir.file("four.jnx"));
+    EXPECT_EQ(label("lblInfo").toStdString(), dir.file("four.jnx"));
+    EXPECT_TRUE(window->HasUnsavedEdits() && text("txtDrawOrder")->isHidden());
+    EXPECT_EQ(Levels(), QStringLiteral("3 3* 4 -~ -~"));
 }
 
 // The zooms where the device draws each level follow the lists and priority boxes before
@@ -318,6 +321,7 @@ TEST_F(EditorTest, SaveWritesANewFileBesideTheSourceOrReportsTheFailure) {
         Load(path);
         PickVersion(c.pick);
         if (c.drawOrder == 7) text("txtDrawOrder")->setText(QStringLiteral("7"));
+        text("txtProductID")->setText(QStringLiteral("12"));
         fixture::Bytes bytes = built.bytes;
         if (c.damage == kFlipped) bytes[static_cast<std::size_t>(built.tableOffsets[0])] ^= 0xFF;
         if (c.damage == kHalved) bytes.resize(bytes.size() / 2);
@@ -325,9 +329,13 @@ TEST_F(EditorTest, SaveWritesANewFileBesideTheSourceOrReportsTheFailure) {
         window->OnSave();
         ASSERT_EQ(messages.shown.size(), 1u);
         if (c.damage != kNone) {
+            // The map and every edit stay for another try.
             EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Critical);
             EXPECT_FALSE(platform::FileExists(out));
-            ExpectEmptyState();
+            EXPECT_EQ(window->Document().FileName, path);
+            EXPECT_TRUE(window->HasUnsavedEdits() && button("CmdSalvar")->isEnabled());
+            EXPECT_EQ(text("txtProductID")->text(), QStringLiteral("12"));
+            EXPECT_EQ(Levels(), QStringLiteral("3 3* 4 -~ -~"));
             continue;
         }
         EXPECT_EQ(messages.last()->buttons, ui::MessageButtons::YesNo) << LastText();
@@ -383,20 +391,34 @@ TEST_F(EditorTest, LongWorkRunsOffTheWindowThreadAndCancels) {
             EXPECT_EQ(dir.list(), before);
             EXPECT_EQ(messages.last()->icon, ui::MessageIcon::Information);
             EXPECT_NE(LastText().find("Cancelled"), std::string::npos) << LastText();
+            EXPECT_TRUE(window->Document().FileName == path && window->HasUnsavedEdits());
         } else {
             EXPECT_EQ(ReadBack(out).Header.Version, 4);
             EXPECT_NE(LastText().find(out), std::string::npos) << LastText();  // the message names the file
+            ExpectEmptyState();
         }
-        ExpectEmptyState();
     }
 }
 
+// A split that fails part way names what it wrote and keeps the map and the ticks.
 TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {
     ASSERT_TRUE(StartWith("Lang=ENG\n", "[Split]\nLevelDir3=$current/sub\n"));
     Load(Build("three.jnx", ThreeLevels(3)));
     tick(0)->setChecked(true);
     tick(1)->setChecked(false);
     tick(2)->setChecked(true);
+    // A folder where the third level's file goes: that file cannot be written.
+    const std::string blocked = platform::JoinPath(platform::JoinPath(dir.path(), "sub"), "three_Level3.jnx");
+    std::filesystem::create_directories(blocked);
+    window->OnSplit();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.last()->icon, ui::MessageIcon::Critical);
+    EXPECT_NE(LastText().find(dir.file("three_Level1.jnx")), std::string::npos) << LastText();
+    EXPECT_TRUE(window->Document().FileName == dir.file("three.jnx") && button("SplitJNX")->isEnabled());
+    EXPECT_EQ(Levels(), QStringLiteral("3* 3 4* -~ -~"));
+    std::filesystem::remove(blocked);
+    std::remove(dir.file("three_Level1.jnx").c_str());
+    messages.clear();
     messages.answers.push_back(ui::MessageAnswer::Yes);
     window->OnSplit();
     ASSERT_EQ(messages.shown.size(), 1u) << LastText();
