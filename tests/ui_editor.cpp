@@ -15,6 +15,7 @@
 #include "support/jnx_builder.h"
 #include "ui_support/editor_fixture.h"
 #include "ui/app/program.h"
+#include "ui/common/device_check_line.h"
 #include "ui/common/error_message.h"
 #include "ui/common/language.h"
 #include "ui/editor/preview.h"
@@ -234,6 +235,44 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     EXPECT_EQ(label("lblInfo").toStdString(), dir.file("four.jnx"));
     EXPECT_TRUE(window->HasUnsavedEdits() && text("txtDrawOrder")->isHidden());
     EXPECT_EQ(Levels(), QStringLiteral("3 3* 4 -~ -~"));
+}
+
+// The device line judges the tables a save would write now, as the ranges do, and keeps
+// the tile findings of the load.
+TEST_F(EditorTest, DeviceLineFollowsTheEdits) {
+    ASSERT_TRUE(StartWith("Lang=ENG\n"));
+    fixture::JnxRecipe recipe = ThreeLevels(4);
+    recipe.reserved = {0, 7, 0};  // the product ID's copy, in step
+    for (auto& level : recipe.levels)
+        for (auto& tile : level.tiles) tile.bounds = {90, 150, 60, 70};
+    Load(Build("clean.jnx", recipe));
+    const auto* line = get<ui::DeviceCheckLine>(QStringLiteral("lblDeviceCheck"));
+    const auto codes = [line] {
+        std::vector<check::FindingCode> found;
+        for (const check::Finding& finding : line->Findings()) found.push_back(finding.code);
+        return found;
+    };
+    using Codes = std::vector<check::FindingCode>;
+    EXPECT_TRUE(line->Judged() && codes().empty()) << label("lblDeviceCheck").toStdString();
+    text("txtDrawOrder")->setText(QStringLiteral("150"));
+    EXPECT_EQ(codes(), Codes{check::FindingCode::DrawOrderRange});
+    PickVersion(3);  // a version 3 map has no draw order of its own
+    EXPECT_TRUE(codes().empty());
+    level(2)->setCurrentIndex(level(0)->currentIndex());  // two levels on one zoom row
+    EXPECT_EQ(codes(), Codes{check::FindingCode::ScaleDuplicate});
+    tick(2)->setChecked(true);
+    EXPECT_EQ(codes(), Codes{check::FindingCode::ScaleDuplicate});  // prioritised like level 2
+    level(2)->setCurrentIndex(4);
+    EXPECT_TRUE(codes().empty());
+
+    // A tile outside the bounds stays found whatever the edits.
+    recipe.levels[2].tiles[1].bounds = {1, 2, 3, 4};
+    messages.answers.push_back(ui::MessageAnswer::Yes);
+    Load(Build("outside.jnx", recipe));
+    text("txtDrawOrder")->setText(QStringLiteral("150"));
+    EXPECT_EQ(codes(), (Codes{check::FindingCode::DrawOrderRange, check::FindingCode::TileOutsideBounds}));
+    window->block_all();
+    EXPECT_TRUE(!line->Judged() && label("lblDeviceCheck").isEmpty());
 }
 
 // The zooms where the device draws each level follow the lists and priority boxes before

@@ -60,6 +60,7 @@ bool EditorWindow::LoadFile(const QString& path) {
     }
     doc_ = std::move(read);
     doc_.FileName = file;
+    CheckTiles();
     ShowLoaded(totalTiles);
     shownRequest_ = Request();
     SetRunning(false);
@@ -67,14 +68,15 @@ bool EditorWindow::LoadFile(const QString& path) {
     return true;
 }
 
-// What the device will make of the map, from its tables and each tile's first bytes.
-void EditorWindow::ShowDeviceCheck() {
+void EditorWindow::CheckTiles() {
     std::vector<check::Finding> findings = check::CheckStructure(doc_, &tables_.ZoomTable);
     platform::BinaryFile file;
     platform::Error error;
     if (file.Open(doc_.FileName, platform::BinaryFile::Mode::Read, error))
         check::CheckTileHeads(doc_, file, false, findings, error);
-    deviceCheck_->Show(findings);
+    tileFindings_.clear();
+    for (check::Finding& finding : findings)
+        if (finding.tile > 0) tileFindings_.push_back(std::move(finding));
 }
 
 int EditorWindow::ShownLevelCount() const {
@@ -124,7 +126,6 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
     lblTotalTeselas_->setText(
         tr("Total %1 TL. - JNX v.%2").arg(GroupedNumber(totalTiles), QString::number(doc_.Header.Version)));
     lblTotalTeselas_->show();
-    ShowDeviceCheck();
 
     txtProductID_->setText(QString::number(doc_.Header.ProductId));
     txtProductID_->setEnabled(true);
@@ -143,6 +144,7 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
     const int item = cboActualizar_->findData(version);
     if (item >= 0) cboActualizar_->setCurrentIndex(item);
     OnVersionPicked(cboActualizar_->currentIndex());
+    ShowDeviceCheck();
 }
 
 void EditorWindow::ShowPreview(int k) {

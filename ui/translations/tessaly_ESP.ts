@@ -1140,6 +1140,10 @@
         <translation>Listo para el dispositivo</translation>
     </message>
     <message>
+        <source>Device: not checked until the edits can be saved</source>
+        <translation>Dispositivo: sin comprobar hasta que los cambios se puedan guardar</translation>
+    </message>
+    <message>
         <source>1 warning</source>
         <translation>1 aviso</translation>
     </message>
