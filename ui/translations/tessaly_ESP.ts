@@ -43,6 +43,14 @@
         <source>ERROR LOADING</source>
         <translation>ERROR AL CARGAR</translation>
     </message>
+    <message>
+        <source>cannot be read</source>
+        <translation>no se puede leer</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read:</source>
+        <translation>%1 no se puede leer:</translation>
+    </message>
 </context>
 <context>
     <name>batchui::BatchPanel</name>
