@@ -495,7 +495,13 @@ TEST_F(EditorTest, RefusalsWriteNothingAndSaveInPlaceWritesTheEdits) {
     Load(path);
     refuses(&EditorWindow::OnSave, "All levels need a zoom name.");  // level 2 has zoom 255: its box is empty
     refuses(&EditorWindow::OnSplit, "All levels need a zoom number.");
+    // What no save takes is not judged once edited; unedited, the map is judged as read.
+    const auto* line = get<ui::DeviceCheckLine>(QStringLiteral("lblDeviceCheck"));
+    EXPECT_TRUE(line->Judged());
+    text("txtFamiliGroup")->setText(QStringLiteral("Edited"));
+    EXPECT_FALSE(line->Judged());
     zoom(1)->setText(QStringLiteral("8"));
+    EXPECT_TRUE(line->Judged());
     tick(1)->setChecked(false);
     refuses(&EditorWindow::OnSplit, "Nothing to split, you need to check levels to split.");
     text("txtFamiliGroup")->setText(QStringLiteral("  "));

@@ -60,23 +60,21 @@ bool EditorWindow::LoadFile(const QString& path) {
     }
     doc_ = std::move(read);
     doc_.FileName = file;
-    CheckTiles();
+    CheckLoaded();
     ShowLoaded(totalTiles);
     shownRequest_ = Request();
+    ShowDeviceCheck();
     SetRunning(false);
     UpdateTitle();
     return true;
 }
 
-void EditorWindow::CheckTiles() {
-    std::vector<check::Finding> findings = check::CheckStructure(doc_, &tables_.ZoomTable);
+void EditorWindow::CheckLoaded() {
+    loadFindings_ = check::CheckStructure(doc_, &tables_.ZoomTable);
     platform::BinaryFile file;
     platform::Error error;
     if (file.Open(doc_.FileName, platform::BinaryFile::Mode::Read, error))
-        check::CheckTileHeads(doc_, file, false, findings, error);
-    tileFindings_.clear();
-    for (check::Finding& finding : findings)
-        if (finding.tile > 0) tileFindings_.push_back(std::move(finding));
+        check::CheckTileHeads(doc_, file, false, loadFindings_, error);
 }
 
 int EditorWindow::ShownLevelCount() const {
@@ -144,7 +142,6 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
     const int item = cboActualizar_->findData(version);
     if (item >= 0) cboActualizar_->setCurrentIndex(item);
     OnVersionPicked(cboActualizar_->currentIndex());
-    ShowDeviceCheck();
 }
 
 void EditorWindow::ShowPreview(int k) {

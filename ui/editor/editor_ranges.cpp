@@ -51,7 +51,11 @@ void EditorWindow::ShowDeviceCheck() {
     platform::Error error;
     if (!edit::ResolveEdit(Request(), doc_, doc_.FileName, WriterSettingsNow(), edit::Purpose::Save, resolved,
                            error)) {
-        deviceCheck_->ShowUnjudged(ErrorMessage(error));
+        // Nothing a save would take: unedited, the map is judged as it lies on disk.
+        if (HasUnsavedEdits())
+            deviceCheck_->ShowUnjudged(ErrorMessage(error));
+        else
+            deviceCheck_->Show(loadFindings_);
         return;
     }
     // The tables as the save would write them; no tile is copied, nor read again: the
@@ -74,7 +78,8 @@ void EditorWindow::ShowDeviceCheck() {
         edited.LevelInfos[i].Zoom = values.zooms[i];
     edited.FileLength = doc_.FileLength;
     std::vector<check::Finding> findings = check::CheckStructure(edited, &tables_.ZoomTable);
-    findings.insert(findings.end(), tileFindings_.begin(), tileFindings_.end());
+    for (const check::Finding& finding : loadFindings_)
+        if (finding.tile > 0) findings.push_back(finding);
     deviceCheck_->Show(findings);
 }
 

@@ -91,8 +91,9 @@ private:
     void ApplyCaptions();
     void FillLists();
     void ShowLoaded(std::int32_t totalTiles);
-    // The tiles' findings of a load: edits change none of them, so they are judged once.
-    void CheckTiles();
+    // The device check of the map as read, tiles included: the tiles' findings do not
+    // change with the edits, so they are judged once per load.
+    void CheckLoaded();
     void PosicionaComboNiveles(int k, std::int32_t scale);
     void OnGroupPicked(int index);
     void OnVersionPicked(int index);
@@ -132,7 +133,7 @@ private:
     settings::SettingsTables tables_;
     jnx::JnxDocument doc_;
     edit::EditorValues shownRequest_;  // what the controls held right after the load
-    std::vector<check::Finding> tileFindings_;  // the load's findings about single tiles
+    std::vector<check::Finding> loadFindings_;  // the device check of the map as read
     int userLevel_ = 1;
     std::int64_t blockSize_ = jnx::kDefaultBlockSize;
     bool running_ = false;
