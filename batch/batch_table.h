@@ -11,6 +11,7 @@
 
 #include "check/findings.h"
 #include "jnx/device_limits.h"
+#include "platform/error.h"
 
 namespace batch {
 
@@ -68,8 +69,11 @@ inline constexpr const char* kErroneousGroupName = "ERROR AL CARGAR";
 // One file of the folder. Every field is text; numbers are their decimal text.
 struct BatchRow {
     std::array<std::string, kColumnCount> fields;
-    // What the device check finds in the file's tables (no tile is read for it).
+    // What the device check finds in the file's tables, the tile tables included (no
+    // tile image is read for it). Empty also for a file that could not be read.
     std::vector<check::Finding> device;
+    // Why the file could not be read (an erroneous row); no error otherwise.
+    platform::Error readError;
     // Where the map lies: its header's north, east, south, west in JNX units (degrees ×
     // 2^31 / 180). Empty when the file could not be read.
     std::optional<std::array<std::int32_t, 4>> bounds;

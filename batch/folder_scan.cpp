@@ -34,8 +34,10 @@ bool UsCargaEstructuraRecordset(BatchTable& table, const std::string& folder, bo
 
 namespace {
 
-BatchRow ErroneousRow(const std::string& path) {
+BatchRow ErroneousRow(const std::string& path, platform::Error why) {
     BatchRow row;
+    row.readError = std::move(why);
+    if (row.readError.file.empty()) row.readError.file = path;
     row[kGroupID] = kErroneousGroupID;
     row[kGroupName] = kErroneousGroupName;
     row[kFilename] = path;
@@ -114,17 +116,20 @@ BatchRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevel
                   jnx::JnxDocument& doc, jnx::BusyObserver* busy) {
     // Only regular files are opened: a pipe or device named *.jnx would block the read.
     std::error_code ec;
-    if (!fs::is_regular_file(fs::path(path), ec)) return ErroneousRow(path);
+    if (!fs::is_regular_file(fs::path(path), ec))
+        return ErroneousRow(path, platform::Error(platform::ErrorCode::CannotRead).File(path));
 
     std::int32_t totalTiles = 0;
-    platform::Error errorText;
+    platform::Error error;
     bool ok = false;
     try {
-        ok = jnx::ReadJnx(doc, path, totalTiles, errorText, jnx::ReadDepth::Quick, busy);
-    } catch (const std::exception&) {
+        // The tile tables cost 28 bytes a tile; without them a map cut short would pass.
+        ok = jnx::ReadJnx(doc, path, totalTiles, error, jnx::ReadDepth::Tables, busy);
+    } catch (const std::exception& e) {
         ok = false;
+        error = platform::Error(platform::ErrorCode::CannotRead).File(path).Detail(e.what());
     }
-    if (!ok) return ErroneousRow(path);
+    if (!ok) return ErroneousRow(path, error);
 
     BatchRow row;
     const jnx::JnxHeader& header = doc.Header;

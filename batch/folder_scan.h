@@ -1,5 +1,5 @@
-// The folder scan that fills a BatchTable: a quick read of every JNX file of a folder
-// (and of its subfolders on request), one row per file. The scan never changes a file,
+// The folder scan that fills a BatchTable: a read of every JNX file of a folder (and of
+// its subfolders on request) up to its tile tables, one row per file. The scan never changes a file,
 // never follows a folder link back into a folder it has already listed, and never stops
 // on a bad file: a file it cannot read becomes an erroneous row.
 #pragma once
@@ -44,7 +44,9 @@ std::string GetScaleLevelDescription(const std::vector<settings::ZoomLevelEntry>
 bool UsCargaEstructuraRecordset(BatchTable& table, const std::string& folder = std::string(),
                                 bool recursive = false);
 
-// The row of one file, from a quick read into doc. A read failure gives the erroneous row.
+// The row of one file, from a read of its tables into doc: what the device check judges
+// is the whole structure, so a map whose tile tables are cut short or point outside the
+// file is the erroneous row, as it is for every command that uses it.
 BatchRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevelEntry>& zoomTable,
                   jnx::JnxDocument& doc, jnx::BusyObserver* busy = nullptr);
 

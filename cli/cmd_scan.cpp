@@ -20,8 +20,16 @@ std::size_t Characters(const std::string& text) {
     return count;
 }
 
+// The device check's answer for a row, from the same read as the row: a map is ready
+// only when it was read, tile tables included, and nothing was found.
+const char* DeviceAnswer(const batch::BatchRow& row) {
+    if (row.Erroneous()) return "unread";
+    if (check::HasErrors(row.device)) return "errors";
+    return row.device.empty() ? "ready" : "warnings";
+}
+
 // Keyed by the field names of the batch table; the two file name fields are names, the
-// others texts (see json.h).
+// others texts (see json.h). Device and DeviceCodes follow them.
 void PrintJson(const batch::BatchTable& table, std::ostream& out) {
     JsonWriter json;
     json.BeginArray();
@@ -31,6 +39,10 @@ void PrintJson(const batch::BatchTable& table, std::ostream& out) {
             json.Key(batch::kFields[static_cast<std::size_t>(c)].name);
             (c == batch::kFilename || c == batch::kFullFileName) ? json.Name(row[c]) : json.String(row[c]);
         }
+        json.Key("Device").String(DeviceAnswer(row));
+        json.Key("DeviceCodes").BeginArray();
+        for (const check::Finding& finding : row.device) json.String(check::CodeName(finding.code));
+        json.EndArray();
         json.EndObject();
     }
     json.EndArray();
@@ -84,7 +96,11 @@ int Run(const ParsedArgs& parsed) {
     } else {
         PrintTable(table, std::cout);
     }
-    return kExitOk;
+    // The table is printed whole either way; a file or folder it lacks fails the command.
+    const bool unread = !result.skippedFolders.empty() ||
+                        std::any_of(table.rows.begin(), table.rows.end(),
+                                    [](const batch::BatchRow& row) { return row.Erroneous(); });
+    return unread ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -92,7 +108,8 @@ int Run(const ParsedArgs& parsed) {
 extern const Command kScanCommand{
     "scan", "FOLDER", 1, 1,
     "Print the batch table of the JNX files in a folder: one line per file with its group, levels, zoom rows, "
-    "tiles, version, draw order, priorities, name and whether it must be regenerated.",
+    "tiles, version, draw order, priorities, name and whether it must be regenerated; the JSON also says what "
+    "the device check makes of each file's tables.",
     {
         {"--recursive", nullptr, "include the subfolders", false, "-r"},
         {"--json", nullptr, "print a JSON array with one object per file, keyed by the field names"},

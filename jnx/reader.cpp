@@ -360,39 +360,17 @@ bool ReadMapBlock(ReadState& r) {
     return true;
 }
 
-// The tables are read where the block ends; their placement is checked last.
-bool ReadTileTables(ReadState& r) {
-    JnxDocument& doc = r.doc;
-    const std::int64_t tablesLength = r.tileSum * kTileEntrySize;
-    if (!r.in.Available(tablesLength)) return Fail(r, Error(ErrorCode::ReadPastEnd));
-    if (r.tileSum == 0) return Fail(r, Error(ErrorCode::NoTiles));
-    // Offsets are unsigned 32-bit: tables that reach beyond cannot be described by them.
-    if (r.in.Position() + tablesLength > kMaxFileLength) return Fail(r, Error(ErrorCode::ArithmeticOverflow));
-    doc.Tiles.reserve(std::size_t(r.tileSum));
-    doc.TileOffset.resize(doc.Levels.size());
-    Error error;
-    for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
-        doc.TileOffset[i] = static_cast<std::uint32_t>(r.in.Position());
-        for (std::int32_t j = 0; j < doc.Levels[i].TileCount; ++j) {
-            std::uint8_t entry[kTileEntrySize];
-            if (!r.in.Read(entry, kTileEntrySize, error)) return Fail(r, error);
-            doc.Tiles.push_back(LoadTile(entry));
-        }
+// Each level's table must fit between where the level table puts it and the next one
+// (or the file's end): a count that runs past them is refused before anything is
+// allocated for it, which the sum alone cannot do when a sparse file is long enough for it.
+bool CheckTablesFit(ReadState& r) {
+    const std::vector<JnxLevel>& levels = r.doc.Levels;
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        const std::int64_t end = std::int64_t(levels[i].TableOffset) + std::int64_t(levels[i].TileCount) * kTileEntrySize;
+        if (end > r.length) return Fail(r, Error(ErrorCode::ReadPastEnd).Level(std::int64_t(i) + 1));
+        if (i + 1 < levels.size() && end > std::int64_t(levels[i + 1].TableOffset))
+            return Fail(r, Error(ErrorCode::TablesMisplaced));
     }
-    r.tablesEnd = r.in.Position();
-    return true;
-}
-
-// The signature section: whatever lies between the tables and the first tile's data.
-bool ReadSignature(ReadState& r) {
-    const std::int64_t length = std::int64_t(r.doc.Tiles[0].DataOffset) - r.tablesEnd;
-    if (length < 0) return Fail(r, Error(ErrorCode::BadSignature));
-    if (length == 0) return true;
-    if (!r.in.Available(length)) return Fail(r, Error(ErrorCode::ReadPastEnd));
-    Bytes& signature = r.doc.Signature;
-    signature.resize(std::size_t(length));
-    Error error;
-    if (!r.file.ReadAt(r.tablesEnd, signature.data(), signature.size(), error)) return Fail(r, error);
     return true;
 }
 
@@ -410,8 +388,52 @@ bool CheckTileData(ReadState& r, std::size_t t) {
     return true;
 }
 
-// Every tile must lie inside the file; only one preview per level is read, the other
-// images are not needed to check the file.
+// The tables are read where the block ends; their placement is checked last. Each entry
+// is judged as it is read, so a table that runs into a hole or into the images stops the
+// read at its first entry that describes no image, not after all the entries claimed.
+bool ReadTileTables(ReadState& r) {
+    JnxDocument& doc = r.doc;
+    const std::int64_t tablesLength = r.tileSum * kTileEntrySize;
+    if (!r.in.Available(tablesLength)) return Fail(r, Error(ErrorCode::ReadPastEnd));
+    if (r.tileSum == 0) return Fail(r, Error(ErrorCode::NoTiles));
+    // Offsets are unsigned 32-bit: tables that reach beyond cannot be described by them.
+    if (r.in.Position() + tablesLength > kMaxFileLength) return Fail(r, Error(ErrorCode::ArithmeticOverflow));
+    if (!CheckTablesFit(r)) return false;
+    r.tablesEnd = r.in.Position() + tablesLength;
+    constexpr std::int64_t kReservedUpFront = 1 << 20;
+    doc.Tiles.reserve(std::size_t(std::min(r.tileSum, kReservedUpFront)));
+    doc.TileOffset.resize(doc.Levels.size());
+    Error error;
+    for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
+        doc.TileOffset[i] = static_cast<std::uint32_t>(r.in.Position());
+        for (std::int32_t j = 0; j < doc.Levels[i].TileCount; ++j) {
+            std::uint8_t entry[kTileEntrySize];
+            if (!r.in.Read(entry, kTileEntrySize, error)) return Fail(r, error);
+            doc.Tiles.push_back(LoadTile(entry));
+            // The first image ends the signature section: before the tables' end there is none.
+            if (doc.Tiles.size() == 1 && std::int64_t(doc.Tiles[0].DataOffset) < r.tablesEnd)
+                return Fail(r, Error(ErrorCode::BadSignature));
+            if (!CheckTileData(r, doc.Tiles.size() - 1)) return false;
+        }
+    }
+    return true;
+}
+
+// The signature section: whatever lies between the tables and the first tile's data.
+bool ReadSignature(ReadState& r) {
+    const std::int64_t length = std::int64_t(r.doc.Tiles[0].DataOffset) - r.tablesEnd;
+    if (length < 0) return Fail(r, Error(ErrorCode::BadSignature));
+    if (length == 0) return true;
+    if (!r.in.Available(length)) return Fail(r, Error(ErrorCode::ReadPastEnd));
+    Bytes& signature = r.doc.Signature;
+    signature.resize(std::size_t(length));
+    Error error;
+    if (!r.file.ReadAt(r.tablesEnd, signature.data(), signature.size(), error)) return Fail(r, error);
+    return true;
+}
+
+// Every tile lies inside the file, as its table entry was checked; only one preview per
+// level is read, the other images are not needed to check the file.
 bool ReadTileData(ReadState& r) {
     JnxDocument& doc = r.doc;
     doc.jpgOffset.resize(doc.Tiles.size());
@@ -422,7 +444,6 @@ bool ReadTileData(ReadState& r) {
         const std::int32_t count = doc.Levels[i].TileCount;
         const std::int64_t preview = PreviewTileOf(count);
         for (std::int32_t j = 1; j <= count; ++j, ++t) {
-            if (!CheckTileData(r, t)) return false;
             const JnxTile& tile = doc.Tiles[t];
             doc.jpgOffset[t] = tile.DataOffset;
             // A tile image far larger than any the device shows is not loaded just to be

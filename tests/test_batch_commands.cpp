@@ -73,16 +73,13 @@ TEST_P(BatchSave, EveryRowOnItsOwn) {
         {"h.jnx", 4, "link.jnx", ErrorCode::RowNameTaken, nullptr},
         {"i.jnx", 4, nullptr, ErrorCode::RowChanged, nullptr},     // lost its map block since the load
         {"j.jnx", 4, nullptr, ErrorCode::RowCannotRead, nullptr},  // gone since the load
-        {"l.jnx", 3, nullptr, ErrorCode::RowCannotRead, nullptr},  // a bad trailer fails only the full read
+        {"l.jnx", 3, nullptr, ErrorCode::RowCannotRead, nullptr},  // its trailer broken since the load
         {"m.jnx", 4, nullptr, ErrorCode::None, "m.jnx"},           // levels beyond the fifth have no controls
     };
     fixture::TempDir dir;
     for (const auto& c : cases) Put(dir, c.file, Recipe(c.version, 2));
     Put(dir, "f.jnx", Recipe(4, 1, 5));
     Put(dir, "m.jnx", Recipe(4, 7));
-    auto badTrailer = Recipe(3, 2);
-    badTrailer.trailer = {'N', 'o', 'p', 'e'};
-    Put(dir, "l.jnx", badTrailer);
     std::map<std::string, fixture::LevelTiles> tiles;
     for (const auto& c : cases)
         if (c.output) tiles[c.file] = TilesIn(dir.file(c.file));
@@ -94,6 +91,9 @@ TEST_P(BatchSave, EveryRowOnItsOwn) {
     auto noBlock = Recipe(4, 2);
     noBlock.withMapBlock = false, noBlock.gap = 1024;
     Put(dir, "i.jnx", noBlock);
+    auto badTrailer = Recipe(3, 2);
+    badTrailer.trailer = {'N', 'o', 'p', 'e'};
+    Put(dir, "l.jnx", badTrailer);
     std::filesystem::remove(dir.file("j.jnx"));
     fixture::Snapshot unchanged = fixture::TakeSnapshot(dir.path());
     std::filesystem::create_symlink(dir.file("nowhere"), dir.file("link.jnx"));

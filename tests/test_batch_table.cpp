@@ -69,6 +69,9 @@ TEST(FolderScan, FillsEachRowFromItsFile) {
     bug.bytes[std::size_t(infoCountPos)] = 3;
     fixture::WriteBytes(dir.file("f.jnx"), bug.bytes);
     fixture::WriteBytes(dir.file("x.jnx.bak"), fixture::BuildJnx(Recipe(4, {300})).bytes);
+    // Whole up to its tile tables, which end early: no command could use it.
+    const fixture::BuiltJnx cut = fixture::BuildJnx(Recipe(4, {300}, 3));
+    fixture::WriteBytes(dir.file("g.jnx"), fixture::Bytes(cut.bytes.begin(), cut.bytes.begin() + cut.firstTableOffset + 40));
     const auto before = fixture::TakeSnapshot(dir.path());
 
     BatchTable table;
@@ -76,9 +79,9 @@ TEST(FolderScan, FillsEachRowFromItsFile) {
     const auto result = batch::LoadFolder(table, dir.path(), kZooms, false, &observer);
     ASSERT_TRUE(result.ok) << platform::ErrorText(result.error);
     EXPECT_EQ(before, fixture::TakeSnapshot(dir.path()));
-    ASSERT_EQ(table.size(), 5u);
-    EXPECT_EQ(observer.folders, (std::vector<std::pair<std::string, int>>{{dir.path(), 7}}));
-    EXPECT_EQ(observer.files, 7);
+    ASSERT_EQ(table.size(), 6u);
+    EXPECT_EQ(observer.folders, (std::vector<std::pair<std::string, int>>{{dir.path(), 8}}));
+    EXPECT_EQ(observer.files, 8);
 
     // clang-format off
     const std::string group = "BirdsEye Satellite Imagery Subscription";
@@ -95,6 +98,8 @@ TEST(FolderScan, FillsEachRowFromItsFile) {
          "e.jnx", dir.file("e.jnx"), "S", "N"},
         {"7", group, "2", "Z200", "Z1000", "", "", "", "4", "4", "30", "N", "N", "", "", "",
          "f.jnx", dir.file("f.jnx"), "N", "S"},
+        {"??", "ERROR AL CARGAR", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
+         dir.file("g.jnx"), dir.file("g.jnx"), "", ""},
     };
     // clang-format on
     for (std::size_t r = 0; r < expected.size(); ++r) {
@@ -105,6 +110,13 @@ TEST(FolderScan, FillsEachRowFromItsFile) {
         }
     }
     EXPECT_TRUE(table.rows[2].Erroneous());
+    // The device check sees the tile tables: their tiles lie outside these maps' bounds;
+    // an unreadable file says why, and has no findings to pass for ready.
+    ASSERT_FALSE(table.rows[0].device.empty());
+    EXPECT_EQ(table.rows[0].device.back().code, check::FindingCode::TileOutsideBounds);
+    EXPECT_EQ(table.rows[5].readError.code, platform::ErrorCode::ReadPastEnd);
+    EXPECT_EQ(table.rows[5].readError.file, dir.file("g.jnx"));
+    EXPECT_TRUE(table.rows[5].device.empty());
     EXPECT_FALSE(table.rows[0].Obsolete());
     EXPECT_TRUE(table.rows[3].Obsolete());
     EXPECT_TRUE(table.rows[4].Obsolete());

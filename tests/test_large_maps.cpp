@@ -2,6 +2,7 @@
 // 4 GiB, and no writer produces a file that passes what they address. The big maps are
 // sparse files: a hole holds the gigabytes, so they cost a few kilobytes of disk.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,7 +12,9 @@
 #include "compose/merge_plan.h"
 #include "compose/merge_write.h"
 #include "jnx/modif.h"
+#include "jnx/reader.h"
 #include "jnx/regenerate.h"
+#include "platform/le.h"
 #include "support/run_program.h"
 #include "support/writer_support.h"
 
@@ -117,6 +120,34 @@ TEST(LargeMaps, WritesThatWouldPass4GiBAreRefusedBeforeAnyByte) {
     EXPECT_FALSE(compose::WriteMerge(planning.plan, doc, written, error, nullptr, {}));
     EXPECT_EQ(error.code, ErrorCode::FileTooLarge);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+}
+
+// A map of a few kilobytes whose level claims 150 million tiles, in a sparse file long
+// enough for all of their tables: refused before the tables' memory is taken, whether the
+// count belongs to a level that another table follows or to the last one.
+TEST(LargeMaps, TileCountsNoTableHoldsCostNoMemory) {
+    fixture::TempDir dir;
+    const auto peakKiB = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return std::int64_t(usage.ru_maxrss);
+    };
+    for (const std::size_t level : {0u, 1u}) {
+        SCOPED_TRACE(level);
+        fixture::BuiltJnx built = fixture::BuildJnx(fixture::SimpleRecipe(4, 2, 3));
+        platform::StoreI32(&built.bytes[std::size_t(built.scalePositions[level] - 8)], 150'000'000);
+        const std::string path = dir.file("CLAIM.jnx");
+        fixture::WriteBytes(path, built.bytes);
+        std::filesystem::resize_file(path, std::uintmax_t(4 * kGiB));
+        const std::int64_t before = peakKiB();
+        jnx::JnxDocument doc;
+        platform::Error error;
+        std::int32_t total = 0;
+        EXPECT_FALSE(jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Tables));
+        EXPECT_EQ(error.code, level == 0 ? ErrorCode::TablesMisplaced : ErrorCode::BadSignature);
+        EXPECT_LT(peakKiB() - before, 64 * 1024);
+        EXPECT_EQ(fixture::RunProgram(TESSALY_CLI_PATH, {"check", path}, dir.path()).code, 1);
+    }
 }
 
 }  // namespace

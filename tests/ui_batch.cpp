@@ -14,6 +14,7 @@
 #include "ui/batch/batch_panel.h"
 #include "ui/batch/batch_window.h"
 #include "ui/batch/coverage_pane.h"
+#include "ui/common/device_check_line.h"
 
 void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
@@ -338,7 +339,10 @@ TEST(BatchGrid, ColumnsFitAndCutCellsExplain) {
     fixture::TempDir dir;
     fixture::JnxRecipe recipe = fixture::SimpleRecipe(4, 1, 2);
     recipe.groupName = std::string(60, 'G') + " the end";
-    fixture::WriteBytes(dir.file("long.jnx"), fixture::BuildJnx(recipe).bytes);
+    for (auto& tile : recipe.levels[0].tiles) tile.bounds = {90, 150, 60, 70};  // inside the map
+    const fixture::Bytes whole = fixture::BuildJnx(recipe).bytes;
+    fixture::WriteBytes(dir.file("long.jnx"), whole);
+    fixture::WriteBytes(dir.file("cut.jnx"), fixture::Bytes(whole.begin(), whole.end() - 200));
     Write(dir, "old.jnx", 3, {4777}, true);
     s.Load(dir.path());
     BatchWindow& w = *s.window;
@@ -366,6 +370,10 @@ TEST(BatchGrid, ColumnsFitAndCutCellsExplain) {
     EXPECT_EQ(grid->horizontalHeader()->logicalIndexAt(grid->viewport()->width() - 2), batchui::BatchModel::kDeviceColumn);
     EXPECT_EQ(device.data().toString(), QStringLiteral("1 warning"));
     EXPECT_TRUE(device.data(Qt::ToolTipRole).toString().contains(QStringLiteral("product_id_copy")));
+    // A map cut short within its tiles is never OK: it says why, naming the file.
+    const QModelIndex cut = w.Model().index(s.Row(dir.file("cut.jnx")), batchui::BatchModel::kDeviceColumn);
+    EXPECT_NE(cut.data().toString(), ui::DeviceCheckLine::Counts({}));
+    EXPECT_TRUE(cut.data(Qt::ToolTipRole).toString().contains(QString::fromStdString(dir.file("cut.jnx"))));
     const QRect cell = grid->visualRect(w.Model().index(longRow, batch::kGroupName));
     QHelpEvent help(QEvent::ToolTip, cell.center(), grid->viewport()->mapToGlobal(cell.center()));
     QApplication::sendEvent(grid->viewport(), &help);

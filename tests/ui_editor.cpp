@@ -4,6 +4,7 @@
 
 #include <QtTest>
 #include <QtWidgets>
+#include <filesystem>
 #include <fstream>
 
 #include "jnx/codec.h"
@@ -14,6 +15,7 @@
 #include "support/jnx_builder.h"
 #include "ui_support/editor_fixture.h"
 #include "ui/app/program.h"
+#include "ui/common/device_check_line.h"
 #include "ui/common/error_message.h"
 #include "ui/common/language.h"
 #include "ui/editor/preview.h"
@@ -216,21 +218,61 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     PickVersion(3);
     EXPECT_TRUE(text("txtDrawOrder")->isHidden());
 
-    // A cancelled dialog or a file that does not read leaves the window empty (the picked
-    // version is an edit, given up on request).
-    messages.answers.push_back(ui::MessageAnswer::Yes);
+    // A cancelled dialog changes nothing; a file that does not read is named, with what is
+    // wrong and no advice to rebuild it, and leaves the map and the picked version (an
+    // edit) as they were.
     Load("");
-    ExpectEmptyState();
-    Load(dir.file("four.jnx"));
-    // A truncated map is named, with what is wrong, and no advice to rebuild it.
+    EXPECT_TRUE(messages.shown.empty());
     fixture::Bytes cut = fixture::ReadBytes(dir.file("four.jnx"));
     cut.resize(cut.size() / 2);
     fixture::WriteBytes(dir.file("bad.jnx"), cut);
+    messages.answers.push_back(ui::MessageAnswer::Yes);
     Load(dir.file("bad.jnx"));
     EXPECT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(LastText().rfind(dir.file("bad.jnx") + " cannot be opened:\n", 0), 0u) << LastText();
     EXPECT_EQ(LastText().find("rebuild"), std::string::npos);
-    ExpectEmptyState();
+    EXPECT_EQ(window->Document().FileName, dir.file("four.jnx"));
+    EXPECT_EQ(label("lblInfo").toStdString(), dir.file("four.jnx"));
+    EXPECT_TRUE(window->HasUnsavedEdits() && text("txtDrawOrder")->isHidden());
+    EXPECT_EQ(Levels(), QStringLiteral("3 3* 4 -~ -~"));
+}
+
+// The device line judges the tables a save would write now, as the ranges do, and keeps
+// the tile findings of the load.
+TEST_F(EditorTest, DeviceLineFollowsTheEdits) {
+    ASSERT_TRUE(StartWith("Lang=ENG\n"));
+    fixture::JnxRecipe recipe = ThreeLevels(4);
+    recipe.reserved = {0, 7, 0};  // the product ID's copy, in step
+    for (auto& level : recipe.levels)
+        for (auto& tile : level.tiles) tile.bounds = {90, 150, 60, 70};
+    Load(Build("clean.jnx", recipe));
+    const auto* line = get<ui::DeviceCheckLine>(QStringLiteral("lblDeviceCheck"));
+    const auto codes = [line] {
+        std::vector<check::FindingCode> found;
+        for (const check::Finding& finding : line->Findings()) found.push_back(finding.code);
+        return found;
+    };
+    using Codes = std::vector<check::FindingCode>;
+    EXPECT_TRUE(line->Judged() && codes().empty()) << label("lblDeviceCheck").toStdString();
+    text("txtDrawOrder")->setText(QStringLiteral("150"));
+    EXPECT_EQ(codes(), Codes{check::FindingCode::DrawOrderRange});
+    PickVersion(3);  // a version 3 map has no draw order of its own
+    EXPECT_TRUE(codes().empty());
+    level(2)->setCurrentIndex(level(0)->currentIndex());  // two levels on one zoom row
+    EXPECT_EQ(codes(), Codes{check::FindingCode::ScaleDuplicate});
+    tick(2)->setChecked(true);
+    EXPECT_EQ(codes(), Codes{check::FindingCode::ScaleDuplicate});  // prioritised like level 2
+    level(2)->setCurrentIndex(4);
+    EXPECT_TRUE(codes().empty());
+
+    // A tile outside the bounds stays found whatever the edits.
+    recipe.levels[2].tiles[1].bounds = {1, 2, 3, 4};
+    messages.answers.push_back(ui::MessageAnswer::Yes);
+    Load(Build("outside.jnx", recipe));
+    text("txtDrawOrder")->setText(QStringLiteral("150"));
+    EXPECT_EQ(codes(), (Codes{check::FindingCode::DrawOrderRange, check::FindingCode::TileOutsideBounds}));
+    window->block_all();
+    EXPECT_TRUE(!line->Judged() && label("lblDeviceCheck").isEmpty());
 }
 
 // The zooms where the device draws each level follow the lists and priority boxes before
@@ -322,6 +364,7 @@ TEST_F(EditorTest, SaveWritesANewFileBesideTheSourceOrReportsTheFailure) {
         Load(path);
         PickVersion(c.pick);
         if (c.drawOrder == 7) text("txtDrawOrder")->setText(QStringLiteral("7"));
+        text("txtProductID")->setText(QStringLiteral("12"));
         fixture::Bytes bytes = built.bytes;
         if (c.damage == kFlipped) bytes[static_cast<std::size_t>(built.tableOffsets[0])] ^= 0xFF;
         if (c.damage == kHalved) bytes.resize(bytes.size() / 2);
@@ -329,9 +372,13 @@ TEST_F(EditorTest, SaveWritesANewFileBesideTheSourceOrReportsTheFailure) {
         window->OnSave();
         ASSERT_EQ(messages.shown.size(), c.damage == kNone ? 2u : 1u);
         if (c.damage != kNone) {
+            // The map and every edit stay for another try.
             EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Critical);
             EXPECT_FALSE(platform::FileExists(out));
-            ExpectEmptyState();
+            EXPECT_EQ(window->Document().FileName, path);
+            EXPECT_TRUE(window->HasUnsavedEdits() && button("CmdSalvar")->isEnabled());
+            EXPECT_EQ(text("txtProductID")->text(), QStringLiteral("12"));
+            EXPECT_EQ(Levels(), QStringLiteral("3 3* 4 -~ -~"));
             continue;
         }
         EXPECT_EQ(messages.last()->buttons, ui::MessageButtons::YesNo) << LastText();
@@ -397,20 +444,34 @@ TEST_F(EditorTest, LongWorkRunsOffTheWindowThreadAndCancels) {
             EXPECT_EQ(dir.list(), before);
             EXPECT_EQ(messages.last()->icon, ui::MessageIcon::Information);
             EXPECT_NE(LastText().find("Cancelled"), std::string::npos) << LastText();
+            EXPECT_TRUE(window->Document().FileName == path && window->HasUnsavedEdits());
         } else {
             EXPECT_EQ(ReadBack(out).Header.Version, 4);
             EXPECT_NE(LastText().find(out), std::string::npos) << LastText();  // the message names the file
+            ExpectEmptyState();
         }
-        ExpectEmptyState();
     }
 }
 
+// A split that fails part way names what it wrote and keeps the map and the ticks.
 TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {
     ASSERT_TRUE(StartWith("Lang=ENG\n", "[Split]\nLevelDir3=$current/sub\n"));
     Load(Build("three.jnx", ThreeLevels(3)));
     tick(0)->setChecked(true);
     tick(1)->setChecked(false);
     tick(2)->setChecked(true);
+    // A folder where the third level's file goes: that file cannot be written.
+    const std::string blocked = platform::JoinPath(platform::JoinPath(dir.path(), "sub"), "three_Level3.jnx");
+    std::filesystem::create_directories(blocked);
+    window->OnSplit();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.last()->icon, ui::MessageIcon::Critical);
+    EXPECT_NE(LastText().find(dir.file("three_Level1.jnx")), std::string::npos) << LastText();
+    EXPECT_TRUE(window->Document().FileName == dir.file("three.jnx") && button("SplitJNX")->isEnabled());
+    EXPECT_EQ(Levels(), QStringLiteral("3* 3 4* -~ -~"));
+    std::filesystem::remove(blocked);
+    std::remove(dir.file("three_Level1.jnx").c_str());
+    messages.clear();
     messages.answers.push_back(ui::MessageAnswer::Yes);
     window->OnSplit();
     ASSERT_EQ(messages.shown.size(), 1u) << LastText();
@@ -448,7 +509,13 @@ TEST_F(EditorTest, RefusalsWriteNothingAndSaveInPlaceWritesTheEdits) {
     Load(path);
     refuses(&EditorWindow::OnSave, "All levels need a zoom name.");  // level 2 has zoom 255: its box is empty
     refuses(&EditorWindow::OnSplit, "All levels need a zoom number.");
+    // What no save takes is not judged once edited; unedited, the map is judged as read.
+    const auto* line = get<ui::DeviceCheckLine>(QStringLiteral("lblDeviceCheck"));
+    EXPECT_TRUE(line->Judged());
+    text("txtFamiliGroup")->setText(QStringLiteral("Edited"));
+    EXPECT_FALSE(line->Judged());
     zoom(1)->setText(QStringLiteral("8"));
+    EXPECT_TRUE(line->Judged());
     tick(1)->setChecked(false);
     refuses(&EditorWindow::OnSplit, "Nothing to split, you need to check levels to split.");
     text("txtFamiliGroup")->setText(QStringLiteral("  "));

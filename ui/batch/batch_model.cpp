@@ -5,6 +5,7 @@
 #include <QFont>
 
 #include "ui/common/device_check_line.h"
+#include "ui/common/error_message.h"
 #include "settings/settings.h"
 #include "platform/text.h"
 
@@ -94,7 +95,8 @@ QVariant BatchModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::EditRole:
             if (column == batch::kSelected) return {};
-            if (column == kDeviceColumn) return row.Erroneous() ? QString() : ui::DeviceCheckLine::Counts(row.device);
+            // A file the scan could not read is no map for the device: never blank, never OK.
+            if (column == kDeviceColumn) return row.Erroneous() ? tr("cannot be read") : ui::DeviceCheckLine::Counts(row.device);
             // The core marks an unreadable file in one language; the grid speaks the window's.
             if (column == batch::kGroupName && row.Erroneous()) return tr("ERROR LOADING");
             return Text(row[column]);
@@ -114,6 +116,9 @@ QVariant BatchModel::data(const QModelIndex& index, int role) const {
             return {};
         case Qt::ToolTipRole:
             if (column == batch::kFilename || column == batch::kGroupName) return Text(row.FullFileName());
+            if (column == kDeviceColumn && row.Erroneous())
+                return tr("%1 cannot be read:").arg(Text(row.FullFileName())) + QLatin1Char('\n') +
+                       ui::ErrorMessage(row.readError);
             if (column == kDeviceColumn && !row.device.empty()) return ui::DeviceCheckLine::Details(row.device);
             return {};
         default:

@@ -51,12 +51,30 @@ QString DeviceCheckLine::Details(const std::vector<check::Finding>& findings, in
 }
 
 void DeviceCheckLine::Show(const std::vector<check::Finding>& findings) {
+    findings_ = findings;
+    judged_ = true;
     setText(Summary(findings));
     setToolTip(Details(findings));
     const bool errors = check::HasErrors(findings);
     setStyleSheet(findings.empty() ? QString()
                                    : errors ? QStringLiteral("color: #b00000;") : QStringLiteral("color: #8a5a00;"));
     show();
+}
+
+void DeviceCheckLine::ShowUnjudged(const QString& reason) {
+    findings_.clear();
+    judged_ = false;
+    setText(tr("Device: not checked until the edits can be saved"));
+    setToolTip(reason);
+    setStyleSheet(QStringLiteral("color: #8a5a00;"));
+    show();
+}
+
+void DeviceCheckLine::ShowNothing() {
+    findings_.clear();
+    judged_ = false;
+    clear();
+    setToolTip(QString());
 }
 
 }  // namespace ui

@@ -97,10 +97,12 @@ void EditorWindow::OnSave() {
                    : jnx::RegenerateJnx(work, resolved.values, resolved.version, source, resolved.outputPath, writer,
                                         error, &report);
     });
-    block_all();
     SetRunning(false);
     const QString output = FromPath(resolved.outputPath);
+    // Only a save that is on disk ends the edits; after a failure the map and every edited
+    // value stay, so the user can try again or keep them elsewhere.
     if (ok) {
+        block_all();
         OfferFolder((patch ? tr("JNX updated Successfully.") : tr("New JNX generated Successfully.")) +
                         QLatin1Char('\n') + output,
                     FromPath(platform::ParentFolder(resolved.outputPath)));
@@ -182,11 +184,11 @@ void EditorWindow::OnSplit() {
                 failedOut = out;
         }
     });
-    block_all();
     SetRunning(false);
     QStringList names;
     for (const std::string& out : written) names << FromPath(out);
     if (ok) {
+        block_all();
         OfferFolder(tr("New JNX generated Successfully.") + QLatin1Char('\n') + names.join(QLatin1Char('\n')),
                     FromPath(platform::ParentFolder(written.back())));
         return;

@@ -23,15 +23,12 @@
 namespace ui {
 
 void EditorWindow::OnLoad() {
-    if (running_ || !MayDiscardEdits()) return;
+    if (running_) return;
     const QString start = QString::fromStdString(settings_.BatchDefaultDir(platform::ProgramFolder()));
     const QString filter = tr("JNX file (*.jnx *.JNX)", "file dialog filter");
     const QString path = chooseFile ? chooseFile(start, filter) : QString();
-    if (path.trimmed().isEmpty()) {
-        lblInfo_->setText(LoadHint());
-        block_all();
-        return;
-    }
+    // A cancelled dialog changes nothing, so the question about unsaved edits comes after it.
+    if (path.trimmed().isEmpty() || !MayDiscardEdits()) return;
     settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(path).absolutePath().toStdString());
     LoadFile(path);
 }
@@ -39,15 +36,17 @@ void EditorWindow::OnLoad() {
 bool EditorWindow::LoadFile(const QString& path) {
     if (running_) return false;
     SetRunning(true);
+    const QString shownBefore = lblInfo_->text();
     lblInfo_->setText(path);
     const std::string file = path.toStdString();
     std::int32_t totalTiles = 0;
     platform::Error error;
-    const bool ok = jnx::ReadJnx(doc_, file, totalTiles, error, jnx::ReadDepth::Full, this);
+    // Read aside: a map that cannot be opened leaves the one shown, and its edits, as they are.
+    jnx::JnxDocument read;
+    const bool ok = jnx::ReadJnx(read, file, totalTiles, error, jnx::ReadDepth::Full, this);
     End();
     if (!ok) {
-        block_all();
-        lblInfo_->setText(LoadHint());
+        lblInfo_->setText(shownBefore);
         SetRunning(false);
         // The advice to rebuild fits only a version this program does not read; a damaged
         // or truncated map is named with what is wrong with it.
@@ -58,22 +57,23 @@ bool EditorWindow::LoadFile(const QString& path) {
         presenter_.Plain(tr("Error"), text);
         return false;
     }
+    doc_ = std::move(read);
     doc_.FileName = file;
+    CheckLoaded();
     ShowLoaded(totalTiles);
     shownRequest_ = Request();
+    ShowDeviceCheck();
     SetRunning(false);
     UpdateTitle();
     return true;
 }
 
-// What the device will make of the map, from its tables and each tile's first bytes.
-void EditorWindow::ShowDeviceCheck() {
-    std::vector<check::Finding> findings = check::CheckStructure(doc_, &tables_.ZoomTable);
+void EditorWindow::CheckLoaded() {
+    loadFindings_ = check::CheckStructure(doc_, &tables_.ZoomTable);
     platform::BinaryFile file;
     platform::Error error;
     if (file.Open(doc_.FileName, platform::BinaryFile::Mode::Read, error))
-        check::CheckTileHeads(doc_, file, false, findings, error);
-    deviceCheck_->Show(findings);
+        check::CheckTileHeads(doc_, file, false, loadFindings_, error);
 }
 
 int EditorWindow::ShownLevelCount() const {
@@ -123,7 +123,6 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
     lblTotalTeselas_->setText(
         tr("Total %1 TL. - JNX v.%2").arg(GroupedNumber(totalTiles), QString::number(doc_.Header.Version)));
     lblTotalTeselas_->show();
-    ShowDeviceCheck();
 
     txtProductID_->setText(QString::number(doc_.Header.ProductId));
     txtProductID_->setEnabled(true);

@@ -1,10 +1,15 @@
 // Beside each level, the zooms at which the device draws it. They follow the level lists
 // and priority boxes as they change, so the user sees the effect before saving; so does
-// the map view, drawing the level the device would show.
+// the map view, drawing the level the device would show, and the device line, judging
+// the tables a save would write.
 #include <QLabel>
 #include <algorithm>
 #include <limits>
 
+#include "check/device_check.h"
+#include "jnx/product_id_copy.h"
+#include "ui/common/device_check_line.h"
+#include "ui/common/error_message.h"
 #include "ui/editor/editor_window.h"
 #include "ui/editor/map_view.h"
 
@@ -38,6 +43,44 @@ void EditorWindow::ShowRanges() {
     mapView_->SetLevelScales(scales);
     const std::vector<settings::LevelRange> ranges = settings::LevelRanges(tables_.ZoomTable, scales);
     for (int k = 0; k < levels; ++k) lblShown_[k]->setText(RangeText(ranges[static_cast<std::size_t>(k)]));
+}
+
+void EditorWindow::ShowDeviceCheck() {
+    if (doc_.FileName.empty()) return;
+    edit::ResolvedEdit resolved;
+    platform::Error error;
+    if (!edit::ResolveEdit(Request(), doc_, doc_.FileName, WriterSettingsNow(), edit::Purpose::Save, resolved,
+                           error)) {
+        // Nothing a save would take: unedited, the map is judged as it lies on disk.
+        if (HasUnsavedEdits())
+            deviceCheck_->ShowUnjudged(ErrorMessage(error));
+        else
+            deviceCheck_->Show(loadFindings_);
+        return;
+    }
+    // The tables as the save would write them; no tile is copied, nor read again: the
+    // edits move none, so the load's tile findings still hold.
+    const jnx::WriteValues& values = resolved.values;
+    jnx::JnxDocument edited;
+    edited.Header = doc_.Header;
+    edited.Header.Version = resolved.version;
+    edited.Header.ProductId = values.productId;
+    edited.Header.DrawOrder = values.drawOrder;
+    edited.MapInfo = doc_.MapInfo;
+    edited.MapInfo.GroupName = values.groupName;
+    edited.MapInfo.ReservedBytes =
+        jnx::ReservedBytesFor(doc_.MapInfo.ReservedBytes, doc_.Header.ProductId, values.productId);
+    edited.Levels = doc_.Levels;
+    for (std::size_t i = 0; i < edited.Levels.size() && i < values.scales.size(); ++i)
+        edited.Levels[i].Scale = values.scales[i];
+    edited.LevelInfos = doc_.LevelInfos;
+    for (std::size_t i = 0; i < edited.LevelInfos.size() && i < values.zooms.size(); ++i)
+        edited.LevelInfos[i].Zoom = values.zooms[i];
+    edited.FileLength = doc_.FileLength;
+    std::vector<check::Finding> findings = check::CheckStructure(edited, &tables_.ZoomTable);
+    for (const check::Finding& finding : loadFindings_)
+        if (finding.tile > 0) findings.push_back(finding);
+    deviceCheck_->Show(findings);
 }
 
 // Room for the longest text up front, so the window does not change width as the user picks.

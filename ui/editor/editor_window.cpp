@@ -123,6 +123,9 @@ void EditorWindow::BuildControls() {
         levels->addWidget(lblShown_[k], k, 4);
         connect(cboNivel_[k], &QComboBox::currentIndexChanged, this, &EditorWindow::ShowRanges);
         connect(chkSplitOPriority_[k], &QCheckBox::toggled, this, &EditorWindow::ShowRanges);
+        connect(cboNivel_[k], &QComboBox::currentIndexChanged, this, &EditorWindow::ShowDeviceCheck);
+        connect(chkSplitOPriority_[k], &QCheckBox::toggled, this, &EditorWindow::ShowDeviceCheck);
+        connect(txtNivel_[k], &QLineEdit::textChanged, this, &EditorWindow::ShowDeviceCheck);
     }
     levels->setColumnStretch(1, 1);
     left->addWidget(fNiveles_);
@@ -164,6 +167,10 @@ void EditorWindow::BuildControls() {
     connect(cboFamily_, &QComboBox::activated, this, &EditorWindow::OnGroupPicked);
     connect(cboFamily_, &QComboBox::editTextChanged, txtFamiliGroup_, &QLineEdit::setText);
     connect(cboActualizar_, &QComboBox::currentIndexChanged, this, &EditorWindow::OnVersionPicked);
+    // The device line judges what a save would write, so it follows every control a save reads.
+    connect(cboActualizar_, &QComboBox::currentIndexChanged, this, &EditorWindow::ShowDeviceCheck);
+    for (QLineEdit* box : {static_cast<QLineEdit*>(txtProductID_), txtFamiliGroup_, static_cast<QLineEdit*>(txtDrawOrder_)})
+        connect(box, &QLineEdit::textChanged, this, &EditorWindow::ShowDeviceCheck);
 
     // The map beside the level panel takes the room the preview leaves.
     auto* right = new QVBoxLayout;
@@ -285,8 +292,6 @@ void EditorWindow::block_all() {
     txtProductID_->clear();
     txtProductID_->setEnabled(false);
     lblTotalTeselas_->clear();
-    deviceCheck_->clear();
-    deviceCheck_->setToolTip(QString());
     cmdSalvar_->setEnabled(false);
     splitJnx_->setEnabled(false);
     cmdExport_->setEnabled(false);
@@ -302,6 +307,8 @@ void EditorWindow::block_all() {
     cboActualizar_->setEnabled(false);
     txtDrawOrder_->clear();
     txtDrawOrder_->setEnabled(false);
+    // Last: the controls cleared above each had the line judge them once more.
+    deviceCheck_->ShowNothing();
     // No version is chosen, so there is no draw order to offer.
     txtDrawOrder_->hide();
     lblDrawOrder_->hide();

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "check/findings.h"
 #include "jnx/document.h"
 #include "edit/editor_values.h"
 #include "edit/resolve_edit.h"
@@ -89,7 +90,9 @@ private:
     void ApplyCaptions();
     void FillLists();
     void ShowLoaded(std::int32_t totalTiles);
-    void ShowDeviceCheck();
+    // The device check of the map as read, tiles included: the tiles' findings do not
+    // change with the edits, so they are judged once per load.
+    void CheckLoaded();
     void PosicionaComboNiveles(int k, std::int32_t scale);
     void OnGroupPicked(int index);
     void OnVersionPicked(int index);
@@ -101,8 +104,10 @@ private:
     // True when nothing unsaved would be lost, or the user agrees to lose it.
     bool MayDiscardEdits();
     QString LevelCaption(int k) const;
-    // Ranges (editor_ranges.cpp): each level's zooms, from the scales a save would write now.
+    // Ranges (editor_ranges.cpp): each level's zooms, from the scales a save would write now,
+    // and the device check of the tables a save would write now.
     void ShowRanges();
+    void ShowDeviceCheck();
     void SizeRangeLabels();
     QString RangeText(const settings::LevelRange& range) const;
     // Every level's scale as a save would write it now; the lowest int32 for none.
@@ -126,6 +131,7 @@ private:
     settings::SettingsTables tables_;
     jnx::JnxDocument doc_;
     edit::EditorValues shownRequest_;  // what the controls held right after the load
+    std::vector<check::Finding> loadFindings_;  // the device check of the map as read
     int userLevel_ = 1;
     std::int64_t blockSize_ = platform::kDefaultBlockSize;
     bool running_ = false;

@@ -43,6 +43,14 @@
         <source>ERROR LOADING</source>
         <translation>ERROR AL CARGAR</translation>
     </message>
+    <message>
+        <source>cannot be read</source>
+        <translation>no se puede leer</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read:</source>
+        <translation>%1 no se puede leer:</translation>
+    </message>
 </context>
 <context>
     <name>batchui::BatchPanel</name>
@@ -1146,6 +1154,10 @@
     <message>
         <source>Ready for the device</source>
         <translation>Listo para el dispositivo</translation>
+    </message>
+    <message>
+        <source>Device: not checked until the edits can be saved</source>
+        <translation>Dispositivo: sin comprobar hasta que los cambios se puedan guardar</translation>
     </message>
     <message>
         <source>1 warning</source>
