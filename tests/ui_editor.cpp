@@ -463,8 +463,9 @@ TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {
     // A folder where the third level's file goes: that file cannot be written.
     const std::string blocked = platform::JoinPath(platform::JoinPath(dir.path(), "sub"), "three_Level3.jnx");
     std::filesystem::create_directories(blocked);
+    messages.answers.push_back(ui::MessageAnswer::Yes);  // asked about as any name in the way
     window->OnSplit();
-    ASSERT_EQ(messages.shown.size(), 1u);
+    ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.last()->icon, ui::MessageIcon::Critical);
     EXPECT_NE(LastText().find(dir.file("three_Level1.jnx")), std::string::npos) << LastText();
     EXPECT_TRUE(window->Document().FileName == dir.file("three.jnx") && button("SplitJNX")->isEnabled());
