@@ -69,6 +69,7 @@ enum class ErrorCode {
     BadBlockSize,
     MapBlockOverflow,
     MapBlockNotTerminated,
+    TextHoldsZero,
 
     // Writing a map.
     NotReadWithTables,
@@ -147,10 +148,11 @@ enum class ErrorCode {
     ConvertBeyondDevice,
     ConvertOffGrid,
     ConvertCannotWrite,
+    ConvertSourceLimit,
 };
 
 // The last code, for code that walks them all (translations are checked that way).
-inline constexpr ErrorCode kLastErrorCode = ErrorCode::ConvertCannotWrite;
+inline constexpr ErrorCode kLastErrorCode = ErrorCode::ConvertSourceLimit;
 
 struct Error {
     ErrorCode code = ErrorCode::None;
