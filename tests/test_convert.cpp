@@ -509,7 +509,7 @@ TEST_F(ConvertTest, NonRegularSourcesAreRefused) {
     ASSERT_EQ(::mkdir(dir.file("tiles").c_str(), 0755), 0);
     ASSERT_EQ(::mkdir(dir.file("tiles/1").c_str(), 0755), 0);
     ASSERT_EQ(::mkdir(dir.file("tiles/1/0").c_str(), 0755), 0);
-    for (const char* name : {"pipe.mbtiles", "pipe.kml", "tiles/1/0/0.jpg"}) {
+    for (const char* name : {"pipe.mbtiles", "pipe.kmz", "pipe.kml", "tiles/1/0/0.jpg"}) {
         ASSERT_EQ(::mkfifo(dir.file(name).c_str(), 0644), 0);
         const std::string source = std::string(name).starts_with("tiles") ? dir.file("tiles") : dir.file(name);
         platform::Error error;

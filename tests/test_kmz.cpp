@@ -29,14 +29,16 @@ Bytes Whole(const Bytes& stored) {
     return image;
 }
 
-// Members in the order given; deflated, as other writers store them.
-void WriteKmz(const std::string& path, const std::vector<std::pair<std::string, Bytes>>& members) {
+// Members in the order given; deflated, as other writers store them, or stored.
+void WriteKmz(const std::string& path, const std::vector<std::pair<std::string, Bytes>>& members, bool stored = false) {
     int code = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
     ASSERT_NE(archive, nullptr);
     for (const auto& [name, bytes] : members) {
         zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
-        ASSERT_GE(zip_file_add(archive, name.c_str(), source, 0), 0);
+        const zip_int64_t index = zip_file_add(archive, name.c_str(), source, 0);
+        ASSERT_GE(index, 0);
+        if (stored) zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_STORE, 0);
     }
     ASSERT_EQ(zip_close(archive), 0);
 }
@@ -275,6 +277,17 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
         {"no box", Kml("<GroundOverlay><Icon><href>a.jpg</href></Icon></GroundOverlay>"), {{"a.jpg", jpeg}},
          ErrorCode::ConvertBadSource, "lacks a LatLonBox"},
         {"not XML", "<kml><Document>", {}, ErrorCode::ConvertBadSource, "not well-formed"},
+        {"narrower than a unit",
+         Kml("<GroundOverlay><Icon><href>a.jpg</href></Icon><LatLonBox><north>1</north><south>0</south>"
+             "<east>0.000000001</east><west>0</west></LatLonBox></GroundOverlay>"),
+         {{"a.jpg", jpeg}}, ErrorCode::ConvertBadSource, "overlay a.jpg is smaller than"},
+        {"too many elements", Kml([] {
+             std::string empty;
+             for (int i = 0; i < 4000001; ++i) empty += "<Folder/>";
+             return empty;
+         }()), {}, ErrorCode::ConvertSourceLimit, "4000000 elements"},
+        {"long comment", Kml("<!--" + std::string(std::size_t(2) << 20, 'x') + "-->"), {}, ErrorCode::ConvertSourceLimit,
+         "longer than 1 MiB"},
         {"no overlays", Kml(""), {}, ErrorCode::ConvertNoTiles, ""},
     };
     const Bytes before = {'o', 'l', 'd'};
@@ -289,6 +302,24 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
         EXPECT_FALSE(Import(source, error)) << c.name;
         EXPECT_EQ(error.code, c.code) << c.name << ": " << platform::ErrorText(error);
         EXPECT_NE(platform::ErrorText(error).find(c.said), std::string::npos) << platform::ErrorText(error);
+    }
+    // A member whose bytes no longer match its CRC, though it is still a picture.
+    WriteKmz(dir.file("crc.kmz"), {{"doc.kml", Text(Kml(box))}, {"a.jpg", jpeg}}, true);
+    Bytes archive = fixture::ReadBytes(dir.file("crc.kmz"));
+    const auto image = std::search(archive.begin(), archive.end(), jpeg.begin(), jpeg.end());
+    ASSERT_NE(image, archive.end());
+    image[std::ptrdiff_t(jpeg.size()) - 3] ^= 0x55;
+    fixture::WriteBytes(dir.file("crc.kmz"), archive);
+    // Beside a KML file, an image that is a link out of its folder is outside as "../" is.
+    std::filesystem::create_directory(dir.file("src"));
+    fixture::WriteBytes(dir.file("src/x.kml"), Text(Kml(box)));
+    fixture::WriteBytes(dir.file("outside.jpg"), jpeg);
+    std::filesystem::create_symlink(dir.file("outside.jpg"), dir.file("src/a.jpg"));
+    for (const auto& [name, said] : {std::pair("crc.kmz", "a.jpg is damaged"), std::pair("src/x.kml", "outside the source")}) {
+        platform::Error error;
+        EXPECT_FALSE(Import(dir.file(name), error));
+        EXPECT_EQ(error.code, ErrorCode::ConvertBadSource);
+        EXPECT_NE(platform::ErrorText(error).find(said), std::string::npos) << platform::ErrorText(error);
     }
     fixture::WriteBytes(dir.file("junk.kmz"), Bytes(500, 'x'));
     platform::Error error;
