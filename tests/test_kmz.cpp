@@ -15,6 +15,7 @@
 #include "convert/web_tiles.h"
 #include "jnx/codec.h"
 #include "platform/fs.h"
+#include "platform/temporary_files.h"
 #include "support/real_jpeg.h"
 #include "support/writer_support.h"
 
@@ -90,12 +91,13 @@ fixture::JnxRecipe OffGridMap() {
     const std::int32_t north = convert::JnxUnits(-33.1234567), west = convert::JnxUnits(-70.7654321);
     const std::int32_t step = 123457;
     recipe.bounds = {north, west + 2 * step, north - 2 * step, west};
-    recipe.groupName = "Andes";
-    recipe.mapTitle = "Santiago east";
+    // Control bytes XML cannot hold, and a tab, which the import reads as a space.
+    recipe.groupName = "An\x01" "des\x7F";
+    recipe.mapTitle = "Santiago\teast";
     fixture::LevelRecipe coarse, fine;
     coarse.scale = 3001, fine.scale = 1499;
     coarse.zoom = 11, fine.zoom = 12;
-    coarse.copyright = fine.copyright = "Survey 2026";
+    coarse.copyright = fine.copyright = "Survey\x1B 2026";
     coarse.tiles.push_back({fixture::RealJpeg(40, 40, false), recipe.bounds, {40, 0, 40, 0}});
     for (int row = 0; row < 2; ++row)
         for (int column = 0; column < 2; ++column)
@@ -283,7 +285,7 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
          {{"a.jpg", jpeg}}, ErrorCode::ConvertBadSource, "overlay a.jpg is smaller than"},
         {"too many elements", Kml([] {
              std::string empty;
-             for (int i = 0; i < 4000001; ++i) empty += "<Folder/>";
+             for (int i = 0; i < 4000001; ++i) empty += "<F/>";
              return empty;
          }()), {}, ErrorCode::ConvertSourceLimit, "4000000 elements"},
         {"long comment", Kml("<!--" + std::string(std::size_t(2) << 20, 'x') + "-->"), {}, ErrorCode::ConvertSourceLimit,
@@ -327,6 +329,26 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
     EXPECT_NE(platform::ErrorText(error).find("no zip archive"), std::string::npos) << platform::ErrorText(error);
     EXPECT_EQ(out.list(), std::vector<std::string>{"map.jnx"});
     EXPECT_EQ(fixture::ReadBytes(out.file("map.jnx")), before);
+}
+
+// The archive is written into the publish step's own temporary: while it is written the
+// folder holds nothing else, and a target name near the file-name limit still works.
+TEST_F(KmzTest, ExportWritesOnlyItsTemporary) {
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(4, 1, 300);
+    for (auto& tile : recipe.levels[0].tiles) tile.bounds = {tile.bounds[0] + 99, tile.bounds[0] + 99, tile.bounds[0], tile.bounds[0]};
+    fixture::WriteBytes(dir.file("in.jnx"), fixture::BuildJnx(recipe).bytes);
+    const std::string target = out.file(std::string(251, 'k') + ".kmz");
+    std::vector<std::string> seen;
+    convert::ExportResult exported;
+    platform::Error error;
+    ASSERT_TRUE(convert::ExportKmz(dir.file("in.jnx"), target, {}, exported, error, [&](const char*, std::int64_t, std::int64_t) {
+        for (const std::string& name : out.list())
+            if (!platform::IsTemporaryName(name)) seen.push_back(name);
+        return true;
+    })) << platform::ErrorText(error);
+    EXPECT_EQ(seen, std::vector<std::string>{});
+    EXPECT_EQ(out.list(), std::vector<std::string>{platform::FileNameOf(target)});
+    EXPECT_EQ(Member(target, "files/L1/300.jpg").size(), std::size_t(fixture::ReadFull(dir.file("in.jnx")).Tiles[299].DataSize + 2));
 }
 
 }  // namespace
