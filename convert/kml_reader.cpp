@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <string_view>
 
 namespace convert {
 
@@ -21,11 +22,12 @@ using platform::Fail;
 constexpr std::size_t kMaxText = 4096;
 constexpr int kMaxDepth = 64;
 constexpr std::size_t kChunk = 64 * 1024;
-// A document of more overlays than a device's maps could show is no map's; the bounds keep
-// a hostile one (an archive that inflates a few megabytes into gigabytes of empty
-// elements) to a fraction of a second and a few megabytes.
+// The largest KMZ written here, of a map at the device's limits (5 levels of 50 000 tiles,
+// 9 elements an overlay), stays within these; they keep a hostile document (an archive
+// that inflates a few megabytes into gigabytes of empty elements) to a moment and a few
+// megabytes.
 constexpr std::uint64_t kMaxDocument = std::uint64_t(256) << 20;
-constexpr std::int64_t kMaxElements = 4000000;
+constexpr std::int64_t kMaxElements = 2500000;
 // The parser holds a tag, comment or text it has not seen the end of, and reads it again
 // from its start with every chunk: one beyond this would take time in its square.
 constexpr std::int64_t kMaxToken = std::int64_t(1) << 20;
@@ -36,7 +38,10 @@ struct Parse {
     std::string problem;  // the first, which stops the parse
     ErrorCode problemCode = ErrorCode::ConvertBadSource;
 
-    std::vector<std::string> open;  // local names of the elements we are in
+    // The elements we are in, by the little a parent must tell: a document may hold
+    // millions, and each costs only a byte.
+    enum class Kind : std::uint8_t { Other, Icon, LatLonBox, Data, Document };
+    std::vector<Kind> open;
     // Indices into doc->folders of the folders we are in; SIZE_MAX for one that holds
     // nothing yet, which takes no room until it does.
     std::vector<std::size_t> folders;
@@ -57,10 +62,7 @@ struct Parse {
         }
         return doc->folders[index];
     }
-    const std::string& Parent() const {
-        static const std::string none;
-        return open.size() >= 2 ? open[open.size() - 2] : none;
-    }
+    Kind Parent() const { return open.size() >= 2 ? open[open.size() - 2] : Kind::Other; }
 };
 
 const char* LocalName(const char* name) {
@@ -68,6 +70,12 @@ const char* LocalName(const char* name) {
     if (bar) return bar + 1;
     const char* colon = std::strchr(name, ':');
     return colon ? colon + 1 : name;
+}
+
+Parse::Kind KindOf(std::string_view name) {
+    using Kind = Parse::Kind;
+    return name == "Icon" ? Kind::Icon : name == "LatLonBox" ? Kind::LatLonBox : name == "Data" ? Kind::Data
+         : name == "Document" ? Kind::Document : Kind::Other;
 }
 
 void Stop(Parse& p, XML_Parser parser, std::string why, ErrorCode code = ErrorCode::ConvertBadSource) {
@@ -101,8 +109,8 @@ struct Handlers {
 void OnStart(void* user, const XML_Char* rawName, const XML_Char** attributes) {
     auto& h = *static_cast<Handlers*>(user);
     Parse& p = *h.p;
-    const std::string name = LocalName(rawName);
-    p.open.push_back(name);
+    const std::string_view name = LocalName(rawName);
+    p.open.push_back(KindOf(name));
     p.text.clear();
     if (int(p.open.size()) > kMaxDepth)
         return Stop(p, h.parser, "its elements nest deeper than " + std::to_string(kMaxDepth), ErrorCode::ConvertSourceLimit);
@@ -156,32 +164,33 @@ void EndOverlay(Parse& p, XML_Parser parser) {
 void OnEnd(void* user, const XML_Char* rawName) {
     auto& h = *static_cast<Handlers*>(user);
     Parse& p = *h.p;
-    const std::string name = LocalName(rawName);
-    const std::string& parent = p.Parent();
+    using Kind = Parse::Kind;
+    const std::string_view name = LocalName(rawName);
+    const Kind parent = p.Parent();
     if (name == "Folder") {
         if (!p.folders.empty()) p.folders.pop_back();
     } else if (name == "GroundOverlay") {
         EndOverlay(p, h.parser);
-    } else if (p.inOverlay && name == "href" && (parent == "Icon")) {
+    } else if (p.inOverlay && name == "href" && parent == Kind::Icon) {
         p.overlay.href = p.text;
         while (!p.overlay.href.empty() && std::isspace(static_cast<unsigned char>(p.overlay.href.back()))) p.overlay.href.pop_back();
         while (!p.overlay.href.empty() && std::isspace(static_cast<unsigned char>(p.overlay.href.front()))) p.overlay.href.erase(0, 1);
         if (!p.overlay.href.empty() && External(p.overlay.href))
             Stop(p, h.parser, "a GroundOverlay's image " + p.overlay.href + " lies outside the source");
-    } else if (p.inOverlay && parent == "LatLonBox") {
+    } else if (p.inOverlay && parent == Kind::LatLonBox) {
         const auto value = Number(p.text);
         if (name == "north" || name == "south" || name == "east" || name == "west" || name == "rotation") {
-            if (!value) return Stop(p, h.parser, "a LatLonBox's " + name + " is no number");
+            if (!value) return Stop(p, h.parser, "a LatLonBox's " + std::string(name) + " is no number");
             if (name == "north") p.north = value;
             else if (name == "south") p.south = value;
             else if (name == "east") p.east = value;
             else if (name == "west") p.west = value;
             else p.rotation = *value;
         }
-    } else if (name == "value" && parent == "Data" && !p.dataName.empty()) {
+    } else if (name == "value" && parent == Kind::Data && !p.dataName.empty()) {
         auto& data = p.folders.empty() ? p.doc->data : p.Current().data;
         data[p.dataName] = p.text;
-    } else if (name == "name" && parent == "Document" && p.doc->name.empty()) {
+    } else if (name == "name" && parent == Kind::Document && p.doc->name.empty()) {
         p.doc->name = p.text;
     }
     p.text.clear();

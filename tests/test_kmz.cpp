@@ -285,9 +285,9 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
          {{"a.jpg", jpeg}}, ErrorCode::ConvertBadSource, "overlay a.jpg is smaller than"},
         {"too many elements", Kml([] {
              std::string empty;
-             for (int i = 0; i < 4000001; ++i) empty += "<F/>";
+             for (int i = 0; i < 2500001; ++i) empty += "<F/>";
              return empty;
-         }()), {}, ErrorCode::ConvertSourceLimit, "4000000 elements"},
+         }()), {}, ErrorCode::ConvertSourceLimit, "2500000 elements"},
         {"long comment", Kml("<!--" + std::string(std::size_t(2) << 20, 'x') + "-->"), {}, ErrorCode::ConvertSourceLimit,
          "longer than 1 MiB"},
         {"no overlays", Kml(""), {}, ErrorCode::ConvertNoTiles, ""},
