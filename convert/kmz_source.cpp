@@ -139,10 +139,10 @@ public:
     bool Image(const std::string& href, Bytes& out, Error& error) override {
         // The image is opened where its links lead, and only inside the KML's folder: a
         // link in there may point anywhere, as "../" may, and is refused alike.
-        std::error_code failed;
-        const std::filesystem::path folder = std::filesystem::canonical(folder_.empty() ? "." : folder_, failed);
-        const std::filesystem::path path = std::filesystem::canonical(platform::JoinPath(folder_, href), failed);
-        if (failed) return Fail(error, Bad(path_, "its image " + href + " is missing"));
+        std::error_code noFolder, noImage;
+        const std::filesystem::path folder = std::filesystem::canonical(folder_.empty() ? "." : folder_, noFolder);
+        const std::filesystem::path path = std::filesystem::canonical(platform::JoinPath(folder_, href), noImage);
+        if (noFolder || noImage) return Fail(error, Bad(path_, "its image " + href + " is missing"));
         const auto [inFolder, inPath] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
         if (inFolder != folder.end() || inPath == path.end())
             return Fail(error, Bad(path_, "a GroundOverlay's image " + href + " lies outside the source"));

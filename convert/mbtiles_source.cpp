@@ -121,8 +121,10 @@ public:
             if (!row) return true;
             TileKey key;
             if (!KeyOf(query, zoom, rows, key, error)) return false;
-            const std::uint8_t* held = byRowid ? nullptr : query.Blob(2);
-            const std::int64_t size = query.Type(2) == SQLITE_NULL ? 0 : byRowid ? query.Int(2) : std::int64_t(query.Size(2));
+            // The type first: reading the value as a blob may convert it.
+            const bool null = query.Type(2) == SQLITE_NULL;
+            const std::uint8_t* held = byRowid || null ? nullptr : query.Blob(2);
+            const std::int64_t size = null ? 0 : byRowid ? query.Int(2) : std::int64_t(query.Size(2));
             const ReadImageBytes read = [&](std::int64_t offset, std::size_t n, Bytes& out, Error& e) {
                 if (byRowid) return blobs.Read(query.Int(3), offset, n, out, e);
                 const auto from = std::clamp<std::int64_t>(offset, 0, size);
