@@ -9,6 +9,7 @@
 #include "convert/sqlite_db.h"
 #include "convert/tile_source.h"
 #include "platform/binary_file.h"
+#include "platform/fs.h"
 
 namespace convert {
 
@@ -38,6 +39,14 @@ public:
         std::int64_t size = 0;
         if (!probe.Open(path_, platform::BinaryFile::Mode::Read, error) || !probe.Size(size, error)) return false;
         probe.Close();
+        // Read as unchanging, the file is read without its write-ahead log: changes still
+        // only in the log would be missing from the map unnoticed.
+        std::int64_t logged = 0;
+        if (probe.Open(path_ + "-wal", platform::BinaryFile::Mode::Read, error) && probe.Size(logged, error) && logged > 0)
+            return Fail(error, "its latest changes lie only in " + platform::FileNameOf(path_) +
+                                   "-wal; let SQLite fold them in (a checkpoint) and import again");
+        probe.Close();
+        error = Error();
         work_ = kBaseWork + kWorkPerByte * size;
         bool hasTiles = false;
         db_.LimitWork(work_);

@@ -501,6 +501,14 @@ TEST_F(ConvertTest, MbtilesSourcesAreOnlyRead) {
     platform::ListFolder(dir.file("ro"), entries, error);
     ::chmod(dir.file("ro").c_str(), 0755);
     EXPECT_EQ(entries.size(), 1u);
+
+    // Changes still only in the log are not passed over unnoticed.
+    sqlite3* writer = nullptr;
+    sqlite3_open(source.c_str(), &writer);
+    fixture::SqlOrThrow(writer, "INSERT INTO metadata VALUES ('attribution', 'late')");
+    EXPECT_FALSE(Import(source, {}, error));
+    EXPECT_EQ(error.code, ErrorCode::ConvertBadSource);
+    sqlite3_close(writer);
 }
 
 // Pipes and other files that are not regular are refused before they are opened, so the
