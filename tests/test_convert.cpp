@@ -514,9 +514,7 @@ TEST_F(ConvertTest, MbtilesSourcesAreOnlyRead) {
 // Pipes and other files that are not regular are refused before they are opened, so the
 // import never waits on one.
 TEST_F(ConvertTest, NonRegularSourcesAreRefused) {
-    ASSERT_EQ(::mkdir(dir.file("tiles").c_str(), 0755), 0);
-    ASSERT_EQ(::mkdir(dir.file("tiles/1").c_str(), 0755), 0);
-    ASSERT_EQ(::mkdir(dir.file("tiles/1/0").c_str(), 0755), 0);
+    std::filesystem::create_directories(dir.file("tiles/1/0"));
     for (const char* name : {"pipe.mbtiles", "pipe.kmz", "pipe.kml", "tiles/1/0/0.jpg"}) {
         ASSERT_EQ(::mkfifo(dir.file(name).c_str(), 0644), 0);
         const std::string source = std::string(name).starts_with("tiles") ? dir.file("tiles") : dir.file(name);
@@ -560,19 +558,10 @@ TEST_F(ConvertTest, SourceTextsLoseTheirControlBytes) {
                          jnx::DecodeText(doc.LevelInfos[0].Copyright, true)),
               std::tuple("Peaks", "Summer imagery", "OSM"));
 
-    jnx::FrontPart front;
-    front.header.Version = 4;
-    front.levels = {jnx::JnxLevel{}};
-    front.levelCopyrights = {{0}};
-    front.levelInfos = {jnx::JnxLevelInfo{{0}, {0}, {0}, 1}};
-    front.mapInfo.MapGuid = front.mapInfo.MapTitle = {0};
-    front.mapInfo.GroupName = {'a', 0, 'b', 0};
-    jnx::Bytes bytes;
-    EXPECT_FALSE(jnx::BuildFrontPart(front, bytes, error));
-    EXPECT_EQ(error.code, ErrorCode::TextHoldsZero);
-    front.mapInfo.GroupName = {0};
-    front.levelCopyrights = {{'a', 0, 'b', 0}};
-    EXPECT_FALSE(jnx::BuildFrontPart(front, bytes, error));
+    jnx::JnxMapInfo info;
+    info.GroupName = {'a', 0, 'b', 0};
+    jnx::Bytes block;
+    EXPECT_FALSE(jnx::BuildMapBlock(info, {}, block, error));
     EXPECT_EQ(error.code, ErrorCode::TextHoldsZero);
 }
 
