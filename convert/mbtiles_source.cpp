@@ -3,6 +3,7 @@
 // is still code the file brings along, so every query is bounded in work by the file's
 // size and every zoom in rows.
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -41,12 +42,10 @@ public:
         probe.Close();
         // Read as unchanging, the file is read without its write-ahead log: changes still
         // only in the log would be missing from the map unnoticed.
-        std::int64_t logged = 0;
-        if (probe.Open(path_ + "-wal", platform::BinaryFile::Mode::Read, error) && probe.Size(logged, error) && logged > 0)
+        struct stat log {};
+        if (::stat((path_ + "-wal").c_str(), &log) == 0 && S_ISREG(log.st_mode) && log.st_size > 0)
             return Fail(error, "its latest changes lie only in " + platform::FileNameOf(path_) +
                                    "-wal; let SQLite fold them in (a checkpoint) and import again");
-        probe.Close();
-        error = Error();
         work_ = kBaseWork + kWorkPerByte * size;
         bool hasTiles = false;
         db_.LimitWork(work_);
