@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "convert/export_levels.h"
+#include "convert/kml_reader.h"
 #include "convert/kmz_names.h"
 #include "convert/web_tiles.h"
 #include "jnx/codec.h"
@@ -24,15 +25,28 @@ using platform::Error;
 using platform::ErrorCode;
 using platform::Fail;
 
+// A map's texts may hold what XML 1.0 cannot: control bytes, and the non-characters
+// U+FFFE and U+FFFF. They are left out; tab and line breaks are written as references,
+// so that they come back as they were.
 std::string Escaped(const std::string& text) {
     std::string out;
-    for (char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\xEF' && text.compare(i, 2, "\xEF\xBF") == 0 && i + 2 < text.size() &&
+            (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+            i += 2;
+            continue;
+        }
         switch (c) {
+            case '\t': out += "&#9;"; break;
+            case '\n': out += "&#10;"; break;
+            case '\r': out += "&#13;"; break;
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
             case '"': out += "&quot;"; break;
-            default: out += c;
+            default:
+                if (static_cast<unsigned char>(c) >= 0x20) out += c;
         }
     }
     return out;
@@ -191,6 +205,81 @@ zip_int64_t ServeTile(void* user, void* data, zip_uint64_t length, zip_source_cm
     }
 }
 
+// The archive's own file is the publish step's temporary, written through its descriptor:
+// the zip library makes no file of its own beside it, which a killed export would leave
+// behind under a name no clean-up knows, too long for a long target's folder.
+struct ArchiveFile {
+    platform::BinaryFile* file;
+    Shared* shared;
+    std::int64_t size = 0;  // what the file holds
+    std::int64_t readAt = 0, writeAt = 0;
+    zip_error_t zerror;
+};
+
+zip_int64_t ServeArchive(void* user, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+    auto* archive = static_cast<ArchiveFile*>(user);
+    const auto failed = [&](int code) {
+        zip_error_set(&archive->zerror, code, 0);
+        return zip_int64_t(-1);
+    };
+    switch (command) {
+        case ZIP_SOURCE_OPEN:
+            archive->readAt = 0;
+            return 0;
+        case ZIP_SOURCE_READ: {
+            const auto n = std::size_t(std::min<std::int64_t>(std::int64_t(length), archive->size - archive->readAt));
+            if (n > 0 && !archive->file->ReadAt(archive->readAt, data, n, archive->shared->error)) {
+                archive->shared->failed = true;
+                return failed(ZIP_ER_READ);
+            }
+            archive->readAt += std::int64_t(n);
+            return zip_int64_t(n);
+        }
+        case ZIP_SOURCE_CLOSE:
+        case ZIP_SOURCE_COMMIT_WRITE:
+        case ZIP_SOURCE_ROLLBACK_WRITE:  // the publish step drops the temporary
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            auto* st = static_cast<zip_stat_t*>(data);
+            zip_stat_init(st);
+            st->size = zip_uint64_t(archive->size);
+            st->valid |= ZIP_STAT_SIZE;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_SEEK:
+        case ZIP_SOURCE_SEEK_WRITE: {
+            std::int64_t& at = command == ZIP_SOURCE_SEEK ? archive->readAt : archive->writeAt;
+            const zip_int64_t to = zip_source_seek_compute_offset(zip_uint64_t(at), zip_uint64_t(archive->size), data,
+                                                                  length, &archive->zerror);
+            if (to < 0) return -1;
+            at = to;
+            return 0;
+        }
+        case ZIP_SOURCE_TELL: return archive->readAt;
+        case ZIP_SOURCE_TELL_WRITE: return archive->writeAt;
+        case ZIP_SOURCE_BEGIN_WRITE:
+        case ZIP_SOURCE_REMOVE:
+            archive->writeAt = archive->size = 0;
+            return 0;
+        case ZIP_SOURCE_WRITE:
+            if (!archive->file->WriteAt(archive->writeAt, data, std::size_t(length), archive->shared->error)) {
+                archive->shared->failed = true;
+                return failed(ZIP_ER_WRITE);
+            }
+            archive->writeAt += std::int64_t(length);
+            archive->size = std::max(archive->size, archive->writeAt);
+            return zip_int64_t(length);
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&archive->zerror, data, length);
+        case ZIP_SOURCE_FREE:
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return ZIP_SOURCE_SUPPORTS_WRITABLE;
+        default:
+            return failed(ZIP_ER_OPNOTSUPP);
+    }
+}
+
 Error CannotWrite(const std::string& path, zip_t* archive) {
     return Error(ErrorCode::ConvertCannotWrite).File(path).Detail(zip_strerror(archive));
 }
@@ -208,20 +297,10 @@ bool AddStored(zip_t* archive, const std::string& name, zip_source_t* source, bo
     return true;
 }
 
-bool WriteArchive(const std::string& temporary, const std::string& shownAs, const jnx::JnxDocument& doc,
+bool WriteMembers(zip_t* archive, const std::string& shownAs, const std::string& kml, const jnx::JnxDocument& doc,
                   const std::vector<std::size_t>& levels, Shared& shared, Error& error) {
-    int code = 0;
-    zip_t* archive = zip_open(temporary.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    if (!archive) {
-        zip_error_t zerror;
-        zip_error_init_with_code(&zerror, code);
-        Error failure = Error(ErrorCode::ConvertCannotWrite).File(shownAs).Detail(zip_error_strerror(&zerror));
-        zip_error_fini(&zerror);
-        return Fail(error, failure);
-    }
-    // The text must outlive the archive's sources, which read it only when it is closed.
-    const auto kml = std::make_unique<std::string>(DocumentKml(doc, levels));
-    zip_source_t* text = zip_source_buffer(archive, kml->data(), kml->size(), 0);
+    // The text outlives the archive's sources, which read it only when it is closed.
+    zip_source_t* text = zip_source_buffer(archive, kml.data(), kml.size(), 0);
     bool ok = text && AddStored(archive, kmz::kDocument, text, true, shownAs, error);
     for (std::size_t k : levels) {
         const std::size_t first = doc.FirstTileOf(k);
@@ -252,12 +331,49 @@ bool WriteArchive(const std::string& temporary, const std::string& shownAs, cons
     return true;
 }
 
-bool HoldsEntries(const std::string& path, const std::string& shownAs, std::int64_t entries, Error& error) {
+bool WriteArchive(platform::BinaryFile& file, const std::string& shownAs, const std::string& kml,
+                  const jnx::JnxDocument& doc, const std::vector<std::size_t>& levels, Shared& shared, Error& error) {
+    ArchiveFile target{&file, &shared, 0, 0, 0, {}};
+    zip_error_init(&target.zerror);
+    zip_error_t zerror;
+    zip_error_init(&zerror);
+    zip_source_t* into = zip_source_function_create(ServeArchive, &target, &zerror);
+    zip_t* archive = into ? zip_open_from_source(into, ZIP_CREATE | ZIP_TRUNCATE, &zerror) : nullptr;
+    if (!archive) {
+        if (into) zip_source_free(into);
+        Error failure = Error(ErrorCode::ConvertCannotWrite).File(shownAs).Detail(zip_error_strerror(&zerror));
+        zip_error_fini(&zerror);
+        zip_error_fini(&target.zerror);
+        return Fail(error, failure);
+    }
+    zip_error_fini(&zerror);
+    const bool ok = WriteMembers(archive, shownAs, kml, doc, levels, shared, error);
+    zip_error_fini(&target.zerror);
+    return ok;
+}
+
+// The archive as an import would read it: sound, every member there, and its KML
+// well-formed, with an overlay for every tile.
+bool ReadsBack(const std::string& path, const std::string& shownAs, std::int64_t tiles, Error& error) {
+    const Error differs = Error(ErrorCode::ConvertCannotWrite).File(shownAs).Detail("it does not read back as written");
     int code = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
-    const bool same = archive && zip_get_num_entries(archive, 0) == entries;
-    if (archive) zip_discard(archive);
-    return same || Fail(error, Error(ErrorCode::ConvertCannotWrite).File(shownAs).Detail("it does not read back as written"));
+    if (!archive) return Fail(error, differs);
+    zip_file_t* file = zip_get_num_entries(archive, 0) == tiles + 1 ? zip_fopen(archive, kmz::kDocument, 0) : nullptr;
+    KmlDocument kml;
+    Error why;
+    const ReadKmlChunk read = [&](char* buffer, std::size_t n, std::size_t& got, Error& e) {
+        const zip_int64_t count = zip_fread(file, buffer, n);
+        got = std::size_t(std::max<zip_int64_t>(count, 0));
+        return count >= 0 || Fail(e, differs);
+    };
+    bool ok = file && ReadKml(shownAs, read, kml, why);
+    if (file) zip_fclose(file);
+    zip_discard(archive);
+    std::int64_t overlays = 0;
+    for (const KmlFolder& folder : kml.folders) overlays += std::int64_t(folder.overlays.size());
+    ok = ok && overlays == tiles;
+    return ok || Fail(error, why ? Error(differs).Detail("it does not read back as written: " + why.detail) : differs);
 }
 
 }  // namespace
@@ -278,17 +394,12 @@ bool ExportKmz(const std::string& jnxPath, const std::string& outPath, const std
     shared.progress = &progress;
     if (!shared.map.Open(jnxPath, platform::BinaryFile::Mode::Read, error)) return false;
     platform::NewFile out(outPath);
-    if (!out.Create(error) || !WriteArchive(out.TemporaryPath(), outPath, doc, levels, shared, error)) return false;
-    // The archive was written beside the temporary and renamed over it: the publish step
-    // must flush and rename the file now under that name, not the one it opened.
-    out.File().Close();
-    if (!out.File().Open(out.TemporaryPath(), platform::BinaryFile::Mode::Read, error)) {
-        error.file = outPath;  // the user knows the file by its final name only
+    if (!out.Create(error)) return false;
+    if (!WriteArchive(out.File(), outPath, DocumentKml(doc, levels), doc, levels, shared, error)) {
+        if (error.file == out.TemporaryPath() || error.file.empty()) error.file = outPath;
         return false;
     }
-    const auto verify = [&](platform::BinaryFile&, Error& e) {
-        return HoldsEntries(out.TemporaryPath(), outPath, total + 1, e);
-    };
+    const auto verify = [&](platform::BinaryFile&, Error& e) { return ReadsBack(out.TemporaryPath(), outPath, total, e); };
     if (!GoesOn(progress, "writing", total, total)) return Fail(error, Error(ErrorCode::Cancelled).File(outPath));
     if (!out.Publish(error, verify)) return false;
     result = ExportResult{};

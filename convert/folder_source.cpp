@@ -45,7 +45,13 @@ bool NumberedEntries(const std::string& folder, bool folders, std::vector<Number
     for (const auto& entry : entries) {
         if (entry.isFolder != folders) continue;
         if (!folders && !IsImageExtension(platform::ExtensionOf(entry.path))) continue;
-        const auto number = NumberOf(folders ? platform::FileNameOf(entry.path) : platform::BaseNameOf(entry.path));
+        const std::string name = folders ? platform::FileNameOf(entry.path) : platform::BaseNameOf(entry.path);
+        const auto number = NumberOf(name);
+        // "03" beside "3" would be a second zoom 3, or a second tile at one place: only
+        // the one way of writing a number is taken.
+        if (number && name != std::to_string(*number))
+            return platform::Fail(error, Error(ErrorCode::ConvertBadSource).File(entry.path).Detail(
+                                             "its name is no tile number as written without leading zeros"));
         if (number) out.push_back({*number, entry.path});
     }
     std::stable_sort(out.begin(), out.end(), [](const Numbered& a, const Numbered& b) { return a.number < b.number; });

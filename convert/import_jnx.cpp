@@ -208,8 +208,19 @@ bool ImportTiles(const std::string& sourcePath, const std::string& outPath, cons
     if (platform::SameFile(sourcePath, outPath)) return Fail(error, Error(ErrorCode::OutputIsSource).File(outPath));
     std::unique_ptr<TileSource> source;
     if (!OpenTileSource(sourcePath, source, error)) return false;
+    // A source busy long between two tiles asks again with the last counts told, so that a
+    // Cancel holds there too.
+    struct Told {
+        const char* pass = "reading";
+        std::int64_t done = 0, total = 0;
+    } told;
+    const ImportProgress telling = [&](const char* pass, std::int64_t done, std::int64_t total) {
+        told = {pass, done, total};
+        return GoesOn(progress, pass, done, total);
+    };
+    if (progress) source->WatchStop([&] { return !GoesOn(progress, told.pass, told.done, told.total); });
     ImportPlan plan;
-    if (!PlanImport(*source, sourcePath, options, plan, error, progress)) return false;
+    if (!PlanImport(*source, sourcePath, options, plan, error, telling)) return false;
     // Refused before any tile is copied; the lock at publishing makes it sure.
     if (plan.volumes && !options.overwrite) {
         if (const auto older = ExistingVolumes(outPath); !older.empty())
@@ -231,7 +242,7 @@ bool ImportTiles(const std::string& sourcePath, const std::string& outPath, cons
             return false;
         output.position = std::int64_t(front.size());
     }
-    if (!CopyTiles(*source, sourcePath, plan, outputs, error, progress)) return false;
+    if (!CopyTiles(*source, sourcePath, plan, outputs, error, telling)) return false;
     for (auto& output : outputs) {
         if (!output->file.File().WriteAt(output->position, jnx::kTrailer, sizeof jnx::kTrailer, error)) return false;
         output->position += std::int64_t(sizeof jnx::kTrailer);

@@ -76,6 +76,11 @@ bool SurveyTiles(TileSource& source, const std::string& path, ImportPlan& plan, 
             plan.tiles.push_back({key, static_cast<std::int32_t>(size), platform::LoadI32(head.data() + 2)});
             jnx::JnxTile tile;
             tile.TileBounds = source.Bounds(key);
+            // Narrower than one unit of the map's grid, a tile would have no area on the map.
+            if (tile.TileBounds[0] <= tile.TileBounds[2] || tile.TileBounds[1] <= tile.TileBounds[3])
+                return Fail(e, Error(ErrorCode::ConvertBadSource).File(path).Detail(
+                                   "the tile " + source.Describe(key) +
+                                   " is smaller than the map's least step (180/2^31 degrees) across or down"));
             tile.TileAux = {std::uint8_t(image.width), std::uint8_t(image.width >> 8), std::uint8_t(image.height),
                             std::uint8_t(image.height >> 8)};
             tile.DataSize = static_cast<std::int32_t>(size - 2);
@@ -115,19 +120,30 @@ std::string RefusedFormats(const std::map<std::string, std::int64_t>& refused, s
 
 jnx::Bytes Z(const std::string& text) { return jnx::EncodeText(text, true); }
 
+// A map's texts are zero-terminated: a zero taken from a source would end one early and
+// shift the rest of the block, and the other control bytes show as nothing on a device.
+// A tab or line break parts words, and stays as a space.
+std::string Printable(std::string text) {
+    for (char& c : text)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    std::erase_if(text, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    return text;
+}
+
 void DescribeMap(const TileSource& source, const SourceTexts& texts, const std::string& path, const ImportOptions& options,
                  const std::vector<int>& zooms, const std::vector<std::int32_t>& perLevel, jnx::FrontPart& front) {
-    const std::string name = CutUtf8(texts.name.empty() ? platform::BaseNameOf(path) : texts.name, kMaxDefaultName);
-    const std::string title = texts.description.empty() ? name : CutUtf8(texts.description, kMaxDefaultName);
-    const jnx::Bytes copyright = Z(CutUtf8(texts.attribution, kMaxAttribution));
+    const std::string given = Printable(texts.name), described = Printable(texts.description);
+    const std::string name = CutUtf8(given.empty() ? Printable(platform::BaseNameOf(path)) : given, kMaxDefaultName);
+    const std::string title = described.empty() ? name : CutUtf8(described, kMaxDefaultName);
+    const jnx::Bytes copyright = Z(CutUtf8(Printable(texts.attribution), kMaxAttribution));
 
     front.header.Version = options.version;
     front.header.Bounds = Union(front.tiles);
     front.header.ProductId = options.productId;
     front.header.DrawOrder = options.drawOrder;
     front.mapInfo.MapGuid = Z(jnx::NewGuidText());
-    front.mapInfo.GroupName = Z(options.group.value_or(name));
-    front.mapInfo.MapTitle = Z(options.title.value_or(title));
+    front.mapInfo.GroupName = Z(Printable(options.group.value_or(name)));
+    front.mapInfo.MapTitle = Z(Printable(options.title.value_or(title)));
     front.mapInfo.ReservedBytes = jnx::ProductIdCopy(options.productId).value_or(jnx::ReservedField{});
     const double centre = (Degrees(front.header.Bounds[0]) + Degrees(front.header.Bounds[2])) / 2.0;
     for (std::size_t k = 0; k < zooms.size(); ++k) {

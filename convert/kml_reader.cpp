@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <string_view>
 
 namespace convert {
 
@@ -21,15 +22,31 @@ using platform::Fail;
 constexpr std::size_t kMaxText = 4096;
 constexpr int kMaxDepth = 64;
 constexpr std::size_t kChunk = 64 * 1024;
+// The largest KMZ written here, of a map at the device's limits (5 levels of 50 000 tiles,
+// 9 elements an overlay), stays within these; they keep a hostile document (an archive
+// that inflates a few megabytes into gigabytes of empty elements) to a moment and a few
+// megabytes.
+constexpr std::uint64_t kMaxDocument = std::uint64_t(256) << 20;
+constexpr std::int64_t kMaxElements = 2500000;
+// The parser holds a tag, comment or text it has not seen the end of, and reads it again
+// from its start with every chunk: one beyond this would take time in its square.
+constexpr std::int64_t kMaxToken = std::int64_t(1) << 20;
 
 struct Parse {
     const std::string* path = nullptr;
     KmlDocument* doc = nullptr;
     std::string problem;  // the first, which stops the parse
+    ErrorCode problemCode = ErrorCode::ConvertBadSource;
 
-    std::vector<std::string> open;  // local names of the elements we are in
-    std::vector<std::size_t> folders;  // indices into doc->folders of the folders we are in
+    // The elements we are in, by the little a parent must tell: a document may hold
+    // millions, and each costs only a byte.
+    enum class Kind : std::uint8_t { Other, Icon, LatLonBox, Data, Document };
+    std::vector<Kind> open;
+    // Indices into doc->folders of the folders we are in; SIZE_MAX for one that holds
+    // nothing yet, which takes no room until it does.
+    std::vector<std::size_t> folders;
     std::size_t looseFolder = SIZE_MAX;  // where overlays outside folders go
+    std::int64_t elements = 0;
     std::string text;
     std::string dataName;
     bool inOverlay = false;
@@ -37,15 +54,15 @@ struct Parse {
     std::optional<double> north, south, east, west;
     double rotation = 0;
 
-    bool Inside(const char* name) const {
-        for (const auto& element : open)
-            if (element == name) return true;
-        return false;
+    KmlFolder& Current() {
+        std::size_t& index = folders.empty() ? looseFolder : folders.back();
+        if (index == SIZE_MAX) {
+            index = doc->folders.size();
+            doc->folders.emplace_back();
+        }
+        return doc->folders[index];
     }
-    const std::string& Parent() const {
-        static const std::string none;
-        return open.size() >= 2 ? open[open.size() - 2] : none;
-    }
+    Kind Parent() const { return open.size() >= 2 ? open[open.size() - 2] : Kind::Other; }
 };
 
 const char* LocalName(const char* name) {
@@ -55,8 +72,17 @@ const char* LocalName(const char* name) {
     return colon ? colon + 1 : name;
 }
 
-void Stop(Parse& p, XML_Parser parser, std::string why) {
-    if (p.problem.empty()) p.problem = std::move(why);
+Parse::Kind KindOf(std::string_view name) {
+    using Kind = Parse::Kind;
+    return name == "Icon" ? Kind::Icon : name == "LatLonBox" ? Kind::LatLonBox : name == "Data" ? Kind::Data
+         : name == "Document" ? Kind::Document : Kind::Other;
+}
+
+void Stop(Parse& p, XML_Parser parser, std::string why, ErrorCode code = ErrorCode::ConvertBadSource) {
+    if (p.problem.empty()) {
+        p.problem = std::move(why);
+        p.problemCode = code;
+    }
     XML_StopParser(parser, XML_FALSE);
 }
 
@@ -83,13 +109,16 @@ struct Handlers {
 void OnStart(void* user, const XML_Char* rawName, const XML_Char** attributes) {
     auto& h = *static_cast<Handlers*>(user);
     Parse& p = *h.p;
-    const std::string name = LocalName(rawName);
-    p.open.push_back(name);
+    const std::string_view name = LocalName(rawName);
+    p.open.push_back(KindOf(name));
     p.text.clear();
-    if (int(p.open.size()) > kMaxDepth) return Stop(p, h.parser, "its elements nest too deep");
+    if (int(p.open.size()) > kMaxDepth)
+        return Stop(p, h.parser, "its elements nest deeper than " + std::to_string(kMaxDepth), ErrorCode::ConvertSourceLimit);
+    if (++p.elements > kMaxElements)
+        return Stop(p, h.parser, "its KML holds more than " + std::to_string(kMaxElements) + " elements",
+                    ErrorCode::ConvertSourceLimit);
     if (name == "Folder") {
-        p.folders.push_back(p.doc->folders.size());
-        p.doc->folders.emplace_back();
+        p.folders.push_back(SIZE_MAX);
     } else if (name == "GroundOverlay") {
         if (p.inOverlay) return Stop(p, h.parser, "a GroundOverlay lies inside another");
         p.inOverlay = true;
@@ -111,7 +140,9 @@ void OnStart(void* user, const XML_Char* rawName, const XML_Char** attributes) {
 void OnText(void* user, const XML_Char* text, int length) {
     auto& h = *static_cast<Handlers*>(user);
     Parse& p = *h.p;
-    if (p.text.size() + std::size_t(length) > kMaxText) return Stop(p, h.parser, "an element holds too long a text");
+    if (p.text.size() + std::size_t(length) > kMaxText)
+        return Stop(p, h.parser, "an element of its KML holds a text longer than " + std::to_string(kMaxText) + " bytes",
+                    ErrorCode::ConvertSourceLimit);
     p.text.append(text, std::size_t(length));
 }
 
@@ -127,48 +158,39 @@ void EndOverlay(Parse& p, XML_Parser parser) {
           *p.east <= 180))
         return Stop(p, parser, "the LatLonBox of " + o.href + " is no area of the map");
     p.overlay.bounds = {JnxUnits(*p.north), JnxUnits(*p.east), JnxUnits(*p.south), JnxUnits(*p.west)};
-    std::size_t folder = 0;
-    if (!p.folders.empty()) {
-        folder = p.folders.back();
-    } else {
-        if (p.looseFolder == SIZE_MAX) {
-            p.looseFolder = p.doc->folders.size();
-            p.doc->folders.emplace_back();
-        }
-        folder = p.looseFolder;
-    }
-    p.doc->folders[folder].overlays.push_back(std::move(p.overlay));
+    p.Current().overlays.push_back(std::move(p.overlay));
 }
 
 void OnEnd(void* user, const XML_Char* rawName) {
     auto& h = *static_cast<Handlers*>(user);
     Parse& p = *h.p;
-    const std::string name = LocalName(rawName);
-    const std::string& parent = p.Parent();
+    using Kind = Parse::Kind;
+    const std::string_view name = LocalName(rawName);
+    const Kind parent = p.Parent();
     if (name == "Folder") {
         if (!p.folders.empty()) p.folders.pop_back();
     } else if (name == "GroundOverlay") {
         EndOverlay(p, h.parser);
-    } else if (p.inOverlay && name == "href" && (parent == "Icon")) {
+    } else if (p.inOverlay && name == "href" && parent == Kind::Icon) {
         p.overlay.href = p.text;
         while (!p.overlay.href.empty() && std::isspace(static_cast<unsigned char>(p.overlay.href.back()))) p.overlay.href.pop_back();
         while (!p.overlay.href.empty() && std::isspace(static_cast<unsigned char>(p.overlay.href.front()))) p.overlay.href.erase(0, 1);
         if (!p.overlay.href.empty() && External(p.overlay.href))
             Stop(p, h.parser, "a GroundOverlay's image " + p.overlay.href + " lies outside the source");
-    } else if (p.inOverlay && parent == "LatLonBox") {
+    } else if (p.inOverlay && parent == Kind::LatLonBox) {
         const auto value = Number(p.text);
         if (name == "north" || name == "south" || name == "east" || name == "west" || name == "rotation") {
-            if (!value) return Stop(p, h.parser, "a LatLonBox's " + name + " is no number");
+            if (!value) return Stop(p, h.parser, "a LatLonBox's " + std::string(name) + " is no number");
             if (name == "north") p.north = value;
             else if (name == "south") p.south = value;
             else if (name == "east") p.east = value;
             else if (name == "west") p.west = value;
             else p.rotation = *value;
         }
-    } else if (name == "value" && parent == "Data" && !p.dataName.empty()) {
-        auto& data = p.folders.empty() ? p.doc->data : p.doc->folders[p.folders.back()].data;
+    } else if (name == "value" && parent == Kind::Data && !p.dataName.empty()) {
+        auto& data = p.folders.empty() ? p.doc->data : p.Current().data;
         data[p.dataName] = p.text;
-    } else if (name == "name" && parent == "Document" && p.doc->name.empty()) {
+    } else if (name == "name" && parent == Kind::Document && p.doc->name.empty()) {
         p.doc->name = p.text;
     }
     p.text.clear();
@@ -190,10 +212,16 @@ bool ReadKml(const std::string& path, const ReadKmlChunk& read, KmlDocument& doc
     XML_SetCharacterDataHandler(parser, OnText);
     std::vector<char> buffer(kChunk);
     bool ok = true;
+    std::uint64_t fed = 0;
     for (;;) {
         std::size_t got = 0;
         if (!read(buffer.data(), buffer.size(), got, error)) {
             ok = false;
+            break;
+        }
+        fed += got;
+        if (fed > kMaxDocument) {
+            ok = Fail(error, Error(ErrorCode::ConvertSourceLimit).File(path).Detail("its KML is longer than 256 MiB"));
             break;
         }
         if (XML_Parse(parser, buffer.data(), int(got), got == 0) != XML_STATUS_OK) {
@@ -202,7 +230,15 @@ bool ReadKml(const std::string& path, const ReadKmlChunk& read, KmlDocument& doc
                                         : "its KML is not well-formed XML (" +
                                               std::string(XML_ErrorString(XML_GetErrorCode(parser))) + " at line " +
                                               std::to_string(XML_GetCurrentLineNumber(parser)) + ")";
-            ok = Fail(error, Error(ErrorCode::ConvertBadSource).File(path).Detail(why));
+            ok = Fail(error, Error(parse.problem.empty() ? ErrorCode::ConvertBadSource : parse.problemCode)
+                                 .File(path)
+                                 .Detail(why));
+            break;
+        }
+        // Where the parser stands is the start of what it still holds unfinished.
+        if (std::int64_t(fed) - XML_GetCurrentByteIndex(parser) > kMaxToken) {
+            ok = Fail(error, Error(ErrorCode::ConvertSourceLimit).File(path).Detail(
+                                 "a tag or comment of its KML is longer than 1 MiB"));
             break;
         }
         if (got == 0) break;

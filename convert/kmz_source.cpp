@@ -4,8 +4,11 @@
 // and zooms, and is read back by them.
 #include <zip.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <optional>
 
@@ -93,13 +96,21 @@ public:
         if (stat.size > kMaxImage) return Fail(error, Bad(path_, "its image " + href + " inflates beyond 64 MiB"));
         zip_file_t* file = zip_fopen_index(archive_, zip_uint64_t(index), 0);
         if (!file) return Fail(error, Bad(path_, "its image " + href + " cannot be read: " + zip_strerror(archive_)));
-        // One byte more than it claims, to tell an image that inflates beyond its size.
-        out.resize(std::size_t(stat.size) + 1);
-        const zip_int64_t got = zip_fread(file, out.data(), out.size());
-        const std::string why = got < 0 ? zip_file_strerror(file) : "it is not as long as the archive says";
+        // Read on to the member's end: only there does the zip library compare the CRC, and
+        // a failure after the first bytes is told by the next read, not the one that met it.
+        out.resize(std::size_t(stat.size));
+        std::size_t got = 0;
+        std::uint8_t beyond = 0;
+        zip_int64_t count = 1;
+        while (count > 0 && got < out.size()) {
+            count = zip_fread(file, out.data() + got, out.size() - got);
+            if (count > 0) got += std::size_t(count);
+        }
+        if (count >= 0) count = zip_fread(file, &beyond, 1);
+        const std::string why = count < 0 ? zip_file_strerror(file) : "it is not as long as the archive says";
         zip_fclose(file);
-        if (got != zip_int64_t(stat.size)) return Fail(error, Bad(path_, "its image " + href + " is damaged: " + why));
-        out.resize(std::size_t(got));
+        if (count != 0 || got != out.size())
+            return Fail(error, Bad(path_, "its image " + href + " is damaged: " + why));
         return true;
     }
 
@@ -126,11 +137,18 @@ public:
     }
 
     bool Image(const std::string& href, Bytes& out, Error& error) override {
-        const std::string path = platform::JoinPath(folder_, href);
+        // The image is opened where its links lead, and only inside the KML's folder: a
+        // link in there may point anywhere, as "../" may, and is refused alike.
+        std::error_code noFolder, noImage;
+        const std::filesystem::path folder = std::filesystem::canonical(folder_.empty() ? "." : folder_, noFolder);
+        const std::filesystem::path path = std::filesystem::canonical(platform::JoinPath(folder_, href), noImage);
+        if (noFolder || noImage) return Fail(error, Bad(path_, "its image " + href + " is missing"));
+        const auto [inFolder, inPath] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+        if (inFolder != folder.end() || inPath == path.end())
+            return Fail(error, Bad(path_, "a GroundOverlay's image " + href + " lies outside the source"));
         platform::BinaryFile file;
         std::int64_t size = 0;
-        if (!platform::FileExists(path)) return Fail(error, Bad(path_, "its image " + href + " is missing"));
-        if (!file.Open(path, platform::BinaryFile::Mode::Read, error) || !file.Size(size, error)) return false;
+        if (!file.Open(path.string(), platform::BinaryFile::Mode::Read, error) || !file.Size(size, error)) return false;
         if (std::uint64_t(size) > kMaxImage) return Fail(error, Bad(path_, "its image " + href + " is larger than 64 MiB"));
         out.resize(std::size_t(size));
         return file.ReadAt(0, out.data(), out.size(), error);
@@ -293,8 +311,14 @@ std::unique_ptr<TileSource> OpenGroundOverlays(const std::string& path, Error& e
     if (extension == "kml") {
         members = std::make_unique<FileMembers>(path);
     } else {
-        int code = 0;
-        zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
+        // Looked at first without waiting, as a pipe under a KMZ name would hold the open
+        // for ever; the archive is then read through that very descriptor.
+        platform::BinaryFile probe;
+        if (!probe.Open(path, platform::BinaryFile::Mode::Read, error)) return nullptr;
+        const int fd = ::dup(probe.Descriptor());
+        int code = fd < 0 ? ZIP_ER_OPEN : 0;
+        zip_t* archive = fd < 0 ? nullptr : zip_fdopen(fd, 0, &code);
+        if (!archive && fd >= 0) ::close(fd);
         if (!archive) {
             zip_error_t zerror;
             zip_error_init_with_code(&zerror, code);

@@ -9,17 +9,52 @@ namespace convert {
 using platform::Error;
 using platform::ErrorCode;
 
+namespace {
+
+// The progress handler runs this often; a stop is asked for at most every kStopEvery steps,
+// a few times a second, so a front end's answer costs nothing noticeable.
+constexpr int kStepsPerCall = 10000;
+constexpr std::int64_t kStopEvery = 2000000;
+// No value a reader needs is longer: a tile beyond 64 MiB is refused anyway, and a view
+// that builds a larger string or blob fails instead of taking the memory.
+constexpr int kMaxValueLength = (64 << 20) + 4096;
+
+// A path as an SQLite URI, every byte that could read as URI syntax escaped. An absolute
+// path gets an empty authority, so that a path starting "//" is no host name.
+std::string UriOf(const std::string& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string uri = path.empty() || path[0] != '/' ? "file:" : "file://";
+    for (const unsigned char c : path) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
+                           c == '.' || c == '-' || c == '_' || c == '~';
+        if (plain) {
+            uri += char(c);
+        } else {
+            uri += '%';
+            uri += kHex[c >> 4];
+            uri += kHex[c & 15];
+        }
+    }
+    return uri + "?mode=ro&immutable=1";
+}
+
+}  // namespace
+
 bool Database::Open(const std::string& path, const std::string& shownAs, Mode mode, Error& error) {
     Close();
     shownAs_ = shownAs;
     mode_ = mode;
-    const int flags = mode == Mode::Read ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    if (sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    const bool read = mode == Mode::Read;
+    const int flags = read ? SQLITE_OPEN_READONLY | SQLITE_OPEN_URI : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    if (sqlite3_open_v2(read ? UriOf(path).c_str() : path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
         error = Failure();
         Close();
         return false;
     }
     sqlite3_extended_result_codes(db_, 1);
+    if (read) sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, kMaxValueLength);
+    sqlite3_progress_handler(db_, kStepsPerCall, &Database::OnProgress, this);
     // Opening reads nothing; the schema read finds a file that is not a database.
     return Execute("SELECT count(*) FROM sqlite_master", error);
 }
@@ -33,7 +68,29 @@ bool Database::Close(Error* error) {
     return rc == SQLITE_OK;
 }
 
+void Database::LimitWork(std::int64_t steps) {
+    work_ = 0;
+    workLimit_ = steps;
+    stopped_ = Error();
+}
+
+int Database::OnProgress(void* self) {
+    auto& db = *static_cast<Database*>(self);
+    db.work_ += kStepsPerCall;
+    if (db.workLimit_ > 0 && db.work_ > db.workLimit_) {
+        db.stopped_ = Error(ErrorCode::ConvertSourceLimit).File(db.shownAs_).Detail(
+            "a query of it takes far more work than a file of its size holds (a view that makes rows of itself?)");
+        return 1;
+    }
+    if (db.stopAsked_ && db.work_ % kStopEvery == 0 && db.stopAsked_()) {
+        db.stopped_ = Error(ErrorCode::Cancelled).File(db.shownAs_);
+        return 1;
+    }
+    return 0;
+}
+
 Error Database::Failure() const {
+    if (stopped_ && db_ && sqlite3_errcode(db_) == SQLITE_INTERRUPT) return stopped_;
     const std::string detail = db_ ? sqlite3_errmsg(db_) : "out of memory";
     const ErrorCode code = mode_ == Mode::Read ? ErrorCode::ConvertBadSource : ErrorCode::ConvertCannotWrite;
     return Error(code).File(shownAs_).Detail(detail);

@@ -2,11 +2,11 @@
 // or writer closes them, and SQLite's failures become the program's errors.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
-
-#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -26,8 +26,17 @@ public:
     Database& operator=(const Database&) = delete;
 
     // Read refuses a file that is not an SQLite database, or is damaged, at once rather
-    // than at the first query. Errors name shownAs: the user's file, not a temporary.
+    // than at the first query. It opens the file read-only and immutable, so that nothing
+    // (no journal, no -wal or -shm) is ever written beside a source, and a source in a
+    // read-only folder still reads. Errors name shownAs: the user's file, not a temporary.
     bool Open(const std::string& path, const std::string& shownAs, Mode mode, platform::Error& error);
+    // The work (in SQLite's virtual-machine steps) that the queries from now on may take
+    // together, 0 for no bound; beyond it they fail with ConvertSourceLimit. A view can
+    // make rows from nothing, for ever; a bound in proportion to the file's size stops it
+    // while every query over real rows stays well inside.
+    void LimitWork(std::int64_t steps);
+    // Asked now and then during a long query; true stops it with Cancelled.
+    void WatchStop(std::function<bool()> stopAsked) { stopAsked_ = std::move(stopAsked); }
     // Closing a database written to can fail: the last pages reach the file only then.
     bool Close(platform::Error* error = nullptr);
     bool Execute(const std::string& sql, platform::Error& error);
@@ -39,9 +48,14 @@ public:
 
 private:
     friend class BlobReader;
+    static int OnProgress(void* self);
+
     sqlite3* db_ = nullptr;
     std::string shownAs_;
     Mode mode_ = Mode::Read;
+    std::int64_t work_ = 0, workLimit_ = 0;
+    std::function<bool()> stopAsked_;
+    platform::Error stopped_;  // why the progress handler broke off the last query
 };
 
 class Statement {

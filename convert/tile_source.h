@@ -11,6 +11,7 @@
 
 #include "convert/tile_image.h"
 #include "convert/web_tiles.h"
+#include "jnx/device_limits.h"
 #include "platform/error.h"
 
 namespace convert {
@@ -49,7 +50,16 @@ public:
     using CopyVisitor = std::function<bool(const TileKey& key, const std::uint8_t* data, std::size_t size,
                                            platform::Error& error)>;
     virtual bool Copy(int zoom, const CopyVisitor& visit, platform::Error& error) = 0;
+
+    // Asked now and then while the source works long between two tiles; true stops the
+    // read with Cancelled.
+    virtual void WatchStop(std::function<bool()> /*stopAsked*/) {}
 };
+
+// Where the finest zoom has more tiles than the device's maps can hold, the import could
+// never be written; a source is not read past that.
+inline constexpr std::int64_t kMaxTilesPerZoom =
+    std::int64_t(jnx::device::kMaxFiles) * jnx::device::kMaxTilesPerLevel;
 
 // A folder is read as Z/X/Y tiles, a .kmz or .kml file as ground overlays, any other file
 // as MBTiles.

@@ -4,6 +4,24 @@
 #include <iostream>
 
 #include "support/jnx_builder.h"
+#include "support/web_tiles_builder.h"
+
+namespace {
+
+// Small MBTiles written through SQLite, in pages of 512 bytes so that the fuzzer's
+// changes fall on the structures rather than on empty space.
+void PutMbtiles(const std::filesystem::path& path, const std::string& sql) {
+    std::vector<fixture::MbtilesRow> rows{{0, 0, 0, fixture::MakeJpeg(1, 256, 256, 8)},
+                                          {1, 1, 0, fixture::MakeJpeg(2, 256, 256, 8)},
+                                          {1, 0, 1, std::nullopt}};
+    fixture::WriteMbtiles(path.string(), rows, {{"name", "Seed"}, {"description", "Two zooms"}});
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    fixture::SqlOrThrow(db, sql + "PRAGMA page_size = 512; VACUUM;");
+    sqlite3_close(db);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -14,6 +32,10 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir / "jnx");
     std::filesystem::create_directories(dir / "settings");
     std::filesystem::create_directories(dir / "codec");
+    std::filesystem::create_directories(dir / "mbtiles");
+    PutMbtiles(dir / "mbtiles" / "table.mbtiles", "");
+    PutMbtiles(dir / "mbtiles" / "view.mbtiles",
+               "DROP INDEX tile_index; ALTER TABLE tiles RENAME TO images; CREATE VIEW tiles AS SELECT * FROM images;");
     int n = 0;
     auto put = [&](const fixture::JnxRecipe& recipe) {
         fixture::WriteBytes((dir / "jnx" / ("seed" + std::to_string(++n) + ".jnx")).string(),

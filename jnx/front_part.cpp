@@ -1,5 +1,6 @@
 #include "jnx/front_part.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "platform/le.h"
@@ -11,6 +12,12 @@ using platform::Error;
 using platform::ErrorCode;
 
 bool IsVersion4(const FrontPart& front) { return front.header.Version == 4; }
+
+// A zero inside a text would end it there for every reader, and all that follows in the
+// block would be read shifted: the last defence, whatever the text's source.
+bool HoldsInnerZero(const Bytes& text) {
+    return text.size() > 1 && std::find(text.begin(), text.end() - 1, std::uint8_t(0)) != text.end() - 1;
+}
 
 std::int64_t LevelTableSize(const FrontPart& front) {
     std::int64_t size = std::int64_t(kLevelEntrySize) * std::int64_t(front.levels.size());
@@ -60,6 +67,11 @@ bool PlaceTilesBackToBack(FrontPart& front, Error& error) {
 }
 
 bool BuildMapBlock(const JnxMapInfo& info, const std::vector<JnxLevelInfo>& levels, Bytes& out, Error& error) {
+    bool innerZero = HoldsInnerZero(info.MapGuid) || HoldsInnerZero(info.GroupName) || HoldsInnerZero(info.MapTitle);
+    for (const auto& level : levels)
+        innerZero = innerZero || HoldsInnerZero(level.Name) || HoldsInnerZero(level.Description) ||
+                    HoldsInnerZero(level.Copyright);
+    if (innerZero) return platform::Fail(error, Error(ErrorCode::TextHoldsZero));
     const std::int64_t length = MapBlockLength(info, levels);
     if (length >= kMapBlockSpan) return platform::Fail(error, Error(ErrorCode::MapBlockOverflow).Value(length));
     out.clear();
@@ -90,6 +102,8 @@ bool BuildFrontPart(const FrontPart& front, Bytes& out, Error& error) {
     if (DataStart(front) > kMaxFileLength)
         return platform::Fail(error, Error(ErrorCode::FileTooLarge).Value(DataStart(front)));
 
+    if (std::any_of(front.levelCopyrights.begin(), front.levelCopyrights.end(), HoldsInnerZero))
+        return platform::Fail(error, Error(ErrorCode::TextHoldsZero));
     JnxMapInfo info = front.mapInfo;
     info.InfoLevelCount = static_cast<std::int32_t>(levelCount);
     Bytes block;

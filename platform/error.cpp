@@ -63,6 +63,7 @@ constexpr Wording kWordings[] = {
     {ErrorCode::BadBlockSize, "BlockSize must be a positive number of bytes"},
     {ErrorCode::MapBlockOverflow, "Map description block of {value} bytes does not fit in 1024 bytes"},
     {ErrorCode::MapBlockNotTerminated, "Map description block texts are not zero-terminated"},
+    {ErrorCode::TextHoldsZero, "A text of the map holds a zero byte, which would end it early; nothing was written"},
     {ErrorCode::NotReadWithTables, "The file was not read with its tile tables"},
     {ErrorCode::NoTilesToCopy, "The file holds no tiles to copy"},
     {ErrorCode::TableOffsetsOverflow, "Tile table offsets would not fit the file format"},
@@ -131,6 +132,7 @@ constexpr Wording kWordings[] = {
     {ErrorCode::ConvertBeyondDevice, "The map would exceed the device limit: {detail}; nothing was written"},
     {ErrorCode::ConvertOffGrid, "Level {level} is not on the web-map grid ({detail}), so MBTiles cannot hold it; KMZ keeps such tiles as they are. Nothing was written"},
     {ErrorCode::ConvertCannotWrite, "Cannot write {file}: {detail}"},
+    {ErrorCode::ConvertSourceLimit, "{file} goes beyond what an import reads: {detail}; nothing was written"},
 };
 // clang-format on
 

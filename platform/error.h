@@ -71,6 +71,7 @@ enum class ErrorCode {
     BadBlockSize,
     MapBlockOverflow,
     MapBlockNotTerminated,
+    TextHoldsZero,
 
     // Writing a map.
     NotReadWithTables,
@@ -149,10 +150,11 @@ enum class ErrorCode {
     ConvertBeyondDevice,
     ConvertOffGrid,
     ConvertCannotWrite,
+    ConvertSourceLimit,
 };
 
 // The last code, for code that walks them all (translations are checked that way).
-inline constexpr ErrorCode kLastErrorCode = ErrorCode::ConvertCannotWrite;
+inline constexpr ErrorCode kLastErrorCode = ErrorCode::ConvertSourceLimit;
 
 struct Error {
     ErrorCode code = ErrorCode::None;

@@ -4,8 +4,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <tuple>
@@ -15,6 +16,7 @@
 #include "convert/import_jnx.h"
 #include "convert/web_tiles.h"
 #include "jnx/codec.h"
+#include "jnx/front_part.h"
 #include "jnx/product_id_copy.h"
 #include "platform/fs.h"
 #include "support/run_program.h"
@@ -470,6 +472,135 @@ TEST_F(ConvertTest, CommandLine) {
     EXPECT_EQ(r.out, "created " + volumes.file("big_Part01.jnx") + " (49745 tiles, zooms 8)\ncreated " +
                          volumes.file("big_Part02.jnx") + " (256 tiles, zooms 8)\n");
     EXPECT_EQ(volumes.list(), (std::vector<std::string>{"big_Part01.jnx", "big_Part02.jnx"}));
+}
+
+void Sql(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    fixture::SqlOrThrow(db, sql);
+    sqlite3_close(db);
+}
+
+// Views are code the file brings: each that would run for ever, or for minutes, ends in
+// well under the test's bound, refused or imported; a Cancel holds inside a long query.
+TEST_F(ConvertTest, HostileViewsEndQuickly) {
+    const std::string endless = "WITH RECURSIVE r(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM r) ";
+    const std::string rowless = "DROP TABLE tiles; CREATE VIEW tiles AS " + endless +
+                                "SELECT 3 AS zoom_level, 0 AS tile_column, 0 AS tile_row, x'' AS tile_data FROM r WHERE n < 0";
+    struct Case {
+        const char* name;
+        std::string sql;
+        ErrorCode code;  // None: imported
+        bool cancel = false;
+    };
+    const std::vector<Case> cases = {
+        {"endless tiles view", rowless, ErrorCode::ConvertSourceLimit},
+        {"cancelled", rowless, ErrorCode::Cancelled, true},
+        {"ten million rows", "DROP TABLE tiles; CREATE VIEW tiles AS " + endless +
+                                 "SELECT 12 AS zoom_level, n % 4096 AS tile_column, n / 4096 AS tile_row, "
+                                 "x'FFD8' AS tile_data FROM r WHERE n < 10000000 LIMIT 10000000",
+         ErrorCode::ConvertSourceLimit},
+        {"endless metadata view", "DROP TABLE metadata; CREATE VIEW metadata AS " + endless +
+                                      "SELECT 'name' AS name, 'x' AS value FROM r",
+         ErrorCode::ConvertSourceLimit},
+        {"view without index", "DROP INDEX tile_index; ALTER TABLE tiles RENAME TO images; "
+                               "CREATE VIEW tiles AS SELECT * FROM images",
+         ErrorCode::None},
+    };
+    std::vector<MbtilesRow> rows;
+    for (int i = 0; i < 20000; ++i) rows.push_back({8, i % 256, i / 256, MakeJpeg(i, 256, 256, 0)});
+    fixture::WriteMbtiles(dir.file("many.mbtiles"), rows, {{"name", "Many"}});
+    for (const Case& c : cases) {
+        const std::string source = dir.file(std::string(c.name) + ".mbtiles");
+        convert::ImportResult result;
+        platform::Error error;
+        ASSERT_TRUE(platform::CopyFile(dir.file("many.mbtiles"), source, error));
+        Sql(source, c.sql);
+        const auto start = std::chrono::steady_clock::now();
+        const bool ok = convert::ImportTiles(source, out.file("map.jnx"), {}, result, error,
+                                             [&](const char*, std::int64_t, std::int64_t) { return !c.cancel; });
+        EXPECT_EQ(ok ? ErrorCode::None : error.code, c.code) << c.name << ": " << platform::ErrorText(error);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << c.name;
+        platform::DeleteFile(out.file("map.jnx"));
+    }
+}
+
+// A source is only ever read: nothing appears beside it, and a WAL-mode file in a folder
+// the user may not write is read all the same.
+TEST_F(ConvertTest, MbtilesSourcesAreOnlyRead) {
+    ASSERT_EQ(::mkdir(dir.file("ro").c_str(), 0755), 0);
+    const std::string source = dir.file("ro/it's #1?.mbtiles");
+    fixture::WriteMbtiles(source, SampleRows());
+    Sql(source, "PRAGMA journal_mode = WAL");
+    ::chmod(dir.file("ro").c_str(), 0555);
+    platform::Error error;
+    EXPECT_TRUE(Import(source, {}, error)) << platform::ErrorText(error);
+    std::vector<platform::FolderEntry> entries;
+    platform::ListFolder(dir.file("ro"), entries, error);
+    ::chmod(dir.file("ro").c_str(), 0755);
+    EXPECT_EQ(entries.size(), 1u);
+
+    // Changes still only in the log are not passed over unnoticed.
+    sqlite3* writer = nullptr;
+    sqlite3_open(source.c_str(), &writer);
+    fixture::SqlOrThrow(writer, "INSERT INTO metadata VALUES ('attribution', 'late')");
+    EXPECT_FALSE(Import(source, {}, error));
+    EXPECT_EQ(error.code, ErrorCode::ConvertBadSource);
+    sqlite3_close(writer);
+}
+
+// Pipes and other files that are not regular are refused before they are opened, so the
+// import never waits on one.
+TEST_F(ConvertTest, NonRegularSourcesAreRefused) {
+    std::filesystem::create_directories(dir.file("tiles/1/0"));
+    for (const char* name : {"pipe.mbtiles", "pipe.kmz", "pipe.kml", "tiles/1/0/0.jpg"}) {
+        ASSERT_EQ(::mkfifo(dir.file(name).c_str(), 0644), 0);
+        const std::string source = std::string(name).starts_with("tiles") ? dir.file("tiles") : dir.file(name);
+        platform::Error error;
+        EXPECT_FALSE(Import(source, {}, error)) << name;
+        EXPECT_EQ(std::pair(error.code, error.file), std::pair(ErrorCode::NotRegularFile, dir.file(name)));
+    }
+}
+
+// A number written with leading zeros would be a second zoom, column or row beside the
+// plain one; it is refused by its path.
+TEST_F(ConvertTest, TileFoldersTakeOnlyPlainNumbers) {
+    struct Case {
+        std::vector<std::string> tiles;
+        std::string refused;
+    };
+    for (const Case& c : {Case{{"3/1/1.jpg", "03/1/2.jpg"}, "03"}, Case{{"3/05/1.jpg", "3/5/1.jpg"}, "3/05"},
+                          Case{{"3/5/1.jpg", "3/5/001.jpg"}, "3/5/001.jpg"}}) {
+        fixture::TempDir tiles;
+        for (const std::string& name : c.tiles) {
+            std::filesystem::create_directories(std::filesystem::path(tiles.file(name)).parent_path());
+            fixture::WriteBytes(tiles.file(name), MakeJpeg(1, 256, 256));
+        }
+        platform::Error error;
+        EXPECT_FALSE(Import(tiles.path(), {}, error)) << c.refused;
+        EXPECT_EQ(std::pair(error.code, error.file), std::pair(ErrorCode::ConvertBadSource, tiles.file(c.refused)));
+    }
+}
+
+// Control bytes of a source's texts never reach the map's zero-terminated texts, where a
+// zero would shift all that follows; the writer itself refuses a text holding a zero.
+TEST_F(ConvertTest, SourceTextsLoseTheirControlBytes) {
+    fixture::WriteMbtiles(dir.file("in.mbtiles"), SampleRows(), {{"name", "x"}, {"description", "x"}, {"attribution", "x"}});
+    Sql(dir.file("in.mbtiles"), "UPDATE metadata SET value = 'Pe' || char(0) || 'aks' || char(127) WHERE name = 'name';"
+                                "UPDATE metadata SET value = 'Summer' || char(10) || 'imagery' || char(27) WHERE name = 'description';"
+                                "UPDATE metadata SET value = char(1) || 'OSM' WHERE name = 'attribution'");
+    platform::Error error;
+    ASSERT_TRUE(Import(dir.file("in.mbtiles"), {}, error)) << platform::ErrorText(error);
+    const jnx::JnxDocument doc = fixture::ReadFull(out.file("map.jnx"));
+    EXPECT_EQ(std::tuple(jnx::DecodeText(doc.MapInfo.GroupName, true), jnx::DecodeText(doc.MapInfo.MapTitle, true),
+                         jnx::DecodeText(doc.LevelInfos[0].Copyright, true)),
+              std::tuple("Peaks", "Summer imagery", "OSM"));
+
+    jnx::JnxMapInfo info;
+    info.GroupName = {'a', 0, 'b', 0};
+    jnx::Bytes block;
+    EXPECT_FALSE(jnx::BuildMapBlock(info, {}, block, error));
+    EXPECT_EQ(error.code, ErrorCode::TextHoldsZero);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "convert/web_tiles.h"
 #include "jnx/codec.h"
 #include "platform/fs.h"
+#include "platform/temporary_files.h"
 #include "support/real_jpeg.h"
 #include "support/writer_support.h"
 
@@ -29,14 +30,16 @@ Bytes Whole(const Bytes& stored) {
     return image;
 }
 
-// Members in the order given; deflated, as other writers store them.
-void WriteKmz(const std::string& path, const std::vector<std::pair<std::string, Bytes>>& members) {
+// Members in the order given; deflated, as other writers store them, or stored.
+void WriteKmz(const std::string& path, const std::vector<std::pair<std::string, Bytes>>& members, bool stored = false) {
     int code = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
     ASSERT_NE(archive, nullptr);
     for (const auto& [name, bytes] : members) {
         zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
-        ASSERT_GE(zip_file_add(archive, name.c_str(), source, 0), 0);
+        const zip_int64_t index = zip_file_add(archive, name.c_str(), source, 0);
+        ASSERT_GE(index, 0);
+        if (stored) zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_STORE, 0);
     }
     ASSERT_EQ(zip_close(archive), 0);
 }
@@ -88,12 +91,13 @@ fixture::JnxRecipe OffGridMap() {
     const std::int32_t north = convert::JnxUnits(-33.1234567), west = convert::JnxUnits(-70.7654321);
     const std::int32_t step = 123457;
     recipe.bounds = {north, west + 2 * step, north - 2 * step, west};
-    recipe.groupName = "Andes";
-    recipe.mapTitle = "Santiago east";
+    // Control bytes XML cannot hold, and a tab, which the import reads as a space.
+    recipe.groupName = "An\x01" "des\x7F";
+    recipe.mapTitle = "Santiago\teast";
     fixture::LevelRecipe coarse, fine;
     coarse.scale = 3001, fine.scale = 1499;
     coarse.zoom = 11, fine.zoom = 12;
-    coarse.copyright = fine.copyright = "Survey 2026";
+    coarse.copyright = fine.copyright = "Survey\x1B 2026";
     coarse.tiles.push_back({fixture::RealJpeg(40, 40, false), recipe.bounds, {40, 0, 40, 0}});
     for (int row = 0; row < 2; ++row)
         for (int column = 0; column < 2; ++column)
@@ -275,6 +279,17 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
         {"no box", Kml("<GroundOverlay><Icon><href>a.jpg</href></Icon></GroundOverlay>"), {{"a.jpg", jpeg}},
          ErrorCode::ConvertBadSource, "lacks a LatLonBox"},
         {"not XML", "<kml><Document>", {}, ErrorCode::ConvertBadSource, "not well-formed"},
+        {"narrower than a unit",
+         Kml("<GroundOverlay><Icon><href>a.jpg</href></Icon><LatLonBox><north>1</north><south>0</south>"
+             "<east>0.000000001</east><west>0</west></LatLonBox></GroundOverlay>"),
+         {{"a.jpg", jpeg}}, ErrorCode::ConvertBadSource, "overlay a.jpg is smaller than"},
+        {"too many elements", Kml([] {
+             std::string empty;
+             for (int i = 0; i < 2500001; ++i) empty += "<F/>";
+             return empty;
+         }()), {}, ErrorCode::ConvertSourceLimit, "2500000 elements"},
+        {"long comment", Kml("<!--" + std::string(std::size_t(2) << 20, 'x') + "-->"), {}, ErrorCode::ConvertSourceLimit,
+         "longer than 1 MiB"},
         {"no overlays", Kml(""), {}, ErrorCode::ConvertNoTiles, ""},
     };
     const Bytes before = {'o', 'l', 'd'};
@@ -290,12 +305,50 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
         EXPECT_EQ(error.code, c.code) << c.name << ": " << platform::ErrorText(error);
         EXPECT_NE(platform::ErrorText(error).find(c.said), std::string::npos) << platform::ErrorText(error);
     }
+    // A member whose bytes no longer match its CRC, though it is still a picture.
+    WriteKmz(dir.file("crc.kmz"), {{"doc.kml", Text(Kml(box))}, {"a.jpg", jpeg}}, true);
+    Bytes archive = fixture::ReadBytes(dir.file("crc.kmz"));
+    const auto image = std::search(archive.begin(), archive.end(), jpeg.begin(), jpeg.end());
+    ASSERT_NE(image, archive.end());
+    image[std::ptrdiff_t(jpeg.size()) - 3] ^= 0x55;
+    fixture::WriteBytes(dir.file("crc.kmz"), archive);
+    // Beside a KML file, an image that is a link out of its folder is outside as "../" is.
+    std::filesystem::create_directory(dir.file("src"));
+    fixture::WriteBytes(dir.file("src/x.kml"), Text(Kml(box)));
+    fixture::WriteBytes(dir.file("outside.jpg"), jpeg);
+    std::filesystem::create_symlink(dir.file("outside.jpg"), dir.file("src/a.jpg"));
+    for (const auto& [name, said] : {std::pair("crc.kmz", "a.jpg is damaged"), std::pair("src/x.kml", "outside the source")}) {
+        platform::Error error;
+        EXPECT_FALSE(Import(dir.file(name), error));
+        EXPECT_EQ(error.code, ErrorCode::ConvertBadSource);
+        EXPECT_NE(platform::ErrorText(error).find(said), std::string::npos) << platform::ErrorText(error);
+    }
     fixture::WriteBytes(dir.file("junk.kmz"), Bytes(500, 'x'));
     platform::Error error;
     EXPECT_FALSE(Import(dir.file("junk.kmz"), error));
     EXPECT_NE(platform::ErrorText(error).find("no zip archive"), std::string::npos) << platform::ErrorText(error);
     EXPECT_EQ(out.list(), std::vector<std::string>{"map.jnx"});
     EXPECT_EQ(fixture::ReadBytes(out.file("map.jnx")), before);
+}
+
+// The archive is written into the publish step's own temporary: while it is written the
+// folder holds nothing else, and a target name near the file-name limit still works.
+TEST_F(KmzTest, ExportWritesOnlyItsTemporary) {
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(4, 1, 300);
+    for (auto& tile : recipe.levels[0].tiles) tile.bounds = {tile.bounds[0] + 99, tile.bounds[0] + 99, tile.bounds[0], tile.bounds[0]};
+    fixture::WriteBytes(dir.file("in.jnx"), fixture::BuildJnx(recipe).bytes);
+    const std::string target = out.file(std::string(251, 'k') + ".kmz");
+    std::vector<std::string> seen;
+    convert::ExportResult exported;
+    platform::Error error;
+    ASSERT_TRUE(convert::ExportKmz(dir.file("in.jnx"), target, {}, exported, error, [&](const char*, std::int64_t, std::int64_t) {
+        for (const std::string& name : out.list())
+            if (!platform::IsTemporaryName(name)) seen.push_back(name);
+        return true;
+    })) << platform::ErrorText(error);
+    EXPECT_EQ(seen, std::vector<std::string>{});
+    EXPECT_EQ(out.list(), std::vector<std::string>{platform::FileNameOf(target)});
+    EXPECT_EQ(Member(target, "files/L1/300.jpg").size(), std::size_t(fixture::ReadFull(dir.file("in.jnx")).Tiles[299].DataSize + 2));
 }
 
 }  // namespace

@@ -759,6 +759,10 @@
         <translation>No se puede escribir {file}: {detail}</translation>
     </message>
     <message>
+        <source>{file} goes beyond what an import reads: {detail}; nothing was written</source>
+        <translation>{file} va más allá de lo que lee una importación: {detail}; no se ha escrito nada</translation>
+    </message>
+    <message>
         <source>Cannot read folder {file}: {detail}</source>
         <translation>No se puede leer la carpeta {file}: {detail}</translation>
     </message>
@@ -905,6 +909,10 @@
     <message>
         <source>Map description block texts are not zero-terminated</source>
         <translation>Los textos del bloque de descripción del mapa no terminan en cero</translation>
+    </message>
+    <message>
+        <source>A text of the map holds a zero byte, which would end it early; nothing was written</source>
+        <translation>Un texto del mapa contiene un byte cero, que lo terminaría antes de tiempo; no se ha escrito nada</translation>
     </message>
     <message>
         <source>The file was not read with its tile tables</source>
