@@ -21,7 +21,6 @@ namespace {
 namespace device = jnx::device;
 using platform::Error;
 
-std::string Num(std::int64_t n) { return std::to_string(n); }
 
 double Degrees(std::int32_t units) { return double(units) * 180.0 / 2147483648.0; }
 
@@ -30,38 +29,38 @@ std::string Hex2(std::uint8_t b) {
     return {kDigits[b >> 4], kDigits[b & 15]};
 }
 
-void Add(std::vector<Finding>& out, FindingCode code, std::int64_t level, std::int64_t tile, std::string message) {
-    out.push_back(Finding{code, level, tile, std::move(message)});
+Finding& Add(std::vector<Finding>& out, FindingCode code, std::int64_t level = 0, std::int64_t tile = 0) {
+    Finding& f = out.emplace_back();
+    f.code = code, f.level = level, f.tile = tile;
+    return f;
 }
 
 void CheckLevels(const jnx::JnxDocument& doc, std::vector<Finding>& out) {
     const auto count = std::int64_t(doc.Levels.size());
     if (count > device::kMaxLevels) {
-        const std::string ignored = count == device::kMaxLevels + 1
-                                        ? "level " + Num(count)
-                                        : "levels " + Num(device::kMaxLevels + 1) + " to " + Num(count);
-        Add(out, FindingCode::LevelsOverLimit, 0, 0,
-            Num(count) + " levels: the unit loads the first " + Num(device::kMaxLevels) + " and ignores " + ignored);
+        Finding& f = Add(out, FindingCode::LevelsOverLimit);
+        f.a = count, f.b = device::kMaxLevels, f.c = device::kMaxLevels + 1;
+        f.variant = count == device::kMaxLevels + 1 ? 0 : 1;
     }
     for (std::size_t i = 0; i < doc.Levels.size(); ++i) {
-        if (doc.Levels[i].TileCount > device::kMaxTilesPerLevel)
-            Add(out, FindingCode::TilesOverLimit, std::int64_t(i) + 1, 0,
-                Num(doc.Levels[i].TileCount) + " tiles: the unit takes at most " + Num(device::kMaxTilesPerLevel) +
-                    " per level");
+        if (doc.Levels[i].TileCount > device::kMaxTilesPerLevel) {
+            Finding& f = Add(out, FindingCode::TilesOverLimit, std::int64_t(i) + 1);
+            f.a = doc.Levels[i].TileCount, f.b = device::kMaxTilesPerLevel;
+        }
     }
 }
 
 // Each repeat is reported at the later level, naming the first that has the value.
 template <typename ValueOf, typename NameOf>
-void CheckRepeats(std::size_t count, ValueOf valueOf, NameOf nameOf, FindingCode code, const char* what,
-                  std::vector<Finding>& out) {
+void CheckRepeats(std::size_t count, ValueOf valueOf, NameOf nameOf, FindingCode code, std::vector<Finding>& out) {
     std::map<std::int32_t, std::size_t> first;
     for (std::size_t i = 0; i < count; ++i) {
         const auto [at, fresh] = first.emplace(valueOf(i), i);
-        if (!fresh)
-            Add(out, code, std::int64_t(i) + 1, 0,
-                std::string("same ") + what + " (" + Num(valueOf(i)) + nameOf(valueOf(i)) + ") as level " +
-                    Num(std::int64_t(at->second) + 1));
+        if (fresh) continue;
+        Finding& f = Add(out, code, std::int64_t(i) + 1);
+        f.a = valueOf(i), f.b = std::int64_t(at->second) + 1;
+        f.text = nameOf(valueOf(i));
+        f.variant = f.text.empty() ? 0 : 1;
     }
 }
 
@@ -69,31 +68,29 @@ std::string RowNameOf(const std::vector<settings::ZoomLevelEntry>* rows, std::in
     if (rows == nullptr) return {};
     const settings::ZoomMatch match = settings::RowForScale(*rows, scale);
     if (match.row < 0 || std::size_t(match.row) >= rows->size()) return {};
-    return ", zoom row \"" + (*rows)[std::size_t(match.row)].Name + "\"";
+    return (*rows)[std::size_t(match.row)].Name;
 }
 
 void CheckHeader(const jnx::JnxDocument& doc, const std::vector<settings::ZoomLevelEntry>* zoomRows,
                  std::vector<Finding>& out) {
-    if (doc.FileLength > device::kMaxFileLength)
-        Add(out, FindingCode::FileOverLimit, 0, 0,
-            "the file holds " + Num(doc.FileLength) + " bytes: the unit reads files below 4 GiB");
+    if (doc.FileLength > device::kMaxFileLength) Add(out, FindingCode::FileOverLimit).a = doc.FileLength;
     const std::int32_t order = doc.Header.DrawOrder;
-    if (doc.Header.Version == 4 && (order < device::kMinDrawOrder || order > device::kMaxDrawOrder))
-        Add(out, FindingCode::DrawOrderRange, 0, 0,
-            "draw order " + Num(order) + " lies outside " + Num(device::kMinDrawOrder) + " to " +
-                Num(device::kMaxDrawOrder));
+    if (doc.Header.Version == 4 && (order < device::kMinDrawOrder || order > device::kMaxDrawOrder)) {
+        Finding& f = Add(out, FindingCode::DrawOrderRange);
+        f.a = order, f.b = device::kMinDrawOrder, f.c = device::kMaxDrawOrder;
+    }
     CheckRepeats(
         doc.LevelInfos.size(), [&](std::size_t i) { return doc.LevelInfos[i].Zoom; },
-        [](std::int32_t) { return std::string(); }, FindingCode::ZoomDuplicate, "zoom", out);
+        [](std::int32_t) { return std::string(); }, FindingCode::ZoomDuplicate, out);
     CheckRepeats(
         doc.Levels.size(), [&](std::size_t i) { return doc.Levels[i].Scale; },
-        [&](std::int32_t scale) { return RowNameOf(zoomRows, scale); }, FindingCode::ScaleDuplicate, "scale", out);
+        [&](std::int32_t scale) { return RowNameOf(zoomRows, scale); }, FindingCode::ScaleDuplicate, out);
     const auto& reserved = doc.MapInfo.ReservedBytes;
     if (!jnx::CopyInStep(reserved, doc.Header.ProductId)) {
-        std::string message = "the map block's copy of the product ID (" + Hex2(reserved[0]) + " " + Hex2(reserved[1]) +
-                              " " + Hex2(reserved[2]) + ") differs from the product ID " + Num(doc.Header.ProductId);
-        if (!jnx::ProductIdCopy(doc.Header.ProductId)) message += ", which does not fit 16 bits";
-        Add(out, FindingCode::ProductIdCopy, 0, 0, message + ": desktop software activates the map by the copy");
+        Finding& f = Add(out, FindingCode::ProductIdCopy);
+        f.a = doc.Header.ProductId;
+        f.text = Hex2(reserved[0]) + " " + Hex2(reserved[1]) + " " + Hex2(reserved[2]);
+        f.variant = jnx::ProductIdCopy(doc.Header.ProductId) ? 0 : 1;
     }
 }
 
@@ -113,7 +110,7 @@ void CheckBounds(const jnx::JnxDocument& doc, std::vector<Finding>& out) {
         char text[160];
         std::snprintf(text, sizeof text, "north %.6f, east %.6f, south %.6f, west %.6f", map.north, map.east,
                       map.south, map.west);
-        Add(out, FindingCode::BoundsInvalid, 0, 0, std::string("the map's bounds are not an area: ") + text);
+        Add(out, FindingCode::BoundsInvalid).text = text;
         return;  // no tile can be judged against them
     }
     std::size_t t = 0;
@@ -122,8 +119,7 @@ void CheckBounds(const jnx::JnxDocument& doc, std::vector<Finding>& out) {
             const Box tile = BoxOf(doc.Tiles[t].TileBounds);
             // Touching an edge is inside: neighbouring maps share their borders.
             if (tile.south >= map.north || tile.north <= map.south || tile.west >= map.east || tile.east <= map.west)
-                Add(out, FindingCode::TileOutsideBounds, std::int64_t(i) + 1, j + 1,
-                    "the tile lies wholly outside the map's bounds: the unit never shows it");
+                Add(out, FindingCode::TileOutsideBounds, std::int64_t(i) + 1, j + 1);
         }
     }
 }
@@ -143,19 +139,17 @@ constexpr std::size_t kFirstRead = 4096;
 void JudgeFrame(const JpegFrame& frame, const jnx::JnxTile& tile, std::int64_t level, std::int64_t number,
                 std::vector<Finding>& out) {
     if (frame.status != JpegFrame::Status::Found) {
-        Add(out, FindingCode::TileNotJpeg, level, number, "the tile is not a JPEG image up to its frame header");
+        Add(out, FindingCode::TileNotJpeg, level, number);
         return;
     }
     if (NeedsBaselineDecoder(frame.marker))
-        Add(out, FindingCode::TileProgressive, level, number,
-            "the tile is a progressive, lossless or arithmetic-coded JPEG (marker FF " + Hex2(frame.marker) +
-                "): the unit shows baseline JPEG only");
+        Add(out, FindingCode::TileProgressive, level, number).text = Hex2(frame.marker);
     const int width = tile.TileAux[0] | (tile.TileAux[1] << 8);
     const int height = tile.TileAux[2] | (tile.TileAux[3] << 8);
-    if (frame.width != width || frame.height != height)
-        Add(out, FindingCode::TileSizeMismatch, level, number,
-            "the JPEG is " + Num(frame.width) + " x " + Num(frame.height) + " pixels, the tile table says " +
-                Num(width) + " x " + Num(height));
+    if (frame.width != width || frame.height != height) {
+        Finding& f = Add(out, FindingCode::TileSizeMismatch, level, number);
+        f.a = frame.width, f.b = frame.height, f.c = width, f.d = height;
+    }
 }
 
 // One tile's header walk: its first bytes, then a window from wherever the walk goes on,
@@ -221,8 +215,7 @@ bool CheckTileHeads(const jnx::JnxDocument& doc, const platform::BinaryFile& fil
             if (!WalkTile(file, tile, buffer, hasSoi, frame, error)) return false;
             std::vector<Finding> tileFindings;
             if (hasSoi)
-                Add(tileFindings, FindingCode::TileHasSoi, places[t].first, places[t].second,
-                    "the tile begins with FF D8, which the unit adds itself");
+                Add(tileFindings, FindingCode::TileHasSoi, places[t].first, places[t].second);
             JudgeFrame(frame, tile, places[t].first, places[t].second, tileFindings);
             note(t, std::move(tileFindings));
         }
@@ -250,8 +243,9 @@ bool CheckTileHeads(const jnx::JnxDocument& doc, const platform::BinaryFile& fil
         for (std::size_t k = 0; k < heads.size(); ++k) {
             if (bytes[2 * k] == 0xFF && bytes[2 * k + 1] == 0xD8) {
                 const std::size_t t = heads[k];
-                note(t, {Finding{FindingCode::TileHasSoi, places[t].first, places[t].second,
-                                 "the tile begins with FF D8, which the unit adds itself"}});
+                std::vector<Finding> soi;
+                Add(soi, FindingCode::TileHasSoi, places[t].first, places[t].second);
+                note(t, std::move(soi));
             }
         }
     }
@@ -286,8 +280,7 @@ MapReport CheckMapFile(const std::string& path, bool deep, const std::vector<set
         const auto length = std::filesystem::file_size(std::filesystem::path(path), ec);
         if (!ec && std::int64_t(length) > device::kMaxFileLength) {
             report.findings.clear();
-            Add(report.findings, FindingCode::FileOverLimit, 0, 0,
-                "the file holds " + Num(std::int64_t(length)) + " bytes: the unit reads files below 4 GiB");
+            Add(report.findings, FindingCode::FileOverLimit).a = std::int64_t(length);
         }
     }
     return report;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <utility>
 
 namespace check {
@@ -31,11 +32,76 @@ constexpr std::array kCodes = {
     CodeInfo{FindingCode::FolderOverLimit, "folder_over_250_files", Severity::Warning},
 };
 
+// Qt's marker, which the translation tools read from this file; a no-op in the core.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(context, text) text
+#endif
+
+struct Wording {
+    FindingCode code;
+    int variant;
+    const char* english;
+};
+
+// clang-format off
+constexpr Wording kWordings[] = {
+    {FindingCode::LevelsOverLimit, 0, QT_TRANSLATE_NOOP("check::Finding", "{a} levels: the unit loads the first {b} and ignores level {c}")},
+    {FindingCode::LevelsOverLimit, 1, QT_TRANSLATE_NOOP("check::Finding", "{a} levels: the unit loads the first {b} and ignores levels {c} to {a}")},
+    {FindingCode::TilesOverLimit, 0, QT_TRANSLATE_NOOP("check::Finding", "{a} tiles: the unit takes at most {b} per level")},
+    {FindingCode::FileOverLimit, 0, QT_TRANSLATE_NOOP("check::Finding", "the file holds {a} bytes: the unit reads files below 4 GiB")},
+    {FindingCode::DrawOrderRange, 0, QT_TRANSLATE_NOOP("check::Finding", "draw order {a} lies outside {b} to {c}")},
+    {FindingCode::ZoomDuplicate, 0, QT_TRANSLATE_NOOP("check::Finding", "same zoom ({a}) as level {b}")},
+    {FindingCode::ScaleDuplicate, 0, QT_TRANSLATE_NOOP("check::Finding", "same scale ({a}) as level {b}")},
+    {FindingCode::ScaleDuplicate, 1, QT_TRANSLATE_NOOP("check::Finding", "same scale ({a}, zoom row \"{text}\") as level {b}")},
+    {FindingCode::ProductIdCopy, 0, QT_TRANSLATE_NOOP("check::Finding", "the map block's copy of the product ID ({text}) differs from the product ID {a}: desktop software activates the map by the copy")},
+    {FindingCode::ProductIdCopy, 1, QT_TRANSLATE_NOOP("check::Finding", "the map block's copy of the product ID ({text}) differs from the product ID {a}, which does not fit 16 bits: desktop software activates the map by the copy")},
+    {FindingCode::BoundsInvalid, 0, QT_TRANSLATE_NOOP("check::Finding", "the map's bounds are not an area: {text}")},
+    {FindingCode::TileOutsideBounds, 0, QT_TRANSLATE_NOOP("check::Finding", "the tile lies wholly outside the map's bounds: the unit never shows it")},
+    {FindingCode::TileHasSoi, 0, QT_TRANSLATE_NOOP("check::Finding", "the tile begins with FF D8, which the unit adds itself")},
+    {FindingCode::TileNotJpeg, 0, QT_TRANSLATE_NOOP("check::Finding", "the tile is not a JPEG image up to its frame header")},
+    {FindingCode::TileProgressive, 0, QT_TRANSLATE_NOOP("check::Finding", "the tile is a progressive, lossless or arithmetic-coded JPEG (marker FF {text}): the unit shows baseline JPEG only")},
+    {FindingCode::TileSizeMismatch, 0, QT_TRANSLATE_NOOP("check::Finding", "the JPEG is {a} x {b} pixels, the tile table says {c} x {d}")},
+    {FindingCode::FolderOverLimit, 0, QT_TRANSLATE_NOOP("check::Finding", "{a} JNX files: a unit loads at most {b} ({c} on firmware before 2011)")},
+};
+// clang-format on
+
 const CodeInfo& InfoOf(FindingCode code) {
     return *std::find_if(kCodes.begin(), kCodes.end(), [code](const CodeInfo& info) { return info.code == code; });
 }
 
 }  // namespace
+
+const char* FindingTemplate(FindingCode code, int variant) {
+    const char* found = "";
+    for (const Wording& wording : kWordings) {
+        if (wording.code != code) continue;
+        found = wording.english;
+        if (wording.variant == variant) break;
+    }
+    return found;
+}
+
+std::string FindingText(const Finding& finding, const FindingTranslator& translate) {
+    const char* english = FindingTemplate(finding.code, finding.variant);
+    const std::string wording = translate ? translate(english) : std::string(english);
+    std::string out;
+    for (std::size_t i = 0; i < wording.size();) {
+        const std::size_t close = wording[i] == '{' ? wording.find('}', i) : std::string::npos;
+        const std::string name = close == std::string::npos ? std::string() : wording.substr(i + 1, close - i - 1);
+        const std::int64_t* number = name == "a" ? &finding.a : name == "b" ? &finding.b : name == "c" ? &finding.c
+                                   : name == "d" ? &finding.d : nullptr;
+        if (number != nullptr) {
+            out += std::to_string(*number);
+        } else if (name == "text") {
+            out += finding.text;
+        } else {
+            out += wording[i++];
+            continue;
+        }
+        i = close + 1;
+    }
+    return out;
+}
 
 const char* CodeName(FindingCode code) { return InfoOf(code).name; }
 

@@ -1,7 +1,10 @@
 // What the device check finds: each finding has a stable code (the name scripts match on),
-// a severity fixed by its code, and where it applies.
+// a severity fixed by its code, where it applies, and the values its wording names. The
+// wording is made only at the edge, from the code's English template (translated by the
+// windows), as errors are.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,13 +28,23 @@ enum class FindingCode {
     TileSizeMismatch,
     FolderOverLimit,
 };
+inline constexpr FindingCode kLastFindingCode = FindingCode::FolderOverLimit;
 
 struct Finding {
     FindingCode code = FindingCode::LevelsOverLimit;
     std::int64_t level = 0;  // 1-based; 0 when the finding is about the whole map
     std::int64_t tile = 0;   // 1-based within its level; 0 when about no one tile
-    std::string message;
+    std::int64_t a = 0, b = 0, c = 0, d = 0;  // the numbers its wording names: {a} ... {d}
+    std::string text;        // a name or figures its wording names: {text}
+    int variant = 0;         // which of the code's wordings applies (see FindingTemplate)
 };
+
+// The English wording of a finding, with the placeholders {a} {b} {c} {d} {text}. Every
+// template is marked for the translation tools under the context "check::Finding".
+const char* FindingTemplate(FindingCode code, int variant);
+// The finding worded: its template, translated by translate when given, filled in.
+using FindingTranslator = std::function<std::string(const char* english)>;
+std::string FindingText(const Finding& finding, const FindingTranslator& translate = {});
 
 const char* CodeName(FindingCode code);  // "levels_over_5", ...
 Severity SeverityOf(FindingCode code);

@@ -31,11 +31,10 @@ bool ListOne(const std::string& folder, bool recursive, std::set<std::string>& v
     for (const auto& entry : entries)
         if (!entry.isFolder && IsJnxName(entry.path)) report.jnxFiles.push_back(entry.path);
     const auto count = std::int64_t(report.jnxFiles.size());
-    if (count > device::kMaxFiles)
-        report.findings.push_back({FindingCode::FolderOverLimit, 0, 0,
-                                   std::to_string(count) + " JNX files: a unit loads at most " +
-                                       std::to_string(device::kMaxFiles) + " (" +
-                                       std::to_string(device::kMaxFilesOldFirmware) + " on firmware before 2011)"});
+    if (count > device::kMaxFiles) {
+        Finding& f = report.findings.emplace_back();
+        f.code = FindingCode::FolderOverLimit, f.a = count, f.b = device::kMaxFiles, f.c = device::kMaxFilesOldFirmware;
+    }
     folders.push_back(std::move(report));
     if (!recursive) return true;
     for (const auto& entry : entries) {

@@ -42,7 +42,7 @@ void PrintFindings(const std::vector<check::Finding>& findings, std::ostream& ou
         if (f.level > 0) where = "level " + std::to_string(f.level);
         if (f.tile > 0) where += ", tile " + std::to_string(f.tile);
         out << "  " << check::SeverityName(check::SeverityOf(f.code)) << " " << check::CodeName(f.code) << ": "
-            << (where.empty() ? "" : where + ": ") << f.message << "\n";
+            << (where.empty() ? "" : where + ": ") << check::FindingText(f) << "\n";
     }
     for (const auto& [code, n] : hidden) out << "  ... and " << n << " more " << check::CodeName(code) << "\n";
 }
@@ -79,7 +79,7 @@ void JsonFindings(JsonWriter& json, const std::vector<check::Finding>& findings)
         json.Key("severity").String(check::SeverityName(check::SeverityOf(f.code)));
         if (f.level > 0) json.Key("level").Int(f.level);
         if (f.tile > 0) json.Key("tile").Int(f.tile);
-        json.Key("message").String(f.message);
+        json.Key("message").String(check::FindingText(f));
         json.EndObject();
     }
     json.EndArray();

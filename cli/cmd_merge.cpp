@@ -16,13 +16,6 @@
 namespace cli {
 namespace {
 
-// Message boxes break lines with CR LF; a terminal wants LF.
-std::string ForTerminal(std::string text) {
-    std::size_t at = 0;
-    while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
-    return text;
-}
-
 // The merge panel's values from the options, checked before any file is read.
 edit::EditorValues RequestOf(const ParsedArgs& parsed) {
     edit::EditorValues request;
@@ -92,14 +85,14 @@ int Run(const ParsedArgs& parsed) {
         return kExitFailed;
     }
     if (planning.outcome == compose::MergePlanning::Outcome::Failed) {
-        std::cerr << "Error merging files.\n" << ForTerminal(platform::ErrorText(planning.error)) << "\n";
+        std::cerr << "Error merging files.\n" << platform::ErrorText(planning.error) << "\n";
         return kExitFailed;
     }
 
     std::string output;
     platform::Error error;
     if (!compose::WriteMerge(planning.plan, doc, output, error)) {
-        std::cerr << "Error merging files.\n" << ForTerminal(platform::ErrorText(error)) << "\n";
+        std::cerr << "Error merging files.\n" << platform::ErrorText(error) << "\n";
         return kExitFailed;
     }
     std::cout << output << "\n";

@@ -107,8 +107,6 @@ enum class ErrorCode {
     MergeReadBack,
     MergeReadBackFailed,
     MergeTileOutside,
-    MergeBadProductId,
-    MergeBadDrawOrder,
     MergeRowChanged,
     MergeNegativeTiles,
     MergeLoading,

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "check/findings.h"
 #include "jnx/codec.h"
 #include "jnx/reader.h"
 #include "platform/file_lock.h"
@@ -153,8 +154,9 @@ TEST_F(EditorTest, StartUpAndLanguage) {
     EXPECT_EQ(again.size(), QSize(877, 555));
 }
 
-// Every code the core can report reads in Spanish, naming the details its English names.
-TEST(ErrorWording, EveryErrorCodeHasASpanishTemplateWithTheSamePlaceholders) {
+// Every error and finding the core can report reads in Spanish, naming the details its
+// English names.
+TEST(ErrorWording, EveryCodeHasASpanishTemplateWithTheSamePlaceholders) {
     QTranslator spanish;
     const QStringList folders = ui::TranslationFolders();
     ASSERT_TRUE(std::any_of(folders.begin(), folders.end(),
@@ -172,6 +174,14 @@ TEST(ErrorWording, EveryErrorCodeHasASpanishTemplateWithTheSamePlaceholders) {
         const QString translated = spanish.translate(ui::kErrorContext, english);
         EXPECT_FALSE(translated.isEmpty()) << "no Spanish for code " << code << ": " << english;
         EXPECT_EQ(placeholders(translated), placeholders(QString::fromUtf8(english))) << english;
+    }
+    for (int code = 0; code <= static_cast<int>(check::kLastFindingCode); ++code) {
+        for (int variant : {0, 1}) {
+            const char* english = check::FindingTemplate(static_cast<check::FindingCode>(code), variant);
+            const QString translated = spanish.translate("check::Finding", english);
+            EXPECT_FALSE(translated.isEmpty()) << "no Spanish for finding " << code << ": " << english;
+            EXPECT_EQ(placeholders(translated), placeholders(QString::fromUtf8(english))) << english;
+        }
     }
     // The cause is worded in the same language.
     const auto error = platform::Error(platform::ErrorCode::RowCannotRead).File("/m/a.jnx").Cause(

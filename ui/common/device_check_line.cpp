@@ -1,5 +1,6 @@
 #include "ui/common/device_check_line.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace ui {
@@ -37,15 +38,18 @@ QString DeviceCheckLine::Details(const std::vector<check::Finding>& findings, in
             lines << tr("… and %1 more").arg(static_cast<int>(findings.size()) - most);
             break;
         }
-        // The findings' own wording is the command line's, which scripts read in English.
+        // The code stays as scripts and the guide name it; the rest speaks the user's language.
         QString where;
         if (finding.level > 0) where = tr("level %1").arg(finding.level);
         if (finding.tile > 0) where += tr(", tile %1").arg(finding.tile);
+        const bool error = check::SeverityOf(finding.code) == check::Severity::Error;
+        const std::string text = check::FindingText(finding, [](const char* english) {
+            return QCoreApplication::translate("check::Finding", english).toStdString();
+        });
         lines << QStringLiteral("%1 %2%3: %4")
-                     .arg(QString::fromLatin1(check::SeverityName(check::SeverityOf(finding.code))),
-                          QString::fromLatin1(check::CodeName(finding.code)),
+                     .arg(error ? tr("error") : tr("warning"), QString::fromLatin1(check::CodeName(finding.code)),
                           where.isEmpty() ? QString() : QStringLiteral(" (") + where + QLatin1Char(')'),
-                          QString::fromStdString(finding.message));
+                          QString::fromStdString(text));
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -1047,17 +1047,13 @@
         <translation>{file}: los datos de la tesela {level} no están dentro del fichero.</translation>
     </message>
     <message>
-        <source>The product ID &quot;{other}&quot; is not a whole number.</source>
-        <translation>El ID de producto &quot;{other}&quot; no es un número entero.</translation>
-    </message>
-    <message>
         <source>Loading {file}</source>
         <translation>Cargando {file}</translation>
     </message>
     <message>
-        <source>Loading {file}&#xd;
+        <source>Loading {file}
 {cause}</source>
-        <translation>Cargando {file}&#xd;
+        <translation>Cargando {file}
 {cause}</translation>
     </message>
     <message>
@@ -1150,7 +1146,86 @@
     </message>
 </context>
 <context>
+    <name>check::Finding</name>
+    <message>
+        <source>{a} levels: the unit loads the first {b} and ignores level {c}</source>
+        <translation>{a} niveles: la unidad carga los {b} primeros y no tiene en cuenta el nivel {c}</translation>
+    </message>
+    <message>
+        <source>{a} levels: the unit loads the first {b} and ignores levels {c} to {a}</source>
+        <translation>{a} niveles: la unidad carga los {b} primeros y no tiene en cuenta los niveles {c} a {a}</translation>
+    </message>
+    <message>
+        <source>{a} tiles: the unit takes at most {b} per level</source>
+        <translation>{a} teselas: la unidad admite como máximo {b} por nivel</translation>
+    </message>
+    <message>
+        <source>the file holds {a} bytes: the unit reads files below 4 GiB</source>
+        <translation>el fichero tiene {a} bytes: la unidad lee ficheros de menos de 4 GiB</translation>
+    </message>
+    <message>
+        <source>draw order {a} lies outside {b} to {c}</source>
+        <translation>el orden de dibujo {a} está fuera de {b} a {c}</translation>
+    </message>
+    <message>
+        <source>same zoom ({a}) as level {b}</source>
+        <translation>mismo zoom ({a}) que el nivel {b}</translation>
+    </message>
+    <message>
+        <source>same scale ({a}) as level {b}</source>
+        <translation>misma escala ({a}) que el nivel {b}</translation>
+    </message>
+    <message>
+        <source>same scale ({a}, zoom row &quot;{text}&quot;) as level {b}</source>
+        <translation>misma escala ({a}, fila de zoom &quot;{text}&quot;) que el nivel {b}</translation>
+    </message>
+    <message>
+        <source>the map block&apos;s copy of the product ID ({text}) differs from the product ID {a}: desktop software activates the map by the copy</source>
+        <translation>la copia del ID de producto en el bloque del mapa ({text}) difiere del ID de producto {a}: los programas de escritorio activan el mapa por la copia</translation>
+    </message>
+    <message>
+        <source>the map block&apos;s copy of the product ID ({text}) differs from the product ID {a}, which does not fit 16 bits: desktop software activates the map by the copy</source>
+        <translation>la copia del ID de producto en el bloque del mapa ({text}) difiere del ID de producto {a}, que no cabe en 16 bits: los programas de escritorio activan el mapa por la copia</translation>
+    </message>
+    <message>
+        <source>the map&apos;s bounds are not an area: {text}</source>
+        <translation>los límites del mapa no forman un área: {text}</translation>
+    </message>
+    <message>
+        <source>the tile lies wholly outside the map&apos;s bounds: the unit never shows it</source>
+        <translation>la tesela está por completo fuera de los límites del mapa: la unidad nunca la muestra</translation>
+    </message>
+    <message>
+        <source>the tile begins with FF D8, which the unit adds itself</source>
+        <translation>la tesela empieza por FF D8, que la unidad añade por sí misma</translation>
+    </message>
+    <message>
+        <source>the tile is not a JPEG image up to its frame header</source>
+        <translation>la tesela no es una imagen JPEG hasta su cabecera de trama</translation>
+    </message>
+    <message>
+        <source>the tile is a progressive, lossless or arithmetic-coded JPEG (marker FF {text}): the unit shows baseline JPEG only</source>
+        <translation>la tesela es un JPEG progresivo, sin pérdida o con codificación aritmética (marcador FF {text}): la unidad solo muestra JPEG de línea base</translation>
+    </message>
+    <message>
+        <source>the JPEG is {a} x {b} pixels, the tile table says {c} x {d}</source>
+        <translation>el JPEG mide {a} x {b} píxeles, la tabla de teselas dice {c} x {d}</translation>
+    </message>
+    <message>
+        <source>{a} JNX files: a unit loads at most {b} ({c} on firmware before 2011)</source>
+        <translation>{a} ficheros JNX: una unidad carga como máximo {b} ({c} con firmware anterior a 2011)</translation>
+    </message>
+</context>
+<context>
     <name>ui::DeviceCheckLine</name>
+    <message>
+        <source>error</source>
+        <translation>error</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>aviso</translation>
+    </message>
     <message>
         <source>OK</source>
         <translation>Correcto</translation>
