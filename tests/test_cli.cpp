@@ -270,7 +270,12 @@ TEST_F(CliTest, DemoSplitAndMergeWriteTheirFilesOrRefuseBeforeWriting) {
     Expect({"merge", one}, 1, "", "");
     EXPECT_EQ(dir.list(), (Strings{"demo.jnx", "o.jnx", "s.jnx"}));
 
-    Expect({"split", file, "3", "1"}, 0, dir.file("s_Level1.jnx") + "\n" + dir.file("s_Level3.jnx") + "\n");
+    // A level file already there stops the split before anything is written.
+    fixture::WriteBytes(dir.file("s_Level3.jnx"), {1});
+    Expect({"split", file, "3", "1"}, 1, "", "--overwrite");
+    EXPECT_EQ(dir.list(), (Strings{"demo.jnx", "o.jnx", "s.jnx", "s_Level3.jnx"}));
+    Expect({"split", file, "3", "1", "--overwrite"}, 0,
+           dir.file("s_Level1.jnx") + "\n" + dir.file("s_Level3.jnx") + "\n");
     const jnx::JnxDocument third = Read(dir.file("s_Level3.jnx")), source = Read(file);
     ASSERT_EQ(third.Levels.size(), 1u);
     EXPECT_EQ(third.Levels[0].TileCount, source.Levels[2].TileCount);

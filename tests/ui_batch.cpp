@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/fs.h"
+#include "support/edit_support.h"
 #include "support/jnx_builder.h"
 #include "ui/batch/batch_folders.h"
 #include "ui/batch/batch_model.h"
@@ -197,6 +198,27 @@ TEST(BatchCommands, SaveHandsOverThePanelAndReloadsTheFolder) {
         EXPECT_EQ(s.Field("new4.jnx", batch::kGroupID), "42");
         EXPECT_EQ(s.window->Table().CheckedCount(), 0u);
     }
+}
+
+// An older NAME_new.jnx is asked about first, No preferred: No writes nothing.
+TEST(BatchCommands, SaveAsksBeforeItReplacesAnOutput) {
+    Rig s;
+    fixture::TempDir dir;
+    Write(dir, "old3.jnx", 3, {76437, 4777});
+    fixture::WriteBytes(dir.file("old3_new.jnx"), {1});
+    s.Load(dir.path());
+    s.Check({"old3.jnx"});
+    auto& p = s.window->Panel();
+    p.cboActualizar->setCurrentIndex(p.cboActualizar->findData(4));
+    s.window->CmdSalvar->click();
+    ASSERT_EQ(s.presenter.shown.size(), 1u);
+    EXPECT_EQ(s.presenter.last()->preferred, ui::MessageAnswer::No);
+    EXPECT_NE(s.LastText().find(dir.file("old3_new.jnx")), std::string::npos);
+    EXPECT_EQ(fixture::ReadBytes(dir.file("old3_new.jnx")), fixture::Bytes{1});
+    s.presenter.answers.push_back(ui::MessageAnswer::Yes);
+    s.window->CmdSalvar->click();
+    EXPECT_EQ(s.LastText(), "Updated OK: 0\r\nCreated OK: 1\r\nErrors: 0\r\n");
+    EXPECT_EQ(fixture::ReadFull(dir.file("old3_new.jnx")).Header.Version, 4);
 }
 
 TEST(BatchCommands, EveryCommandRefusesWithAWarningAndTouchesNothing) {
