@@ -2,9 +2,9 @@
 #include <algorithm>
 
 #include "batch/batch_commands.h"
-#include "compose/extract.h"
 #include "edit/resolve_edit.h"
 #include "jnx/reader.h"
+#include "operations/split_map.h"
 #include "platform/fs.h"
 
 namespace batch {
@@ -30,34 +30,22 @@ Error ValidateSplit(const BatchTable& table, int ticked, int& checked) {
 
 // Extracts the ticked levels of one file read in full; stops at its first failing level
 // (the level files written so far stay).
-void SplitFile(std::size_t row, const std::string& source, jnx::JnxDocument& doc, const edit::EditorValues& request,
-               const std::array<std::string, jnx::device::kMaxLevels>& levelDirs, const jnx::WriterSettings& settings,
-               jnx::BusyObserver* busy, SplitSummary& summary) {
-    edit::ResolvedEdit resolved;
-    Error error;
-    if (!edit::ResolveEdit(request, doc, source, settings, edit::Purpose::Split, resolved, error)) {
-        ++summary.errors;
-        summary.rows.push_back({row, source, {}, RowResult::Failed, Error(ErrorCode::RowCannotExtract).Cause(error)});
-        return;
+void SplitFile(std::size_t row, const std::string& source, const jnx::JnxDocument& doc,
+               const edit::EditorValues& request, const operations::LevelFolders& levelDirs,
+               const jnx::WriterSettings& settings, jnx::BusyObserver* busy, SplitSummary& summary) {
+    std::vector<int> levels;
+    const int count = std::min<int>(doc.Header.LevelCount, jnx::device::kMaxLevels);
+    for (int k = 1; k <= count; ++k)
+        if (request.chkSplitOPriority[std::size_t(k - 1)]) levels.push_back(k);
+    const operations::SplitOutcome outcome = operations::SplitMap(doc, source, request, levels, levelDirs, settings, busy);
+    for (const std::string& output : outcome.written) {
+        ++summary.extracted;
+        summary.rows.push_back({row, source, output, RowResult::Extracted, {}});
     }
-    // Each extraction rewrites parts of the document for its one level, so every level
-    // starts again from the document as read.
-    const jnx::JnxDocument asRead = doc;
-    const int levels = std::min<int>(asRead.Header.LevelCount, jnx::device::kMaxLevels);
-    for (int k = 1; k <= levels; ++k) {
-        if (!request.chkSplitOPriority[std::size_t(k - 1)]) continue;
-        doc = asRead;
-        const std::string output = compose::LevelFilePath(source, k, levelDirs);
-        if (compose::ExtractLevel(doc, resolved.values, resolved.version, source, output, k, settings, error, busy)) {
-            ++summary.extracted;
-            summary.rows.push_back({row, source, output, RowResult::Extracted, {}});
-        } else {
-            ++summary.errors;
-            summary.rows.push_back(
-                {row, source, output, RowResult::Failed, Error(ErrorCode::RowCannotExtract).Level(k).Cause(error)});
-            return;
-        }
-    }
+    if (outcome.Ok()) return;
+    ++summary.errors;
+    summary.rows.push_back({row, source, outcome.failedOutput, RowResult::Failed,
+                            Error(ErrorCode::RowCannotExtract).Level(outcome.failedLevel).Cause(outcome.error)});
 }
 
 }  // namespace

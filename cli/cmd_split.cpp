@@ -6,9 +6,8 @@
 #include "cli/commands.h"
 #include "cli/edit_args.h"
 #include "cli/options.h"
-#include "compose/extract.h"
-#include "edit/resolve_edit.h"
 #include "jnx/reader.h"
+#include "operations/split_map.h"
 #include "platform/fs.h"
 #include "settings/settings.h"
 #include "platform/text.h"
@@ -30,7 +29,7 @@ std::vector<int> LevelsNamed(const std::vector<std::string>& operands) {
 }
 
 // The editor's split of one file: "" on success, else why it stopped. written gets the path
-// of each level file as soon as it exists, so a later failure leaves the earlier ones listed.
+// of each level file on disk, those before a level that failed too.
 template <typename OnWritten>
 std::string SplitFile(const std::string& file, const std::vector<int>& levels, const EditArgs& edit,
                       const settings::Settings& config, const settings::SettingsTables& tables, OnWritten written) {
@@ -49,27 +48,18 @@ std::string SplitFile(const std::string& file, const std::vector<int>& levels, c
     edit::EditorValues request;
     jnx::WriterSettings writer;
     if (failure = RequestForFile(edit, doc, config, request, writer); !failure.empty()) return failure;
-    edit::ResolvedEdit resolved;
-    platform::Error error;
-    if (!edit::ResolveEdit(request, doc, file, writer, edit::Purpose::Split, resolved, error))
-        return platform::ErrorText(error);
     // Every file in the way is named before any level is written.
-    std::vector<std::string> outputs;
-    for (const int level : levels) outputs.push_back(compose::LevelFilePath(file, level, tables.LevelDirs));
     if (!writer.overwrite) {
-        for (const std::string& out : outputs)
+        for (const std::string& out : operations::SplitOutputs(file, levels, tables.LevelDirs))
             if (platform::NameTaken(out))
                 return ErrorWithHint(platform::Error(platform::ErrorCode::OutputExists).File(out));
     }
-    // A split stops at the first level that fails; files of earlier levels stay.
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        const int level = levels[i];
-        const std::string& out = outputs[i];
-        if (!compose::ExtractLevel(doc, resolved.values, resolved.version, file, out, level, writer, error)) {
-            return "level " + std::to_string(level) + ": Errors in JNX generation. " + platform::ErrorText(error);
-        }
-        written(out);
-    }
+    const operations::SplitOutcome outcome = operations::SplitMap(doc, file, request, levels, tables.LevelDirs, writer);
+    for (const std::string& out : outcome.written) written(out);
+    if (outcome.failedLevel > 0)
+        return "level " + std::to_string(outcome.failedLevel) + ": Errors in JNX generation. " +
+               platform::ErrorText(outcome.error);
+    if (!outcome.Ok()) return platform::ErrorText(outcome.error);
     return "";
 }
 

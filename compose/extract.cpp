@@ -138,7 +138,7 @@ bool VerifyLevelFile(const jnx::JnxDocument& doc, std::size_t first, const jnx::
 
 }  // namespace
 
-bool ExtractLevel(jnx::JnxDocument& doc, const jnx::WriteValues& values, int version, const std::string& sourcePath,
+bool ExtractLevel(const jnx::JnxDocument& doc, const jnx::WriteValues& values, int version, const std::string& sourcePath,
                   const std::string& destinationPath, int level, const jnx::WriterSettings& settings, Error& error,
                   jnx::BusyObserver* observer) {
     jnx::BusyScope busy(observer);
@@ -171,19 +171,7 @@ bool ExtractLevel(jnx::JnxDocument& doc, const jnx::WriteValues& values, int ver
     const auto verify = [&](platform::BinaryFile& file, Error& e) {
         return VerifyLevelFile(doc, first, front, bytes, file, destinationPath, e);
     };
-    if (!out.Publish(error, verify)) return false;
-
-    doc.Header.LevelCount = 1;
-    doc.Header.ZeroedField5 = 0;
-    doc.Header.ProductId = values.productId;
-    doc.Header.DrawOrder = values.drawOrder;
-    doc.Levels[index].Scale = values.scales[index];
-    doc.MapInfo.GroupName = values.groupName;
-    doc.MapInfo.ReservedBytes = front.mapInfo.ReservedBytes;
-    doc.MapInfo.InfoLevelCount = 1;
-    doc.LevelInfos[index].Zoom = values.zooms[index];
-    doc.Padding.assign(std::size_t(jnx::kMapBlockSpan - jnx::MapBlockLength(front.mapInfo, front.levelInfos)), 0);
-    return true;
+    return out.Publish(error, verify);
 }
 
 }  // namespace compose

@@ -17,7 +17,7 @@ namespace compose {
 // file appears under destinationPath only complete and verified; on failure nothing is
 // left there (a file that was there before stays untouched) and error says why. The name
 // is the program's: a file or link there refuses the write unless settings.overwrite.
-bool ExtractLevel(jnx::JnxDocument& doc, const jnx::WriteValues& values, int version, const std::string& sourcePath,
+bool ExtractLevel(const jnx::JnxDocument& doc, const jnx::WriteValues& values, int version, const std::string& sourcePath,
                   const std::string& destinationPath, int level, const jnx::WriterSettings& settings,
                   platform::Error& error, jnx::BusyObserver* observer = nullptr);
 

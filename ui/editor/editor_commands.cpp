@@ -5,10 +5,10 @@
 #include <QLineEdit>
 #include <algorithm>
 
-#include "compose/extract.h"
 #include "edit/resolve_edit.h"
 #include "jnx/modif.h"
 #include "jnx/regenerate.h"
+#include "operations/split_map.h"
 #include "platform/fs.h"
 #include "ui/common/digit_box.h"
 #include "ui/common/error_message.h"
@@ -154,36 +154,23 @@ void EditorWindow::OnSplit() {
     edit::ResolvedEdit resolved;
     if (!Resolve(edit::Purpose::Split, resolved)) return;
     std::vector<int> chosen;
-    std::vector<std::string> outputs;
-    for (int k = 0; k < levels; ++k) {
-        if (!chkSplitOPriority_[k]->isChecked()) continue;
-        chosen.push_back(k + 1);
-        outputs.push_back(compose::LevelFilePath(source, k + 1, tables_.LevelDirs));
-    }
+    for (int k = 0; k < levels; ++k)
+        if (chkSplitOPriority_[k]->isChecked()) chosen.push_back(k + 1);
+    const std::vector<std::string> outputs = operations::SplitOutputs(source, chosen, tables_.LevelDirs);
     jnx::WriterSettings writer = WriterSettingsNow();
     writer.overwrite = std::any_of(outputs.begin(), outputs.end(), platform::NameTaken);
     if (!MayReplaceFiles(presenter_, outputs)) return;
-    platform::Error error;
     SetRunning(true);
-    const jnx::JnxDocument asRead = doc_;
-    bool ok = true;
-    std::vector<std::string> written;
-    std::string failedOut;
+    const edit::EditorValues request = Request();
+    operations::SplitOutcome outcome;
     ui::WorkerReport report;
     RunWithProgress(this, tr("Splitting %1").arg(FromPath(platform::FileNameOf(source))), report, [&] {
-        for (std::size_t i = 0; i < chosen.size() && ok; ++i) {
-            report.Steps(int(i), int(chosen.size()));
-            // Each extraction rewrites parts of the document for its one level.
-            jnx::JnxDocument work = asRead;
-            const std::string& out = outputs[i];
-            ok = compose::ExtractLevel(work, resolved.values, resolved.version, source, out, chosen[i], writer, error,
-                                       &report);
-            if (ok)
-                written.push_back(out);
-            else
-                failedOut = out;
-        }
+        outcome = operations::SplitMap(doc_, source, request, chosen, tables_.LevelDirs, writer, &report);
     });
+    const bool ok = outcome.Ok();
+    const platform::Error& error = outcome.error;
+    const std::vector<std::string>& written = outcome.written;
+    const std::string& failedOut = outcome.failedOutput;
     SetRunning(false);
     QStringList names;
     for (const std::string& out : written) names << FromPath(out);
