@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "batch/batch_commands.h"
-#include "compose/extract.h"
 #include "edit/resolve_edit.h"
+#include "operations/split_map.h"
 #include "platform/fs.h"
 
 namespace batch {
@@ -30,12 +30,12 @@ std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const edi
     std::vector<std::string> taken;
     for (const BatchRow& row : table.rows) {
         if (!row.Checked() || row.Erroneous()) continue;
-        const int levels = std::min(std::atoi(row[kNumLevels].c_str()), jnx::device::kMaxLevels);
-        for (int k = 1; k <= levels; ++k) {
-            if (!request.chkSplitOPriority[std::size_t(k - 1)]) continue;
-            const std::string output = compose::LevelFilePath(row.FullFileName(), k, levelDirs);
+        const int count = std::min(std::atoi(row[kNumLevels].c_str()), jnx::device::kMaxLevels);
+        std::vector<int> levels;
+        for (int k = 1; k <= count; ++k)
+            if (request.chkSplitOPriority[std::size_t(k - 1)]) levels.push_back(k);
+        for (const std::string& output : operations::SplitOutputs(row.FullFileName(), levels, levelDirs))
             if (platform::NameTaken(output)) taken.push_back(output);
-        }
     }
     return taken;
 }

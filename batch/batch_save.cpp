@@ -6,9 +6,8 @@
 #include "batch/batch_commands.h"
 #include "batch/folder_scan.h"
 #include "edit/resolve_edit.h"
-#include "jnx/modif.h"
 #include "jnx/reader.h"
-#include "jnx/regenerate.h"
+#include "operations/save_map.h"
 #include "platform/file_lock.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -77,9 +76,9 @@ public:
             return outcome;
         }
         if (resolved.road == edit::Road::Rewrite) {
-            Rewrite(resolved, lock, outcome);
+            Rewrite(lock, outcome);
         } else if (RenameTarget(row, renameTo, outcome.error)) {
-            Patch(resolved, renameTo, lock, outcome);
+            Patch(renameTo, lock, outcome);
         }
         return outcome;
     }
@@ -101,25 +100,23 @@ private:
         return true;
     }
 
-    void Rewrite(const edit::ResolvedEdit& resolved, const platform::FileLock& lock, RowOutcome& outcome) {
+    void Rewrite(const platform::FileLock& lock, RowOutcome& outcome) {
         // The edited Filename plays no part here: the output is named after the source.
-        Error error;
-        if (!jnx::RegenerateJnx(doc_, resolved.values, resolved.version, outcome.path, resolved.outputPath,
-                                settings_, error, busy_, &lock)) {
+        const operations::SaveOutcome saved = operations::SaveMap(doc_, outcome.path, request_, settings_, busy_, &lock);
+        if (!saved.Ok()) {
             outcome.error = Error(request_.chkRemoveOld ? ErrorCode::RowCannotReplace : ErrorCode::RowCannotRegenerate)
                                 .File(outcome.path)
-                                .Cause(error);
+                                .Cause(saved.error);
             return;
         }
-        outcome.output = resolved.outputPath;
+        outcome.output = saved.output;
         outcome.result = RowResult::Created;
     }
 
-    void Patch(const edit::ResolvedEdit& resolved, const std::string& renameTo, const platform::FileLock& lock,
-               RowOutcome& outcome) {
-        Error error;
-        const bool ok = jnx::ModifJNX(doc_, resolved.values, outcome.path, error, busy_, &lock);
-        if (!ok) outcome.error = Error(ErrorCode::RowCannotUpdate).File(outcome.path).Cause(error);
+    void Patch(const std::string& renameTo, const platform::FileLock& lock, RowOutcome& outcome) {
+        const operations::SaveOutcome saved = operations::SaveMap(doc_, outcome.path, request_, settings_, busy_, &lock);
+        const bool ok = saved.Ok();
+        if (!ok) outcome.error = Error(ErrorCode::RowCannotUpdate).File(outcome.path).Cause(saved.error);
         outcome.output = outcome.path;
         // The rename follows whether or not the update succeeded (a failed update leaves
         // the file as it was); it never replaces another file.

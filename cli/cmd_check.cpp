@@ -1,16 +1,13 @@
 // tessaly-cli check: whether maps will work on the device, as the core judges them.
-#include <filesystem>
 #include <iostream>
 #include <map>
 #include <string>
-#include <system_error>
 #include <vector>
 
-#include "check/device_check.h"
-#include "check/folder_check.h"
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "cli/options.h"
+#include "operations/check_maps.h"
 #include "settings/settings.h"
 
 namespace cli {
@@ -21,10 +18,7 @@ namespace {
 // carries every finding.
 constexpr int kShownPerCode = 10;
 
-struct CheckRun {
-    std::vector<check::MapReport> maps;
-    std::vector<check::FolderReport> folders;
-};
+using CheckRun = operations::CheckOutcome;
 
 std::string Counted(std::size_t n, const char* one) {
     return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
@@ -111,20 +105,6 @@ void PrintJson(const CheckRun& run, std::ostream& out) {
     out << json.Text() << "\n";
 }
 
-bool IsFolder(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_directory(std::filesystem::path(path), ec);
-}
-
-// A folder that cannot be listed is reported where an unreadable map would be, so the
-// output keeps its one shape and the exit status says the check is incomplete.
-check::MapReport Unlisted(const std::string& folder, const platform::Error& error) {
-    check::MapReport report;
-    report.path = folder;
-    report.error = error;
-    return report;
-}
-
 int Run(const ParsedArgs& parsed) {
     const settings::Settings config = LoadSettings(parsed);
     settings::SettingsTables tables;
@@ -134,33 +114,14 @@ int Run(const ParsedArgs& parsed) {
     const auto* rows = haveRows ? &tables.ZoomTable : nullptr;
     const bool deep = parsed.Has("--deep");
 
-    CheckRun run;
-    for (const auto& operand : parsed.operands) {
-        if (!IsFolder(operand)) {
-            run.maps.push_back(check::CheckMapFile(operand, deep, rows));
-            continue;
-        }
-        std::vector<check::FolderReport> folders;
-        std::vector<std::string> skipped;
-        platform::Error error;
-        if (!check::ListJnxFolders(operand, parsed.Has("--recursive"), folders, skipped, error))
-            run.maps.push_back(Unlisted(operand, error));
-        for (const auto& folder : skipped)
-            run.maps.push_back(Unlisted(folder, platform::Error(platform::ErrorCode::CannotReadFolder).File(folder)));
-        for (auto& folder : folders) {
-            for (const auto& file : folder.jnxFiles) run.maps.push_back(check::CheckMapFile(file, deep, rows));
-            run.folders.push_back(std::move(folder));
-        }
-    }
+    const operations::CheckOutcome run = operations::CheckMaps(parsed.operands, deep, parsed.Has("--recursive"), rows);
 
     if (parsed.Has("--json")) {
         PrintJson(run, std::cout);
     } else {
         PrintText(run, std::cout);
     }
-    bool ok = true;
-    for (const auto& map : run.maps) ok = ok && map.Ok();
-    return ok ? kExitOk : kExitFailed;
+    return run.Ok() ? kExitOk : kExitFailed;
 }
 
 }  // namespace

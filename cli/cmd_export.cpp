@@ -1,6 +1,5 @@
 // tessaly-cli export FILE --out OUT.mbtiles|OUT.kmz: a map as MBTiles (on the web-map grid
 // only) or as KMZ ground overlays (any map), its JPEG bytes copied as they are.
-#include <algorithm>
 #include <iostream>
 #include <limits>
 #include <string>
@@ -8,9 +7,7 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/progress_line.h"
-#include "convert/export_kmz.h"
-#include "convert/export_mbtiles.h"
-#include "platform/fs.h"
+#include "operations/convert_map.h"
 
 namespace cli {
 
@@ -20,10 +17,8 @@ int Run(const ParsedArgs& parsed) {
     const std::string& file = parsed.operands.front();
     const auto out = parsed.Last("--out");
     if (!out || out->empty()) throw UsageError("--out OUT.mbtiles or --out OUT.kmz is required");
-    std::string extension = platform::ExtensionOf(*out);
-    std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-    if (extension != "mbtiles" && extension != "kmz")
-        throw UsageError("--out " + *out + ": the output must be an .mbtiles or a .kmz file");
+    const auto format = operations::ExportFormatOf(*out);
+    if (!format) throw UsageError("--out " + *out + ": the output must be an .mbtiles or a .kmz file");
     std::vector<int> levels;
     if (const auto wanted = parsed.Last("--levels"))
         levels = DistinctNumbers("--levels", *wanted, 1, std::numeric_limits<int>::max(), "a level number");
@@ -35,9 +30,7 @@ int Run(const ParsedArgs& parsed) {
     };
     convert::ExportResult result;
     platform::Error error;
-    const bool exported = extension == "kmz" ? convert::ExportKmz(file, *out, levels, result, error, progress)
-                                             : convert::ExportMbtiles(file, *out, levels, result, error, progress);
-    if (!exported) {
+    if (!operations::ExportMap(file, *out, *format, levels, result, error, progress)) {
         std::cerr << file << ": " << platform::ErrorText(error) << "\n";
         return kExitFailed;
     }

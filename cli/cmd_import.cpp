@@ -8,8 +8,8 @@
 #include "cli/edit_args.h"
 #include "cli/options.h"
 #include "cli/progress_line.h"
-#include "convert/import_jnx.h"
 #include "convert/web_tiles.h"
+#include "operations/convert_map.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 
@@ -69,7 +69,7 @@ int Run(const ParsedArgs& parsed) {
     };
     convert::ImportResult result;
     platform::Error error;
-    if (!convert::ImportTiles(source, *out, options, result, error, progress)) {
+    if (!operations::ImportMap(source, *out, options, result, error, progress)) {
         std::cerr << source << ": " << ErrorWithHint(error) << "\n";
         return kExitFailed;
     }

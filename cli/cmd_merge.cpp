@@ -7,7 +7,7 @@
 
 #include "cli/commands.h"
 #include "compose/merge_plan.h"
-#include "compose/merge_write.h"
+#include "operations/merge_maps.h"
 #include "edit/resolve_edit.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
@@ -40,8 +40,9 @@ std::string FolderOf(const std::string& file) {
 }
 
 // Each file stands for a checked row of the batch table, read the way the folder scan reads it
-// (without tile tables); doc is the model the reads go through, as WriteMerge's go later.
-std::vector<compose::MergeSource> ReadSources(const std::vector<std::string>& files, jnx::JnxDocument& doc) {
+// (without tile tables).
+std::vector<compose::MergeSource> ReadSources(const std::vector<std::string>& files) {
+    jnx::JnxDocument doc;
     std::vector<compose::MergeSource> sources;
     for (const auto& file : files) {
         compose::MergeSource source;
@@ -68,8 +69,7 @@ int Run(const ParsedArgs& parsed) {
     if (out && out->empty()) throw UsageError("--out needs a folder");
     const settings::Settings config = LoadSettings(parsed);
 
-    jnx::JnxDocument doc;
-    const std::vector<compose::MergeSource> sources = ReadSources(parsed.operands, doc);
+    const std::vector<compose::MergeSource> sources = ReadSources(parsed.operands);
 
     compose::MergeFolderRule folder;
     if (out) {
@@ -79,22 +79,16 @@ int Run(const ParsedArgs& parsed) {
         folder.currentFolder = FolderOf(parsed.operands.front());
     }
 
-    const compose::MergePlanning planning = compose::PlanMerge(sources, request, folder);
-    if (planning.outcome == compose::MergePlanning::Outcome::Refused) {
-        std::cerr << platform::ErrorText(planning.error) << "\n";
+    const operations::MergeOutcome outcome = operations::MergeMaps(sources, request, folder);
+    if (outcome.result == operations::MergeOutcome::Result::Refused) {
+        std::cerr << platform::ErrorText(outcome.error) << "\n";
         return kExitFailed;
     }
-    if (planning.outcome == compose::MergePlanning::Outcome::Failed) {
-        std::cerr << "Error merging files.\n" << platform::ErrorText(planning.error) << "\n";
+    if (!outcome.Ok()) {
+        std::cerr << "Error merging files.\n" << platform::ErrorText(outcome.error) << "\n";
         return kExitFailed;
     }
-
-    std::string output;
-    platform::Error error;
-    if (!compose::WriteMerge(planning.plan, doc, output, error)) {
-        std::cerr << "Error merging files.\n" << platform::ErrorText(error) << "\n";
-        return kExitFailed;
-    }
+    const std::string& output = outcome.output;
     std::cout << output << "\n";
     return kExitOk;
 }

@@ -6,9 +6,8 @@
 #include "cli/commands.h"
 #include "cli/edit_args.h"
 #include "cli/options.h"
-#include "jnx/modif.h"
 #include "jnx/reader.h"
-#include "jnx/regenerate.h"
+#include "operations/save_map.h"
 #include "edit/resolve_edit.h"
 #include "platform/file_lock.h"
 #include "platform/fs.h"
@@ -75,17 +74,10 @@ FileOutcome SaveOne(const std::string& file, const EditArgs& edit, const setting
     edit::EditorValues request;
     jnx::WriterSettings writer;
     if (failure = RequestForFile(edit, doc, config, request, writer); !failure.empty()) return {false, failure};
-    edit::ResolvedEdit resolved;
-    platform::Error error;
-    if (edit::ResolveEdit(request, doc, file, writer, edit::Purpose::Save, resolved, error)) {
-        if (resolved.road == edit::Road::Patch) {
-            if (jnx::ModifJNX(doc, resolved.values, file, error, nullptr, &lock)) return {true, "updated " + file};
-        } else if (jnx::RegenerateJnx(doc, resolved.values, resolved.version, file, resolved.outputPath, writer,
-                                      error, nullptr, &lock)) {
-            return {true, "created " + resolved.outputPath};
-        }
-    }
-    return {false, "Errors in JNX generation. " + ErrorWithHint(error)};
+    const operations::SaveOutcome saved = operations::SaveMap(doc, file, request, writer, nullptr, &lock);
+    if (saved.Ok())
+        return {true, (saved.road == edit::Road::Patch ? "updated " : "created ") + saved.output};
+    return {false, "Errors in JNX generation. " + ErrorWithHint(saved.error)};
 }
 
 int Run(const ParsedArgs& parsed) {

@@ -89,6 +89,8 @@ class MergeProgress {
 public:
     virtual ~MergeProgress() = default;
     virtual void SourceLoaded(int loaded, int total) { (void)loaded, (void)total; }
+    // Every source is read and planned; from here on the merged file is written.
+    virtual void Writing() {}
 };
 bool LoadMergeSources(std::vector<MergeSource>& sources, jnx::JnxDocument& doc, platform::Error& error,
                       jnx::BusyObserver* busy = nullptr, MergeProgress* progress = nullptr);

@@ -2,7 +2,7 @@
 #include "ui/batch/batch_window.h"
 
 #include "compose/merge_plan.h"
-#include "compose/merge_write.h"
+#include "operations/merge_maps.h"
 #include "ui/batch/batch_messages.h"
 #include "ui/batch/batch_panel.h"
 #include "ui/batch/batch_work.h"
@@ -42,43 +42,22 @@ void BatchWindow::OnMerge() {
     SetRunning(true);
     const std::string folder = table_.folder;
     const compose::MergeFolderRule rule{settings_.MergeDir(), folder};
-    bool sourcesRead = false, written = false;
-    compose::MergePlanning planning;
-    std::string output;
+    operations::MergeOutcome outcome;
     RunWork(tr("Merging the checked maps"), [&](BatchWork& report) {
-        jnx::JnxDocument doc;
         report.SourceLoaded(0, static_cast<int>(sources.size()));
-        sourcesRead = compose::LoadMergeSources(sources, doc, error, &report, &report);
-        if (!sourcesRead) return;
-        planning = compose::PlanMerge(sources, request, rule, loaded);
-        if (planning.outcome != compose::MergePlanning::Outcome::Planned) return;
-        report.Steps(0, 0);  // from here on the bar counts the merged file's bytes
-        written = compose::WriteMerge(planning.plan, doc, output, error, &report);
+        outcome = operations::MergeMaps(sources, request, rule, loaded, &report, &report);
     });
-    const bool cancelled = error.code == platform::ErrorCode::Cancelled;
-    if (cancelled) {
+    if (!outcome.Ok()) {
         SetRunning(false);
-        presenter_.Information(InformationTitle(), MergeCancelledText());
-        return;
-    }
-    if (!sourcesRead) {
-        SetRunning(false);
-        presenter_.Plain(ErrorTitle(), MergeFailureText(ui::ErrorMessage(error)));
-        return;
-    }
-    if (planning.outcome != compose::MergePlanning::Outcome::Planned) {
-        SetRunning(false);
-        if (planning.outcome == compose::MergePlanning::Outcome::Refused)
-            presenter_.Information(warning, ui::ErrorMessage(planning.error));
+        if (outcome.error.code == platform::ErrorCode::Cancelled)
+            presenter_.Information(InformationTitle(), MergeCancelledText());
+        else if (outcome.result == operations::MergeOutcome::Result::Refused)
+            presenter_.Information(warning, ui::ErrorMessage(outcome.error));
         else
-            presenter_.Plain(ErrorTitle(), MergeFailureText(ui::ErrorMessage(planning.error)));
+            presenter_.Plain(ErrorTitle(), MergeFailureText(ui::ErrorMessage(outcome.error)));
         return;
     }
-    if (!written) {
-        SetRunning(false);
-        presenter_.Plain(ErrorTitle(), MergeFailureText(ui::ErrorMessage(error)));
-        return;
-    }
+    const std::string& output = outcome.output;
     ResetWindow();
     LoadRows(folder, false);
     SetRunning(false);

@@ -18,6 +18,7 @@ public:
     void FolderStarted(const std::string& /*folder*/, int fileCount) override { Steps(0, fileCount); }
     void FileDone() override { Steps(StepsDone() + 1, -1); }
     void SourceLoaded(int loaded, int total) override { Steps(loaded, total); }
+    void Writing() override { Steps(0, 0); }  // the bar counts the merged file's bytes
 };
 
 }  // namespace batchui

@@ -6,8 +6,7 @@
 #include <algorithm>
 
 #include "edit/resolve_edit.h"
-#include "jnx/modif.h"
-#include "jnx/regenerate.h"
+#include "operations/save_map.h"
 #include "operations/split_map.h"
 #include "platform/fs.h"
 #include "ui/common/digit_box.h"
@@ -79,8 +78,6 @@ void EditorWindow::OnSave() {
     const std::string source = doc_.FileName;
     edit::ResolvedEdit resolved;
     if (!Resolve(edit::Purpose::Save, resolved)) return;
-    platform::Error error;
-    SetRunning(true);
     const bool patch = resolved.road == edit::Road::Patch;
     jnx::WriterSettings writer = WriterSettingsNow();
     // NAME_new.jnx is the program's name: a file there is the user's, replaced only if asked.
@@ -88,15 +85,15 @@ void EditorWindow::OnSave() {
         writer.overwrite = platform::NameTaken(resolved.outputPath);
         if (!MayReplaceFiles(presenter_, {resolved.outputPath})) return;
     }
-    // The worker writes from its own copy: the window keeps painting from doc_ meanwhile.
-    jnx::JnxDocument work = doc_;
-    bool ok = false;
+    SetRunning(true);
+    const edit::EditorValues request = Request();
+    operations::SaveOutcome saved;
     ui::WorkerReport report;
-    RunWithProgress(this, tr("Writing %1").arg(FromPath(platform::FileNameOf(resolved.outputPath))), report, [&] {
-        ok = patch ? jnx::ModifJNX(work, resolved.values, source, error, &report)
-                   : jnx::RegenerateJnx(work, resolved.values, resolved.version, source, resolved.outputPath, writer,
-                                        error, &report);
-    });
+    // The worker reads doc_ while the window paints from it; neither changes it.
+    RunWithProgress(this, tr("Writing %1").arg(FromPath(platform::FileNameOf(resolved.outputPath))), report,
+                    [&] { saved = operations::SaveMap(doc_, source, request, writer, &report); });
+    const bool ok = saved.Ok();
+    const platform::Error& error = saved.error;
     SetRunning(false);
     const QString output = FromPath(resolved.outputPath);
     // Only a save that is on disk ends the edits; after a failure the map and every edited

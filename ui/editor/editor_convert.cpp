@@ -3,12 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "convert/export_kmz.h"
-#include "convert/export_mbtiles.h"
-#include "convert/import_jnx.h"
+#include "operations/convert_map.h"
 #include "platform/fs.h"
-#include "ui/common/replace_question.h"
 #include "ui/common/error_message.h"
+#include "ui/common/replace_question.h"
 #include "ui/common/worker_run.h"
 #include "ui/editor/editor_window.h"
 
@@ -76,7 +74,7 @@ void EditorWindow::OnImport() {
     SetRunning(true);
     WorkerReport report;
     RunWithProgress(this, tr("Importing %1").arg(QFileInfo(source).fileName()), report,
-                    [&] { ok = convert::ImportTiles(from, to, options, result, error, Watched(report)); });
+                    [&] { ok = operations::ImportMap(from, to, options, result, error, Watched(report)); });
     SetRunning(false);
     if (!ok) {
         ShowConvertFailure(tr("%1 could not be imported:").arg(source), error);
@@ -143,8 +141,8 @@ void EditorWindow::OnExport() {
     SetRunning(true);
     WorkerReport report;
     RunWithProgress(this, tr("Writing %1").arg(QFileInfo(output).fileName()), report, [&] {
-        ok = kmz ? convert::ExportKmz(from, to, levels, result, error, Watched(report))
-                 : convert::ExportMbtiles(from, to, levels, result, error, Watched(report));
+        ok = operations::ExportMap(from, to, kmz ? operations::ExportFormat::Kmz : operations::ExportFormat::Mbtiles,
+                                   levels, result, error, Watched(report));
     });
     SetRunning(false);
     if (!ok) {
