@@ -35,8 +35,6 @@ platform::Error ValidateSave(const BatchTable& table, const edit::EditorValues& 
     if (count == 0) return Error(ErrorCode::RefuseNoneChecked);
     // Values that cannot be stored must stop the run before the first file.
     platform::Error invalid;
-    if (!platform::Trim(request.txtDrawOrder).empty() && !platform::ParseInt32(request.txtDrawOrder))
-        return Error(ErrorCode::RefuseBadDrawOrder);
     if (!edit::ValidateRequest(request, invalid)) return invalid;
     return {};
 }

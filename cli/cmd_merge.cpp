@@ -104,7 +104,7 @@ extern const Command kMergeCommand{
         kToVersionOption,
         {"--product-id", "N", "the product ID, a whole number from -32768 to 32767 (default: the first file's)"},
         {"--group", "TEXT", "the family group name (default: the first file's)"},
-        {"--draw-order", "N", "the draw order, a whole number (default: 25)"},
+        {"--draw-order", "N", "the draw order, a whole number from -32768 to 32767 (default: 25)"},
         kSettingsOption,
     },
     Run,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "edit/resolve_edit.h"
 #include "edit/user_input.h"
 #include "platform/text.h"
 
@@ -27,15 +28,12 @@ std::string SplitLevel(const std::string& option, const std::string& text, int& 
 std::string ParseEditArgs(const ParsedArgs& parsed, const settings::SettingsTables* tables, EditArgs& out) {
     edit::EditorValues& request = out.request;
     out.overwrite = parsed.Has("--overwrite");
-    if (const auto id = parsed.Last("--product-id")) {
-        if (!platform::ParseInt16(*id)) return "--product-id " + *id + ": not a whole number from -32768 to 32767";
-        request.txtProductID = platform::Trim(*id);
-    }
+    // Checked by the one validator every road uses, so each refuses in the same words.
+    if (const auto id = parsed.Last("--product-id")) request.txtProductID = platform::Trim(*id);
     if (const auto group = parsed.Last("--group")) request.txtFamiliGroup = *group;
-    if (const auto order = parsed.Last("--draw-order")) {
-        if (!platform::ParseInt16(*order)) return "--draw-order " + *order + ": not a whole number from -32768 to 32767";
-        request.txtDrawOrder = platform::Trim(*order);
-    }
+    if (const auto order = parsed.Last("--draw-order")) request.txtDrawOrder = platform::Trim(*order);
+    platform::Error invalid;
+    if (!edit::ValidateRequest(request, invalid)) return platform::ErrorText(invalid);
     if (const auto version = parsed.Last("--to-version")) {
         const std::string v = platform::Trim(*version);
         if (v != "3" && v != "4") return "--to-version " + *version + ": must be 3 or 4";

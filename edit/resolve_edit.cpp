@@ -87,8 +87,10 @@ std::string NewFilePath(const std::string& sourcePath) {
 bool ValidateRequest(const EditorValues& request, Error& error) {
     if (!Trim(request.txtProductID).empty() && !ParseInt16(request.txtProductID))
         return Fail(error, Error(ErrorCode::BadProductId).Other(Trim(request.txtProductID)));
-    if (!Trim(request.txtDrawOrder).empty() && !ParseInt32(request.txtDrawOrder))
-        return Fail(error, Error(ErrorCode::BadDrawOrder).Other(request.txtDrawOrder));
+    // One range on every road, as wide as a product ID: a value the unit does not take
+    // (it draws 0 to 100) is written, and the device check warns of it.
+    if (!Trim(request.txtDrawOrder).empty() && !ParseInt16(request.txtDrawOrder))
+        return Fail(error, Error(ErrorCode::BadDrawOrder).Other(Trim(request.txtDrawOrder)));
     if (request.cboActualizar && *request.cboActualizar != 3 && *request.cboActualizar != 4)
         return Fail(error, Error(ErrorCode::BadTargetVersion));
     return true;

@@ -117,7 +117,6 @@ enum class ErrorCode {
     RefuseNoFolder,
     RefuseErroneousChecked,
     RefuseInvalidFilename,
-    RefuseBadDrawOrder,
     RefuseNoneChecked,
     RefuseNothingToDelete,
     RefuseSingleLevelSplit,

@@ -181,7 +181,7 @@ TEST(BatchSaveRefusals, ValidationTouchesNoFile) {
         {name("  "), ErrorCode::RefuseInvalidFilename},
         {name("b.txt"), ErrorCode::RefuseInvalidFilename},
         // The request's values are checked before the first file (their rules are the resolution's).
-        {[](BatchTable&, EditorValues& r) { r.txtDrawOrder = "12a"; }, ErrorCode::RefuseBadDrawOrder},
+        {[](BatchTable&, EditorValues& r) { r.txtDrawOrder = "12a"; }, ErrorCode::BadDrawOrder},
         {[](BatchTable&, EditorValues& r) { r.txtProductID = "40000"; }, ErrorCode::BadProductId},
         {[](BatchTable&, EditorValues& r) { r.cboActualizar = 5; }, ErrorCode::BadTargetVersion},
     };

@@ -288,6 +288,28 @@ TEST_F(CliTest, DemoSplitAndMergeWriteTheirFilesOrRefuseBeforeWriting) {
     EXPECT_EQ(merged.ProductId, 77);
 }
 
+// One validator: save, merge and import refuse the same values in the same words before any
+// file is opened; a draw order the unit does not take is written, and check warns of it.
+TEST_F(CliTest, EveryCommandRefusesTheSameValuesAlike) {
+    const std::string map = Make("v.jnx", fixture::SimpleRecipe(4, 2, 2));
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"--draw-order", "32768"}, {"--draw-order", "40000"}, {"--draw-order", "abc"}, {"--product-id", "32768"}};
+    for (const auto& [option, value] : refused) {
+        const std::string said = "\"" + value + "\" is not a whole number from -32768 to 32767";
+        for (const Strings& command : {Strings{"save", map}, Strings{"merge", map, map}, Strings{"import", "none.mbtiles", "--out", dir.file("o.jnx")}}) {
+            Strings args = command;
+            args.insert(args.end(), {option, value});
+            const fixture::ProgramRun r = Run(args);
+            EXPECT_EQ(r.code, 2) << PrintToString(args) << r.err;
+            EXPECT_NE(r.err.find(said), std::string::npos) << PrintToString(args) << r.err;
+        }
+    }
+    Expect({"save", map, "--draw-order", "101"}, 0, "updated " + map + "\n");
+    const fixture::ProgramRun checked = Run({"check", map});
+    EXPECT_EQ(checked.code, 0);
+    EXPECT_NE(checked.out.find("draw_order_range"), std::string::npos) << checked.out;
+}
+
 // scan and info read the zoom rows of --settings.
 TEST_F(CliTest, CommandsReadTheChosenSettings) {
     const std::string file = Make("z.jnx", fixture::SimpleRecipe(4, 1, 1)), ini = scratch.file("one-row.ini");

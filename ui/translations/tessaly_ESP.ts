@@ -891,8 +891,8 @@
         <translation>El zoom del nivel {level} (&quot;{other}&quot;) no es un número entero entre -32768 y 32767</translation>
     </message>
     <message>
-        <source>The draw order &quot;{other}&quot; is not a whole number.</source>
-        <translation>El orden de dibujo &quot;{other}&quot; no es un número entero.</translation>
+        <source>The draw order &quot;{other}&quot; is not a whole number from -32768 to 32767</source>
+        <translation>El orden de dibujo &quot;{other}&quot; no es un número entero entre -32768 y 32767</translation>
     </message>
     <message>
         <source>Target version must be 3 or 4</source>
@@ -1071,10 +1071,6 @@
     <message>
         <source>All selected files need valid filename.</source>
         <translation>Todos los ficheros seleccionados deben tener un nombre de fichero válido.</translation>
-    </message>
-    <message>
-        <source>Draw order must be a whole number.</source>
-        <translation>El orden de dibujo debe ser un número entero.</translation>
     </message>
     <message>
         <source>You must select at least one valid JNX file.</source>
