@@ -8,6 +8,8 @@
 #include "batch/folder_scan.h"
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "platform/fs.h"
+#include "platform/text.h"
 #include "settings/settings.h"
 
 namespace cli {
@@ -28,21 +30,57 @@ const char* DeviceAnswer(const batch::BatchRow& row) {
     return row.device.empty() ? "ready" : "warnings";
 }
 
-// Keyed by the field names of the batch table; the two file name fields are names, the
-// others texts (see json.h). Device and DeviceCodes follow them.
+// A number field as a number; null where the row has none (an unreadable file, a version 3
+// map's draw order).
+void NumberOrNull(JsonWriter& json, const std::string& key, const std::string& text) {
+    json.Key(key);
+    if (const auto number = platform::ParseInt32(text)) {
+        json.Int(*number);
+    } else {
+        json.Null();
+    }
+}
+
+// One object per file, typed: numbers as numbers, flags as booleans, null where the file
+// has no value, and for a file that could not be read an error with its code and reason.
 void PrintJson(const batch::BatchTable& table, std::ostream& out) {
     JsonWriter json;
     json.BeginArray();
     for (const batch::BatchRow& row : table.rows) {
+        const bool read = !row.Erroneous();
         json.BeginObject();
-        for (int c = 0; c < batch::kColumnCount; ++c) {
-            json.Key(batch::kFields[static_cast<std::size_t>(c)].name);
-            (c == batch::kFilename || c == batch::kFullFileName) ? json.Name(row[c]) : json.String(row[c]);
-        }
-        json.Key("Device").String(DeviceAnswer(row));
-        json.Key("DeviceCodes").BeginArray();
+        json.Key("file").Name(platform::FileNameOf(row.FullFileName()));
+        json.Key("path").Name(row.FullFileName());
+        NumberOrNull(json, "version", row[batch::kJNXVersion]);
+        NumberOrNull(json, "product_id", read ? row[batch::kGroupID] : "");
+        json.Key("group_name");
+        read ? json.String(row[batch::kGroupName]) : json.Null();
+        NumberOrNull(json, "levels", row[batch::kNumLevels]);
+        json.Key("zoom_rows").BeginArray();
+        for (int k = 0; read && k < jnx::device::kMaxLevels; ++k)
+            if (!row[batch::kZoomLevel1 + k].empty()) json.String(row[batch::kZoomLevel1 + k]);
+        json.EndArray();
+        json.Key("priorities").BeginArray();
+        for (int k = 0; read && k < jnx::device::kMaxLevels; ++k)
+            if (!row[batch::kPriority1 + k].empty()) json.Bool(row.Prioritised(k));
+        json.EndArray();
+        NumberOrNull(json, "total_tiles", row[batch::kTotalTiles]);
+        NumberOrNull(json, "draw_order", row[batch::kDrawOrder]);
+        json.Key("needs_regeneration").Bool(row[batch::kNeedTMP] == batch::kYes);
+        json.Key("with_bug").Bool(row[batch::kWithBug] == batch::kYes);
+        json.Key("device").String(DeviceAnswer(row));
+        json.Key("device_codes").BeginArray();
         for (const check::Finding& finding : row.device) json.String(check::CodeName(finding.code));
         json.EndArray();
+        json.Key("error");
+        if (read) {
+            json.Null();
+        } else {
+            json.BeginObject();
+            json.Key("code").String(platform::ErrorCodeName(row.readError.code));
+            json.Key("message").String(platform::ErrorText(row.readError));
+            json.EndObject();
+        }
         json.EndObject();
     }
     json.EndArray();
@@ -112,7 +150,7 @@ extern const Command kScanCommand{
     "the device check makes of each file's tables.",
     {
         {"--recursive", nullptr, "include the subfolders", false, "-r"},
-        {"--json", nullptr, "print a JSON array with one object per file, keyed by the field names"},
+        {"--json", nullptr, "print a JSON array with one typed object per file (see the manual)"},
         kSettingsOption,
     },
     Run,

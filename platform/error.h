@@ -181,6 +181,9 @@ inline bool Fail(Error& error, Error value) {
     return false;
 }
 
+// The code's stable name for scripts: "file_not_open", "tile_outside_file", ...
+const char* ErrorCodeName(ErrorCode code);
+
 // The English wording of a code, with the placeholders {file}, {other}, {detail},
 // {level}, {value} and {cause}.
 const char* ErrorTemplate(ErrorCode code);

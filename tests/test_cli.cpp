@@ -133,10 +133,13 @@ TEST_F(CliTest, ReportsShowEveryFileInStrictJsonAndNeverWrite) {
         EXPECT_EQ(Occurrences(info.out, value), 1) << value << "\n" << info.out;
     const fixture::ProgramRun scan = Run({"scan", "--json", dir.path()}), check = Run({"check", "--json", dir.path()});
     EXPECT_EQ(std::pair(scan.code, check.code), std::pair(1, 1)) << scan.err << check.err;
-    // The scan's device answer comes from a read of the tile tables, as check's does.
+    // The scan's values are typed, and its device answer comes from a read of the tile
+    // tables, as check's does.
     for (const auto& [value, count] : std::vector<std::pair<std::string, int>>{
-             {"\"Device\": \"ready\"", 3}, {"\"Device\": \"errors\"", 1}, {"\"Device\": \"unread\"", 1},
-             {"\"DeviceCodes\": [\n      \"bounds_invalid\"", 1}})
+             {"\"device\": \"ready\"", 3}, {"\"device\": \"errors\"", 1}, {"\"device\": \"unread\"", 1},
+             {"\"device_codes\": [\n      \"bounds_invalid\"", 1}, {"\"total_tiles\": 6,", 1},
+             {"\"draw_order\": null", 3}, {"\"error\": null", 4}, {"\"error\": {\n      \"code\": \"", 1},
+             {"\"needs_regeneration\": false", 5}})
         EXPECT_EQ(Occurrences(scan.out, value), count) << value << "\n" << scan.out;
     for (const auto& [value, count] : std::vector<std::pair<std::string, int>>{
              {"\"files\": [", 1}, {"\"folders\": [", 1}, {"\"jnx_files\": 5", 1}, {"\"ok\": false", 2},

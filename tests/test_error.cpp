@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "platform/error.h"
@@ -9,9 +10,13 @@ namespace {
 using platform::Error;
 using platform::ErrorCode;
 
-TEST(Error, EveryCodeHasAWording) {
-    for (int c = int(ErrorCode::None) + 1; c <= int(platform::kLastErrorCode); ++c)
+// Every code is worded, and has a name of its own for scripts.
+TEST(Error, EveryCodeHasAWordingAndADistinctName) {
+    std::set<std::string> names;
+    for (int c = int(ErrorCode::None) + 1; c <= int(platform::kLastErrorCode); ++c) {
         EXPECT_STRNE(platform::ErrorTemplate(ErrorCode(c)), "") << "code " << c;
+        EXPECT_TRUE(names.insert(platform::ErrorCodeName(ErrorCode(c))).second) << "code " << c;
+    }
 }
 
 TEST(Error, DetailsFillTheWordingAndCausesNest) {
