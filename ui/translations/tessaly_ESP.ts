@@ -550,14 +550,6 @@
         <translation>Escribir el mapa como KMZ o MBTiles</translation>
     </message>
     <message>
-        <source>Replace file</source>
-        <translation>Reemplazar fichero</translation>
-    </message>
-    <message>
-        <source>%1 already exists. Replace it?</source>
-        <translation>%1 ya existe. ¿Reemplazarlo?</translation>
-    </message>
-    <message>
         <source>Cancelled: nothing was written.</source>
         <translation>Cancelado: no se ha escrito nada.</translation>
     </message>
