@@ -139,7 +139,7 @@ void EditorWindow::OnSplit() {
     int ticked = 0;
     for (const QCheckBox* box : chkSplitOPriority_) ticked += box->isChecked() ? 1 : 0;
     if (ticked == 0) {
-        Refuse(tr("Nothing to split, you need to check levels to split."));
+        Refuse(ErrorMessage(platform::Error(platform::ErrorCode::RefuseNothingToSplit)));
         return;
     }
     if (ticked == 1 && doc_.Header.LevelCount == 1) {

@@ -53,7 +53,7 @@ void EditorWindow::OnImport() {
         return;
     }
     if (SameFile(source, output)) {
-        Refuse(tr("The map cannot replace the tiles it is made of."));
+        Refuse(ErrorMessage(platform::Error(platform::ErrorCode::OutputIsSource).File(output.toStdString())));
         return;
     }
     // Volumes are named after the output; those of an earlier, larger import would be
@@ -120,7 +120,7 @@ void EditorWindow::OnExport() {
         return;
     }
     if (SameFile(output, map)) {
-        Refuse(tr("The export cannot replace the map it reads."));
+        Refuse(ErrorMessage(platform::Error(platform::ErrorCode::OutputIsSource).File(output.toStdString())));
         return;
     }
     // The export copies the file as it is on disk; edits still in the controls would be

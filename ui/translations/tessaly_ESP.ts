@@ -405,10 +405,6 @@
         <translation>Todos los niveles deben tener zoom definido.</translation>
     </message>
     <message>
-        <source>Nothing to split, you need to check levels to split.</source>
-        <translation>Nada que separar, debe marcar aquellos niveles que desea separar.</translation>
-    </message>
-    <message>
         <source>The file has only one level, no need to split it.</source>
         <translation>No tiene sentido separar un fichero de un solo nivel.</translation>
     </message>
@@ -596,14 +592,6 @@
     <message>
         <source>Choose the levels to export and the file to write.</source>
         <translation>Elija los niveles que exportar y el fichero que escribir.</translation>
-    </message>
-    <message>
-        <source>The export cannot replace the map it reads.</source>
-        <translation>La exportación no puede reemplazar el mapa que lee.</translation>
-    </message>
-    <message>
-        <source>The map cannot replace the tiles it is made of.</source>
-        <translation>El mapa no puede reemplazar las teselas de las que se hace.</translation>
     </message>
     <message>
         <source>The export writes %1 as saved, without the changes not yet saved. Go on?</source>
