@@ -300,6 +300,11 @@ TEST(BatchKeys, SpaceEscapeShortcutsAndKeep) {
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     QTableView* grid = w.SSUltraGrid1;
+    // A loaded folder's grid has the keys at once, on its first row.
+    ASSERT_EQ(w.focusWidget(), grid);
+    QTest::keyClick(grid, Qt::Key_Space);
+    EXPECT_TRUE(w.Table().rows[0].Checked() && !w.Table().rows[1].Checked());
+    QTest::keyClick(grid, Qt::Key_Space);
     grid->setFocus();
     grid->setCurrentIndex(w.Model().index(0, batch::kTotalTiles));
     grid->selectionModel()->select(w.Model().index(2, 0),

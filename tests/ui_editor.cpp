@@ -16,6 +16,7 @@
 #include "support/jnx_builder.h"
 #include "ui_support/editor_fixture.h"
 #include "ui/app/program.h"
+#include "ui/common/command_keys.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/error_message.h"
 #include "ui/common/language.h"
@@ -559,6 +560,25 @@ TEST_F(EditorTest, RefusalsWriteNothingAndSaveInPlaceWritesTheEdits) {
     EXPECT_EQ(doc.LevelInfos[1].Zoom, 8);
 }
 
+// A key a text box keeps for itself (Ctrl+A selects its text on every platform, Ctrl+E
+// moves to its end on some) reaches a command that carries it.
+TEST(CommandKeys, ATextBoxLetsAWindowsCommandKeyThrough) {
+    QWidget window;
+    auto* box = new QLineEdit(QStringLiteral("text"), &window);
+    auto* command = new QPushButton(&window);
+    command->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    int clicked = 0;
+    QObject::connect(command, &QPushButton::clicked, [&] { ++clicked; });
+    ui::LetCommandKeysThrough(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return clicked == 1; }));
+    EXPECT_FALSE(box->hasSelectedText());
+}
+
 // The documented keys run the commands, each button's tooltip names its key; a load or a
 // close that would lose edits asks first, with No as the answer Enter gives.
 TEST_F(EditorTest, KeysRunTheCommandsAndNoSlipLosesEdits) {
@@ -587,6 +607,12 @@ TEST_F(EditorTest, KeysRunTheCommandsAndNoSlipLosesEdits) {
     EXPECT_EQ(window->Document().FileName, four);
     press(Qt::Key_B);
     EXPECT_EQ(batchShown, 1);
+    // From a text box too: the box does not keep a command's key (Ctrl+E, end of line).
+    int exportAsked = 0;
+    window->chooseExport = [&](const ui::ExportOffer&) { return ++exportAsked, std::optional<ui::ExportChoice>(); };
+    text("txtProductID")->setFocus();
+    QTest::keyClick(text("txtProductID"), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return exportAsked == 1; }));
     // Level 2 is ticked as read; with no file browser to show the result, the user is told.
     fileBrowser = false;
     messages.answers.push_back(ui::MessageAnswer::Yes);

@@ -28,6 +28,7 @@
 #include "ui/batch/batch_work.h"
 #include "ui/batch/coverage_pane.h"
 #include "ui/batch/grid_delegate.h"
+#include "ui/common/command_keys.h"
 #include "ui/common/replace_question.h"
 #include "ui/common/error_message.h"
 #include "ui/common/window_place.h"
@@ -64,6 +65,7 @@ BatchWindow::BatchWindow(const settings::Settings& settings, const settings::Set
     setWindowTitle(tr("Batch"));
     batch::UsCargaEstructuraRecordset(table_);
     BuildControls();
+    ui::LetCommandKeysThrough(this);
     // Narrower than its design the window would hide its controls: it grows back.
     setMinimumWidth(kDesignWidth);
     setMinimumHeight(kPanelHeight + 80);
@@ -480,6 +482,13 @@ void BatchWindow::OnLoad() {
     SetRunning(true);
     LoadRows(folder_, chkRecursive->isChecked());
     SetRunning(false);
+    // The keys of the grid (Space, Ctrl+A) work at once: Space on the first row, which is
+    // current but not highlighted, so nothing is outlined before the user picks.
+    if (!table_.rows.empty()) {
+        SSUltraGrid1->setFocus();
+        SSUltraGrid1->selectionModel()->setCurrentIndex(model_->index(0, batch::kGroupName),
+                                                        QItemSelectionModel::NoUpdate);
+    }
 }
 
 void BatchWindow::OnSelectAll() {

@@ -19,6 +19,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "ui/common/command_keys.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/digit_box.h"
 #include "ui/common/window_place.h"
@@ -66,6 +67,7 @@ EditorWindow::EditorWindow(const settings::Settings& settings, MessagePresenter&
     chooseImport = [this](const QString& startFolder) { return AskImport(this, startFolder); };
     chooseExport = [this](const ExportOffer& offer) { return AskExport(this, offer); };
     BuildControls();
+    LetCommandKeysThrough(this);
 }
 
 EditorWindow::~EditorWindow() {
