@@ -154,17 +154,17 @@ void JudgeFrame(const JpegFrame& frame, const jnx::JnxTile& tile, std::int64_t l
 
 // One tile's header walk: its first bytes, then a window from wherever the walk goes on,
 // so a large segment before the frame header is skipped, never read.
-bool WalkTile(const platform::BinaryFile& file, const jnx::JnxTile& tile, std::vector<std::uint8_t>& window,
-              bool& hasSoi, JpegFrame& frame, Error& error) {
+bool WalkTile(platform::ReadAhead& source, const jnx::JnxTile& tile, bool& hasSoi, JpegFrame& frame, Error& error) {
     const auto size = std::size_t(tile.DataSize);
-    window.resize(std::min(size, kFirstRead));
-    if (!file.ReadAt(tile.DataOffset, window.data(), window.size(), error)) return false;
-    hasSoi = window.size() >= 2 && window[0] == 0xFF && window[1] == 0xD8;
+    const std::uint8_t* window = nullptr;
+    std::size_t length = std::min(size, kFirstRead);
+    if (!source.Get(tile.DataOffset, length, window, error)) return false;
+    hasSoi = length >= 2 && window[0] == 0xFF && window[1] == 0xD8;
     // A tile that still carries its start marker is walked from after it: the warning
     // says what is wrong, and the rest of the image may be sound.
     std::size_t at = hasSoi ? 2 : 0;
-    const std::uint8_t* begin = window.data() + at;
-    std::size_t length = window.size() - at;
+    const std::uint8_t* begin = window + at;
+    length -= at;
     for (;;) {
         frame = WalkToFrame(begin, length);
         if (frame.status != JpegFrame::Status::NeedMore) return true;
@@ -173,11 +173,8 @@ bool WalkTile(const platform::BinaryFile& file, const jnx::JnxTile& tile, std::v
             return true;
         }
         at += frame.resume;
-        window.resize(std::min(size - at, std::max(kFirstRead, frame.needed)));
-        if (!file.ReadAt(std::int64_t(tile.DataOffset) + std::int64_t(at), window.data(), window.size(), error))
-            return false;
-        begin = window.data();
-        length = window.size();
+        length = std::min(size - at, std::max(kFirstRead, frame.needed));
+        if (!source.Get(std::int64_t(tile.DataOffset) + std::int64_t(at), length, begin, error)) return false;
     }
 }
 
@@ -206,13 +203,15 @@ bool CheckTileHeads(const jnx::JnxDocument& doc, const platform::BinaryFile& fil
     };
 
     if (deep) {
-        std::vector<std::uint8_t> buffer;
+        std::int64_t fileLength = 0;
+        if (!file.Size(fileLength, error)) return false;
+        platform::ReadAhead source(file, fileLength);
         for (std::size_t t : order) {
             const jnx::JnxTile& tile = doc.Tiles[t];
             if (tile.DataSize <= 0) continue;
             bool hasSoi = false;
             JpegFrame frame;
-            if (!WalkTile(file, tile, buffer, hasSoi, frame, error)) return false;
+            if (!WalkTile(source, tile, hasSoi, frame, error)) return false;
             std::vector<Finding> tileFindings;
             if (hasSoi)
                 Add(tileFindings, FindingCode::TileHasSoi, places[t].first, places[t].second);

@@ -13,6 +13,7 @@
 
 #include "platform/file_lock.h"
 #include "platform/fs.h"
+#include "platform/gather_read.h"
 #include "platform/ini.h"
 #include "platform/new_file.h"
 #include "platform/temporary_files.h"
@@ -214,6 +215,25 @@ TEST(Folders, CreateAndDelete) {
     EXPECT_FALSE(platform::DeleteFile(dir.file("gone")));
     EXPECT_FALSE(platform::DeleteFile(dir.file("sub/b/c")));
     EXPECT_TRUE(platform::FileExists(platform::JoinPath(platform::ProgramFolder(), "test_platform")));
+}
+
+// Ranges served from the chunk read ahead, across its end, longer than it, and past the file.
+TEST(ReadAhead, ServesEveryRangeWhateverTheChunk) {
+    TempDir dir;
+    fixture::Bytes bytes(100);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::uint8_t(i);
+    fixture::WriteBytes(dir.file("f"), bytes);
+    platform::BinaryFile file;
+    platform::Error error;
+    ASSERT_TRUE(file.Open(dir.file("f"), platform::BinaryFile::Mode::Read, error));
+    platform::ReadAhead source(file, 100, 16);
+    const std::uint8_t* got = nullptr;
+    for (const auto& [offset, length] : {std::pair{0, 4}, {10, 6}, {14, 8}, {20, 40}, {99, 1}, {100, 0}}) {
+        ASSERT_TRUE(source.Get(offset, std::size_t(length), got, error)) << offset;
+        for (int i = 0; i < length; ++i) EXPECT_EQ(got[i], offset + i) << offset;
+    }
+    EXPECT_FALSE(source.Get(90, 11, got, error));
+    EXPECT_EQ(error.code, platform::ErrorCode::ReadPastEnd);
 }
 
 // ---- Publishing ----
