@@ -1,6 +1,7 @@
 // The save validation pass, which the batch commands share.
 #include "batch/batch_commands.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "edit/resolve_edit.h"
@@ -21,18 +22,26 @@ bool HasValidJnxName(const std::string& name) {
 
 }  // namespace
 
-platform::Error ValidateSave(const BatchTable& table, const edit::EditorValues& request) {
+Selection Normalised(const BatchTable& table, const Selection& selection) {
+    Selection rows;
+    for (const std::size_t i : selection)
+        if (i < table.rows.size()) rows.push_back(i);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+platform::Error ValidateSave(const BatchTable& table, const Selection& selection, const edit::EditorValues& request) {
     using platform::Error;
     using platform::ErrorCode;
     if (table.empty()) return Error(ErrorCode::RefuseNoFolder);
-    int count = 0;
-    for (const auto& row : table.rows) {
-        if (!row.Checked()) continue;
+    const Selection rows = Normalised(table, selection);
+    for (const std::size_t i : rows) {
+        const MapRow& row = table.rows[i];
         if (row.Erroneous()) return Error(ErrorCode::RefuseErroneousChecked);
-        if (!HasValidJnxName(row.FileName())) return Error(ErrorCode::RefuseInvalidFilename);
-        ++count;
+        if (!HasValidJnxName(row.fileName)) return Error(ErrorCode::RefuseInvalidFilename);
     }
-    if (count == 0) return Error(ErrorCode::RefuseNoneChecked);
+    if (rows.empty()) return Error(ErrorCode::RefuseNoneChecked);
     // Values that cannot be stored must stop the run before the first file.
     platform::Error invalid;
     if (!edit::ValidateRequest(request, invalid)) return invalid;

@@ -1,5 +1,5 @@
-// Batch save, delete and split over the checked rows of a BatchTable. Each command first
-// runs a validation pass over every checked row and refuses, touching no file, when one
+// Batch save, delete and split over the selected rows of a BatchTable. Each command first
+// runs a validation pass over every selected row and refuses, touching no file, when one
 // is wrong; then it works row by row in table order. A failing row is counted and
 // reported; the run goes on with the next one.
 #pragma once
@@ -30,7 +30,7 @@ enum class RowResult { Updated, Created, Extracted, Deleted, Failed };
 
 struct RowOutcome {
     std::size_t row = 0;    // index in the table the command was given
-    std::string path;       // the file the row addressed (fullFileName)
+    std::string path;       // the file the row addressed
     std::string output;     // the file written (after renames); empty when nothing was written
     RowResult result = RowResult::Failed;
     platform::Error error;  // why it failed
@@ -56,46 +56,53 @@ using SaveSummary = BatchSummary;
 using SplitSummary = BatchSummary;
 using DeleteSummary = BatchSummary;
 
-// The save validation pass alone (no file touched).
-platform::Error ValidateSave(const BatchTable& table, const edit::EditorValues& request);
+// The selected rows in table order, each once; indices beyond the table are passed over.
+Selection Normalised(const BatchTable& table, const Selection& selection);
 
-// Batch save of every checked row with the request. Each file is patched in place or
+// The save validation pass alone (no file touched).
+platform::Error ValidateSave(const BatchTable& table, const Selection& selection, const edit::EditorValues& request);
+
+// Batch save of every selected row with the request. Each file is patched in place or
 // written anew as edit::ResolveEdit decides: to <base>_new.jnx beside the source, or,
 // with chkRemoveOld, over the source itself. A file at <base>_new.jnx is replaced only with
-// settings.overwrite; a file written by the run is not saved again when it is a row. Patched files are renamed to their edited
-// Filename (same folder) when it differs other than by letter case. The caller reloads
-// the folder afterwards.
-SaveSummary BatchSave(const BatchTable& table, const edit::EditorValues& request, const jnx::WriterSettings& settings,
-                      BatchObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
+// settings.overwrite; a file written by the run is not saved again when it is a row.
+// Patched files are renamed to their row's fileName (same folder) when it differs other
+// than by letter case. The caller reloads the folder afterwards.
+SaveSummary BatchSave(const BatchTable& table, const Selection& selection, const edit::EditorValues& request,
+                      const jnx::WriterSettings& settings, BatchObserver* observer = nullptr,
+                      jnx::BusyObserver* busy = nullptr);
 
 // The batch save run headless over files given by path (the command line): each file
-// becomes a checked row of its own quick read, with Filename = renameTo when one is given
+// becomes a selected row of its own quick read, with fileName = renameTo when one is given
 // (a single file only; an empty renameTo keeps the name), then BatchSave runs over them
 // with the same validation pass and row errors as the window.
 SaveSummary SaveFilesAsBatch(const std::vector<std::string>& paths, const std::string& renameTo,
                              const edit::EditorValues& request, const jnx::WriterSettings& settings,
                              BatchObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
 
-// The files that a save (NAME_new.jnx) or a split (NAME_LevelK.jnx) of the checked rows
+// The files that a save (NAME_new.jnx) or a split (NAME_LevelK.jnx) of the selected rows
 // would write over, in table order. The windows ask before they run with
 // settings.overwrite; without it each such file fails its row and stays as it is.
-std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const edit::EditorValues& request);
-std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const edit::EditorValues& request,
+std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const Selection& selection,
+                                             const edit::EditorValues& request);
+std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const Selection& selection,
+                                              const edit::EditorValues& request,
                                               const std::array<std::string, jnx::device::kMaxLevels>& levelDirs);
 
-// Deletes the files of the checked rows and removes their rows; rows whose file could not
-// be deleted, or that a cancel left, stay. Run it after the user confirmed. Refuses when
-// no row is checked.
-DeleteSummary BatchDelete(BatchTable& table, jnx::BusyObserver* busy = nullptr);
+// Deletes the files of the selected rows and removes their rows; rows whose file could not
+// be deleted, or that a cancel left, stay, and selection is left naming them where they
+// now are. Run it after the user confirmed. Refuses when no row is selected.
+DeleteSummary BatchDelete(BatchTable& table, Selection& selection, jnx::BusyObserver* busy = nullptr);
 
 // Whether error, or a step it failed on, is a cancel.
 bool IsCancel(const platform::Error& error);
 
-// Batch split: the levels whose chkSplitOPriority box is ticked, for every checked file,
+// Batch split: the levels whose chkSplitOPriority box is ticked, for every selected file,
 // through ExtractLevel into LevelFilePath. Levels beyond the fifth have no box and are
 // passed over. The caller resets the panel and reloads.
-SplitSummary BatchSplit(const BatchTable& table, const edit::EditorValues& request,
-                        const std::array<std::string, jnx::device::kMaxLevels>& levelDirs, const jnx::WriterSettings& settings,
-                        BatchObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
+SplitSummary BatchSplit(const BatchTable& table, const Selection& selection, const edit::EditorValues& request,
+                        const std::array<std::string, jnx::device::kMaxLevels>& levelDirs,
+                        const jnx::WriterSettings& settings, BatchObserver* observer = nullptr,
+                        jnx::BusyObserver* busy = nullptr);
 
 }  // namespace batch

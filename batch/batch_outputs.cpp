@@ -9,32 +9,36 @@
 
 namespace batch {
 
-std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const edit::EditorValues& request) {
+std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const Selection& selection,
+                                             const edit::EditorValues& request) {
     std::vector<std::string> taken;
     // Replacing the source names no other file.
     if (request.chkRemoveOld) return taken;
-    for (const BatchRow& row : table.rows) {
-        if (!row.Checked() || row.Erroneous()) continue;
+    for (const std::size_t i : Normalised(table, selection)) {
+        const MapRow& row = table.rows[i];
+        if (row.Erroneous()) continue;
         // As edit::ResolveEdit decides once the file is read: a file that keeps its version
         // and needs no rewrite is patched in place.
-        const bool newVersion = request.cboActualizar && std::to_string(*request.cboActualizar) != row[kJNXVersion];
-        if (!newVersion && row[kNeedTMP] != kYes) continue;
-        const std::string output = edit::NewFilePath(row.FullFileName());
+        const bool newVersion = request.cboActualizar && *request.cboActualizar != row.version;
+        if (!newVersion && !row.needsRegeneration) continue;
+        const std::string output = edit::NewFilePath(row.path);
         if (platform::NameTaken(output)) taken.push_back(output);
     }
     return taken;
 }
 
-std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const edit::EditorValues& request,
+std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const Selection& selection,
+                                              const edit::EditorValues& request,
                                               const std::array<std::string, jnx::device::kMaxLevels>& levelDirs) {
     std::vector<std::string> taken;
-    for (const BatchRow& row : table.rows) {
-        if (!row.Checked() || row.Erroneous()) continue;
-        const int count = std::min(std::atoi(row[kNumLevels].c_str()), jnx::device::kMaxLevels);
+    for (const std::size_t i : Normalised(table, selection)) {
+        const MapRow& row = table.rows[i];
+        if (row.Erroneous()) continue;
+        const int count = std::min(row.levelCount, jnx::device::kMaxLevels);
         std::vector<int> levels;
         for (int k = 1; k <= count; ++k)
             if (request.chkSplitOPriority[std::size_t(k - 1)]) levels.push_back(k);
-        for (const std::string& output : operations::SplitOutputs(row.FullFileName(), levels, levelDirs))
+        for (const std::string& output : operations::SplitOutputs(row.path, levels, levelDirs))
             if (platform::NameTaken(output)) taken.push_back(output);
     }
     return taken;

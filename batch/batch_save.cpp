@@ -1,4 +1,4 @@
-// Batch save: every checked row is read in full just before it is written, then patched
+// Batch save: every selected row is read in full just before it is written, then patched
 // in place or written anew, as the one edit resolution decides.
 #include <algorithm>
 #include <cctype>
@@ -26,9 +26,9 @@ std::string Upper(std::string text) {
 
 // The rename a patched row asks for: "" when the name stays; a bad name, or a folder that
 // cannot take the rename, fails the row before the file is touched.
-bool RenameTarget(const BatchRow& row, std::string& target, Error& error) {
-    const std::string& source = row.FullFileName();
-    const std::string newName = platform::Trim(row.FileName());
+bool RenameTarget(const MapRow& row, std::string& target, Error& error) {
+    const std::string& source = row.path;
+    const std::string newName = platform::Trim(row.fileName);
     target.clear();
     if (Upper(platform::FileNameOf(source)) == Upper(newName)) return true;
     if (newName.find_first_of("/\\") != std::string::npos)
@@ -50,9 +50,9 @@ public:
     Saver(const edit::EditorValues& request, const jnx::WriterSettings& settings, jnx::BusyObserver* busy)
         : request_(request), settings_(settings), busy_(busy) {}
 
-    RowOutcome Save(const BatchRow& row) {
+    RowOutcome Save(const MapRow& row) {
         RowOutcome outcome;
-        outcome.path = row.FullFileName();
+        outcome.path = row.path;
         std::string renameTo;
         edit::ResolvedEdit resolved;
         // Locked from the read to the write, so that another writer's edit that comes in
@@ -64,14 +64,13 @@ public:
             return outcome;
         }
         if (!Read(row, outcome)) return outcome;
-        if (!edit::ResolveEdit(request_, doc_, row.FullFileName(), settings_, edit::Purpose::Save, resolved,
-                               outcome.error)) {
+        if (!edit::ResolveEdit(request_, doc_, row.path, settings_, edit::Purpose::Save, resolved, outcome.error)) {
             outcome.error = Error(ErrorCode::RowCannotUpdate).File(outcome.path).Cause(outcome.error);
             return outcome;
         }
         // A file the scan found fit for patching must still be: else it changed since
         // the folder was loaded, and the user decided on what the row showed.
-        if (row[kNeedTMP] != kYes && !resolved.changeVersion && doc_.NeedsRegeneration) {
+        if (!row.needsRegeneration && !resolved.changeVersion && doc_.NeedsRegeneration) {
             outcome.error = Error(ErrorCode::RowChanged).File(outcome.path);
             return outcome;
         }
@@ -85,23 +84,23 @@ public:
 
 private:
     // A full read of the file as it is now; it must still be the file the row describes.
-    bool Read(const BatchRow& row, RowOutcome& outcome) {
+    bool Read(const MapRow& row, RowOutcome& outcome) {
         std::int32_t totalTiles = 0;
         Error error;
-        if (!jnx::ReadJnx(doc_, row.FullFileName(), totalTiles, error, jnx::ReadDepth::Full, busy_)) {
-            outcome.error = Error(ErrorCode::RowCannotRead).File(row.FullFileName()).Cause(error);
+        if (!jnx::ReadJnx(doc_, row.path, totalTiles, error, jnx::ReadDepth::Full, busy_)) {
+            outcome.error = Error(ErrorCode::RowCannotRead).File(row.path).Cause(error);
             return false;
         }
-        if (std::to_string(doc_.Header.Version) != row[kJNXVersion]) {
-            outcome.error = Error(ErrorCode::RowChanged).File(row.FullFileName());
+        if (doc_.Header.Version != row.version) {
+            outcome.error = Error(ErrorCode::RowChanged).File(row.path);
             return false;
         }
-        doc_.FileName = row.FullFileName();
+        doc_.FileName = row.path;
         return true;
     }
 
     void Rewrite(const platform::FileLock& lock, RowOutcome& outcome) {
-        // The edited Filename plays no part here: the output is named after the source.
+        // The edited fileName plays no part here: the output is named after the source.
         const operations::SaveOutcome saved = operations::SaveMap(doc_, outcome.path, request_, settings_, busy_, &lock);
         if (!saved.Ok()) {
             outcome.error = Error(request_.chkRemoveOld ? ErrorCode::RowCannotReplace : ErrorCode::RowCannotRegenerate)
@@ -140,27 +139,27 @@ private:
 
 }  // namespace
 
-SaveSummary BatchSave(const BatchTable& table, const edit::EditorValues& request, const jnx::WriterSettings& settings,
-                      BatchObserver* observer, jnx::BusyObserver* busy) {
+SaveSummary BatchSave(const BatchTable& table, const Selection& selection, const edit::EditorValues& request,
+                      const jnx::WriterSettings& settings, BatchObserver* observer, jnx::BusyObserver* busy) {
     SaveSummary summary;
-    summary.refusal = ValidateSave(table, request);
+    summary.refusal = ValidateSave(table, selection, request);
     if (summary.Refused()) return summary;
-    summary.checked = static_cast<int>(table.CheckedCount());
+    const Selection rows = Normalised(table, selection);
+    summary.checked = static_cast<int>(rows.size());
 
     Saver saver(request, settings, busy);
     if (observer) observer->Started(summary.checked);
     int done = 0;
     std::vector<std::string> written;
-    for (std::size_t i = 0; i < table.rows.size(); ++i) {
-        const BatchRow& row = table.rows[i];
-        if (!row.Checked()) continue;
+    for (const std::size_t i : rows) {
+        const MapRow& row = table.rows[i];
         if (jnx::Cancelled(busy)) {
             summary.cancelled = true;
             break;
         }
         // A file this run wrote already holds the request: saving it again would only
         // write NAME_new_new.jnx or patch it a second time.
-        if (WrittenByThisRun(row.FullFileName(), written)) {
+        if (WrittenByThisRun(row.path, written)) {
             if (observer) observer->FileDone(++done);
             continue;
         }
@@ -189,12 +188,11 @@ SaveSummary SaveFilesAsBatch(const std::vector<std::string>& paths, const std::s
     BatchTable table;
     jnx::JnxDocument doc;
     for (const auto& path : paths) {
-        BatchRow row = ScanFile(path, {}, doc, busy);
-        row.SetChecked(true);
-        if (!renameTo.empty()) row[kFilename] = renameTo;
+        MapRow row = ScanFile(path, {}, doc, busy);
+        if (!renameTo.empty()) row.fileName = renameTo;
         table.rows.push_back(std::move(row));
     }
-    return BatchSave(table, request, settings, observer, busy);
+    return BatchSave(table, AllRows(table), request, settings, observer, busy);
 }
 
 }  // namespace batch

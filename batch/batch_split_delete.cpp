@@ -1,4 +1,4 @@
-// Batch split (one file per ticked level of every checked file) and batch delete.
+// Batch split (one file per ticked level of every selected file) and batch delete.
 #include <algorithm>
 
 #include "batch/batch_commands.h"
@@ -14,16 +14,14 @@ namespace {
 using platform::Error;
 using platform::ErrorCode;
 
-Error ValidateSplit(const BatchTable& table, int ticked, int& checked) {
-    checked = 0;
+Error ValidateSplit(const BatchTable& table, const Selection& rows, int ticked) {
     if (table.empty()) return Error(ErrorCode::RefuseNoFolder);
-    for (const auto& row : table.rows) {
-        if (!row.Checked()) continue;
+    for (const std::size_t i : rows) {
+        const MapRow& row = table.rows[i];
         if (row.Erroneous()) return Error(ErrorCode::RefuseErroneousChecked);
-        if (row[kNumLevels] == "1" && ticked == 1) return Error(ErrorCode::RefuseSingleLevelSplit);
-        ++checked;
+        if (row.levelCount == 1 && ticked == 1) return Error(ErrorCode::RefuseSingleLevelSplit);
     }
-    if (checked == 0) return Error(ErrorCode::RefuseNoneChecked);
+    if (rows.empty()) return Error(ErrorCode::RefuseNoneChecked);
     if (ticked == 0) return Error(ErrorCode::RefuseNothingToSplit);
     return {};
 }
@@ -50,13 +48,15 @@ void SplitFile(std::size_t row, const std::string& source, const jnx::JnxDocumen
 
 }  // namespace
 
-SplitSummary BatchSplit(const BatchTable& table, const edit::EditorValues& request,
-                        const std::array<std::string, jnx::device::kMaxLevels>& levelDirs, const jnx::WriterSettings& settings,
-                        BatchObserver* observer, jnx::BusyObserver* busy) {
+SplitSummary BatchSplit(const BatchTable& table, const Selection& selection, const edit::EditorValues& request,
+                        const std::array<std::string, jnx::device::kMaxLevels>& levelDirs,
+                        const jnx::WriterSettings& settings, BatchObserver* observer, jnx::BusyObserver* busy) {
     SplitSummary summary;
     const int ticked = static_cast<int>(
         std::count(request.chkSplitOPriority.begin(), request.chkSplitOPriority.end(), true));
-    summary.refusal = ValidateSplit(table, ticked, summary.checked);
+    const Selection rows = Normalised(table, selection);
+    summary.checked = static_cast<int>(rows.size());
+    summary.refusal = ValidateSplit(table, rows, ticked);
     if (!summary.Refused()) {
         Error invalid;
         if (!edit::ValidateRequest(request, invalid)) summary.refusal = invalid;
@@ -66,14 +66,13 @@ SplitSummary BatchSplit(const BatchTable& table, const edit::EditorValues& reque
     if (observer) observer->Started(summary.checked);
     jnx::JnxDocument doc;
     int done = 0;
-    for (std::size_t i = 0; i < table.rows.size(); ++i) {
-        const BatchRow& row = table.rows[i];
-        if (!row.Checked()) continue;
+    for (const std::size_t i : rows) {
+        const MapRow& row = table.rows[i];
         if (jnx::Cancelled(busy) || (!summary.rows.empty() && IsCancel(summary.rows.back().error))) {
             summary.cancelled = true;
             break;
         }
-        const std::string& source = row.FullFileName();
+        const std::string& source = row.path;
         std::int32_t totalTiles = 0;
         Error readError;
         if (!jnx::ReadJnx(doc, source, totalTiles, readError, jnx::ReadDepth::Full, busy)) {
@@ -96,23 +95,28 @@ bool IsCancel(const Error& error) {
     return false;
 }
 
-DeleteSummary BatchDelete(BatchTable& table, jnx::BusyObserver* busy) {
+DeleteSummary BatchDelete(BatchTable& table, Selection& selection, jnx::BusyObserver* busy) {
     DeleteSummary summary;
-    if (table.CheckedCount() == 0) {
+    const Selection rows = Normalised(table, selection);
+    if (rows.empty()) {
         summary.refusal = Error(ErrorCode::RefuseNothingToDelete);
         return summary;
     }
-    summary.checked = static_cast<int>(table.CheckedCount());
-    std::vector<BatchRow> kept;
+    summary.checked = static_cast<int>(rows.size());
+    std::vector<bool> selected(table.rows.size(), false);
+    for (const std::size_t i : rows) selected[i] = true;
+    std::vector<MapRow> kept;
     kept.reserve(table.rows.size());
+    Selection stillSelected;
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
-        BatchRow& row = table.rows[i];
-        if (!summary.cancelled && row.Checked() && jnx::Cancelled(busy)) summary.cancelled = true;
-        if (!row.Checked() || summary.cancelled) {
+        MapRow& row = table.rows[i];
+        if (!summary.cancelled && selected[i] && jnx::Cancelled(busy)) summary.cancelled = true;
+        if (!selected[i] || summary.cancelled) {
+            if (selected[i]) stillSelected.push_back(kept.size());
             kept.push_back(std::move(row));
             continue;
         }
-        const std::string& path = row.FullFileName();
+        const std::string& path = row.path;
         // A file that is gone already counts as deleted.
         if (platform::DeleteFile(path) || !platform::FileExists(path)) {
             ++summary.deleted;
@@ -120,11 +124,13 @@ DeleteSummary BatchDelete(BatchTable& table, jnx::BusyObserver* busy) {
         } else {
             ++summary.errors;
             summary.rows.push_back({i, path, {}, RowResult::Failed, Error(ErrorCode::RowCannotDelete).File(path)});
+            stillSelected.push_back(kept.size());
             kept.push_back(std::move(row));
         }
         if (busy) busy->Progress(std::int64_t(summary.rows.size()), std::int64_t(summary.checked));
     }
     table.rows = std::move(kept);
+    selection = std::move(stillSelected);
     return summary;
 }
 

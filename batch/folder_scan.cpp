@@ -16,32 +16,26 @@ namespace batch {
 
 namespace fs = std::filesystem;
 
-std::string GetScaleLevelDescription(const std::vector<settings::ZoomLevelEntry>& zoomTable, std::int32_t sValue,
-                                     bool& bPriority) {
-    const settings::ZoomMatch match = settings::RowForScale(zoomTable, sValue);
-    if (match.row < 0 || static_cast<std::size_t>(match.row) >= zoomTable.size()) return {};
-    if (match.prioritised) bPriority = *match.prioritised;
+MapLevel LevelForScale(const std::vector<settings::ZoomLevelEntry>& zoomTable, std::int32_t scale) {
+    MapLevel level;
+    level.scale = scale;
+    const settings::ZoomMatch match = settings::RowForScale(zoomTable, scale);
+    if (match.row < 0 || static_cast<std::size_t>(match.row) >= zoomTable.size()) return level;
+    level.zoomRow = match.row;
+    level.prioritised = match.prioritised.value_or(false);
     const std::string& name = zoomTable[static_cast<std::size_t>(match.row)].Name;
-    return name.empty() ? zoomTable.back().Name : name;
-}
-
-bool UsCargaEstructuraRecordset(BatchTable& table, const std::string& folder, bool recursive) {
-    table = BatchTable{};
-    table.folder = folder;
-    table.recursive = recursive;
-    return true;
+    level.zoomName = name.empty() ? zoomTable.back().Name : name;
+    return level;
 }
 
 namespace {
 
-BatchRow ErroneousRow(const std::string& path, platform::Error why) {
-    BatchRow row;
+MapRow ErroneousRow(const std::string& path, platform::Error why) {
+    MapRow row;
+    if (why.file.empty()) why.file = path;
     row.readError = std::move(why);
-    if (row.readError.file.empty()) row.readError.file = path;
-    row[kGroupID] = kErroneousGroupID;
-    row[kGroupName] = kErroneousGroupName;
-    row[kFilename] = path;
-    row[kFullFileName] = path;
+    row.path = path;
+    row.fileName = platform::FileNameOf(path);
     return row;
 }
 
@@ -73,8 +67,8 @@ struct ScanContext {
     ScanResult result;
 };
 
-// False when the folder itself cannot be listed.
-bool ScanFolder(ScanContext& context, const std::string& folder, platform::Error& error) {
+// False when the folder itself cannot be listed. subfolder: folder below the scanned one.
+bool ScanFolder(ScanContext& context, const std::string& folder, const std::string& subfolder, platform::Error& error) {
     std::vector<platform::FolderEntry> entries;
     if (!platform::ListFolder(folder, entries, error)) return false;
 
@@ -88,7 +82,10 @@ bool ScanFolder(ScanContext& context, const std::string& folder, platform::Error
             context.result.cancelled = true;
             return true;
         }
-        if (HasJnxExtension(entry.path)) context.table.rows.push_back(ScanFile(entry.path, context.zoomTable, context.doc, context.busy));
+        if (HasJnxExtension(entry.path)) {
+            context.table.rows.push_back(ScanFile(entry.path, context.zoomTable, context.doc, context.busy));
+            context.table.rows.back().subfolder = subfolder;
+        }
         if (context.observer) context.observer->FileDone();
     }
 
@@ -105,15 +102,17 @@ bool ScanFolder(ScanContext& context, const std::string& folder, platform::Error
         }
         if (!context.visited.insert(identity).second) continue;
         platform::Error subError;
-        if (!ScanFolder(context, entry.path, subError)) context.result.skippedFolders.push_back(entry.path);
+        const std::string name = platform::FileNameOf(entry.path);
+        if (!ScanFolder(context, entry.path, subfolder.empty() ? name : subfolder + "/" + name, subError))
+            context.result.skippedFolders.push_back(entry.path);
     }
     return true;
 }
 
 }  // namespace
 
-BatchRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevelEntry>& zoomTable,
-                  jnx::JnxDocument& doc, jnx::BusyObserver* busy) {
+MapRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevelEntry>& zoomTable, jnx::JnxDocument& doc,
+                jnx::BusyObserver* busy) {
     // Only regular files are opened: a pipe or device named *.jnx would block the read.
     std::error_code ec;
     if (!fs::is_regular_file(fs::path(path), ec))
@@ -131,26 +130,22 @@ BatchRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevel
     }
     if (!ok) return ErroneousRow(path, error);
 
-    BatchRow row;
+    MapRow row;
     const jnx::JnxHeader& header = doc.Header;
-    row[kGroupID] = std::to_string(header.ProductId);
-    row[kGroupName] = jnx::DecodeText(doc.MapInfo.GroupName, true);
-    row[kNumLevels] = std::to_string(header.LevelCount);
-    row[kWithBug] = header.LevelCount != doc.MapInfo.InfoLevelCount ? kYes : kNo;
+    row.path = path;
+    row.fileName = platform::FileNameOf(path);
+    row.version = header.Version;
+    row.productId = header.ProductId;
+    row.groupName = jnx::DecodeText(doc.MapInfo.GroupName, true);
+    row.levelCount = header.LevelCount;
+    row.withBug = header.LevelCount != doc.MapInfo.InfoLevelCount;
     const std::size_t shown =
         std::min<std::size_t>({static_cast<std::size_t>(std::max(header.LevelCount, 0)), doc.Levels.size(),
                                static_cast<std::size_t>(jnx::device::kMaxLevels)});
-    for (std::size_t k = 0; k < shown; ++k) {
-        bool priority = false;
-        row[kZoomLevel1 + static_cast<int>(k)] = GetScaleLevelDescription(zoomTable, doc.Levels[k].Scale, priority);
-        row[kPriority1 + static_cast<int>(k)] = priority ? kYes : kNo;
-    }
-    row[kTotalTiles] = std::to_string(totalTiles);
-    row[kFilename] = platform::FileNameOf(path);
-    row[kFullFileName] = path;
-    row[kJNXVersion] = std::to_string(header.Version);
-    if (header.Version == 4) row[kDrawOrder] = std::to_string(header.DrawOrder);
-    row[kNeedTMP] = doc.NeedsRegeneration ? kYes : kNo;
+    for (std::size_t k = 0; k < shown; ++k) row.levels.push_back(LevelForScale(zoomTable, doc.Levels[k].Scale));
+    row.totalTiles = totalTiles;
+    if (header.Version == 4) row.drawOrder = header.DrawOrder;
+    row.needsRegeneration = doc.NeedsRegeneration;
     row.bounds = header.Bounds;
     row.device = check::CheckStructure(doc, &zoomTable);
     return row;
@@ -163,7 +158,7 @@ ScanResult USRefrescarFolder(BatchTable& table, const std::string& folder,
     const std::string identity = FolderIdentity(folder);
     if (!identity.empty()) context.visited.insert(identity);
     platform::Error error;
-    if (!ScanFolder(context, folder, error)) {
+    if (!ScanFolder(context, folder, std::string(), error)) {
         context.result.ok = false;
         context.result.error = error ? error : platform::Error(platform::ErrorCode::CannotReadFolder).File(folder);
     }
@@ -173,7 +168,9 @@ ScanResult USRefrescarFolder(BatchTable& table, const std::string& folder,
 ScanResult LoadFolder(BatchTable& table, const std::string& folder,
                       const std::vector<settings::ZoomLevelEntry>& zoomTable, bool recursive, ScanObserver* observer,
                       jnx::BusyObserver* busy) {
-    UsCargaEstructuraRecordset(table, folder, recursive);
+    table = BatchTable{};
+    table.folder = folder;
+    table.recursive = recursive;
     return USRefrescarFolder(table, folder, zoomTable, recursive, observer, busy);
 }
 

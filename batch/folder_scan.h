@@ -34,24 +34,19 @@ struct ScanResult {
     std::vector<std::string> skippedFolders;
 };
 
-// Name of the zoom row a stored Scale belongs to, and its priority flag ("S" when the
-// scale lies below the row's StandardScale). A row without a name gives the last row's.
-// bPriority is left as given when the table does not say.
-std::string GetScaleLevelDescription(const std::vector<settings::ZoomLevelEntry>& zoomTable, std::int32_t sValue,
-                                     bool& bPriority);
-
-// Drops the table's rows and starts an empty table for folder.
-bool UsCargaEstructuraRecordset(BatchTable& table, const std::string& folder = std::string(),
-                                bool recursive = false);
+// The zoom row a stored scale belongs to, with its name and priority flag. A row without
+// a name shows the last row's; a scale beyond the table is not prioritised.
+MapLevel LevelForScale(const std::vector<settings::ZoomLevelEntry>& zoomTable, std::int32_t scale);
 
 // The row of one file, from a read of its tables into doc: what the device check judges
 // is the whole structure, so a map whose tile tables are cut short or point outside the
 // file is the erroneous row, as it is for every command that uses it.
-BatchRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevelEntry>& zoomTable,
-                  jnx::JnxDocument& doc, jnx::BusyObserver* busy = nullptr);
+MapRow ScanFile(const std::string& path, const std::vector<settings::ZoomLevelEntry>& zoomTable, jnx::JnxDocument& doc,
+                jnx::BusyObserver* busy = nullptr);
 
 // Appends one row per *.jnx file of folder (extension matched without regard to case),
-// then, when recursive, the rows of each subfolder, depth-first, in name order.
+// then, when recursive, the rows of each subfolder, depth-first, in name order, each row
+// with its subfolder relative to folder.
 ScanResult USRefrescarFolder(BatchTable& table, const std::string& folder,
                              const std::vector<settings::ZoomLevelEntry>& zoomTable, bool recursive,
                              ScanObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);

@@ -1,6 +1,9 @@
 // tessaly-cli scan: the batch window's folder table.
 #include <algorithm>
+#include <cstdint>
 #include <iostream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,7 +12,6 @@
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "platform/fs.h"
-#include "platform/text.h"
 #include "settings/settings.h"
 
 namespace cli {
@@ -24,21 +26,10 @@ std::size_t Characters(const std::string& text) {
 
 // The device check's answer for a row, from the same read as the row: a map is ready
 // only when it was read, tile tables included, and nothing was found.
-const char* DeviceAnswer(const batch::BatchRow& row) {
+const char* DeviceAnswer(const batch::MapRow& row) {
     if (row.Erroneous()) return "unread";
     if (check::HasErrors(row.device)) return "errors";
     return row.device.empty() ? "ready" : "warnings";
-}
-
-// A number field as a number; null where the row has none (an unreadable file, a version 3
-// map's draw order).
-void NumberOrNull(JsonWriter& json, const std::string& key, const std::string& text) {
-    json.Key(key);
-    if (const auto number = platform::ParseInt32(text)) {
-        json.Int(*number);
-    } else {
-        json.Null();
-    }
 }
 
 // One object per file, typed: numbers as numbers, flags as booleans, null where the file
@@ -46,28 +37,36 @@ void NumberOrNull(JsonWriter& json, const std::string& key, const std::string& t
 void PrintJson(const batch::BatchTable& table, std::ostream& out) {
     JsonWriter json;
     json.BeginArray();
-    for (const batch::BatchRow& row : table.rows) {
+    for (const batch::MapRow& row : table.rows) {
         const bool read = !row.Erroneous();
+        // A value the file has, or null for a file that could not be read.
+        const auto number = [&](const char* key, std::optional<std::int64_t> value) {
+            json.Key(key);
+            value ? json.Int(*value) : json.Null();
+        };
+        const auto ifRead = [read](std::int64_t value) {
+            return read ? std::optional<std::int64_t>(value) : std::nullopt;
+        };
         json.BeginObject();
-        json.Key("file").Name(platform::FileNameOf(row.FullFileName()));
-        json.Key("path").Name(row.FullFileName());
-        NumberOrNull(json, "version", row[batch::kJNXVersion]);
-        NumberOrNull(json, "product_id", read ? row[batch::kGroupID] : "");
+        json.Key("file").Name(platform::FileNameOf(row.path));
+        json.Key("path").Name(row.path);
+        json.Key("subfolder").Name(row.subfolder);
+        number("version", ifRead(row.version));
+        number("product_id", ifRead(row.productId));
         json.Key("group_name");
-        read ? json.String(row[batch::kGroupName]) : json.Null();
-        NumberOrNull(json, "levels", row[batch::kNumLevels]);
+        read ? json.String(row.groupName) : json.Null();
+        number("levels", ifRead(row.levelCount));
         json.Key("zoom_rows").BeginArray();
-        for (int k = 0; read && k < jnx::device::kMaxLevels; ++k)
-            if (!row[batch::kZoomLevel1 + k].empty()) json.String(row[batch::kZoomLevel1 + k]);
+        for (const batch::MapLevel& level : row.levels)
+            if (level.zoomRow >= 0) json.String(level.zoomName);
         json.EndArray();
         json.Key("priorities").BeginArray();
-        for (int k = 0; read && k < jnx::device::kMaxLevels; ++k)
-            if (!row[batch::kPriority1 + k].empty()) json.Bool(row.Prioritised(k));
+        for (const batch::MapLevel& level : row.levels) json.Bool(level.prioritised);
         json.EndArray();
-        NumberOrNull(json, "total_tiles", row[batch::kTotalTiles]);
-        NumberOrNull(json, "draw_order", row[batch::kDrawOrder]);
-        json.Key("needs_regeneration").Bool(row[batch::kNeedTMP] == batch::kYes);
-        json.Key("with_bug").Bool(row[batch::kWithBug] == batch::kYes);
+        number("total_tiles", ifRead(row.totalTiles));
+        number("draw_order", row.drawOrder);
+        json.Key("needs_regeneration").Bool(row.needsRegeneration);
+        json.Key("with_bug").Bool(row.withBug);
         json.Key("device").String(DeviceAnswer(row));
         json.Key("device_codes").BeginArray();
         for (const check::Finding& finding : row.device) json.String(check::CodeName(finding.code));
@@ -77,8 +76,8 @@ void PrintJson(const batch::BatchTable& table, std::ostream& out) {
             json.Null();
         } else {
             json.BeginObject();
-            json.Key("code").String(platform::ErrorCodeName(row.readError.code));
-            json.Key("message").String(platform::ErrorText(row.readError));
+            json.Key("code").String(platform::ErrorCodeName(row.readError->code));
+            json.Key("message").String(platform::ErrorText(*row.readError));
             json.EndObject();
         }
         json.EndObject();
@@ -87,28 +86,61 @@ void PrintJson(const batch::BatchTable& table, std::ostream& out) {
     out << json.Text() << "\n";
 }
 
-// Every field but the check mark, each column as wide as its longest value or name.
-void PrintTable(const batch::BatchTable& table, std::ostream& out) {
-    std::vector<std::size_t> widths(batch::kColumnCount, 0);
-    for (int c = batch::kGroupID; c < batch::kColumnCount; ++c) {
-        widths[static_cast<std::size_t>(c)] = Characters(batch::kFields[static_cast<std::size_t>(c)].name);
-        for (const auto& row : table.rows)
-            widths[static_cast<std::size_t>(c)] = std::max(widths[static_cast<std::size_t>(c)], Characters(row[c]));
+// The text table's columns, as the manual names them.
+// clang-format off
+constexpr const char* kColumns[] = {
+    "GroupID", "GroupName", "NumLevels", "ZoomLevel1", "ZoomLevel2", "ZoomLevel3", "ZoomLevel4", "ZoomLevel5",
+    "TotalTiles", "JNXVersion", "DrawOrder", "Priority1", "Priority2", "Priority3", "Priority4", "Priority5",
+    "Filename", "fullFileName", "NeedTMP", "WithBug"};
+// clang-format on
+constexpr std::size_t kColumnCount = std::size(kColumns);
+constexpr std::size_t kZoomColumn = 3, kPriorityColumn = 11;
+static_assert(kColumnCount == 10 + 2 * jnx::device::kMaxLevels);
+
+// A row's cells in the manual's words: flags S (yes) and N (no), and an unreadable file
+// marked ?? and ERROR AL CARGAR, as scripts written for the table expect.
+std::vector<std::string> Cells(const batch::MapRow& row) {
+    std::vector<std::string> cells(kColumnCount);
+    const auto flag = [](bool yes) { return std::string(yes ? "S" : "N"); };
+    cells[16] = row.fileName;
+    cells[17] = row.path;
+    if (row.Erroneous()) {
+        cells[0] = "??";
+        cells[1] = "ERROR AL CARGAR";
+        return cells;
     }
-    auto line = [&](auto cell) {
+    cells[0] = std::to_string(row.productId);
+    cells[1] = row.groupName;
+    cells[2] = std::to_string(row.levelCount);
+    for (std::size_t k = 0; k < row.levels.size(); ++k) {
+        cells[kZoomColumn + k] = row.levels[k].zoomName;
+        cells[kPriorityColumn + k] = flag(row.levels[k].prioritised);
+    }
+    cells[8] = std::to_string(row.totalTiles);
+    cells[9] = std::to_string(row.version);
+    if (row.drawOrder) cells[10] = std::to_string(*row.drawOrder);
+    cells[18] = flag(row.needsRegeneration);
+    cells[19] = flag(row.withBug);
+    return cells;
+}
+
+// Each column as wide as its longest value or name.
+void PrintTable(const batch::BatchTable& table, std::ostream& out) {
+    std::vector<std::vector<std::string>> lines{std::vector<std::string>(std::begin(kColumns), std::end(kColumns))};
+    for (const auto& row : table.rows) lines.push_back(Cells(row));
+    std::vector<std::size_t> widths(kColumnCount, 0);
+    for (const auto& cells : lines)
+        for (std::size_t c = 0; c < kColumnCount; ++c) widths[c] = std::max(widths[c], Characters(cells[c]));
+    for (const auto& cells : lines) {
         std::string text;
-        for (int c = batch::kGroupID; c < batch::kColumnCount; ++c) {
-            const std::string value = cell(c);
-            text += value;
-            if (c + 1 < batch::kColumnCount)
-                text += std::string(widths[static_cast<std::size_t>(c)] - Characters(value) + 2, ' ');
+        for (std::size_t c = 0; c < kColumnCount; ++c) {
+            text += cells[c];
+            if (c + 1 < kColumnCount) text += std::string(widths[c] - Characters(cells[c]) + 2, ' ');
         }
         // Empty trailing columns leave no blanks at the end of the line.
         text.erase(text.find_last_not_of(' ') + 1);
         out << text << "\n";
-    };
-    line([](int c) { return std::string(batch::kFields[static_cast<std::size_t>(c)].name); });
-    for (const auto& row : table.rows) line([&](int c) { return row[c]; });
+    }
 }
 
 int Run(const ParsedArgs& parsed) {
@@ -135,9 +167,9 @@ int Run(const ParsedArgs& parsed) {
         PrintTable(table, std::cout);
     }
     // The table is printed whole either way; a file or folder it lacks fails the command.
-    const bool unread = !result.skippedFolders.empty() ||
-                        std::any_of(table.rows.begin(), table.rows.end(),
-                                    [](const batch::BatchRow& row) { return row.Erroneous(); });
+    const bool unread =
+        !result.skippedFolders.empty() ||
+        std::any_of(table.rows.begin(), table.rows.end(), [](const batch::MapRow& row) { return row.Erroneous(); });
     return unread ? kExitFailed : kExitOk;
 }
 

@@ -36,11 +36,13 @@ BatchTable Load(const fixture::TempDir& dir) {
     return table;
 }
 
-batch::BatchRow& Row(BatchTable& table, const std::string& name) {
-    for (auto& row : table.rows)
-        if (row.FileName() == name) return row;
+std::size_t Index(const BatchTable& table, const std::string& name) {
+    for (std::size_t i = 0; i < table.rows.size(); ++i)
+        if (table.rows[i].fileName == name) return i;
     throw std::runtime_error("no row " + name);
 }
+
+batch::MapRow& Row(BatchTable& table, const std::string& name) { return table.rows[Index(table, name)]; }
 
 // updated, created, extracted, deleted, errors
 std::array<int, 5> Counts(const batch::BatchSummary& s) {
@@ -84,10 +86,10 @@ TEST_P(BatchSave, EveryRowOnItsOwn) {
     for (const auto& c : cases)
         if (c.output) tiles[c.file] = TilesIn(dir.file(c.file));
     BatchTable table = Load(dir);
-    batch::SelectAll(table);
-    Row(table, "f.jnx").SetChecked(false);
+    batch::Selection selection = batch::AllRows(table);
+    selection.erase(selection.begin() + std::ptrdiff_t(Index(table, "f.jnx")));
     for (const auto& c : cases)
-        if (c.newName) Row(table, c.file)[batch::kFilename] = c.newName;
+        if (c.newName) Row(table, c.file).fileName = c.newName;
     auto noBlock = Recipe(4, 2);
     noBlock.withMapBlock = false, noBlock.gap = 1024;
     Put(dir, "i.jnx", noBlock);
@@ -102,7 +104,7 @@ TEST_P(BatchSave, EveryRowOnItsOwn) {
     request.chkRemoveOld = replace;
     request.cboNivel[4] = 5000, request.chkSplitOPriority[4] = true;
     Progress progress;
-    const auto summary = batch::BatchSave(table, request, {}, &progress);
+    const auto summary = batch::BatchSave(table, selection, request, {}, &progress);
     ASSERT_FALSE(summary.Refused()) << platform::ErrorText(summary.refusal);
     EXPECT_EQ(Counts(summary), (std::array{3, 1, 0, 0, 6}));
     EXPECT_EQ(std::pair(std::size_t(progress.total), progress.steps.size()), std::pair(cases.size(), cases.size()));
@@ -142,11 +144,11 @@ TEST(BatchSave, AnOutputInTheWayIsLeftOrReplacedOnceAndNeverSavedAgain) {
     request.txtProductID = "9", request.cboActualizar = 4;
     for (const bool overwrite : {false, true}) {
         BatchTable table = Load(dir);
-        batch::SelectAll(table);
-        EXPECT_EQ(batch::SaveOutputsInTheWay(table, request), Files{dir.file("big_new.jnx")});
+        const batch::Selection all = batch::AllRows(table);
+        EXPECT_EQ(batch::SaveOutputsInTheWay(table, all, request), Files{dir.file("big_new.jnx")});
         jnx::WriterSettings settings;
         settings.overwrite = overwrite;
-        const auto summary = batch::BatchSave(table, request, settings);
+        const auto summary = batch::BatchSave(table, all, request, settings);
         ASSERT_FALSE(summary.Refused());
         if (!overwrite) {
             EXPECT_EQ(Counts(summary), (std::array{1, 0, 0, 0, 1}));  // big_new.jnx patched in place
@@ -165,31 +167,33 @@ TEST(BatchSaveRefusals, ValidationTouchesNoFile) {
     Put(dir, "a.jnx", Recipe(3, 2));
     Put(dir, "b.jnx", Recipe(4, 2));
     fixture::WriteBytes(dir.file("broken.jnx"), {3, 0, 0});
-    BatchTable good = Load(dir);
-    for (const char* name : {"a.jnx", "b.jnx"}) Row(good, name).SetChecked(true);
+    const BatchTable good = Load(dir);
+    const batch::Selection valid{Index(good, "a.jnx"), Index(good, "b.jnx")};
     const auto before = fixture::TakeSnapshot(dir.path());
     EditorValues request;
     request.txtProductID = "5", request.cboActualizar = 4;
-    using Change = std::function<void(BatchTable&, EditorValues&)>;
+    using Change = std::function<void(BatchTable&, batch::Selection&, EditorValues&)>;
     const auto name = [](const char* text) -> Change {
-        return [=](BatchTable& t, EditorValues&) { Row(t, "b.jnx")[batch::kFilename] = text; };
+        return [=](BatchTable& t, batch::Selection&, EditorValues&) { Row(t, "b.jnx").fileName = text; };
     };
     const std::vector<std::pair<Change, ErrorCode>> cases = {
-        {[](BatchTable& t, EditorValues&) { t = BatchTable{}; }, ErrorCode::RefuseNoFolder},
-        {[](BatchTable& t, EditorValues&) { batch::SelectNone(t); }, ErrorCode::RefuseNoneChecked},
-        {[](BatchTable& t, EditorValues&) { batch::SelectAll(t); }, ErrorCode::RefuseErroneousChecked},
+        {[](BatchTable& t, batch::Selection&, EditorValues&) { t = BatchTable{}; }, ErrorCode::RefuseNoFolder},
+        {[](BatchTable&, batch::Selection& s, EditorValues&) { s = {7}; }, ErrorCode::RefuseNoneChecked},
+        {[](BatchTable& t, batch::Selection& s, EditorValues&) { s = batch::AllRows(t); },
+         ErrorCode::RefuseErroneousChecked},
         {name("  "), ErrorCode::RefuseInvalidFilename},
         {name("b.txt"), ErrorCode::RefuseInvalidFilename},
         // The request's values are checked before the first file (their rules are the resolution's).
-        {[](BatchTable&, EditorValues& r) { r.txtDrawOrder = "12a"; }, ErrorCode::BadDrawOrder},
-        {[](BatchTable&, EditorValues& r) { r.txtProductID = "40000"; }, ErrorCode::BadProductId},
-        {[](BatchTable&, EditorValues& r) { r.cboActualizar = 5; }, ErrorCode::BadTargetVersion},
+        {[](BatchTable&, batch::Selection&, EditorValues& r) { r.txtDrawOrder = "12a"; }, ErrorCode::BadDrawOrder},
+        {[](BatchTable&, batch::Selection&, EditorValues& r) { r.txtProductID = "40000"; }, ErrorCode::BadProductId},
+        {[](BatchTable&, batch::Selection&, EditorValues& r) { r.cboActualizar = 5; }, ErrorCode::BadTargetVersion},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         BatchTable table = good;
+        batch::Selection selection = valid;
         EditorValues values = request;
-        cases[i].first(table, values);
-        const auto summary = batch::BatchSave(table, values, {});
+        cases[i].first(table, selection, values);
+        const auto summary = batch::BatchSave(table, selection, values, {});
         EXPECT_EQ(summary.refusal.code, cases[i].second) << "case " << i;
         EXPECT_TRUE(summary.rows.empty());
         EXPECT_EQ(fixture::TakeSnapshot(dir.path()), before);
@@ -226,14 +230,15 @@ TEST(BatchDelete, RemovesCheckedFilesAndRows) {
     for (const char* name : {"a.jnx", "b.jnx"}) Put(dir, name, Recipe(4, 1));
     fixture::WriteBytes(dir.file("c.jnx"), {9});
     BatchTable table = Load(dir);
-    EXPECT_EQ(batch::BatchDelete(table).refusal.code, ErrorCode::RefuseNothingToDelete);
+    batch::Selection selection;
+    EXPECT_EQ(batch::BatchDelete(table, selection).refusal.code, ErrorCode::RefuseNothingToDelete);
     EXPECT_EQ(dir.list().size(), 3u);
-    Row(table, "a.jnx").SetChecked(true);
-    table.rows[2].SetChecked(true);  // the erroneous row may be deleted
-    EXPECT_EQ(Counts(batch::BatchDelete(table)), (std::array{0, 0, 0, 2, 0}));
+    selection = {Index(table, "a.jnx"), 2};  // the erroneous row may be deleted
+    EXPECT_EQ(Counts(batch::BatchDelete(table, selection)), (std::array{0, 0, 0, 2, 0}));
     EXPECT_EQ(dir.list(), (Files{"b.jnx"}));
     ASSERT_EQ(table.size(), 1u);
-    EXPECT_EQ(table.rows[0].FileName(), "b.jnx");
+    EXPECT_EQ(table.rows[0].fileName, "b.jnx");
+    EXPECT_TRUE(selection.empty());
 }
 
 TEST(BatchSplit, TickedLevelsOfEveryCheckedFileUpToTheFifth) {
@@ -241,12 +246,11 @@ TEST(BatchSplit, TickedLevelsOfEveryCheckedFileUpToTheFifth) {
     Put(dir, "MAP.jnx", Recipe(4, 7));
     Put(dir, "B.jnx", Recipe(3, 2));
     BatchTable table = Load(dir);
-    batch::SelectAll(table);
     EditorValues request;
     request.chkSplitOPriority = {true, false, true, false, true};
     const auto before = fixture::TakeSnapshot(dir.path());
     Progress progress;
-    const auto summary = batch::BatchSplit(table, request, {}, {}, &progress);
+    const auto summary = batch::BatchSplit(table, batch::AllRows(table), request, {}, {}, &progress);
     ASSERT_FALSE(summary.Refused()) << platform::ErrorText(summary.refusal);
     EXPECT_EQ(Counts(summary), (std::array{0, 0, 4, 0, 0}));
     EXPECT_EQ(progress.steps, (std::vector<int>{1, 2}));
@@ -269,8 +273,8 @@ TEST(BatchSplit, Refusals) {
     BatchTable table = Load(dir);
     EditorValues request;
     request.chkSplitOPriority[0] = true;
-    const auto refusal = [&](const BatchTable& t) { return batch::BatchSplit(t, request, {}, {}).refusal.code; };
-    batch::SelectAll(table);
+    const batch::Selection all = batch::AllRows(table);
+    const auto refusal = [&](const BatchTable& t) { return batch::BatchSplit(t, all, request, {}, {}).refusal.code; };
     EXPECT_EQ(refusal(table), ErrorCode::RefuseSingleLevelSplit);
     request.chkSplitOPriority[0] = false;
     EXPECT_EQ(refusal(table), ErrorCode::RefuseNothingToSplit);
@@ -280,7 +284,7 @@ TEST(BatchSplit, Refusals) {
     EXPECT_EQ(dir.list().size(), 2u);
     // With two boxes ticked the one-level file passes and gives its level 1.
     request.txtProductID.clear();
-    EXPECT_EQ(Counts(batch::BatchSplit(table, request, {}, {})), (std::array{0, 0, 3, 0, 0}));
+    EXPECT_EQ(Counts(batch::BatchSplit(table, all, request, {}, {})), (std::array{0, 0, 3, 0, 0}));
     EXPECT_EQ(dir.list(), (Files{"one.jnx", "one_Level1.jnx", "two.jnx", "two_Level1.jnx", "two_Level2.jnx"}));
 }
 
@@ -304,25 +308,31 @@ TEST(CancelledBatch, StopsBetweenFiles) {
     fixture::TempDir dir;
     for (const char* name : {"a.jnx", "b.jnx", "c.jnx"}) Put(dir, name, Recipe(3, 2));
     BatchTable table = Load(dir);
-    batch::SelectAll(table);
+    batch::Selection all = batch::AllRows(table);
     const auto before = fixture::TakeSnapshot(dir.path());
     EditorValues request;
     request.cboActualizar = 4;
     StopAfter stopSave(1);
-    const auto saved = batch::BatchSave(table, request, {}, &stopSave, &stopSave);
+    const auto saved = batch::BatchSave(table, all, request, {}, &stopSave, &stopSave);
     ASSERT_EQ(std::pair(saved.cancelled, saved.rows.size()), std::pair(true, std::size_t(1)));
     EXPECT_EQ(saved.rows[0].result, batch::RowResult::Created);
     EXPECT_EQ(dir.list(), (Files{"a.jnx", "a_new.jnx", "b.jnx", "c.jnx"}));
 
     request.chkSplitOPriority = {true, true, false, false, false};
     StopAfter stopSplit(2);
-    const auto split = batch::BatchSplit(table, request, {}, {}, &stopSplit, &stopSplit);
+    const auto split = batch::BatchSplit(table, all, request, {}, {}, &stopSplit, &stopSplit);
     EXPECT_EQ(std::tuple(split.cancelled, split.extracted, dir.list().size()), std::tuple(true, 4, 8u));
     for (const auto& [name, bytes] : before) EXPECT_EQ(fixture::ReadBytes(dir.file(name)), bytes) << name;
 
-    StopAfter stopDelete(0);
-    const auto deleted = batch::BatchDelete(table, &stopDelete);
-    EXPECT_EQ(std::tuple(deleted.cancelled, deleted.deleted, table.size()), std::tuple(true, 0, 3u));
+    // The rows a cancel leaves stay selected, where they now are.
+    struct StopAfterFirst : jnx::BusyObserver {
+        bool deleted = false;
+        void Progress(std::int64_t, std::int64_t) override { deleted = true; }
+        bool CancelRequested() const override { return deleted; }
+    } stopDelete;
+    const auto deleted = batch::BatchDelete(table, all, &stopDelete);
+    EXPECT_EQ(std::tuple(deleted.cancelled, deleted.deleted, table.size()), std::tuple(true, 1, 2u));
+    EXPECT_EQ(all, (batch::Selection{0, 1}));
 
     StopAfter stopScan(2);
     BatchTable scanned;

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
+#include <tuple>
 
 #include "batch/batch_table.h"
 #include "batch/folder_scan.h"
@@ -11,8 +13,8 @@
 
 namespace {
 
-using batch::BatchRow;
 using batch::BatchTable;
+using batch::MapRow;
 using fixture::Put;
 namespace fs = std::filesystem;
 
@@ -33,20 +35,18 @@ public:
     int files = 0;
 };
 
-// The row lookup itself is tested with the settings; here only the name and the flag it
-// leaves, which stays as it was beyond the table.
-TEST(ZoomLookup, NameAndPriorityOfAScale) {
-    bool flag = false;
-    EXPECT_EQ(batch::GetScaleLevelDescription(kZooms, 1000, flag), "Z1000");
-    EXPECT_TRUE(flag);
-    EXPECT_EQ(batch::GetScaleLevelDescription(kZooms, 70000, flag), "Z60000");
-    EXPECT_TRUE(flag);
-    auto unnamed = kZooms;  // a row without a name gives the last row's
+// The row lookup itself is tested with the settings; here only the name a row without
+// one shows, and that a table without rows names none.
+TEST(ZoomLookup, NamelessRowsAndNoTable) {
+    auto unnamed = kZooms;
     unnamed[1].Name.clear();
-    EXPECT_EQ(batch::GetScaleLevelDescription(unnamed, 1100, flag), "Z60000");
-    EXPECT_EQ(batch::GetScaleLevelDescription({}, 1100, flag), "");
+    const batch::MapLevel level = batch::LevelForScale(unnamed, 1100);
+    EXPECT_EQ(std::tuple(level.zoomRow, level.zoomName, level.prioritised), std::tuple(1, "Z60000", true));
+    EXPECT_EQ(batch::LevelForScale({}, 1100).zoomRow, -1);
 }
 
+// What a row holds: every kind of file of a folder read once, the one cut short within
+// its tile tables included.
 TEST(FolderScan, FillsEachRowFromItsFile) {
     fixture::TempDir dir;
     Put(dir, "a.JNX", Recipe(4, {1100, 70000}, 3));
@@ -83,50 +83,36 @@ TEST(FolderScan, FillsEachRowFromItsFile) {
     EXPECT_EQ(observer.folders, (std::vector<std::pair<std::string, int>>{{dir.path(), 8}}));
     EXPECT_EQ(observer.files, 8);
 
-    // clang-format off
-    const std::string group = "BirdsEye Satellite Imagery Subscription";
-    const std::vector<std::vector<std::string>> expected = {
-        // GroupID GroupName NumLevels Zoom1..5 TotalTiles Version DrawOrder Prio1..5 Filename fullFileName
-        // NeedTMP WithBug
-        {"7", group, "2", "Z1000", "Z60000", "", "", "", "6", "4", "30", "S", "N", "", "", "",
-         "a.JNX", dir.file("a.JNX"), "N", "N"},
-        {"12", "Grupo Ñandú", "7", "Z200", "Z200", "Z1000", "Z4000", "Z4000", "14", "3", "", "S", "N", "S", "S", "S",
-         "b.jnx", dir.file("b.jnx"), "N", "N"},
-        {"??", "ERROR AL CARGAR", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
-         dir.file("d.jnx"), dir.file("d.jnx"), "", ""},
-        {"7", group, "1", "Z4000", "", "", "", "", "2", "4", "30", "N", "", "", "", "",
-         "e.jnx", dir.file("e.jnx"), "S", "N"},
-        {"7", group, "2", "Z200", "Z1000", "", "", "", "4", "4", "30", "N", "N", "", "", "",
-         "f.jnx", dir.file("f.jnx"), "N", "S"},
-        {"??", "ERROR AL CARGAR", "", "", "", "", "", "", "", "", "", "", "", "", "", "",
-         dir.file("g.jnx"), dir.file("g.jnx"), "", ""},
+    // The zoom rows of the first five levels, '*' after a prioritised one.
+    const auto zooms = [](const MapRow& row) {
+        std::string text;
+        for (const auto& level : row.levels) text += level.zoomName + (level.prioritised ? "* " : " ");
+        return text;
     };
-    // clang-format on
-    for (std::size_t r = 0; r < expected.size(); ++r) {
-        const BatchRow& row = table.rows[r];
-        EXPECT_EQ(row[batch::kSelected], "0");
-        for (int c = batch::kGroupID; c < batch::kColumnCount; ++c) {
-            EXPECT_EQ(row[c], expected[r][std::size_t(c - 1)]) << "row " << r << " field " << batch::kFields[c].name;
-        }
+    using Typed = std::tuple<std::string, int, int, std::string, int, int, std::string, std::optional<int>, bool, bool>;
+    const auto typed = [&](const MapRow& row) {
+        return Typed{row.fileName,   row.version, row.productId, row.groupName,         row.levelCount,
+                     row.totalTiles, zooms(row),  row.drawOrder, row.needsRegeneration, row.withBug};
+    };
+    const std::string group = "BirdsEye Satellite Imagery Subscription";
+    EXPECT_EQ(typed(table.rows[0]), Typed("a.JNX", 4, 7, group, 2, 6, "Z1000* Z60000 ", 30, false, false));
+    EXPECT_EQ(typed(table.rows[1]), Typed("b.jnx", 3, 12, "Grupo Ñandú", 7, 14, "Z200* Z200 Z1000* Z4000* Z4000* ",
+                                          std::nullopt, false, false));
+    EXPECT_EQ(typed(table.rows[3]), Typed("e.jnx", 4, 7, group, 1, 2, "Z4000 ", 30, true, false));
+    EXPECT_EQ(typed(table.rows[4]), Typed("f.jnx", 4, 7, group, 2, 4, "Z200 Z1000 ", 30, false, true));
+    // An unreadable file is a row of its name and its reason alone.
+    for (const std::size_t r : {2u, 5u}) {
+        const MapRow& row = table.rows[r];
+        ASSERT_TRUE(row.Erroneous()) << r;
+        EXPECT_EQ(row.readError->file, row.path);
+        EXPECT_EQ(row.fileName, r == 2 ? "d.jnx" : "g.jnx");
+        EXPECT_TRUE(row.levels.empty() && row.device.empty() && !row.bounds);
     }
-    EXPECT_TRUE(table.rows[2].Erroneous());
-    // The device check sees the tile tables: their tiles lie outside these maps' bounds;
-    // an unreadable file says why, and has no findings to pass for ready.
+    EXPECT_EQ(table.rows[5].readError->code, platform::ErrorCode::ReadPastEnd);
+    // The device check sees the tile tables: their tiles lie outside these maps' bounds.
     ASSERT_FALSE(table.rows[0].device.empty());
     EXPECT_EQ(table.rows[0].device.back().code, check::FindingCode::TileOutsideBounds);
-    EXPECT_EQ(table.rows[5].readError.code, platform::ErrorCode::ReadPastEnd);
-    EXPECT_EQ(table.rows[5].readError.file, dir.file("g.jnx"));
-    EXPECT_TRUE(table.rows[5].device.empty());
-    EXPECT_FALSE(table.rows[0].Obsolete());
-    EXPECT_TRUE(table.rows[3].Obsolete());
-    EXPECT_TRUE(table.rows[4].Obsolete());
-
-    batch::SelectAll(table);
-    batch::SelectObsolete(table);  // the obsolete rows only
-    EXPECT_EQ(table.CheckedCount(), 2u);
-    EXPECT_TRUE(table.rows[3].Checked() && table.rows[4].Checked());
-    batch::SelectNone(table);
-    EXPECT_EQ(table.CheckedCount(), 0u);
+    EXPECT_EQ(batch::ObsoleteRows(table), (batch::Selection{3, 4}));
 }
 
 TEST(FolderScan, EmptyAndVanishedFolders) {
@@ -160,18 +146,22 @@ TEST(FolderScan, SubfoldersDepthFirstWithoutFollowingLoops) {
     ASSERT_TRUE(batch::LoadFolder(flat, dir.path(), kZooms, false).ok);
     ASSERT_EQ(flat.size(), 2u);
     EXPECT_TRUE(flat.rows[0].Erroneous());  // the dangling link
-    EXPECT_EQ(flat.rows[1].FileName(), "z.jnx");
+    EXPECT_EQ(flat.rows[1].fileName, "z.jnx");
 
     BatchTable deep;
     const auto result = batch::LoadFolder(deep, dir.path(), kZooms, true);
     ASSERT_TRUE(result.ok);
-    std::vector<std::string> paths;
-    for (const auto& row : deep.rows) paths.push_back(row.FullFileName());
+    std::vector<std::string> paths, subfolders;
+    for (const auto& row : deep.rows) {
+        paths.push_back(row.path);
+        subfolders.push_back(row.subfolder);
+    }
     // A folder's own files first, then its subfolders in name order; c_other is listed
     // once, through whichever way the scan reached it first.
     const std::vector<std::string> expected = {dir.file("dangling.jnx"), dir.file("z.jnx"), dir.file("a_link/w.jnx"),
                                                dir.file("b_sub/y.jnx"), dir.file("b_sub/deeper/x.jnx")};
     EXPECT_EQ(paths, expected);
+    EXPECT_EQ(subfolders, (std::vector<std::string>{"", "", "a_link", "b_sub", "b_sub/deeper"}));
     EXPECT_TRUE(deep.recursive);
 }
 
@@ -180,21 +170,11 @@ TEST(FolderScan, OddEntriesBecomeErroneousRowsWithoutBlocking) {
     ASSERT_EQ(::mkfifo(dir.file("pipe.jnx").c_str(), 0600), 0);
     fs::create_directory(dir.file("folder.jnx"));
     fixture::WriteBytes(dir.file("empty.jnx"), {});
-    const std::string longName = std::string(150, 'n') + ".jnx";
-    auto recipe = Recipe(4, {300});
-    recipe.groupName = std::string(120, 'g');
-    Put(dir, longName, recipe);
 
     BatchTable table;
     ASSERT_TRUE(batch::LoadFolder(table, dir.path(), kZooms, false).ok);
-    ASSERT_EQ(table.size(), 3u);
-    EXPECT_TRUE(table.rows[0].Erroneous());                 // empty.jnx
-    EXPECT_EQ(table.rows[1].FileName(), longName);         // kept whole, not cut at 100
-    EXPECT_EQ(table.rows[1][batch::kGroupName], recipe.groupName);
-    EXPECT_TRUE(table.rows[2].Erroneous());                 // pipe.jnx
-    EXPECT_EQ(batch::ColumnWidth(table, batch::kFilename), 154u);
-    EXPECT_EQ(batch::ColumnWidth(table, batch::kGroupName), 120u);
-    EXPECT_GE(batch::ColumnWidth(table, batch::kFullFileName), dir.file(longName).size());
+    ASSERT_EQ(table.size(), 2u);  // empty.jnx, pipe.jnx
+    EXPECT_TRUE(table.rows[0].Erroneous() && table.rows[1].Erroneous());
 }
 
 }  // namespace

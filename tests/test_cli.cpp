@@ -141,6 +141,7 @@ TEST_F(CliTest, ReportsShowEveryFileInStrictJsonAndNeverWrite) {
              {"\"draw_order\": null", 3}, {"\"error\": null", 4}, {"\"error\": {\n      \"code\": \"", 1},
              {"\"needs_regeneration\": false", 5}})
         EXPECT_EQ(Occurrences(scan.out, value), count) << value << "\n" << scan.out;
+    EXPECT_EQ(Occurrences(scan.out, "\"subfolder\": \"\""), 5) << scan.out;
     for (const auto& [value, count] : std::vector<std::pair<std::string, int>>{
              {"\"files\": [", 1}, {"\"folders\": [", 1}, {"\"jnx_files\": 5", 1}, {"\"ok\": false", 2},
              {"\"ok\": true", 3}, {"\"error\": ", 1}, {"\"code\": \"bounds_invalid\"", 1},

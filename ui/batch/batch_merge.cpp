@@ -4,30 +4,24 @@
 #include "compose/merge_plan.h"
 #include "operations/merge_maps.h"
 #include "ui/batch/batch_messages.h"
+#include "ui/batch/batch_model.h"
 #include "ui/batch/batch_panel.h"
 #include "ui/batch/batch_work.h"
 #include "ui/common/error_message.h"
-#include "platform/text.h"
 
 namespace batchui {
-
-namespace {
-
-int Number(const std::string& text) { return platform::ParseInt32(text).value_or(0); }
-
-}  // namespace
 
 void BatchWindow::OnMerge() {
     if (running_) return;
     std::vector<compose::MergeSource> sources;
-    for (const auto& row : table_.rows) {
-        if (!row.Checked()) continue;
+    for (const std::size_t i : model_->Checked()) {
+        const batch::MapRow& row = table_.rows[i];
         compose::MergeSource s;
-        s.path = row.FullFileName();
+        s.path = row.path;
         s.erroneous = row.Erroneous();
-        s.version = Number(row[batch::kJNXVersion]);
-        s.levelCount = Number(row[batch::kNumLevels]);
-        s.totalTiles = Number(row[batch::kTotalTiles]);
+        s.version = row.version;
+        s.levelCount = row.levelCount;
+        s.totalTiles = row.totalTiles;
         sources.push_back(std::move(s));
     }
     const edit::EditorValues request = panel_->Request(false);

@@ -3,80 +3,80 @@
 #include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <algorithm>
 
+#include "settings/settings.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/error_message.h"
-#include "settings/settings.h"
-#include "platform/text.h"
 
 namespace batchui {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
-// clang-format off
-// Widths of the visible columns in twips; 0 for the hidden ones.
-constexpr int kWidthTwips[batch::kColumnCount] = {
-    315, 510, 3135, 540, 615, 615, 615, 615, 615, 645, 660, 750,
-    0, 0, 0, 0, 0,
-    2700, 0, 0, 0,
-};
-// clang-format on
-
 QString Text(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 }  // namespace
 
-BatchModel::BatchModel(const settings::Settings& settings, QObject* parent)
-    : QAbstractTableModel(parent), settings_(settings) {
-    RebuildValueList();
-}
+BatchModel::BatchModel(const settings::SettingsTables& tables, QObject* parent)
+    : QAbstractTableModel(parent), tables_(tables) {}
 
 void BatchModel::SetTable(batch::BatchTable* table) {
-    beginResetModel();
     table_ = table;
-    RebuildValueList();
+    Reset();
+}
+
+void BatchModel::Reset(const batch::Selection& checked) {
+    beginResetModel();
+    checked_.assign(table_ ? table_->rows.size() : 0, false);
+    for (const std::size_t row : checked)
+        if (row < checked_.size()) checked_[row] = true;
     endResetModel();
 }
 
-void BatchModel::Reset() { SetTable(table_); }
-
-int BatchModel::DesignWidth(int column) {
-    if (column == kDeviceColumn) return 1500 / kTwipsPerPixel;
-    if (column < 0 || column >= batch::kColumnCount) return 0;
-    return kWidthTwips[column] / kTwipsPerPixel;
+batch::Selection BatchModel::Checked() const {
+    batch::Selection rows;
+    for (std::size_t i = 0; i < checked_.size(); ++i)
+        if (checked_[i]) rows.push_back(i);
+    return rows;
 }
 
-bool BatchModel::Hidden(int column) { return DesignWidth(column) == 0; }
+std::size_t BatchModel::CheckedCount() const {
+    return static_cast<std::size_t>(std::count(checked_.begin(), checked_.end(), true));
+}
+
+bool BatchModel::IsChecked(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < checked_.size() && checked_[static_cast<std::size_t>(row)];
+}
+
+void BatchModel::SetChecked(const batch::Selection& rows) {
+    std::fill(checked_.begin(), checked_.end(), false);
+    for (const std::size_t row : rows)
+        if (row < checked_.size()) checked_[row] = true;
+    if (rowCount() > 0) emit dataChanged(index(0, kCheck), index(rowCount() - 1, kCheck), {Qt::CheckStateRole});
+}
 
 QString BatchModel::ColumnCaption(int column) {
     switch (column) {
-        case 0: return QStringLiteral(" ");
-        case 1: return tr("Group");
-        case 2: return tr("Group Name");
-        case 3: return tr("Levels");
-        case 4: case 5: case 6: case 7: case 8: return tr("Zoom %1").arg(column - 3);
-        case 9: return tr("NumTiles");
-        case 10: return tr("Version");
-        case 11: return tr("DrawOrd");
-        case 17: return tr("Filename");
-        case kDeviceColumn: return tr("Device");
-        default: return QString();
-    }
-}
-
-void BatchModel::RebuildValueList() {
-    valueList_.clear();
-    valueListTip_.clear();
-    for (int n = 1;; ++n) {
-        const std::string v = settings_.ReadSetting("ZoomLevels", "Level" + std::to_string(n));
-        if (platform::Trim(v).empty()) break;
-        const auto slash = v.find('/');
-        if (slash == std::string::npos) continue;  // malformed entries never break the grid
-        valueList_.emplace_back(Text(platform::Trim(v.substr(0, slash))), Text(platform::Trim(v.substr(slash + 1))));
-        if (!valueListTip_.isEmpty()) valueListTip_ += QLatin1Char('\n');
-        valueListTip_ += valueList_.back().first + QStringLiteral(": ") + valueList_.back().second;
+        case kCheck:
+            return QStringLiteral(" ");
+        case kGroup:
+            return tr("Group");
+        case kGroupName:
+            return tr("Group Name");
+        case kLevels:
+            return tr("Levels");
+        case kTiles:
+            return tr("NumTiles");
+        case kVersion:
+            return tr("Version");
+        case kDrawOrder:
+            return tr("DrawOrd");
+        case kFilename:
+            return tr("Filename");
+        case kDevice:
+            return tr("Device");
+        default:
+            return IsZoomColumn(column) ? tr("Zoom %1").arg(column - kZoom1 + 1) : QString();
     }
 }
 
@@ -85,42 +85,80 @@ int BatchModel::rowCount(const QModelIndex& parent) const {
     return static_cast<int>(table_->rows.size());
 }
 
-int BatchModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kModelColumns; }
+int BatchModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
+
+QString BatchModel::Display(const batch::MapRow& row, int column) const {
+    // With subfolders, maps of one name in two folders must not look alike.
+    if (column == kFilename) return Text(row.subfolder.empty() ? row.fileName : row.subfolder + "/" + row.fileName);
+    // A file the scan could not read is no map for the device: never blank, never OK.
+    if (column == kDevice) return row.Erroneous() ? tr("cannot be read") : ui::DeviceCheckLine::Counts(row.device);
+    if (row.Erroneous()) {
+        if (column == kGroup) return QStringLiteral("??");
+        if (column == kGroupName) return tr("ERROR LOADING");
+        return {};
+    }
+    if (IsZoomColumn(column)) {
+        const auto k = static_cast<std::size_t>(column - kZoom1);
+        return k < row.levels.size() ? Text(row.levels[k].zoomName) : QString();
+    }
+    switch (column) {
+        case kGroup:
+            return QString::number(row.productId);
+        case kGroupName:
+            return Text(row.groupName);
+        case kLevels:
+            return QString::number(row.levelCount);
+        case kTiles:
+            return QString::number(row.totalTiles);
+        case kVersion:
+            return QString::number(row.version);
+        case kDrawOrder:
+            return row.drawOrder ? QString::number(*row.drawOrder) : QString();
+        default:
+            return {};
+    }
+}
+
+QString BatchModel::ToolTip(const batch::MapRow& row, int column) const {
+    const bool names = column == kFilename || column == kGroupName;
+    // An unreadable file's name cells say why, as its device cell does.
+    if (row.Erroneous() && (names || column == kDevice))
+        return tr("%1 cannot be read:").arg(Text(row.path)) + QLatin1Char('\n') + ui::ErrorMessage(*row.readError);
+    if (names) return Text(row.path);
+    if (column == kDevice && !row.device.empty()) return ui::DeviceCheckLine::Details(row.device);
+    return {};
+}
 
 QVariant BatchModel::data(const QModelIndex& index, int role) const {
     if (!table_ || !index.isValid() || index.row() >= rowCount()) return {};
-    const batch::BatchRow& row = table_->rows[static_cast<std::size_t>(index.row())];
+    const batch::MapRow& row = table_->rows[static_cast<std::size_t>(index.row())];
     const int column = index.column();
     switch (role) {
         case Qt::DisplayRole:
+            return column == kCheck ? QVariant() : QVariant(Display(row, column));
         case Qt::EditRole:
-            if (column == batch::kSelected) return {};
-            // A file the scan could not read is no map for the device: never blank, never OK.
-            if (column == kDeviceColumn) return row.Erroneous() ? tr("cannot be read") : ui::DeviceCheckLine::Counts(row.device);
-            // The core marks an unreadable file in one language; the grid speaks the window's.
-            if (column == batch::kGroupName && row.Erroneous()) return tr("ERROR LOADING");
-            return Text(row[column]);
+            // The name is edited alone: a save renames the file within its own folder.
+            if (column == kFilename) return Text(row.fileName);
+            return column == kCheck ? QVariant() : QVariant(Display(row, column));
         case Qt::CheckStateRole:
-            if (column == batch::kSelected) return row.Checked() ? Qt::Checked : Qt::Unchecked;
+            if (column == kCheck) return IsChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
             return {};
         case Qt::ForegroundRole:
-            if (column != batch::kSelected && row.Obsolete()) return QBrush(QColor(255, 0, 0));
+            if (column != kCheck && row.Obsolete()) return QBrush(QColor(255, 0, 0));
             return {};
         case Qt::FontRole:
-            if (column >= batch::kZoomLevel1 && column < batch::kZoomLevel1 + jnx::device::kMaxLevels &&
-                row.Prioritised(column - batch::kZoomLevel1)) {
+            if (IsZoomColumn(column)) {
+                const auto k = static_cast<std::size_t>(column - kZoom1);
+                if (k >= row.levels.size() || !row.levels[k].prioritised) return {};
                 QFont bold;
                 bold.setBold(true);
                 return bold;
             }
             return {};
-        case Qt::ToolTipRole:
-            if (column == batch::kFilename || column == batch::kGroupName) return Text(row.FullFileName());
-            if (column == kDeviceColumn && row.Erroneous())
-                return tr("%1 cannot be read:").arg(Text(row.FullFileName())) + QLatin1Char('\n') +
-                       ui::ErrorMessage(row.readError);
-            if (column == kDeviceColumn && !row.device.empty()) return ui::DeviceCheckLine::Details(row.device);
-            return {};
+        case Qt::ToolTipRole: {
+            const QString tip = ToolTip(row, column);
+            return tip.isEmpty() ? QVariant() : QVariant(tip);
+        }
         default:
             return {};
     }
@@ -128,11 +166,11 @@ QVariant BatchModel::data(const QModelIndex& index, int role) const {
 
 bool BatchModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!table_ || !index.isValid() || index.row() >= rowCount()) return false;
-    batch::BatchRow& row = table_->rows[static_cast<std::size_t>(index.row())];
-    if (index.column() == batch::kSelected && role == Qt::CheckStateRole) {
-        row.SetChecked(value.toInt() == Qt::Checked);
-    } else if (index.column() == batch::kFilename && role == Qt::EditRole) {
-        row[batch::kFilename] = value.toString().toStdString();
+    const auto r = static_cast<std::size_t>(index.row());
+    if (index.column() == kCheck && role == Qt::CheckStateRole) {
+        checked_[r] = value.toInt() == Qt::Checked;
+    } else if (index.column() == kFilename && role == Qt::EditRole) {
+        table_->rows[r].fileName = value.toString().toStdString();
     } else {
         return false;
     }
@@ -143,22 +181,19 @@ bool BatchModel::setData(const QModelIndex& index, const QVariant& value, int ro
 Qt::ItemFlags BatchModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (index.column() == batch::kSelected) f |= Qt::ItemIsUserCheckable;
-    if (index.column() == batch::kFilename) f |= Qt::ItemIsEditable;
+    if (index.column() == kCheck) f |= Qt::ItemIsUserCheckable;
+    if (index.column() == kFilename) f |= Qt::ItemIsEditable;
     return f;
 }
 
 QVariant BatchModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole) return ColumnCaption(section);
-    if (role == Qt::ToolTipRole && section >= batch::kZoomLevel1 && section < batch::kZoomLevel1 + jnx::device::kMaxLevels)
-        return valueListTip_;
-    return {};
-}
-
-void BatchModel::ChecksChanged() {
-    if (rowCount() == 0) return;
-    emit dataChanged(index(0, batch::kSelected), index(rowCount() - 1, batch::kSelected), {Qt::CheckStateRole});
+    if (role != Qt::ToolTipRole || !IsZoomColumn(section) || tables_.ZoomTable.empty()) return {};
+    QStringList lines;
+    for (const auto& row : tables_.ZoomTable)
+        lines << QStringLiteral("%1: %2/%3").arg(row.MinScale).arg(row.StandardScale).arg(Text(row.Name));
+    return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace batchui

@@ -1,16 +1,15 @@
-// The grid's model: serves the rows of a BatchTable on demand (no widget per cell), with
-// the captions, widths and colours of the batch grid. The check column writes Selected,
-// the file-name column writes Filename; every other cell is read-only.
+// The grid's model: serves the rows of a BatchTable on demand (no widget per cell), worded
+// for the batch grid, and keeps which rows are checked. The check column writes the check
+// mark, the file-name column the row's file name; every other cell is read-only.
 #pragma once
 #include <QAbstractTableModel>
 #include <QString>
-#include <utility>
 #include <vector>
 
 #include "batch/batch_table.h"
 
 namespace settings {
-class Settings;
+struct SettingsTables;
 }
 
 namespace batchui {
@@ -18,12 +17,34 @@ namespace batchui {
 class BatchModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    BatchModel(const settings::Settings& settings, QObject* parent = nullptr);
+    enum Column : int {
+        kCheck = 0,
+        kGroup,
+        kGroupName,
+        kLevels,
+        kZoom1,  // .. kZoom1 + 4
+        kTiles = kZoom1 + jnx::device::kMaxLevels,
+        kVersion,
+        kDrawOrder,
+        kFilename,
+        kDevice,  // what the device makes of the map
+        kColumnCount
+    };
 
-    // The table stays owned by the caller; call Reset after rebuilding it.
+    // The zoom headers' tooltip lists the rows of tables' zoom table, as the window holds it.
+    BatchModel(const settings::SettingsTables& tables, QObject* parent = nullptr);
+
+    // The table stays owned by the caller; call Reset after rebuilding it. A reset leaves
+    // the rows of checked (indices into the new rows) checked and no other.
     void SetTable(batch::BatchTable* table);
-    void Reset();
+    void Reset(const batch::Selection& checked = {});
     batch::BatchTable* Table() const { return table_; }
+
+    batch::Selection Checked() const;
+    std::size_t CheckedCount() const;
+    bool IsChecked(int row) const;
+    // Checks exactly the rows given (a selection command) and tells the view.
+    void SetChecked(const batch::Selection& rows);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -32,29 +53,16 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // Tell the view that every check mark may have changed (after a selection command).
-    void ChecksChanged();
-
-    // Layout widths in pixels (15 twips to the pixel), and the columns the grid hides.
-    // The table's fields, then one column of the model's own: what the device makes of the map.
-    static constexpr int kDeviceColumn = batch::kColumnCount;
-    static constexpr int kModelColumns = batch::kColumnCount + 1;
-    static int DesignWidth(int column);
-    static bool Hidden(int column);
-
-    // "NivelesZoom": (MinScale text, "StandardScale/Name" text) per ZoomLevels entry of the
-    // settings file, rebuilt at every reset; shown as the zoom headers' tooltip.
-    const std::vector<std::pair<QString, QString>>& ZoomValueList() const { return valueList_; }
+    static bool IsZoomColumn(int column) { return column >= kZoom1 && column < kZoom1 + jnx::device::kMaxLevels; }
 
 private:
-    void RebuildValueList();
-    // Grid column captions, by field position; "" for the hidden columns.
+    QString Display(const batch::MapRow& row, int column) const;
+    QString ToolTip(const batch::MapRow& row, int column) const;
     static QString ColumnCaption(int column);
 
-    const settings::Settings& settings_;
+    const settings::SettingsTables& tables_;
     batch::BatchTable* table_ = nullptr;
-    std::vector<std::pair<QString, QString>> valueList_;
-    QString valueListTip_;
+    std::vector<bool> checked_;  // one per row of table_
 };
 
 }  // namespace batchui

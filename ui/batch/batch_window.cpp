@@ -63,7 +63,6 @@ BatchWindow::BatchWindow(const settings::Settings& settings, const settings::Set
                          ui::MessagePresenter& presenter, QWidget* parent)
     : QDialog(parent), settings_(settings), tables_(tables), presenter_(presenter) {
     setWindowTitle(tr("Batch"));
-    batch::UsCargaEstructuraRecordset(table_);
     BuildControls();
     ui::LetCommandKeysThrough(this);
     // Narrower than its design the window would hide its controls: it grows back.
@@ -83,14 +82,14 @@ BatchWindow::~BatchWindow() = default;
 void BatchWindow::BuildControls() {
     SSUltraGrid1 = new QTableView(this);
     SSUltraGrid1->setObjectName(QStringLiteral("SSUltraGrid1"));
-    model_ = new BatchModel(settings_, this);
+    model_ = new BatchModel(tables_, this);
     model_->SetTable(&table_);
     SSUltraGrid1->setModel(model_);
     SSUltraGrid1->setItemDelegate(new GridDelegate(SSUltraGrid1));
     SSUltraGrid1->installEventFilter(this);
     // The names take what the other columns, sized to their contents, leave over.
-    SSUltraGrid1->horizontalHeader()->setSectionResizeMode(batch::kGroupName, QHeaderView::Stretch);
-    SSUltraGrid1->horizontalHeader()->setSectionResizeMode(batch::kFilename, QHeaderView::Stretch);
+    SSUltraGrid1->horizontalHeader()->setSectionResizeMode(BatchModel::kGroupName, QHeaderView::Stretch);
+    SSUltraGrid1->horizontalHeader()->setSectionResizeMode(BatchModel::kFilename, QHeaderView::Stretch);
     SSUltraGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     SSUltraGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                   QAbstractItemView::SelectedClicked);
@@ -235,11 +234,10 @@ void BatchWindow::ApplyColumnLayout() {
 
     const QHeaderView* header = SSUltraGrid1->horizontalHeader();
     const QAbstractItemView* view = SSUltraGrid1;  // the content hint is public there
-    for (int c = 0; c < BatchModel::kModelColumns; ++c) {
-        SSUltraGrid1->setColumnHidden(c, BatchModel::Hidden(c));
-        if (BatchModel::Hidden(c) || c == batch::kGroupName || c == batch::kFilename) continue;
+    for (int c = 0; c < BatchModel::kColumnCount; ++c) {
+        if (c == BatchModel::kGroupName || c == BatchModel::kFilename) continue;
         int w = std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c));
-        if (c >= batch::kZoomLevel1 && c < batch::kZoomLevel1 + jnx::device::kMaxLevels) w = std::max(w, zoomName);
+        if (BatchModel::IsZoomColumn(c)) w = std::max(w, zoomName);
         SSUltraGrid1->setColumnWidth(c, w);
     }
 }
@@ -295,9 +293,10 @@ void BatchWindow::ToggleHighlightedChecks() {
     if (rows.isEmpty() && current.isValid()) rows.insert(current.row());
     if (rows.isEmpty()) return;
     const int lead = current.isValid() && rows.contains(current.row()) ? current.row() : *rows.begin();
-    const bool check = !table_.rows[static_cast<std::size_t>(lead)].Checked();
+    const bool check = !model_->IsChecked(lead);
     for (const int row : rows)
-        model_->setData(model_->index(row, batch::kSelected), check ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+        model_->setData(model_->index(row, BatchModel::kCheck), check ? Qt::Checked : Qt::Unchecked,
+                        Qt::CheckStateRole);
 }
 
 void BatchWindow::OnClearPanel() {
@@ -307,7 +306,7 @@ void BatchWindow::OnClearPanel() {
 
 void BatchWindow::ShowCheckedCount() {
     lblChecked->setText(tr("%1 of %2 maps checked")
-                            .arg(static_cast<qulonglong>(table_.CheckedCount()))
+                            .arg(static_cast<qulonglong>(model_->CheckedCount()))
                             .arg(static_cast<qulonglong>(table_.rows.size())));
 }
 
@@ -316,7 +315,7 @@ void BatchWindow::ResetWindow() {
     panel_->Reset();
     chkRecursive->setChecked(false);
     chkRemoveOld->setChecked(false);
-    batch::UsCargaEstructuraRecordset(table_);
+    table_ = batch::BatchTable{};
     model_->Reset();
     ShowCrowdedFolders();
     ApplyColumnLayout();
@@ -330,11 +329,14 @@ void BatchWindow::ShowCoverage() {
         for (int r = range.top(); r <= range.bottom(); ++r) highlighted.insert(r);
     std::vector<CoverageMap> maps;
     for (std::size_t r = 0; r < table_.rows.size(); ++r) {
-        const batch::BatchRow& row = table_.rows[r];
-        if (!highlighted.contains(static_cast<int>(r)) || !row.bounds) continue;
-        // Every name ends in .jnx: the label keeps its room for what tells maps apart.
-        const QString name = QFileInfo(Q(row.FileName())).completeBaseName();
-        maps.push_back({name, ui::BoxFromJnx(*row.bounds), row.Checked(), static_cast<int>(r)});
+        const batch::MapRow& row = table_.rows[r];
+        const int index = static_cast<int>(r);
+        if (!highlighted.contains(index) || !row.bounds) continue;
+        // Every name ends in .jnx: the label keeps its room for what tells maps apart, the
+        // subfolder included.
+        QString name = QFileInfo(Q(row.fileName)).completeBaseName();
+        if (!row.subfolder.empty()) name = Q(row.subfolder) + QLatin1Char('/') + name;
+        maps.push_back({name, ui::BoxFromJnx(*row.bounds), model_->IsChecked(index), index});
     }
     coveragePane->SetMaps(std::move(maps));
 }
@@ -486,41 +488,32 @@ void BatchWindow::OnLoad() {
     // current but not highlighted, so nothing is outlined before the user picks.
     if (!table_.rows.empty()) {
         SSUltraGrid1->setFocus();
-        SSUltraGrid1->selectionModel()->setCurrentIndex(model_->index(0, batch::kGroupName),
+        SSUltraGrid1->selectionModel()->setCurrentIndex(model_->index(0, BatchModel::kGroupName),
                                                         QItemSelectionModel::NoUpdate);
     }
 }
 
-void BatchWindow::OnSelectAll() {
-    batch::SelectAll(table_);
-    model_->ChecksChanged();
-}
+void BatchWindow::OnSelectAll() { model_->SetChecked(batch::AllRows(table_)); }
 
-void BatchWindow::OnSelectNone() {
-    batch::SelectNone(table_);
-    model_->ChecksChanged();
-}
+void BatchWindow::OnSelectNone() { model_->SetChecked({}); }
 
-void BatchWindow::OnSelectObsolete() {
-    batch::SelectObsolete(table_);
-    model_->ChecksChanged();
-}
+void BatchWindow::OnSelectObsolete() { model_->SetChecked(batch::ObsoleteRows(table_)); }
 
 void BatchWindow::OnSave() {
     if (running_) return;
     const edit::EditorValues request = panel_->Request(chkRemoveOld->isChecked());
+    const batch::Selection checked = model_->Checked();
     jnx::WriterSettings writers = Writers();
-    if (!batch::ValidateSave(table_, request)) {
-        const std::vector<std::string> inTheWay = batch::SaveOutputsInTheWay(table_, request);
+    if (!batch::ValidateSave(table_, checked, request)) {
+        const std::vector<std::string> inTheWay = batch::SaveOutputsInTheWay(table_, checked, request);
         if (!ui::MayReplaceFiles(presenter_, inTheWay)) return;
         writers.overwrite = !inTheWay.empty();
     }
     SetRunning(true);
     const batch::BatchTable rows = table_;
     batch::SaveSummary summary;
-    RunWork(tr("Saving the checked maps"), [&](BatchWork& report) {
-        summary = batch::BatchSave(rows, request, writers, &report, &report);
-    });
+    RunWork(tr("Saving the checked maps"),
+            [&](BatchWork& report) { summary = batch::BatchSave(rows, checked, request, writers, &report, &report); });
     if (summary.Refused()) {
         SetRunning(false);
         Refuse(summary.refusal);
@@ -535,7 +528,8 @@ void BatchWindow::OnSave() {
 
 void BatchWindow::OnDelete() {
     if (running_) return;
-    const std::size_t count = table_.CheckedCount();
+    batch::Selection checked = model_->Checked();
+    const std::size_t count = checked.size();
     if (count == 0) {
         Refuse(platform::Error(platform::ErrorCode::RefuseNothingToDelete));
         return;
@@ -545,11 +539,10 @@ void BatchWindow::OnDelete() {
     SetRunning(true);
     batch::BatchTable rows = table_;
     batch::DeleteSummary summary;
-    RunWork(tr("Deleting the checked maps"), [&](BatchWork& report) {
-        summary = batch::BatchDelete(rows, &report);
-    });
+    RunWork(tr("Deleting the checked maps"),
+            [&](BatchWork& report) { summary = batch::BatchDelete(rows, checked, &report); });
     table_ = std::move(rows);
-    model_->Reset();
+    model_->Reset(checked);  // the rows that stay keep their check marks
     ApplyColumnLayout();
     SetRunning(false);
     if (summary.Refused()) {
@@ -568,14 +561,15 @@ void BatchWindow::OnSplit() {
     const edit::EditorValues request = panel_->Request(false);
     const auto levelDirs = tables_.LevelDirs;
     jnx::WriterSettings writers = Writers();
-    const std::vector<std::string> inTheWay = batch::SplitOutputsInTheWay(table_, request, levelDirs);
+    const batch::Selection checked = model_->Checked();
+    const std::vector<std::string> inTheWay = batch::SplitOutputsInTheWay(table_, checked, request, levelDirs);
     if (!ui::MayReplaceFiles(presenter_, inTheWay)) return;
     writers.overwrite = !inTheWay.empty();
     SetRunning(true);
     const batch::BatchTable rows = table_;
     batch::SplitSummary summary;
     RunWork(tr("Splitting the checked maps"), [&](BatchWork& report) {
-        summary = batch::BatchSplit(rows, request, levelDirs, writers, &report, &report);
+        summary = batch::BatchSplit(rows, checked, request, levelDirs, writers, &report, &report);
     });
     if (summary.Refused()) {
         SetRunning(false);

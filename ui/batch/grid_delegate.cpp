@@ -7,7 +7,7 @@
 #include <QStyle>
 #include <QToolTip>
 
-#include "batch/batch_table.h"
+#include "ui/batch/batch_model.h"
 
 namespace batchui {
 
@@ -15,7 +15,7 @@ namespace {
 
 // The red the model gives the row, read from a text column: the check column has none.
 QBrush RowColour(const QModelIndex& index) {
-    return index.siblingAtColumn(batch::kGroupName).data(Qt::ForegroundRole).value<QBrush>();
+    return index.siblingAtColumn(BatchModel::kGroupName).data(Qt::ForegroundRole).value<QBrush>();
 }
 
 }  // namespace
