@@ -144,7 +144,9 @@ bool OpenTileSource(const std::string& path, std::unique_ptr<TileSource>& source
     } else {
         std::string extension = platform::ExtensionOf(path);
         std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-        source = extension == "kmz" || extension == "kml" ? OpenGroundOverlays(path, error) : OpenMbtiles(path, error);
+        source = extension == "kmz" || extension == "kml" ? OpenGroundOverlays(path, error)
+                 : IsTileStore(path)                      ? OpenTileStore(path, error)
+                                                          : OpenMbtiles(path, error);
     }
     return source != nullptr;
 }
