@@ -70,6 +70,7 @@ std::unique_ptr<TileSource> OpenMbtiles(const std::string& path, platform::Error
 std::unique_ptr<TileSource> OpenTileFolder(const std::string& path, platform::Error& error);
 std::unique_ptr<TileSource> OpenGroundOverlays(const std::string& path, platform::Error& error);
 std::unique_ptr<TileSource> OpenTileStore(const std::string& path, platform::Error& error);
-bool IsTileStore(const std::string& path);
+// Whether an SQLite file is a tile store rather than MBTiles, by its tables.
+bool IsTileStore(const std::string& path, bool& store, platform::Error& error);
 
 }  // namespace convert

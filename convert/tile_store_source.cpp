@@ -228,24 +228,26 @@ private:
 
 }  // namespace
 
-bool IsTileStore(const std::string& path) {
+bool IsTileStore(const std::string& path, bool& store, Error& error) {
     std::string extension = platform::ExtensionOf(path);
     std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-    // Looked at without waiting, as the source itself is; whatever fails here is told by
-    // the MBTiles reader, which a file that is neither is taken for.
+    store = extension == "sqlitedb";
+    // Looked at without waiting, as the source itself is. A file SQLite cannot open is told
+    // so by the reader it is taken for.
     platform::BinaryFile probe;
     std::int64_t size = 0;
-    Error ignored;
-    if (!probe.Open(path, platform::BinaryFile::Mode::Read, ignored) || !probe.Size(size, ignored))
-        return extension == "sqlitedb";
+    if (!probe.Open(path, platform::BinaryFile::Mode::Read, error) || !probe.Size(size, error)) return false;
     probe.Close();
     Database db;
     Statement query;
+    Error ignored;
     db.LimitWork(kBaseWork);
-    if (!db.Open(path, path, Database::Mode::Read, ignored)) return extension == "sqlitedb";
+    if (!db.Open(path, path, Database::Mode::Read, ignored)) return true;
     if (db.Prepare("SELECT zoom_level, tile_column, tile_row, tile_data FROM tiles LIMIT 0", query, ignored))
-        return false;
-    return extension == "sqlitedb" || db.Prepare("SELECT x, y, z, image FROM tiles LIMIT 0", query, ignored);
+        store = false;
+    else if (db.Prepare("SELECT x, y, z, image FROM tiles LIMIT 0", query, ignored))
+        store = true;
+    return true;
 }
 
 std::unique_ptr<TileSource> OpenTileStore(const std::string& path, Error& error) {
