@@ -39,11 +39,13 @@ constexpr double kSameResolution = 0.01;
 // A super-overlay takes a document a tile, over every level of its pyramid: one whose
 // finest level fills five device levels takes about 70 000. Links lead from a level to the
 // next, so a pyramid of 24 levels is as deep as one goes. Over all documents together the
-// KML read is bounded as one large document would be, ten times over.
+// KML read is bounded at four times what one document may hold: over twice what such a
+// pyramid takes at some 60 elements a document, and seconds of work however small the
+// archive that inflates to it.
 constexpr std::size_t kMaxDocuments = std::size_t(1) << 18;
 constexpr int kMaxLinkDepth = 32;
-constexpr std::int64_t kMaxWalkElements = 25000000;
-constexpr std::uint64_t kMaxWalkBytes = std::uint64_t(1) << 30;
+constexpr std::int64_t kMaxWalkElements = 10000000;
+constexpr std::uint64_t kMaxWalkBytes = std::uint64_t(512) << 20;
 
 // A picture held whole in memory, offered the way the inspection reads a tile: its head,
 // and further bytes on request. image must outlive it.
@@ -323,7 +325,7 @@ private:
             bytes += doc.bytes;
             if (elements > kMaxWalkElements || bytes > kMaxWalkBytes)
                 return limit("its KML documents hold more than " + std::to_string(kMaxWalkElements) +
-                             " elements or 1 GiB together");
+                             " elements or 512 MiB together");
             for (auto& folder : doc.folders) {
                 for (auto& overlay : folder.overlays) {
                     const auto image = Resolve(name, overlay.href);
