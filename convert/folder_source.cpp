@@ -145,9 +145,12 @@ bool OpenTileSource(const std::string& path, std::unique_ptr<TileSource>& source
         std::string extension = platform::ExtensionOf(path);
         std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
         bool store = false;
-        if (extension == "kmz" || extension == "kml") source = OpenGroundOverlays(path, error);
-        else if (!IsTileStore(path, store, error)) return false;
-        else source = store ? OpenTileStore(path, error) : OpenMbtiles(path, error);
+        if (extension == "kmz" || extension == "kml")
+            source = OpenGroundOverlays(path, error);
+        else if (!IsTileStore(path, store, error))
+            return false;
+        else
+            source = store ? OpenTileStore(path, error) : OpenMbtiles(path, error);
     }
     return source != nullptr;
 }

@@ -79,8 +79,12 @@ const char* LocalName(const char* name) {
 
 Parse::Kind KindOf(std::string_view name) {
     using Kind = Parse::Kind;
-    return name == "Icon" ? Kind::Icon : name == "LatLonBox" ? Kind::LatLonBox : name == "Data" ? Kind::Data
-         : name == "Document" ? Kind::Document : name == "Link" || name == "Url" ? Kind::Link : Kind::Other;
+    return name == "Icon"                    ? Kind::Icon
+           : name == "LatLonBox"             ? Kind::LatLonBox
+           : name == "Data"                  ? Kind::Data
+           : name == "Document"              ? Kind::Document
+           : name == "Link" || name == "Url" ? Kind::Link
+                                             : Kind::Other;
 }
 
 void Stop(Parse& p, XML_Parser parser, std::string why, ErrorCode code = ErrorCode::ConvertBadSource) {
@@ -150,7 +154,8 @@ void OnStart(void* user, const XML_Char* rawName, const XML_Char** attributes) {
     } else if (name == "LatLonQuad" && p.inOverlay) {
         return Stop(p, h.parser, "a GroundOverlay is placed by four corners (LatLonQuad), not north-up");
     } else if (name == "NetworkLink") {
-        if (p.inLink || p.inOverlay) return Stop(p, h.parser, "a NetworkLink lies inside a GroundOverlay or another link");
+        if (p.inLink || p.inOverlay)
+            return Stop(p, h.parser, "a NetworkLink lies inside a GroundOverlay or another link");
         if (p.doc->links.size() >= kMaxLinks)
             return Stop(p, h.parser, "its KML holds more than " + std::to_string(kMaxLinks) + " NetworkLinks",
                         ErrorCode::ConvertSourceLimit);

@@ -330,7 +330,8 @@ private:
                 for (auto& overlay : folder.overlays) {
                     const auto image = Resolve(name, overlay.href);
                     if (!image)
-                        return Fail(error, Bad(path_, "a GroundOverlay's image " + overlay.href + " lies outside the source"));
+                        return Fail(error,
+                                    Bad(path_, "a GroundOverlay's image " + overlay.href + " lies outside the source"));
                     overlay.href = *image;
                 }
                 folders_.push_back(std::move(folder));
@@ -344,7 +345,8 @@ private:
                 if (extension != "kml")
                     return Fail(error, Bad(path_, "a NetworkLink leads to " + href + ", which is no KML document"));
                 if (depth + 1 > kMaxLinkDepth)
-                    return limit("its NetworkLinks lead more than " + std::to_string(kMaxLinkDepth) + " documents deep");
+                    return limit("its NetworkLinks lead more than " + std::to_string(kMaxLinkDepth) +
+                                 " documents deep");
                 if (!seen.insert(*target).second)
                     return Fail(error, Bad(path_, "its NetworkLinks lead to " + *target + " twice, or in a circle"));
                 if (seen.size() > kMaxDocuments)

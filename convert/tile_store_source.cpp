@@ -188,7 +188,8 @@ private:
             bigPlanet_ = false;
         }
         if (hasEllipsoid && ellipsoid != "0") {
-            if (ellipsoid == "1") return Fail(error, "its tiles are in elliptical Mercator, which lies off the web-map grid");
+            if (ellipsoid == "1")
+                return Fail(error, "its tiles are in elliptical Mercator, which lies off the web-map grid");
             return Fail(error, "its ellipsoid flag is \"" + ellipsoid + "\", neither 0 nor 1");
         }
         if (hasInverted && inverted != "0") {
@@ -205,9 +206,11 @@ private:
 
     bool KeyOf(const Statement& query, int zoom, std::int64_t rows, TileKey& key, Error& error) const {
         if (rows > kMaxTilesPerZoom)
-            return platform::Fail(error, Error(ErrorCode::ConvertSourceLimit).File(path_).Detail(
-                                             "zoom " + std::to_string(zoom) + " holds more than " +
-                                             std::to_string(kMaxTilesPerZoom) + " tiles, more than a device's maps hold"));
+            return platform::Fail(
+                error, Error(ErrorCode::ConvertSourceLimit)
+                           .File(path_)
+                           .Detail("zoom " + std::to_string(zoom) + " holds more than " +
+                                   std::to_string(kMaxTilesPerZoom) + " tiles, more than a device's maps hold"));
         const std::int64_t side = std::int64_t(1) << zoom;
         const std::int64_t x = query.Int(0), y = query.Int(1);
         if (query.Type(0) != SQLITE_INTEGER || query.Type(1) != SQLITE_INTEGER || x < 0 || x >= side || y < 0 ||

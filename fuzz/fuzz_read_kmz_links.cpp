@@ -41,8 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (input.path().empty()) return 0;
     std::vector<std::string> documents(1);
     for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] != 0) documents.back().push_back(char(data[i]));
-        else if (documents.size() < std::size(kNames)) documents.emplace_back();
+        if (data[i] != 0)
+            documents.back().push_back(char(data[i]));
+        else if (documents.size() < std::size(kNames))
+            documents.emplace_back();
     }
     int code = 0;
     zip_t* archive = zip_open(input.path().c_str(), ZIP_TRUNCATE, &code);

@@ -26,8 +26,10 @@ void PutMbtiles(const std::filesystem::path& path, const std::string& sql) {
 void PutTileStore(const std::filesystem::path& path, const std::string& info) {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
-    fixture::SqlOrThrow(db, "CREATE TABLE tiles (x int, y int, z int, s int, image blob, PRIMARY KEY (x, y, z, s));"
-                            "CREATE TABLE info (minzoom, maxzoom, tilenumbering, inverted_y, ellipsoid);" + info);
+    fixture::SqlOrThrow(db,
+                        "CREATE TABLE tiles (x int, y int, z int, s int, image blob, PRIMARY KEY (x, y, z, s));"
+                        "CREATE TABLE info (minzoom, maxzoom, tilenumbering, inverted_y, ellipsoid);" +
+                            info);
     sqlite3_stmt* insert = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO tiles VALUES (?, ?, ?, 0, ?)", -1, &insert, nullptr);
     for (const auto& [x, y, z] : {std::tuple{0, 0, 17}, std::tuple{1, 0, 16}, std::tuple{0, 1, 16}}) {
@@ -56,7 +58,8 @@ std::string SuperOverlay() {
     const auto kml = [](const std::string& body) { return "<kml><Document>" + body + "</Document></kml>"; };
     const char* top = "<north>2</north><south>0</south><east>2</east><west>0</west>";
     std::string all = kml(link("0/0/0.kml")) + '\0';
-    all += kml(overlay("0.jpg", top) + link("../../1/0/0.kml") + link("../../1/0/1.kml") + link("../../1/1/0.kml")) + '\0';
+    all +=
+        kml(overlay("0.jpg", top) + link("../../1/0/0.kml") + link("../../1/0/1.kml") + link("../../1/1/0.kml")) + '\0';
     all += kml(overlay("0.jpg", "<north>1</north><south>0</south><east>1</east><west>0</west>")) + '\0';
     all += kml(overlay("1.jpg", "<north>2</north><south>1</south><east>1</east><west>0</west>")) + '\0';
     all += kml(overlay("0.jpg", "<north>1</north><south>0</south><east>2</east><west>1</west>"));

@@ -646,8 +646,12 @@ TEST_F(ConvertTest, TileStoresImportAsTheirMbtilesTwin) {
         bool bigPlanet, fromSouth;
     };
     for (const Variant& v :
-         {Variant{"app.sqlitedb", "CREATE TABLE info (minzoom, maxzoom, tilenumbering); INSERT INTO info VALUES (12, 17, 'BigPlanet')", true, false},
-          Variant{"plain.db", "CREATE TABLE info (tilenumbering, inverted_y, ellipsoid); INSERT INTO info VALUES ('', 1, 0)", false, true},
+         {Variant{"app.sqlitedb",
+                  "CREATE TABLE info (minzoom, maxzoom, tilenumbering); INSERT INTO info VALUES (12, 17, 'BigPlanet')",
+                  true, false},
+          Variant{"plain.db",
+                  "CREATE TABLE info (tilenumbering, inverted_y, ellipsoid); INSERT INTO info VALUES ('', 1, 0)", false,
+                  true},
           Variant{"bare.db", "", true, false}}) {
         std::vector<StoreRow> rows;
         for (const MbtilesRow& r : SampleRows())
@@ -674,9 +678,10 @@ TEST_F(ConvertTest, TileStoresRefuseWhatTheyCannotTell) {
         {"CREATE TABLE info (tilenumbering); INSERT INTO info VALUES ('quadkey')", one, ErrorCode::ConvertBadSource},
         {"CREATE TABLE info (inverted_y); INSERT INTO info VALUES ('yes')", one, ErrorCode::ConvertBadSource},
         {"", {{0, 0, 16, 0, jpeg}, {0, 0, 16, 1, jpeg}}, ErrorCode::ConvertBadSource},  // two layers
-        {"CREATE TABLE info (tilenumbering); INSERT INTO info VALUES ('')", {{2, 0, 1, 0, jpeg}},
-         ErrorCode::ConvertBadSource},                                     // off the grid
-        {"", {{0, 0, -10, 0, jpeg}}, ErrorCode::ConvertBadSource},         // zoom 27
+        {"CREATE TABLE info (tilenumbering); INSERT INTO info VALUES ('')",
+         {{2, 0, 1, 0, jpeg}},
+         ErrorCode::ConvertBadSource},                              // off the grid
+        {"", {{0, 0, -10, 0, jpeg}}, ErrorCode::ConvertBadSource},  // zoom 27
         {"", {{0, 0, 16, 0, png}, {1, 0, 16, 0, jpeg}}, ErrorCode::ConvertNotJpeg},
         {"DROP TABLE tiles; CREATE TABLE tiles (x, y, z)", {}, ErrorCode::ConvertBadSource},
     };

@@ -331,7 +331,9 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
     EXPECT_EQ(fixture::ReadBytes(out.file("map.jnx")), before);
 }
 
-std::string Link(const std::string& href) { return "<NetworkLink><Link><href>" + href + "</href></Link></NetworkLink>"; }
+std::string Link(const std::string& href) {
+    return "<NetworkLink><Link><href>" + href + "</href></Link></NetworkLink>";
+}
 
 // A super-overlay laid out as GDAL writes one: doc.kml links to the top tile's document,
 // which holds its overlay and links to its quarters by paths that climb back to the root;
