@@ -88,8 +88,9 @@ int Run(const ParsedArgs& parsed) {
 
 extern const Command kImportCommand{
     "import", "SOURCE", 1, 1,
-    "Make a map of the JPEG tiles of an MBTiles file or of a folder of web-map tiles laid out Z/X/Y.jpg, each zoom "
-    "a level, coarsest first; or of the north-up ground overlays of a KMZ or KML file, overlays of one ground "
+    "Make a map of the JPEG tiles of an MBTiles file, of a mobile app's SQLite tile store (.sqlitedb) or of a "
+    "folder of web-map tiles laid out Z/X/Y.jpg, each zoom a level, coarsest first; or of the north-up ground "
+    "overlays of a KMZ or KML file, also those its NetworkLinks lead to inside it, overlays of one ground "
     "resolution a level. The tiles' bytes are copied, never re-encoded. Tiles of any other format are refused. "
     "A map too large for one file on the device is written as volumes OUT_Part01.jnx, OUT_Part02.jnx, ...; "
     "volumes already at those names stop the import unless --overwrite is given.",

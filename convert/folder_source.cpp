@@ -144,7 +144,13 @@ bool OpenTileSource(const std::string& path, std::unique_ptr<TileSource>& source
     } else {
         std::string extension = platform::ExtensionOf(path);
         std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-        source = extension == "kmz" || extension == "kml" ? OpenGroundOverlays(path, error) : OpenMbtiles(path, error);
+        bool store = false;
+        if (extension == "kmz" || extension == "kml")
+            source = OpenGroundOverlays(path, error);
+        else if (!IsTileStore(path, store, error))
+            return false;
+        else
+            source = store ? OpenTileStore(path, error) : OpenMbtiles(path, error);
     }
     return source != nullptr;
 }

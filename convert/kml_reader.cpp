@@ -31,6 +31,9 @@ constexpr std::int64_t kMaxElements = 2500000;
 // The parser holds a tag, comment or text it has not seen the end of, and reads it again
 // from its start with every chunk: one beyond this would take time in its square.
 constexpr std::int64_t kMaxToken = std::int64_t(1) << 20;
+// A super-overlay's document links to its four quarters; a root may link to every tile of
+// its top level. Beyond this a document is no map's.
+constexpr std::size_t kMaxLinks = 100000;
 
 struct Parse {
     const std::string* path = nullptr;
@@ -40,7 +43,7 @@ struct Parse {
 
     // The elements we are in, by the little a parent must tell: a document may hold
     // millions, and each costs only a byte.
-    enum class Kind : std::uint8_t { Other, Icon, LatLonBox, Data, Document };
+    enum class Kind : std::uint8_t { Other, Icon, LatLonBox, Data, Document, Link };
     std::vector<Kind> open;
     // Indices into doc->folders of the folders we are in; SIZE_MAX for one that holds
     // nothing yet, which takes no room until it does.
@@ -53,6 +56,8 @@ struct Parse {
     KmlOverlay overlay;
     std::optional<double> north, south, east, west;
     double rotation = 0;
+    bool inLink = false;
+    std::string linkHref;
 
     KmlFolder& Current() {
         std::size_t& index = folders.empty() ? looseFolder : folders.back();
@@ -74,8 +79,12 @@ const char* LocalName(const char* name) {
 
 Parse::Kind KindOf(std::string_view name) {
     using Kind = Parse::Kind;
-    return name == "Icon" ? Kind::Icon : name == "LatLonBox" ? Kind::LatLonBox : name == "Data" ? Kind::Data
-         : name == "Document" ? Kind::Document : Kind::Other;
+    return name == "Icon"                    ? Kind::Icon
+           : name == "LatLonBox"             ? Kind::LatLonBox
+           : name == "Data"                  ? Kind::Data
+           : name == "Document"              ? Kind::Document
+           : name == "Link" || name == "Url" ? Kind::Link
+                                             : Kind::Other;
 }
 
 void Stop(Parse& p, XML_Parser parser, std::string why, ErrorCode code = ErrorCode::ConvertBadSource) {
@@ -99,6 +108,23 @@ bool External(const std::string& href) {
     const std::string wrapped = "/" + href + "/";
     return href.find("://") != std::string::npos || href.front() == '/' || href.front() == '\\' ||
            wrapped.find("/../") != std::string::npos;
+}
+
+std::string Trimmed(const std::string& text) {
+    std::size_t start = 0, end = text.size();
+    while (start < end && std::isspace(static_cast<unsigned char>(text[start]))) ++start;
+    while (end > start && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+    return text.substr(start, end - start);
+}
+
+void EndLink(Parse& p, XML_Parser parser) {
+    p.inLink = false;
+    if (p.linkHref.empty()) return Stop(p, parser, "a NetworkLink names no document");
+    // Where a link leads is found against its own document by the source; here only what
+    // could never lie inside the source is turned away.
+    if (p.linkHref.find("://") != std::string::npos || p.linkHref.front() == '/' || p.linkHref.front() == '\\')
+        return Stop(p, parser, "a NetworkLink leads to " + p.linkHref + ", outside the source");
+    p.doc->links.push_back(std::move(p.linkHref));
 }
 
 struct Handlers {
@@ -128,7 +154,13 @@ void OnStart(void* user, const XML_Char* rawName, const XML_Char** attributes) {
     } else if (name == "LatLonQuad" && p.inOverlay) {
         return Stop(p, h.parser, "a GroundOverlay is placed by four corners (LatLonQuad), not north-up");
     } else if (name == "NetworkLink") {
-        return Stop(p, h.parser, "it links to another document (NetworkLink), which an import does not fetch");
+        if (p.inLink || p.inOverlay)
+            return Stop(p, h.parser, "a NetworkLink lies inside a GroundOverlay or another link");
+        if (p.doc->links.size() >= kMaxLinks)
+            return Stop(p, h.parser, "its KML holds more than " + std::to_string(kMaxLinks) + " NetworkLinks",
+                        ErrorCode::ConvertSourceLimit);
+        p.inLink = true;
+        p.linkHref.clear();
     } else if (name == "Data") {
         p.dataName.clear();
         for (const XML_Char** a = attributes; a && *a; a += 2) {
@@ -171,10 +203,12 @@ void OnEnd(void* user, const XML_Char* rawName) {
         if (!p.folders.empty()) p.folders.pop_back();
     } else if (name == "GroundOverlay") {
         EndOverlay(p, h.parser);
+    } else if (name == "NetworkLink") {
+        EndLink(p, h.parser);
+    } else if (p.inLink && name == "href" && parent == Kind::Link) {
+        p.linkHref = Trimmed(p.text);
     } else if (p.inOverlay && name == "href" && parent == Kind::Icon) {
-        p.overlay.href = p.text;
-        while (!p.overlay.href.empty() && std::isspace(static_cast<unsigned char>(p.overlay.href.back()))) p.overlay.href.pop_back();
-        while (!p.overlay.href.empty() && std::isspace(static_cast<unsigned char>(p.overlay.href.front()))) p.overlay.href.erase(0, 1);
+        p.overlay.href = Trimmed(p.text);
         if (!p.overlay.href.empty() && External(p.overlay.href))
             Stop(p, h.parser, "a GroundOverlay's image " + p.overlay.href + " lies outside the source");
     } else if (p.inOverlay && parent == Kind::LatLonBox) {
@@ -244,6 +278,8 @@ bool ReadKml(const std::string& path, const ReadKmlChunk& read, KmlDocument& doc
         if (got == 0) break;
     }
     XML_ParserFree(parser);
+    doc.elements = parse.elements;
+    doc.bytes = fed;
     return ok;
 }
 

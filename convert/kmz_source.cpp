@@ -1,7 +1,9 @@
 // Ground overlays of a KMZ archive, or of a KML file with its images beside it, as the
 // tiles of an import. Each overlay is a tile at its own bounds; overlays of one ground
 // resolution make a level. A KMZ that this program wrote names its levels, their scales
-// and zooms, and is read back by them.
+// and zooms, and is read back by them. A super-overlay spreads its overlays over many
+// documents joined by NetworkLinks; the links are followed inside the source only, and
+// every overlay they reach is levelled alike, whatever document holds it.
 #include <zip.h>
 
 #include <unistd.h>
@@ -10,7 +12,9 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <deque>
 #include <optional>
+#include <unordered_set>
 
 #include "convert/kml_reader.h"
 #include "convert/kmz_names.h"
@@ -32,6 +36,16 @@ using platform::Fail;
 constexpr std::uint64_t kMaxImage = std::uint64_t(64) << 20;
 // Overlays whose resolutions differ by less than this make one level.
 constexpr double kSameResolution = 0.01;
+// A super-overlay takes a document a tile, over every level of its pyramid: one whose
+// finest level fills five device levels takes about 70 000. Links lead from a level to the
+// next, so a pyramid of 24 levels is as deep as one goes. Over all documents together the
+// KML read is bounded at four times what one document may hold: over twice what such a
+// pyramid takes at some 60 elements a document, and seconds of work however small the
+// archive that inflates to it.
+constexpr std::size_t kMaxDocuments = std::size_t(1) << 18;
+constexpr int kMaxLinkDepth = 32;
+constexpr std::int64_t kMaxWalkElements = 10000000;
+constexpr std::uint64_t kMaxWalkBytes = std::uint64_t(512) << 20;
 
 // A picture held whole in memory, offered the way the inspection reads a tile: its head,
 // and further bytes on request. image must outlive it.
@@ -52,11 +66,36 @@ Error Bad(const std::string& path, std::string why) {
     return Error(ErrorCode::ConvertBadSource).File(path).Detail(std::move(why));
 }
 
-// Where the KML and its images are read from.
+// An href as written in the document named from, as a name inside the source; nothing
+// where it climbs out of the source.
+std::optional<std::string> Resolve(const std::string& from, const std::string& href) {
+    const std::size_t slash = from.rfind('/');
+    const std::string joined = slash == std::string::npos ? href : from.substr(0, slash + 1) + href;
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; start <= joined.size();) {
+        const std::size_t end = std::min(joined.find('/', start), joined.size());
+        const std::string part = joined.substr(start, end - start);
+        if (part == "..") {
+            if (parts.empty()) return std::nullopt;
+            parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string name;
+    for (const std::string& part : parts) name += (name.empty() ? "" : "/") + part;
+    return name;
+}
+
+// Where the KML and its images are read from; names are relative to the source.
 class Members {
 public:
     virtual ~Members() = default;
-    virtual bool ReadDocument(KmlDocument& doc, Error& error) = 0;
+    // The name of the map's own document.
+    virtual bool Root(std::string& root, Error& error) = 0;
+    virtual bool ReadDocument(const std::string& name, KmlDocument& doc, Error& error) = 0;
+    virtual bool Has(const std::string& name) = 0;
     virtual bool Image(const std::string& href, Bytes& out, Error& error) = 0;
 };
 
@@ -65,7 +104,7 @@ public:
     ZipMembers(std::string path, zip_t* archive) : path_(std::move(path)), archive_(archive) {}
     ~ZipMembers() override { zip_discard(archive_); }
 
-    bool ReadDocument(KmlDocument& doc, Error& error) override {
+    bool Root(std::string& root, Error& error) override {
         zip_int64_t index = zip_name_locate(archive_, "doc.kml", ZIP_FL_NOCASE);
         // Other writers name the document as they like; the first one is the map's.
         for (zip_int64_t i = 0; index < 0 && i < zip_get_num_entries(archive_, 0); ++i) {
@@ -75,6 +114,16 @@ public:
             if (extension == "kml") index = i;
         }
         if (index < 0) return Fail(error, Bad(path_, "it holds no KML document"));
+        const char* found = zip_get_name(archive_, zip_uint64_t(index), 0);
+        root = found ? found : "";
+        return true;
+    }
+
+    bool Has(const std::string& name) override { return zip_name_locate(archive_, name.c_str(), 0) >= 0; }
+
+    bool ReadDocument(const std::string& name, KmlDocument& doc, Error& error) override {
+        const zip_int64_t index = zip_name_locate(archive_, name.c_str(), 0);
+        if (index < 0) return Fail(error, Bad(path_, "its document " + name + " is missing"));
         zip_file_t* file = zip_fopen_index(archive_, zip_uint64_t(index), 0);
         if (!file) return Fail(error, Bad(path_, std::string("its KML cannot be read: ") + zip_strerror(archive_)));
         const ReadKmlChunk read = [&](char* buffer, std::size_t n, std::size_t& got, Error& e) {
@@ -123,10 +172,26 @@ class FileMembers : public Members {
 public:
     explicit FileMembers(std::string path) : path_(std::move(path)), folder_(platform::ParentFolder(path_)) {}
 
-    bool ReadDocument(KmlDocument& doc, Error& error) override {
+    bool Root(std::string& root, Error&) override {
+        root = platform::FileNameOf(path_);
+        return true;
+    }
+
+    bool Has(const std::string& name) override {
+        std::filesystem::path found;
+        Error ignored;
+        return Locate(name, found, ignored);
+    }
+
+    bool ReadDocument(const std::string& name, KmlDocument& doc, Error& error) override {
+        // The file the user named is read even where it is a link to elsewhere; only what
+        // it leads to must lie beside it.
+        std::filesystem::path found = path_;
+        if (name != platform::FileNameOf(path_) && !Locate(name, found, error)) return false;
         platform::BinaryFile file;
         std::int64_t size = 0, at = 0;
-        if (!file.Open(path_, platform::BinaryFile::Mode::Read, error) || !file.Size(size, error)) return false;
+        if (!file.Open(found.string(), platform::BinaryFile::Mode::Read, error) || !file.Size(size, error))
+            return false;
         const ReadKmlChunk read = [&](char* buffer, std::size_t n, std::size_t& got, Error& e) {
             got = std::size_t(std::min<std::int64_t>(std::int64_t(n), size - at));
             if (!file.ReadAt(at, buffer, got, e)) return false;
@@ -137,15 +202,8 @@ public:
     }
 
     bool Image(const std::string& href, Bytes& out, Error& error) override {
-        // The image is opened where its links lead, and only inside the KML's folder: a
-        // link in there may point anywhere, as "../" may, and is refused alike.
-        std::error_code noFolder, noImage;
-        const std::filesystem::path folder = std::filesystem::canonical(folder_.empty() ? "." : folder_, noFolder);
-        const std::filesystem::path path = std::filesystem::canonical(platform::JoinPath(folder_, href), noImage);
-        if (noFolder || noImage) return Fail(error, Bad(path_, "its image " + href + " is missing"));
-        const auto [inFolder, inPath] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
-        if (inFolder != folder.end() || inPath == path.end())
-            return Fail(error, Bad(path_, "a GroundOverlay's image " + href + " lies outside the source"));
+        std::filesystem::path path;
+        if (!Locate(href, path, error)) return false;
         platform::BinaryFile file;
         std::int64_t size = 0;
         if (!file.Open(path.string(), platform::BinaryFile::Mode::Read, error) || !file.Size(size, error)) return false;
@@ -155,6 +213,19 @@ public:
     }
 
 private:
+    // A file is opened where its links lead, and only inside the KML's folder: a link in
+    // there may point anywhere, as "../" may, and is refused alike.
+    bool Locate(const std::string& name, std::filesystem::path& path, Error& error) const {
+        std::error_code noFolder, noFile;
+        const std::filesystem::path folder = std::filesystem::canonical(folder_.empty() ? "." : folder_, noFolder);
+        path = std::filesystem::canonical(platform::JoinPath(folder_, name), noFile);
+        if (noFolder || noFile) return Fail(error, Bad(path_, "its file " + name + " is missing"));
+        const auto [inFolder, inPath] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+        if (inFolder != folder.end() || inPath == path.end())
+            return Fail(error, Bad(path_, "its file " + name + " lies outside the source"));
+        return true;
+    }
+
     std::string path_;
     std::string folder_;
 };
@@ -178,9 +249,11 @@ public:
         : path_(std::move(path)), members_(std::move(members)) {}
 
     bool Load(Error& error) {
-        if (!members_->ReadDocument(doc_, error)) return false;
+        std::string root;
+        if (!members_->Root(root, error) || !members_->ReadDocument(root, doc_, error) || !Walk(root, error))
+            return false;
         std::vector<KmlFolder*> withOverlays;
-        for (auto& folder : doc_.folders)
+        for (auto& folder : folders_)
             if (!folder.overlays.empty()) withOverlays.push_back(&folder);
         const bool kept = !withOverlays.empty() && std::all_of(withOverlays.begin(), withOverlays.end(), [](auto* f) {
             return Kept(f->data, kmz::kScale) && Kept(f->data, kmz::kZoom);
@@ -233,6 +306,73 @@ public:
     }
 
 private:
+    // Takes the overlays of the root and of every document it links to, near or far. A
+    // document reached twice would give its tiles twice, or is a cycle: either is refused.
+    bool Walk(const std::string& root, Error& error) {
+        struct Pending {
+            std::string name;
+            int depth = 0;
+        };
+        std::unordered_set<std::string> seen{root};
+        std::deque<Pending> pending;
+        std::int64_t elements = 0;
+        std::uint64_t bytes = 0;
+        const auto limit = [&](const std::string& why) {
+            return Fail(error, Error(ErrorCode::ConvertSourceLimit).File(path_).Detail(why));
+        };
+        const auto take = [&](KmlDocument& doc, const std::string& name, int depth) {
+            elements += doc.elements;
+            bytes += doc.bytes;
+            if (elements > kMaxWalkElements || bytes > kMaxWalkBytes)
+                return limit("its KML documents hold more than " + std::to_string(kMaxWalkElements) +
+                             " elements or 512 MiB together");
+            for (auto& folder : doc.folders) {
+                for (auto& overlay : folder.overlays) {
+                    const auto image = Resolve(name, overlay.href);
+                    if (!image)
+                        return Fail(error,
+                                    Bad(path_, "a GroundOverlay's image " + overlay.href + " lies outside the source"));
+                    overlay.href = *image;
+                }
+                folders_.push_back(std::move(folder));
+            }
+            doc.folders.clear();
+            for (const std::string& href : doc.links) {
+                const auto target = Resolve(name, href);
+                if (!target) return Fail(error, Bad(path_, "a NetworkLink leads to " + href + ", outside the source"));
+                std::string extension = platform::ExtensionOf(*target);
+                std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+                if (extension != "kml")
+                    return Fail(error, Bad(path_, "a NetworkLink leads to " + href + ", which is no KML document"));
+                if (depth + 1 > kMaxLinkDepth)
+                    return limit("its NetworkLinks lead more than " + std::to_string(kMaxLinkDepth) +
+                                 " documents deep");
+                if (!seen.insert(*target).second)
+                    return Fail(error, Bad(path_, "its NetworkLinks lead to " + *target + " twice, or in a circle"));
+                if (seen.size() > kMaxDocuments)
+                    return limit("its NetworkLinks lead to more than " + std::to_string(kMaxDocuments) + " documents");
+                // Looked for at once, so that what waits to be read is only what the source holds.
+                if (!members_->Has(*target))
+                    return Fail(error, Bad(path_, "a NetworkLink leads to " + *target + ", which is missing"));
+                pending.push_back({*target, depth + 1});
+            }
+            doc.links.clear();
+            return true;
+        };
+        if (!take(doc_, root, 0)) return false;
+        while (!pending.empty()) {
+            const Pending next = std::move(pending.front());
+            pending.pop_front();
+            KmlDocument doc;
+            if (!members_->ReadDocument(next.name, doc, error)) {
+                if (error.file == path_) error.detail = next.name + ": " + error.detail;
+                return false;
+            }
+            if (!take(doc, next.name, next.depth)) return false;
+        }
+        return true;
+    }
+
     const KmlOverlay& Overlay(const TileKey& key) const { return levels_[std::size_t(key.zoom)].overlays[key.x]; }
 
     template <typename Each>
@@ -298,7 +438,8 @@ private:
 
     std::string path_;
     std::unique_ptr<Members> members_;
-    KmlDocument doc_;
+    KmlDocument doc_;                 // the root, for the map's texts
+    std::vector<KmlFolder> folders_;  // of every document
     std::vector<Level> levels_;
 };
 

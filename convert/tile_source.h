@@ -1,7 +1,7 @@
-// Where imported web-map tiles come from: an MBTiles file or a Z/X/Y folder. A source is
-// gone through twice, once to plan the map from the tiles' sizes and frame headers and once
-// to copy their bytes, so that no more than one tile is ever held; both passes give a
-// zoom's tiles in the same order.
+// Where imported web-map tiles come from: an MBTiles file, a mobile app's tile store or a
+// Z/X/Y folder. A source is gone through twice, once to plan the map from the tiles' sizes
+// and frame headers and once to copy their bytes, so that no more than one tile is ever
+// held; both passes give a zoom's tiles in the same order.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -61,12 +61,16 @@ public:
 inline constexpr std::int64_t kMaxTilesPerZoom =
     std::int64_t(jnx::device::kMaxFiles) * jnx::device::kMaxTilesPerLevel;
 
-// A folder is read as Z/X/Y tiles, a .kmz or .kml file as ground overlays, any other file
-// as MBTiles.
+// A folder is read as Z/X/Y tiles, a .kmz or .kml file as ground overlays, an SQLite file
+// whose tiles table has x, y, z and image (or a .sqlitedb file) as a mobile app's tile
+// store, any other file as MBTiles.
 bool OpenTileSource(const std::string& path, std::unique_ptr<TileSource>& source, platform::Error& error);
 
 std::unique_ptr<TileSource> OpenMbtiles(const std::string& path, platform::Error& error);
 std::unique_ptr<TileSource> OpenTileFolder(const std::string& path, platform::Error& error);
 std::unique_ptr<TileSource> OpenGroundOverlays(const std::string& path, platform::Error& error);
+std::unique_ptr<TileSource> OpenTileStore(const std::string& path, platform::Error& error);
+// Whether an SQLite file is a tile store rather than MBTiles, by its tables.
+bool IsTileStore(const std::string& path, bool& store, platform::Error& error);
 
 }  // namespace convert

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <tuple>
 
 #include "support/jnx_builder.h"
 #include "support/web_tiles_builder.h"
@@ -21,6 +22,50 @@ void PutMbtiles(const std::filesystem::path& path, const std::string& sql) {
     sqlite3_close(db);
 }
 
+// A mobile app's tile store in the common numbering (zoom 17 - z), with its info table.
+void PutTileStore(const std::filesystem::path& path, const std::string& info) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    fixture::SqlOrThrow(db,
+                        "CREATE TABLE tiles (x int, y int, z int, s int, image blob, PRIMARY KEY (x, y, z, s));"
+                        "CREATE TABLE info (minzoom, maxzoom, tilenumbering, inverted_y, ellipsoid);" +
+                            info);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO tiles VALUES (?, ?, ?, 0, ?)", -1, &insert, nullptr);
+    for (const auto& [x, y, z] : {std::tuple{0, 0, 17}, std::tuple{1, 0, 16}, std::tuple{0, 1, 16}}) {
+        const auto jpeg = fixture::MakeJpeg(x + 2 * y, 256, 256, 8);
+        sqlite3_bind_int(insert, 1, x);
+        sqlite3_bind_int(insert, 2, y);
+        sqlite3_bind_int(insert, 3, z);
+        sqlite3_bind_blob(insert, 4, jpeg.data(), int(jpeg.size()), SQLITE_TRANSIENT);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    fixture::SqlOrThrow(db, "PRAGMA page_size = 512; VACUUM;");
+    sqlite3_close(db);
+}
+
+// The documents of a super-overlay, cut apart by zero bytes as the links target reads them.
+std::string SuperOverlay() {
+    const auto overlay = [](const char* href, const char* box) {
+        return std::string("<GroundOverlay><Icon><href>") + href + "</href></Icon><LatLonBox>" + box +
+               "</LatLonBox></GroundOverlay>";
+    };
+    const auto link = [](const char* href) {
+        return std::string("<NetworkLink><Link><href>") + href + "</href></Link></NetworkLink>";
+    };
+    const auto kml = [](const std::string& body) { return "<kml><Document>" + body + "</Document></kml>"; };
+    const char* top = "<north>2</north><south>0</south><east>2</east><west>0</west>";
+    std::string all = kml(link("0/0/0.kml")) + '\0';
+    all +=
+        kml(overlay("0.jpg", top) + link("../../1/0/0.kml") + link("../../1/0/1.kml") + link("../../1/1/0.kml")) + '\0';
+    all += kml(overlay("0.jpg", "<north>1</north><south>0</south><east>1</east><west>0</west>")) + '\0';
+    all += kml(overlay("1.jpg", "<north>2</north><south>1</south><east>1</east><west>0</west>")) + '\0';
+    all += kml(overlay("0.jpg", "<north>1</north><south>0</south><east>2</east><west>1</west>"));
+    return all;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,6 +81,11 @@ int main(int argc, char** argv) {
     PutMbtiles(dir / "mbtiles" / "table.mbtiles", "");
     PutMbtiles(dir / "mbtiles" / "view.mbtiles",
                "DROP INDEX tile_index; ALTER TABLE tiles RENAME TO images; CREATE VIEW tiles AS SELECT * FROM images;");
+    std::filesystem::create_directories(dir / "tile_store");
+    PutTileStore(dir / "tile_store" / "bigplanet.sqlitedb", "INSERT INTO info VALUES (16, 17, 'BigPlanet', 0, 0);");
+    PutTileStore(dir / "tile_store" / "inverted.sqlitedb", "INSERT INTO info VALUES (0, 1, '', 1, 0);");
+    std::filesystem::create_directories(dir / "kmz_links");
+    std::ofstream(dir / "kmz_links" / "super.bin", std::ios::binary) << SuperOverlay();
     int n = 0;
     auto put = [&](const fixture::JnxRecipe& recipe) {
         fixture::WriteBytes((dir / "jnx" / ("seed" + std::to_string(++n) + ".jnx")).string(),

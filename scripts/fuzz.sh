@@ -37,5 +37,7 @@ run fuzz_read_mbtiles mbtiles
 mkdir -p "$work/seeds/kmz"
 printf '%s' '<kml><Document><name>n</name><Folder><ExtendedData><Data name="tessaly:scale"><value>9</value></Data></ExtendedData><GroundOverlay><Icon><href>a.jpg</href></Icon><LatLonBox><north>1</north><south>0</south><east>1</east><west>0</west><rotation>0</rotation></LatLonBox></GroundOverlay></Folder></Document></kml>' >"$work/seeds/kmz/doc.kml"
 run fuzz_read_kmz kmz
+run fuzz_read_kmz_links kmz_links
+run fuzz_read_tile_store tile_store
 if [ "$status" = 0 ]; then echo "fuzz: no findings"; else echo "fuzz: FINDINGS"; fi
 exit $status

@@ -603,4 +603,98 @@ TEST_F(ConvertTest, SourceTextsLoseTheirControlBytes) {
     EXPECT_EQ(error.code, ErrorCode::TextHoldsZero);
 }
 
+// A mobile app's tile store: its tiles table, then what info makes of the rest.
+struct StoreRow {
+    int x, y, z, s;
+    std::vector<std::uint8_t> image;
+};
+
+void WriteTileStore(const std::string& path, const std::vector<StoreRow>& rows, const std::string& info) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    fixture::SqlOrThrow(db, "CREATE TABLE tiles (x int, y int, z int, s int, image blob, PRIMARY KEY (x, y, z, s));");
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO tiles VALUES (?, ?, ?, ?, ?)", -1, &insert, nullptr);
+    for (const StoreRow& row : rows) {
+        for (int i = 0; i < 4; ++i) sqlite3_bind_int(insert, i + 1, (&row.x)[i]);
+        sqlite3_bind_blob64(insert, 5, row.image.data(), row.image.size(), SQLITE_STATIC);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    fixture::SqlOrThrow(db, info);
+    sqlite3_close(db);
+}
+
+// The sample in each numbering a store may use gives the map its MBTiles twin gives, tile
+// for tile and byte for byte; the stores are known by their tables whatever their names.
+TEST_F(ConvertTest, TileStoresImportAsTheirMbtilesTwin) {
+    const auto sorted = [](fixture::LevelTiles levels) {
+        for (auto& level : levels)
+            std::sort(level.begin(), level.end(), [](const auto& a, const auto& b) {
+                return std::tie(a.bounds, a.data) < std::tie(b.bounds, b.data);
+            });
+        return levels;
+    };
+    fixture::WriteMbtiles(dir.file("twin.mbtiles"), SampleRows());
+    platform::Error error;
+    ASSERT_TRUE(Import(dir.file("twin.mbtiles"), {}, error)) << platform::ErrorText(error);
+    const fixture::LevelTiles expected = sorted(fixture::TilesIn(out.file("map.jnx")));
+    struct Variant {
+        const char* name;
+        const char* info;
+        bool bigPlanet, fromSouth;
+    };
+    for (const Variant& v :
+         {Variant{"app.sqlitedb",
+                  "CREATE TABLE info (minzoom, maxzoom, tilenumbering); INSERT INTO info VALUES (12, 17, 'BigPlanet')",
+                  true, false},
+          Variant{"plain.db",
+                  "CREATE TABLE info (tilenumbering, inverted_y, ellipsoid); INSERT INTO info VALUES ('', 1, 0)", false,
+                  true},
+          Variant{"bare.db", "", true, false}}) {
+        std::vector<StoreRow> rows;
+        for (const MbtilesRow& r : SampleRows())
+            rows.push_back({r.column, v.fromSouth ? r.row : int(convert::FlipRow(r.zoom, std::uint32_t(r.row))),
+                            v.bigPlanet ? 17 - r.zoom : r.zoom, 0, *r.data});
+        WriteTileStore(dir.file(v.name), rows, v.info);
+        ASSERT_TRUE(Import(dir.file(v.name), {}, error)) << v.name << ": " << platform::ErrorText(error);
+        EXPECT_EQ(sorted(fixture::TilesIn(out.file("map.jnx"))), expected) << v.name;
+    }
+}
+
+TEST_F(ConvertTest, TileStoresRefuseWhatTheyCannotTell) {
+    const auto jpeg = MakeJpeg(1, 256, 256);
+    auto png = jpeg;
+    png[0] = 0x89, png[1] = 'P', png[2] = 'N', png[3] = 'G';
+    const std::vector<StoreRow> one = {{0, 0, 16, 0, jpeg}};
+    struct Case {
+        const char* info;
+        std::vector<StoreRow> rows;
+        ErrorCode code;
+    };
+    const std::vector<Case> cases = {
+        {"CREATE TABLE info (ellipsoid); INSERT INTO info VALUES (1)", one, ErrorCode::ConvertBadSource},
+        {"CREATE TABLE info (tilenumbering); INSERT INTO info VALUES ('quadkey')", one, ErrorCode::ConvertBadSource},
+        {"CREATE TABLE info (inverted_y); INSERT INTO info VALUES ('yes')", one, ErrorCode::ConvertBadSource},
+        {"", {{0, 0, 16, 0, jpeg}, {0, 0, 16, 1, jpeg}}, ErrorCode::ConvertBadSource},  // two layers
+        {"CREATE TABLE info (tilenumbering); INSERT INTO info VALUES ('')",
+         {{2, 0, 1, 0, jpeg}},
+         ErrorCode::ConvertBadSource},                              // off the grid
+        {"", {{0, 0, -10, 0, jpeg}}, ErrorCode::ConvertBadSource},  // zoom 27
+        {"", {{0, 0, 16, 0, png}, {1, 0, 16, 0, jpeg}}, ErrorCode::ConvertNotJpeg},
+        {"DROP TABLE tiles; CREATE TABLE tiles (x, y, z)", {}, ErrorCode::ConvertBadSource},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string source = dir.file("case" + std::to_string(++n) + ".sqlitedb");
+        WriteTileStore(source, c.rows, c.info);
+        platform::Error error;
+        EXPECT_FALSE(Import(source, {}, error)) << c.info;
+        EXPECT_EQ(error.code, c.code) << platform::ErrorText(error);
+        EXPECT_EQ(error.file, source);
+    }
+    EXPECT_EQ(out.list(), std::vector<std::string>{});
+}
+
 }  // namespace

@@ -1,7 +1,7 @@
 // KMZ export and import on maps and archives built in code: a map off the web-map grid
-// comes back with the same tiles, bounds and scales, overlays from elsewhere are sorted
-// into levels by resolution and cut into volumes when too many for one file, and every
-// refusal leaves the output folder as it was.
+// comes back with the same tiles, bounds and scales, overlays from elsewhere (also those
+// of a super-overlay's linked documents) are sorted into levels by resolution and cut into
+// volumes when too many for one file, and every refusal leaves the output folder as it was.
 #include <gtest/gtest.h>
 #include <zip.h>
 
@@ -329,6 +329,95 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
     EXPECT_NE(platform::ErrorText(error).find("no zip archive"), std::string::npos) << platform::ErrorText(error);
     EXPECT_EQ(out.list(), std::vector<std::string>{"map.jnx"});
     EXPECT_EQ(fixture::ReadBytes(out.file("map.jnx")), before);
+}
+
+std::string Link(const std::string& href) {
+    return "<NetworkLink><Link><href>" + href + "</href></Link></NetworkLink>";
+}
+
+// A super-overlay laid out as GDAL writes one: doc.kml links to the top tile's document,
+// which holds its overlay and links to its quarters by paths that climb back to the root;
+// the quarters' images are named relative to their own documents. Read from the archive
+// and from a folder, every tile comes back at its box with its bytes.
+TEST_F(KmzTest, SuperOverlaysImportEveryLinkedLevel) {
+    std::vector<std::pair<std::string, Bytes>> members = {{"doc.kml", Text(Kml(Link("0/0/0.kml")))}};
+    std::map<Bytes, convert::JnxBounds> expected;  // stored bytes: bounds
+    std::string top;
+    // 32 pixels across two degrees at the top, across one below; heights only tell tiles apart.
+    const auto tile = [&](const std::string& folder, int y, double north, double east, double side, int height) {
+        const Bytes stored = fixture::RealJpeg(32, height, false);
+        const std::string image = std::to_string(y) + ".jpg";
+        members.emplace_back(folder + image, Whole(stored));
+        expected[stored] = {convert::JnxUnits(north), convert::JnxUnits(east), convert::JnxUnits(north - side),
+                            convert::JnxUnits(east - side)};
+        return Overlay(image, north, north - side, east, east - side);
+    };
+    for (int x = 0; x < 2; ++x)
+        for (int y = 0; y < 2; ++y) {
+            const std::string folder = "1/" + std::to_string(x) + "/";
+            members.emplace_back(folder + std::to_string(y) + ".kml",
+                                 Text(Kml(tile(folder, y, 46 + y, 8 + x, 1, 33 + 2 * x + y))));
+            top += Link("../../" + folder + std::to_string(y) + ".kml");
+        }
+    members.emplace_back("0/0/0.kml", Text(Kml(tile("0/0/", 0, 47, 9, 2, 40) + top)));
+    WriteKmz(dir.file("so.kmz"), members);
+    for (const auto& [name, bytes] : members) {
+        std::filesystem::create_directories(std::filesystem::path(dir.file("so/" + name)).parent_path());
+        fixture::WriteBytes(dir.file("so/" + name), bytes);
+    }
+    for (const char* source : {"so.kmz", "so/doc.kml"}) {
+        platform::Error error;
+        ASSERT_TRUE(Import(dir.file(source), error)) << source << ": " << platform::ErrorText(error);
+        std::vector<std::size_t> counts;
+        for (const auto& level : fixture::TilesIn(out.file("map.jnx"))) {
+            counts.push_back(level.size());
+            for (const auto& t : level) {
+                ASSERT_EQ(expected.count(t.data), 1u) << source;
+                EXPECT_EQ(t.bounds, expected[t.data]) << source;
+            }
+        }
+        EXPECT_EQ(counts, (std::vector<std::size_t>{1, 4})) << source;
+    }
+}
+
+// Links that lead nowhere an import may go, or on for ever, are refused before a tile is read.
+TEST_F(KmzTest, HostileLinksAreRefused) {
+    std::string deep, many;
+    for (int i = 0; i < 100001; ++i) many += Link("a.kml");
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> documents;  // doc.kml first
+        ErrorCode code;
+    };
+    std::vector<Case> cases = {
+        {"itself", {{"doc.kml", Link("doc.kml")}}, ErrorCode::ConvertBadSource},
+        {"cycle", {{"doc.kml", Link("a/b.kml")}, {"a/b.kml", Link("../doc.kml")}}, ErrorCode::ConvertBadSource},
+        {"twice", {{"doc.kml", Link("a.kml") + Link("./a.kml")}, {"a.kml", ""}}, ErrorCode::ConvertBadSource},
+        {"web", {{"doc.kml", Link("http://example.org/a.kml")}}, ErrorCode::ConvertBadSource},
+        {"absolute", {{"doc.kml", Link("/a.kml")}}, ErrorCode::ConvertBadSource},
+        {"climbs out", {{"doc.kml", Link("a/b.kml")}, {"a/b.kml", Link("../../a.kml")}}, ErrorCode::ConvertBadSource},
+        {"missing", {{"doc.kml", Link("gone.kml")}}, ErrorCode::ConvertBadSource},
+        {"no KML", {{"doc.kml", Link("a.jpg")}}, ErrorCode::ConvertBadSource},
+        {"no href", {{"doc.kml", "<NetworkLink/>"}}, ErrorCode::ConvertBadSource},
+        {"broken", {{"doc.kml", Link("a.kml")}, {"a.kml", "<kml><Document>"}}, ErrorCode::ConvertBadSource},
+        {"too many", {{"doc.kml", many}, {"a.kml", ""}}, ErrorCode::ConvertSourceLimit},
+        {"too deep", {}, ErrorCode::ConvertSourceLimit},
+    };
+    for (int i = 0; i <= 33; ++i)
+        cases.back().documents.emplace_back(i ? "d" + std::to_string(i) + ".kml" : "doc.kml",
+                                            Link("d" + std::to_string(i + 1) + ".kml"));
+    int n = 0;
+    for (const Case& c : cases) {
+        std::vector<std::pair<std::string, Bytes>> members = {{"a.jpg", Whole(fixture::RealJpeg(16, 16, false))}};
+        for (const auto& [name, body] : c.documents)
+            members.emplace_back(name, Text(body.starts_with("<kml") ? body : Kml(body)));
+        const std::string source = dir.file("links" + std::to_string(++n) + ".kmz");
+        WriteKmz(source, members);
+        platform::Error error;
+        EXPECT_FALSE(Import(source, error)) << c.name;
+        EXPECT_EQ(error.code, c.code) << c.name << ": " << platform::ErrorText(error);
+    }
+    EXPECT_EQ(out.list(), std::vector<std::string>{});
 }
 
 // The archive is written into the publish step's own temporary: while it is written the

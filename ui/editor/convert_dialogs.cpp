@@ -95,7 +95,7 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     const auto here = [&] { return source->text().isEmpty() ? startFolder : QFileInfo(source->text()).absolutePath(); };
     QObject::connect(file, &QPushButton::clicked, &dialog, [&] {
         picked(QFileDialog::getOpenFileName(&dialog, QString(), here(),
-                                            Tr("Tile files (*.mbtiles *.kmz *.kml);;All files (*)")));
+                                            Tr("Tile files (*.mbtiles *.sqlitedb *.kmz *.kml);;All files (*)")));
     });
     QObject::connect(folder, &QPushButton::clicked, &dialog,
                      [&] { picked(QFileDialog::getExistingDirectory(&dialog, QString(), here())); });

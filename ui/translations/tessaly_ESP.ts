@@ -1286,8 +1286,8 @@
         <translation>Versión JNX</translation>
     </message>
     <message>
-        <source>Tile files (*.mbtiles *.kmz *.kml);;All files (*)</source>
-        <translation>Ficheros de teselas (*.mbtiles *.kmz *.kml);;Todos los ficheros (*)</translation>
+        <source>Tile files (*.mbtiles *.sqlitedb *.kmz *.kml);;All files (*)</source>
+        <translation>Ficheros de teselas (*.mbtiles *.sqlitedb *.kmz *.kml);;Todos los ficheros (*)</translation>
     </message>
     <message>
         <source>JNX file (*.jnx)</source>
