@@ -21,7 +21,7 @@ bool HasValidJnxName(const std::string& name) {
 
 }  // namespace
 
-platform::Error ValidateSave(const BatchTable& table, const edit::EditorValues& request) {
+platform::Error ValidateSave(const BatchTable& table, const edit::EditRequest& request) {
     using platform::Error;
     using platform::ErrorCode;
     if (table.empty()) return Error(ErrorCode::RefuseNoFolder);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "edit/editor_values.h"
+#include "edit/edit_request.h"
 #include "platform/error.h"
 #include "jnx/progress.h"
 #include "jnx/writer_settings.h"
@@ -57,15 +57,14 @@ using SplitSummary = BatchSummary;
 using DeleteSummary = BatchSummary;
 
 // The save validation pass alone (no file touched).
-platform::Error ValidateSave(const BatchTable& table, const edit::EditorValues& request);
+platform::Error ValidateSave(const BatchTable& table, const edit::EditRequest& request);
 
 // Batch save of every checked row with the request. Each file is patched in place or
 // written anew as edit::ResolveEdit decides: to <base>_new.jnx beside the source, or,
-// with chkRemoveOld, over the source itself. A file at <base>_new.jnx is replaced only with
-// settings.overwrite; a file written by the run is not saved again when it is a row. Patched files are renamed to their edited
-// Filename (same folder) when it differs other than by letter case. The caller reloads
-// the folder afterwards.
-SaveSummary BatchSave(const BatchTable& table, const edit::EditorValues& request, const jnx::WriterSettings& settings,
+// when the request replaces the source, over the source itself. A file at <base>_new.jnx is replaced only with
+// settings.overwrite; a file written by the run is not saved again when it is a row. Patched files are renamed to their
+// edited Filename (same folder) when it differs other than by letter case. The caller reloads the folder afterwards.
+SaveSummary BatchSave(const BatchTable& table, const edit::EditRequest& request, const jnx::WriterSettings& settings,
                       BatchObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
 
 // The batch save run headless over files given by path (the command line): each file
@@ -73,15 +72,18 @@ SaveSummary BatchSave(const BatchTable& table, const edit::EditorValues& request
 // (a single file only; an empty renameTo keeps the name), then BatchSave runs over them
 // with the same validation pass and row errors as the window.
 SaveSummary SaveFilesAsBatch(const std::vector<std::string>& paths, const std::string& renameTo,
-                             const edit::EditorValues& request, const jnx::WriterSettings& settings,
+                             const edit::EditRequest& request, const jnx::WriterSettings& settings,
                              BatchObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
 
 // The files that a save (NAME_new.jnx) or a split (NAME_LevelK.jnx) of the checked rows
 // would write over, in table order. The windows ask before they run with
 // settings.overwrite; without it each such file fails its row and stays as it is.
-std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const edit::EditorValues& request);
-std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const edit::EditorValues& request,
+std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const edit::EditRequest& request);
+std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const std::vector<int>& levels,
                                               const std::array<std::string, jnx::device::kMaxLevels>& levelDirs);
+
+// The levels of chosen (1-based) that a map of `count` levels has.
+std::vector<int> LevelsOf(const std::vector<int>& chosen, int count);
 
 // Deletes the files of the checked rows and removes their rows; rows whose file could not
 // be deleted, or that a cancel left, stay. Run it after the user confirmed. Refuses when
@@ -91,11 +93,12 @@ DeleteSummary BatchDelete(BatchTable& table, jnx::BusyObserver* busy = nullptr);
 // Whether error, or a step it failed on, is a cancel.
 bool IsCancel(const platform::Error& error);
 
-// Batch split: the levels whose chkSplitOPriority box is ticked, for every checked file,
-// through ExtractLevel into LevelFilePath. Levels beyond the fifth have no box and are
-// passed over. The caller resets the panel and reloads.
-SplitSummary BatchSplit(const BatchTable& table, const edit::EditorValues& request,
-                        const std::array<std::string, jnx::device::kMaxLevels>& levelDirs, const jnx::WriterSettings& settings,
-                        BatchObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
+// Batch split: the given levels (1-based, ascending) of every checked file that has them,
+// each written as a map of its own into LevelFilePath. Levels beyond the fifth are passed
+// over. The caller resets the panel and reloads.
+SplitSummary BatchSplit(const BatchTable& table, const edit::EditRequest& request, const std::vector<int>& levels,
+                        const std::array<std::string, jnx::device::kMaxLevels>& levelDirs,
+                        const jnx::WriterSettings& settings, BatchObserver* observer = nullptr,
+                        jnx::BusyObserver* busy = nullptr);
 
 }  // namespace batch

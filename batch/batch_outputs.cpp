@@ -9,15 +9,21 @@
 
 namespace batch {
 
-std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const edit::EditorValues& request) {
+std::vector<int> LevelsOf(const std::vector<int>& chosen, int count) {
+    std::vector<int> levels;
+    std::copy_if(chosen.begin(), chosen.end(), std::back_inserter(levels), [count](int k) { return k <= count; });
+    return levels;
+}
+
+std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const edit::EditRequest& request) {
     std::vector<std::string> taken;
     // Replacing the source names no other file.
-    if (request.chkRemoveOld) return taken;
+    if (request.replaceSource) return taken;
     for (const BatchRow& row : table.rows) {
         if (!row.Checked() || row.Erroneous()) continue;
         // As edit::ResolveEdit decides once the file is read: a file that keeps its version
         // and needs no rewrite is patched in place.
-        const bool newVersion = request.cboActualizar && std::to_string(*request.cboActualizar) != row[kJNXVersion];
+        const bool newVersion = request.targetVersion && std::to_string(*request.targetVersion) != row[kJNXVersion];
         if (!newVersion && row[kNeedTMP] != kYes) continue;
         const std::string output = edit::NewFilePath(row.FullFileName());
         if (platform::NameTaken(output)) taken.push_back(output);
@@ -25,16 +31,14 @@ std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const edit
     return taken;
 }
 
-std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const edit::EditorValues& request,
+std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const std::vector<int>& levels,
                                               const std::array<std::string, jnx::device::kMaxLevels>& levelDirs) {
     std::vector<std::string> taken;
     for (const BatchRow& row : table.rows) {
         if (!row.Checked() || row.Erroneous()) continue;
         const int count = std::min(std::atoi(row[kNumLevels].c_str()), jnx::device::kMaxLevels);
-        std::vector<int> levels;
-        for (int k = 1; k <= count; ++k)
-            if (request.chkSplitOPriority[std::size_t(k - 1)]) levels.push_back(k);
-        for (const std::string& output : operations::SplitOutputs(row.FullFileName(), levels, levelDirs))
+        const std::vector<int> mapLevels = LevelsOf(levels, count);
+        for (const std::string& output : operations::SplitOutputs(row.FullFileName(), mapLevels, levelDirs))
             if (platform::NameTaken(output)) taken.push_back(output);
     }
     return taken;

@@ -58,9 +58,9 @@ int main() {
         batch::BatchTable table;
         batch::LoadFolder(table, dir.path(), kZooms, false);
         batch::SelectAll(table);
-        edit::EditorValues request;
-        request.txtProductID = "42";
-        request.cboNivel[0] = 5000;
+        edit::EditRequest request;
+        request.productId = 42;
+        request.levels[0].scale = 5000;
         const auto start = Clock::now();
         const auto summary = batch::BatchSave(table, request, {});
         const double took = Seconds(start);
@@ -100,9 +100,9 @@ int main() {
                 batch::BatchTable table;
                 batch::LoadFolder(table, dir.path(), kZooms, false);
                 batch::SelectAll(table);
-                edit::EditorValues request;
-                request.cboActualizar = 4;  // from version 3: every file is regenerated
-                request.chkRemoveOld = replace;
+                edit::EditRequest request;
+                request.targetVersion = 4;  // from version 3: every file is regenerated
+                request.replaceSource = replace;
                 ::sync();
                 const auto start = Clock::now();
                 const auto summary = batch::BatchSave(table, request, {});

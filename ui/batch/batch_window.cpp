@@ -421,7 +421,6 @@ void BatchWindow::SetRunning(bool running) {
 
 jnx::WriterSettings BatchWindow::Writers() const {
     jnx::WriterSettings w;
-    w.userLevel = settings_.UserLevel();
     w.blockSize = settings_.BlockSize();
     return w;
 }
@@ -508,7 +507,12 @@ void BatchWindow::OnSelectObsolete() {
 
 void BatchWindow::OnSave() {
     if (running_) return;
-    const edit::EditorValues request = panel_->Request(chkRemoveOld->isChecked());
+    edit::EditRequest request;
+    platform::Error invalid;
+    if (!panel_->Request(chkRemoveOld->isChecked(), request, invalid)) {
+        Refuse(invalid);
+        return;
+    }
     jnx::WriterSettings writers = Writers();
     if (!batch::ValidateSave(table_, request)) {
         const std::vector<std::string> inTheWay = batch::SaveOutputsInTheWay(table_, request);
@@ -565,17 +569,23 @@ void BatchWindow::OnDelete() {
 
 void BatchWindow::OnSplit() {
     if (running_) return;
-    const edit::EditorValues request = panel_->Request(false);
+    edit::EditRequest request;
+    std::vector<int> levels;
+    platform::Error invalid;
+    if (!panel_->SplitRequest(request, levels, invalid)) {
+        Refuse(invalid);
+        return;
+    }
     const auto levelDirs = tables_.LevelDirs;
     jnx::WriterSettings writers = Writers();
-    const std::vector<std::string> inTheWay = batch::SplitOutputsInTheWay(table_, request, levelDirs);
+    const std::vector<std::string> inTheWay = batch::SplitOutputsInTheWay(table_, levels, levelDirs);
     if (!ui::MayReplaceFiles(presenter_, inTheWay)) return;
     writers.overwrite = !inTheWay.empty();
     SetRunning(true);
     const batch::BatchTable rows = table_;
     batch::SplitSummary summary;
     RunWork(tr("Splitting the checked maps"), [&](BatchWork& report) {
-        summary = batch::BatchSplit(rows, request, levelDirs, writers, &report, &report);
+        summary = batch::BatchSplit(rows, request, levels, levelDirs, writers, &report, &report);
     });
     if (summary.Refused()) {
         SetRunning(false);
