@@ -77,6 +77,14 @@ void Write(const fixture::TempDir& dir, const std::string& name, int version, st
     fixture::WriteBytes(dir.file(name), fixture::BuildJnx(recipe).bytes);
 }
 
+// What the panel hands a command; its boxes take only what they can hand.
+edit::EditRequest RequestOf(const batchui::BatchPanel& panel) {
+    edit::EditRequest request;
+    platform::Error error;
+    EXPECT_TRUE(panel.Request(false, request, error));
+    return request;
+}
+
 TEST(BatchGrid, RowsColoursAndSelection) {
     Rig s;
     fixture::TempDir dir;
@@ -116,27 +124,21 @@ TEST(BatchPanel, ValuesVersionAndGroupPicks) {
         QTest::keyClicks(p.txtDrawOrder, "4x56");
         p.cboActualizar->setCurrentIndex(p.cboActualizar->findData(4));
         EXPECT_TRUE(p.txtDrawOrder->isVisibleTo(s.window.get()) && p.txtDrawOrder->isEnabled());
-        const auto request = [&p] {
-            edit::EditRequest r;
-            platform::Error error;
-            EXPECT_TRUE(p.Request(false, r, error));
-            return r;
-        };
-        EXPECT_EQ(request().targetVersion, 4);
-        EXPECT_EQ(request().drawOrder, 456);
+        EXPECT_EQ(RequestOf(p).targetVersion, 4);
+        EXPECT_EQ(RequestOf(p).drawOrder, 456);
         for (int k = 0; k < 5; ++k) p.cboNivel[k]->setCurrentIndex(2);
         // GroupZooms1 = 4,-2,6,-1,-2: rows 3, as it was, 5, "(keep)", as it was in preset mode.
         p.PickFamily(0);
-        EXPECT_EQ(request().productId, 12);
-        EXPECT_EQ(request().groupName, "Topo North");
+        EXPECT_EQ(RequestOf(p).productId, 12);
+        EXPECT_EQ(RequestOf(p).groupName, "Topo North");
         const int expected[] = {presets ? 4 : 2, 2, presets ? 6 : 2, presets ? 0 : 2, 2};  // after "(keep)"
         for (int k = 0; k < 5; ++k) EXPECT_EQ(p.cboNivel[k]->currentIndex(), expected[k]) << k;
-        EXPECT_EQ(request().levels[0].scale, s.tables.ZoomTable[std::size_t(expected[0] - 1)].StandardScale);
-        EXPECT_EQ(request().levels[3].scale.has_value(), !presets);
+        EXPECT_EQ(RequestOf(p).levels[0].scale, s.tables.ZoomTable[std::size_t(expected[0] - 1)].StandardScale);
+        EXPECT_EQ(RequestOf(p).levels[3].scale.has_value(), !presets);
         p.PickFamily(1);
-        EXPECT_EQ(request().productId, 345);  // a product ID from the list arrives whole
+        EXPECT_EQ(RequestOf(p).productId, 345);  // a product ID from the list arrives whole
         p.cboFamily->setEditText("My own group");  // reaches the hidden box; the product ID stays
-        EXPECT_EQ(request().groupName, "My own group");
+        EXPECT_EQ(RequestOf(p).groupName, "My own group");
     }
 }
 
@@ -344,13 +346,7 @@ TEST(BatchKeys, SpaceEscapeShortcutsAndKeep) {
         EXPECT_FALSE(b->toolTip().isEmpty()) << b->text().toStdString();
 
     auto& p = w.Panel();
-    const auto request = [&p] {
-        edit::EditRequest r;
-        platform::Error error;
-        EXPECT_TRUE(p.Request(false, r, error));
-        return r;
-    };
-    auto keepsAll = [&] { return request() == edit::EditRequest{}; };
+    auto keepsAll = [&] { return RequestOf(p) == edit::EditRequest{}; };
     EXPECT_TRUE(keepsAll() && p.cboNivel[0]->currentText() == "(keep)");
     p.cboActualizar->setCurrentIndex(p.cboActualizar->findData(3));
     p.cboNivel[0]->setCurrentIndex(3);
