@@ -13,8 +13,9 @@ using platform::Trim;
 
 namespace {
 
-// Both numbers are 16-bit fields on every road: a draw order the unit does not take (it
-// draws 0 to 100) is written all the same, and the device check warns of it.
+// Product ID, draw order and zoom number are 16-bit fields, one range on every road: a
+// draw order the unit does not take (it draws 0 to 100) is written all the same, and the
+// device check warns of it.
 bool ParseShort(const std::string& text, std::optional<std::int16_t>& out, ErrorCode code, Error& error) {
     const std::string trimmed = Trim(text);
     if (trimmed.empty()) return true;
@@ -39,8 +40,8 @@ bool ParseZoomNumber(const std::string& text, std::size_t level, EditRequest& re
     return false;
 }
 
-// A blank name is no name: the user emptied a box or gave no text, and a map without a
-// group would be listed under nothing on the unit.
+// A blank name is no name: an empty box keeps the stored name in both windows (the batch
+// panel's boxes start empty), so an empty option keeps it too, on every road alike.
 void ParseGroupName(const std::string& text, EditRequest& request) {
     const std::string trimmed = Trim(text);
     request.groupName = trimmed.empty() ? std::nullopt : std::optional<std::string>(trimmed);
