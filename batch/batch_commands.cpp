@@ -31,7 +31,7 @@ Selection Normalised(const BatchTable& table, const Selection& selection) {
     return rows;
 }
 
-platform::Error ValidateSave(const BatchTable& table, const Selection& selection, const edit::EditorValues& request) {
+platform::Error ValidateSave(const BatchTable& table, const Selection& selection, const edit::EditRequest& request) {
     using platform::Error;
     using platform::ErrorCode;
     if (table.empty()) return Error(ErrorCode::RefuseNoFolder);

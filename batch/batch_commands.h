@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "edit/editor_values.h"
+#include "edit/edit_request.h"
 #include "platform/error.h"
 #include "jnx/progress.h"
 #include "jnx/writer_settings.h"
@@ -60,15 +60,15 @@ using DeleteSummary = BatchSummary;
 Selection Normalised(const BatchTable& table, const Selection& selection);
 
 // The save validation pass alone (no file touched).
-platform::Error ValidateSave(const BatchTable& table, const Selection& selection, const edit::EditorValues& request);
+platform::Error ValidateSave(const BatchTable& table, const Selection& selection, const edit::EditRequest& request);
 
 // Batch save of every selected row with the request. Each file is patched in place or
 // written anew as edit::ResolveEdit decides: to <base>_new.jnx beside the source, or,
-// with chkRemoveOld, over the source itself. A file at <base>_new.jnx is replaced only with
-// settings.overwrite; a file written by the run is not saved again when it is a row.
+// with the request's replaceSource, over the source itself. A file at <base>_new.jnx is replaced
+// only with settings.overwrite; a file written by the run is not saved again when it is a row.
 // Patched files are renamed to their row's fileName (same folder) when it differs other
 // than by letter case. The caller reloads the folder afterwards.
-SaveSummary BatchSave(const BatchTable& table, const Selection& selection, const edit::EditorValues& request,
+SaveSummary BatchSave(const BatchTable& table, const Selection& selection, const edit::EditRequest& request,
                       const jnx::WriterSettings& settings, BatchObserver* observer = nullptr,
                       jnx::BusyObserver* busy = nullptr);
 
@@ -77,17 +77,20 @@ SaveSummary BatchSave(const BatchTable& table, const Selection& selection, const
 // (a single file only; an empty renameTo keeps the name), then BatchSave runs over them
 // with the same validation pass and row errors as the window.
 SaveSummary SaveFilesAsBatch(const std::vector<std::string>& paths, const std::string& renameTo,
-                             const edit::EditorValues& request, const jnx::WriterSettings& settings,
+                             const edit::EditRequest& request, const jnx::WriterSettings& settings,
                              BatchObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
 
 // The files that a save (NAME_new.jnx) or a split (NAME_LevelK.jnx) of the selected rows
 // would write over, in table order. The windows ask before they run with
 // settings.overwrite; without it each such file fails its row and stays as it is.
 std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const Selection& selection,
-                                             const edit::EditorValues& request);
+                                             const edit::EditRequest& request);
 std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const Selection& selection,
-                                              const edit::EditorValues& request,
+                                              const std::vector<int>& levels,
                                               const std::array<std::string, jnx::device::kMaxLevels>& levelDirs);
+
+// The levels of chosen (1-based) that a map of `count` levels has.
+std::vector<int> LevelsOf(const std::vector<int>& chosen, int count);
 
 // Deletes the files of the selected rows and removes their rows; rows whose file could not
 // be deleted, or that a cancel left, stay, and selection is left naming them where they
@@ -97,10 +100,11 @@ DeleteSummary BatchDelete(BatchTable& table, Selection& selection, jnx::BusyObse
 // Whether error, or a step it failed on, is a cancel.
 bool IsCancel(const platform::Error& error);
 
-// Batch split: the levels whose chkSplitOPriority box is ticked, for every selected file,
-// through ExtractLevel into LevelFilePath. Levels beyond the fifth have no box and are
-// passed over. The caller resets the panel and reloads.
-SplitSummary BatchSplit(const BatchTable& table, const Selection& selection, const edit::EditorValues& request,
+// Batch split: the given levels (1-based, ascending) of every selected file that has them,
+// each written as a map of its own into LevelFilePath. Levels beyond the fifth are passed
+// over. The caller resets the panel and reloads.
+SplitSummary BatchSplit(const BatchTable& table, const Selection& selection, const edit::EditRequest& request,
+                        const std::vector<int>& levels,
                         const std::array<std::string, jnx::device::kMaxLevels>& levelDirs,
                         const jnx::WriterSettings& settings, BatchObserver* observer = nullptr,
                         jnx::BusyObserver* busy = nullptr);

@@ -9,17 +9,23 @@
 
 namespace batch {
 
+std::vector<int> LevelsOf(const std::vector<int>& chosen, int count) {
+    std::vector<int> levels;
+    std::copy_if(chosen.begin(), chosen.end(), std::back_inserter(levels), [count](int k) { return k <= count; });
+    return levels;
+}
+
 std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const Selection& selection,
-                                             const edit::EditorValues& request) {
+                                             const edit::EditRequest& request) {
     std::vector<std::string> taken;
     // Replacing the source names no other file.
-    if (request.chkRemoveOld) return taken;
+    if (request.replaceSource) return taken;
     for (const std::size_t i : Normalised(table, selection)) {
         const MapRow& row = table.rows[i];
         if (row.Erroneous()) continue;
         // As edit::ResolveEdit decides once the file is read: a file that keeps its version
         // and needs no rewrite is patched in place.
-        const bool newVersion = request.cboActualizar && *request.cboActualizar != row.version;
+        const bool newVersion = request.targetVersion && *request.targetVersion != row.version;
         if (!newVersion && !row.needsRegeneration) continue;
         const std::string output = edit::NewFilePath(row.path);
         if (platform::NameTaken(output)) taken.push_back(output);
@@ -28,17 +34,14 @@ std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const Sele
 }
 
 std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const Selection& selection,
-                                              const edit::EditorValues& request,
+                                              const std::vector<int>& levels,
                                               const std::array<std::string, jnx::device::kMaxLevels>& levelDirs) {
     std::vector<std::string> taken;
     for (const std::size_t i : Normalised(table, selection)) {
         const MapRow& row = table.rows[i];
         if (row.Erroneous()) continue;
         const int count = std::min(row.levelCount, jnx::device::kMaxLevels);
-        std::vector<int> levels;
-        for (int k = 1; k <= count; ++k)
-            if (request.chkSplitOPriority[std::size_t(k - 1)]) levels.push_back(k);
-        for (const std::string& output : operations::SplitOutputs(row.path, levels, levelDirs))
+        for (const std::string& output : operations::SplitOutputs(row.path, LevelsOf(levels, count), levelDirs))
             if (platform::NameTaken(output)) taken.push_back(output);
     }
     return taken;

@@ -47,7 +47,7 @@ bool WrittenByThisRun(const std::string& path, const std::vector<std::string>& w
 
 class Saver {
 public:
-    Saver(const edit::EditorValues& request, const jnx::WriterSettings& settings, jnx::BusyObserver* busy)
+    Saver(const edit::EditRequest& request, const jnx::WriterSettings& settings, jnx::BusyObserver* busy)
         : request_(request), settings_(settings), busy_(busy) {}
 
     RowOutcome Save(const MapRow& row) {
@@ -103,7 +103,7 @@ private:
         // The edited fileName plays no part here: the output is named after the source.
         const operations::SaveOutcome saved = operations::SaveMap(doc_, outcome.path, request_, settings_, busy_, &lock);
         if (!saved.Ok()) {
-            outcome.error = Error(request_.chkRemoveOld ? ErrorCode::RowCannotReplace : ErrorCode::RowCannotRegenerate)
+            outcome.error = Error(request_.replaceSource ? ErrorCode::RowCannotReplace : ErrorCode::RowCannotRegenerate)
                                 .File(outcome.path)
                                 .Cause(saved.error);
             return;
@@ -131,7 +131,7 @@ private:
         if (ok) outcome.result = RowResult::Updated;
     }
 
-    const edit::EditorValues& request_;
+    const edit::EditRequest& request_;
     const jnx::WriterSettings& settings_;
     jnx::BusyObserver* busy_;
     jnx::JnxDocument doc_;
@@ -139,7 +139,7 @@ private:
 
 }  // namespace
 
-SaveSummary BatchSave(const BatchTable& table, const Selection& selection, const edit::EditorValues& request,
+SaveSummary BatchSave(const BatchTable& table, const Selection& selection, const edit::EditRequest& request,
                       const jnx::WriterSettings& settings, BatchObserver* observer, jnx::BusyObserver* busy) {
     SaveSummary summary;
     summary.refusal = ValidateSave(table, selection, request);
@@ -178,7 +178,7 @@ SaveSummary BatchSave(const BatchTable& table, const Selection& selection, const
 }
 
 SaveSummary SaveFilesAsBatch(const std::vector<std::string>& paths, const std::string& renameTo,
-                             const edit::EditorValues& request, const jnx::WriterSettings& settings,
+                             const edit::EditRequest& request, const jnx::WriterSettings& settings,
                              BatchObserver* observer, jnx::BusyObserver* busy) {
     if (!renameTo.empty() && paths.size() != 1) {
         SaveSummary refused;

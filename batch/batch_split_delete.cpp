@@ -29,12 +29,10 @@ Error ValidateSplit(const BatchTable& table, const Selection& rows, int ticked) 
 // Extracts the ticked levels of one file read in full; stops at its first failing level
 // (the level files written so far stay).
 void SplitFile(std::size_t row, const std::string& source, const jnx::JnxDocument& doc,
-               const edit::EditorValues& request, const operations::LevelFolders& levelDirs,
-               const jnx::WriterSettings& settings, jnx::BusyObserver* busy, SplitSummary& summary) {
-    std::vector<int> levels;
-    const int count = std::min<int>(doc.Header.LevelCount, jnx::device::kMaxLevels);
-    for (int k = 1; k <= count; ++k)
-        if (request.chkSplitOPriority[std::size_t(k - 1)]) levels.push_back(k);
+               const edit::EditRequest& request, const std::vector<int>& chosen,
+               const operations::LevelFolders& levelDirs, const jnx::WriterSettings& settings, jnx::BusyObserver* busy,
+               SplitSummary& summary) {
+    const std::vector<int> levels = LevelsOf(chosen, std::min<int>(doc.Header.LevelCount, jnx::device::kMaxLevels));
     const operations::SplitOutcome outcome = operations::SplitMap(doc, source, request, levels, levelDirs, settings, busy);
     for (const std::string& output : outcome.written) {
         ++summary.extracted;
@@ -48,12 +46,11 @@ void SplitFile(std::size_t row, const std::string& source, const jnx::JnxDocumen
 
 }  // namespace
 
-SplitSummary BatchSplit(const BatchTable& table, const Selection& selection, const edit::EditorValues& request,
-                        const std::array<std::string, jnx::device::kMaxLevels>& levelDirs,
+SplitSummary BatchSplit(const BatchTable& table, const Selection& selection, const edit::EditRequest& request,
+                        const std::vector<int>& levels, const std::array<std::string, jnx::device::kMaxLevels>& levelDirs,
                         const jnx::WriterSettings& settings, BatchObserver* observer, jnx::BusyObserver* busy) {
     SplitSummary summary;
-    const int ticked = static_cast<int>(
-        std::count(request.chkSplitOPriority.begin(), request.chkSplitOPriority.end(), true));
+    const int ticked = static_cast<int>(levels.size());
     const Selection rows = Normalised(table, selection);
     summary.checked = static_cast<int>(rows.size());
     summary.refusal = ValidateSplit(table, rows, ticked);
@@ -81,7 +78,7 @@ SplitSummary BatchSplit(const BatchTable& table, const Selection& selection, con
                 {i, source, {}, RowResult::Failed, Error(ErrorCode::RowCannotRead).File(source).Cause(readError)});
         } else {
             doc.FileName = source;
-            SplitFile(i, source, doc, request, levelDirs, settings, busy, summary);
+            SplitFile(i, source, doc, request, levels, levelDirs, settings, busy, summary);
         }
         if (observer) observer->FileDone(++done);
     }

@@ -57,9 +57,9 @@ int main() {
         Fill(dir, 200, fixture::SimpleRecipe(4, 3, 20));
         batch::BatchTable table;
         batch::LoadFolder(table, dir.path(), kZooms, false);
-        edit::EditorValues request;
-        request.txtProductID = "42";
-        request.cboNivel[0] = 5000;
+        edit::EditRequest request;
+        request.productId = 42;
+        request.levels[0].scale = 5000;
         const auto start = Clock::now();
         const auto summary = batch::BatchSave(table, batch::AllRows(table), request, {});
         const double took = Seconds(start);
@@ -98,9 +98,9 @@ int main() {
             for (const bool replace : {false, true}) {
                 batch::BatchTable table;
                 batch::LoadFolder(table, dir.path(), kZooms, false);
-                edit::EditorValues request;
-                request.cboActualizar = 4;  // from version 3: every file is regenerated
-                request.chkRemoveOld = replace;
+                edit::EditRequest request;
+                request.targetVersion = 4;  // from version 3: every file is regenerated
+                request.replaceSource = replace;
                 ::sync();
                 const auto start = Clock::now();
                 const auto summary = batch::BatchSave(table, batch::AllRows(table), request, {});

@@ -124,15 +124,15 @@ int main(int argc, char** argv) {
     fs::resize_file(plain, levelBytes);
     if (std::system(("cat '" + path + "' '" + plain + "' > /dev/null").c_str()) != 0) return 1;  // warm cache
 
-    edit::EditorValues request;
-    request.txtProductID = "12";
-    request.txtFamiliGroup = "Bench group";
-    request.cboNivel[0] = 4000;
+    edit::EditRequest request;
+    request.productId = 12;
+    request.groupName = "Bench group";
+    request.levels[0].scale = 4000;
     const jnx::WriterSettings settings;  // default block size of 200000000
     platform::Error error;
     const auto resolve = [&](const jnx::JnxDocument& d, edit::Purpose purpose, std::optional<int> version) {
-        edit::EditorValues r = request;
-        r.cboActualizar = version;
+        edit::EditRequest r = request;
+        r.targetVersion = version;
         edit::ResolvedEdit resolved;
         if (!edit::ResolveEdit(r, d, d.FileName, settings, purpose, resolved, error)) {
             std::cerr << platform::ErrorText(error) << "\n";

@@ -38,16 +38,16 @@ convert::ImportOptions OptionsOf(const ParsedArgs& parsed) {
     EditArgs edit;
     if (const std::string bad = ParseEditArgs(parsed, haveTables ? &tables : nullptr, edit); !bad.empty())
         throw UsageError(bad);
-    const edit::EditorValues& request = edit.request;
+    const edit::EditRequest& request = edit.request;
     convert::ImportOptions options;
     if (const auto zooms = parsed.Last("--zooms")) options.zooms = ParseZooms(*zooms);
-    if (request.cboActualizar) options.version = *request.cboActualizar;
-    if (!request.txtProductID.empty()) options.productId = *platform::ParseInt16(request.txtProductID);
-    if (!request.txtDrawOrder.empty()) options.drawOrder = *platform::ParseInt16(request.txtDrawOrder);
-    if (parsed.Has("--group")) options.group = request.txtFamiliGroup;
+    options.version = request.targetVersion.value_or(options.version);
+    options.productId = request.productId.value_or(options.productId);
+    options.drawOrder = request.drawOrder.value_or(options.drawOrder);
+    options.group = request.groupName;
     options.title = parsed.Last("--title");
     options.overwrite = parsed.Has("--overwrite");
-    for (std::size_t k = 0; k < options.scales.size(); ++k) options.scales[k] = request.cboNivel[k];
+    for (std::size_t k = 0; k < options.scales.size(); ++k) options.scales[k] = request.levels[k].scale;
     return options;
 }
 

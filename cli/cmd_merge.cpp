@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/edit_args.h"
 #include "compose/merge_plan.h"
 #include "operations/merge_maps.h"
 #include "edit/resolve_edit.h"
@@ -17,18 +18,10 @@ namespace cli {
 namespace {
 
 // The merge panel's values from the options, checked before any file is read.
-edit::EditorValues RequestOf(const ParsedArgs& parsed) {
-    edit::EditorValues request;
-    if (const auto version = parsed.Last("--to-version")) {
-        if (*version != "3" && *version != "4") throw UsageError("--to-version must be 3 or 4");
-        request.cboActualizar = *version == "3" ? 3 : 4;
-    }
-    if (const auto id = parsed.Last("--product-id")) request.txtProductID = *id;
-    if (const auto order = parsed.Last("--draw-order")) request.txtDrawOrder = *order;
-    if (const auto group = parsed.Last("--group")) request.txtFamiliGroup = *group;
-    platform::Error invalid;
-    if (!edit::ValidateRequest(request, invalid)) throw UsageError(platform::ErrorText(invalid));
-    return request;
+edit::EditRequest RequestOf(const ParsedArgs& parsed) {
+    EditArgs edit;
+    if (const std::string bad = ParseEditArgs(parsed, nullptr, edit); !bad.empty()) throw UsageError(bad);
+    return edit.request;
 }
 
 std::string FolderOf(const std::string& file) {
@@ -64,7 +57,7 @@ std::vector<compose::MergeSource> ReadSources(const std::vector<std::string>& fi
 }
 
 int Run(const ParsedArgs& parsed) {
-    const edit::EditorValues request = RequestOf(parsed);
+    const edit::EditRequest request = RequestOf(parsed);
     const auto out = parsed.Last("--out");
     if (out && out->empty()) throw UsageError("--out needs a folder");
     const settings::Settings config = LoadSettings(parsed);

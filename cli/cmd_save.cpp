@@ -22,7 +22,6 @@ namespace {
 // The batch window's save: its validation pass over all files first, then its row errors.
 batch::SaveSummary SaveAsBatch(const ParsedArgs& parsed, const EditArgs& edit, const settings::Settings& config) {
     jnx::WriterSettings writer;
-    writer.userLevel = config.UserLevel();
     writer.blockSize = config.BlockSize();
     writer.overwrite = edit.overwrite;
     return batch::SaveFilesAsBatch(parsed.operands, parsed.Last("--rename").value_or(""), edit.request, writer);
@@ -70,11 +69,11 @@ FileOutcome SaveOne(const std::string& file, const EditArgs& edit, const setting
     std::int32_t totalTiles = 0;
     std::string failure;
     platform::Error readError;
-    if (!jnx::ReadJnx(doc, file, totalTiles, readError, jnx::ReadDepth::Full)) return {false, platform::ErrorText(readError)};
-    edit::EditorValues request;
+    if (!jnx::ReadJnx(doc, file, totalTiles, readError, jnx::ReadDepth::Full))
+        return {false, platform::ErrorText(readError)};
     jnx::WriterSettings writer;
-    if (failure = RequestForFile(edit, doc, config, request, writer); !failure.empty()) return {false, failure};
-    const operations::SaveOutcome saved = operations::SaveMap(doc, file, request, writer, nullptr, &lock);
+    if (failure = FitToFile(edit, doc, config, writer); !failure.empty()) return {false, failure};
+    const operations::SaveOutcome saved = operations::SaveMap(doc, file, edit.request, writer, nullptr, &lock);
     if (saved.Ok())
         return {true, (saved.road == edit::Road::Patch ? "updated " : "created ") + saved.output};
     return {false, "Errors in JNX generation. " + ErrorWithHint(saved.error)};

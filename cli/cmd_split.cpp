@@ -45,16 +45,16 @@ std::string SplitFile(const std::string& file, const std::vector<int>& levels, c
                (levelCount == 1 ? " level" : " levels");
     }
     if (levelCount == 1) return "The file has only one level, no need to split it.";
-    edit::EditorValues request;
     jnx::WriterSettings writer;
-    if (failure = RequestForFile(edit, doc, config, request, writer); !failure.empty()) return failure;
+    if (failure = FitToFile(edit, doc, config, writer); !failure.empty()) return failure;
     // Every file in the way is named before any level is written.
     if (!writer.overwrite) {
         for (const std::string& out : operations::SplitOutputs(file, levels, tables.LevelDirs))
             if (platform::NameTaken(out))
                 return ErrorWithHint(platform::Error(platform::ErrorCode::OutputExists).File(out));
     }
-    const operations::SplitOutcome outcome = operations::SplitMap(doc, file, request, levels, tables.LevelDirs, writer);
+    const operations::SplitOutcome outcome =
+        operations::SplitMap(doc, file, edit.request, levels, tables.LevelDirs, writer);
     for (const std::string& out : outcome.written) written(out);
     if (outcome.failedLevel > 0)
         return "level " + std::to_string(outcome.failedLevel) + ": Errors in JNX generation. " +

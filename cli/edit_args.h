@@ -1,10 +1,10 @@
-// The edit values of save and split, taken from the command line and checked before any
-// file is touched; then fitted to each file the way the editor fits its boxes to a load.
+// The edit options of save, split, merge and import, read into the typed request and
+// checked before any file is touched; then fitted to each file.
 #pragma once
 #include <string>
 
 #include "cli/options.h"
-#include "edit/editor_values.h"
+#include "edit/edit_request.h"
 #include "jnx/document.h"
 #include "jnx/writer_settings.h"
 #include "settings/settings.h"
@@ -12,19 +12,18 @@
 namespace cli {
 
 struct EditArgs {
-    edit::EditorValues request;  // as the options give it, before it meets a file
-    int highestLevel = 0;        // highest level number any option names
-    bool anyZoom = false;
-    bool overwrite = false;      // --overwrite: files at the names the program chooses may be replaced
+    edit::EditRequest request;  // as the options give it, before it meets a file
+    int highestLevel = 0;       // highest level number any option names
+    bool overwrite = false;     // --overwrite: files at the names the program chooses may be replaced
 };
 
-// Checks the values of the edit options; "" on success, else the usage error text.
-// tables is needed (and only read) for --level.
+// Reads and checks the values of the edit options; "" on success, else the usage error
+// text. tables is needed (and only read) for --level.
 std::string ParseEditArgs(const ParsedArgs& parsed, const settings::SettingsTables* tables, EditArgs& out);
 
-// The request for one file, and the writer settings; "" on success, else why this file
-// is refused (it is then left untouched).
-std::string RequestForFile(const EditArgs& edit, const jnx::JnxDocument& doc, const settings::Settings& config,
-                           edit::EditorValues& request, jnx::WriterSettings& writer);
+// Whether the request fits one file, and the writer settings for it; "" on success, else
+// why this file is refused (it is then left untouched).
+std::string FitToFile(const EditArgs& edit, const jnx::JnxDocument& doc, const settings::Settings& config,
+                      jnx::WriterSettings& writer);
 
 }  // namespace cli

@@ -52,7 +52,7 @@ std::int64_t TileSum(const std::vector<jnx::JnxLevel>& levels) {
 
 }  // namespace
 
-bool ValidateMerge(const std::vector<MergeSource>& sources, const edit::EditorValues& request, Error& refusal,
+bool ValidateMerge(const std::vector<MergeSource>& sources, const edit::EditRequest& request, Error& refusal,
                    bool tableLoaded) {
     if (!tableLoaded) return platform::Fail(refusal, Error(ErrorCode::RefuseNoFolder));
     std::int64_t levelTotal = 0;
@@ -63,10 +63,10 @@ bool ValidateMerge(const std::vector<MergeSource>& sources, const edit::EditorVa
         levelTotal += source.levelCount;
         ++selected;
         if (resultVersion == 0) {
-            resultVersion = request.cboActualizar ? *request.cboActualizar : source.version;
+            resultVersion = request.targetVersion ? *request.targetVersion : source.version;
         } else if (resultVersion != source.version) {
-            if (!request.cboActualizar) return platform::Fail(refusal, Error(ErrorCode::RefuseMergeVersions));
-            resultVersion = *request.cboActualizar;
+            if (!request.targetVersion) return platform::Fail(refusal, Error(ErrorCode::RefuseMergeVersions));
+            resultVersion = *request.targetVersion;
         }
     }
     if (selected < 2) return platform::Fail(refusal, Error(ErrorCode::RefuseMergeTooFew));
@@ -74,7 +74,7 @@ bool ValidateMerge(const std::vector<MergeSource>& sources, const edit::EditorVa
         const std::int64_t shown = levelTotal > 1000000 ? 1000000 : levelTotal;
         return platform::Fail(refusal, Error(ErrorCode::RefuseMergeTooManyLevels).Value(shown));
     }
-    return true;
+    return edit::ValidateRequest(request, refusal);
 }
 
 MergeSourceContent MergeContentOf(const jnx::JnxDocument& doc) {
@@ -163,15 +163,14 @@ MergePlanning Gather(const std::vector<MergeSource>& sources, MergePlan& plan) {
 }
 
 // The edit values go through the same resolution as a save, against the merged file.
-bool ApplyRequest(const edit::EditorValues& request, MergePlan& plan, Error& error) {
+bool ApplyRequest(const edit::EditRequest& request, MergePlan& plan, Error& error) {
     jnx::JnxDocument merged;
     merged.Header = plan.Header;
     merged.Levels = plan.Levels;
     merged.MapInfo = plan.MapInfo;
     merged.LevelInfos = plan.LevelInfos;
-    edit::EditorValues forMerge = request;
-    forMerge.cboActualizar = plan.ResultVersion;
-    forMerge.editorRules = false;
+    edit::EditRequest forMerge = request;
+    forMerge.targetVersion = plan.ResultVersion;
     edit::ResolvedEdit resolved;
     if (!edit::ResolveEdit(forMerge, merged, {}, jnx::WriterSettings{}, edit::Purpose::Merge, resolved, error))
         return false;
@@ -186,7 +185,7 @@ bool ApplyRequest(const edit::EditorValues& request, MergePlan& plan, Error& err
 
 }  // namespace
 
-MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const edit::EditorValues& request,
+MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const edit::EditRequest& request,
                         const MergeFolderRule& folder, bool tableLoaded) {
     Error refusal;
     if (!ValidateMerge(sources, request, refusal, tableLoaded)) return Refused(refusal);
@@ -197,9 +196,9 @@ MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const edit::Edi
         plan.LevelTotal += source.levelCount;
         plan.TileTotal += source.totalTiles;
         if (plan.ResultVersion == 0)
-            plan.ResultVersion = request.cboActualizar ? *request.cboActualizar : source.version;
-        else if (plan.ResultVersion != source.version && request.cboActualizar)
-            plan.ResultVersion = *request.cboActualizar;
+            plan.ResultVersion = request.targetVersion ? *request.targetVersion : source.version;
+        else if (plan.ResultVersion != source.version && request.targetVersion)
+            plan.ResultVersion = *request.targetVersion;
     }
     if (plan.ResultVersion != 3 && plan.ResultVersion != 4)
         return Failed(Error(ErrorCode::MergeVersion).Value(plan.ResultVersion));

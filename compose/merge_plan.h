@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "edit/editor_values.h"
+#include "edit/edit_request.h"
 #include "jnx/device_limits.h"
 #include "jnx/document.h"
 #include "jnx/progress.h"
@@ -75,10 +75,10 @@ struct MergePlanning {
 };
 
 // The checks made before any file is read (count, erroneous files, version rule, level
-// limit). tableLoaded false = the window has no folder loaded. The request's per-level
+// limit, then the request's own values). tableLoaded false = the window has no folder loaded. The request's per-level
 // choices count over the merged file's levels, in order.
-bool ValidateMerge(const std::vector<MergeSource>& sources, const edit::EditorValues& request,
-                   platform::Error& refusal, bool tableLoaded = true);
+bool ValidateMerge(const std::vector<MergeSource>& sources, const edit::EditRequest& request, platform::Error& refusal,
+                   bool tableLoaded = true);
 
 // The content a quick read left in doc.
 MergeSourceContent MergeContentOf(const jnx::JnxDocument& doc);
@@ -101,7 +101,7 @@ std::string MergeTargetFolder(const MergeFolderRule& rule);
 // Validation, then the plan from the sources' content. A source without content fails
 // as a Loading failure; one whose content disagrees with its row (changed on disk since
 // the scan) fails too.
-MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const edit::EditorValues& request,
+MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const edit::EditRequest& request,
                         const MergeFolderRule& folder, bool tableLoaded = true);
 
 }  // namespace compose

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "edit/editor_values.h"
+#include "edit/edit_request.h"
 #include "jnx/document.h"
 #include "jnx/write_values.h"
 #include "jnx/writer_settings.h"
@@ -14,8 +14,7 @@
 
 namespace edit {
 
-// What the request is for: priorities lower a level's scale on save and merge; on split
-// the same boxes pick the levels to extract.
+// What the request is for: only a save may patch in place; a merged file starts afresh.
 enum class Purpose { Save, Split, Merge };
 
 enum class Road { Patch, Rewrite };
@@ -31,18 +30,13 @@ struct ResolvedEdit {
 // The source's base name followed by "_new.jnx", beside it.
 std::string NewFilePath(const std::string& sourcePath);
 
-// Checks the request's own values (those that do not depend on a file): product ID,
-// draw order, target version. Front ends call it before they start on any file.
-bool ValidateRequest(const EditorValues& request, platform::Error& error);
-
 // The scale the request gives a level (0-based): its chosen row's, one below that when
-// prioritised on save or merge, else the stored one. Nothing when the priority step would
-// fall off the end of the number range.
-std::optional<std::int32_t> RequestedScale(const EditorValues& request, const jnx::JnxDocument& doc,
-                                           std::size_t level, Purpose purpose);
+// prioritised, else the stored one. Nothing when the priority step would fall off the end
+// of the number range.
+std::optional<std::int32_t> RequestedScale(const EditRequest& request, const jnx::JnxDocument& doc, std::size_t level);
 
 // Resolves the request for one file read in full (or quickly, for Purpose::Merge).
-bool ResolveEdit(const EditorValues& request, const jnx::JnxDocument& doc, const std::string& sourcePath,
+bool ResolveEdit(const EditRequest& request, const jnx::JnxDocument& doc, const std::string& sourcePath,
                  const jnx::WriterSettings& settings, Purpose purpose, ResolvedEdit& out, platform::Error& error);
 
 }  // namespace edit

@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string out = input.path() + ".out.jnx";
         jnx::WriterSettings settings;
         settings.blockSize = 4096;
-        edit::EditorValues request;
-        request.cboActualizar = version;
+        edit::EditRequest request;
+        request.targetVersion = version;
         edit::ResolvedEdit resolved;
         platform::Error writeError;
         if (!edit::ResolveEdit(request, doc, input.path(), settings, edit::Purpose::Save, resolved, writeError) ||

@@ -8,7 +8,6 @@
 namespace jnx {
 
 struct WriterSettings {
-    int userLevel = 1;                          // 2 = group-preset mode: zoom numbers come from the editor
     std::int64_t blockSize = platform::kDefaultBlockSize; // largest piece of tile data copied at once; always > 0
     // A file at a name the program chose for its output (NAME_new.jnx, NAME_Level2.jnx) may
     // be replaced: the user was asked, or said so (--overwrite). Without it such a file, or

@@ -4,7 +4,7 @@
 
 namespace operations {
 
-MergeOutcome MergeMaps(std::vector<compose::MergeSource> sources, const edit::EditorValues& request,
+MergeOutcome MergeMaps(std::vector<compose::MergeSource> sources, const edit::EditRequest& request,
                        const compose::MergeFolderRule& folder, bool tableLoaded, jnx::BusyObserver* busy,
                        compose::MergeProgress* progress) {
     MergeOutcome outcome;

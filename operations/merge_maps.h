@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "compose/merge_plan.h"
-#include "edit/editor_values.h"
+#include "edit/edit_request.h"
 #include "jnx/progress.h"
 #include "platform/error.h"
 
@@ -22,7 +22,7 @@ struct MergeOutcome {
 
 // sources: as the batch rows or the command line describe the maps; those without content
 // are read here first. progress hears of each source read and, once, of the writing.
-MergeOutcome MergeMaps(std::vector<compose::MergeSource> sources, const edit::EditorValues& request,
+MergeOutcome MergeMaps(std::vector<compose::MergeSource> sources, const edit::EditRequest& request,
                        const compose::MergeFolderRule& folder, bool tableLoaded = true,
                        jnx::BusyObserver* busy = nullptr, compose::MergeProgress* progress = nullptr);
 

@@ -5,7 +5,7 @@
 
 namespace operations {
 
-SaveOutcome SaveMap(const jnx::JnxDocument& doc, const std::string& source, const edit::EditorValues& request,
+SaveOutcome SaveMap(const jnx::JnxDocument& doc, const std::string& source, const edit::EditRequest& request,
                     const jnx::WriterSettings& settings, jnx::BusyObserver* observer, const platform::FileLock* held) {
     SaveOutcome outcome;
     edit::ResolvedEdit resolved;

@@ -1,11 +1,11 @@
 // Save a map with a request's values: patched in place when its version stays and its
-// layout allows it, else written anew as NAME_new.jnx beside it, or over it with the
-// request's chkRemoveOld. The one road the editor, the batch window and the command line
+// layout allows it, else written anew as NAME_new.jnx beside it, or over it when the
+// request replaces the source. The one road the editor, the batch window and the command line
 // take.
 #pragma once
 #include <string>
 
-#include "edit/editor_values.h"
+#include "edit/edit_request.h"
 #include "edit/resolve_edit.h"
 #include "jnx/document.h"
 #include "jnx/progress.h"
@@ -26,7 +26,7 @@ struct SaveOutcome {
 // doc: the map as read in full from source. held: the caller's lock on source since before
 // that read, if it took one; without it the writers lock the map themselves and refuse it
 // once it no longer holds what doc was read from.
-SaveOutcome SaveMap(const jnx::JnxDocument& doc, const std::string& source, const edit::EditorValues& request,
+SaveOutcome SaveMap(const jnx::JnxDocument& doc, const std::string& source, const edit::EditRequest& request,
                     const jnx::WriterSettings& settings, jnx::BusyObserver* observer = nullptr,
                     const platform::FileLock* held = nullptr);
 

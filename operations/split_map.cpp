@@ -12,7 +12,7 @@ std::vector<std::string> SplitOutputs(const std::string& source, const std::vect
     return outputs;
 }
 
-SplitOutcome SplitMap(const jnx::JnxDocument& doc, const std::string& source, const edit::EditorValues& request,
+SplitOutcome SplitMap(const jnx::JnxDocument& doc, const std::string& source, const edit::EditRequest& request,
                       const std::vector<int>& levels, const LevelFolders& levelFolders,
                       const jnx::WriterSettings& settings, jnx::BusyObserver* observer) {
     SplitOutcome outcome;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "edit/editor_values.h"
+#include "edit/edit_request.h"
 #include "jnx/device_limits.h"
 #include "jnx/document.h"
 #include "jnx/progress.h"
@@ -30,10 +30,10 @@ struct SplitOutcome {
 std::vector<std::string> SplitOutputs(const std::string& source, const std::vector<int>& levels,
                                       const LevelFolders& levelFolders);
 
-// doc: the map as read in full from source; the request's priority boxes are not read
-// (levels says which to write). Stops at the first level that fails. A file already at an
-// output's name is replaced only with settings.overwrite.
-SplitOutcome SplitMap(const jnx::JnxDocument& doc, const std::string& source, const edit::EditorValues& request,
+// doc: the map as read in full from source; levels (1-based) says which to write. Stops
+// at the first level that fails. A file already at an output's name is replaced only with
+// settings.overwrite.
+SplitOutcome SplitMap(const jnx::JnxDocument& doc, const std::string& source, const edit::EditRequest& request,
                       const std::vector<int>& levels, const LevelFolders& levelFolders,
                       const jnx::WriterSettings& settings, jnx::BusyObserver* observer = nullptr);
 

@@ -16,7 +16,7 @@
 namespace {
 
 using batch::BatchTable;
-using edit::EditorValues;
+using edit::EditRequest;
 using fixture::Put;
 using fixture::TilesIn;
 using platform::ErrorCode;
@@ -57,7 +57,7 @@ struct Progress : batch::BatchObserver {
 };
 
 // One run over rows that each meet another case, the rewritten file beside its source or,
-// with chkRemoveOld, over it. Every row is checked alike: its code, the file it wrote (the
+// when the request replaces its source, over it. Every row is checked alike: its code, the file it wrote (the
 // request's values, the source's tiles), and every other file as it was.
 class BatchSave : public ::testing::TestWithParam<bool> {};
 
@@ -99,10 +99,10 @@ TEST_P(BatchSave, EveryRowOnItsOwn) {
     std::filesystem::remove(dir.file("j.jnx"));
     fixture::Snapshot unchanged = fixture::TakeSnapshot(dir.path());
     std::filesystem::create_symlink(dir.file("nowhere"), dir.file("link.jnx"));
-    EditorValues request;
-    request.txtProductID = "9", request.cboActualizar = 4;
-    request.chkRemoveOld = replace;
-    request.cboNivel[4] = 5000, request.chkSplitOPriority[4] = true;
+    EditRequest request;
+    request.productId = 9, request.targetVersion = 4;
+    request.replaceSource = replace;
+    request.levels[4].scale = 5000, request.levels[4].priority = true;
     Progress progress;
     const auto summary = batch::BatchSave(table, selection, request, {}, &progress);
     ASSERT_FALSE(summary.Refused()) << platform::ErrorText(summary.refusal);
@@ -140,8 +140,8 @@ TEST(BatchSave, AnOutputInTheWayIsLeftOrReplacedOnceAndNeverSavedAgain) {
     fixture::TempDir dir;
     Put(dir, "big.jnx", Recipe(3, 2));
     Put(dir, "big_new.jnx", Recipe(4, 2, 7));
-    EditorValues request;
-    request.txtProductID = "9", request.cboActualizar = 4;
+    EditRequest request;
+    request.productId = 9, request.targetVersion = 4;
     for (const bool overwrite : {false, true}) {
         BatchTable table = Load(dir);
         const batch::Selection all = batch::AllRows(table);
@@ -170,28 +170,26 @@ TEST(BatchSaveRefusals, ValidationTouchesNoFile) {
     const BatchTable good = Load(dir);
     const batch::Selection valid{Index(good, "a.jnx"), Index(good, "b.jnx")};
     const auto before = fixture::TakeSnapshot(dir.path());
-    EditorValues request;
-    request.txtProductID = "5", request.cboActualizar = 4;
-    using Change = std::function<void(BatchTable&, batch::Selection&, EditorValues&)>;
+    EditRequest request;
+    request.productId = 5, request.targetVersion = 4;
+    using Change = std::function<void(BatchTable&, batch::Selection&, EditRequest&)>;
     const auto name = [](const char* text) -> Change {
-        return [=](BatchTable& t, batch::Selection&, EditorValues&) { Row(t, "b.jnx").fileName = text; };
+        return [=](BatchTable& t, batch::Selection&, EditRequest&) { Row(t, "b.jnx").fileName = text; };
     };
     const std::vector<std::pair<Change, ErrorCode>> cases = {
-        {[](BatchTable& t, batch::Selection&, EditorValues&) { t = BatchTable{}; }, ErrorCode::RefuseNoFolder},
-        {[](BatchTable&, batch::Selection& s, EditorValues&) { s = {7}; }, ErrorCode::RefuseNoneChecked},
-        {[](BatchTable& t, batch::Selection& s, EditorValues&) { s = batch::AllRows(t); },
+        {[](BatchTable& t, batch::Selection&, EditRequest&) { t = BatchTable{}; }, ErrorCode::RefuseNoFolder},
+        {[](BatchTable&, batch::Selection& s, EditRequest&) { s = {7}; }, ErrorCode::RefuseNoneChecked},
+        {[](BatchTable& t, batch::Selection& s, EditRequest&) { s = batch::AllRows(t); },
          ErrorCode::RefuseErroneousChecked},
         {name("  "), ErrorCode::RefuseInvalidFilename},
         {name("b.txt"), ErrorCode::RefuseInvalidFilename},
         // The request's values are checked before the first file (their rules are the resolution's).
-        {[](BatchTable&, batch::Selection&, EditorValues& r) { r.txtDrawOrder = "12a"; }, ErrorCode::BadDrawOrder},
-        {[](BatchTable&, batch::Selection&, EditorValues& r) { r.txtProductID = "40000"; }, ErrorCode::BadProductId},
-        {[](BatchTable&, batch::Selection&, EditorValues& r) { r.cboActualizar = 5; }, ErrorCode::BadTargetVersion},
+        {[](BatchTable&, batch::Selection&, EditRequest& r) { r.targetVersion = 5; }, ErrorCode::BadTargetVersion},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         BatchTable table = good;
         batch::Selection selection = valid;
-        EditorValues values = request;
+        EditRequest values = request;
         cases[i].first(table, selection, values);
         const auto summary = batch::BatchSave(table, selection, values, {});
         EXPECT_EQ(summary.refusal.code, cases[i].second) << "case " << i;
@@ -204,7 +202,7 @@ TEST(BatchSaveFiles, HeadlessRunOverPaths) {
     fixture::TempDir dir;
     Put(dir, "a.jnx", Recipe(4, 1));
     Put(dir, "c.jnx", Recipe(3, 1));
-    EditorValues request;
+    EditRequest request;
     auto summary = batch::SaveFilesAsBatch({dir.file("a.jnx")}, "moved.jnx", request, {});
     EXPECT_EQ(Counts(summary), (std::array{1, 0, 0, 0, 0}));
     EXPECT_EQ(dir.list(), (Files{"c.jnx", "moved.jnx"}));
@@ -216,7 +214,7 @@ TEST(BatchSaveFiles, HeadlessRunOverPaths) {
     fixture::GiveToOrdinaryUser(dir.file("c.jnx"));
     const fixture::Snapshot before = fixture::TakeSnapshot(dir.path());
     ::chmod(dir.path().c_str(), 0555);
-    request.txtProductID = "77";
+    request.productId = 77;
     EXPECT_TRUE(fixture::AsOrdinaryUser([&] {
         const auto run = batch::SaveFilesAsBatch({dir.file("c.jnx")}, "renamed.jnx", request, {});
         return run.errors == 1 && run.rows[0].error.code == ErrorCode::FolderNotWritable;
@@ -246,11 +244,10 @@ TEST(BatchSplit, TickedLevelsOfEveryCheckedFileUpToTheFifth) {
     Put(dir, "MAP.jnx", Recipe(4, 7));
     Put(dir, "B.jnx", Recipe(3, 2));
     BatchTable table = Load(dir);
-    EditorValues request;
-    request.chkSplitOPriority = {true, false, true, false, true};
+    EditRequest request;
     const auto before = fixture::TakeSnapshot(dir.path());
     Progress progress;
-    const auto summary = batch::BatchSplit(table, batch::AllRows(table), request, {}, {}, &progress);
+    const auto summary = batch::BatchSplit(table, batch::AllRows(table), request, {1, 3, 5}, {}, {}, &progress);
     ASSERT_FALSE(summary.Refused()) << platform::ErrorText(summary.refusal);
     EXPECT_EQ(Counts(summary), (std::array{0, 0, 4, 0, 0}));
     EXPECT_EQ(progress.steps, (std::vector<int>{1, 2}));
@@ -271,20 +268,22 @@ TEST(BatchSplit, Refusals) {
     Put(dir, "one.jnx", Recipe(4, 1));
     Put(dir, "two.jnx", Recipe(4, 2));
     BatchTable table = Load(dir);
-    EditorValues request;
-    request.chkSplitOPriority[0] = true;
+    EditRequest request;
+    std::vector<int> levels = {1};
     const batch::Selection all = batch::AllRows(table);
-    const auto refusal = [&](const BatchTable& t) { return batch::BatchSplit(t, all, request, {}, {}).refusal.code; };
+    const auto refusal = [&](const BatchTable& t) {
+        return batch::BatchSplit(t, all, request, levels, {}, {}).refusal.code;
+    };
     EXPECT_EQ(refusal(table), ErrorCode::RefuseSingleLevelSplit);
-    request.chkSplitOPriority[0] = false;
+    levels.clear();
     EXPECT_EQ(refusal(table), ErrorCode::RefuseNothingToSplit);
-    request.chkSplitOPriority[0] = request.chkSplitOPriority[1] = true;
-    request.txtProductID = "70000";
-    EXPECT_EQ(refusal(table), ErrorCode::BadProductId);
+    levels = {1, 2};
+    request.targetVersion = 5;
+    EXPECT_EQ(refusal(table), ErrorCode::BadTargetVersion);
     EXPECT_EQ(dir.list().size(), 2u);
-    // With two boxes ticked the one-level file passes and gives its level 1.
-    request.txtProductID.clear();
-    EXPECT_EQ(Counts(batch::BatchSplit(table, all, request, {}, {})), (std::array{0, 0, 3, 0, 0}));
+    // With two levels chosen the one-level file passes and gives its level 1.
+    request.targetVersion.reset();
+    EXPECT_EQ(Counts(batch::BatchSplit(table, all, request, levels, {}, {})), (std::array{0, 0, 3, 0, 0}));
     EXPECT_EQ(dir.list(), (Files{"one.jnx", "one_Level1.jnx", "two.jnx", "two_Level1.jnx", "two_Level2.jnx"}));
 }
 
@@ -310,17 +309,16 @@ TEST(CancelledBatch, StopsBetweenFiles) {
     BatchTable table = Load(dir);
     batch::Selection all = batch::AllRows(table);
     const auto before = fixture::TakeSnapshot(dir.path());
-    EditorValues request;
-    request.cboActualizar = 4;
+    EditRequest request;
+    request.targetVersion = 4;
     StopAfter stopSave(1);
     const auto saved = batch::BatchSave(table, all, request, {}, &stopSave, &stopSave);
     ASSERT_EQ(std::pair(saved.cancelled, saved.rows.size()), std::pair(true, std::size_t(1)));
     EXPECT_EQ(saved.rows[0].result, batch::RowResult::Created);
     EXPECT_EQ(dir.list(), (Files{"a.jnx", "a_new.jnx", "b.jnx", "c.jnx"}));
 
-    request.chkSplitOPriority = {true, true, false, false, false};
     StopAfter stopSplit(2);
-    const auto split = batch::BatchSplit(table, all, request, {}, {}, &stopSplit, &stopSplit);
+    const auto split = batch::BatchSplit(table, all, request, {1, 2}, {}, {}, &stopSplit, &stopSplit);
     EXPECT_EQ(std::tuple(split.cancelled, split.extracted, dir.list().size()), std::tuple(true, 4, 8u));
     for (const auto& [name, bytes] : before) EXPECT_EQ(fixture::ReadBytes(dir.file(name)), bytes) << name;
 

@@ -200,8 +200,8 @@ TEST_F(CliTest, SaveUpdatesInPlaceOrWritesANewFile) {
 TEST_F(CliTest, ASecondSaveWaitsAndKeepsTheFirstEdit) {
     const std::string map = Make("m.jnx", fixture::SimpleRecipe(4, 2, 2));
     const auto replace = [](jnx::JnxDocument& doc, const platform::FileLock& lock) {
-        edit::EditorValues request;
-        request.cboActualizar = 3, request.chkRemoveOld = true;
+        edit::EditRequest request;
+        request.targetVersion = 3, request.replaceSource = true;
         const edit::ResolvedEdit resolved = fixture::Resolve(request, doc);
         platform::Error error;
         return jnx::RegenerateJnx(doc, resolved.values, 3, doc.FileName, resolved.outputPath, {}, error, nullptr, &lock);
@@ -292,25 +292,39 @@ TEST_F(CliTest, DemoSplitAndMergeWriteTheirFilesOrRefuseBeforeWriting) {
     EXPECT_EQ(merged.ProductId, 77);
 }
 
-// One validator: save, merge and import refuse the same values in the same words before any
-// file is opened; a draw order the unit does not take is written, and check warns of it.
-TEST_F(CliTest, EveryCommandRefusesTheSameValuesAlike) {
+// One reading on every road: the windows read their boxes through the field parsers the
+// options go through, so save, merge, import and both windows give a value the same answer.
+// A draw order the unit does not take is a 16-bit value like any: written, and check warns.
+// A blank group asks for nothing, so the stored name stays.
+TEST_F(CliTest, EveryRoadAnswersAValueAlike) {
+    using platform::ErrorCode;
     const std::string map = Make("v.jnx", fixture::SimpleRecipe(4, 2, 2));
-    const std::vector<std::pair<std::string, std::string>> refused = {
-        {"--draw-order", "32768"}, {"--draw-order", "40000"}, {"--draw-order", "abc"}, {"--product-id", "32768"}};
-    for (const auto& [option, value] : refused) {
-        const std::string said = "\"" + value + "\" is not a whole number from -32768 to 32767";
-        for (const Strings& command : {Strings{"save", map}, Strings{"merge", map, map}, Strings{"import", "none.mbtiles", "--out", dir.file("o.jnx")}}) {
-            Strings args = command;
+    const jnx::Bytes group = Read(map).MapInfo.GroupName;
+    const std::vector<std::tuple<std::string, std::string, ErrorCode>> cases = {
+        {"--draw-order", "32768", ErrorCode::BadDrawOrder}, {"--draw-order", "40000", ErrorCode::BadDrawOrder},
+        {"--draw-order", " abc", ErrorCode::BadDrawOrder},  {"--product-id", "32768", ErrorCode::BadProductId},
+        {"--draw-order", "-1", ErrorCode::None},            {"--draw-order", "101", ErrorCode::None},
+        {"--group", " ", ErrorCode::None}};
+    for (const auto& [option, value, code] : cases) {
+        edit::EditRequest request;
+        platform::Error error;
+        if (option == "--group") edit::ParseGroupName(value, request);
+        else (option == "--draw-order" ? edit::ParseDrawOrder : edit::ParseProductId)(value, request, error);
+        EXPECT_EQ(error.code, code) << option << value;
+        const std::string said = platform::ErrorText(error);
+        for (Strings args : {Strings{"save", map}, Strings{"merge", map, map, "--out", dir.file("m")},
+                             Strings{"import", "none.mbtiles", "--out", dir.file("o.jnx")}}) {
             args.insert(args.end(), {option, value});
             const fixture::ProgramRun r = Run(args);
-            EXPECT_EQ(r.code, 2) << PrintToString(args) << r.err;
-            EXPECT_NE(r.err.find(said), std::string::npos) << PrintToString(args) << r.err;
+            const bool refused = r.code == 2 && r.err.find(said) != std::string::npos;
+            EXPECT_EQ(refused, code != ErrorCode::None) << PrintToString(args) << r.err;
+        }
+        if (code == ErrorCode::None && option == "--draw-order") {
+            EXPECT_EQ(Read(map).Header.DrawOrder, *platform::ParseInt16(value));
         }
     }
-    Expect({"save", map, "--draw-order", "101"}, 0, "updated " + map + "\n");
+    EXPECT_EQ(Read(map).MapInfo.GroupName, group);
     const fixture::ProgramRun checked = Run({"check", map});
-    EXPECT_EQ(checked.code, 0);
     EXPECT_NE(checked.out.find("draw_order_range"), std::string::npos) << checked.out;
 }
 

@@ -13,7 +13,7 @@
 
 namespace {
 
-using edit::EditorValues;
+using edit::EditRequest;
 using edit::Purpose;
 using platform::ErrorCode;
 
@@ -38,36 +38,35 @@ struct Outcome {
     edit::ResolvedEdit resolved;
 };
 
-Outcome Resolve(const EditorValues& request, const jnx::JnxDocument& doc, Purpose purpose = Purpose::Save,
-            int userLevel = 1) {
+Outcome Resolve(const EditRequest& request, const jnx::JnxDocument& doc, Purpose purpose = Purpose::Save) {
     Outcome out;
-    out.ok = edit::ResolveEdit(request, doc, "/maps/MAP.jnx", {userLevel, platform::kDefaultBlockSize}, purpose,
-                               out.resolved, out.error);
+    out.ok = edit::ResolveEdit(request, doc, "/maps/MAP.jnx", {}, purpose, out.resolved, out.error);
     return out;
 }
 
 TEST(ResolveEdit, VersionDrawOrderAndRoad) {
     struct Case {
         const char* what;
-        int fileVersion; bool needsRegeneration; std::optional<int> target; const char* drawOrder; bool removeOld;
+        int fileVersion; bool needsRegeneration; std::optional<int> target;
+        std::optional<std::int16_t> drawOrder; bool removeOld;
         Purpose purpose;
         int version; std::int32_t expectedDrawOrder; edit::Road road; const char* output;
     };
     const std::vector<Case> cases = {
-        {"v4 kept", 4, false, {}, "", false, Purpose::Save, 4, 60, edit::Road::Patch, "/maps/MAP.jnx"},
-        {"v4 same target", 4, false, 4, " 70 ", false, Purpose::Save, 4, 70, edit::Road::Patch, "/maps/MAP.jnx"},
-        {"v3 to v4 takes 25", 3, false, 4, "", false, Purpose::Save, 4, 25, edit::Road::Rewrite, "/maps/MAP_new.jnx"},
-        {"v4 to v3", 4, false, 3, "", false, Purpose::Save, 3, 60, edit::Road::Rewrite, "/maps/MAP_new.jnx"},
-        {"needs rewrite", 4, true, {}, "", false, Purpose::Save, 4, 60, edit::Road::Rewrite, "/maps/MAP_new.jnx"},
-        {"replaces source", 3, false, 4, "", true, Purpose::Save, 4, 25, edit::Road::Rewrite, "/maps/MAP.jnx"},
-        {"split never patches", 4, false, {}, "", false, Purpose::Split, 4, 60, edit::Road::Rewrite, ""},
-        {"merge starts at 25", 4, false, {}, "", false, Purpose::Merge, 4, 25, edit::Road::Rewrite, ""},
+        {"v4 kept", 4, false, {}, {}, false, Purpose::Save, 4, 60, edit::Road::Patch, "/maps/MAP.jnx"},
+        {"v4 same target", 4, false, 4, 70, false, Purpose::Save, 4, 70, edit::Road::Patch, "/maps/MAP.jnx"},
+        {"v3 to v4 takes 25", 3, false, 4, {}, false, Purpose::Save, 4, 25, edit::Road::Rewrite, "/maps/MAP_new.jnx"},
+        {"v4 to v3", 4, false, 3, {}, false, Purpose::Save, 3, 60, edit::Road::Rewrite, "/maps/MAP_new.jnx"},
+        {"needs rewrite", 4, true, {}, {}, false, Purpose::Save, 4, 60, edit::Road::Rewrite, "/maps/MAP_new.jnx"},
+        {"replaces source", 3, false, 4, {}, true, Purpose::Save, 4, 25, edit::Road::Rewrite, "/maps/MAP.jnx"},
+        {"split never patches", 4, false, {}, {}, false, Purpose::Split, 4, 60, edit::Road::Rewrite, ""},
+        {"merge starts at 25", 4, false, {}, {}, false, Purpose::Merge, 4, 25, edit::Road::Rewrite, ""},
     };
     for (const Case& c : cases) {
-        EditorValues request;
-        request.cboActualizar = c.target;
-        request.txtDrawOrder = c.drawOrder;
-        request.chkRemoveOld = c.removeOld;
+        EditRequest request;
+        request.targetVersion = c.target;
+        request.drawOrder = c.drawOrder;
+        request.replaceSource = c.removeOld;
         const Outcome out = Resolve(request, Doc(c.fileVersion, c.needsRegeneration), c.purpose);
         ASSERT_TRUE(out.ok) << c.what;
         EXPECT_EQ(out.resolved.version, c.version) << c.what;
@@ -80,80 +79,58 @@ TEST(ResolveEdit, VersionDrawOrderAndRoad) {
 
 TEST(ResolveEdit, ProductIdAndGroup) {
     const jnx::JnxDocument doc = Doc(4);
-    EditorValues request;
-    request.txtFamiliGroup = "   ";
+    EditRequest request;
+    edit::ParseGroupName("   ", request);  // a blank name is none
     Outcome out = Resolve(request, doc);
     ASSERT_TRUE(out.ok);
-    EXPECT_EQ(out.resolved.values.productId, 100000);  // an empty box keeps it, whatever its size
+    EXPECT_EQ(out.resolved.values.productId, 100000);  // nothing asked keeps it, whatever its size
     EXPECT_EQ(out.resolved.values.groupName, doc.MapInfo.GroupName);
 
     // The stored name typed back unchanged keeps its bytes; a new one is written as UTF-8.
-    request.txtFamiliGroup = jnx::DecodeText(doc.MapInfo.GroupName, true);
-    request.txtProductID = " -123 ";
+    request.groupName = jnx::DecodeText(doc.MapInfo.GroupName, true);
+    request.productId = -123;
     out = Resolve(request, doc);
     ASSERT_TRUE(out.ok);
     EXPECT_EQ(out.resolved.values.groupName, doc.MapInfo.GroupName);
     EXPECT_EQ(out.resolved.values.productId, -123);
-    request.txtFamiliGroup = "Gruppe \xC3\xA9";
+    request.groupName = "Gruppe \xC3\xA9";
     EXPECT_EQ(jnx::DecodeText(Resolve(request, doc).resolved.values.groupName, true), "Gruppe \xC3\xA9");
 }
 
 TEST(ResolveEdit, LevelScalesPrioritiesAndZoomNumbers) {
     const jnx::JnxDocument doc = Doc(4);
-    EditorValues request;
-    request.cboNivel[0] = 9000;
-    request.chkSplitOPriority[0] = true;  // lowers the chosen scale by one
-    request.chkSplitOPriority[1] = true;  // no choice: the stored scale stays
-    request.cboNivel[2] = 500;
-    for (int k = 0; k < jnx::device::kMaxLevels; ++k) request.txtNivel[std::size_t(k)] = std::to_string(20 + k);
-
-    struct Case {
-        const char* what; Purpose purpose; bool editorRules; int userLevel;
-        std::vector<std::int32_t> scales; bool zoomsFromRequest;
-    };
-    const std::vector<Case> cases = {
-        {"save", Purpose::Save, false, 2, {8999, 4999, 500, 4997, 4996, 4995}, false},
-        {"split ignores priority", Purpose::Split, false, 1, {9000, 4999, 500, 4997, 4996, 4995}, false},
-        {"editor, plain mode", Purpose::Save, true, 1, {8999, 4999, 500, 4997, 4996, 4995}, false},
-        {"editor, preset mode", Purpose::Save, true, 2, {8999, 4999, 500, 4997, 4996, 4995}, true},
-    };
-    for (const Case& c : cases) {
-        request.editorRules = c.editorRules;
-        const Outcome out = Resolve(request, doc, c.purpose, c.userLevel);
-        ASSERT_TRUE(out.ok) << c.what;
-        EXPECT_EQ(out.resolved.values.scales, c.scales) << c.what;
-        for (int i = 0; i < 6; ++i) {
-            // The sixth level has no controls: its zoom number stays.
-            const int expected = c.zoomsFromRequest && i < 5 ? 20 + i : i + 1;
-            EXPECT_EQ(out.resolved.values.zooms[std::size_t(i)], expected) << c.what << " level " << i + 1;
-        }
-    }
+    EditRequest request;
+    request.levels[0] = {9000, true, {}};   // priority lowers the chosen scale by one
+    request.levels[1] = {{}, true, 40};     // no choice: the stored scale stays
+    request.levels[2].scale = 500;
+    request.levels[4].zoom = 24;
+    const Outcome out = Resolve(request, doc);
+    ASSERT_TRUE(out.ok);
+    EXPECT_EQ(out.resolved.values.scales, (std::vector<std::int32_t>{8999, 4999, 500, 4997, 4996, 4995}));
+    // Levels without a zoom number asked keep theirs; the sixth has no controls at all.
+    EXPECT_EQ(out.resolved.values.zooms, (std::vector<std::int32_t>{1, 40, 3, 4, 24, 6}));
 }
 
 TEST(ResolveEdit, BadValuesAreRefusedWithTheirCode) {
-    struct Case { const char* what; void (*set)(EditorValues&); ErrorCode code; };
+    struct Case { const char* what; void (*set)(EditRequest&); ErrorCode code; };
     const std::vector<Case> cases = {
-        {"product 40000", [](EditorValues& r) { r.txtProductID = "40000"; }, ErrorCode::BadProductId},
-        {"draw order text", [](EditorValues& r) { r.txtDrawOrder = "x"; }, ErrorCode::BadDrawOrder},
-        {"version 5", [](EditorValues& r) { r.cboActualizar = 5; }, ErrorCode::BadTargetVersion},
-        {"group too long", [](EditorValues& r) { r.txtFamiliGroup = std::string(40000, 'g'); },
-         ErrorCode::GroupTooLong},
-        {"scale below the lowest", [](EditorValues& r) {
-             r.cboNivel[1] = std::numeric_limits<std::int32_t>::min();
-             r.chkSplitOPriority[1] = true;
+        {"version 5", [](EditRequest& r) { r.targetVersion = 5; }, ErrorCode::BadTargetVersion},
+        {"group too long", [](EditRequest& r) { r.groupName = std::string(40000, 'g'); }, ErrorCode::GroupTooLong},
+        {"scale below the lowest", [](EditRequest& r) {
+             r.levels[1] = {std::numeric_limits<std::int32_t>::min(), true, {}};
          }, ErrorCode::ScaleOutOfRange},
-        {"zoom 32768", [](EditorValues& r) {
-             r.editorRules = true;
-             r.txtNivel = {"1", "2", "3", "4", "32768"};
-         }, ErrorCode::BadZoomNumber},
     };
     for (const Case& c : cases) {
-        EditorValues request;
+        EditRequest request;
         c.set(request);
-        const Outcome out = Resolve(request, Doc(4), Purpose::Save, 2);
+        const Outcome out = Resolve(request, Doc(4));
         EXPECT_FALSE(out.ok) << c.what;
         EXPECT_EQ(out.error.code, c.code) << c.what;
     }
+    EditRequest request;
+    platform::Error error;
+    EXPECT_FALSE(edit::ParseZoomNumber("32768", 4, request, error));
+    EXPECT_EQ(std::pair(error.code, error.level), std::pair(ErrorCode::BadZoomNumber, std::int64_t(5)));
 }
 
 TEST(UserInput, ZoomRowsByNameOrNumber) {

@@ -19,7 +19,7 @@ using fixture::JnxRecipe;
 using platform::ErrorCode;
 
 // The request resolved for a split, and the level extracted to out.
-bool Extract(fixture::Loaded& s, const edit::EditorValues& request, const std::string& out, int level,
+bool Extract(fixture::Loaded& s, const edit::EditRequest& request, const std::string& out, int level,
              platform::Error& error) {
     const edit::ResolvedEdit resolved = fixture::Resolve(request, s.doc, edit::Purpose::Split);
     jnx::WriterSettings settings;
@@ -37,12 +37,11 @@ void ExpectLevelTiles(const fixture::Loaded& s, std::size_t level, const std::st
 TEST(ExtractLevel, EveryLevelLaidOutBackToBackWithTheRequestsValues) {
     for (const auto& [from, to] : {std::pair{3, 3}, std::pair{3, 4}, std::pair{4, 3}}) {
         fixture::Loaded s(fixture::SimpleRecipe(from, 3, 4));
-        edit::EditorValues request;
-        request.cboActualizar = to;
-        request.txtProductID = "32767";
-        request.txtFamiliGroup = "Split group";
-        request.cboNivel[2] = 600;
-        request.chkSplitOPriority[2] = true;  // marks the level to split; the scale stays as chosen
+        edit::EditRequest request;
+        request.targetVersion = to;
+        request.productId = 32767;
+        request.groupName = "Split group";
+        request.levels[2].scale = 600;
         for (std::size_t level = 1; level <= 3; ++level) {
             const std::string out = s.dir.file("MAP_Level" + std::to_string(level) + ".jnx");
             platform::Error error;
@@ -101,8 +100,8 @@ TEST(ExtractLevel, FailuresKeepTheFolderWithAnOlderOutput) {
     for (const Case& c : cases) {
         fixture::WriteBytes(s.path, *c.source);
         const fixture::Snapshot before = fixture::TakeSnapshot(s.dir.path());
-        edit::EditorValues request;
-        request.txtFamiliGroup = c.group;
+        edit::EditRequest request;
+        edit::ParseGroupName(c.group, request);
         platform::Error error;
         EXPECT_FALSE(Extract(s, request, out, c.level, error)) << c.what;
         if (c.code != ErrorCode::None) {

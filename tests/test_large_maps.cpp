@@ -57,9 +57,9 @@ TEST(LargeMaps, ImagesPast2And3GiBAreReadSavedInPlaceAndSplit) {
         ASSERT_EQ(doc.Tiles.size(), 6u);
         EXPECT_EQ(doc.Tiles[3].DataOffset, std::uint32_t(at));
 
-        edit::EditorValues request;
-        request.txtProductID = "42";
-        request.txtFamiliGroup = "Big group";
+        edit::EditRequest request;
+        request.productId = 42;
+        request.groupName = "Big group";
         const edit::ResolvedEdit resolved = fixture::Resolve(request, doc);
         ASSERT_EQ(resolved.road, edit::Road::Patch);
         platform::Error error;
@@ -91,8 +91,8 @@ TEST(LargeMaps, WritesThatWouldPass4GiBAreRefusedBeforeAnyByte) {
     ASSERT_LE(length, limit);
     jnx::JnxDocument doc = fixture::ReadFull(path);
 
-    edit::EditorValues toV4;
-    toV4.cboActualizar = 4;
+    edit::EditRequest toV4;
+    toV4.targetVersion = 4;
     const edit::ResolvedEdit resolved = fixture::Resolve(toV4, doc);
     platform::Error error;
     EXPECT_FALSE(jnx::RegenerateJnx(doc, resolved.values, 4, path, path, {}, error));

@@ -13,7 +13,7 @@
 namespace {
 
 using compose::MergePlanning;
-using edit::EditorValues;
+using edit::EditRequest;
 using fixture::Bytes;
 using fixture::JnxRecipe;
 using fixture::Put;
@@ -37,12 +37,12 @@ JnxRecipe Area(int version, const std::vector<int>& tilesPerLevel, int seedBase,
     return recipe;
 }
 
-MergePlanning Plan(const std::vector<std::string>& paths, const EditorValues& request, const std::string& folder) {
+MergePlanning Plan(const std::vector<std::string>& paths, const EditRequest& request, const std::string& folder) {
     return compose::PlanMerge(fixture::MergeSourcesOf(paths), request, compose::MergeFolderRule{"", folder});
 }
 
 compose::MergePlan PlanOk(const std::vector<std::string>& paths, const std::string& folder,
-                          const EditorValues& request = {}) {
+                          const EditRequest& request = {}) {
     MergePlanning planning = Plan(paths, request, folder);
     EXPECT_EQ(planning.outcome, Outcome::Planned) << platform::ErrorText(planning.error);
     return std::move(planning.plan);
@@ -75,7 +75,7 @@ std::vector<std::string> FilesIn(const std::string& folder) { return fixture::Na
 
 // expectedDrawOrder: what a read gives; version 3 stores none.
 struct RoundTrip { const char* name; int versionA, versionB; bool withBlock; std::optional<int> target;
-                   const char* drawOrder; int expectedDrawOrder; };
+                   std::optional<std::int16_t> drawOrder; int expectedDrawOrder; };
 
 void PrintTo(const RoundTrip& p, std::ostream* os) { *os << p.name; }
 
@@ -92,9 +92,9 @@ TEST_P(MergeRoundTrip, EveryLevelKeepsItsTilesInPlannedOrder) {
     a.drawOrder = b.drawOrder = 60;  // a merged file starts afresh
     // Producers that store images out of table order, or sign their files, merge the same.
     b.reverseDataOrder = true, a.signature = Bytes(37, 0x5A);
-    EditorValues request;
-    request.cboActualizar = p.target;
-    request.txtDrawOrder = p.drawOrder;
+    EditRequest request;
+    request.targetVersion = p.target;
+    request.drawOrder = p.drawOrder;
     const std::string output =
         WritePlan(PlanOk({Put(dir, "a.jnx", a), Put(dir, "b.jnx", b)}, dir.file("MERGED"), request));
     EXPECT_EQ(output, dir.file("MERGED") + "/20240131154502join.jnx");
@@ -120,12 +120,12 @@ TEST_P(MergeRoundTrip, EveryLevelKeepsItsTilesInPlannedOrder) {
 
 // Mixed versions take the version chosen.
 INSTANTIATE_TEST_SUITE_P(Versions, MergeRoundTrip,
-                         ::testing::Values(RoundTrip{"v3_block", 3, 3, true, {}, "", 25},
-                                           RoundTrip{"v3_noblock", 3, 3, false, {}, "", 25},
-                                           RoundTrip{"v4_block", 4, 4, true, {}, "", 25},
-                                           RoundTrip{"v4_noblock", 4, 4, false, {}, "", 25},
-                                           RoundTrip{"mixed_to_v3", 3, 4, true, 3, " 40 ", 25},
-                                           RoundTrip{"mixed_to_v4", 4, 3, true, 4, " 40 ", 40}),
+                         ::testing::Values(RoundTrip{"v3_block", 3, 3, true, {}, {}, 25},
+                                           RoundTrip{"v3_noblock", 3, 3, false, {}, {}, 25},
+                                           RoundTrip{"v4_block", 4, 4, true, {}, {}, 25},
+                                           RoundTrip{"v4_noblock", 4, 4, false, {}, {}, 25},
+                                           RoundTrip{"mixed_to_v3", 3, 4, true, 3, 40, 25},
+                                           RoundTrip{"mixed_to_v4", 4, 3, true, 4, 40, 40}),
                          [](const auto& param) { return std::string(param.param.name); });
 
 TEST(MergeWrite, TwoMergesInOneSecondGiveTwoFiles) {
@@ -173,20 +173,20 @@ TEST(MergePlan, RequestValuesOverWhatTheFirstFileGives) {
     JnxRecipe a = Area(4, {1, 1}, 1, {100, 200}), b = Area(4, {1}, 9, {150});
     a.groupName = "First group", b.groupName = "Second group";
     const std::vector<std::string> paths{Put(dir, "a.jnx", a), Put(dir, "b.jnx", b)};
-    EditorValues request;
-    request.txtFamiliGroup = " Joined ";
-    request.txtProductID = "-32768";
-    request.cboNivel[0] = 1000, request.cboNivel[2] = 50000;
-    request.chkSplitOPriority[2] = true;
+    EditRequest request;
+    request.groupName = "Joined";
+    request.productId = -32768;
+    request.levels[0].scale = 1000, request.levels[2].scale = 50000;
+    request.levels[2].priority = true;
     const compose::MergePlan plan = PlanOk(paths, dir.path(), request);
     EXPECT_EQ(plan.MapInfo.GroupName, jnx::EncodeText("Joined", true));
     EXPECT_EQ(plan.Header.ProductId, -32768);
     EXPECT_EQ(Scales(plan.Levels), (std::vector<std::int32_t>{1000, 200, 49999}));
-    request.txtFamiliGroup = "   ";
+    request.groupName.reset();
     EXPECT_EQ(PlanOk(paths, dir.path(), request).MapInfo.GroupName, jnx::EncodeText("First group", true));
-    request.txtProductID = "32768";  // what the save would refuse fails the plan
+    request.targetVersion = 5;  // what the save would refuse is refused before any file is read
     const MergePlanning refused = Plan(paths, request, dir.path());
-    EXPECT_EQ(std::pair(refused.outcome, refused.error.code), std::pair(Outcome::Failed, ErrorCode::BadProductId));
+    EXPECT_EQ(std::pair(refused.outcome, refused.error.code), std::pair(Outcome::Refused, ErrorCode::BadTargetVersion));
 }
 
 TEST(MergePlan, OutputFolderRule) {
@@ -226,8 +226,8 @@ TEST(MergePlan, RefusalsByCodeWriteNothing) {
     EXPECT_EQ(Plan({v4a, v4b}, {}, dir.path()).error.value, 6);
     EXPECT_EQ(dir.list(), before);
     // Five levels pass; a chosen version settles a mix.
-    EditorValues v3request;
-    v3request.cboActualizar = 3;
+    EditRequest v3request;
+    v3request.targetVersion = 3;
     EXPECT_EQ(Plan({v4a, v3}, v3request, dir.path()).outcome, Outcome::Planned);
     platform::Error refusal;
     EXPECT_FALSE(compose::ValidateMerge({}, {}, refusal, false));
@@ -259,13 +259,13 @@ TEST(MergePlan, MapBlockThatCannotBePaddedFails) {
     fixture::TempDir dir;
     const std::vector<std::string> paths{Put(dir, "a.jnx", Area(3, {1}, 1)), Put(dir, "b.jnx", Area(3, {1}, 5))};
     compose::MergePlan plan = PlanOk(paths, dir.path());
-    EditorValues request;  // a group name that leaves the block one byte short of 1024
-    request.txtFamiliGroup = std::string(std::size_t(jnx::TextLength(plan.MapInfo.GroupName) + 1023 -
+    EditRequest request;  // a group name that leaves the block one byte short of 1024
+    request.groupName = std::string(std::size_t(jnx::TextLength(plan.MapInfo.GroupName) + 1023 -
                                                      jnx::MapBlockLength(plan.MapInfo, plan.LevelInfos)), 'g');
     plan = PlanOk(paths, dir.path(), request);
     EXPECT_EQ(jnx::MapBlockLength(plan.MapInfo, plan.LevelInfos), 1023);
     WritePlan(plan);
-    request.txtFamiliGroup += "g";
+    *request.groupName += "g";
     const MergePlanning planning = Plan(paths, request, dir.file("none"));
     EXPECT_EQ(std::pair(planning.outcome, planning.error.code),
               std::pair(Outcome::Failed, ErrorCode::MergeBlockOverflow));

@@ -21,13 +21,13 @@ class ModifTest : public ::testing::TestWithParam<int> {};
 TEST_P(ModifTest, ChangesOnlyTheListedBytes) {
     Loaded l(fixture::SimpleRecipe(GetParam(), 3, 4));
     ASSERT_FALSE(l.doc.NeedsRegeneration);
-    edit::EditorValues request;
-    request.txtProductID = "123";
-    request.txtDrawOrder = "44";
-    request.txtFamiliGroup = "A longer family group name than before";
-    request.cboNivel[0] = 9000;
-    request.chkSplitOPriority[0] = true;
-    request.cboNivel[2] = 500;
+    edit::EditRequest request;
+    request.productId = 123;
+    request.drawOrder = 44;
+    request.groupName = "A longer family group name than before";
+    request.levels[0].scale = 9000;
+    request.levels[0].priority = true;
+    request.levels[2].scale = 500;
     const edit::ResolvedEdit resolved = fixture::Resolve(request, l.doc);
     ASSERT_EQ(resolved.road, edit::Road::Patch);
     platform::Error error;
@@ -51,7 +51,7 @@ TEST_P(ModifTest, ChangesOnlyTheListedBytes) {
     const jnx::JnxDocument back = fixture::ReadFull(l.path);
     EXPECT_EQ(std::tuple(back.Header.ProductId, back.Header.DrawOrder, back.Levels[0].Scale, back.Levels[2].Scale,
                          jnx::DecodeText(back.MapInfo.GroupName, true)),
-              std::tuple(123, GetParam() == 4 ? 44 : 25, 8999, 500, request.txtFamiliGroup));
+              std::tuple(123, GetParam() == 4 ? 44 : 25, 8999, 500, request.groupName));
     // The document holds what was written.
     EXPECT_EQ(std::pair(l.doc.MapInfo.GroupName, l.doc.Padding.size()),
               std::pair(back.MapInfo.GroupName, back.Padding.size()));
@@ -86,9 +86,9 @@ TEST_P(ModifTest, RefusalsAndFailedChecksLeaveTheFileAsItWas) {
     };
     for (const Case& c : cases) {
         Loaded l(fixture::SimpleRecipe(GetParam(), 3, 2));
-        edit::EditorValues request;
-        request.txtProductID = "5";
-        request.cboNivel[0] = 77;
+        edit::EditRequest request;
+        request.productId = 5;
+        request.levels[0].scale = 77;
         jnx::WriteValues values = fixture::Resolve(request, l.doc).values;
         c.spoil(l, values);
         platform::Error error;

@@ -21,9 +21,9 @@ using jnx::ReservedField;
 // the writer does not take such a file.
 using Writer = std::function<std::string(const fixture::TempDir&, const std::string&)>;
 
-edit::EditorValues NewId() {
-    edit::EditorValues request;
-    request.txtProductID = "4242";
+edit::EditRequest NewId() {
+    edit::EditRequest request;
+    request.productId = 4242;
     return request;
 }
 
@@ -41,8 +41,8 @@ const std::vector<std::pair<const char*, Writer>> kWriters = {
      }},
     {"regeneration", [](const fixture::TempDir& dir, const std::string& path) {
          jnx::JnxDocument doc = fixture::ReadFull(path);
-         edit::EditorValues request = NewId();
-         request.cboActualizar = 3;
+         edit::EditRequest request = NewId();
+         request.targetVersion = 3;
          const auto resolved = fixture::Resolve(request, doc);
          platform::Error error;
          const std::string out = dir.file("OUT.jnx");

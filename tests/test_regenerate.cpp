@@ -19,7 +19,7 @@ using platform::ErrorCode;
 using Files = std::vector<std::string>;
 
 // The request resolved for the loaded file and written beside it as MAP_new.jnx.
-bool Regenerate(fixture::Loaded& s, const edit::EditorValues& request, platform::Error& error,
+bool Regenerate(fixture::Loaded& s, const edit::EditRequest& request, platform::Error& error,
                 jnx::WriterSettings settings = {}) {
     const edit::ResolvedEdit resolved = fixture::Resolve(request, s.doc, edit::Purpose::Save, settings);
     settings.overwrite = true;  // some cases write over an older output
@@ -39,13 +39,13 @@ TEST_P(RegenerateTest, NewFileReadsBackWithTheSourceTiles) {
     if (v.signature) recipe.signature = {'S', 'I', 'G', 0, 1, 2, 3};
     if (v.from == 4) recipe.levels[1].extra = 7;  // other producers write other values
     fixture::Loaded s(recipe);
-    edit::EditorValues request;
-    request.cboActualizar = v.to;
-    request.txtDrawOrder = "31";
-    request.txtProductID = "-12";
-    request.txtFamiliGroup = "New group";
-    request.cboNivel[1] = 2000;
-    request.chkSplitOPriority[1] = true;
+    edit::EditRequest request;
+    request.targetVersion = v.to;
+    request.drawOrder = 31;
+    request.productId = -12;
+    request.groupName = "New group";
+    request.levels[1].scale = 2000;
+    request.levels[1].priority = true;
     platform::Error error;
     ASSERT_TRUE(Regenerate(s, request, error)) << platform::ErrorText(error);
 
@@ -86,7 +86,7 @@ TEST_P(BlockSizeTest, CopiesWholeBlocksAndTheRest) {
     fixture::Loaded s(recipe);
     ASSERT_EQ(s.built.bytes.size() - std::size_t(s.doc.jpgOffset[0]), std::size_t(GetParam()));
     platform::Error error;
-    ASSERT_TRUE(Regenerate(s, {}, error, {1, 1000})) << platform::ErrorText(error);
+    ASSERT_TRUE(Regenerate(s, {}, error, {1000})) << platform::ErrorText(error);
     const Bytes out = fixture::ReadBytes(s.dir.file("MAP_new.jnx"));
     EXPECT_TRUE(std::equal(s.built.bytes.end() - GetParam(), s.built.bytes.end(), out.end() - GetParam()));
     EXPECT_EQ(fixture::TilesIn(s.dir.file("MAP_new.jnx")), fixture::TilesIn(s.path));
@@ -112,7 +112,7 @@ TEST(CancelledWriters, LeaveTheFolderAsItWas) {
     JnxRecipe recipe = fixture::SimpleRecipe(4, 2, 0);
     recipe.levels[0].tiles.push_back({fixture::MakeTileData(3, 4000)});
     recipe.levels[1].tiles.push_back({fixture::MakeTileData(4, 3000)});
-    const jnx::WriterSettings smallPieces{1, 1000};
+    const jnx::WriterSettings smallPieces{1000};
     for (const bool extract : {false, true}) {
         for (const int chunks : {1, 3}) {
             fixture::Loaded s(recipe);
@@ -142,7 +142,7 @@ TEST(CancelledWriters, LeaveTheFolderAsItWas) {
 class RegenerateFailureTest : public ::testing::TestWithParam<int> {
 protected:
     fixture::Loaded s{[] { JnxRecipe r = fixture::SimpleRecipe(GetParam(), 2, 3); r.gap = 700; return r; }()};
-    edit::EditorValues request = [] { edit::EditorValues v; v.cboActualizar = 7 - GetParam(); return v; }();
+    edit::EditRequest request = [] { edit::EditRequest v; v.targetVersion = 7 - GetParam(); return v; }();
 };
 
 // The document disagreeing with its source at a tile table or an image, or a source cut

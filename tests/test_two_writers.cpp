@@ -14,12 +14,12 @@ using platform::ErrorCode;
 // The three ways a save writes: in place, anew over the map, anew beside it.
 enum class Road { Patch, Replace, Beside };
 
-bool Save(jnx::JnxDocument& doc, Road road, const std::string& productId, platform::Error& error,
+bool Save(jnx::JnxDocument& doc, Road road, std::int16_t productId, platform::Error& error,
           const platform::FileLock* held = nullptr) {
-    edit::EditorValues request;
-    request.txtProductID = productId;
-    if (road != Road::Patch) request.cboActualizar = 7 - doc.Header.Version;
-    request.chkRemoveOld = road == Road::Replace;
+    edit::EditRequest request;
+    request.productId = productId;
+    if (road != Road::Patch) request.targetVersion = 7 - doc.Header.Version;
+    request.replaceSource = road == Road::Replace;
     const edit::ResolvedEdit resolved = fixture::Resolve(request, doc);
     if (resolved.road == edit::Road::Patch)
         return jnx::ModifJNX(doc, resolved.values, doc.FileName, error, nullptr, held);
@@ -35,12 +35,12 @@ TEST(TwoWriters, DocumentReadBeforeAnotherEditIsRefused) {
             fixture::Loaded l(fixture::SimpleRecipe(4, 2, 3));
             jnx::JnxDocument other = l.doc;
             platform::Error error;
-            ASSERT_TRUE(Save(other, first, "111", error)) << platform::ErrorText(error);
+            ASSERT_TRUE(Save(other, first, 111, error)) << platform::ErrorText(error);
             const fixture::Snapshot edited = fixture::TakeSnapshot(l.dir.path());
 
             const std::string where = "second save " + std::to_string(int(second)) + " after " +
                                       std::to_string(int(first));
-            EXPECT_FALSE(Save(l.doc, second, "222", error)) << where;
+            EXPECT_FALSE(Save(l.doc, second, 222, error)) << where;
             EXPECT_EQ(error.code, ErrorCode::FileChanged) << where;
             EXPECT_EQ(fixture::TakeSnapshot(l.dir.path()), edited) << where;
         }
@@ -54,12 +54,12 @@ TEST(TwoWriters, ASecondWriterWaitsForTheLockThenRefuses) {
         fixture::Loaded l(fixture::SimpleRecipe(4, 2, 3));
         const auto write = [first](jnx::JnxDocument& doc, const platform::FileLock& lock) {
             platform::Error error;
-            return Save(doc, first, "111", error, &lock);
+            return Save(doc, first, 111, error, &lock);
         };
         fixture::OtherWriter other(l.path, write, std::chrono::milliseconds(150));
         ASSERT_TRUE(other.Started());
         platform::Error error;
-        EXPECT_FALSE(Save(l.doc, Road::Patch, "222", error));
+        EXPECT_FALSE(Save(l.doc, Road::Patch, 222, error));
         EXPECT_EQ(error.code, ErrorCode::FileChanged);
         EXPECT_TRUE(other.Finish()) << "the other writer's edit was lost";
         EXPECT_EQ(fixture::ReadFull(l.path).Header.ProductId, 111);

@@ -117,14 +117,14 @@ void RunUnderEveryFault(const Scenario& scenario) {
     }
 }
 
-edit::EditorValues EditedValues(std::optional<int> version = {}) {
-    edit::EditorValues request;
-    request.cboActualizar = version;
-    request.txtProductID = "42";
-    request.txtFamiliGroup = "Edited group";
-    request.txtDrawOrder = "12";
-    request.cboNivel[0] = 2400, request.cboNivel[1] = 9600;
-    request.chkSplitOPriority[2] = true;
+edit::EditRequest EditedValues(std::optional<int> version = {}) {
+    edit::EditRequest request;
+    request.targetVersion = version;
+    request.productId = 42;
+    request.groupName = "Edited group";
+    request.drawOrder = 12;
+    request.levels[0].scale = 2400, request.levels[1].scale = 9600;
+    request.levels[2].priority = true;
     return request;
 }
 
@@ -175,8 +175,8 @@ Scenario ReplacementUnderTheCallersLock() {
                 if (!lock.Acquire(doc.FileName, std::chrono::seconds(0), error) ||
                     !jnx::ReadJnx(doc, doc.FileName, tiles, error, jnx::ReadDepth::Full))
                     return Outcome(false, error);
-                edit::EditorValues request = EditedValues(3);
-                request.chkRemoveOld = true;
+                edit::EditRequest request = EditedValues(3);
+                request.replaceSource = true;
                 const edit::ResolvedEdit resolved = fixture::Resolve(request, doc);
                 return Outcome(jnx::RegenerateJnx(doc, resolved.values, resolved.version, doc.FileName,
                                                   resolved.outputPath, {}, error, nullptr, &lock),
@@ -204,8 +204,8 @@ Scenario ReplacementKeepingPermissions() {
                        fixture::GiveToOrdinaryUser(doc.FileName);
                        struct stat before {}, after {};
                        ::stat(doc.FileName.c_str(), &before);
-                       edit::EditorValues request = EditedValues(4);
-                       request.chkRemoveOld = true;
+                       edit::EditRequest request = EditedValues(4);
+                       request.replaceSource = true;
                        const edit::ResolvedEdit resolved = fixture::Resolve(request, doc);
                        if (!jnx::RegenerateJnx(doc, resolved.values, resolved.version, doc.FileName,
                                                resolved.outputPath, {}, error))
@@ -253,9 +253,9 @@ Scenario BatchSave(bool replaceSource) {
     return {replaceSource ? "BatchSaveReplacingTheSources" : "BatchSaveBesideTheSources",
             {{"a.jnx", fixture::BuildJnx(Recipe(3, 1)).bytes}, {"b.jnx", Built(4, 2)}},
             [replaceSource](const fixture::TempDir& dir) {
-                edit::EditorValues request = EditedValues(4);
-                request.chkRemoveOld = replaceSource;
-                request.txtDrawOrder = "20";
+                edit::EditRequest request = EditedValues(4);
+                request.replaceSource = replaceSource;
+                request.drawOrder = 20;
                 Result r;
                 r.summary = batch::SaveFilesAsBatch({dir.file("a.jnx"), dir.file("b.jnx")}, "", request, {});
                 r.ok = !r.summary.Refused() && r.summary.errors == 0;
@@ -270,8 +270,8 @@ Scenario Merge() {
     east.levels.resize(2), west.levels.resize(2);
     return {"Merge", {{"east.jnx", fixture::BuildJnx(east).bytes}, {"west.jnx", fixture::BuildJnx(west).bytes}},
             [](const fixture::TempDir& dir) {
-                edit::EditorValues request;
-                request.txtProductID = "5";
+                edit::EditRequest request;
+                request.productId = 5;
                 const compose::MergePlanning planning =
                     compose::PlanMerge(fixture::MergeSourcesOf({dir.file("east.jnx"), dir.file("west.jnx")}), request,
                                        compose::MergeFolderRule{"", dir.file("out")});

@@ -79,6 +79,14 @@ void Write(const fixture::TempDir& dir, const std::string& name, int version, st
     fixture::WriteBytes(dir.file(name), fixture::BuildJnx(recipe).bytes);
 }
 
+// What the panel hands a command; its boxes take only what they can hand.
+edit::EditRequest RequestOf(const batchui::BatchPanel& panel) {
+    edit::EditRequest request;
+    platform::Error error;
+    EXPECT_TRUE(panel.Request(false, request, error));
+    return request;
+}
+
 TEST(BatchGrid, RowsColoursAndSelection) {
     Rig s;
     fixture::TempDir dir;
@@ -129,20 +137,21 @@ TEST(BatchPanel, ValuesVersionAndGroupPicks) {
         QTest::keyClicks(p.txtDrawOrder, "4x56");
         p.cboActualizar->setCurrentIndex(p.cboActualizar->findData(4));
         EXPECT_TRUE(p.txtDrawOrder->isVisibleTo(s.window.get()) && p.txtDrawOrder->isEnabled());
-        EXPECT_EQ(p.Request(false).cboActualizar, 4);
-        EXPECT_EQ(p.Request(false).txtDrawOrder, "456");
+        EXPECT_EQ(RequestOf(p).targetVersion, 4);
+        EXPECT_EQ(RequestOf(p).drawOrder, 456);
         for (int k = 0; k < 5; ++k) p.cboNivel[k]->setCurrentIndex(2);
         // GroupZooms1 = 4,-2,6,-1,-2: rows 3, as it was, 5, "(keep)", as it was in preset mode.
         p.PickFamily(0);
-        EXPECT_EQ(p.Request(false).txtProductID + "/" + p.Request(false).txtFamiliGroup, "12/Topo North");
+        EXPECT_EQ(RequestOf(p).productId, 12);
+        EXPECT_EQ(RequestOf(p).groupName, "Topo North");
         const int expected[] = {presets ? 4 : 2, 2, presets ? 6 : 2, presets ? 0 : 2, 2};  // after "(keep)"
         for (int k = 0; k < 5; ++k) EXPECT_EQ(p.cboNivel[k]->currentIndex(), expected[k]) << k;
-        EXPECT_EQ(p.Request(false).cboNivel[0], s.tables.ZoomTable[std::size_t(expected[0] - 1)].StandardScale);
-        EXPECT_EQ(p.Request(false).cboNivel[3].has_value(), !presets);
+        EXPECT_EQ(RequestOf(p).levels[0].scale, s.tables.ZoomTable[std::size_t(expected[0] - 1)].StandardScale);
+        EXPECT_EQ(RequestOf(p).levels[3].scale.has_value(), !presets);
         p.PickFamily(1);
-        EXPECT_EQ(p.Request(false).txtProductID, "345");  // a product ID from the list arrives whole
+        EXPECT_EQ(RequestOf(p).productId, 345);  // a product ID from the list arrives whole
         p.cboFamily->setEditText("My own group");  // reaches the hidden box; the product ID stays
-        EXPECT_EQ(p.Request(false).txtFamiliGroup + "/" + p.Request(false).txtProductID, "My own group/345");
+        EXPECT_EQ(RequestOf(p).groupName, "My own group");
     }
 }
 
@@ -353,10 +362,7 @@ TEST(BatchKeys, SpaceEscapeShortcutsAndKeep) {
         EXPECT_FALSE(b->toolTip().isEmpty()) << b->text().toStdString();
 
     auto& p = w.Panel();
-    auto keepsAll = [&] {
-        const edit::EditorValues r = p.Request(false);
-        return !r.cboActualizar && !r.cboNivel[0] && r.txtProductID.empty() && r.txtFamiliGroup.empty();
-    };
+    auto keepsAll = [&] { return RequestOf(p) == edit::EditRequest{}; };
     EXPECT_TRUE(keepsAll() && p.cboNivel[0]->currentText() == "(keep)");
     p.cboActualizar->setCurrentIndex(p.cboActualizar->findData(3));
     p.cboNivel[0]->setCurrentIndex(3);
@@ -367,7 +373,7 @@ TEST(BatchKeys, SpaceEscapeShortcutsAndKeep) {
     p.PickFamily(1);
     p.cboNivel[4]->setCurrentIndex(2);
     w.cmdClearPanel->click();
-    EXPECT_TRUE(keepsAll() && !p.Request(false).cboNivel[4]);
+    EXPECT_TRUE(keepsAll());
 
     w.OnSelectNone();
     w.ResetWindow();

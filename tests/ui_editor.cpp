@@ -531,18 +531,16 @@ TEST_F(EditorTest, RefusalsWriteNothingAndSaveInPlaceWritesTheEdits) {
     EXPECT_TRUE(line->Judged());
     tick(1)->setChecked(false);
     refuses(&EditorWindow::OnSplit, "Nothing to split, you need to check levels to split.");
-    text("txtFamiliGroup")->setText(QStringLiteral("  "));
+    text("txtFamiliGroup")->setText(QStringLiteral("  "));  // blank boxes keep the stored values
     text("txtProductID")->clear();
-    refuses(&EditorWindow::OnSplit, "Product description empty.");  // before the product ID
-    text("txtFamiliGroup")->setText(QStringLiteral("New group"));
-    refuses(&EditorWindow::OnSplit, "Product ID empty.");
-    text("txtProductID")->setText(QStringLiteral("12"));
     level(2)->setCurrentIndex(-1);
     refuses(&EditorWindow::OnSplit, "All levels need a zoom number.");
     EXPECT_FALSE(window->Document().FileName.empty());
     EXPECT_EQ(fixture::ReadBytes(path), before);
     EXPECT_EQ(dir.list().size(), 3u);  // ini, one.jnx, three.jnx
 
+    text("txtFamiliGroup")->setText(QStringLiteral("New group"));
+    text("txtProductID")->setText(QStringLiteral("12"));
     level(2)->setCurrentIndex(4);
     level(0)->setCurrentIndex(1);
     tick(0)->setChecked(true);

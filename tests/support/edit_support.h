@@ -19,7 +19,7 @@ inline jnx::JnxDocument ReadFull(const std::string& path) {
     return doc;
 }
 
-inline edit::ResolvedEdit Resolve(const edit::EditorValues& request, const jnx::JnxDocument& doc,
+inline edit::ResolvedEdit Resolve(const edit::EditRequest& request, const jnx::JnxDocument& doc,
                                   edit::Purpose purpose = edit::Purpose::Save, jnx::WriterSettings settings = {}) {
     edit::ResolvedEdit resolved;
     platform::Error error;

@@ -24,11 +24,11 @@ void BatchWindow::OnMerge() {
         s.totalTiles = row.totalTiles;
         sources.push_back(std::move(s));
     }
-    const edit::EditorValues request = panel_->Request(false);
     const bool loaded = !table_.rows.empty();
     const QString warning = WarningTitle();
+    edit::EditRequest request;
     platform::Error error;
-    if (!compose::ValidateMerge(sources, request, error, loaded)) {
+    if (!panel_->Request(false, request, error) || !compose::ValidateMerge(sources, request, error, loaded)) {
         presenter_.Information(warning, ui::ErrorMessage(error));
         return;
     }

@@ -122,17 +122,28 @@ void BatchPanel::VersionPicked(int index) {
     lblDrawOrder->setVisible(show);
 }
 
-edit::EditorValues BatchPanel::Request(bool removeOld) const {
+bool BatchPanel::Read(bool priorities, edit::EditRequest& request, platform::Error& error) const {
     ui::RequestControls controls;
-    controls.txtProductID = txtProductID;
-    controls.txtFamiliGroup = txtFamiliGroup;
-    controls.cboActualizar = cboActualizar;
-    controls.txtDrawOrder = txtDrawOrder;
-    controls.cboNivel = cboNivel;
-    controls.chkSplitOPriority = chkSplitOPriority;
-    edit::EditorValues request = ui::RequestFrom(controls);
-    request.chkRemoveOld = removeOld;
-    return request;
+    controls.productId = txtProductID;
+    controls.groupName = txtFamiliGroup;
+    controls.targetVersion = cboActualizar;
+    controls.drawOrder = txtDrawOrder;
+    controls.scale = cboNivel;
+    if (priorities) controls.priority = chkSplitOPriority;
+    return ui::RequestFrom(controls, request, error);
+}
+
+bool BatchPanel::Request(bool removeOld, edit::EditRequest& request, platform::Error& error) const {
+    if (!Read(true, request, error)) return false;
+    request.replaceSource = removeOld;
+    return true;
+}
+
+bool BatchPanel::SplitRequest(edit::EditRequest& request, std::vector<int>& levels, platform::Error& error) const {
+    levels.clear();
+    for (int k = 0; k < 5; ++k)
+        if (chkSplitOPriority[k]->isChecked()) levels.push_back(k + 1);
+    return Read(false, request, error);
 }
 
 }  // namespace batchui

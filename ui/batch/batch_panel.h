@@ -4,8 +4,9 @@
 #pragma once
 #include <QObject>
 #include <array>
+#include <vector>
 
-#include "edit/editor_values.h"
+#include "edit/edit_request.h"
 #include "settings/settings.h"
 #include "batch/batch_commands.h"
 
@@ -26,8 +27,11 @@ public:
     // Empty boxes, every list on "(keep)", every level box cleared.
     void Reset();
     // The edit request every checked file receives; removeOld: a file written anew
-    // replaces its source.
-    edit::EditorValues Request(bool removeOld) const;
+    // replaces its source. False, with the code, when a box holds no value.
+    bool Request(bool removeOld, edit::EditRequest& request, platform::Error& error) const;
+    // A split's request: the level boxes pick the levels to write (1-based), so they give
+    // no priorities.
+    bool SplitRequest(edit::EditRequest& request, std::vector<int>& levels, platform::Error& error) const;
 
     // The family group `group` (its place in the settings' [Groups]) picked in cboFamily.
     void PickFamily(int group);
@@ -50,6 +54,7 @@ public:
 private:
     void VersionPicked(int index);
     void FamilyActivated(int index);
+    bool Read(bool priorities, edit::EditRequest& request, platform::Error& error) const;
 
     const settings::SettingsTables& tables_;
     bool presetMode_;

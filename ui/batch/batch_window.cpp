@@ -423,7 +423,6 @@ void BatchWindow::SetRunning(bool running) {
 
 jnx::WriterSettings BatchWindow::Writers() const {
     jnx::WriterSettings w;
-    w.userLevel = settings_.UserLevel();
     w.blockSize = settings_.BlockSize();
     return w;
 }
@@ -501,7 +500,12 @@ void BatchWindow::OnSelectObsolete() { model_->SetChecked(batch::ObsoleteRows(ta
 
 void BatchWindow::OnSave() {
     if (running_) return;
-    const edit::EditorValues request = panel_->Request(chkRemoveOld->isChecked());
+    edit::EditRequest request;
+    platform::Error invalid;
+    if (!panel_->Request(chkRemoveOld->isChecked(), request, invalid)) {
+        Refuse(invalid);
+        return;
+    }
     const batch::Selection checked = model_->Checked();
     jnx::WriterSettings writers = Writers();
     if (!batch::ValidateSave(table_, checked, request)) {
@@ -558,18 +562,24 @@ void BatchWindow::OnDelete() {
 
 void BatchWindow::OnSplit() {
     if (running_) return;
-    const edit::EditorValues request = panel_->Request(false);
+    edit::EditRequest request;
+    std::vector<int> levels;
+    platform::Error invalid;
+    if (!panel_->SplitRequest(request, levels, invalid)) {
+        Refuse(invalid);
+        return;
+    }
     const auto levelDirs = tables_.LevelDirs;
     jnx::WriterSettings writers = Writers();
     const batch::Selection checked = model_->Checked();
-    const std::vector<std::string> inTheWay = batch::SplitOutputsInTheWay(table_, checked, request, levelDirs);
+    const std::vector<std::string> inTheWay = batch::SplitOutputsInTheWay(table_, checked, levels, levelDirs);
     if (!ui::MayReplaceFiles(presenter_, inTheWay)) return;
     writers.overwrite = !inTheWay.empty();
     SetRunning(true);
     const batch::BatchTable rows = table_;
     batch::SplitSummary summary;
     RunWork(tr("Splitting the checked maps"), [&](BatchWork& report) {
-        summary = batch::BatchSplit(rows, checked, request, levelDirs, writers, &report, &report);
+        summary = batch::BatchSplit(rows, checked, request, levels, levelDirs, writers, &report, &report);
     });
     if (summary.Refused()) {
         SetRunning(false);

@@ -18,18 +18,23 @@ std::string TextOf(const QLineEdit* box) { return box ? box->text().toStdString(
 
 }  // namespace
 
-edit::EditorValues RequestFrom(const RequestControls& controls) {
-    edit::EditorValues request;
-    request.txtProductID = TextOf(controls.txtProductID);
-    request.txtFamiliGroup = TextOf(controls.txtFamiliGroup);
-    request.txtDrawOrder = TextOf(controls.txtDrawOrder);
-    request.cboActualizar = Chosen(controls.cboActualizar);
+bool RequestFrom(const RequestControls& controls, edit::EditRequest& request, platform::Error& error) {
+    request = {};
+    request.targetVersion = Chosen(controls.targetVersion);
+    edit::ParseGroupName(TextOf(controls.groupName), request);
+    // Every box is read, so that a window comparing requests sees all that can be read.
+    platform::Error first, bad;
+    const auto note = [&](bool parsed) {
+        if (!parsed && !first) first = bad;
+    };
+    note(edit::ParseProductId(TextOf(controls.productId), request, bad));
+    note(edit::ParseDrawOrder(TextOf(controls.drawOrder), request, bad));
     for (std::size_t k = 0; k < std::size_t(jnx::device::kMaxLevels); ++k) {
-        request.cboNivel[k] = Chosen(controls.cboNivel[k]);
-        request.chkSplitOPriority[k] = controls.chkSplitOPriority[k] && controls.chkSplitOPriority[k]->isChecked();
-        request.txtNivel[k] = TextOf(controls.txtNivel[k]);
+        request.levels[k].scale = Chosen(controls.scale[k]);
+        request.levels[k].priority = controls.priority[k] && controls.priority[k]->isChecked();
+        note(edit::ParseZoomNumber(TextOf(controls.zoom[k]), k, request, bad));
     }
-    return request;
+    return !first || platform::Fail(error, first);
 }
 
 }  // namespace ui

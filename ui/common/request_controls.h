@@ -3,7 +3,7 @@
 #pragma once
 #include <array>
 
-#include "edit/editor_values.h"
+#include "edit/edit_request.h"
 
 class QCheckBox;
 class QComboBox;
@@ -11,17 +11,20 @@ class QLineEdit;
 
 namespace ui {
 
+// Null where a window has no such control (the batch panel has no zoom boxes; a split
+// reads no priorities, since its boxes pick the levels instead).
 struct RequestControls {
-    QLineEdit* txtProductID = nullptr;
-    QLineEdit* txtFamiliGroup = nullptr;
-    QComboBox* cboActualizar = nullptr;
-    QLineEdit* txtDrawOrder = nullptr;
-    std::array<QComboBox*, jnx::device::kMaxLevels> cboNivel{};
-    std::array<QCheckBox*, jnx::device::kMaxLevels> chkSplitOPriority{};
-    std::array<QLineEdit*, jnx::device::kMaxLevels> txtNivel{};  // the editor's only; null elsewhere
+    QLineEdit* productId = nullptr;
+    QLineEdit* groupName = nullptr;
+    QComboBox* targetVersion = nullptr;
+    QLineEdit* drawOrder = nullptr;
+    std::array<QComboBox*, jnx::device::kMaxLevels> scale{};
+    std::array<QCheckBox*, jnx::device::kMaxLevels> priority{};
+    std::array<QLineEdit*, jnx::device::kMaxLevels> zoom{};
 };
 
-// What the controls hold now; a list without a selection chooses nothing.
-edit::EditorValues RequestFrom(const RequestControls& controls);
+// What the controls hold now; a list without a selection chooses nothing. False, with the
+// code of the first box whose text is no value; every other field is read all the same.
+bool RequestFrom(const RequestControls& controls, edit::EditRequest& request, platform::Error& error);
 
 }  // namespace ui

@@ -27,16 +27,17 @@ bool WasCancelled(const platform::Error& error) { return error.code == platform:
 
 jnx::WriterSettings EditorWindow::WriterSettingsNow() const {
     jnx::WriterSettings writer;
-    writer.userLevel = userLevel_;
     writer.blockSize = blockSize_;
     return writer;
 }
 
 // The controls' request for the loaded file; a value that cannot be written is refused
 // before anything is touched.
-bool EditorWindow::Resolve(edit::Purpose purpose, edit::ResolvedEdit& resolved) {
+bool EditorWindow::Resolve(edit::Purpose purpose, edit::EditRequest& request, edit::ResolvedEdit& resolved) {
     platform::Error error;
-    if (edit::ResolveEdit(Request(), doc_, doc_.FileName, WriterSettingsNow(), purpose, resolved, error)) return true;
+    if (Request(request, error, purpose) &&
+        edit::ResolveEdit(request, doc_, doc_.FileName, WriterSettingsNow(), purpose, resolved, error))
+        return true;
     return Refuse(ErrorMessage(error));
 }
 
@@ -76,8 +77,9 @@ void EditorWindow::OnSave() {
     if (MissingZoomNumber(tr("All levels need a zoom name."))) return;
 
     const std::string source = doc_.FileName;
+    edit::EditRequest request;
     edit::ResolvedEdit resolved;
-    if (!Resolve(edit::Purpose::Save, resolved)) return;
+    if (!Resolve(edit::Purpose::Save, request, resolved)) return;
     const bool patch = resolved.road == edit::Road::Patch;
     jnx::WriterSettings writer = WriterSettingsNow();
     // NAME_new.jnx is the program's name: a file there is the user's, replaced only if asked.
@@ -86,7 +88,6 @@ void EditorWindow::OnSave() {
         if (!MayReplaceFiles(presenter_, {resolved.outputPath})) return;
     }
     SetRunning(true);
-    const edit::EditorValues request = Request();
     operations::SaveOutcome saved;
     ui::WorkerReport report;
     // The worker reads doc_ while the window paints from it; neither changes it.
@@ -120,14 +121,6 @@ void EditorWindow::OnSplit() {
         Refuse(tr("Need to load a JNX file."));
         return;
     }
-    if (txtFamiliGroup_->text().trimmed().isEmpty()) {
-        Refuse(tr("Product description empty."));
-        return;
-    }
-    if (txtProductID_->text().trimmed().isEmpty()) {
-        Refuse(tr("Product ID empty."));
-        return;
-    }
     const int levels = ShownLevelCount();
     for (int k = 0; k < levels; ++k) {
         if (cboNivel_[k]->currentIndex() < 0) {
@@ -148,8 +141,9 @@ void EditorWindow::OnSplit() {
     }
 
     const std::string source = doc_.FileName;
+    edit::EditRequest request;
     edit::ResolvedEdit resolved;
-    if (!Resolve(edit::Purpose::Split, resolved)) return;
+    if (!Resolve(edit::Purpose::Split, request, resolved)) return;
     std::vector<int> chosen;
     for (int k = 0; k < levels; ++k)
         if (chkSplitOPriority_[k]->isChecked()) chosen.push_back(k + 1);
@@ -158,7 +152,6 @@ void EditorWindow::OnSplit() {
     writer.overwrite = std::any_of(outputs.begin(), outputs.end(), platform::NameTaken);
     if (!MayReplaceFiles(presenter_, outputs)) return;
     SetRunning(true);
-    const edit::EditorValues request = Request();
     operations::SplitOutcome outcome;
     ui::WorkerReport report;
     RunWithProgress(this, tr("Splitting %1").arg(FromPath(platform::FileNameOf(source))), report, [&] {

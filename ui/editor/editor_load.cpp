@@ -61,7 +61,8 @@ bool EditorWindow::LoadFile(const QString& path) {
     doc_.FileName = file;
     CheckLoaded();
     ShowLoaded(totalTiles);
-    shownRequest_ = Request();
+    platform::Error unreadable;  // a value the load put in a box and no save would take
+    Request(shownRequest_, unreadable);
     ShowDeviceCheck();
     SetRunning(false);
     UpdateTitle();

@@ -27,11 +27,12 @@ QString EditorWindow::RangeText(const settings::LevelRange& range) const {
 
 std::vector<std::int32_t> EditorWindow::ScalesNow() const {
     // Levels past the panel's keep their stored scales and still hide or uncover others.
-    const edit::EditorValues request = Request();
+    edit::EditRequest request;
+    platform::Error ignored;  // the levels are read whatever other box holds no value
+    Request(request, ignored);
     std::vector<std::int32_t> scales;
     for (std::size_t i = 0; i < doc_.Levels.size(); ++i)
-        scales.push_back(edit::RequestedScale(request, doc_, i, edit::Purpose::Save)
-                             .value_or(std::numeric_limits<std::int32_t>::min()));
+        scales.push_back(edit::RequestedScale(request, doc_, i).value_or(std::numeric_limits<std::int32_t>::min()));
     return scales;
 }
 
@@ -47,10 +48,11 @@ void EditorWindow::ShowRanges() {
 
 void EditorWindow::ShowDeviceCheck() {
     if (doc_.FileName.empty()) return;
+    edit::EditRequest request;
     edit::ResolvedEdit resolved;
     platform::Error error;
-    if (!edit::ResolveEdit(Request(), doc_, doc_.FileName, WriterSettingsNow(), edit::Purpose::Save, resolved,
-                           error)) {
+    if (!Request(request, error) ||
+        !edit::ResolveEdit(request, doc_, doc_.FileName, WriterSettingsNow(), edit::Purpose::Save, resolved, error)) {
         // Nothing a save would take: unedited, the map is judged as it lies on disk.
         if (HasUnsavedEdits())
             deviceCheck_->ShowUnjudged(ErrorMessage(error));

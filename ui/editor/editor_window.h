@@ -9,7 +9,7 @@
 
 #include "check/findings.h"
 #include "jnx/document.h"
-#include "edit/editor_values.h"
+#include "edit/edit_request.h"
 #include "edit/resolve_edit.h"
 #include "jnx/progress.h"
 #include "jnx/writer_settings.h"
@@ -70,8 +70,10 @@ public:
     const jnx::JnxDocument& Document() const { return doc_; }
     const settings::SettingsTables& Tables() const { return tables_; }
 
-    // The edit request the controls hold now, under the editor's own rules.
-    edit::EditorValues Request() const;
+    // The edit request the controls hold now; false, with the code, when a box holds no
+    // value (in group-preset mode, an empty zoom box too). On a split the level boxes pick
+    // the levels to write, so they give no priorities.
+    bool Request(edit::EditRequest& request, platform::Error& error, edit::Purpose purpose = edit::Purpose::Save) const;
     // A map is loaded and the controls hold something else than it was shown with.
     bool HasUnsavedEdits() const;
 
@@ -116,7 +118,7 @@ private:
     // Save and split (editor_commands.cpp).
     int ShownLevelCount() const;
     jnx::WriterSettings WriterSettingsNow() const;
-    bool Resolve(edit::Purpose purpose, edit::ResolvedEdit& resolved);
+    bool Resolve(edit::Purpose purpose, edit::EditRequest& request, edit::ResolvedEdit& resolved);
     bool Refuse(const QString& text);
     bool MissingZoomNumber(const QString& text);
     void OfferFolder(const QString& text, const QString& folder);
@@ -130,7 +132,7 @@ private:
     MessagePresenter& presenter_;
     settings::SettingsTables tables_;
     jnx::JnxDocument doc_;
-    edit::EditorValues shownRequest_;  // what the controls held right after the load
+    edit::EditRequest shownRequest_;            // what the controls held right after the load
     std::vector<check::Finding> loadFindings_;  // the device check of the map as read
     int userLevel_ = 1;
     std::int64_t blockSize_ = platform::kDefaultBlockSize;

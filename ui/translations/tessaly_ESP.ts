@@ -393,14 +393,6 @@
         <translation>Errores en la generación del JNX.</translation>
     </message>
     <message>
-        <source>Product description empty.</source>
-        <translation>No puede dejar vacío el campo grupo de familia.</translation>
-    </message>
-    <message>
-        <source>Product ID empty.</source>
-        <translation>No puede dejar vacío el campo código de producto.</translation>
-    </message>
-    <message>
         <source>All levels need a zoom number.</source>
         <translation>Todos los niveles deben tener zoom definido.</translation>
     </message>
