@@ -207,12 +207,12 @@ bool WalkTile(const platform::BinaryFile& file, const jnx::JnxTile& tile, std::v
 }  // namespace
 
 std::vector<Finding> CheckStructure(const jnx::JnxDocument& doc,
-                                    const std::vector<settings::ZoomLevelEntry>* zoomRows, double scaleFactor,
-                                    const platform::BinaryFile* file) {
+                                    const std::vector<settings::ZoomLevelEntry>* zoomRows,
+                                    std::optional<double> scaleFactor, const platform::BinaryFile* file) {
     std::vector<Finding> out;
     CheckLevels(doc, out);
     CheckHeader(doc, zoomRows, out);
-    CheckScales(doc, zoomRows, scaleFactor, file, out);
+    if (scaleFactor) CheckScales(doc, zoomRows, *scaleFactor, file, out);
     CheckBounds(doc, out);
     return out;
 }
@@ -286,7 +286,7 @@ bool ReadTileFrame(const platform::BinaryFile& file, const jnx::JnxTile& tile, J
 }
 
 MapReport CheckMapFile(const std::string& path, bool deep, const std::vector<settings::ZoomLevelEntry>* zoomRows,
-                       double scaleFactor) {
+                       std::optional<double> scaleFactor) {
     MapReport report;
     report.path = path;
     jnx::JnxDocument doc;

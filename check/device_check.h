@@ -3,6 +3,7 @@
 // caller to show.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,14 @@ namespace check {
 // The findings the tables alone tell: levels, tile counts, length, draw order, zooms,
 // scales, the product ID's copy, bounds and where each tile lies. A quick read (no tile
 // tables) gives all but the tiles' findings, cheap enough for a folder scan. zoomRows,
-// when given, name the zoom row of a repeated scale, and with the tile tables tell a level
-// whose scale lies two rows or more from where its imagery calls for under the device
-// family's threshold factor (tiles' pixel sizes from their table, else from file's JPEG
-// headers when file is given).
+// when given, name the zoom row of a repeated scale; with a device family's threshold
+// factor and the tile tables as well, they tell a level whose scale lies two rows or more
+// from where its imagery calls for (tiles' pixel sizes from their table, else from file's
+// JPEG headers when file is given).
 std::vector<Finding> CheckStructure(const jnx::JnxDocument& doc,
                                     const std::vector<settings::ZoomLevelEntry>* zoomRows = nullptr,
-                                    double scaleFactor = 1.0, const platform::BinaryFile* file = nullptr);
+                                    std::optional<double> scaleFactor = std::nullopt,
+                                    const platform::BinaryFile* file = nullptr);
 
 // The tiles' first bytes, read from file in file order. Quick: whether a tile still
 // begins with FF D8, taken from the check values when doc was read in full. Deep: the
@@ -48,6 +50,7 @@ struct MapReport {
 // Reads the map, then judges it. A file beyond the length limit is reported even when it
 // cannot be read.
 MapReport CheckMapFile(const std::string& path, bool deep,
-                       const std::vector<settings::ZoomLevelEntry>* zoomRows = nullptr, double scaleFactor = 1.0);
+                       const std::vector<settings::ZoomLevelEntry>* zoomRows = nullptr,
+                       std::optional<double> scaleFactor = std::nullopt);
 
 }  // namespace check

@@ -53,7 +53,8 @@ bool DemoFront(jnx::FrontPart& front, std::vector<Bytes>& bodies) {
     int number = 1;
     for (const auto& level : levels) {
         const int n = level.tilesPerSide;
-        const double metresPerPixel = settings::GroundMetresPerPixel((east - west) / n / kTileSide, (north + south) / 2);
+        const double metresPerPixel =
+            settings::GroundMetresPerPixel((east - west) / n / kTileSide, (north + south) / 2);
         front.levels.push_back({n * n, 0, settings::NativeScale(metresPerPixel)});
         front.levelCopyrights.push_back(Z("Tessaly demo"));
         front.levelInfos.push_back({Z(level.name), Z(level.name + " tiles"), Z("Tessaly demo"), level.zoom});

@@ -30,7 +30,8 @@ CheckOutcome CheckMaps(const std::vector<std::string>& paths, bool deep, bool re
     if (!deviceRoots.empty()) {
         check::DeviceRootsReport device;
         if (check::CheckDeviceRoots(deviceRoots, profile, device, outcome.deviceError)) {
-            for (const auto& map : device.maps) outcome.maps.push_back(check::CheckMapFile(map, deep, zoomRows, factor));
+            for (const auto& map : device.maps)
+                outcome.maps.push_back(check::CheckMapFile(map, deep, zoomRows, factor));
             outcome.device = std::move(device);
         }
     }

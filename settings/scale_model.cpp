@@ -72,4 +72,9 @@ const DeviceProfile* DeviceProfileInUse(const Settings& settings) {
     return name.empty() ? &DefaultDeviceProfile() : FindDeviceProfile(name);
 }
 
+const DeviceProfile& DeviceProfileOrDefault(const Settings& settings) {
+    const DeviceProfile* profile = DeviceProfileInUse(settings);
+    return profile ? *profile : DefaultDeviceProfile();
+}
+
 }  // namespace settings

@@ -17,14 +17,15 @@
 
 namespace settings {
 
-// Scale per ground metre of a level pixel. Inferred, not measured: it is the calibration
-// the producers of web-map imports use (a zoom-z level at latitude φ gets
-// 34115555 / 2^z · cos φ / 1.1, which is this times 156543.03 · cos φ / 2^z), the one the
-// shipped zoom table follows, and a major producer moved to it from the maker's own
+// Scale per ground metre of a level pixel, about 198.12. Inferred, not measured: it is the
+// calibration the producers of web-map imports use (a zoom-z level at latitude φ gets
+// 34115555 / 2^z · cos φ / 1.1, which is this times the 156543.034 · cos φ / 2^z metres of
+// a 256-pixel web tile's pixel, kept exact so that imports keep their scales), the one
+// the shipped zoom table follows, and a major producer moved to it from the maker's own
 // convention (8× larger) because levels showed too early. A GPS viewer's level picker and
 // the vector maps' zoom bands land within a factor of two of it. A measured value
 // replaces it here and nowhere else.
-inline constexpr double kScalePerGroundMetre = 198.12;
+inline constexpr double kScalePerGroundMetre = 34115555.0 / 1.1 / (40075016.686 / 256.0);
 // Ground metres per degree of longitude on the equator (WGS 84).
 inline constexpr double kMetresPerDegree = 40075016.686 / 360.0;
 
@@ -55,5 +56,8 @@ const DeviceProfile* FindDeviceProfile(std::string_view name);
 // The profile [Device] Profile names: the default when the key is absent, null when it
 // names no profile.
 const DeviceProfile* DeviceProfileInUse(const Settings& settings);
+// The same, with the default for a name no profile has: for windows, which show the
+// profile they use rather than refuse to open.
+const DeviceProfile& DeviceProfileOrDefault(const Settings& settings);
 
 }  // namespace settings
