@@ -613,6 +613,14 @@
         <translation>Ajustar el mapa</translation>
     </message>
     <message>
+        <source>as on %1 units</source>
+        <translation>como en unidades %1</translation>
+    </message>
+    <message>
+        <source>Shown from %1 on, the widest zoom where the device draws this map</source>
+        <translation>Se muestra desde %1, el zoom más amplio en que el dispositivo dibuja este mapa</translation>
+    </message>
+    <message>
         <source>As the device shows it</source>
         <translation>Como lo muestra el dispositivo</translation>
     </message>
