@@ -255,6 +255,27 @@ TEST_F(CliTest, ReplaceKeepsTheMapInItsPlace) {
     Expect({"save", dir.file("pipe.jnx"), "--product-id", "1"}, 1, "", "is not a regular file");
 }
 
+// The profiles are listed; --device changes the rows info gives and check judges by, and a
+// name no profile has is a usage error. The demo map's levels show from their own rows.
+TEST_F(CliTest, DeviceProfilesMoveTheRowsALevelShowsAt) {
+    const std::string demo = dir.file("demo.jnx");
+    Run({"demo", demo});
+    const fixture::ProgramRun devices = Run({"devices", "--json"});
+    EXPECT_TRUE(devices.code == 0 && StrictJson(devices.out)) << devices.out;
+    EXPECT_EQ(Occurrences(devices.out, "\"in_use\": true"), 1);
+    EXPECT_EQ(Occurrences(devices.out, "\"factor\": 3.5"), 1);
+    const fixture::ProgramRun classic = Run({"info", "--json", demo});
+    const fixture::ProgramRun later = Run({"info", "--json", "--device", "gpsmap67", demo});
+    for (const char* value : {"\"shown_from\": \"1.2 km\"", "\"shown_from\": \"800 m\"", "\"shown_to\": \"5 m\""})
+        EXPECT_EQ(Occurrences(classic.out, value), 1) << value << classic.out;
+    EXPECT_EQ(Occurrences(later.out, "\"shown_from\": \"300 m\""), 1) << later.out;
+    EXPECT_EQ(Occurrences(later.out, "\"covered_by\": null"), 3);
+    const fixture::ProgramRun check = Run({"check", "--json", "--device", "gpsmap67", demo});
+    EXPECT_EQ(Occurrences(check.out, "\"code\": \"scale_far_from_imagery\""), 3) << check.out;
+    for (const char* command : {"info", "check", "import"})
+        EXPECT_EQ(Run({command, demo, "--device", "nokia", "--out", dir.file("o.jnx")}).code, 2) << command;
+}
+
 // A refusal (a level the file lacks, a file of one level, one file to merge) writes nothing.
 TEST_F(CliTest, DemoSplitAndMergeWriteTheirFilesOrRefuseBeforeWriting) {
     Expect({"demo", dir.file("demo.jnx")}, 0, "created " + dir.file("demo.jnx") + "\n");
