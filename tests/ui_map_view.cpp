@@ -128,6 +128,9 @@ TEST_F(MapViewTest, DeviceLevelFollowsRowsAndChoices) {
         EXPECT_EQ(canvas().Note(), c.drawn < 0 ? QStringLiteral("nothing shown at this zoom\nzoom in to 3 km to see the map")
                                                : QString());
     }
+    // Nothing drawn over the map's background: the labels' fill once washed the whole view.
+    slider->setValue(4);
+    EXPECT_EQ(canvas().grab().toImage().pixelColor(5, canvas().height() - 5), QColor(245, 245, 240));
     // A level picked by hand is drawn whatever the row; the pointer names the tile under it,
     // here the last of the level, right of and below the map's middle in the view's.
     get<QComboBox>("mapLevel")->setCurrentIndex(3);

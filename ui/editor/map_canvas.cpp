@@ -314,6 +314,7 @@ void MapCanvas::paintEvent(QPaintEvent*) {
         painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, note_);
     }
     painter.setPen(palette().color(QPalette::Mid));
+    painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 

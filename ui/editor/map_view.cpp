@@ -180,6 +180,7 @@ QString MapView::NothingShownText(int row) const {
 }
 
 void MapView::OnRowPicked(int row) {
+    tileFacts_->clear();  // it named a tile, or the row the map opened at
     if (row >= 0 && row < static_cast<int>(table_.size()))
         canvas_->SetPixelsPerDegree(PixelsPerDegreeForScale(table_[static_cast<std::size_t>(row)].StandardScale));
     ShowDrawnLevel();
