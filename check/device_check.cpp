@@ -206,8 +206,7 @@ bool WalkTile(const platform::BinaryFile& file, const jnx::JnxTile& tile, std::v
 
 }  // namespace
 
-std::vector<Finding> CheckStructure(const jnx::JnxDocument& doc,
-                                    const std::vector<settings::ZoomLevelEntry>* zoomRows,
+std::vector<Finding> CheckStructure(const jnx::JnxDocument& doc, const std::vector<settings::ZoomLevelEntry>* zoomRows,
                                     std::optional<double> scaleFactor, const platform::BinaryFile* file) {
     std::vector<Finding> out;
     CheckLevels(doc, out);

@@ -7,8 +7,9 @@
 namespace cli {
 
 inline constexpr Option kDeviceOption{
-    "--device", "NAME", "judge scales and limits for this family of units (see `tessaly-cli devices`); without it, "
-                        "the settings' [Device] Profile, else classic"};
+    "--device", "NAME",
+    "judge scales and limits for this family of units (see `tessaly-cli devices`); without it, "
+    "the settings' [Device] Profile, else classic"};
 
 // The profile of --device (an unknown name is a usage error), else of the settings; a
 // settings file naming no profile gives the default, with a note on stderr.

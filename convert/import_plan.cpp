@@ -154,10 +154,9 @@ void DescribeMap(const TileSource& source, const SourceTexts& texts, const std::
     front.mapInfo.ReservedBytes = jnx::ProductIdCopy(options.productId).value_or(jnx::ReservedField{});
     const double centre = (Degrees(front.header.Bounds[0]) + Degrees(front.header.Bounds[2])) / 2.0;
     for (std::size_t k = 0; k < zooms.size(); ++k) {
-        const std::int32_t scale =
-            k < options.scales.size() && options.scales[k]
-                ? *options.scales[k]
-                : FamilyScale(source.Scale(zooms[k], centre), options.scaleFactor);
+        const std::int32_t scale = k < options.scales.size() && options.scales[k]
+                                       ? *options.scales[k]
+                                       : FamilyScale(source.Scale(zooms[k], centre), options.scaleFactor);
         const int zoom = source.ShownZoom(zooms[k]);
         front.levels.push_back({perLevel[k], 0, scale});
         front.levelCopyrights.push_back(copyright);

@@ -18,8 +18,7 @@ check::MapReport Unlisted(const std::string& folder, const platform::Error& erro
 }  // namespace
 
 bool CheckOutcome::Ok() const {
-    return !deviceError &&
-           std::all_of(maps.begin(), maps.end(), [](const check::MapReport& map) { return map.Ok(); });
+    return !deviceError && std::all_of(maps.begin(), maps.end(), [](const check::MapReport& map) { return map.Ok(); });
 }
 
 CheckOutcome CheckMaps(const std::vector<std::string>& paths, bool deep, bool recursive,

@@ -10,8 +10,9 @@
 namespace settings {
 
 // The level (index into scales) drawn at a row: the smallest scale that is still at least
-// factor × the row's StandardScale (factor: the device family's, scale_model.h). Of equal scales the first level wins, as it is the one read
-// first; the others are never drawn. -1 when no level qualifies or the row is not in the table.
+// factor × the row's StandardScale (factor: the device family's, scale_model.h). Of equal
+// scales the first level wins, as it is the one read first; the others are never drawn.
+// -1 when no level qualifies or the row is not in the table.
 int LevelDrawnAt(const std::vector<ZoomLevelEntry>& table, const std::vector<std::int32_t>& scales, int row,
                  double factor = 1.0);
 

@@ -58,8 +58,7 @@ const DeviceProfile& DefaultDeviceProfile() { return kProfiles[0]; }
 const DeviceProfile* FindDeviceProfile(std::string_view name) {
     for (const DeviceProfile& profile : kProfiles) {
         const std::string_view own = profile.name;
-        if (own.size() == name.size() &&
-            std::equal(own.begin(), own.end(), name.begin(), [](char a, char b) {
+        if (own.size() == name.size() && std::equal(own.begin(), own.end(), name.begin(), [](char a, char b) {
                 return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
             }))
             return &profile;

@@ -41,12 +41,12 @@ double ScreenMetresPerPixel(std::int32_t standardScale);
 // A family of units. Where a figure comes from and how sure it is travels with it, so the
 // guide and `tessaly-cli devices` say the same.
 struct DeviceProfile {
-    const char* name;   // what --device and [Device] Profile take
-    const char* units;  // the units it stands for
-    double factor;      // threshold factor f
-    int maxMaps;        // JNX files per device, internal memory and card together
-    int maxImages;      // Custom Maps JPEG images per device
-    const char* source; // where the figures come from, and how sure they are
+    const char* name;    // what --device and [Device] Profile take
+    const char* units;   // the units it stands for
+    double factor;       // threshold factor f
+    int maxMaps;         // JNX files per device, internal memory and card together
+    int maxImages;       // Custom Maps JPEG images per device
+    const char* source;  // where the figures come from, and how sure they are
 };
 
 std::span<const DeviceProfile> DeviceProfiles();

@@ -246,8 +246,8 @@ TEST(DeviceCheck, ScaleFarFromImagery) {
         bool fromHeaders;
         std::vector<int> variants;  // of the findings, level 1 only
     };
-    const Case cases[] = {{1.0, 1.0, false, {}}, {0.25, 1.0, false, {1}}, {4.0, 1.0, false, {0}},
-                          {1.0, 3.5, false, {1}}, {3.5, 3.5, false, {}},  {1.0, 1.0, true, {0}}};
+    const Case cases[] = {{1.0, 1.0, false, {}},  {0.25, 1.0, false, {1}}, {4.0, 1.0, false, {0}},
+                          {1.0, 3.5, false, {1}}, {3.5, 3.5, false, {}},   {1.0, 1.0, true, {0}}};
     for (const Case& c : cases) {
         JnxRecipe recipe = Good();
         recipe.levels.resize(1);
@@ -286,7 +286,8 @@ Bytes Zip(const std::vector<std::string>& names) {
     const auto at = std::uint32_t(out.size());
     out.insert(out.end(), directory.begin(), directory.end());
     put(out, 0x06054b50, 4), put(out, 0, 4), put(out, std::uint32_t(names.size()), 2);
-    put(out, std::uint32_t(names.size()), 2), put(out, std::uint32_t(directory.size()), 4), put(out, at, 4), put(out, 0, 2);
+    put(out, std::uint32_t(names.size()), 2), put(out, std::uint32_t(directory.size()), 4), put(out, at, 4),
+        put(out, 0, 2);
     return out;
 }
 
@@ -320,10 +321,11 @@ TEST(DeviceCheck, DeviceRootsTogether) {
     platform::Error error;
     ASSERT_TRUE(check::CheckDeviceRoots({dir.file("int"), dir.file("card")}, profile, report, error));
     EXPECT_EQ(std::tuple(report.maps.size(), report.images, report.unreadable.size()), std::tuple(4u, 3, 1u));
-    EXPECT_EQ(Places(report.findings),
-              (std::vector<Place>{{FindingCode::DeviceMapsOverBudget, 0, 0}, {FindingCode::DeviceImagesOverBudget, 0, 0},
-                                  {FindingCode::ProductIdGroupsDiffer, 0, 0}, {FindingCode::MapGuidDuplicate, 0, 0},
-                                  {FindingCode::DrawOrderOverlap, 0, 0}}));
+    EXPECT_EQ(Places(report.findings), (std::vector<Place>{{FindingCode::DeviceMapsOverBudget, 0, 0},
+                                                           {FindingCode::DeviceImagesOverBudget, 0, 0},
+                                                           {FindingCode::ProductIdGroupsDiffer, 0, 0},
+                                                           {FindingCode::MapGuidDuplicate, 0, 0},
+                                                           {FindingCode::DrawOrderOverlap, 0, 0}}));
     EXPECT_FALSE(check::CheckDeviceRoots({dir.file("none")}, profile, report, error));
 }
 
