@@ -113,8 +113,10 @@ std::int64_t CountKmzImages(const std::string& path) {
     if (at < 0) return -1;
     const std::uint8_t* record = &end[std::size_t(at)];
     const std::uint32_t directorySize = platform::LoadU32(record + 12), directoryAt = platform::LoadU32(record + 16);
-    // ZIP64 archives (over 4 GiB) are not Custom Maps.
-    if (std::int64_t(directoryAt) + directorySize > length) return -1;
+    // ZIP64 archives (over 4 GiB) are not Custom Maps, and the directory of even 500
+    // images is a few kilobytes: a larger one is no Custom Map either.
+    constexpr std::uint32_t kMaxDirectory = 16 << 20;
+    if (std::int64_t(directoryAt) + directorySize > length || directorySize > kMaxDirectory) return -1;
     std::vector<std::uint8_t> directory(directorySize);
     if (!file.ReadAt(directoryAt, directory.data(), directory.size(), error)) return -1;
     constexpr std::size_t kEntryHead = 46;

@@ -91,8 +91,9 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
         {{"save", file, "--replace", "--zoom", "1=3"}, 2}, {{"split", file}, 2}, {{"scan"}, 2},
         {{"scan", dir.path(), dir.path()}, 2}, {{"merge"}, 2}, {{"merge", file, file, "--out", ""}, 2},
         {{"demo"}, 2}, {{"demo", file, file}, 2}, {{"check"}, 2}, {{"check", file, "--shallow"}, 2},
+        {{"devices", file}, 2},
     };
-    for (const char* command : {"info", "save", "split", "scan", "merge", "check", "demo"})
+    for (const char* command : {"info", "save", "split", "scan", "merge", "check", "demo", "devices"})
         cases.insert(cases.end(), {{{command, "--help"}, 0}, {{command, "-h"}, 0}, {{command, "--bogus", "--help"}, 0}});
     for (const auto& [args, code] : cases) {
         const fixture::ProgramRun r = Run(args);
