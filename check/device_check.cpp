@@ -10,10 +10,12 @@
 #include <system_error>
 
 #include "check/jpeg_header.h"
+#include "check/level_resolution.h"
 #include "jnx/device_limits.h"
 #include "jnx/product_id_copy.h"
 #include "jnx/reader.h"
 #include "platform/gather_read.h"
+#include "settings/level_ranges.h"
 
 namespace check {
 namespace {
@@ -124,6 +126,27 @@ void CheckBounds(const jnx::JnxDocument& doc, std::vector<Finding>& out) {
     }
 }
 
+// Rows are about twice apart, so two rows is a level whose pixels show at a quarter of
+// their size (sixteen times the tiles drawn) or four times it.
+constexpr int kRowsFarFromImagery = 2;
+
+void CheckScales(const jnx::JnxDocument& doc, const std::vector<settings::ZoomLevelEntry>* zoomRows, double factor,
+                 const platform::BinaryFile* file, std::vector<Finding>& out) {
+    if (zoomRows == nullptr || zoomRows->empty() || doc.Tiles.empty()) return;
+    const std::vector<LevelResolution> measured = MeasureLevels(doc, file);
+    for (std::size_t k = 0; k < measured.size(); ++k) {
+        if (!measured[k].Known()) continue;
+        const std::int32_t scale = doc.Levels[k].Scale, native = measured[k].NativeScale(factor);
+        const int shown = settings::CoarsestQualifyingRow(*zoomRows, scale, factor);
+        const int meant = settings::CoarsestQualifyingRow(*zoomRows, native, factor);
+        if (std::abs(shown - meant) < kRowsFarFromImagery) continue;
+        Finding& f = Add(out, FindingCode::ScaleFarFromImagery, std::int64_t(k) + 1);
+        f.a = scale, f.b = native, f.c = std::abs(shown - meant);
+        f.variant = shown < 0 ? 2 : shown > meant ? 0 : 1;
+        if (shown >= 0) f.text = (*zoomRows)[std::size_t(shown)].Name;
+    }
+}
+
 // Level (1-based) and tile within it of every tile, by tile index.
 std::vector<std::pair<std::int64_t, std::int64_t>> TilePlaces(const jnx::JnxDocument& doc) {
     std::vector<std::pair<std::int64_t, std::int64_t>> places;
@@ -180,11 +203,12 @@ bool WalkTile(platform::ReadAhead& source, const jnx::JnxTile& tile, bool& hasSo
 
 }  // namespace
 
-std::vector<Finding> CheckStructure(const jnx::JnxDocument& doc,
-                                    const std::vector<settings::ZoomLevelEntry>* zoomRows) {
+std::vector<Finding> CheckStructure(const jnx::JnxDocument& doc, const std::vector<settings::ZoomLevelEntry>* zoomRows,
+                                    std::optional<double> scaleFactor, const platform::BinaryFile* file) {
     std::vector<Finding> out;
     CheckLevels(doc, out);
     CheckHeader(doc, zoomRows, out);
+    if (scaleFactor) CheckScales(doc, zoomRows, *scaleFactor, file, out);
     CheckBounds(doc, out);
     return out;
 }
@@ -253,7 +277,17 @@ bool CheckTileHeads(const jnx::JnxDocument& doc, const platform::BinaryFile& fil
     return true;
 }
 
-MapReport CheckMapFile(const std::string& path, bool deep, const std::vector<settings::ZoomLevelEntry>* zoomRows) {
+bool ReadTileFrame(const platform::BinaryFile& file, const jnx::JnxTile& tile, JpegFrame& frame, Error& error) {
+    std::int64_t fileLength = 0;
+    if (!file.Size(fileLength, error)) return false;
+    // One tile alone: no reading ahead beyond what its walk needs.
+    platform::ReadAhead source(file, fileLength, std::int64_t(kFirstRead));
+    bool hasSoi = false;
+    return WalkTile(source, tile, hasSoi, frame, error);
+}
+
+MapReport CheckMapFile(const std::string& path, bool deep, const std::vector<settings::ZoomLevelEntry>* zoomRows,
+                       std::optional<double> scaleFactor) {
     MapReport report;
     report.path = path;
     jnx::JnxDocument doc;
@@ -261,10 +295,10 @@ MapReport CheckMapFile(const std::string& path, bool deep, const std::vector<set
     try {
         report.read = jnx::ReadJnx(doc, path, total, report.error, jnx::ReadDepth::Tables);
         if (report.read) {
-            report.findings = CheckStructure(doc, zoomRows);
             platform::BinaryFile file;
-            report.read = file.Open(path, platform::BinaryFile::Mode::Read, report.error) &&
-                          CheckTileHeads(doc, file, deep, report.findings, report.error);
+            report.read = file.Open(path, platform::BinaryFile::Mode::Read, report.error);
+            report.findings = CheckStructure(doc, zoomRows, scaleFactor, report.read ? &file : nullptr);
+            report.read = report.read && CheckTileHeads(doc, file, deep, report.findings, report.error);
             if (!report.read && report.error.file.empty()) report.error.file = path;
         }
     } catch (const std::exception& e) {

@@ -30,6 +30,12 @@ constexpr std::array kCodes = {
     CodeInfo{FindingCode::TileProgressive, "tile_progressive", Severity::Warning},
     CodeInfo{FindingCode::TileSizeMismatch, "tile_size_mismatch", Severity::Warning},
     CodeInfo{FindingCode::FolderOverLimit, "folder_over_250_files", Severity::Warning},
+    CodeInfo{FindingCode::ScaleFarFromImagery, "scale_far_from_imagery", Severity::Warning},
+    CodeInfo{FindingCode::DeviceMapsOverBudget, "device_maps_over_budget", Severity::Warning},
+    CodeInfo{FindingCode::DeviceImagesOverBudget, "device_images_over_budget", Severity::Warning},
+    CodeInfo{FindingCode::ProductIdGroupsDiffer, "product_id_groups_differ", Severity::Warning},
+    CodeInfo{FindingCode::MapGuidDuplicate, "map_guid_duplicate", Severity::Warning},
+    CodeInfo{FindingCode::DrawOrderOverlap, "draw_order_overlap", Severity::Warning},
 };
 
 // Qt's marker, which the translation tools read from this file; a no-op in the core.
@@ -62,6 +68,14 @@ constexpr Wording kWordings[] = {
     {FindingCode::TileProgressive, 0, QT_TRANSLATE_NOOP("check::Finding", "the tile is a progressive, lossless or arithmetic-coded JPEG (marker FF {text}): the unit shows baseline JPEG only")},
     {FindingCode::TileSizeMismatch, 0, QT_TRANSLATE_NOOP("check::Finding", "the JPEG is {a} x {b} pixels, the tile table says {c} x {d}")},
     {FindingCode::FolderOverLimit, 0, QT_TRANSLATE_NOOP("check::Finding", "{a} JNX files: a unit loads at most {b} ({c} on firmware before 2011)")},
+    {FindingCode::ScaleFarFromImagery, 0, QT_TRANSLATE_NOOP("check::Finding", "scale {a} shows the level from \"{text}\", {c} zoom rows farther out than its imagery calls for (scale {b}): the unit draws many tiles far below their size; save with --fit-scales")},
+    {FindingCode::ScaleFarFromImagery, 1, QT_TRANSLATE_NOOP("check::Finding", "scale {a} shows the level from \"{text}\", {c} zoom rows closer in than its imagery calls for (scale {b}): its pixels show magnified; save with --fit-scales")},
+    {FindingCode::ScaleFarFromImagery, 2, QT_TRANSLATE_NOOP("check::Finding", "scale {a} lies below every zoom row, so the unit never shows the level; its imagery calls for scale {b}: save with --fit-scales")},
+    {FindingCode::DeviceMapsOverBudget, 0, QT_TRANSLATE_NOOP("check::Finding", "{a} maps on the device: units of the profile \"{text}\" load at most {b}")},
+    {FindingCode::DeviceImagesOverBudget, 0, QT_TRANSLATE_NOOP("check::Finding", "{a} Custom Maps images on the device: units of the profile \"{text}\" show at most {b}")},
+    {FindingCode::ProductIdGroupsDiffer, 0, QT_TRANSLATE_NOOP("check::Finding", "maps with product ID {a} name different groups: {text}")},
+    {FindingCode::MapGuidDuplicate, 0, QT_TRANSLATE_NOOP("check::Finding", "maps share one map GUID: {text}")},
+    {FindingCode::DrawOrderOverlap, 0, QT_TRANSLATE_NOOP("check::Finding", "overlapping maps share draw order {a}, so the unit stacks them in no set order: {text}")},
 };
 // clang-format on
 

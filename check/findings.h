@@ -27,8 +27,14 @@ enum class FindingCode {
     TileProgressive,
     TileSizeMismatch,
     FolderOverLimit,
+    ScaleFarFromImagery,
+    DeviceMapsOverBudget,
+    DeviceImagesOverBudget,
+    ProductIdGroupsDiffer,
+    MapGuidDuplicate,
+    DrawOrderOverlap,
 };
-inline constexpr FindingCode kLastFindingCode = FindingCode::FolderOverLimit;
+inline constexpr FindingCode kLastFindingCode = FindingCode::DrawOrderOverlap;
 
 struct Finding {
     FindingCode code = FindingCode::LevelsOverLimit;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/device_option.h"
 #include "cli/json.h"
 #include "cli/options.h"
 #include "operations/check_maps.h"
@@ -63,6 +64,13 @@ void PrintText(const CheckRun& run, std::ostream& out) {
         out << folder.folder << ": " << Counted(folder.jnxFiles.size(), "JNX file") << "\n";
         PrintFindings(folder.findings, out);
     }
+    if (run.deviceError) out << "device: cannot be read: " << platform::ErrorText(run.deviceError) << "\n";
+    if (run.device) {
+        out << "device: " << Counted(run.device->maps.size(), "map") << ", "
+            << Counted(std::size_t(run.device->images), "Custom Maps image") << "\n";
+        for (const auto& file : run.device->unreadable) out << "  not counted, cannot be read: " << file << "\n";
+        PrintFindings(run.device->findings, out);
+    }
 }
 
 void JsonFindings(JsonWriter& json, const std::vector<check::Finding>& findings) {
@@ -101,6 +109,20 @@ void PrintJson(const CheckRun& run, std::ostream& out) {
         json.EndObject();
     }
     json.EndArray();
+    if (run.deviceError || run.device) {
+        json.Key("device").BeginObject();
+        json.Key("ok").Bool(!run.deviceError);
+        if (run.deviceError) json.Key("error").String(platform::ErrorText(run.deviceError));
+        if (run.device) {
+            json.Key("maps").Int(std::int64_t(run.device->maps.size()));
+            json.Key("images").Int(run.device->images);
+            json.Key("unreadable").BeginArray();
+            for (const auto& file : run.device->unreadable) json.Name(file);
+            json.EndArray();
+            JsonFindings(json, run.device->findings);
+        }
+        json.EndObject();
+    }
     json.EndObject();
     out << json.Text() << "\n";
 }
@@ -113,8 +135,12 @@ int Run(const ParsedArgs& parsed) {
     if (!haveRows) std::cerr << "tessaly-cli check: the settings file " << config.Path() << " has a malformed value\n";
     const auto* rows = haveRows ? &tables.ZoomTable : nullptr;
     const bool deep = parsed.Has("--deep");
+    const std::vector<std::string>& roots = parsed.All("--device-root");
+    if (parsed.operands.empty() && roots.empty()) throw UsageError("name a map, a folder or a --device-root");
+    const settings::DeviceProfile& profile = DeviceProfileOf(parsed, config);
 
-    const operations::CheckOutcome run = operations::CheckMaps(parsed.operands, deep, parsed.Has("--recursive"), rows);
+    const operations::CheckOutcome run =
+        operations::CheckMaps(parsed.operands, deep, parsed.Has("--recursive"), rows, profile, roots);
 
     if (parsed.Has("--json")) {
         PrintJson(run, std::cout);
@@ -127,15 +153,20 @@ int Run(const ParsedArgs& parsed) {
 }  // namespace
 
 extern const Command kCheckCommand{
-    "check", "PATH...", 1, Command::kAny,
+    "check", "[PATH...]", 0, Command::kAny,
     "Tell whether maps will work on the device: each map (or each JNX file of a folder) is read in full and judged "
     "against the unit's limits (levels, tiles per level, file length, draw order), repeated zooms and scales, the "
-    "product ID's copy that desktop software reads, the map's bounds and its tiles. Exits 1 when a map cannot be read "
+    "product ID's copy that desktop software reads, the map's bounds, its tiles, and whether each level's scale fits "
+    "its imagery under the device profile. With --device-root, the maps under Garmin/BirdsEye of every root are "
+    "checked too, and the device as a whole: maps and Custom Maps images against the profile's budgets, product IDs "
+    "under different groups, repeated map GUIDs, overlapping maps of one draw order. Exits 1 when a map cannot be read "
     "or has an error; warnings alone exit 0. Never writes.",
     {
         {"--deep", nullptr, "also walk each tile's JPEG header up to its frame (no decoding)"},
         {"--recursive", nullptr, "include the subfolders of a folder", false, "-r"},
-        {"--json", nullptr, "print one JSON object with \"files\" and \"folders\""},
+        {"--device-root", "MOUNT", "a mount point of the device (internal memory or card); give each", true},
+        kDeviceOption,
+        {"--json", nullptr, "print one JSON object with \"files\", \"folders\" and, with --device-root, \"device\""},
         kSettingsOption,
     },
     Run,

@@ -14,6 +14,7 @@
 #include "jnx/front_part.h"
 #include "jnx/reader.h"
 #include "platform/new_file.h"
+#include "settings/scale_model.h"
 
 namespace cli {
 
@@ -24,7 +25,6 @@ using jnx::Bytes;
 std::int32_t Units(double degrees) { return static_cast<std::int32_t>(std::lround(degrees / 180.0 * 2147483648.0)); }
 
 struct DemoLevel {
-    std::int32_t scale;
     int tilesPerSide;
     std::string name;
     std::int32_t zoom;
@@ -35,8 +35,11 @@ jnx::Bytes Z(const std::string& text) { return jnx::EncodeText(text, true); }
 // The demo map's front part and its tile bodies, in file order; false if a picture could
 // not be encoded.
 bool DemoFront(jnx::FrontPart& front, std::vector<Bytes>& bodies) {
-    const double north = 42.5, east = 2.5, south = 42.0, west = 2.0;
-    const std::vector<DemoLevel> levels = {{4777, 1, "Overview", 1}, {2388, 2, "Detail", 2}, {1194, 4, "Close-up", 3}};
+    // About 6 km a side, so that the three levels' native scales fall on the "1.2 km",
+    // "800 m" and "300 m" rows and the map's own check finds its scales fit its tiles.
+    const double north = 42.3, west = 2.0, east = 2.075;
+    const double south = north - (east - west) * std::cos((north - 0.03) * M_PI / 180.0);
+    const std::vector<DemoLevel> levels = {{1, "Overview", 1}, {2, "Detail", 2}, {4, "Close-up", 3}};
 
     front.header.Version = 4;
     front.header.Bounds = {Units(north), Units(east), Units(south), Units(west)};
@@ -50,7 +53,9 @@ bool DemoFront(jnx::FrontPart& front, std::vector<Bytes>& bodies) {
     int number = 1;
     for (const auto& level : levels) {
         const int n = level.tilesPerSide;
-        front.levels.push_back({n * n, 0, level.scale});
+        const double metresPerPixel =
+            settings::GroundMetresPerPixel((east - west) / n / kTileSide, (north + south) / 2);
+        front.levels.push_back({n * n, 0, settings::NativeScale(metresPerPixel)});
         front.levelCopyrights.push_back(Z("Tessaly demo"));
         front.levelInfos.push_back({Z(level.name), Z(level.name + " tiles"), Z("Tessaly demo"), level.zoom});
         const double latStep = (north - south) / n, lonStep = (east - west) / n;

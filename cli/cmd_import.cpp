@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/edit_args.h"
+#include "cli/device_option.h"
 #include "cli/options.h"
 #include "cli/progress_line.h"
 #include "convert/web_tiles.h"
@@ -25,6 +26,18 @@ std::vector<int> ParseZooms(const std::string& text) {
         throw UsageError("--zooms " + text + ": a map shows at most " + std::to_string(convert::kDefaultZoomCount) +
                          " levels on a device");
     return zooms;
+}
+
+// An import needs no settings file; only a profile the settings name is taken from it.
+const settings::DeviceProfile& ImportProfile(const ParsedArgs& parsed) {
+    if (parsed.Has("--device")) return DeviceProfileOf(parsed, settings::Settings(""));
+    try {
+        return DeviceProfileOf(parsed, LoadSettings(parsed));
+    } catch (const UsageError&) {
+        throw;
+    } catch (const std::runtime_error&) {
+        return settings::DefaultDeviceProfile();
+    }
 }
 
 convert::ImportOptions OptionsOf(const ParsedArgs& parsed) {
@@ -48,6 +61,7 @@ convert::ImportOptions OptionsOf(const ParsedArgs& parsed) {
     options.title = parsed.Last("--title");
     options.overwrite = parsed.Has("--overwrite");
     for (std::size_t k = 0; k < options.scales.size(); ++k) options.scales[k] = request.levels[k].scale;
+    options.scaleFactor = ImportProfile(parsed).factor;
     return options;
 }
 
@@ -103,6 +117,7 @@ extern const Command kImportCommand{
         {"--title", "TEXT", "the map title; without it, the source's description, else its name"},
         {"--draw-order", "N", "the draw order (version 4), a whole number from -32768 to 32767"},
         {"--level", "K=ZOOM", "give level K (1 to 5) the scale of a zoom row, named or numbered from 1", true},
+        kDeviceOption,
         {"--overwrite", nullptr, "replace volumes an earlier import left at OUT_PartNN.jnx, and remove those beyond the new set"},
         kSettingsOption,
     },

@@ -12,7 +12,8 @@
     X(Check)                    \
     X(Import)                   \
     X(Export)                   \
-    X(Demo)
+    X(Demo)                     \
+    X(Devices)
 
 namespace cli {
 

@@ -28,6 +28,8 @@ struct ImportOptions {
     std::optional<std::string> title;  // nothing: the source's description, else its name
     // Level k + 1's scale where given, instead of the one its zoom gives.
     std::array<std::optional<std::int32_t>, jnx::device::kMaxLevels> scales{};
+    // The device family's threshold factor the scales a zoom gives are made for.
+    double scaleFactor = 1.0;
     // Beyond these the map is written as volumes OUT_Part01.jnx, OUT_Part02.jnx, ...
     VolumeLimits limits;
     // Volumes of an earlier run at those names are replaced, and those beyond the new set

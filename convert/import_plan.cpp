@@ -1,6 +1,7 @@
 #include "convert/import_plan.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <numeric>
 
@@ -123,6 +124,12 @@ jnx::Bytes Z(const std::string& text) { return jnx::EncodeText(text, true); }
 // A map's texts are zero-terminated: a zero taken from a source would end one early and
 // shift the rest of the block, and the other control bytes show as nothing on a device.
 // A tab or line break parts words, and stays as a space.
+// A native scale of factor 1 made for a family with another threshold factor.
+std::int32_t FamilyScale(std::int32_t scale, double factor) {
+    if (factor == 1.0) return scale;
+    return static_cast<std::int32_t>(std::clamp(std::llround(scale * factor), 1LL, 2147483647LL));
+}
+
 std::string Printable(std::string text) {
     for (char& c : text)
         if (c == '\t' || c == '\n' || c == '\r') c = ' ';
@@ -147,8 +154,9 @@ void DescribeMap(const TileSource& source, const SourceTexts& texts, const std::
     front.mapInfo.ReservedBytes = jnx::ProductIdCopy(options.productId).value_or(jnx::ReservedField{});
     const double centre = (Degrees(front.header.Bounds[0]) + Degrees(front.header.Bounds[2])) / 2.0;
     for (std::size_t k = 0; k < zooms.size(); ++k) {
-        const std::int32_t scale =
-            k < options.scales.size() && options.scales[k] ? *options.scales[k] : source.Scale(zooms[k], centre);
+        const std::int32_t scale = k < options.scales.size() && options.scales[k]
+                                       ? *options.scales[k]
+                                       : FamilyScale(source.Scale(zooms[k], centre), options.scaleFactor);
         const int zoom = source.ShownZoom(zooms[k]);
         front.levels.push_back({perLevel[k], 0, scale});
         front.levelCopyrights.push_back(copyright);

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "settings/scale_model.h"
+
 namespace convert {
 
 namespace {
@@ -56,8 +58,7 @@ std::optional<TileKey> WebTileAt(const JnxBounds& bounds) {
 }
 
 std::int32_t ScaleForZoom(int zoom, double centreDegrees) {
-    const double scale = 34115555.0 / std::ldexp(1.0, zoom) * std::cos(centreDegrees * M_PI / 180.0) / 1.1;
-    return static_cast<std::int32_t>(std::lround(scale));
+    return ScaleForResolution(360.0 / 256.0 / std::ldexp(1.0, zoom), centreDegrees);
 }
 
 }  // namespace convert
@@ -67,8 +68,7 @@ namespace convert {
 double ZoomForResolution(double degreesPerPixel) { return std::log2(360.0 / (256.0 * degreesPerPixel)); }
 
 std::int32_t ScaleForResolution(double degreesPerPixel, double centreDegrees) {
-    const double scale = 34115555.0 * 256.0 * degreesPerPixel / 360.0 * std::cos(centreDegrees * M_PI / 180.0) / 1.1;
-    return static_cast<std::int32_t>(std::clamp(std::lround(scale), 1L, long(INT32_MAX)));
+    return settings::NativeScale(settings::GroundMetresPerPixel(degreesPerPixel, centreDegrees));
 }
 
 }  // namespace convert

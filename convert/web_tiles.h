@@ -35,8 +35,8 @@ JnxBounds BoundsOf(const TileKey& tile);
 // The web-map tile whose edges lie within a few units of these bounds, if there is one.
 std::optional<TileKey> WebTileAt(const JnxBounds& bounds);
 
-// A level's scale for tiles of zoom z on a map centred at latitude centreDegrees: a
-// zoom-z tile shows at about its own pixel size.
+// A level's native scale (settings/scale_model.h, factor 1) for tiles of zoom z on a map
+// centred at latitude centreDegrees: a zoom-z tile first shows at about its own pixel size.
 std::int32_t ScaleForZoom(int zoom, double centreDegrees);
 // The same for tiles of any resolution: the zoom whose 256-pixel tiles show so many
 // degrees of longitude per pixel.

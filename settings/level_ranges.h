@@ -10,9 +10,11 @@
 namespace settings {
 
 // The level (index into scales) drawn at a row: the smallest scale that is still at least
-// the row's StandardScale. Of equal scales the first level wins, as it is the one read
-// first; the others are never drawn. -1 when no level qualifies or the row is not in the table.
-int LevelDrawnAt(const std::vector<ZoomLevelEntry>& table, const std::vector<std::int32_t>& scales, int row);
+// factor × the row's StandardScale (factor: the device family's, scale_model.h). Of equal
+// scales the first level wins, as it is the one read first; the others are never drawn.
+// -1 when no level qualifies or the row is not in the table.
+int LevelDrawnAt(const std::vector<ZoomLevelEntry>& table, const std::vector<std::int32_t>& scales, int row,
+                 double factor = 1.0);
 
 struct LevelRange {
     int coarsestRow = -1;  // rows where the level is drawn; -1 when it never is
@@ -24,6 +26,10 @@ struct LevelRange {
 };
 
 // One range per scale, for a table whose rows ascend by scale.
-std::vector<LevelRange> LevelRanges(const std::vector<ZoomLevelEntry>& table, const std::vector<std::int32_t>& scales);
+std::vector<LevelRange> LevelRanges(const std::vector<ZoomLevelEntry>& table, const std::vector<std::int32_t>& scales,
+                                    double factor = 1.0);
+// The coarsest row where a level of this scale qualifies on its own (other levels aside);
+// -1 when it qualifies at no row.
+int CoarsestQualifyingRow(const std::vector<ZoomLevelEntry>& table, double scale, double factor = 1.0);
 
 }  // namespace settings

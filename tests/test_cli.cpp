@@ -91,8 +91,9 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
         {{"save", file, "--replace", "--zoom", "1=3"}, 2}, {{"split", file}, 2}, {{"scan"}, 2},
         {{"scan", dir.path(), dir.path()}, 2}, {{"merge"}, 2}, {{"merge", file, file, "--out", ""}, 2},
         {{"demo"}, 2}, {{"demo", file, file}, 2}, {{"check"}, 2}, {{"check", file, "--shallow"}, 2},
+        {{"devices", file}, 2},
     };
-    for (const char* command : {"info", "save", "split", "scan", "merge", "check", "demo"})
+    for (const char* command : {"info", "save", "split", "scan", "merge", "check", "demo", "devices"})
         cases.insert(cases.end(), {{{command, "--help"}, 0}, {{command, "-h"}, 0}, {{command, "--bogus", "--help"}, 0}});
     for (const auto& [args, code] : cases) {
         const fixture::ProgramRun r = Run(args);
@@ -254,6 +255,27 @@ TEST_F(CliTest, ReplaceKeepsTheMapInItsPlace) {
     // A pipe named as a map is refused at once: its lock is taken before it is read.
     ASSERT_EQ(::mkfifo(dir.file("pipe.jnx").c_str(), 0644), 0);
     Expect({"save", dir.file("pipe.jnx"), "--product-id", "1"}, 1, "", "is not a regular file");
+}
+
+// The profiles are listed; --device changes the rows info gives and check judges by, and a
+// name no profile has is a usage error. The demo map's levels show from their own rows.
+TEST_F(CliTest, DeviceProfilesMoveTheRowsALevelShowsAt) {
+    const std::string demo = dir.file("demo.jnx");
+    Run({"demo", demo});
+    const fixture::ProgramRun devices = Run({"devices", "--json"});
+    EXPECT_TRUE(devices.code == 0 && StrictJson(devices.out)) << devices.out;
+    EXPECT_EQ(Occurrences(devices.out, "\"in_use\": true"), 1);
+    EXPECT_EQ(Occurrences(devices.out, "\"factor\": 3.5"), 1);
+    const fixture::ProgramRun classic = Run({"info", "--json", demo});
+    const fixture::ProgramRun later = Run({"info", "--json", "--device", "gpsmap67", demo});
+    for (const char* value : {"\"shown_from\": \"1.2 km\"", "\"shown_from\": \"800 m\"", "\"shown_to\": \"5 m\""})
+        EXPECT_EQ(Occurrences(classic.out, value), 1) << value << classic.out;
+    EXPECT_EQ(Occurrences(later.out, "\"shown_from\": \"300 m\""), 1) << later.out;
+    EXPECT_EQ(Occurrences(later.out, "\"covered_by\": null"), 3);
+    const fixture::ProgramRun check = Run({"check", "--json", "--device", "gpsmap67", demo});
+    EXPECT_EQ(Occurrences(check.out, "\"code\": \"scale_far_from_imagery\""), 3) << check.out;
+    for (const char* command : {"info", "check", "import"})
+        EXPECT_EQ(Run({command, demo, "--device", "nokia", "--out", dir.file("o.jnx")}).code, 2) << command;
 }
 
 // A refusal (a level the file lacks, a file of one level, one file to merge) writes nothing.

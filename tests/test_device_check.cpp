@@ -9,8 +9,12 @@
 #include <tuple>
 
 #include "check/device_check.h"
+#include "check/device_roots.h"
 #include "check/folder_check.h"
+#include "jnx/reader.h"
 #include "platform/binary_file.h"
+#include "platform/le.h"
+#include "settings/scale_model.h"
 #include "support/edit_support.h"
 #include "support/jnx_builder.h"
 #include "support/real_jpeg.h"
@@ -226,6 +230,103 @@ TEST(DeviceCheck, FoldersBeyondPathMaxAreReportedNotRead) {
         ::unlinkat(chain[i - 1], name.c_str(), AT_REMOVEDIR);
     }
     ::close(chain.front());
+}
+
+// A level is judged against the scale its tiles call for, under the profile's factor:
+// two rows off either way is found, a fitted one is not; a tile table without pixel sizes
+// is measured from the JPEG headers.
+TEST(DeviceCheck, ScaleFarFromImagery) {
+    settings::SettingsTables tables;
+    ASSERT_TRUE(settings::CargarCombos(settings::Settings(TESSALY_INI_PATH), tables));
+    fixture::TempDir dir;
+    // 2 degrees over 256 pixels at 5 degrees north.
+    const std::int32_t native = settings::NativeScale(settings::GroundMetresPerPixel(2.0 / 256, 5));
+    struct Case {
+        double scale, factor;
+        bool fromHeaders;
+        std::vector<int> variants;  // of the findings, level 1 only
+    };
+    const Case cases[] = {{1.0, 1.0, false, {}},  {0.25, 1.0, false, {1}}, {4.0, 1.0, false, {0}},
+                          {1.0, 3.5, false, {1}}, {3.5, 3.5, false, {}},   {1.0, 1.0, true, {0}}};
+    for (const Case& c : cases) {
+        JnxRecipe recipe = Good();
+        recipe.levels.resize(1);
+        recipe.levels[0].scale = std::int32_t(native * c.scale);
+        if (c.fromHeaders)  // 1024-pixel tiles: a quarter of the scale 256 pixels call for
+            for (auto& tile : recipe.levels[0].tiles) tile = {Jpeg(0xC0, 1024, 1024), tile.bounds, {0, 0, 0, 0}};
+        const std::string path = dir.file("m.jnx");
+        fixture::WriteBytes(path, fixture::BuildJnx(recipe).bytes);
+        jnx::JnxDocument doc;
+        std::int32_t total = 0;
+        platform::Error error;
+        platform::BinaryFile file;
+        ASSERT_TRUE(jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Tables) &&
+                    file.Open(path, platform::BinaryFile::Mode::Read, error));
+        std::vector<int> variants;
+        for (const auto& f : check::CheckStructure(doc, &tables.ZoomTable, c.factor, &file))
+            if (f.code == FindingCode::ScaleFarFromImagery) variants.push_back(f.variant);
+        EXPECT_EQ(variants, c.variants) << c.scale << " " << c.factor;
+    }
+}
+
+// A ZIP of empty stored members, as far as a central directory reader looks.
+Bytes Zip(const std::vector<std::string>& names) {
+    Bytes out, directory;
+    const auto put = [](Bytes& b, std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) b.push_back(std::uint8_t(value >> (8 * i)));
+    };
+    for (const std::string& name : names) {
+        const auto offset = std::uint32_t(out.size());
+        put(out, 0x04034b50, 4), put(out, 0, 22), put(out, std::uint32_t(name.size()), 2), put(out, 0, 2);
+        out.insert(out.end(), name.begin(), name.end());
+        put(directory, 0x02014b50, 4), put(directory, 0, 24), put(directory, std::uint32_t(name.size()), 2);
+        put(directory, 0, 12), put(directory, offset, 4);
+        directory.insert(directory.end(), name.begin(), name.end());
+    }
+    const auto at = std::uint32_t(out.size());
+    out.insert(out.end(), directory.begin(), directory.end());
+    put(out, 0x06054b50, 4), put(out, 0, 4), put(out, std::uint32_t(names.size()), 2);
+    put(out, std::uint32_t(names.size()), 2), put(out, std::uint32_t(directory.size()), 4), put(out, at, 4),
+        put(out, 0, 2);
+    return out;
+}
+
+// Memory and card judged as one device: maps and images counted across both roots (folder
+// names in any case) against the profile's budgets, and what several maps do together.
+TEST(DeviceCheck, DeviceRootsTogether) {
+    fixture::TempDir dir;
+    namespace fs = std::filesystem;
+    fs::create_directories(dir.file("int/Garmin/BirdsEye"));
+    fs::create_directories(dir.file("card/GARMIN/birdseye"));
+    fs::create_directories(dir.file("card/GARMIN/CustomMaps"));
+    const auto map = [&](const std::string& name, int version, std::int32_t id, const std::string& group,
+                         const std::string& guid, std::array<std::int32_t, 4> bounds) {
+        JnxRecipe r = Good(version);
+        r.productId = id, r.groupName = group, r.guid = guid, r.bounds = bounds;
+        fixture::WriteBytes(dir.file(name), fixture::BuildJnx(r).bytes);
+    };
+    map("int/Garmin/BirdsEye/a.jnx", 4, 1, "G1", "GUID-A", {10 * kDegree, 10 * kDegree, 0, 0});
+    map("int/Garmin/BirdsEye/b.JNX", 4, 1, "G2", "GUID-A", {12 * kDegree, 12 * kDegree, 5 * kDegree, 5 * kDegree});
+    map("card/GARMIN/birdseye/c.jnx", 3, 2, "", "", {30 * kDegree, 30 * kDegree, 20 * kDegree, 20 * kDegree});
+    map("card/GARMIN/birdseye/d.jnx", 3, 2, "", "", {40 * kDegree, 40 * kDegree, 30 * kDegree, 30 * kDegree});
+    fixture::WriteBytes(dir.file("card/GARMIN/CustomMaps/loose.JPG"), {});
+    fixture::WriteBytes(dir.file("card/GARMIN/CustomMaps/m.kmz"), Zip({"doc.kml", "files/1.jpg", "files/2.jpeg"}));
+    Bytes cut = Zip({"x.jpg"});
+    cut.resize(cut.size() - 1);
+    fixture::WriteBytes(dir.file("card/GARMIN/CustomMaps/cut.kmz"), cut);
+
+    settings::DeviceProfile profile = settings::DefaultDeviceProfile();
+    profile.maxMaps = 3, profile.maxImages = 2;
+    check::DeviceRootsReport report;
+    platform::Error error;
+    ASSERT_TRUE(check::CheckDeviceRoots({dir.file("int"), dir.file("card")}, profile, report, error));
+    EXPECT_EQ(std::tuple(report.maps.size(), report.images, report.unreadable.size()), std::tuple(4u, 3, 1u));
+    EXPECT_EQ(Places(report.findings), (std::vector<Place>{{FindingCode::DeviceMapsOverBudget, 0, 0},
+                                                           {FindingCode::DeviceImagesOverBudget, 0, 0},
+                                                           {FindingCode::ProductIdGroupsDiffer, 0, 0},
+                                                           {FindingCode::MapGuidDuplicate, 0, 0},
+                                                           {FindingCode::DrawOrderOverlap, 0, 0}}));
+    EXPECT_FALSE(check::CheckDeviceRoots({dir.file("none")}, profile, report, error));
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <tuple>
 
 #include "platform/ini.h"
 #include "settings/level_ranges.h"
+#include "settings/scale_model.h"
 #include "settings/settings.h"
 #include "support/jnx_builder.h"
 
@@ -165,6 +167,33 @@ TEST(DefaultSettings, ShippedFileLoadsAndEachStandardScaleFindsItsRow) {
         EXPECT_EQ(settings::RowForScale(tables.ZoomTable, tables.ZoomTable[r].StandardScale).row, int(r));
     }
     EXPECT_FALSE(tables.Groups.empty());
+}
+
+// The one scale model against the shipped rows: a level of web-map tiles given its native
+// scale under a profile first shows at a row whose screen shows its ground pixels at one
+// to two screen pixels, at every latitude and zoom and under every profile; a row apart
+// of that (what an unfitted map gets) is not.
+TEST(ScaleModel, FittedLevelFirstShowsAtItsOwnRow) {
+    settings::SettingsTables tables;
+    ASSERT_TRUE(settings::CargarCombos(settings::Settings(TESSALY_INI_PATH), tables));
+    EXPECT_EQ(settings::NativeScale(156543.03 / (1 << 14) * std::cos(45 * M_PI / 180)), 1339);  // the importer's figure
+    for (const settings::DeviceProfile& profile : settings::DeviceProfiles()) {
+        for (double latitude : {0.0, 30.0, 46.0, 60.0, 70.0}) {
+            for (int zoom = 8; zoom <= 17; ++zoom) {
+                const double metres = settings::GroundMetresPerPixel(360.0 / 256 / (1 << zoom), latitude);
+                const std::int32_t scale = settings::NativeScale(metres, profile.factor);
+                const int row = settings::LevelRanges(tables.ZoomTable, {scale}, profile.factor)[0].coarsestRow;
+                ASSERT_GE(row, 0) << profile.name << " " << latitude << " " << zoom;
+                const std::int32_t rowScale = tables.ZoomTable[std::size_t(row)].StandardScale;
+                const double ratio = metres / settings::ScreenMetresPerPixel(rowScale);
+                EXPECT_TRUE(ratio >= 0.999 && ratio < 2.01) << profile.name << " " << latitude << " " << zoom;
+                EXPECT_EQ(settings::CoarsestQualifyingRow(tables.ZoomTable, scale, profile.factor), row);
+                EXPECT_LT(settings::CoarsestQualifyingRow(tables.ZoomTable, scale, profile.factor * 4), row);
+            }
+        }
+    }
+    EXPECT_EQ(settings::FindDeviceProfile("GPSMAP67")->factor, 3.5);
+    EXPECT_EQ(settings::FindDeviceProfile("gpsmap"), nullptr);
 }
 
 // The installed default is read-only: the first write must land in the user's copy and

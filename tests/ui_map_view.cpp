@@ -8,6 +8,8 @@
 
 #include "support/edit_support.h"
 #include "support/jnx_builder.h"
+#include "settings/level_ranges.h"
+#include "settings/scale_model.h"
 #include "ui/common/tile_cache.h"
 #include "ui_support/editor_fixture.h"
 #include "ui/editor/editor_window.h"
@@ -17,6 +19,7 @@
 namespace {
 
 using State = ui::MapCanvas::TileState;
+constexpr double kUnits = 2147483648.0 / 180.0;
 
 // Rows "50 m" (75), "200 m" (298), "800 m" (1194), "3 km" (4777), "12 km" (19109).
 const char* kIni =
@@ -34,7 +37,6 @@ fixture::Bytes Jpeg(int side) {
 // A level of side × side tiles over one degree square; tile `broken` holds bytes that
 // do not decode.
 fixture::LevelRecipe GridLevel(std::int32_t scale, int side, const fixture::Bytes& picture, int broken = -1) {
-    constexpr double kUnits = 2147483648.0 / 180.0;
     fixture::LevelRecipe level;
     level.scale = scale;
     for (int r = 0; r < side; ++r)
@@ -126,9 +128,9 @@ TEST_F(MapViewTest, DeviceLevelFollowsRowsAndChoices) {
         EXPECT_EQ(canvas().Note(), c.drawn < 0 ? QStringLiteral("nothing shown at this zoom\nzoom in to 3 km to see the map")
                                                : QString());
     }
-    // At the row of scale 1194 a 256-pixel web tile of that scale (360 / 2^17 degrees wide)
-    // is drawn about 256 pixels wide.
-    EXPECT_NEAR(ui::MapView::PixelsPerDegreeForScale(1194) * 360 / 131072, 256, 1);
+    // Nothing drawn over the map's background: the labels' fill once washed the whole view.
+    slider->setValue(4);
+    EXPECT_EQ(canvas().grab().toImage().pixelColor(5, canvas().height() - 5), QColor(245, 245, 240));
     // A level picked by hand is drawn whatever the row; the pointer names the tile under it,
     // here the last of the level, right of and below the map's middle in the view's.
     get<QComboBox>("mapLevel")->setCurrentIndex(3);
@@ -148,6 +150,7 @@ TEST_F(MapViewTest, TilesDecodeWhileTheWindowRuns) {
     constexpr int kSide = 14, kBroken = 17;
     window->LoadFile(QString::fromStdString(Build("many.jnx", {GridLevel(4777, kSide, picture, kBroken)})));
     get<QComboBox>("mapLevel")->setCurrentIndex(1);
+    get<QPushButton>("mapFit")->click();  // the map opened zoomed in to where the device shows it
     int ticks = 0, ticksWhilePartial = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
@@ -178,6 +181,47 @@ TEST_F(MapViewTest, TilesDecodeWhileTheWindowRuns) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return canvas().Loader().Idle(); }, 60000));
     EXPECT_EQ(States(0), std::vector<State>(kSide * kSide, State::Unknown));
     EXPECT_EQ(States(1), std::vector<State>(4, State::Broken));
+}
+
+// At the first row where a level of its native scale is drawn, one of its pixels spans one
+// to two screen pixels, at any latitude and under any profile (a profile moves the row, not
+// what a row shows); a map no fitted row shows opens at the coarsest row that shows it.
+TEST_F(MapViewTest, LevelPixelsAtTheirFirstRow) {
+    const fixture::Bytes picture = Jpeg(16);
+    auto* view = get<ui::MapView>("mapView");
+    auto* slider = get<QSlider>("mapZoom");
+    settings::SettingsTables shipped;
+    ASSERT_TRUE(settings::CargarCombos(settings::Settings(TESSALY_INI_PATH), shipped));
+    view->SetZoomTable(shipped.ZoomTable);
+    for (const char* name : {"classic", "gpsmap67", "garmin"}) {
+        const settings::DeviceProfile& profile = *settings::FindDeviceProfile(name);
+        view->SetDeviceProfile(profile);
+        for (int degrees : {0, 46, 65}) {
+            // One level of 2 x 2 tiles, each 1/2 degree over 256 pixels.
+            fixture::LevelRecipe level = GridLevel(1, 2, picture);
+            for (auto& tile : level.tiles)
+                tile.bounds[0] -= kUnits * (46 - degrees), tile.bounds[2] -= kUnits * (46 - degrees);
+            const double metres = settings::GroundMetresPerPixel(0.5 / 256, degrees - 0.5);
+            level.scale = settings::NativeScale(metres, profile.factor);
+            jnx::JnxDocument doc = fixture::ReadFull(Build("fit.jnx", {level}));
+            doc.FileName = dir.file("fit.jnx");
+            view->ShowMap(doc);
+            const int row = settings::CoarsestQualifyingRow(shipped.ZoomTable, level.scale, profile.factor);
+            slider->setValue(row == 0 ? 1 : 0);
+            slider->setValue(row);
+            EXPECT_EQ(canvas().DrawnLevel(), 0) << name << " " << degrees;
+            const double ratio = canvas().ToView(canvas().Levels()[0].grid.Box(0)).width() / 256;
+            EXPECT_TRUE(ratio >= 1 && ratio < 2.01) << name << " " << degrees << ": " << ratio;
+        }
+    }
+    EXPECT_TRUE(get<QLabel>("mapProfile")->text().contains(QStringLiteral("garmin")));
+    // Fitted, this map shows at a row no level reaches; it opens where its level shows.
+    view->SetZoomTable(window->Tables().ZoomTable);
+    jnx::JnxDocument fine = fixture::ReadFull(Build("fine.jnx", {GridLevel(298 * 8, 2, picture)}));
+    fine.FileName = dir.file("fine.jnx");
+    view->ShowMap(fine);
+    EXPECT_EQ(get<QLabel>("mapZoomName")->text(), QStringLiteral("200 m"));
+    EXPECT_TRUE(canvas().Note().isEmpty());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "check/device_check.h"
 #include "jnx/codec.h"
 #include "platform/binary_file.h"
+#include "settings/scale_model.h"
 #include "ui/common/device_check_line.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
@@ -70,7 +71,8 @@ bool EditorWindow::LoadFile(const QString& path) {
 }
 
 void EditorWindow::CheckLoaded() {
-    loadFindings_ = check::CheckStructure(doc_, &tables_.ZoomTable);
+    loadFindings_ =
+        check::CheckStructure(doc_, &tables_.ZoomTable, settings::DeviceProfileOrDefault(settings_).factor);
     platform::BinaryFile file;
     platform::Error error;
     if (file.Open(doc_.FileName, platform::BinaryFile::Mode::Read, error))

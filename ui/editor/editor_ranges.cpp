@@ -8,6 +8,7 @@
 
 #include "check/device_check.h"
 #include "jnx/product_id_copy.h"
+#include "settings/scale_model.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/error_message.h"
 #include "ui/editor/editor_window.h"
@@ -42,7 +43,8 @@ void EditorWindow::ShowRanges() {
     if (levels == 0) return;
     const std::vector<std::int32_t> scales = ScalesNow();
     mapView_->SetLevelScales(scales);
-    const std::vector<settings::LevelRange> ranges = settings::LevelRanges(tables_.ZoomTable, scales);
+    const std::vector<settings::LevelRange> ranges =
+        settings::LevelRanges(tables_.ZoomTable, scales, settings::DeviceProfileOrDefault(settings_).factor);
     for (int k = 0; k < levels; ++k) lblShown_[k]->setText(RangeText(ranges[static_cast<std::size_t>(k)]));
 }
 
@@ -79,7 +81,8 @@ void EditorWindow::ShowDeviceCheck() {
     for (std::size_t i = 0; i < edited.LevelInfos.size() && i < values.zooms.size(); ++i)
         edited.LevelInfos[i].Zoom = values.zooms[i];
     edited.FileLength = doc_.FileLength;
-    std::vector<check::Finding> findings = check::CheckStructure(edited, &tables_.ZoomTable);
+    std::vector<check::Finding> findings =
+        check::CheckStructure(edited, &tables_.ZoomTable, settings::DeviceProfileOrDefault(settings_).factor);
     for (const check::Finding& finding : loadFindings_)
         if (finding.tile > 0) findings.push_back(finding);
     deviceCheck_->Show(findings);

@@ -19,6 +19,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "settings/scale_model.h"
 #include "ui/common/command_keys.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/digit_box.h"
@@ -273,6 +274,7 @@ void EditorWindow::FillLists() {
         cboActualizar_->addItem(QString::fromStdString(item.Text), item.Version);
     SizeRangeLabels();
     mapView_->SetZoomTable(tables_.ZoomTable);
+    mapView_->SetDeviceProfile(settings::DeviceProfileOrDefault(settings_));
 }
 
 void EditorWindow::block_all() {

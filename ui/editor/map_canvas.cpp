@@ -63,6 +63,7 @@ void MapCanvas::ShowMap(const jnx::JnxDocument& doc) {
 
 void MapCanvas::Clear() {
     ++generation_;
+    reduced_.clear();
     loader_.SetFile({});
     cache_.Clear();
     wholeCoverage_.raster = QImage();
@@ -105,6 +106,12 @@ void MapCanvas::SetPixelsPerDegreeOfLongitude(double scale) {
     update();
 }
 
+void MapCanvas::SetPixelsPerDegree(double scale) {
+    projection_.SetPixelsPerDegree(scale);
+    autoFit_ = false;
+    update();
+}
+
 MapCanvas::TileState MapCanvas::StateOf(int level, int tile) {
     if (level < 0 || level >= static_cast<int>(levels_.size()) || tile < 0) return TileState::Unknown;
     const std::uint64_t key = KeyOf(level, static_cast<std::uint32_t>(tile));
@@ -141,7 +148,7 @@ void MapCanvas::DrawPictures(QPainter& painter, const std::vector<std::uint32_t>
         const std::uint64_t key = KeyOf(drawnLevel_, tile);
         if (const QImage* picture = cache_.Find(key)) {
             if (!picture->isNull()) {
-                painter.drawImage(rect, *picture);
+                painter.drawImage(rect, Reduced(key, *picture, rect.size()));
                 continue;
             }
             // Does not decode: a crossed box.
@@ -166,6 +173,25 @@ void MapCanvas::DrawPictures(QPainter& painter, const std::vector<std::uint32_t>
     requests.reserve(wanted.size());
     for (const auto& entry : wanted) requests.push_back(entry.second);
     loader_.Want(std::move(requests));
+}
+
+const QImage& MapCanvas::Reduced(std::uint64_t key, const QImage& picture, QSizeF drawn) {
+    // Below half its size, the painter's bilinear filter samples a picture's pixels rather
+    // than averaging them, and one-pixel lines vanish in the direction reduced most.
+    // Averaged copies are kept for the zoom they were made at.
+    const QSize size = drawn.toSize();
+    if (size.width() * 2 > picture.width() && size.height() * 2 > picture.height()) return picture;
+    if (reducedScale_ != projection_.PixelsPerDegree()) {
+        reduced_.clear();
+        reducedScale_ = projection_.PixelsPerDegree();
+    }
+    auto found = reduced_.find(key);
+    if (found == reduced_.end() || found->second.size() != size) {
+        if (reduced_.size() > kMaxPicturesInView) reduced_.clear();
+        found = reduced_.insert_or_assign(key, picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation))
+                    .first;
+    }
+    return found->second;
 }
 
 void MapCanvas::FillBoxes(QImage& raster, QPointF origin, const std::vector<std::uint32_t>* tiles) {
@@ -219,6 +245,7 @@ void MapCanvas::DrawWholeCoverage(QPainter& painter, const QRectF& whole) {
 
 void MapCanvas::DrawOutlines(QPainter& painter) {
     painter.setBrush(Qt::NoBrush);
+    std::vector<std::pair<int, QRectF>> outlines;
     for (std::size_t k = 0; k < levels_.size(); ++k) {
         const GeoBox& bounds = levels_[k].grid.Bounds();
         if (bounds.Empty()) continue;
@@ -226,11 +253,33 @@ void MapCanvas::DrawOutlines(QPainter& painter) {
         painter.setPen(QPen(LevelColour(level), level == drawnLevel_ ? 2 : 1));
         const QRectF rect = projection_.ToView(bounds).adjusted(-level, -level, level, level);
         painter.drawRect(rect);
-        painter.drawText(rect.topLeft() + QPointF(3, -3), QString::number(level + 1));
+        outlines.emplace_back(level, rect);
     }
     if (!mapBounds_.Empty()) {
         painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
         painter.drawRect(projection_.ToView(mapBounds_));
+    }
+    // Each number at its outline's top-left corner, inside it and inside the view, so a
+    // fitted map's numbers are never cut; levels of one coverage share the corner, so a
+    // number moves right past those placed before it.
+    const QFontMetricsF metrics(font());
+    std::vector<QRectF> placed;
+    for (const auto& [level, rect] : outlines) {
+        const QString number = QString::number(level + 1);
+        QRectF label(0, 0, metrics.horizontalAdvance(number) + 6, metrics.height() + 2);
+        label.moveTopLeft({std::clamp(rect.left() + 2, 1.0, std::max(1.0, width() - label.width() - 1)),
+                           std::clamp(rect.top() + 2, 1.0, std::max(1.0, height() - label.height() - 1))});
+        for (bool moved = true; moved;) {
+            moved = false;
+            for (const QRectF& other : placed)
+                if (other.intersects(label)) label.moveLeft(other.right() + 2), moved = true;
+        }
+        placed.push_back(label);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(255, 255, 255, 210));
+        painter.drawRect(label);
+        painter.setPen(LevelColour(level));
+        painter.drawText(label, Qt::AlignCenter, number);
     }
 }
 
@@ -255,10 +304,17 @@ void MapCanvas::paintEvent(QPaintEvent*) {
     }
     DrawOutlines(painter);
     if (!note_.isEmpty()) {
+        // On a panel of its own, so the outlines under it do not cross the words.
+        const QRect area = rect().adjusted(12, 12, -12, -12);
+        QRect text = painter.boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap, note_);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.setBrush(palette().color(QPalette::Window));
+        painter.drawRoundedRect(text.adjusted(-8, -6, 8, 6), 4, 4);
         painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, note_);
+        painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, note_);
     }
     painter.setPen(palette().color(QPalette::Mid));
+    painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 

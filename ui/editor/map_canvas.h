@@ -7,6 +7,7 @@
 #include <QPoint>
 #include <QWidget>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "jnx/document.h"
@@ -46,8 +47,12 @@ public:
 
     void Fit();
     double PixelsPerDegreeOfLongitude() const { return projection_.PixelsPerDegreeOfLongitude(); }
+    double PixelsPerDegree() const { return projection_.PixelsPerDegree(); }
     // Zooms about the view's middle.
     void SetPixelsPerDegreeOfLongitude(double scale);
+    void SetPixelsPerDegree(double scale);
+    // Where a box lies in the view now.
+    QRectF ToView(const GeoBox& box) const { return projection_.ToView(box); }
 
     TileState StateOf(int level, int tile);
     TileCache& Cache() { return cache_; }
@@ -74,6 +79,8 @@ private:
     // Pictures when few enough tiles are in view and large enough to see; else boxes.
     bool PicturesFit(const std::vector<std::uint32_t>& tiles) const;
     void DrawPictures(class QPainter& painter, const std::vector<std::uint32_t>& tiles);
+    // The picture as drawn at drawn: itself, or an averaged copy when much reduced.
+    const QImage& Reduced(std::uint64_t key, const QImage& picture, QSizeF drawn);
     void DrawCoverage(QPainter& painter, const std::vector<std::uint32_t>& tiles);
     // The whole level as boxes into one raster, kept while only the view's place changes.
     void DrawWholeCoverage(QPainter& painter, const QRectF& whole);
@@ -90,6 +97,8 @@ private:
     TileCache cache_;
     TileLoader loader_;
     std::vector<std::uint32_t> inView_;
+    std::unordered_map<std::uint64_t, QImage> reduced_;
+    double reducedScale_ = 0;
     QImage coverage_;
     struct {
         QImage raster;

@@ -16,12 +16,8 @@
 
 namespace ui {
 
-namespace {
-constexpr double kEquatorMillimetresPerDegree = 40075016686.0 / 360.0;
-}
-
 double MapView::PixelsPerDegreeForScale(std::int32_t scale) {
-    return kEquatorMillimetresPerDegree / std::max(scale, 1);
+    return settings::kMetresPerDegree / settings::ScreenMetresPerPixel(scale);
 }
 
 MapView::MapView(QWidget* parent) : QWidget(parent) {
@@ -54,8 +50,11 @@ MapView::MapView(QWidget* parent) : QWidget(parent) {
     zoomName_ = new QLabel(this);
     zoomName_->setObjectName(QStringLiteral("mapZoomName"));
     zoomName_->setMinimumWidth(zoomName_->fontMetrics().horizontalAdvance(QStringLiteral("888 km")));
+    profileName_ = new QLabel(this);
+    profileName_->setObjectName(QStringLiteral("mapProfile"));
     bottom->addWidget(zoom_, 1);
     bottom->addWidget(zoomName_);
+    bottom->addWidget(profileName_);
     layout->addLayout(bottom);
 
     tileFacts_ = new QLabel(this);
@@ -75,6 +74,8 @@ MapView::MapView(QWidget* parent) : QWidget(parent) {
 
 void MapView::ApplyCaptions() {
     fit_->setText(tr("Fit the map"));
+    profileName_->setText(tr("as on %1 units").arg(QString::fromUtf8(profile_->name)));
+    profileName_->setToolTip(QString::fromUtf8(profile_->units));
     FillModes(mode_->count() - 1);
     ShowDrawnLevel();
 }
@@ -100,6 +101,17 @@ void MapView::SetZoomTable(const std::vector<settings::ZoomLevelEntry>& table) {
     OnZoomChanged();
 }
 
+void MapView::SetDeviceProfile(const settings::DeviceProfile& profile) {
+    profile_ = &profile;
+    ApplyCaptions();
+}
+
+int MapView::CoarsestShownRow() const {
+    for (int row = static_cast<int>(table_.size()) - 1; row >= 0; --row)
+        if (settings::LevelDrawnAt(table_, scales_, row, profile_->factor) >= 0) return row;
+    return -1;
+}
+
 void MapView::ShowMap(const jnx::JnxDocument& doc) {
     scales_.clear();
     for (const jnx::JnxLevel& level : doc.Levels) scales_.push_back(level.Scale);
@@ -111,6 +123,14 @@ void MapView::ShowMap(const jnx::JnxDocument& doc) {
     setEnabled(true);
     tileFacts_->clear();
     canvas_->ShowMap(doc);  // fits, which sets the slider
+    // Opening on "nothing shown" would tell the user nothing: the map opens where the
+    // device first draws it, centred as fitted.
+    const int row = CoarsestShownRow();
+    if (row >= 0 && settings::LevelDrawnAt(table_, scales_, zoom_->value(), profile_->factor) < 0) {
+        zoom_->setValue(row);
+        tileFacts_->setText(tr("Shown from %1 on, the widest zoom where the device draws this map")
+                                .arg(QString::fromStdString(table_[static_cast<std::size_t>(row)].Name)));
+    }
     ShowDrawnLevel();
 }
 
@@ -140,7 +160,7 @@ void MapView::ShowDrawnLevel() {
         canvas_->SetDrawnLevel(mode_->currentIndex() - 1, QString());
         return;
     }
-    const int level = settings::LevelDrawnAt(table_, scales_, row);
+    const int level = settings::LevelDrawnAt(table_, scales_, row, profile_->factor);
     canvas_->SetDrawnLevel(level, level < 0 ? NothingShownText(row) : QString());
 }
 
@@ -149,7 +169,8 @@ QString MapView::NothingShownText(int row) const {
     const int rows = static_cast<int>(table_.size());
     for (int apart = 1; apart < rows; ++apart) {
         for (const int other : {row - apart, row + apart}) {
-            if (other < 0 || other >= rows || settings::LevelDrawnAt(table_, scales_, other) < 0) continue;
+            if (other < 0 || other >= rows || settings::LevelDrawnAt(table_, scales_, other, profile_->factor) < 0)
+                continue;
             const QString name = QString::fromStdString(table_[static_cast<std::size_t>(other)].Name);
             return tr("nothing shown at this zoom") + QLatin1Char('\n') +
                    (other < row ? tr("zoom in to %1 to see the map") : tr("zoom out to %1 to see the map")).arg(name);
@@ -159,19 +180,20 @@ QString MapView::NothingShownText(int row) const {
 }
 
 void MapView::OnRowPicked(int row) {
+    tileFacts_->clear();  // it named a tile, or the row the map opened at
     if (row >= 0 && row < static_cast<int>(table_.size()))
-        canvas_->SetPixelsPerDegreeOfLongitude(PixelsPerDegreeForScale(table_[static_cast<std::size_t>(row)].StandardScale));
+        canvas_->SetPixelsPerDegree(PixelsPerDegreeForScale(table_[static_cast<std::size_t>(row)].StandardScale));
     ShowDrawnLevel();
 }
 
 void MapView::OnZoomChanged() {
     if (table_.empty()) return;
-    // The row whose scale is nearest the zoom reached, as a ratio.
-    const double scale = kEquatorMillimetresPerDegree / canvas_->PixelsPerDegreeOfLongitude();
+    // The row whose ground metres per screen pixel are nearest the zoom reached, as a ratio.
+    const double metres = settings::kMetresPerDegree / canvas_->PixelsPerDegree();
     int nearest = 0;
     double best = 1e300;
     for (std::size_t row = 0; row < table_.size(); ++row) {
-        const double apart = std::abs(std::log(scale / std::max(table_[row].StandardScale, 1)));
+        const double apart = std::abs(std::log(metres / settings::ScreenMetresPerPixel(table_[row].StandardScale)));
         if (apart < best) {
             best = apart;
             nearest = static_cast<int>(row);

@@ -605,6 +605,14 @@
         <translation>Ajustar el mapa</translation>
     </message>
     <message>
+        <source>as on %1 units</source>
+        <translation>como en unidades %1</translation>
+    </message>
+    <message>
+        <source>Shown from %1 on, the widest zoom where the device draws this map</source>
+        <translation>Se muestra desde %1, el zoom más amplio en que el dispositivo dibuja este mapa</translation>
+    </message>
+    <message>
         <source>As the device shows it</source>
         <translation>Como lo muestra el dispositivo</translation>
     </message>
@@ -1182,6 +1190,38 @@
     <message>
         <source>{a} JNX files: a unit loads at most {b} ({c} on firmware before 2011)</source>
         <translation>{a} ficheros JNX: una unidad carga como máximo {b} ({c} con firmware anterior a 2011)</translation>
+    </message>
+    <message>
+        <source>scale {a} shows the level from &quot;{text}&quot;, {c} zoom rows farther out than its imagery calls for (scale {b}): the unit draws many tiles far below their size; save with --fit-scales</source>
+        <translation>la escala {a} muestra el nivel desde «{text}», {c} filas de zoom más lejos de lo que pide su imagen (escala {b}): la unidad dibuja muchas teselas muy por debajo de su tamaño; guarde con --fit-scales</translation>
+    </message>
+    <message>
+        <source>scale {a} shows the level from &quot;{text}&quot;, {c} zoom rows closer in than its imagery calls for (scale {b}): its pixels show magnified; save with --fit-scales</source>
+        <translation>la escala {a} muestra el nivel desde «{text}», {c} filas de zoom más cerca de lo que pide su imagen (escala {b}): sus píxeles se ven ampliados; guarde con --fit-scales</translation>
+    </message>
+    <message>
+        <source>scale {a} lies below every zoom row, so the unit never shows the level; its imagery calls for scale {b}: save with --fit-scales</source>
+        <translation>la escala {a} queda por debajo de todas las filas de zoom, así que la unidad nunca muestra el nivel; su imagen pide la escala {b}: guarde con --fit-scales</translation>
+    </message>
+    <message>
+        <source>{a} maps on the device: units of the profile &quot;{text}&quot; load at most {b}</source>
+        <translation>{a} mapas en el dispositivo: las unidades del perfil «{text}» cargan como máximo {b}</translation>
+    </message>
+    <message>
+        <source>{a} Custom Maps images on the device: units of the profile &quot;{text}&quot; show at most {b}</source>
+        <translation>{a} imágenes de Custom Maps en el dispositivo: las unidades del perfil «{text}» muestran como máximo {b}</translation>
+    </message>
+    <message>
+        <source>maps with product ID {a} name different groups: {text}</source>
+        <translation>mapas con el ID de producto {a} nombran grupos distintos: {text}</translation>
+    </message>
+    <message>
+        <source>maps share one map GUID: {text}</source>
+        <translation>mapas que comparten un mismo GUID de mapa: {text}</translation>
+    </message>
+    <message>
+        <source>overlapping maps share draw order {a}, so the unit stacks them in no set order: {text}</source>
+        <translation>mapas que se solapan comparten el orden de dibujo {a}, así que la unidad los apila sin un orden fijo: {text}</translation>
     </message>
 </context>
 <context>

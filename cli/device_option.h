@@ -1,0 +1,18 @@
+// --device NAME, shared by the commands whose scales, ranges or limits depend on the
+// family of units the maps are made for.
+#pragma once
+#include "cli/options.h"
+#include "settings/scale_model.h"
+
+namespace cli {
+
+inline constexpr Option kDeviceOption{
+    "--device", "NAME",
+    "judge scales and limits for this family of units (see `tessaly-cli devices`); without it, "
+    "the settings' [Device] Profile, else classic"};
+
+// The profile of --device (an unknown name is a usage error), else of the settings; a
+// settings file naming no profile gives the default, with a note on stderr.
+const settings::DeviceProfile& DeviceProfileOf(const ParsedArgs& parsed, const settings::Settings& config);
+
+}  // namespace cli
