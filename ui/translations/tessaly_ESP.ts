@@ -743,6 +743,22 @@
         <translation>{file} va más allá de lo que lee una importación: {detail}; no se ha escrito nada</translation>
     </message>
     <message>
+        <source>{file} cannot be read as a raster: {detail}</source>
+        <translation>{file} no se puede leer como ráster: {detail}</translation>
+    </message>
+    <message>
+        <source>{file} is not georeferenced ({detail}), so where it lies is unknown; nothing was written</source>
+        <translation>{file} no está georreferenciado ({detail}), así que no se sabe dónde está; no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>{file} is rotated or sheared ({detail}); only north-up rasters are imported, so nothing was written</source>
+        <translation>{file} está girado o inclinado ({detail}); solo se importan rásteres orientados al norte, así que no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>{file} cannot be made into map tiles: {detail}; nothing was written</source>
+        <translation>{file} no se puede convertir en teselas de mapa: {detail}; no se ha escrito nada</translation>
+    </message>
+    <message>
         <source>Cannot read folder {file}: {detail}</source>
         <translation>No se puede leer la carpeta {file}: {detail}</translation>
     </message>
