@@ -1286,8 +1286,8 @@
         <translation>Examinar…</translation>
     </message>
     <message>
-        <source>An MBTiles, KMZ or KML file, or a folder of tiles laid out Z/X/Y</source>
-        <translation>Un fichero MBTiles, KMZ o KML, o una carpeta de teselas ordenadas Z/X/Y</translation>
+        <source>An MBTiles, KMZ or KML file, a folder of tiles laid out Z/X/Y, or a georeferenced raster</source>
+        <translation>Un fichero MBTiles, KMZ o KML, una carpeta de teselas ordenadas Z/X/Y o un ráster georreferenciado</translation>
     </message>
     <message>
         <source>Tiles from</source>
@@ -1302,8 +1302,28 @@
         <translation>Versión JNX</translation>
     </message>
     <message>
-        <source>Tile files (*.mbtiles *.kmz *.kml);;All files (*)</source>
-        <translation>Ficheros de teselas (*.mbtiles *.kmz *.kml);;Todos los ficheros (*)</translation>
+        <source>Tile files (*.mbtiles *.kmz *.kml);;Rasters (*.tif *.tiff *.vrt *.jp2 *.png *.jpg *.jpeg);;All files (*)</source>
+        <translation>Ficheros de teselas (*.mbtiles *.kmz *.kml);;Rásteres (*.tif *.tiff *.vrt *.jp2 *.png *.jpg *.jpeg);;Todos los ficheros (*)</translation>
+    </message>
+    <message>
+        <source>The JPEG quality of a raster&apos;s tiles</source>
+        <translation>La calidad JPEG de las teselas de un ráster</translation>
+    </message>
+    <message>
+        <source>Automatic</source>
+        <translation>Automático</translation>
+    </message>
+    <message>
+        <source>Automatic takes the least size that keeps each level within 50000 tiles</source>
+        <translation>Automático toma el menor tamaño con el que cada nivel no pasa de 50000 teselas</translation>
+    </message>
+    <message>
+        <source>JPEG quality</source>
+        <translation>Calidad JPEG</translation>
+    </message>
+    <message>
+        <source>Tile size</source>
+        <translation>Tamaño de tesela</translation>
     </message>
     <message>
         <source>JNX file (*.jnx)</source>
