@@ -82,13 +82,20 @@ using Dataset = std::unique_ptr<void, CloseDataset>;
 
 GDALResampleAlg GdalResampling(Resampling r) {
     switch (r) {
-        case Resampling::Nearest: return GRA_NearestNeighbour;
-        case Resampling::Bilinear: return GRA_Bilinear;
-        case Resampling::Cubic: return GRA_Cubic;
-        case Resampling::CubicSpline: return GRA_CubicSpline;
-        case Resampling::Lanczos: return GRA_Lanczos;
-        case Resampling::Average: return GRA_Average;
-        case Resampling::Mode: return GRA_Mode;
+        case Resampling::Nearest:
+            return GRA_NearestNeighbour;
+        case Resampling::Bilinear:
+            return GRA_Bilinear;
+        case Resampling::Cubic:
+            return GRA_Cubic;
+        case Resampling::CubicSpline:
+            return GRA_CubicSpline;
+        case Resampling::Lanczos:
+            return GRA_Lanczos;
+        case Resampling::Average:
+            return GRA_Average;
+        case Resampling::Mode:
+            return GRA_Mode;
     }
     return GRA_Cubic;
 }
