@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -44,7 +45,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kEarthRadius = 6378137.0;  // WGS 84, metres
 constexpr int kTileSizes[] = {256, 512, 1024};
 // Tiles each worker takes per batch: enough to keep the pool busy, few enough to hold.
-constexpr int kTilesPerWorker = 4;
+constexpr int kTilesPerWorker = 8;
 // GDAL's block cache is shared by the whole program; a raster's blocks need no more.
 constexpr GIntBig kMaxBlockCache = GIntBig(256) << 20;
 constexpr double kWarpMemory = 64.0 * 1024 * 1024;
@@ -126,11 +127,14 @@ struct Grid {
 
 // A worker's own GDAL handles: the source, its palette expanded where it has one, the
 // tile the warper writes into, and a transformer whose destination is moved tile by tile.
+// The transformer's projection objects belong to the thread that made them, so a thread
+// that takes the worker over makes its own.
 struct Worker {
     Dataset source;
     Dataset expanded;
     Dataset tile;
     void* transformer = nullptr;
+    std::thread::id owner;
     std::vector<std::uint8_t> pixels, rgb;
 
     Worker() = default;
@@ -140,6 +144,14 @@ struct Worker {
         if (transformer) GDALDestroyGenImgProjTransformer(transformer);
     }
     GDALDatasetH Input() const { return expanded ? expanded.get() : source.get(); }
+
+    bool Bind(const char* const* transformOptions) {
+        if (transformer && owner == std::this_thread::get_id()) return true;
+        if (transformer) GDALDestroyGenImgProjTransformer(transformer);
+        transformer = GDALCreateGenImgProjTransformer2(Input(), nullptr, const_cast<char**>(transformOptions));
+        owner = std::this_thread::get_id();
+        return transformer != nullptr;
+    }
 };
 
 // An encoder error must not end the program: libjpeg's default handler calls exit().
@@ -216,9 +228,8 @@ public:
         if (!spool_)
             return Fail(error, Error(ErrorCode::CannotWrite).File("a temporary file").Detail(std::strerror(errno)));
         const unsigned cores = std::max(1u, std::min(16u, std::thread::hardware_concurrency()));
-        const std::string dstWkt = "DST_SRS=" + LatLonWkt();
-        const std::string srcWkt = "SRC_SRS=" + srcWkt_;
-        const char* transformOptions[] = {dstWkt.c_str(), srcWkt_.empty() ? nullptr : srcWkt.c_str(), nullptr};
+        dstOption_ = "DST_SRS=" + LatLonWkt();
+        srcOption_ = "SRC_SRS=" + srcWkt_;
         const int outBands = int(bands_.colour.size()) + 1;
         for (unsigned i = 0; i < cores; ++i) {
             auto& worker = *workers_.emplace_back(std::make_unique<Worker>());
@@ -234,9 +245,7 @@ public:
             }
             worker.tile.reset(
                 GDALCreate(GDALGetDriverByName("MEM"), "", tileSize_, tileSize_, outBands, GDT_Byte, nullptr));
-            worker.transformer =
-                GDALCreateGenImgProjTransformer2(worker.Input(), nullptr, const_cast<char**>(transformOptions));
-            if (!worker.tile || !worker.transformer)
+            if (!worker.tile || !worker.Bind(TransformOptions().data()))
                 return Fail(error, Unsupported("it cannot be warped to latitude and longitude: " + GdalWhy("")));
         }
         return true;
@@ -293,6 +302,12 @@ public:
             Error failure;
             const auto work = [&](Worker& worker) {
                 const QuietGdal quiet;
+                if (!worker.Bind(TransformOptions().data())) {
+                    const std::lock_guard lock(failing);
+                    if (!failure)
+                        failure = Unsupported("it cannot be warped to latitude and longitude: " + GdalWhy(""));
+                    next = count;
+                }
                 for (std::int64_t i = next++; i < count; i = next++) {
                     const std::int64_t index = first + i;
                     Error e;
@@ -350,6 +365,10 @@ public:
     }
 
 private:
+    std::array<const char*, 3> TransformOptions() const {
+        return {dstOption_.c_str(), srcWkt_.empty() ? nullptr : srcOption_.c_str(), nullptr};
+    }
+
     Error Unreadable(std::string why) const {
         return Error(ErrorCode::ConvertRasterUnreadable).File(path_).Detail(std::move(why));
     }
@@ -453,6 +472,7 @@ private:
     RasterOptions options_;
     BandUse bands_;
     std::string srcWkt_;  // empty: the source's own
+    std::string dstOption_, srcOption_;
     Grid finest_;
     int finestZoom_, firstZoom_, tileSize_;
     std::string copyright_;
