@@ -46,9 +46,11 @@ constexpr double kEarthRadius = 6378137.0;  // WGS 84, metres
 constexpr int kTileSizes[] = {256, 512, 1024};
 // Tiles each worker takes per batch: enough to keep the pool busy, few enough to hold.
 constexpr int kTilesPerWorker = 8;
-// GDAL's block cache is shared by the whole program; a raster's blocks need no more.
-constexpr GIntBig kMaxBlockCache = GIntBig(256) << 20;
-constexpr double kWarpMemory = 64.0 * 1024 * 1024;
+// What an import holds whatever the raster's size: GDAL's block cache, shared by the whole
+// program, and the warpers' buffers, shared out among the workers.
+constexpr GIntBig kMaxBlockCache = GIntBig(128) << 20;
+constexpr double kWarpMemory = 192.0 * 1024 * 1024;
+constexpr double kLeastWarpMemory = 16.0 * 1024 * 1024;
 // The warper's transform is approximated to within this many pixels between exact points.
 constexpr double kApproxError = 0.125;
 
@@ -431,7 +433,7 @@ private:
         options->nDstAlphaBand = colours + 1;
         options->eResampleAlg = resampling;
         options->eWorkingDataType = GDT_Byte;
-        options->dfWarpMemoryLimit = kWarpMemory;
+        options->dfWarpMemoryLimit = std::max(kLeastWarpMemory, kWarpMemory / double(workers_.size()));
         options->pfnTransformer = GDALApproxTransform;
         options->pTransformerArg = approx;
         options->papszWarpOptions = CSLSetNameValue(options->papszWarpOptions, "INIT_DEST", "0");
