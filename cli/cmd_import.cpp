@@ -1,5 +1,6 @@
 // tessaly-cli import SOURCE --out OUT.jnx: a map made of the JPEG tiles of an MBTiles
-// file, a tile folder or a KMZ's ground overlays, copied as they are.
+// file, a tile folder or a KMZ's ground overlays, copied as they are, or of a georeferenced
+// raster, warped and encoded.
 #include <algorithm>
 #include <iostream>
 #include <string>
@@ -9,6 +10,7 @@
 #include "cli/device_option.h"
 #include "cli/options.h"
 #include "cli/progress_line.h"
+#include "convert/raster_source.h"
 #include "convert/web_tiles.h"
 #include "operations/convert_map.h"
 #include "platform/fs.h"
@@ -40,6 +42,44 @@ const settings::DeviceProfile& ImportProfile(const ParsedArgs& parsed) {
     }
 }
 
+int WholeOption(const ParsedArgs& parsed, const char* name, int min, int max, int otherwise) {
+    const auto text = parsed.Last(name);
+    if (!text) return otherwise;
+    const auto value = platform::ParseInt32(*text);
+    if (!value || *value < min || *value > max)
+        throw UsageError(std::string(name) + " " + *text + ": a whole number from " + std::to_string(min) + " to " +
+                         std::to_string(max));
+    return *value;
+}
+
+// How a raster's tiles are made; the options are refused for sources whose tiles are copied.
+convert::RasterOptions RasterOptionsOf(const ParsedArgs& parsed) {
+    convert::RasterOptions raster;
+    raster.quality = WholeOption(parsed, "--quality", 1, 100, raster.quality);
+    raster.levels = WholeOption(parsed, "--levels", 1, convert::kDefaultZoomCount, raster.levels);
+    if (const auto size = parsed.Last("--tile-size"); size && *size != "auto") {
+        raster.tileSize = WholeOption(parsed, "--tile-size", 256, 1024, 0);
+        if (raster.tileSize != 256 && raster.tileSize != 512 && raster.tileSize != 1024)
+            throw UsageError("--tile-size " + *size + ": auto, 256, 512 or 1024");
+    }
+    if (const auto chroma = parsed.Last("--subsampling")) {
+        if (*chroma != "420" && *chroma != "444") throw UsageError("--subsampling " + *chroma + ": 420 or 444");
+        raster.fullChroma = *chroma == "444";
+    }
+    if (const auto text = parsed.Last("--resampling")) {
+        const std::size_t comma = text->find(',');
+        const auto finest = convert::ResamplingNamed(text->substr(0, comma));
+        const auto coarser = comma == std::string::npos ? finest : convert::ResamplingNamed(text->substr(comma + 1));
+        if (!finest || !coarser)
+            throw UsageError("--resampling " + *text +
+                             ": near, bilinear, cubic, cubicspline, lanczos, average or mode, or two of them, "
+                             "finest level first");
+        raster.finest = *finest;
+        raster.coarser = *coarser;
+    }
+    return raster;
+}
+
 convert::ImportOptions OptionsOf(const ParsedArgs& parsed) {
     settings::SettingsTables tables;
     bool haveTables = false;
@@ -62,6 +102,7 @@ convert::ImportOptions OptionsOf(const ParsedArgs& parsed) {
     options.overwrite = parsed.Has("--overwrite");
     for (std::size_t k = 0; k < options.scales.size(); ++k) options.scales[k] = request.levels[k].scale;
     options.scaleFactor = ImportProfile(parsed).factor;
+    options.raster = RasterOptionsOf(parsed);
     return options;
 }
 
@@ -74,6 +115,13 @@ int Run(const ParsedArgs& parsed) {
     // A KMZ's levels are told apart by resolution, not by zoom, so there is no zoom to pick.
     if (!platform::FolderExists(source) && (extension == "kmz" || extension == "kml") && parsed.Has("--zooms"))
         throw UsageError("--zooms applies to MBTiles and tile folders; a KMZ or KML source gives its five finest levels");
+    const bool raster = convert::IsRasterFile(source);
+    for (const char* option : {"--quality", "--tile-size", "--levels", "--resampling", "--subsampling"}) {
+        if (!raster && parsed.Has(option))
+            throw UsageError(std::string(option) + " applies to rasters, whose tiles are made; other sources' tiles are copied");
+    }
+    if (raster && parsed.Has("--levels") && parsed.Has("--zooms"))
+        throw UsageError("--levels and --zooms both choose a raster's levels; give one of them");
     const convert::ImportOptions options = OptionsOf(parsed);
 
     ProgressLine line("import " + source);
@@ -106,11 +154,22 @@ extern const Command kImportCommand{
     "folder of web-map tiles laid out Z/X/Y.jpg, each zoom a level, coarsest first; or of the north-up ground "
     "overlays of a KMZ or KML file, also those its NetworkLinks lead to inside it, overlays of one ground "
     "resolution a level. The tiles' bytes are copied, never re-encoded. Tiles of any other format are refused. "
+    "A georeferenced raster GDAL reads (GeoTIFF, VRT, JPEG 2000, a PNG or JPEG with a world file...) is warped "
+    "to latitude and longitude in its own projection and datum and encoded as JPEG tiles, in up to five levels "
+    "from its own resolution down, each half the resolution of the next, named by the nearest web-map zoom. "
     "A map too large for one file on the device is written as volumes OUT_Part01.jnx, OUT_Part02.jnx, ...; "
     "volumes already at those names stop the import unless --overwrite is given.",
     {
         {"--out", "OUT.jnx", "the map to write"},
         {"--zooms", "Z,...", "the zooms to take (at most 5); without it, the five finest the source holds"},
+        {"--levels", "N", "a raster's levels (1 to 5, 5 without it), from its own resolution down"},
+        {"--quality", "Q", "a raster's JPEG quality, 1 to 100; 85 without it"},
+        {"--tile-size", "auto|256|512|1024",
+         "a raster's tile size; auto (the default) takes the least that keeps each level within 50000 tiles"},
+        {"--resampling", "R[,R]",
+         "how a raster is resampled: near, bilinear, cubic, cubicspline, lanczos, average or mode, for every level "
+         "or for the finest and then the coarser ones; cubic,average without it"},
+        {"--subsampling", "420|444", "a raster's chroma subsampling; 420 without it"},
         kToVersionOption,
         {"--product-id", "N", "the product ID, a whole number from -32768 to 32767; 0 without it"},
         {"--group", "TEXT", "the family group name; without it, the source's name"},

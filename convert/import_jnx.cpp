@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "convert/import_plan.h"
+#include "convert/raster_source.h"
 #include "jnx/reader.h"
 #include "jnx/write_values.h"
 #include "platform/file_lock.h"
@@ -207,7 +208,11 @@ bool ImportTiles(const std::string& sourcePath, const std::string& outPath, cons
                  ImportResult& result, Error& error, const ImportProgress& progress) {
     if (platform::SameFile(sourcePath, outPath)) return Fail(error, Error(ErrorCode::OutputIsSource).File(outPath));
     std::unique_ptr<TileSource> source;
-    if (!OpenTileSource(sourcePath, source, error)) return false;
+    if (IsRasterFile(sourcePath)) {
+        if (!(source = OpenRaster(sourcePath, options, error))) return false;
+    } else if (!OpenTileSource(sourcePath, source, error)) {
+        return false;
+    }
     // A source busy long between two tiles asks again with the last counts told, so that a
     // Cancel holds there too.
     struct Told {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/raster_options.h"
 #include "convert/volume_cut.h"
 #include "jnx/device_limits.h"
 #include "jnx/records.h"
@@ -35,6 +36,8 @@ struct ImportOptions {
     // Volumes of an earlier run at those names are replaced, and those beyond the new set
     // removed; without it any of them refuses the import (OutputExists).
     bool overwrite = false;
+    // For a raster, which is warped and encoded rather than copied.
+    RasterOptions raster;
 };
 
 struct WrittenFile {

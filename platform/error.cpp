@@ -130,6 +130,10 @@ constexpr Wording kWordings[] = {
     {ErrorCode::ConvertOffGrid, "Level {level} is not on the web-map grid ({detail}), so MBTiles cannot hold it; KMZ keeps such tiles as they are. Nothing was written"},
     {ErrorCode::ConvertCannotWrite, "Cannot write {file}: {detail}"},
     {ErrorCode::ConvertSourceLimit, "{file} goes beyond what an import reads: {detail}; nothing was written"},
+    {ErrorCode::ConvertRasterUnreadable, "{file} cannot be read as a raster: {detail}"},
+    {ErrorCode::ConvertRasterNotGeoreferenced, "{file} is not georeferenced ({detail}), so where it lies is unknown; nothing was written"},
+    {ErrorCode::ConvertRasterRotated, "{file} is rotated or sheared ({detail}); only north-up rasters are imported, so nothing was written"},
+    {ErrorCode::ConvertRasterUnsupported, "{file} cannot be made into map tiles: {detail}; nothing was written"},
 };
 // clang-format on
 
@@ -260,6 +264,10 @@ constexpr Name kNames[] = {
     {ErrorCode::ConvertOffGrid, "convert_off_grid"},
     {ErrorCode::ConvertCannotWrite, "convert_cannot_write"},
     {ErrorCode::ConvertSourceLimit, "convert_source_limit"},
+    {ErrorCode::ConvertRasterUnreadable, "convert_raster_unreadable"},
+    {ErrorCode::ConvertRasterNotGeoreferenced, "convert_raster_not_georeferenced"},
+    {ErrorCode::ConvertRasterRotated, "convert_raster_rotated"},
+    {ErrorCode::ConvertRasterUnsupported, "convert_raster_unsupported"},
 };
 // clang-format on
 

@@ -148,10 +148,14 @@ enum class ErrorCode {
     ConvertOffGrid,
     ConvertCannotWrite,
     ConvertSourceLimit,
+    ConvertRasterUnreadable,
+    ConvertRasterNotGeoreferenced,
+    ConvertRasterRotated,
+    ConvertRasterUnsupported,
 };
 
 // The last code, for code that walks them all (translations are checked that way).
-inline constexpr ErrorCode kLastErrorCode = ErrorCode::ConvertSourceLimit;
+inline constexpr ErrorCode kLastErrorCode = ErrorCode::ConvertRasterUnsupported;
 
 struct Error {
     ErrorCode code = ErrorCode::None;

@@ -13,8 +13,11 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
+
+#include "convert/raster_source.h"
 
 namespace ui {
 
@@ -72,12 +75,23 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     auto* version = new QComboBox(&dialog);
     version->addItem(QStringLiteral("4"), 4);
     version->addItem(QStringLiteral("3"), 3);
-    source->setToolTip(Tr("An MBTiles, KMZ or KML file, or a folder of tiles laid out Z/X/Y"));
+    source->setToolTip(Tr("An MBTiles, KMZ or KML file, a folder of tiles laid out Z/X/Y, or a georeferenced raster"));
+    // A raster's tiles are encoded, not copied: how is asked only of a raster.
+    auto* quality = new QSpinBox(&dialog);
+    quality->setRange(1, 100);
+    quality->setValue(85);
+    quality->setToolTip(Tr("The JPEG quality of a raster's tiles"));
+    auto* tileSize = new QComboBox(&dialog);
+    tileSize->addItem(Tr("Automatic"), 0);
+    for (int size : {256, 512, 1024}) tileSize->addItem(QString::number(size), size);
+    tileSize->setToolTip(Tr("Automatic takes the least size that keeps each level within 50000 tiles"));
 
     auto* form = new QFormLayout;
     form->addRow(Tr("Tiles from"), PathRow(source, {file, folder}));
     form->addRow(Tr("Map to write"), PathRow(output, {browse}));
     form->addRow(Tr("JNX version"), version);
+    form->addRow(Tr("JPEG quality"), quality);
+    form->addRow(Tr("Tile size"), tileSize);
     auto* buttons = OkCancel(dialog);
     auto* layout = new QVBoxLayout(&dialog);
     layout->addLayout(form);
@@ -86,6 +100,9 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     const auto refresh = [&] {
         buttons->button(QDialogButtonBox::Ok)
             ->setEnabled(!source->text().trimmed().isEmpty() && !output->text().trimmed().isEmpty());
+        const bool raster = convert::IsRasterFile(QDir::cleanPath(source->text().trimmed()).toStdString());
+        quality->setEnabled(raster);
+        tileSize->setEnabled(raster);
     };
     const auto picked = [&](const QString& path) {
         if (path.isEmpty()) return;
@@ -95,7 +112,8 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     const auto here = [&] { return source->text().isEmpty() ? startFolder : QFileInfo(source->text()).absolutePath(); };
     QObject::connect(file, &QPushButton::clicked, &dialog, [&] {
         picked(QFileDialog::getOpenFileName(&dialog, QString(), here(),
-                                            Tr("Tile files (*.mbtiles *.sqlitedb *.kmz *.kml);;All files (*)")));
+                                            Tr("Tile files (*.mbtiles *.sqlitedb *.kmz *.kml);;Rasters (*.tif *.tiff *.vrt "
+                                               "*.jp2 *.png *.jpg *.jpeg);;All files (*)")));
     });
     QObject::connect(folder, &QPushButton::clicked, &dialog,
                      [&] { picked(QFileDialog::getExistingDirectory(&dialog, QString(), here())); });
@@ -107,7 +125,8 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     QObject::connect(output, &QLineEdit::textChanged, &dialog, refresh);
     refresh();
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return ImportChoice{source->text().trimmed(), output->text().trimmed(), version->currentData().toInt()};
+    return ImportChoice{source->text().trimmed(), output->text().trimmed(), version->currentData().toInt(),
+                        quality->value(), tileSize->currentData().toInt()};
 }
 
 std::optional<ExportChoice> AskExport(QWidget* parent, const ExportOffer& offer) {

@@ -15,6 +15,9 @@ struct ImportChoice {
     QString source;  // an MBTiles, KMZ or KML file, or a folder of Z/X/Y tiles
     QString output;  // the map to write
     int version = 4;
+    // For a raster, whose tiles are made rather than copied.
+    int quality = 85;
+    int tileSize = 0;  // 0: the least that keeps each level within a file's tiles
 };
 
 enum class ExportFormat { Kmz, Mbtiles };

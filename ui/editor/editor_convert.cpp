@@ -66,6 +66,8 @@ void EditorWindow::OnImport() {
 
     convert::ImportOptions options;
     options.version = choice->version;
+    options.raster.quality = choice->quality;
+    options.raster.tileSize = choice->tileSize;
     options.overwrite = !olderVolumes.empty();
     const std::string from = source.toStdString(), to = output.toStdString();
     convert::ImportResult result;

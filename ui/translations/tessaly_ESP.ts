@@ -743,6 +743,22 @@
         <translation>{file} va más allá de lo que lee una importación: {detail}; no se ha escrito nada</translation>
     </message>
     <message>
+        <source>{file} cannot be read as a raster: {detail}</source>
+        <translation>{file} no se puede leer como ráster: {detail}</translation>
+    </message>
+    <message>
+        <source>{file} is not georeferenced ({detail}), so where it lies is unknown; nothing was written</source>
+        <translation>{file} no está georreferenciado ({detail}), así que no se sabe dónde está; no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>{file} is rotated or sheared ({detail}); only north-up rasters are imported, so nothing was written</source>
+        <translation>{file} está girado o inclinado ({detail}); solo se importan rásteres orientados al norte, así que no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>{file} cannot be made into map tiles: {detail}; nothing was written</source>
+        <translation>{file} no se puede convertir en teselas de mapa: {detail}; no se ha escrito nada</translation>
+    </message>
+    <message>
         <source>Cannot read folder {file}: {detail}</source>
         <translation>No se puede leer la carpeta {file}: {detail}</translation>
     </message>
@@ -1302,8 +1318,8 @@
         <translation>Examinar…</translation>
     </message>
     <message>
-        <source>An MBTiles, KMZ or KML file, or a folder of tiles laid out Z/X/Y</source>
-        <translation>Un fichero MBTiles, KMZ o KML, o una carpeta de teselas ordenadas Z/X/Y</translation>
+        <source>An MBTiles, KMZ or KML file, a folder of tiles laid out Z/X/Y, or a georeferenced raster</source>
+        <translation>Un fichero MBTiles, KMZ o KML, una carpeta de teselas ordenadas Z/X/Y o un ráster georreferenciado</translation>
     </message>
     <message>
         <source>Tiles from</source>
@@ -1318,8 +1334,28 @@
         <translation>Versión JNX</translation>
     </message>
     <message>
-        <source>Tile files (*.mbtiles *.sqlitedb *.kmz *.kml);;All files (*)</source>
-        <translation>Ficheros de teselas (*.mbtiles *.sqlitedb *.kmz *.kml);;Todos los ficheros (*)</translation>
+        <source>Tile files (*.mbtiles *.sqlitedb *.kmz *.kml);;Rasters (*.tif *.tiff *.vrt *.jp2 *.png *.jpg *.jpeg);;All files (*)</source>
+        <translation>Ficheros de teselas (*.mbtiles *.sqlitedb *.kmz *.kml);;Rásteres (*.tif *.tiff *.vrt *.jp2 *.png *.jpg *.jpeg);;Todos los ficheros (*)</translation>
+    </message>
+    <message>
+        <source>The JPEG quality of a raster&apos;s tiles</source>
+        <translation>La calidad JPEG de las teselas de un ráster</translation>
+    </message>
+    <message>
+        <source>Automatic</source>
+        <translation>Automático</translation>
+    </message>
+    <message>
+        <source>Automatic takes the least size that keeps each level within 50000 tiles</source>
+        <translation>Automático toma el menor tamaño con el que cada nivel no pasa de 50000 teselas</translation>
+    </message>
+    <message>
+        <source>JPEG quality</source>
+        <translation>Calidad JPEG</translation>
+    </message>
+    <message>
+        <source>Tile size</source>
+        <translation>Tamaño de tesela</translation>
     </message>
     <message>
         <source>JNX file (*.jnx)</source>
