@@ -130,6 +130,10 @@ constexpr Wording kWordings[] = {
     {ErrorCode::ConvertOffGrid, "Level {level} is not on the web-map grid ({detail}), so MBTiles cannot hold it; KMZ keeps such tiles as they are. Nothing was written"},
     {ErrorCode::ConvertCannotWrite, "Cannot write {file}: {detail}"},
     {ErrorCode::ConvertSourceLimit, "{file} goes beyond what an import reads: {detail}; nothing was written"},
+    {ErrorCode::JpegUnreadable, "Tile {value} of level {level} cannot be read as a JPEG: {detail}"},
+    {ErrorCode::JpegCannotJoin, "The tiles of level {level} cannot be joined without re-encoding: {detail}"},
+    {ErrorCode::JpegJoinMismatch, "Tiles {other} and {value} of level {level} cannot be joined without re-encoding: their {detail} differ"},
+    {ErrorCode::FitCheckFailed, "{file} would still not be ready for the device ({detail}); nothing was written"},
 };
 // clang-format on
 
@@ -260,6 +264,10 @@ constexpr Name kNames[] = {
     {ErrorCode::ConvertOffGrid, "convert_off_grid"},
     {ErrorCode::ConvertCannotWrite, "convert_cannot_write"},
     {ErrorCode::ConvertSourceLimit, "convert_source_limit"},
+    {ErrorCode::JpegUnreadable, "jpeg_unreadable"},
+    {ErrorCode::JpegCannotJoin, "jpeg_cannot_join"},
+    {ErrorCode::JpegJoinMismatch, "jpeg_join_mismatch"},
+    {ErrorCode::FitCheckFailed, "fit_check_failed"},
 };
 // clang-format on
 

@@ -148,10 +148,16 @@ enum class ErrorCode {
     ConvertOffGrid,
     ConvertCannotWrite,
     ConvertSourceLimit,
+
+    // Lossless work on JPEG tiles, and fitting a map to the device.
+    JpegUnreadable,
+    JpegCannotJoin,
+    JpegJoinMismatch,
+    FitCheckFailed,
 };
 
 // The last code, for code that walks them all (translations are checked that way).
-inline constexpr ErrorCode kLastErrorCode = ErrorCode::ConvertSourceLimit;
+inline constexpr ErrorCode kLastErrorCode = ErrorCode::FitCheckFailed;
 
 struct Error {
     ErrorCode code = ErrorCode::None;
