@@ -18,15 +18,15 @@ namespace convert {
 
 // One tile of a group; no data: no tile there.
 struct JpegPiece {
-  const std::uint8_t *data = nullptr;
-  std::size_t size = 0;
-  std::int64_t number = 0; // how an error names the tile
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::int64_t number = 0;  // how an error names the tile
 
-  bool Present() const { return data != nullptr; }
+    bool Present() const { return data != nullptr; }
 };
 
 struct FillColour {
-  std::uint8_t r = 255, g = 255, b = 255;
+    std::uint8_t r = 255, g = 255, b = 255;
 };
 
 // pieces: rows × cols of them, row by row from the north-west, at least one
@@ -35,12 +35,10 @@ struct FillColour {
 // than one; else JpegJoinMismatch (naming the two tiles that differ) or
 // JpegCannotJoin. A piece libjpeg cannot read gives JpegUnreadable. A missing
 // piece becomes blocks of the fill colour.
-bool JoinJpegTiles(const std::vector<JpegPiece> &pieces, int cols, int rows,
-                   FillColour fill, std::vector<std::uint8_t> &out,
-                   platform::Error &error);
+bool JoinJpegTiles(const std::vector<JpegPiece>& pieces, int cols, int rows, FillColour fill,
+                   std::vector<std::uint8_t>& out, platform::Error& error);
 
 // The image written again as baseline, its coefficients as they were.
-bool RewriteAsBaseline(const JpegPiece &piece, std::vector<std::uint8_t> &out,
-                       platform::Error &error);
+bool RewriteAsBaseline(const JpegPiece& piece, std::vector<std::uint8_t>& out, platform::Error& error);
 
-} // namespace convert
+}  // namespace convert
