@@ -21,35 +21,47 @@ constexpr int kShownPerCode = 10;
 
 std::string RepairText(const FitRepair& r) {
     switch (r.kind) {
-    case FitRepair::Kind::JoinedLevel:
-        return "level " + std::to_string(r.level) + ": " + std::to_string(r.before) + " tiles joined " +
-               std::to_string(r.factor) + " x " + std::to_string(r.factor) + " into " + std::to_string(r.after);
-    case FitRepair::Kind::Baseline: return std::to_string(r.after) + " progressive tiles written as baseline";
-    case FitRepair::Kind::StrippedSoi: return std::to_string(r.after) + " tiles stripped of their FF D8";
-    case FitRepair::Kind::ProductIdCopy: return "the product ID's copy put in step";
-    case FitRepair::Kind::DrawOrder:
-        return "draw order " + std::to_string(r.before) + " clamped to " + std::to_string(r.after);
+        case FitRepair::Kind::JoinedLevel:
+            return "level " + std::to_string(r.level) + ": " + std::to_string(r.before) + " tiles joined " +
+                   std::to_string(r.factor) + " x " + std::to_string(r.factor) + " into " + std::to_string(r.after);
+        case FitRepair::Kind::Baseline:
+            return std::to_string(r.after) + " progressive tiles written as baseline";
+        case FitRepair::Kind::StrippedSoi:
+            return std::to_string(r.after) + " tiles stripped of their FF D8";
+        case FitRepair::Kind::ProductIdCopy:
+            return "the product ID's copy put in step";
+        case FitRepair::Kind::DrawOrder:
+            return "draw order " + std::to_string(r.before) + " clamped to " + std::to_string(r.after);
     }
     return "";
 }
 
 const char* RepairName(FitRepair::Kind kind) {
     switch (kind) {
-    case FitRepair::Kind::JoinedLevel: return "joined_level";
-    case FitRepair::Kind::Baseline: return "baseline";
-    case FitRepair::Kind::StrippedSoi: return "stripped_soi";
-    case FitRepair::Kind::ProductIdCopy: return "product_id_copy";
-    case FitRepair::Kind::DrawOrder: return "draw_order";
+        case FitRepair::Kind::JoinedLevel:
+            return "joined_level";
+        case FitRepair::Kind::Baseline:
+            return "baseline";
+        case FitRepair::Kind::StrippedSoi:
+            return "stripped_soi";
+        case FitRepair::Kind::ProductIdCopy:
+            return "product_id_copy";
+        case FitRepair::Kind::DrawOrder:
+            return "draw_order";
     }
     return "";
 }
 
 const char* ResultName(FitOutcome::Result result) {
     switch (result) {
-    case FitOutcome::Result::Written: return "written";
-    case FitOutcome::Result::Ready: return "ready";
-    case FitOutcome::Result::Unmendable: return "unmendable";
-    case FitOutcome::Result::Failed: break;
+        case FitOutcome::Result::Written:
+            return "written";
+        case FitOutcome::Result::Ready:
+            return "ready";
+        case FitOutcome::Result::Unmendable:
+            return "unmendable";
+        case FitOutcome::Result::Failed:
+            break;
     }
     return "failed";
 }
@@ -58,22 +70,31 @@ const char* ResultName(FitOutcome::Result result) {
 // it.
 const char* Suggestion(check::FindingCode code) {
     switch (code) {
-    case check::FindingCode::LevelsOverLimit: return "split the map: tessaly-cli split FILE LEVEL...";
-    case check::FindingCode::ScaleDuplicate:
-        return "give each level a scale of its own: tessaly-cli save --level K=ROW";
-    case check::FindingCode::ZoomDuplicate: return "give each level a zoom of its own: tessaly-cli save --zoom K=N";
-    default: return nullptr;
+        case check::FindingCode::LevelsOverLimit:
+            return "split the map: tessaly-cli split FILE LEVEL...";
+        case check::FindingCode::ScaleDuplicate:
+            return "give each level a scale of its own: tessaly-cli save --level K=ROW";
+        case check::FindingCode::ZoomDuplicate:
+            return "give each level a zoom of its own: tessaly-cli save --zoom K=N";
+        default:
+            return nullptr;
     }
 }
 
 void PrintText(const std::string& file, const FitOutcome& outcome) {
     switch (outcome.result) {
-    case FitOutcome::Result::Failed: std::cerr << file << ": " << ErrorWithHint(outcome.error) << "\n"; return;
-    case FitOutcome::Result::Ready: std::cout << file << ": ready for the device; nothing written\n"; return;
-    case FitOutcome::Result::Unmendable:
-        std::cout << file << ": nothing fit can mend without loss; nothing written\n";
-        break;
-    case FitOutcome::Result::Written: std::cout << file << ": written " << outcome.output << "\n"; break;
+        case FitOutcome::Result::Failed:
+            std::cerr << file << ": " << ErrorWithHint(outcome.error) << "\n";
+            return;
+        case FitOutcome::Result::Ready:
+            std::cout << file << ": ready for the device; nothing written\n";
+            return;
+        case FitOutcome::Result::Unmendable:
+            std::cout << file << ": nothing fit can mend without loss; nothing written\n";
+            break;
+        case FitOutcome::Result::Written:
+            std::cout << file << ": written " << outcome.output << "\n";
+            break;
     }
     for (const FitRepair& r : outcome.repairs) std::cout << "  mended: " << RepairText(r) << "\n";
     for (const platform::Error& note : outcome.notes)

@@ -224,23 +224,31 @@ Plan PlanFit(const jnx::JnxDocument& doc, const std::vector<Finding>& findings, 
     std::set<std::size_t> overLimit;
     for (const Finding& f : findings) {
         switch (f.code) {
-        case FindingCode::ProductIdCopy:
-            if (const auto copy = jnx::ProductIdCopy(doc.Header.ProductId)) {
-                front.mapInfo.ReservedBytes = *copy;
-                mending.repairs.push_back({FitRepair::Kind::ProductIdCopy});
+            case FindingCode::ProductIdCopy:
+                if (const auto copy = jnx::ProductIdCopy(doc.Header.ProductId)) {
+                    front.mapInfo.ReservedBytes = *copy;
+                    mending.repairs.push_back({FitRepair::Kind::ProductIdCopy});
+                    mending.mended.insert(f.code);
+                }
+                break;
+            case FindingCode::DrawOrderRange:
+                front.header.DrawOrder =
+                    std::clamp(doc.Header.DrawOrder, jnx::device::kMinDrawOrder, jnx::device::kMaxDrawOrder);
+                mending.repairs.push_back(
+                    {FitRepair::Kind::DrawOrder, 0, doc.Header.DrawOrder, front.header.DrawOrder});
                 mending.mended.insert(f.code);
-            }
-            break;
-        case FindingCode::DrawOrderRange:
-            front.header.DrawOrder =
-                std::clamp(doc.Header.DrawOrder, jnx::device::kMinDrawOrder, jnx::device::kMaxDrawOrder);
-            mending.repairs.push_back({FitRepair::Kind::DrawOrder, 0, doc.Header.DrawOrder, front.header.DrawOrder});
-            mending.mended.insert(f.code);
-            break;
-        case FindingCode::TileProgressive: progressive.insert(TileIndex(doc, f)); break;
-        case FindingCode::TileHasSoi: soi.insert(TileIndex(doc, f)); break;
-        case FindingCode::TilesOverLimit: overLimit.insert(std::size_t(f.level - 1)); break;
-        default: break;
+                break;
+            case FindingCode::TileProgressive:
+                progressive.insert(TileIndex(doc, f));
+                break;
+            case FindingCode::TileHasSoi:
+                soi.insert(TileIndex(doc, f));
+                break;
+            case FindingCode::TilesOverLimit:
+                overLimit.insert(std::size_t(f.level - 1));
+                break;
+            default:
+                break;
         }
     }
     bool allJoined = true;
