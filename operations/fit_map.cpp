@@ -7,6 +7,7 @@
 #include <set>
 
 #include "check/device_check.h"
+#include "check/jpeg_header.h"
 #include "jnx/document.h"
 #include "jnx/front_part.h"
 #include "jnx/product_id_copy.h"
@@ -260,12 +261,15 @@ Plan PlanFit(const jnx::JnxDocument& doc, const std::vector<Finding>& findings, 
         if (overLimit.count(level) != 0 && unjoinable.count(level) == 0) {
             Error why;
             for (int f : {2, 4}) {
-                if (!JoinPlan(doc, level, f, tiles, why)) break;
+                std::vector<PlannedTile> groups;
+                if (!JoinPlan(doc, level, f, groups, why)) break;
                 factor = f;
+                tiles = std::move(groups);
                 if (std::int64_t(tiles.size()) <= request.tilesPerLevel) break;
             }
             if (factor > 1 && std::int64_t(tiles.size()) > request.tilesPerLevel) {
-                why = NotOnGrid(level, "even joined 4 x 4 they are " + std::to_string(tiles.size()) + " tiles");
+                why = NotOnGrid(level, "joined " + std::to_string(factor) + " x " + std::to_string(factor) +
+                                           " they are still " + std::to_string(tiles.size()) + " tiles");
                 factor = 1;
             }
             if (factor == 1) {
@@ -369,6 +373,10 @@ bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source,
                     return false;
                 }
                 body = &made, skip = 2;
+                // The size the image has, whatever the parts' entries claimed.
+                const check::JpegFrame frame = check::WalkToFrame(made.data() + 2, made.size() - 2);
+                tile.entry.TileAux = {std::uint8_t(frame.width), std::uint8_t(frame.width >> 8),
+                                      std::uint8_t(frame.height), std::uint8_t(frame.height >> 8)};
             } else if (tile.rewrite) {
                 Error why;
                 if (convert::RewriteAsBaseline(pieces[0], made, why)) {
