@@ -57,7 +57,12 @@ TEST_P(JoinLooks, JoinedTilesDecodeToTheirSourcesAndAHoleToWhite) {
 
 INSTANTIATE_TEST_SUITE_P(Sampling, JoinLooks,
                          ::testing::Values(Look{3, 2, 2, 75, false}, Look{3, 1, 1, 90, false}, Look{3, 2, 1, 50, true},
-                                           Look{1, 1, 1, 75, false}));
+                                           Look{1, 1, 1, 75, false}),
+                         [](const auto& p) {
+                             const Look& l = p.param;
+                             return std::string(l.components == 1 ? "Grey" : "Colour") + "H" + std::to_string(l.h) +
+                                    "V" + std::to_string(l.v) + (l.progressive ? "Progressive" : "");
+                         });
 
 TEST(JpegJoin, RefusesTilesThatCannotShareOneImage) {
     const Bytes a = Encode(32, 32, 1, {});
