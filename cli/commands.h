@@ -10,6 +10,7 @@
     X(Scan)                     \
     X(Merge)                    \
     X(Check)                    \
+    X(Fit)                      \
     X(Import)                   \
     X(Export)                   \
     X(Demo)                     \

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "support/jnx_builder.h"
+#include "support/real_jpeg.h"
 #include "support/web_tiles_builder.h"
 
 namespace {
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir / "settings");
     std::filesystem::create_directories(dir / "codec");
     std::filesystem::create_directories(dir / "mbtiles");
+    std::filesystem::create_directories(dir / "join");
     PutMbtiles(dir / "mbtiles" / "table.mbtiles", "");
     PutMbtiles(dir / "mbtiles" / "view.mbtiles",
                "DROP INDEX tile_index; ALTER TABLE tiles RENAME TO images; CREATE VIEW tiles AS SELECT * FROM images;");
@@ -86,6 +88,12 @@ int main(int argc, char** argv) {
     PutTileStore(dir / "tile_store" / "inverted.sqlitedb", "INSERT INTO info VALUES (0, 1, '', 1, 0);");
     std::filesystem::create_directories(dir / "kmz_links");
     std::ofstream(dir / "kmz_links" / "super.bin", std::ios::binary) << SuperOverlay();
+    // Two tiles as a map stores them, cut apart in the middle by the first byte.
+    for (bool progressive : {false, true}) {
+        const auto tile = fixture::RealJpeg(32, 16, progressive);
+        std::ofstream(dir / "join" / (progressive ? "progressive" : "baseline"), std::ios::binary)
+            << char(128) << std::string(tile.begin(), tile.end()) << std::string(tile.begin(), tile.end());
+    }
     int n = 0;
     auto put = [&](const fixture::JnxRecipe& recipe) {
         fixture::WriteBytes((dir / "jnx" / ("seed" + std::to_string(++n) + ".jnx")).string(),

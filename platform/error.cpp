@@ -134,6 +134,10 @@ constexpr Wording kWordings[] = {
     {ErrorCode::ConvertRasterNotGeoreferenced, "{file} is not georeferenced ({detail}), so where it lies is unknown; nothing was written"},
     {ErrorCode::ConvertRasterRotated, "{file} is rotated or sheared ({detail}); only north-up rasters are imported, so nothing was written"},
     {ErrorCode::ConvertRasterUnsupported, "{file} cannot be made into map tiles: {detail}; nothing was written"},
+    {ErrorCode::JpegUnreadable, "Tile {value} of level {level} cannot be read as a JPEG: {detail}"},
+    {ErrorCode::JpegCannotJoin, "The tiles of level {level} cannot be joined without re-encoding: {detail}"},
+    {ErrorCode::JpegJoinMismatch, "Tiles {other} and {value} of level {level} cannot be joined without re-encoding: their {detail} differ"},
+    {ErrorCode::FitCheckFailed, "{file} would still not be ready for the device ({detail}); nothing was written"},
 };
 // clang-format on
 
@@ -268,6 +272,10 @@ constexpr Name kNames[] = {
     {ErrorCode::ConvertRasterNotGeoreferenced, "convert_raster_not_georeferenced"},
     {ErrorCode::ConvertRasterRotated, "convert_raster_rotated"},
     {ErrorCode::ConvertRasterUnsupported, "convert_raster_unsupported"},
+    {ErrorCode::JpegUnreadable, "jpeg_unreadable"},
+    {ErrorCode::JpegCannotJoin, "jpeg_cannot_join"},
+    {ErrorCode::JpegJoinMismatch, "jpeg_join_mismatch"},
+    {ErrorCode::FitCheckFailed, "fit_check_failed"},
 };
 // clang-format on
 

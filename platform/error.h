@@ -152,10 +152,16 @@ enum class ErrorCode {
     ConvertRasterNotGeoreferenced,
     ConvertRasterRotated,
     ConvertRasterUnsupported,
+
+    // Lossless work on JPEG tiles, and fitting a map to the device.
+    JpegUnreadable,
+    JpegCannotJoin,
+    JpegJoinMismatch,
+    FitCheckFailed,
 };
 
 // The last code, for code that walks them all (translations are checked that way).
-inline constexpr ErrorCode kLastErrorCode = ErrorCode::ConvertRasterUnsupported;
+inline constexpr ErrorCode kLastErrorCode = ErrorCode::FitCheckFailed;
 
 struct Error {
     ErrorCode code = ErrorCode::None;

@@ -33,6 +33,7 @@ run fuzz_roundtrip jnx
 run fuzz_settings settings
 run fuzz_codec codec
 run fuzz_read_mbtiles mbtiles
+run fuzz_jpeg_join join
 # A small document of the shape the import reads; the zip framing is left to the fuzzer.
 mkdir -p "$work/seeds/kmz"
 printf '%s' '<kml><Document><name>n</name><Folder><ExtendedData><Data name="tessaly:scale"><value>9</value></Data></ExtendedData><GroundOverlay><Icon><href>a.jpg</href></Icon><LatLonBox><north>1</north><south>0</south><east>1</east><west>0</west><rotation>0</rotation></LatLonBox></GroundOverlay></Folder></Document></kml>' >"$work/seeds/kmz/doc.kml"

@@ -20,7 +20,9 @@
 #include "convert/import_jnx.h"
 #include "jnx/modif.h"
 #include "jnx/regenerate.h"
+#include "operations/fit_map.h"
 #include "settings/settings.h"
+#include "support/jpeg_pictures.h"
 #include "support/ordinary_user.h"
 #include "support/web_tiles_builder.h"
 #include "support/writer_support.h"
@@ -372,6 +374,33 @@ Scenario Export(bool kmz, bool over = false) {
             }};
 }
 
+// A fit that rewrites a progressive tile and joins a level of 2 x 2 tiles into one, over
+// an earlier output, which stays whole.
+Scenario Fit() {
+    fixture::JnxRecipe recipe;
+    recipe.reserved = {0, 7, 0};
+    const auto tile = [](int seed, int col, int row, bool progressive) {
+        const fixture::Bytes jpeg = fixture::Encode(16, 16, seed, {3, 2, 2, 75, progressive});
+        return fixture::TileRecipe{fixture::Bytes(jpeg.begin() + 2, jpeg.end()),
+                                   {100 - 10 * row, 70 + 10 * col, 90 - 10 * row, 60 + 10 * col}, {16, 0, 16, 0}};
+    };
+    recipe.levels.resize(2);
+    recipe.levels[0].tiles = {tile(0, 0, 0, true)};
+    recipe.levels[1].zoom = 2, recipe.levels[1].scale = 1000;
+    for (int i = 0; i < 4; ++i) recipe.levels[1].tiles.push_back(tile(i + 1, i % 2, i / 2, false));
+    return {"Fit",
+            {{"map.jnx", fixture::BuildJnx(recipe).bytes}, {"map_fit.jnx", Built(4)}},
+            [](const fixture::TempDir& dir) {
+                operations::FitRequest request;
+                request.source = dir.file("map.jnx");
+                request.overwrite = true;
+                request.tilesPerLevel = 2;
+                const operations::FitOutcome outcome = operations::FitMap(request);
+                return Outcome(outcome.result == operations::FitOutcome::Result::Written && outcome.left.empty(),
+                               outcome.error);
+            }};
+}
+
 class WriteFaults : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(WriteFaults, FolderAsItWasAfterEveryFailure) { RunUnderEveryFault(GetParam()); }
@@ -383,7 +412,7 @@ INSTANTIATE_TEST_SUITE_P(Writers, WriteFaults,
                                            Extraction(), Extraction("map_Level2.jnx"),
                                            ReplacementKeepingPermissions(), BatchSave(false), BatchSave(true),
                                            Merge(), SettingsWrite(), ImportVolumes(), Export(true),
-                                           Export(true, true), Export(false)),
+                                           Export(true, true), Export(false), Fit()),
                          [](const auto& p) { return p.param.name; });
 
 }  // namespace

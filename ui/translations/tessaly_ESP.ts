@@ -759,6 +759,22 @@
         <translation>{file} no se puede convertir en teselas de mapa: {detail}; no se ha escrito nada</translation>
     </message>
     <message>
+        <source>Tile {value} of level {level} cannot be read as a JPEG: {detail}</source>
+        <translation>La tesela {value} del nivel {level} no se puede leer como JPEG: {detail}</translation>
+    </message>
+    <message>
+        <source>The tiles of level {level} cannot be joined without re-encoding: {detail}</source>
+        <translation>Las teselas del nivel {level} no se pueden unir sin recodificarlas: {detail}</translation>
+    </message>
+    <message>
+        <source>Tiles {other} and {value} of level {level} cannot be joined without re-encoding: their {detail} differ</source>
+        <translation>Las teselas {other} y {value} del nivel {level} no se pueden unir sin recodificarlas: difieren sus {detail}</translation>
+    </message>
+    <message>
+        <source>{file} would still not be ready for the device ({detail}); nothing was written</source>
+        <translation>{file} seguiría sin estar listo para el dispositivo ({detail}); no se ha escrito nada</translation>
+    </message>
+    <message>
         <source>Cannot read folder {file}: {detail}</source>
         <translation>No se puede leer la carpeta {file}: {detail}</translation>
     </message>

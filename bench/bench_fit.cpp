@@ -1,0 +1,139 @@
+// Times fit of a map whose one level holds 50 001 real 256-pixel JPEG tiles on a grid, so
+// one over the unit's limit: the level joined 2 x 2 into 512-pixel tiles, against `cp` of
+// the same file in the same run. Prints the joined level's size against the sum of its
+// tiles.
+//
+// Usage: bench_fit [--cli PATH-OF-tessaly-cli] [work-folder]   (default: a new folder
+// under the temp folder, removed at the end; a given folder is kept).
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "jnx/codec.h"
+#include "jnx/front_part.h"
+#include "jnx/product_id_copy.h"
+#include "jnx/reader.h"
+#include "operations/fit_map.h"
+#include "platform/binary_file.h"
+#include "support/jpeg_pictures.h"
+
+namespace {
+
+using jnx::Bytes;
+
+constexpr int kTiles = 50001;
+constexpr int kColumns = 250;  // 201 rows, the last one short
+constexpr std::int32_t kSpan = 1 << 16;
+
+void Die(const std::string& what) { bench::Die("bench_fit", what); }
+
+// A few distinct pictures of one encoder's tables, laid out in turn: as joinable as tiles
+// cut from one source, and quick to make.
+std::int64_t WriteMap(const std::string& path) {
+    std::vector<Bytes> pictures;
+    for (int seed = 0; seed < 16; ++seed) {
+        const Bytes jpeg = fixture::Encode(256, 256, seed, {3, 2, 2, 30, false});
+        pictures.emplace_back(jpeg.begin() + 2, jpeg.end());
+    }
+    jnx::FrontPart front;
+    front.header.Version = 4;
+    front.header.ProductId = 1;
+    const std::int32_t north = 1 << 28, west = 1 << 26;
+    const int rows = (kTiles + kColumns - 1) / kColumns;
+    front.header.Bounds = {north, west + kColumns * kSpan, north - rows * kSpan, west};
+    front.mapInfo.MapGuid = jnx::EncodeText(jnx::NewGuidText(), true);
+    front.mapInfo.GroupName = jnx::EncodeText("Bench group", true);
+    front.mapInfo.ReservedBytes = *jnx::ProductIdCopy(1);
+    front.mapInfo.MapTitle = jnx::EncodeText("Bench map", true);
+    front.levels.push_back({kTiles, 0, 1000});
+    front.levelCopyrights.push_back(jnx::EncodeText("(c) Bench", true));
+    front.levelInfos.push_back(
+        {jnx::EncodeText("Level", true), jnx::EncodeText("Bench", true), jnx::EncodeText("(c) Bench", true), 1});
+    std::int64_t sum = 0;
+    for (int t = 0; t < kTiles; ++t) {
+        const int col = t % kColumns, row = t / kColumns;
+        jnx::JnxTile tile;
+        tile.TileBounds = {north - row * kSpan, west + (col + 1) * kSpan, north - (row + 1) * kSpan,
+                           west + col * kSpan};
+        tile.TileAux = {0, 1, 0, 1};
+        tile.DataSize = std::int32_t(pictures[std::size_t(t) % pictures.size()].size());
+        sum += tile.DataSize;
+        front.tiles.push_back(tile);
+    }
+    platform::Error error;
+    Bytes chunk;
+    if (!jnx::PlaceTilesBackToBack(front, error) || !jnx::BuildFrontPart(front, chunk, error))
+        Die(platform::ErrorText(error));
+    platform::BinaryFile file;
+    if (!file.Open(path, platform::BinaryFile::Mode::CreateTruncate, error)) Die(platform::ErrorText(error));
+    std::int64_t pos = 0;
+    for (std::size_t t = 0; t < front.tiles.size(); ++t) {
+        const Bytes& image = pictures[t % pictures.size()];
+        chunk.insert(chunk.end(), image.begin(), image.end());
+        if (t + 1 == front.tiles.size()) chunk.insert(chunk.end(), std::begin(jnx::kTrailer), std::end(jnx::kTrailer));
+        if (chunk.size() >= (std::size_t(4) << 20) || t + 1 == front.tiles.size()) {
+            if (!file.WriteAt(pos, chunk.data(), chunk.size(), error)) Die(platform::ErrorText(error));
+            pos += std::int64_t(chunk.size());
+            chunk.clear();
+        }
+    }
+    return sum;
+}
+
+std::int64_t LevelBytes(const std::string& path, std::int32_t& tiles) {
+    jnx::JnxDocument doc;
+    std::int32_t total = 0;
+    platform::Error error;
+    if (!jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Tables)) Die(platform::ErrorText(error));
+    std::int64_t sum = 0;
+    for (const jnx::JnxTile& tile : doc.Tiles) sum += tile.DataSize;
+    tiles = total;
+    return sum;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
+    const bench::Arguments args = bench::ParseArguments(argc, argv);
+    const std::string path = (args.work / "over.jnx").string();
+    const std::string copy = (args.work / "copy.jnx").string();
+    const std::string fitted = (args.work / "over_fit.jnx").string();
+    std::printf("building the map in %s ...\n", args.work.string().c_str());
+    std::fflush(stdout);
+    const std::int64_t before = WriteMap(path);
+
+    const std::string cp = "cp '" + path + "' '" + copy + "'";
+    const double cpTime = bench::Best(3, [&] {
+        if (std::system(cp.c_str()) != 0) Die("cp failed");
+    });
+    const double fitTime = bench::Best(1, [&] {
+        fs::remove(fitted);
+        operations::FitRequest request;
+        request.source = path;
+        const operations::FitOutcome outcome = operations::FitMap(request);
+        if (outcome.result != operations::FitOutcome::Result::Written || !outcome.left.empty())
+            Die("fit did not mend the map: " + platform::ErrorText(outcome.error));
+    });
+    std::int32_t tiles = 0;
+    const std::int64_t after = LevelBytes(fitted, tiles);
+    std::printf("map of %d tiles of 256 x 256: %.1f MB\n", kTiles, double(fs::file_size(path)) / 1e6);
+    std::printf("  joined level: %d tiles, %.1f MB of images against %.1f MB (%.1f %%)\n", tiles, double(after) / 1e6,
+                double(before) / 1e6, 100.0 * double(after) / double(before));
+    std::printf("  cp:            %8.1f ms\n", cpTime * 1e3);
+    std::printf("  fit in process:%8.1f ms  ratio %.2f\n", fitTime * 1e3, fitTime / cpTime);
+    if (!args.cli.empty()) {
+        const std::string command = "'" + args.cli + "' fit --overwrite '" + path + "' > /dev/null";
+        const double process = bench::Best(1, [&] {
+            if (std::system(command.c_str()) != 0) Die("tessaly-cli fit failed");
+        });
+        std::printf("  tessaly-cli fit:%7.1f ms  ratio %.2f\n", process * 1e3, process / cpTime);
+    }
+    if (!args.keep) {
+        std::error_code ec;
+        fs::remove_all(args.work, ec);
+    }
+    return 0;
+}

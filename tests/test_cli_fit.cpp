@@ -1,0 +1,157 @@
+// fit, through the operation and the command line, on maps built here with real
+// JPEG tiles: what it mends must decode to the source's pixels and pass the
+// device check.
+#include <gtest/gtest.h>
+
+#include "check/device_check.h"
+#include "jnx/reader.h"
+#include "operations/fit_map.h"
+#include "support/jnx_builder.h"
+#include "support/jpeg_pictures.h"
+#include "support/run_program.h"
+#include "support/writer_support.h"
+
+namespace {
+
+using fixture::Bytes;
+using operations::FitOutcome;
+using operations::FitRepair;
+using platform::ErrorCode;
+
+constexpr std::int32_t kSpan = 1 << 20, kNorth = 100 << 20, kWest = 10 << 20;
+constexpr int kSide = 32;
+
+fixture::TileRecipe GridTile(const Bytes& jpeg, int col, int row, bool keepSoi = false) {
+    fixture::TileRecipe tile;
+    tile.data = keepSoi ? jpeg : Bytes(jpeg.begin() + 2, jpeg.end());
+    tile.bounds = {kNorth - row * kSpan, kWest + (col + 1) * kSpan, kNorth - (row + 1) * kSpan, kWest + col * kSpan};
+    tile.aux = {kSide, 0, kSide, 0};
+    return tile;
+}
+
+struct Sources {
+    std::vector<Bytes> grid;  // level 2, row by row, 5 x 4 less the tile at column 1, row 1
+    Bytes progressive, withSoi;
+};
+
+// Level 1: a progressive tile and one that keeps its FF D8. Level 2: 19 tiles,
+// over a budget of 16. The product ID's copy is stale and the draw order out of
+// range.
+fixture::JnxRecipe UnfitMap(Sources& sources, int otherQualityAt = -1) {
+    fixture::JnxRecipe recipe;
+    recipe.bounds = {kNorth, kWest + 5 * kSpan, kNorth - 4 * kSpan, kWest};
+    recipe.drawOrder = 150;
+    sources.progressive = fixture::Encode(kSide, kSide, 1, {3, 2, 2, 75, true});
+    sources.withSoi = fixture::Encode(kSide, kSide, 2, {});
+    recipe.levels.resize(2);
+    recipe.levels[0].tiles = {GridTile(sources.progressive, 0, 0), GridTile(sources.withSoi, 1, 0, true)};
+    recipe.levels[1].scale = 2000;
+    recipe.levels[1].zoom = 2;
+    for (int i = 0; i < 20; ++i) {
+        if (i == 6) continue;
+        sources.grid.push_back(fixture::Encode(kSide, kSide, i, {3, 2, 2, i == otherQualityAt ? 60 : 75, false}));
+        recipe.levels[1].tiles.push_back(GridTile(sources.grid.back(), i % 5, i / 5));
+    }
+    return recipe;
+}
+
+Bytes StoredImage(const jnx::JnxDocument& doc, const Bytes& file, std::size_t tile) {
+    Bytes image{0xFF, 0xD8};
+    const auto at = file.begin() + std::ptrdiff_t(doc.Tiles[tile].DataOffset);
+    image.insert(image.end(), at, at + doc.Tiles[tile].DataSize);
+    return image;
+}
+
+bool Has(const FitOutcome& outcome, FitRepair::Kind kind, std::int64_t after) {
+    for (const auto& r : outcome.repairs)
+        if (r.kind == kind && r.after == after) return true;
+    return false;
+}
+
+TEST(FitMap, MendsEveryFindingAndKeepsEveryPixel) {
+    fixture::TempDir dir;
+    Sources sources;
+    fixture::WriteBytes(dir.file("unfit.jnx"), fixture::BuildJnx(UnfitMap(sources)).bytes);
+    operations::FitRequest request;
+    request.source = dir.file("unfit.jnx");
+    request.tilesPerLevel = 16;
+    const FitOutcome outcome = operations::FitMap(request);
+    ASSERT_EQ(outcome.result, FitOutcome::Result::Written) << platform::ErrorText(outcome.error);
+    EXPECT_EQ(outcome.output, dir.file("unfit_fit.jnx"));
+    EXPECT_TRUE(outcome.left.empty());
+    EXPECT_TRUE(Has(outcome, FitRepair::Kind::JoinedLevel, 6));
+    EXPECT_TRUE(Has(outcome, FitRepair::Kind::Baseline, 1) && Has(outcome, FitRepair::Kind::StrippedSoi, 1));
+    EXPECT_TRUE(Has(outcome, FitRepair::Kind::DrawOrder, 100));
+    EXPECT_TRUE(check::CheckMapFile(outcome.output, true).findings.empty());
+
+    jnx::JnxDocument doc;
+    std::int32_t total = 0;
+    platform::Error error;
+    ASSERT_TRUE(jnx::ReadJnx(doc, outcome.output, total, error, jnx::ReadDepth::Full));
+    const Bytes file = fixture::ReadBytes(outcome.output);
+    ASSERT_EQ(doc.Levels[1].TileCount, 6);
+    EXPECT_EQ(
+        fixture::Differences(fixture::Decode(StoredImage(doc, file, 0)), fixture::Decode(sources.progressive), 0, 0),
+        0);
+    EXPECT_EQ(StoredImage(doc, file, 1), sources.withSoi);
+    // The first group: the north-west 2 x 2 with its south-east tile missing,
+    // filled white.
+    const jnx::JnxTile& joined = doc.Tiles[2];
+    EXPECT_EQ(joined.TileBounds, (std::array<std::int32_t, 4>{kNorth, kWest + 2 * kSpan, kNorth - 2 * kSpan, kWest}));
+    EXPECT_EQ(joined.TileAux, (std::array<std::uint8_t, 4>{2 * kSide, 0, 2 * kSide, 0}));
+    const fixture::Picture picture = fixture::Decode(StoredImage(doc, file, 2));
+    EXPECT_EQ(fixture::Differences(picture, fixture::Decode(sources.grid[0]), 0, 0), 0);
+    EXPECT_EQ(fixture::Differences(picture, fixture::Decode(sources.grid[1]), kSide, 0), 0);
+    EXPECT_EQ(fixture::Differences(picture, fixture::Decode(sources.grid[5]), 0, kSide), 0);
+    EXPECT_GE(picture.At(kSide + 5, kSide + 5, 0), 253);
+    // The east edge's group is one tile wide: it does not reach past the map.
+    EXPECT_EQ(doc.Tiles[4].TileBounds,
+              (std::array<std::int32_t, 4>{kNorth, kWest + 5 * kSpan, kNorth - 2 * kSpan, kWest + 4 * kSpan}));
+
+    const auto before = dir.list();
+    operations::FitRequest again;
+    again.source = outcome.output;
+    EXPECT_EQ(operations::FitMap(again).result, FitOutcome::Result::Ready);
+    EXPECT_EQ(operations::FitMap(request).error.code, ErrorCode::OutputExists);
+    EXPECT_EQ(dir.list(), before);
+    request.overwrite = true;
+    EXPECT_EQ(operations::FitMap(request).result, FitOutcome::Result::Written);
+    request.output = request.source;
+    EXPECT_EQ(operations::FitMap(request).error.code, ErrorCode::OutputIsSource);
+}
+
+TEST(FitMap, ALevelThatCannotBeJoinedStaysAndTheRestIsMended) {
+    fixture::TempDir dir;
+    Sources sources;
+    fixture::WriteBytes(dir.file("mixed.jnx"), fixture::BuildJnx(UnfitMap(sources, 13)).bytes);
+    operations::FitRequest request;
+    request.source = dir.file("mixed.jnx");
+    request.output = dir.file("out.jnx");
+    request.tilesPerLevel = 16;
+    const FitOutcome outcome = operations::FitMap(request);
+    ASSERT_EQ(outcome.result, FitOutcome::Result::Written) << platform::ErrorText(outcome.error);
+    ASSERT_EQ(outcome.notes.size(), 1u);
+    EXPECT_EQ(outcome.notes[0].code, ErrorCode::JpegJoinMismatch);
+    EXPECT_EQ(outcome.notes[0].level, 2);
+    ASSERT_EQ(outcome.left.size(), 1u);
+    EXPECT_EQ(outcome.left[0].code, check::FindingCode::TilesOverLimit);
+    EXPECT_FALSE(outcome.Ready());
+}
+
+TEST(FitCli, WritesOnceThenSaysTheMapIsReady) {
+    fixture::TempDir dir;
+    Sources sources;
+    fixture::WriteBytes(dir.file("map.jnx"), fixture::BuildJnx(UnfitMap(sources)).bytes);
+    const auto first = fixture::RunProgram(TESSALY_CLI_PATH, {"fit", "--json", dir.file("map.jnx")}, dir.path());
+    EXPECT_EQ(first.code, 0) << first.err;
+    EXPECT_NE(first.out.find("\"result\": \"written\""), std::string::npos) << first.out;
+    const auto again = fixture::RunProgram(TESSALY_CLI_PATH, {"fit", dir.file("map_fit.jnx")}, dir.path());
+    EXPECT_EQ(again.code, 0);
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"map.jnx", "map_fit.jnx"}));
+    const auto refused = fixture::RunProgram(TESSALY_CLI_PATH, {"fit", dir.file("map.jnx")}, dir.path());
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("--overwrite"), std::string::npos) << refused.err;
+    EXPECT_EQ(fixture::RunProgram(TESSALY_CLI_PATH, {"fit", "a.jnx", "b.jnx", "--out", "c.jnx"}, dir.path()).code, 2);
+}
+
+}  // namespace

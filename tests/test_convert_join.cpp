@@ -1,0 +1,135 @@
+// The lossless joins and baseline rewrites, judged by decoding: what comes out
+// must show the very pixels its sources show.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "check/jpeg_header.h"
+#include "convert/jpeg_join.h"
+#include "support/jpeg_pictures.h"
+#include "support/writer_support.h"
+
+namespace {
+
+using convert::JpegPiece;
+using fixture::Decode;
+using fixture::Differences;
+using fixture::Encode;
+using fixture::Look;
+using fixture::Picture;
+using platform::ErrorCode;
+using Bytes = std::vector<std::uint8_t>;
+
+std::uint8_t FrameMarker(const Bytes& jpeg) { return check::WalkToFrame(jpeg.data() + 2, jpeg.size() - 2).marker; }
+
+JpegPiece Piece(const Bytes& bytes, std::int64_t number) { return {bytes.data(), bytes.size(), number}; }
+
+class JoinLooks : public ::testing::TestWithParam<Look> {};
+
+// Tiles as a map stores them (no FF D8, one without its FF D9 as some producers
+// leave them), a missing neighbour at the group's corner.
+TEST_P(JoinLooks, JoinedTilesDecodeToTheirSourcesAndAHoleToWhite) {
+    const Look look = GetParam();
+    constexpr int kSide = 64, kCols = 3, kRows = 2;
+    std::vector<Bytes> tiles;
+    for (int i = 0; i < kCols * kRows; ++i) tiles.push_back(Encode(kSide, kSide, i, look));
+    std::vector<Bytes> stored;
+    for (const Bytes& tile : tiles) stored.emplace_back(tile.begin() + 2, tile.end());
+    stored[1].resize(stored[1].size() - 2);
+    std::vector<JpegPiece> pieces;
+    for (int i = 0; i < kCols * kRows; ++i) pieces.push_back(Piece(stored[std::size_t(i)], i + 1));
+    pieces[5] = {};
+
+    Bytes joined;
+    platform::Error error;
+    ASSERT_TRUE(convert::JoinJpegTiles(pieces, kCols, kRows, {}, joined, error)) << platform::ErrorText(error);
+    EXPECT_EQ(FrameMarker(joined), 0xC0);
+    const Picture picture = Decode(joined);
+    ASSERT_EQ(picture.width, kSide * kCols);
+    ASSERT_EQ(picture.height, kSide * kRows);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Differences(picture, Decode(tiles[std::size_t(i)]), (i % kCols) * kSide, (i / kCols) * kSide), 0)
+            << "tile " << i + 1;
+    for (int y = kSide; y < 2 * kSide; ++y)
+        for (int x = 2 * kSide; x < 3 * kSide; ++x)
+            for (int c = 0; c < picture.components; ++c) ASSERT_GE(picture.At(x, y, c), 253) << x << "," << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sampling, JoinLooks,
+                         ::testing::Values(Look{3, 2, 2, 75, false}, Look{3, 1, 1, 90, false}, Look{3, 2, 1, 50, true},
+                                           Look{1, 1, 1, 75, false}),
+                         [](const auto& p) {
+                             const Look& l = p.param;
+                             return std::string(l.components == 1 ? "Grey" : "Colour") + "H" + std::to_string(l.h) +
+                                    "V" + std::to_string(l.v) + (l.progressive ? "Progressive" : "");
+                         });
+
+TEST(JpegJoin, RefusesTilesThatCannotShareOneImage) {
+    const Bytes a = Encode(32, 32, 1, {});
+    const Bytes otherQuality = Encode(32, 32, 2, {3, 2, 2, 60, false});
+    const Bytes otherSampling = Encode(32, 32, 2, {3, 1, 1, 75, false});
+    const Bytes otherSize = Encode(48, 32, 2, {});
+    const Bytes partMcu = Encode(40, 40, 2, {});
+    const Bytes garbage = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00, 0x01};
+    struct Case {
+        const char* name;
+        const Bytes& first;
+        const Bytes& second;
+        ErrorCode code;
+    };
+    const Case cases[] = {
+        {"quantisation", a, otherQuality, ErrorCode::JpegJoinMismatch},
+        {"sampling", a, otherSampling, ErrorCode::JpegJoinMismatch},
+        {"size", a, otherSize, ErrorCode::JpegJoinMismatch},
+        {"part of an MCU", partMcu, partMcu, ErrorCode::JpegCannotJoin},
+        {"not a JPEG", a, garbage, ErrorCode::JpegUnreadable},
+    };
+    for (const Case& c : cases) {
+        Bytes joined;
+        platform::Error error;
+        EXPECT_FALSE(convert::JoinJpegTiles({Piece(c.first, 7), Piece(c.second, 9)}, 2, 1, {}, joined, error))
+            << c.name;
+        EXPECT_EQ(error.code, c.code) << c.name;
+        if (c.code != ErrorCode::JpegCannotJoin) {
+            EXPECT_EQ(error.value, 9) << c.name << ": names the tile";
+        }
+    }
+}
+
+TEST(JpegJoin, ProgressiveBecomesBaselineWithTheSamePixels) {
+    const Bytes progressive = Encode(100, 60, 3, {3, 2, 2, 80, true});
+    ASSERT_EQ(FrameMarker(progressive), 0xC2);
+    const Bytes stored(progressive.begin() + 2, progressive.end());
+    Bytes baseline;
+    platform::Error error;
+    ASSERT_TRUE(convert::RewriteAsBaseline(Piece(stored, 1), baseline, error)) << platform::ErrorText(error);
+    EXPECT_EQ(FrameMarker(baseline), 0xC0);
+    const Picture before = Decode(progressive);
+    const Picture after = Decode(baseline);
+    ASSERT_EQ(after.width, before.width);
+    ASSERT_EQ(after.height, before.height);
+    EXPECT_EQ(Differences(after, before, 0, 0), 0);
+}
+
+// Cut short and bitten anywhere: an error value or an image, never a crash or
+// an exit.
+TEST(JpegJoin, DamagedTilesGiveErrorsNotCrashes) {
+    const Bytes sound = Encode(32, 32, 4, {3, 2, 2, 75, true});
+    int refused = 0;
+    for (std::size_t cut = 0; cut < sound.size(); cut += 7) {
+        Bytes damaged(sound.begin(), sound.begin() + std::ptrdiff_t(cut));
+        if (cut < sound.size() / 2 && cut > 2) damaged[cut / 2] ^= 0x5A;
+        Bytes out;
+        platform::Error error;
+        if (!convert::RewriteAsBaseline(Piece(damaged, 1), out, error)) {
+            ++refused;
+            EXPECT_EQ(error.code, ErrorCode::JpegUnreadable);
+        }
+        if (!convert::JoinJpegTiles({Piece(sound, 1), Piece(damaged, 2)}, 1, 2, {}, out, error)) {
+            EXPECT_NE(error.code, ErrorCode::None);
+        }
+    }
+    EXPECT_GT(refused, 0);
+}
+
+}  // namespace
