@@ -17,6 +17,8 @@
 #include "ui/batch/coverage_pane.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/error_message.h"
+#include "ui/common/language.h"
+#include "ui/batch/batch_messages.h"
 
 void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
@@ -257,7 +259,7 @@ TEST(BatchCommands, EveryCommandRefusesWithAWarningAndTouchesNothing) {
         (s.window.get()->*command)();
         ASSERT_EQ(s.presenter.shown.size(), 1u);
         EXPECT_EQ(s.LastText(), refusal);
-        EXPECT_EQ(s.presenter.last()->title, "Warning");
+        EXPECT_EQ(s.presenter.last()->icon, ui::MessageIcon::Warning);
     };
     refuses(&BatchWindow::OnSave, "You must load a directory.");
     refuses(&BatchWindow::OnMerge, "You must load a directory.");
@@ -285,7 +287,7 @@ TEST(BatchCommands, DeleteSplitAndMergeReloadTheGrid) {
     s.window->cmdborrar->click();
     EXPECT_EQ(s.presenter.last()->buttons, ui::MessageButtons::YesNo);
     EXPECT_EQ(s.presenter.last()->preferred, ui::MessageAnswer::No);
-    EXPECT_EQ(s.presenter.last()->title, "Warning");
+    EXPECT_EQ(s.presenter.last()->icon, ui::MessageIcon::Question);
     EXPECT_EQ(dir.list().size(), 4u);
     s.presenter.answers = {ui::MessageAnswer::Yes};
     s.window->cmdborrar->click();
@@ -306,7 +308,7 @@ TEST(BatchCommands, DeleteSplitAndMergeReloadTheGrid) {
     s.Check({"coarse.jnx", "fine.jnx"});
     s.window->joinjnx->click();
     EXPECT_EQ(s.LastText().rfind("Merged OK.\n" + dir.path(), 0), 0u) << s.LastText();
-    EXPECT_EQ(s.presenter.last()->title, "Information");
+    EXPECT_EQ(s.presenter.last()->icon, ui::MessageIcon::Information);
     const Names names = dir.list();
     ASSERT_EQ(names.size(), 4u);
     EXPECT_NE(names[0].find("join"), std::string::npos);  // the date sorts first
@@ -423,16 +425,35 @@ TEST(BatchGrid, CutCellsAndUnreadableMapsExplain) {
     EXPECT_GT(reddish, row.width() / 2);
 }
 
-// The real box: Enter answers the preferred button.
-TEST(MessageBoxes, EnterPressesThePreferredAnswer) {
+// The real box: Enter answers the preferred button; the kind of box gives both its title
+// and its icon.
+TEST(MessageBoxes, EnterPressesThePreferredAnswerAndTheKindGivesTitleAndIcon) {
     ui::QtMessagePresenter real;
-    for (const auto preferred : {ui::MessageAnswer::No, ui::MessageAnswer::Yes}) {
-        QTimer::singleShot(0, [] {
-            if (QWidget* box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Return);
+    std::vector<std::pair<QString, QMessageBox::Icon>> seen;
+    const auto answer = [&seen] {
+        QTimer::singleShot(0, [&seen] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            seen.emplace_back(box->windowTitle(), box->icon());
+            QTest::keyClick(box, Qt::Key_Return);
         });
-        EXPECT_EQ(real.Question("Warning", "Delete 2 files, are you sure?.", preferred),
-                  preferred == ui::MessageAnswer::Yes);
+    };
+    for (const auto preferred : {ui::MessageAnswer::No, ui::MessageAnswer::Yes}) {
+        answer();
+        EXPECT_EQ(real.Question("Delete 2 files?", preferred), preferred == ui::MessageAnswer::Yes);
     }
+    answer();
+    real.Error("x");
+    answer();
+    real.Refusal("x");
+    answer();
+    real.Information("x");
+    using Icon = QMessageBox::Icon;
+    EXPECT_EQ(seen, (std::vector<std::pair<QString, Icon>>{{"Question", Icon::Question},
+                                                           {"Question", Icon::Question},
+                                                           {"Error", Icon::Critical},
+                                                           {"Warning", Icon::Warning},
+                                                           {"Information", Icon::Information}}));
 }
 
 // More maps in one folder than a unit loads: said above the grid.
@@ -496,3 +517,29 @@ TEST(BatchGrid, CoveragePaneOutlinesTheHighlightedMaps) {
 }
 
 }  // namespace
+
+// Counts take the plural form of the windows' language, and numbers its separators.
+TEST(Language, PluralsAndNumbersFollowTheLanguage) {
+    struct Case {
+        const char* code;
+        const char* one;
+        const char* three;
+        const char* grouped;
+        const char* decimal;
+    };
+    for (const Case& c : {Case{"ENG", "Delete 1 file?", "Delete 3 files?", "8,404 30,062", "1.50"},
+                          Case{"ESP", "Va a borrar 1 fichero, ¿está seguro?", "Va a borrar 3 ficheros, ¿está seguro?",
+                               "8.404 30.062", "1,50"}}) {
+        ASSERT_TRUE(ui::InstallLanguage(QString::fromLatin1(c.code)));
+        EXPECT_EQ(batchui::DeleteConfirmText(1), QString::fromUtf8(c.one));
+        EXPECT_EQ(batchui::DeleteConfirmText(3), QString::fromUtf8(c.three));
+        EXPECT_EQ(ui::Number(8404) + ' ' + ui::Number(30062), c.grouped);
+        EXPECT_EQ(ui::Number(1.5, 2), c.decimal);
+        EXPECT_EQ(ui::Number(-1234567), QLocale().negativeSign() + ui::Number(1234567));
+    }
+    // A code without a file leaves English, plural forms included.
+    EXPECT_FALSE(ui::InstallLanguage(QStringLiteral("FRA")));
+    EXPECT_EQ(batchui::DeleteConfirmText(3), QStringLiteral("Delete 3 files?"));
+    EXPECT_EQ(ui::Number(8404), QStringLiteral("8,404"));
+    ui::InstallLanguage(QStringLiteral("ENG"));
+}

@@ -498,7 +498,7 @@ TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {
     ExpectEmptyState();
 }
 
-// A refusal is one information box and writes nothing. Group-preset mode asks for every
+// A refusal is one warning box and writes nothing. Group-preset mode asks for every
 // zoom number; with them given, the edits go into the file in place.
 TEST_F(EditorTest, RefusalsWriteNothingAndSaveInPlaceWritesTheEdits) {
     ASSERT_TRUE(StartWith("Lang=ENG\nUserLevel=2\n"));
@@ -507,7 +507,7 @@ TEST_F(EditorTest, RefusalsWriteNothingAndSaveInPlaceWritesTheEdits) {
         (window.get()->*command)();
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_EQ(LastText(), refusal);
-        EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Information);
+        EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Warning);
     };
     refuses(&EditorWindow::OnSave, "Need to load a JNX file.");
     refuses(&EditorWindow::OnSplit, "Need to load a JNX file.");

@@ -13,21 +13,15 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 }  // namespace
 
-QString WarningTitle() { return QCoreApplication::translate("batchui::Messages", "Warning"); }
-
-QString InformationTitle() { return QCoreApplication::translate("batchui::Messages", "Information"); }
-
-QString SummaryTitle() { return QCoreApplication::translate("batchui::Messages", "Info"); }
-
 QString SaveSummaryText(int updated, int created, int errors) {
-    return QCoreApplication::translate("batchui::Messages", "Updated OK: %1").arg(updated) + kCrLf +
-           QCoreApplication::translate("batchui::Messages", "Created OK: %1").arg(created) + kCrLf +
-           QCoreApplication::translate("batchui::Messages", "Errors: %1").arg(errors) + kCrLf;
+    return QCoreApplication::translate("batchui::Messages", "Updated OK: %L1").arg(updated) + kCrLf +
+           QCoreApplication::translate("batchui::Messages", "Created OK: %L1").arg(created) + kCrLf +
+           QCoreApplication::translate("batchui::Messages", "Errors: %L1").arg(errors) + kCrLf;
 }
 
 QString SplitSummaryText(int extracted, int errors) {
-    return QCoreApplication::translate("batchui::Messages", "Extracted OK: %1").arg(extracted) + kCrLf +
-           QCoreApplication::translate("batchui::Messages", "Errors: %1").arg(errors) + kCrLf;
+    return QCoreApplication::translate("batchui::Messages", "Extracted OK: %L1").arg(extracted) + kCrLf +
+           QCoreApplication::translate("batchui::Messages", "Errors: %L1").arg(errors) + kCrLf;
 }
 
 QString DeleteSummaryText(int errors) {
@@ -35,13 +29,8 @@ QString DeleteSummaryText(int errors) {
     return QCoreApplication::translate("batchui::Messages", "Deleted OK.");
 }
 
-QString DeleteConfirmTitle() { return WarningTitle(); }
-
-QString ErrorTitle() { return QCoreApplication::translate("batchui::Messages", "Error"); }
-
 QString DeleteConfirmText(std::size_t count) {
-    return QCoreApplication::translate("batchui::Messages", "Delete %1 files, are you sure?.")
-        .arg(static_cast<qulonglong>(count));
+    return QCoreApplication::translate("batchui::Messages", "Delete %Ln file(s)?", "", static_cast<int>(count));
 }
 
 QString MergeFailureText(const QString& reason) {
@@ -95,7 +84,8 @@ QString MergeCancelledText() {
 }
 
 QString ScanCancelledText(std::size_t listed) {
-    return Tr("Reading the folder was cancelled: %1 maps are listed.").arg(static_cast<qulonglong>(listed));
+    return QCoreApplication::translate("batchui::Messages", "Reading the folder was cancelled: %Ln map(s) are listed.",
+                                       "", static_cast<int>(listed));
 }
 
 }  // namespace batchui

@@ -8,6 +8,7 @@
 #include "settings/settings.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/error_message.h"
+#include "ui/common/language.h"
 
 namespace batchui {
 
@@ -109,7 +110,7 @@ QString BatchModel::Display(const batch::MapRow& row, int column) const {
         case kLevels:
             return QString::number(row.levelCount);
         case kTiles:
-            return QString::number(row.totalTiles);
+            return ui::Number(row.totalTiles);
         case kVersion:
             return QString::number(row.version);
         case kDrawOrder:

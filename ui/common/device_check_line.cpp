@@ -12,8 +12,8 @@ DeviceCheckLine::DeviceCheckLine(QWidget* parent) : QLabel(parent) {
 
 namespace {
 
-QString Warnings(int n) { return n == 1 ? DeviceCheckLine::tr("1 warning") : DeviceCheckLine::tr("%1 warnings").arg(n); }
-QString Errors(int n) { return n == 1 ? DeviceCheckLine::tr("1 error") : DeviceCheckLine::tr("%1 errors").arg(n); }
+QString Warnings(int n) { return DeviceCheckLine::tr("%Ln warning(s)", "", n); }
+QString Errors(int n) { return DeviceCheckLine::tr("%Ln error(s)", "", n); }
 
 }  // namespace
 

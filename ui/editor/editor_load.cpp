@@ -16,6 +16,7 @@
 #include "platform/fs.h"
 #include "ui/common/digit_box.h"
 #include "ui/common/error_message.h"
+#include "ui/common/language.h"
 #include "ui/editor/editor_window.h"
 #include "ui/editor/map_view.h"
 #include "ui/editor/preview.h"
@@ -54,7 +55,7 @@ bool EditorWindow::LoadFile(const QString& path) {
         if (error.code == platform::ErrorCode::UnsupportedVersion)
             text += QLatin1Char('\n') +
                     tr("JNX file version not supported, rebuild the JNX with newer versions of applications.");
-        presenter_.Plain(tr("Error"), text);
+        presenter_.Error(text);
         return false;
     }
     doc_ = std::move(read);
@@ -115,7 +116,7 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
     ShowRanges();
     // Bounds are stored in units of 180 / 2^31 degrees: north, east, south, west.
     const auto degrees = [this](std::size_t i) {
-        return QString::number(double(doc_.Header.Bounds[i]) * 180.0 / 2147483648.0, 'f', 5);
+        return Number(double(doc_.Header.Bounds[i]) * 180.0 / 2147483648.0, 5);
     };
     lblMapInfo_->setText(tr("Title: %1").arg(QString::fromStdString(jnx::DecodeText(doc_.MapInfo.MapTitle, true))) +
                          QLatin1Char('\n') +

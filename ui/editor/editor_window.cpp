@@ -205,14 +205,14 @@ bool EditorWindow::Start() {
     blockSize_ = settings_.BlockSize();
     userLevel_ = settings_.UserLevel();
     if (platform::Trim(lang).empty()) {
-        presenter_.Plain(QString(), MissingLanguageMessage());
+        presenter_.Error(MissingLanguageMessage());
         return false;
     }
     ApplyCaptions();
     // A BlockSize no rewrite would accept is said now, before any work is done.
     if (blockSize_ <= 0 || !settings::CargarCombos(settings_, tables_)) {
         lblInfo_->setText(LoadHint());
-        presenter_.Plain(tr("Error"), tr("Error in config file."));
+        presenter_.Error(tr("Error in config file."));
         return false;
     }
     FillLists();
@@ -248,7 +248,7 @@ void EditorWindow::ApplyCaptions() {
     fNiveles_->setTitle(tr("Levels"));
     lblInfo_->setText(LoadHint());
     lblPreviewLabel_[0]->setText(tr("when the map is loaded"));
-    lblPreviewLabel_[1]->setText(tr("move the mouse over the tag level"));
+    lblPreviewLabel_[1]->setText(tr("move the mouse over a level's tag"));
     lblPreviewLabel_[2]->setText(tr("to preview"));
     lblActualizar_->setText(tr("Update to ..."));
     lblDrawOrder_->setText(tr("DrawOrder"));
@@ -321,8 +321,7 @@ void EditorWindow::block_all() {
 bool EditorWindow::MayDiscardEdits() {
     if (!HasUnsavedEdits()) return true;
     const QString name = QFileInfo(QString::fromStdString(doc_.FileName)).fileName();
-    return presenter_.Question(tr("Unsaved changes"),
-                               tr("The changes to %1 are not saved. Discard them?").arg(name), MessageAnswer::No);
+    return presenter_.Question(tr("The changes to %1 are not saved. Discard them?").arg(name), MessageAnswer::No);
 }
 
 void EditorWindow::closeEvent(QCloseEvent* event) {
