@@ -119,6 +119,9 @@ protected:
         EXPECT_TRUE(text("txtProductID")->text().isEmpty());
         EXPECT_TRUE(window->Document().FileName.empty());
         EXPECT_TRUE(label("lblDeviceCheck").isEmpty());
+        // No tile of the map that was, and the hint back.
+        EXPECT_TRUE(get<QLabel>(QStringLiteral("picPreview"))->pixmap().isNull());
+        EXPECT_FALSE(label("lblPreviewLabel2").isEmpty());
     }
 };
 
@@ -218,8 +221,9 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     MoveOver("lblNivel_1");
     EXPECT_TRUE(!picture->isHidden() && !picture->pixmap().isNull() && picture->pixmap().width() <= picture->width());
     EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("2 TL. - Zoom: - JNXScale: 4776"));
+    EXPECT_TRUE(label("lblPreviewLabel2").isEmpty());
     MoveOver("FNiveles");
-    EXPECT_TRUE(picture->isHidden());
+    EXPECT_TRUE(picture->isHidden() && !label("lblPreviewLabel2").isEmpty());
 
     // Version 4 shows its draw order until version 3 is picked; a drop loads too.
     QMimeData mime;
@@ -237,9 +241,11 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     fixture::Bytes cut = fixture::ReadBytes(dir.file("four.jnx"));
     cut.resize(cut.size() / 2);
     fixture::WriteBytes(dir.file("bad.jnx"), cut);
+    MoveOver("lblNivel_0");
     messages.answers.push_back(ui::MessageAnswer::Yes);
     Load(dir.file("bad.jnx"));
     EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_TRUE(picture->pixmap().isNull());
     EXPECT_EQ(LastText().rfind(dir.file("bad.jnx") + " cannot be opened:\n", 0), 0u) << LastText();
     EXPECT_EQ(LastText().find("rebuild"), std::string::npos);
     EXPECT_EQ(window->Document().FileName, dir.file("four.jnx"));

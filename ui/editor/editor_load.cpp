@@ -55,6 +55,8 @@ bool EditorWindow::LoadFile(const QString& path) {
         if (error.code == platform::ErrorCode::UnsupportedVersion)
             text += QLatin1Char('\n') +
                     tr("JNX file version not supported, rebuild the JNX with newer versions of applications.");
+        // The dialog took the mouse off the level tags: a tile shown before is no longer asked for.
+        HidePreview();
         presenter_.Error(text);
         return false;
     }
@@ -157,11 +159,22 @@ void EditorWindow::ShowPreview(int k) {
     picPreview_->show();
     const std::int32_t zoom = index < doc_.LevelInfos.size() ? doc_.LevelInfos[index].Zoom : 255;
     lblInfoLevel_->setText(LevelInfoText(doc_.Levels[index].TileCount, zoom, doc_.Levels[index].Scale));
+    ShowPreviewHint(false);
 }
 
+// The tile goes with its map: once hidden it is dropped, so no later state shows it again.
 void EditorWindow::HidePreview() {
+    picPreview_->clear();
     picPreview_->hide();
     lblInfoLevel_->clear();
+    ShowPreviewHint(true);
+}
+
+// The hint is emptied rather than hidden, so the preview column keeps its height.
+void EditorWindow::ShowPreviewHint(bool shown) {
+    lblPreviewLabel_[0]->setText(shown ? tr("when the map is loaded") : QString());
+    lblPreviewLabel_[1]->setText(shown ? tr("move the mouse over a level's tag") : QString());
+    lblPreviewLabel_[2]->setText(shown ? tr("to preview") : QString());
 }
 
 bool EditorWindow::eventFilter(QObject* watched, QEvent* event) {

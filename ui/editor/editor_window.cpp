@@ -247,9 +247,7 @@ void EditorWindow::ApplyCaptions() {
     lblgrupo_->setText(tr("Group"));
     fNiveles_->setTitle(tr("Levels"));
     lblInfo_->setText(LoadHint());
-    lblPreviewLabel_[0]->setText(tr("when the map is loaded"));
-    lblPreviewLabel_[1]->setText(tr("move the mouse over a level's tag"));
-    lblPreviewLabel_[2]->setText(tr("to preview"));
+    ShowPreviewHint(true);
     lblActualizar_->setText(tr("Update to ..."));
     lblDrawOrder_->setText(tr("DrawOrder"));
 }
@@ -289,7 +287,7 @@ void EditorWindow::block_all() {
     }
     for (QLabel* shown : lblShown_) shown->clear();
     mapView_->Clear();
-    lblInfoLevel_->clear();
+    HidePreview();
     lblMapInfo_->clear();
     txtProductID_->clear();
     txtProductID_->setEnabled(false);

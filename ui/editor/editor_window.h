@@ -100,6 +100,7 @@ private:
     void OnVersionPicked(int index);
     void ShowPreview(int k);
     void HidePreview();
+    void ShowPreviewHint(bool shown);
     void SetRunning(bool running);
     void UpdateTitle();
     QString LoadHint() const;
