@@ -218,7 +218,8 @@ TEST(BatchCommands, SaveHandsOverThePanelAndReloadsTheFolder) {
         ASSERT_EQ(results.size(), 2u);
         EXPECT_EQ(results[0].first.toStdString(), dir.file("new4.jnx"));  // the folder's order
         EXPECT_EQ(results[0].second, "updated");
-        EXPECT_EQ(results[1].second, replace ? "created old3.jnx" : "created old3_new.jnx");
+        EXPECT_EQ(results[1].second,
+                  replace ? "rewritten as a new file; the old one was deleted" : "created old3_new.jnx");
         // The folder was reloaded, with no row checked.
         EXPECT_EQ(s.window->Table().rows.size(), replace ? 2u : 3u);
         EXPECT_EQ(s.Field(replace ? "old3.jnx" : "old3_new.jnx", BatchModel::kVersion), "4");

@@ -15,6 +15,7 @@
 #include "support/web_tiles_builder.h"
 #include "ui_support/editor_fixture.h"
 #include "ui/common/language.h"
+#include "ui/editor/convert_dialogs.h"
 #include "ui/editor/editor_window.h"
 
 namespace {
@@ -190,6 +191,38 @@ TEST_F(ConvertWindowTest, CancelLeavesNoFile) {
         EXPECT_EQ(dir.list(), before);
         EXPECT_EQ(window->Document().FileName, map);
     }
+}
+
+// The import dialog reopens with the fields of a choice that failed; a source typed by
+// hand proposes the map's name beside it, and a name the user gave stays.
+TEST(ImportDialog, KeepsEarlierFieldsAndProposesTheOutputOfATypedSource) {
+    const ui::ImportChoice earlier{QStringLiteral("/maps/old.mbtiles"), QStringLiteral("/maps/mine.jnx"), 3};
+    QString keptSource, keptOutput, proposed;
+    bool okEnabled = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* source = dialog->findChild<QLineEdit*>(QStringLiteral("source"));
+        auto* output = dialog->findChild<QLineEdit*>(QStringLiteral("output"));
+        keptSource = source->text();
+        keptOutput = output->text();
+        QTest::keyClicks(source, QStringLiteral("x"));  // the user's own name is not replaced
+        const QString own = output->text();
+        output->clear();
+        source->clear();
+        QTest::keyClicks(source, QStringLiteral("/tiles/area.kmz"));
+        proposed = output->text();
+        okEnabled = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
+        if (own != keptOutput) proposed.clear();
+        dialog->accept();
+    });
+    const std::optional<ui::ImportChoice> choice = ui::AskImport(nullptr, QStringLiteral("/"), earlier);
+    EXPECT_EQ(keptSource + ' ' + keptOutput, earlier.source + ' ' + earlier.output);
+    EXPECT_EQ(proposed, QStringLiteral("/tiles/area.jnx"));
+    EXPECT_TRUE(okEnabled);
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_EQ(choice->output, QStringLiteral("/tiles/area.jnx"));
+    EXPECT_EQ(choice->version, 3);
 }
 
 }  // namespace

@@ -252,6 +252,11 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     EXPECT_EQ(label("lblInfo").toStdString(), dir.file("four.jnx"));
     EXPECT_TRUE(window->HasUnsavedEdits() && text("txtDrawOrder")->isHidden());
     EXPECT_EQ(Levels(), QStringLiteral("3 3* 4 -~ -~"));
+    // A map opened otherwise (the command line) is remembered as well.
+    std::filesystem::create_directories(dir.file("sub"));
+    fixture::WriteBytes(dir.file("sub/x.jnx"), fixture::ReadBytes(dir.file("four.jnx")));
+    ASSERT_TRUE(window->LoadFile(QString::fromStdString(dir.file("sub/x.jnx"))));
+    EXPECT_EQ(ini->ReadSetting("Preferences", "BatchDefaultDir"), dir.file("sub"));
 }
 
 // The device line judges the tables a save would write now, as the ranges do, and keeps

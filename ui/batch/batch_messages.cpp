@@ -47,7 +47,10 @@ QString Outcome(const batch::RowOutcome& row) {
         case batch::RowResult::Updated:
             if (row.output != row.path) return Tr("updated, renamed to %1").arg(Name(row.output));
             return Tr("updated");
-        case batch::RowResult::Created: return Tr("created %1").arg(Name(row.output));
+        case batch::RowResult::Created:
+            // "Delete old files": written anew under the source's own name.
+            if (row.output == row.path) return Tr("rewritten as a new file; the old one was deleted");
+            return Tr("created %1").arg(Name(row.output));
         case batch::RowResult::Extracted: return Tr("split into %1").arg(Name(row.output));
         case batch::RowResult::Deleted: return Tr("deleted");
         case batch::RowResult::Failed: break;

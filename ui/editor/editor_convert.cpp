@@ -47,6 +47,7 @@ void EditorWindow::OnImport() {
     const QString start = QString::fromStdString(settings_.BatchDefaultDir(platform::ProgramFolder()));
     const std::optional<ImportChoice> choice = chooseImport ? chooseImport(start) : std::nullopt;
     if (!choice) return;
+    lastImport_ = *choice;
     const QString source = QDir::cleanPath(choice->source.trimmed()), output = choice->output.trimmed();
     if (source.isEmpty() || output.isEmpty()) {
         Refuse(tr("Choose the tiles to import and the map to write."));
@@ -80,6 +81,7 @@ void EditorWindow::OnImport() {
         ShowConvertFailure(tr("%1 could not be imported:").arg(source), error);
         return;
     }
+    lastImport_ = {};
     // A map cut into volumes is shown by its first part, the coarsest levels over its north.
     if (LoadFile(QString::fromStdString(result.files.front().path))) ShowImported(result);
 }

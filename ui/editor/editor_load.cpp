@@ -30,12 +30,13 @@ void EditorWindow::OnLoad() {
     const QString path = chooseFile ? chooseFile(start, filter) : QString();
     // A cancelled dialog changes nothing, so the question about unsaved edits comes after it.
     if (path.trimmed().isEmpty() || !MayDiscardEdits()) return;
-    settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(path).absolutePath().toStdString());
     LoadFile(path);
 }
 
 bool EditorWindow::LoadFile(const QString& path) {
     if (running_) return false;
+    // However the map came (dialog, drop, command line), the next dialog starts beside it.
+    settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(path).absolutePath().toStdString());
     SetRunning(true);
     const QString shownBefore = lblInfo_->text();
     lblInfo_->setText(path);

@@ -167,6 +167,8 @@ private:
     std::array<QLabel*, 3> lblPreviewLabel_{};
     QLabel* lblInfoLevel_ = nullptr;
     QLabel* picPreview_ = nullptr;
+    // The import last asked for while it has not succeeded: the dialog reopens with it.
+    ImportChoice lastImport_;
     MapView* mapView_ = nullptr;
 };
 

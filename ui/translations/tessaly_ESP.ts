@@ -312,6 +312,10 @@
         <source>Error merging files.</source>
         <translation>Error uniendo ficheros.</translation>
     </message>
+    <message>
+        <source>rewritten as a new file; the old one was deleted</source>
+        <translation>reescrito como fichero nuevo; el anterior se ha borrado</translation>
+    </message>
 </context>
 <context>
     <name>ui::EditorWindow</name>
