@@ -483,6 +483,9 @@ TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {
     tick(0)->setChecked(true);
     tick(1)->setChecked(false);
     tick(2)->setChecked(true);
+    // The boxes double as priorities: each says what the next command makes of its tick.
+    EXPECT_NE(tick(0)->toolTip(), tick(1)->toolTip());
+    EXPECT_EQ(tick(0)->toolTip(), tick(2)->toolTip());
     // A folder where the third level's file goes: that file cannot be written.
     const std::string blocked = platform::JoinPath(platform::JoinPath(dir.path(), "sub"), "three_Level3.jnx");
     std::filesystem::create_directories(blocked);

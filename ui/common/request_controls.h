@@ -27,4 +27,8 @@ struct RequestControls {
 // code of the first box whose text is no value; every other field is read all the same.
 bool RequestFrom(const RequestControls& controls, edit::EditRequest& request, platform::Error& error);
 
+// A level's box is both its priority (for a save) and its choice for a split; its tooltip
+// says, as it is ticked or not, what each command will make of it.
+void ExplainSplitOrPriority(QCheckBox* box);
+
 }  // namespace ui

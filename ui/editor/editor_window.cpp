@@ -22,6 +22,7 @@
 #include "ui/common/command_keys.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/digit_box.h"
+#include "ui/common/request_controls.h"
 #include "ui/common/window_place.h"
 #include "ui/editor/map_view.h"
 #include "platform/text.h"
@@ -242,7 +243,7 @@ void EditorWindow::ApplyCaptions() {
     command(cmdExport_, tr("Export…"), tr("Write the map as KMZ or MBTiles"), QKeySequence(Qt::CTRL | Qt::Key_E));
     for (QCheckBox* box : chkSplitOPriority_) {
         box->setText(tr("Split"));
-        box->setToolTip(tr("Split this level / Prioritise level"));
+        ExplainSplitOrPriority(box);
     }
     lblgrupo_->setText(tr("Group"));
     fNiveles_->setTitle(tr("Levels"));

@@ -67,10 +67,6 @@
         <translation>Split</translation>
     </message>
     <message>
-        <source>Split this level / Prioritise level</source>
-        <translation>Separar este nivel / Priorizar</translation>
-    </message>
-    <message>
         <source>Product ID</source>
         <translation>ID producto</translation>
     </message>
@@ -437,10 +433,6 @@
     <message>
         <source>Split</source>
         <translation>Split</translation>
-    </message>
-    <message>
-        <source>Split this level / Prioritise level</source>
-        <translation>Separar este nivel / Priorizar</translation>
     </message>
     <message>
         <source>Group</source>
@@ -1366,6 +1358,21 @@ Replace them all?</source>
     <message>
         <source>Question</source>
         <translation>Pregunta</translation>
+    </message>
+</context>
+<context>
+    <name>ui::SplitOrPriority</name>
+    <message>
+        <source>Split this level / Prioritise level</source>
+        <translation>Separar este nivel / Priorizar</translation>
+    </message>
+    <message>
+        <source>Ticked: Save JNX marks the level as priority; Split JNX writes it as a map of its own.</source>
+        <translation>Marcado: Guardar JNX lo marca como prioritario; Dividir JNX lo escribe como un mapa propio.</translation>
+    </message>
+    <message>
+        <source>Not ticked: Save JNX clears the level&apos;s priority; Split JNX leaves it out.</source>
+        <translation>Sin marcar: Guardar JNX le quita la prioridad; Dividir JNX lo deja fuera.</translation>
     </message>
 </context>
 </TS>
