@@ -1213,16 +1213,16 @@
         <translation>Dispositivo: %1</translation>
     </message>
     <message>
-        <source>… and %1 more</source>
-        <translation>… y %1 más</translation>
+        <source>… and %L1 more</source>
+        <translation>… y %L1 más</translation>
     </message>
     <message>
         <source>level %1</source>
         <translation>nivel %1</translation>
     </message>
     <message>
-        <source>, tile %1</source>
-        <translation>, tesela %1</translation>
+        <source>, tile %L1</source>
+        <translation>, tesela %L1</translation>
     </message>
 </context>
 <context>
