@@ -9,6 +9,7 @@
 #include "ui/common/device_check_line.h"
 #include "ui/common/error_message.h"
 #include "ui/common/language.h"
+#include "ui/common/request_controls.h"
 
 namespace batchui {
 
@@ -190,6 +191,9 @@ Qt::ItemFlags BatchModel::flags(const QModelIndex& index) const {
 QVariant BatchModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole) return ColumnCaption(section);
+    // These captions are the same in both languages; the tooltip says them in the user's.
+    if (role == Qt::ToolTipRole && section == kTiles) return tr("Number of tiles");
+    if (role == Qt::ToolTipRole && section == kDrawOrder) return ui::DrawOrderTip();
     if (role != Qt::ToolTipRole || !IsZoomColumn(section) || tables_.ZoomTable.empty()) return {};
     QStringList lines;
     for (const auto& row : tables_.ZoomTable)

@@ -50,4 +50,9 @@ void ExplainSplitOrPriority(QCheckBox* box) {
     QObject::connect(box, &QCheckBox::toggled, box, explain);
 }
 
+QString DrawOrderTip() {
+    return QCoreApplication::translate("ui::SplitOrPriority",
+                                       "Draw order of the map among the device's maps (version 4 only)");
+}
+
 }  // namespace ui

@@ -1,6 +1,7 @@
 // The one reading of a window's edit controls into the edit request, for the editor and
 // the batch panel alike.
 #pragma once
+#include <QString>
 #include <array>
 
 #include "edit/edit_request.h"
@@ -30,5 +31,7 @@ bool RequestFrom(const RequestControls& controls, edit::EditRequest& request, pl
 // A level's box is both its priority (for a save) and its choice for a split; its tooltip
 // says, as it is ticked or not, what each command will make of it.
 void ExplainSplitOrPriority(QCheckBox* box);
+// What the draw order is, for the "DrawOrder" caption both languages share.
+QString DrawOrderTip();
 
 }  // namespace ui

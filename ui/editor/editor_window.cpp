@@ -251,6 +251,7 @@ void EditorWindow::ApplyCaptions() {
     ShowPreviewHint(true);
     lblActualizar_->setText(tr("Update to ..."));
     lblDrawOrder_->setText(tr("DrawOrder"));
+    lblDrawOrder_->setToolTip(DrawOrderTip());
 }
 
 QString EditorWindow::LoadHint() const { return tr("Press Load JNX button."); }

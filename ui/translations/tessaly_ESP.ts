@@ -51,6 +51,10 @@
         <source>%1 cannot be read:</source>
         <translation>%1 no se puede leer:</translation>
     </message>
+    <message>
+        <source>Number of tiles</source>
+        <translation>Número de teselas</translation>
+    </message>
 </context>
 <context>
     <name>batchui::BatchPanel</name>
@@ -1373,6 +1377,10 @@ Replace them all?</source>
     <message>
         <source>Not ticked: Save JNX clears the level&apos;s priority; Split JNX leaves it out.</source>
         <translation>Sin marcar: Guardar JNX le quita la prioridad; Dividir JNX lo deja fuera.</translation>
+    </message>
+    <message>
+        <source>Draw order of the map among the device&apos;s maps (version 4 only)</source>
+        <translation>Orden de dibujo del mapa entre los del dispositivo (solo versión 4)</translation>
     </message>
 </context>
 </TS>
