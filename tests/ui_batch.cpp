@@ -17,6 +17,8 @@
 #include "ui/batch/coverage_pane.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/error_message.h"
+#include "ui/common/language.h"
+#include "ui/batch/batch_messages.h"
 
 void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
@@ -216,7 +218,8 @@ TEST(BatchCommands, SaveHandsOverThePanelAndReloadsTheFolder) {
         ASSERT_EQ(results.size(), 2u);
         EXPECT_EQ(results[0].first.toStdString(), dir.file("new4.jnx"));  // the folder's order
         EXPECT_EQ(results[0].second, "updated");
-        EXPECT_EQ(results[1].second, replace ? "created old3.jnx" : "created old3_new.jnx");
+        EXPECT_EQ(results[1].second,
+                  replace ? "rewritten as a new file; the old one was deleted" : "created old3_new.jnx");
         // The folder was reloaded, with no row checked.
         EXPECT_EQ(s.window->Table().rows.size(), replace ? 2u : 3u);
         EXPECT_EQ(s.Field(replace ? "old3.jnx" : "old3_new.jnx", BatchModel::kVersion), "4");
@@ -257,7 +260,7 @@ TEST(BatchCommands, EveryCommandRefusesWithAWarningAndTouchesNothing) {
         (s.window.get()->*command)();
         ASSERT_EQ(s.presenter.shown.size(), 1u);
         EXPECT_EQ(s.LastText(), refusal);
-        EXPECT_EQ(s.presenter.last()->title, "Warning");
+        EXPECT_EQ(s.presenter.last()->icon, ui::MessageIcon::Warning);
     };
     refuses(&BatchWindow::OnSave, "You must load a directory.");
     refuses(&BatchWindow::OnMerge, "You must load a directory.");
@@ -285,7 +288,7 @@ TEST(BatchCommands, DeleteSplitAndMergeReloadTheGrid) {
     s.window->cmdborrar->click();
     EXPECT_EQ(s.presenter.last()->buttons, ui::MessageButtons::YesNo);
     EXPECT_EQ(s.presenter.last()->preferred, ui::MessageAnswer::No);
-    EXPECT_EQ(s.presenter.last()->title, "Warning");
+    EXPECT_EQ(s.presenter.last()->icon, ui::MessageIcon::Question);
     EXPECT_EQ(dir.list().size(), 4u);
     s.presenter.answers = {ui::MessageAnswer::Yes};
     s.window->cmdborrar->click();
@@ -306,7 +309,7 @@ TEST(BatchCommands, DeleteSplitAndMergeReloadTheGrid) {
     s.Check({"coarse.jnx", "fine.jnx"});
     s.window->joinjnx->click();
     EXPECT_EQ(s.LastText().rfind("Merged OK.\n" + dir.path(), 0), 0u) << s.LastText();
-    EXPECT_EQ(s.presenter.last()->title, "Information");
+    EXPECT_EQ(s.presenter.last()->icon, ui::MessageIcon::Information);
     const Names names = dir.list();
     ASSERT_EQ(names.size(), 4u);
     EXPECT_NE(names[0].find("join"), std::string::npos);  // the date sorts first
@@ -423,16 +426,25 @@ TEST(BatchGrid, CutCellsAndUnreadableMapsExplain) {
     EXPECT_GT(reddish, row.width() / 2);
 }
 
-// The real box: Enter answers the preferred button.
-TEST(MessageBoxes, EnterPressesThePreferredAnswer) {
+// The real box: Enter answers the preferred button; the kind of box gives both its title
+// and its icon.
+TEST(MessageBoxes, EnterPressesThePreferredAnswerAndTheKindGivesTitleAndIcon) {
     ui::QtMessagePresenter real;
-    for (const auto preferred : {ui::MessageAnswer::No, ui::MessageAnswer::Yes}) {
-        QTimer::singleShot(0, [] {
-            if (QWidget* box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Return);
+    QStringList seen;  // each box's title and icon
+    const auto answer = [&seen] {
+        QTimer::singleShot(0, [&seen] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            seen << box->windowTitle() + QString::number(box->icon());
+            QTest::keyClick(box, Qt::Key_Return);
         });
-        EXPECT_EQ(real.Question("Warning", "Delete 2 files, are you sure?.", preferred),
-                  preferred == ui::MessageAnswer::Yes);
+    };
+    for (const auto preferred : {ui::MessageAnswer::No, ui::MessageAnswer::Yes}) {
+        answer();
+        EXPECT_EQ(real.Question("Delete 2 files?", preferred), preferred == ui::MessageAnswer::Yes);
     }
+    answer(), real.Error("x"), answer(), real.Refusal("x"), answer(), real.Information("x");
+    EXPECT_EQ(seen.join(' '), "Question4 Question4 Error3 Warning2 Information1");
 }
 
 // More maps in one folder than a unit loads: said above the grid.
@@ -496,3 +508,18 @@ TEST(BatchGrid, CoveragePaneOutlinesTheHighlightedMaps) {
 }
 
 }  // namespace
+
+// Counts take the plural form of the windows' language, and numbers its separators; a
+// language without a file is English.
+TEST(Language, PluralsAndNumbersFollowTheLanguage) {
+    const char* cases[][3] = {
+        {"ENG", "Delete 1 file? Delete 3 files?", "8,404 30,062 1.50"},
+        {"ESP", "Va a borrar 1 fichero, ¿está seguro? Va a borrar 3 ficheros, ¿está seguro?", "8.404 30.062 1,50"},
+        {"FRA", "Delete 1 file? Delete 3 files?", "8,404 30,062 1.50"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ui::InstallLanguage(QString::fromLatin1(c[0])), c[0][0] != 'F');
+        EXPECT_EQ(batchui::DeleteConfirmText(1) + ' ' + batchui::DeleteConfirmText(3), QString::fromUtf8(c[1]));
+        EXPECT_EQ(ui::Number(8404) + ' ' + ui::Number(30062) + ' ' + ui::Number(1.5, 2), c[2]);
+    }
+    ui::InstallLanguage(QStringLiteral("ENG"));
+}

@@ -15,6 +15,7 @@
 #include "support/web_tiles_builder.h"
 #include "ui_support/editor_fixture.h"
 #include "ui/common/language.h"
+#include "ui/editor/convert_dialogs.h"
 #include "ui/editor/editor_window.h"
 
 namespace {
@@ -190,6 +191,29 @@ TEST_F(ConvertWindowTest, CancelLeavesNoFile) {
         EXPECT_EQ(dir.list(), before);
         EXPECT_EQ(window->Document().FileName, map);
     }
+}
+
+// The import dialog reopens with a failed choice's fields; a source typed by hand proposes
+// the map beside it and enables OK, while a name the user gave stays.
+TEST(ImportDialog, KeepsAFailedChoiceAndProposesTheMapOfATypedSource) {
+    const ui::ImportChoice earlier{QStringLiteral("/maps/old.mbtiles"), QStringLiteral("/maps/mine.jnx"), 3};
+    QStringList seen;
+    QTimer::singleShot(0, [&seen] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        auto* source = dialog->findChild<QLineEdit*>(QStringLiteral("source"));
+        auto* output = dialog->findChild<QLineEdit*>(QStringLiteral("output"));
+        QTest::keyClicks(source, QStringLiteral("x"));
+        seen << source->text() << output->text();
+        output->clear(), source->clear();
+        QTest::keyClicks(source, QStringLiteral("/tiles/area.kmz"));
+        seen << output->text();
+        const bool ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
+        ok ? dialog->accept() : dialog->reject();
+    });
+    const std::optional<ui::ImportChoice> choice = ui::AskImport(nullptr, QStringLiteral("/"), earlier);
+    EXPECT_EQ(seen, (QStringList{"/maps/old.mbtilesx", "/maps/mine.jnx", "/tiles/area.jnx"}));
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_EQ(choice->version, 3);
 }
 
 }  // namespace

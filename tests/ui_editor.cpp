@@ -119,6 +119,9 @@ protected:
         EXPECT_TRUE(text("txtProductID")->text().isEmpty());
         EXPECT_TRUE(window->Document().FileName.empty());
         EXPECT_TRUE(label("lblDeviceCheck").isEmpty());
+        // No tile of the map that was, and the hint back.
+        EXPECT_TRUE(get<QLabel>(QStringLiteral("picPreview"))->pixmap().isNull());
+        EXPECT_FALSE(label("lblPreviewLabel2").isEmpty());
     }
 };
 
@@ -218,8 +221,9 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     MoveOver("lblNivel_1");
     EXPECT_TRUE(!picture->isHidden() && !picture->pixmap().isNull() && picture->pixmap().width() <= picture->width());
     EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("2 TL. - Zoom: - JNXScale: 4776"));
+    EXPECT_TRUE(label("lblPreviewLabel2").isEmpty());
     MoveOver("FNiveles");
-    EXPECT_TRUE(picture->isHidden());
+    EXPECT_TRUE(picture->isHidden() && !label("lblPreviewLabel2").isEmpty());
 
     // Version 4 shows its draw order until version 3 is picked; a drop loads too.
     QMimeData mime;
@@ -237,15 +241,22 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     fixture::Bytes cut = fixture::ReadBytes(dir.file("four.jnx"));
     cut.resize(cut.size() / 2);
     fixture::WriteBytes(dir.file("bad.jnx"), cut);
+    MoveOver("lblNivel_0");
     messages.answers.push_back(ui::MessageAnswer::Yes);
     Load(dir.file("bad.jnx"));
     EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_TRUE(picture->pixmap().isNull());
     EXPECT_EQ(LastText().rfind(dir.file("bad.jnx") + " cannot be opened:\n", 0), 0u) << LastText();
     EXPECT_EQ(LastText().find("rebuild"), std::string::npos);
     EXPECT_EQ(window->Document().FileName, dir.file("four.jnx"));
     EXPECT_EQ(label("lblInfo").toStdString(), dir.file("four.jnx"));
     EXPECT_TRUE(window->HasUnsavedEdits() && text("txtDrawOrder")->isHidden());
     EXPECT_EQ(Levels(), QStringLiteral("3 3* 4 -~ -~"));
+    // A map opened otherwise (the command line) is remembered as well.
+    std::filesystem::create_directories(dir.file("sub"));
+    fixture::WriteBytes(dir.file("sub/x.jnx"), fixture::ReadBytes(dir.file("four.jnx")));
+    ASSERT_TRUE(window->LoadFile(QString::fromStdString(dir.file("sub/x.jnx"))));
+    EXPECT_EQ(ini->ReadSetting("Preferences", "BatchDefaultDir"), dir.file("sub"));
 }
 
 // The device line judges the tables a save would write now, as the ranges do, and keeps
@@ -472,6 +483,9 @@ TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {
     tick(0)->setChecked(true);
     tick(1)->setChecked(false);
     tick(2)->setChecked(true);
+    // The boxes double as priorities: each says what the next command makes of its tick.
+    EXPECT_NE(tick(0)->toolTip(), tick(1)->toolTip());
+    EXPECT_EQ(tick(0)->toolTip(), tick(2)->toolTip());
     // A folder where the third level's file goes: that file cannot be written.
     const std::string blocked = platform::JoinPath(platform::JoinPath(dir.path(), "sub"), "three_Level3.jnx");
     std::filesystem::create_directories(blocked);
@@ -498,7 +512,7 @@ TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {
     ExpectEmptyState();
 }
 
-// A refusal is one information box and writes nothing. Group-preset mode asks for every
+// A refusal is one warning box and writes nothing. Group-preset mode asks for every
 // zoom number; with them given, the edits go into the file in place.
 TEST_F(EditorTest, RefusalsWriteNothingAndSaveInPlaceWritesTheEdits) {
     ASSERT_TRUE(StartWith("Lang=ENG\nUserLevel=2\n"));
@@ -507,7 +521,7 @@ TEST_F(EditorTest, RefusalsWriteNothingAndSaveInPlaceWritesTheEdits) {
         (window.get()->*command)();
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_EQ(LastText(), refusal);
-        EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Information);
+        EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Warning);
     };
     refuses(&EditorWindow::OnSave, "Need to load a JNX file.");
     refuses(&EditorWindow::OnSplit, "Need to load a JNX file.");

@@ -25,11 +25,10 @@ void BatchWindow::OnMerge() {
         sources.push_back(std::move(s));
     }
     const bool loaded = !table_.rows.empty();
-    const QString warning = WarningTitle();
     edit::EditRequest request;
     platform::Error error;
     if (!panel_->Request(false, request, error) || !compose::ValidateMerge(sources, request, error, loaded)) {
-        presenter_.Information(warning, ui::ErrorMessage(error));
+        presenter_.Refusal(ui::ErrorMessage(error));
         return;
     }
 
@@ -44,18 +43,18 @@ void BatchWindow::OnMerge() {
     if (!outcome.Ok()) {
         SetRunning(false);
         if (outcome.error.code == platform::ErrorCode::Cancelled)
-            presenter_.Information(InformationTitle(), MergeCancelledText());
+            presenter_.Information(MergeCancelledText());
         else if (outcome.result == operations::MergeOutcome::Result::Refused)
-            presenter_.Information(warning, ui::ErrorMessage(outcome.error));
+            presenter_.Refusal(ui::ErrorMessage(outcome.error));
         else
-            presenter_.Plain(ErrorTitle(), MergeFailureText(ui::ErrorMessage(outcome.error)));
+            presenter_.Error(MergeFailureText(ui::ErrorMessage(outcome.error)));
         return;
     }
     const std::string& output = outcome.output;
     ResetWindow();
     LoadRows(folder, false);
     SetRunning(false);
-    presenter_.Plain(InformationTitle(), tr("Merged OK.") + QLatin1Char('\n') + QString::fromStdString(output));
+    presenter_.Information(tr("Merged OK.") + QLatin1Char('\n') + QString::fromStdString(output));
 }
 
 }  // namespace batchui

@@ -13,21 +13,15 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 }  // namespace
 
-QString WarningTitle() { return QCoreApplication::translate("batchui::Messages", "Warning"); }
-
-QString InformationTitle() { return QCoreApplication::translate("batchui::Messages", "Information"); }
-
-QString SummaryTitle() { return QCoreApplication::translate("batchui::Messages", "Info"); }
-
 QString SaveSummaryText(int updated, int created, int errors) {
-    return QCoreApplication::translate("batchui::Messages", "Updated OK: %1").arg(updated) + kCrLf +
-           QCoreApplication::translate("batchui::Messages", "Created OK: %1").arg(created) + kCrLf +
-           QCoreApplication::translate("batchui::Messages", "Errors: %1").arg(errors) + kCrLf;
+    return QCoreApplication::translate("batchui::Messages", "Updated OK: %L1").arg(updated) + kCrLf +
+           QCoreApplication::translate("batchui::Messages", "Created OK: %L1").arg(created) + kCrLf +
+           QCoreApplication::translate("batchui::Messages", "Errors: %L1").arg(errors) + kCrLf;
 }
 
 QString SplitSummaryText(int extracted, int errors) {
-    return QCoreApplication::translate("batchui::Messages", "Extracted OK: %1").arg(extracted) + kCrLf +
-           QCoreApplication::translate("batchui::Messages", "Errors: %1").arg(errors) + kCrLf;
+    return QCoreApplication::translate("batchui::Messages", "Extracted OK: %L1").arg(extracted) + kCrLf +
+           QCoreApplication::translate("batchui::Messages", "Errors: %L1").arg(errors) + kCrLf;
 }
 
 QString DeleteSummaryText(int errors) {
@@ -35,13 +29,8 @@ QString DeleteSummaryText(int errors) {
     return QCoreApplication::translate("batchui::Messages", "Deleted OK.");
 }
 
-QString DeleteConfirmTitle() { return WarningTitle(); }
-
-QString ErrorTitle() { return QCoreApplication::translate("batchui::Messages", "Error"); }
-
 QString DeleteConfirmText(std::size_t count) {
-    return QCoreApplication::translate("batchui::Messages", "Delete %1 files, are you sure?.")
-        .arg(static_cast<qulonglong>(count));
+    return QCoreApplication::translate("batchui::Messages", "Delete %Ln file(s)?", "", static_cast<int>(count));
 }
 
 QString MergeFailureText(const QString& reason) {
@@ -58,7 +47,10 @@ QString Outcome(const batch::RowOutcome& row) {
         case batch::RowResult::Updated:
             if (row.output != row.path) return Tr("updated, renamed to %1").arg(Name(row.output));
             return Tr("updated");
-        case batch::RowResult::Created: return Tr("created %1").arg(Name(row.output));
+        case batch::RowResult::Created:
+            // "Delete old files": written anew under the source's own name.
+            if (row.output == row.path) return Tr("rewritten as a new file; the old one was deleted");
+            return Tr("created %1").arg(Name(row.output));
         case batch::RowResult::Extracted: return Tr("split into %1").arg(Name(row.output));
         case batch::RowResult::Deleted: return Tr("deleted");
         case batch::RowResult::Failed: break;
@@ -95,7 +87,8 @@ QString MergeCancelledText() {
 }
 
 QString ScanCancelledText(std::size_t listed) {
-    return Tr("Reading the folder was cancelled: %1 maps are listed.").arg(static_cast<qulonglong>(listed));
+    return QCoreApplication::translate("batchui::Messages", "Reading the folder was cancelled: %Ln map(s) are listed.",
+                                       "", static_cast<int>(listed));
 }
 
 }  // namespace batchui

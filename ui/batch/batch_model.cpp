@@ -8,6 +8,8 @@
 #include "settings/settings.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/error_message.h"
+#include "ui/common/language.h"
+#include "ui/common/request_controls.h"
 
 namespace batchui {
 
@@ -109,7 +111,7 @@ QString BatchModel::Display(const batch::MapRow& row, int column) const {
         case kLevels:
             return QString::number(row.levelCount);
         case kTiles:
-            return QString::number(row.totalTiles);
+            return ui::Number(row.totalTiles);
         case kVersion:
             return QString::number(row.version);
         case kDrawOrder:
@@ -189,6 +191,9 @@ Qt::ItemFlags BatchModel::flags(const QModelIndex& index) const {
 QVariant BatchModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole) return ColumnCaption(section);
+    // These captions are the same in both languages; the tooltip says them in the user's.
+    if (role == Qt::ToolTipRole && section == kTiles) return tr("Number of tiles");
+    if (role == Qt::ToolTipRole && section == kDrawOrder) return ui::DrawOrderTip();
     if (role != Qt::ToolTipRole || !IsZoomColumn(section) || tables_.ZoomTable.empty()) return {};
     QStringList lines;
     for (const auto& row : tables_.ZoomTable)

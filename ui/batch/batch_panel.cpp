@@ -36,7 +36,7 @@ BatchPanel::BatchPanel(const settings::SettingsTables& tables, int userLevel, QW
             cboNivel[k]->addItem(QString::fromStdString(row.Name), row.StandardScale);
         chkSplitOPriority[k] = new QCheckBox(tr("Split"), Frame1);
         chkSplitOPriority[k]->setObjectName(QStringLiteral("chkSplitOPriority%1").arg(k));
-        chkSplitOPriority[k]->setToolTip(tr("Split this level / Prioritise level"));
+        ui::ExplainSplitOrPriority(chkSplitOPriority[k]);
         grid->addWidget(lblNivel[k], 0, k);
         grid->addWidget(cboNivel[k], 1, k);
         grid->addWidget(chkSplitOPriority[k], 2, k);

@@ -305,9 +305,8 @@ void BatchWindow::OnClearPanel() {
 }
 
 void BatchWindow::ShowCheckedCount() {
-    lblChecked->setText(tr("%1 of %2 maps checked")
-                            .arg(static_cast<qulonglong>(model_->CheckedCount()))
-                            .arg(static_cast<qulonglong>(table_.rows.size())));
+    lblChecked->setText(tr("%L1 of %Ln map(s) checked", "", static_cast<int>(table_.rows.size()))
+                            .arg(static_cast<qulonglong>(model_->CheckedCount())));
 }
 
 void BatchWindow::ResetWindow() {
@@ -427,9 +426,7 @@ jnx::WriterSettings BatchWindow::Writers() const {
     return w;
 }
 
-void BatchWindow::Refuse(const platform::Error& refusal) {
-    presenter_.Information(WarningTitle(), ui::ErrorMessage(refusal));
-}
+void BatchWindow::Refuse(const platform::Error& refusal) { presenter_.Refusal(ui::ErrorMessage(refusal)); }
 
 QString BatchWindow::FolderUnreadable(const std::string& folder) const {
     return tr("The folder cannot be read: %1").arg(Q(folder));
@@ -448,16 +445,16 @@ void BatchWindow::LoadRows(std::string folder, bool recursive) {
     ShowCrowdedFolders();
     ApplyLayout();
     if (!result.ok)
-        presenter_.Information(WarningTitle(), FolderUnreadable(folder));
+        presenter_.Error(FolderUnreadable(folder));
     else if (result.cancelled)
-        presenter_.Information(InformationTitle(), ScanCancelledText(table_.rows.size()));
+        presenter_.Information(ScanCancelledText(table_.rows.size()));
 }
 
 void BatchWindow::ShowCrowdedFolders() {
     const auto crowded = batch::CrowdedFolders(table_);
     lblCrowded->setVisible(!crowded.empty());
     if (crowded.empty()) return;
-    QString text = tr("%1 holds %2 maps; a unit loads at most %3.")
+    QString text = tr("%1 holds %L2 maps; a unit loads at most %L3.")
                        .arg(Q(crowded.front().first))
                        .arg(crowded.front().second)
                        .arg(jnx::device::kMaxFiles);
@@ -467,7 +464,7 @@ void BatchWindow::ShowCrowdedFolders() {
 
 void BatchWindow::ShowSummary(const batch::BatchSummary& summary, const QString& counts) {
     ui::Message message{summary.errors > 0 ? ui::MessageIcon::Critical : ui::MessageIcon::Information,
-                        ui::MessageButtons::Ok, SummaryTitle(), counts};
+                        ui::MessageButtons::Ok, counts};
     if (summary.cancelled) message.text += CancelledRunText();
     message.results = ResultLines(summary);
     presenter_.Show(message);
@@ -476,7 +473,7 @@ void BatchWindow::ShowSummary(const batch::BatchSummary& summary, const QString&
 void BatchWindow::OnLoad() {
     if (running_) return;
     if (!platform::FolderExists(folder_)) {
-        presenter_.Information(WarningTitle(), FolderUnreadable(folder_));
+        presenter_.Error(FolderUnreadable(folder_));
         return;
     }
     settings_.WriteSetting("Preferences", "BatchDefaultDir", folder_);
@@ -539,7 +536,7 @@ void BatchWindow::OnDelete() {
         return;
     }
     // Enter must not delete for good: No is the default answer.
-    if (!presenter_.Question(DeleteConfirmTitle(), DeleteConfirmText(count), ui::MessageAnswer::No)) return;
+    if (!presenter_.Question(DeleteConfirmText(count), ui::MessageAnswer::No)) return;
     SetRunning(true);
     batch::BatchTable rows = table_;
     batch::DeleteSummary summary;
@@ -554,7 +551,7 @@ void BatchWindow::OnDelete() {
         return;
     }
     ui::Message message{summary.errors > 0 ? ui::MessageIcon::Critical : ui::MessageIcon::Information,
-                        ui::MessageButtons::Ok, InformationTitle(), DeleteSummaryText(summary.errors)};
+                        ui::MessageButtons::Ok, DeleteSummaryText(summary.errors)};
     if (summary.cancelled) message.text += QLatin1Char('\n') + CancelledRunText();
     message.results = ResultLines(summary);
     presenter_.Show(message);

@@ -12,8 +12,8 @@ DeviceCheckLine::DeviceCheckLine(QWidget* parent) : QLabel(parent) {
 
 namespace {
 
-QString Warnings(int n) { return n == 1 ? DeviceCheckLine::tr("1 warning") : DeviceCheckLine::tr("%1 warnings").arg(n); }
-QString Errors(int n) { return n == 1 ? DeviceCheckLine::tr("1 error") : DeviceCheckLine::tr("%1 errors").arg(n); }
+QString Warnings(int n) { return DeviceCheckLine::tr("%Ln warning(s)", "", n); }
+QString Errors(int n) { return DeviceCheckLine::tr("%Ln error(s)", "", n); }
 
 }  // namespace
 
@@ -35,13 +35,13 @@ QString DeviceCheckLine::Details(const std::vector<check::Finding>& findings, in
     QStringList lines;
     for (const auto& finding : findings) {
         if (lines.size() == most) {
-            lines << tr("… and %1 more").arg(static_cast<int>(findings.size()) - most);
+            lines << tr("… and %L1 more").arg(static_cast<int>(findings.size()) - most);
             break;
         }
         // The code stays as scripts and the guide name it; the rest speaks the user's language.
         QString where;
         if (finding.level > 0) where = tr("level %1").arg(finding.level);
-        if (finding.tile > 0) where += tr(", tile %1").arg(finding.tile);
+        if (finding.tile > 0) where += tr(", tile %L1").arg(finding.tile);
         const bool error = check::SeverityOf(finding.code) == check::Severity::Error;
         const std::string text = check::FindingText(finding, [](const char* english) {
             return QCoreApplication::translate("check::Finding", english).toStdString();

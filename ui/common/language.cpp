@@ -33,6 +33,16 @@ QStringList TranslationFolders() {
     return {program, QDir::cleanPath(program + QStringLiteral("/../share/tessaly/translations"))};
 }
 
+namespace {
+
+bool LoadOwn(QTranslator& own, const QString& code) {
+    for (const QString& folder : TranslationFolders())
+        if (own.load(QStringLiteral("tessaly_") + code, folder)) return true;
+    return false;
+}
+
+}  // namespace
+
 bool InstallLanguage(const QString& code) {
     for (const QPointer<QTranslator>& translator : Installed()) {
         if (!translator) continue;
@@ -43,18 +53,17 @@ bool InstallLanguage(const QString& code) {
 
     // The code becomes part of a file name: only letters, digits, '_' and '-' may reach it.
     static const QRegularExpression plainCode(QStringLiteral("^[A-Za-z0-9_-]+$"));
-    if (!plainCode.match(code).hasMatch()) return false;
     auto own = std::make_unique<QTranslator>();
-    bool found = false;
-    for (const QString& folder : TranslationFolders()) {
-        if (own->load(QStringLiteral("tessaly_") + code, folder)) {
-            found = true;
-            break;
-        }
+    if (!plainCode.match(code).hasMatch() || !LoadOwn(*own, code)) {
+        // Still English, with its plural forms.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        auto english = std::make_unique<QTranslator>();
+        if (LoadOwn(*english, QStringLiteral("ENG"))) Install(std::move(english));
+        return false;
     }
-    if (!found) return false;
 
     const QString language = own->language();
+    QLocale::setDefault(language.isEmpty() ? QLocale(QLocale::English, QLocale::UnitedStates) : QLocale(language));
     auto qt = std::make_unique<QTranslator>();
     if (!language.isEmpty() &&
         qt->load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -63,6 +72,21 @@ bool InstallLanguage(const QString& code) {
     }
     Install(std::move(own));
     return true;
+}
+
+// Spanish leaves four-digit numbers ungrouped, yet the windows show "8.404 bytes" beside
+// "30.062": the separator is put in by hand.
+QString Number(qint64 value) {
+    const QLocale locale;
+    QString digits = QString::number(value < 0 ? -(value + 1) + 1ULL : qulonglong(value));
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3) digits.insert(at, locale.groupSeparator());
+    return value < 0 ? locale.negativeSign() + digits : digits;
+}
+
+QString Number(double value, int decimals) {
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'f', decimals);
 }
 
 }  // namespace ui

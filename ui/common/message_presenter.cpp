@@ -55,13 +55,26 @@ void AddResultsList(QMessageBox& box, const std::vector<std::pair<QString, QStri
 
 }  // namespace
 
+QString MessageTitle(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Warning:
+            return QCoreApplication::translate("ui::MessagePresenter", "Warning");
+        case MessageIcon::Critical:
+            return QCoreApplication::translate("ui::MessagePresenter", "Error");
+        case MessageIcon::Question:
+            return QCoreApplication::translate("ui::MessagePresenter", "Question");
+        case MessageIcon::Information:
+            break;
+    }
+    return QCoreApplication::translate("ui::MessagePresenter", "Information");
+}
+
 MessageAnswer QtMessagePresenter::Show(const Message& message) {
     QWidget* parent = parent_ ? parent_ : QApplication::activeWindow();
     QMessageBox box(parent);
-    box.setWindowTitle(message.title.isEmpty() ? QApplication::applicationName() : message.title);
+    box.setWindowTitle(MessageTitle(message.icon));
     box.setText(message.text);
     switch (message.icon) {
-        case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
         case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
         case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
         case MessageIcon::Critical: box.setIcon(QMessageBox::Critical); break;

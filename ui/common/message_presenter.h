@@ -11,14 +11,19 @@ class QWidget;
 
 namespace ui {
 
-enum class MessageIcon { None, Information, Warning, Critical, Question };
+// What a box is says both its icon and its title, so no box can pair one with the other's:
+// an error "Error", a refusal (a command that will not run as asked) "Warning", a
+// question "Question", a result "Information".
+enum class MessageIcon { Information, Warning, Critical, Question };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 
+// The title of a box of that kind, in the windows' language.
+QString MessageTitle(MessageIcon icon);
+
 struct Message {
-    MessageIcon icon = MessageIcon::None;
+    MessageIcon icon = MessageIcon::Information;
     MessageButtons buttons = MessageButtons::Ok;
-    QString title;  // empty: the application's name
     QString text;
     // The button Enter presses in a Yes/No box; No where Yes cannot be undone.
     MessageAnswer preferred = MessageAnswer::Yes;
@@ -32,22 +37,14 @@ public:
     // Shows the box and returns the button pressed (Ok for an OK-only box).
     virtual MessageAnswer Show(const Message& message) = 0;
 
-    MessageAnswer Information(const QString& title, const QString& text,
-                              MessageButtons buttons = MessageButtons::Ok) {
-        return Show({MessageIcon::Information, buttons, title, text});
+    // A result; with Yes/No when the result offers a next step.
+    MessageAnswer Information(const QString& text, MessageButtons buttons = MessageButtons::Ok) {
+        return Show({MessageIcon::Information, buttons, text});
     }
-    MessageAnswer Warning(const QString& title, const QString& text) {
-        return Show({MessageIcon::Warning, MessageButtons::Ok, title, text});
-    }
-    MessageAnswer Error(const QString& title, const QString& text) {
-        return Show({MessageIcon::Critical, MessageButtons::Ok, title, text});
-    }
-    bool Question(const QString& title, const QString& text, MessageAnswer preferred = MessageAnswer::Yes) {
-        return Show({MessageIcon::Question, MessageButtons::YesNo, title, text, preferred}) == MessageAnswer::Yes;
-    }
-    // A box without an icon and with the OK button only.
-    void Plain(const QString& title, const QString& text) {
-        Show({MessageIcon::None, MessageButtons::Ok, title, text});
+    void Refusal(const QString& text) { Show({MessageIcon::Warning, MessageButtons::Ok, text}); }
+    void Error(const QString& text) { Show({MessageIcon::Critical, MessageButtons::Ok, text}); }
+    bool Question(const QString& text, MessageAnswer preferred = MessageAnswer::Yes) {
+        return Show({MessageIcon::Question, MessageButtons::YesNo, text, preferred}) == MessageAnswer::Yes;
     }
 };
 

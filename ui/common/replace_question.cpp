@@ -20,11 +20,9 @@ bool MayReplaceFiles(MessagePresenter& presenter, const std::vector<std::string>
             taken << QString::fromStdString(path);
     if (taken.isEmpty()) return true;
     if (taken.size() == 1)
-        return presenter.Question(Tr("Replace file"), Tr("%1 already exists. Replace it?").arg(taken.front()),
-                                  MessageAnswer::No);
-    return presenter.Question(Tr("Replace files"),
-                              Tr("These files already exist:\n%1\nReplace them all?").arg(taken.join(QLatin1Char('\n'))),
-                              MessageAnswer::No);
+        return presenter.Question(Tr("%1 already exists. Replace it?").arg(taken.front()), MessageAnswer::No);
+    return presenter.Question(
+        Tr("These files already exist:\n%1\nReplace them all?").arg(taken.join(QLatin1Char('\n'))), MessageAnswer::No);
 }
 
 }  // namespace ui

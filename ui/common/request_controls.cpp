@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 
 namespace ui {
@@ -35,6 +36,23 @@ bool RequestFrom(const RequestControls& controls, edit::EditRequest& request, pl
         note(edit::ParseZoomNumber(TextOf(controls.zoom[k]), k, request, bad));
     }
     return !first || platform::Fail(error, first);
+}
+
+void ExplainSplitOrPriority(QCheckBox* box) {
+    const auto explain = [box](bool ticked) {
+        const auto tr = [](const char* text) { return QCoreApplication::translate("ui::SplitOrPriority", text); };
+        box->setToolTip(tr("Split this level / Prioritise level") + QLatin1Char('\n') +
+                        (ticked ? tr("Ticked: Save JNX marks the level as priority; Split JNX writes it as a map "
+                                     "of its own.")
+                                : tr("Not ticked: Save JNX clears the level's priority; Split JNX leaves it out.")));
+    };
+    explain(box->isChecked());
+    QObject::connect(box, &QCheckBox::toggled, box, explain);
+}
+
+QString DrawOrderTip() {
+    return QCoreApplication::translate("ui::SplitOrPriority",
+                                       "Draw order of the map among the device's maps (version 4 only)");
 }
 
 }  // namespace ui

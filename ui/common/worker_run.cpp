@@ -56,7 +56,7 @@ void RunWithProgress(QWidget* parent, const QString& label, WorkerReport& report
         if (report.CancelRequested()) return;
         QString text = label;
         if (report.StepsTotal() > 0)
-            text += QLatin1Char('\n') + Tr("%1 of %2 maps done").arg(report.StepsDone()).arg(report.StepsTotal());
+            text += QLatin1Char('\n') + Tr("%L1 of %L2 maps done").arg(report.StepsDone()).arg(report.StepsTotal());
         if (dialog.labelText() != text) dialog.setLabelText(text);
         dialog.setValue(value);
     });

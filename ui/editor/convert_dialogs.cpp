@@ -64,17 +64,20 @@ QString DefaultExportOutput(const QString& mapPath, ExportFormat format) {
     return info.dir().filePath(info.completeBaseName() + QLatin1Char('.') + Extension(format));
 }
 
-std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolder) {
+std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolder, const ImportChoice& earlier) {
     QDialog dialog(parent);
     dialog.setWindowTitle(Tr("Import tiles"));
-    auto* source = new QLineEdit(&dialog);
+    auto* source = new QLineEdit(earlier.source, &dialog);
+    source->setObjectName(QStringLiteral("source"));
     auto* file = new QPushButton(Tr("File…"), &dialog);
     auto* folder = new QPushButton(Tr("Folder…"), &dialog);
-    auto* output = new QLineEdit(&dialog);
+    auto* output = new QLineEdit(earlier.output, &dialog);
+    output->setObjectName(QStringLiteral("output"));
     auto* browse = new QPushButton(Tr("Browse…"), &dialog);
     auto* version = new QComboBox(&dialog);
     version->addItem(QStringLiteral("4"), 4);
     version->addItem(QStringLiteral("3"), 3);
+    version->setCurrentIndex(std::max(0, version->findData(earlier.version)));
     source->setToolTip(Tr("An MBTiles, KMZ or KML file, a folder of tiles laid out Z/X/Y, or a georeferenced raster"));
     // A raster's tiles are encoded, not copied: how is asked only of a raster.
     auto* quality = new QSpinBox(&dialog);
@@ -104,10 +107,22 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
         quality->setEnabled(raster);
         tileSize->setEnabled(raster);
     };
+    // The output follows the source while it is the name proposed for it (or empty); a
+    // name the user gave stays.
+    QString proposed = earlier.source.trimmed().isEmpty()
+                           ? QString()
+                           : QDir::toNativeSeparators(DefaultImportOutput(earlier.source.trimmed()));
+    const auto propose = [&](const QString& path) {
+        const QString now = output->text().trimmed();
+        if (!now.isEmpty() && now != proposed.trimmed()) return;
+        proposed = path.trimmed().isEmpty() ? QString() : QDir::toNativeSeparators(DefaultImportOutput(path.trimmed()));
+        output->setText(proposed);
+    };
     const auto picked = [&](const QString& path) {
         if (path.isEmpty()) return;
+        proposed = output->text();  // a browsed source always proposes its name
         source->setText(QDir::toNativeSeparators(path));
-        output->setText(QDir::toNativeSeparators(DefaultImportOutput(path)));
+        propose(path);
     };
     const auto here = [&] { return source->text().isEmpty() ? startFolder : QFileInfo(source->text()).absolutePath(); };
     QObject::connect(file, &QPushButton::clicked, &dialog, [&] {
@@ -121,6 +136,7 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
         const QString path = ChooseSaveFile(&dialog, output->text(), Tr("JNX file (*.jnx)"));
         if (!path.isEmpty()) output->setText(QDir::toNativeSeparators(path));
     });
+    QObject::connect(source, &QLineEdit::textEdited, &dialog, propose);
     QObject::connect(source, &QLineEdit::textChanged, &dialog, refresh);
     QObject::connect(output, &QLineEdit::textChanged, &dialog, refresh);
     refresh();

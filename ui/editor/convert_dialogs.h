@@ -39,7 +39,8 @@ QString DefaultImportOutput(const QString& source);
 // Beside the map, under its name, with the format's extension.
 QString DefaultExportOutput(const QString& mapPath, ExportFormat format);
 
-std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolder);
+// Opens with `earlier`'s fields, so a choice that failed can be mended rather than retyped.
+std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolder, const ImportChoice& earlier = {});
 std::optional<ExportChoice> AskExport(QWidget* parent, const ExportOffer& offer);
 
 }  // namespace ui

@@ -42,7 +42,7 @@ bool EditorWindow::Resolve(edit::Purpose purpose, edit::EditRequest& request, ed
 }
 
 bool EditorWindow::Refuse(const QString& text) {
-    presenter_.Information(tr("Warning"), text);
+    presenter_.Refusal(text);
     return false;
 }
 
@@ -62,10 +62,9 @@ bool EditorWindow::MissingZoomNumber(const QString& text) {
 
 void EditorWindow::OfferFolder(const QString& text, const QString& folder) {
     const MessageAnswer answer = presenter_.Information(
-        tr("Information"), text + QLatin1Char('\n') + tr("Press YES to go generation folder, NO otherwise."),
-        MessageButtons::YesNo);
+        text + QLatin1Char('\n') + tr("Press YES to open the output folder, NO otherwise."), MessageButtons::YesNo);
     if (answer != MessageAnswer::Yes || !openFolder || openFolder(folder)) return;
-    presenter_.Information(tr("Information"), tr("No file browser could show the folder %1.").arg(folder));
+    presenter_.Information(tr("No file browser could show the folder %1.").arg(folder));
 }
 
 void EditorWindow::OnSave() {
@@ -101,17 +100,17 @@ void EditorWindow::OnSave() {
     // value stay, so the user can try again or keep them elsewhere.
     if (ok) {
         block_all();
-        OfferFolder((patch ? tr("JNX updated Successfully.") : tr("New JNX generated Successfully.")) +
+        OfferFolder((patch ? tr("JNX updated successfully.") : tr("New JNX generated successfully.")) +
                         QLatin1Char('\n') + output,
                     FromPath(platform::ParentFolder(resolved.outputPath)));
     } else if (WasCancelled(error)) {
-        presenter_.Information(tr("Information"), CancelledText(FromPath(source)));
+        presenter_.Information(CancelledText(FromPath(source)));
     } else if (patch) {  // the reason follows without a break in English
-        presenter_.Error(tr("Error"), tr("Errors in JNX update.%1", "%1: the reason").arg(ErrorMessage(error)) +
-                                          QLatin1Char('\n') + FromPath(source));
+        presenter_.Error(tr("Errors in JNX update. %1", "%1: the reason").arg(ErrorMessage(error)) + QLatin1Char('\n') +
+                         FromPath(source));
     } else {
-        presenter_.Error(tr("Error"), tr("Errors in JNX generation.") + QLatin1Char('\n') + output +
-                                          QLatin1Char('\n') + ErrorMessage(error));
+        presenter_.Error(tr("Errors in JNX generation.") + QLatin1Char('\n') + output + QLatin1Char('\n') +
+                         ErrorMessage(error));
     }
 }
 
@@ -166,7 +165,7 @@ void EditorWindow::OnSplit() {
     for (const std::string& out : written) names << FromPath(out);
     if (ok) {
         block_all();
-        OfferFolder(tr("New JNX generated Successfully.") + QLatin1Char('\n') + names.join(QLatin1Char('\n')),
+        OfferFolder(tr("New JNX generated successfully.") + QLatin1Char('\n') + names.join(QLatin1Char('\n')),
                     FromPath(platform::ParentFolder(written.back())));
         return;
     }
@@ -174,8 +173,10 @@ void EditorWindow::OnSplit() {
                                        : tr("Errors in JNX generation.") + QLatin1Char('\n') + FromPath(failedOut) +
                                              QLatin1Char('\n') + ErrorMessage(error);
     if (!names.isEmpty()) text += QLatin1Char('\n') + tr("Written before: %1").arg(names.join(QStringLiteral(", ")));
-    presenter_.Show({WasCancelled(error) ? MessageIcon::Information : MessageIcon::Critical, MessageButtons::Ok,
-                     WasCancelled(error) ? tr("Information") : tr("Error"), text});
+    if (WasCancelled(error))
+        presenter_.Information(text);
+    else
+        presenter_.Error(text);
 }
 
 QString EditorWindow::CancelledText(const QString& source) const {

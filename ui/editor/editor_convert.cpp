@@ -37,9 +37,9 @@ bool SameFile(const QString& a, const QString& b) {
 
 void EditorWindow::ShowConvertFailure(const QString& what, const platform::Error& error) {
     if (error.code == platform::ErrorCode::Cancelled)
-        presenter_.Information(tr("Information"), tr("Cancelled: nothing was written."));
+        presenter_.Information(tr("Cancelled: nothing was written."));
     else
-        presenter_.Error(tr("Error"), what + QLatin1Char('\n') + ErrorMessage(error));
+        presenter_.Error(what + QLatin1Char('\n') + ErrorMessage(error));
 }
 
 void EditorWindow::OnImport() {
@@ -47,6 +47,7 @@ void EditorWindow::OnImport() {
     const QString start = QString::fromStdString(settings_.BatchDefaultDir(platform::ProgramFolder()));
     const std::optional<ImportChoice> choice = chooseImport ? chooseImport(start) : std::nullopt;
     if (!choice) return;
+    lastImport_ = *choice;
     const QString source = QDir::cleanPath(choice->source.trimmed()), output = choice->output.trimmed();
     if (source.isEmpty() || output.isEmpty()) {
         Refuse(tr("Choose the tiles to import and the map to write."));
@@ -82,21 +83,23 @@ void EditorWindow::OnImport() {
         ShowConvertFailure(tr("%1 could not be imported:").arg(source), error);
         return;
     }
+    lastImport_ = {};
     // A map cut into volumes is shown by its first part, the coarsest levels over its north.
     if (LoadFile(QString::fromStdString(result.files.front().path))) ShowImported(result);
 }
 
 void EditorWindow::ShowImported(const convert::ImportResult& result) {
     const QString first = QString::fromStdString(result.files.front().path);
-    QString text = result.volumes ? tr("The map was written as %1 volumes in %2; the first one is loaded.")
-                                        .arg(result.files.size())
+    QString text = result.volumes ? tr("The map was written as %Ln volume(s) in %1; the first one is loaded.", "",
+                                       static_cast<int>(result.files.size()))
                                         .arg(QFileInfo(first).absolutePath())
                                   : tr("Map written: %1").arg(first);
-    text += QLatin1Char('\n') + tr("%1 tiles, zooms %2.").arg(result.tiles).arg(Zooms(result.zooms));
+    text +=
+        QLatin1Char('\n') + tr("%Ln tile(s), zooms %1.", "", static_cast<int>(result.tiles)).arg(Zooms(result.zooms));
     if (result.leftOut > 0)
-        text += QLatin1Char('\n') + tr("%1 tiles of coarser zooms lie over no volume and were left out.")
-                                        .arg(result.leftOut);
-    presenter_.Information(tr("Information"), text);
+        text += QLatin1Char('\n') + tr("%Ln tile(s) of coarser zooms lie over no volume and were left out.", "",
+                                       static_cast<int>(result.leftOut));
+    presenter_.Information(text);
 }
 
 void EditorWindow::OnExport() {
@@ -110,7 +113,7 @@ void EditorWindow::OnExport() {
     for (std::size_t k = 0; k < doc_.Levels.size(); ++k) {
         const std::int32_t zoom = k < doc_.LevelInfos.size() ? doc_.LevelInfos[k].Zoom : 255;
         const std::int32_t tiles = doc_.Levels[k].TileCount;
-        QString caption = tiles == 1 ? tr("Level %1: 1 tile").arg(k + 1) : tr("Level %1: %2 tiles").arg(k + 1).arg(tiles);
+        QString caption = tr("Level %1: %Ln tile(s)", "", tiles).arg(k + 1);
         if (zoom != 255) caption += QStringLiteral(", ") + tr("zoom %1").arg(zoom);
         offer.levels << caption;
     }
@@ -128,8 +131,7 @@ void EditorWindow::OnExport() {
     // The export copies the file as it is on disk; edits still in the controls would be
     // silently missing from it.
     if (HasUnsavedEdits() &&
-        !presenter_.Question(tr("Unsaved changes"),
-                             tr("The export writes %1 as saved, without the changes not yet saved. Go on?")
+        !presenter_.Question(tr("The export writes %1 as saved, without the changes not yet saved. Go on?")
                                  .arg(QFileInfo(map).fileName())))
         return;
     if (!MayReplaceFiles(presenter_, {output.toStdString()})) return;
@@ -151,7 +153,8 @@ void EditorWindow::OnExport() {
         ShowConvertFailure(tr("%1 could not be exported:").arg(map), error);
         return;
     }
-    OfferFolder(tr("Exported %1 tiles, zooms %2, to %3.").arg(result.tiles).arg(Zooms(result.zooms)).arg(output),
+    OfferFolder(tr("Exported %Ln tile(s), zooms %1, to %2.", "", static_cast<int>(result.tiles))
+                    .arg(Zooms(result.zooms), output),
                 QFileInfo(output).absolutePath());
 }
 

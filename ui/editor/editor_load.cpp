@@ -17,6 +17,7 @@
 #include "platform/fs.h"
 #include "ui/common/digit_box.h"
 #include "ui/common/error_message.h"
+#include "ui/common/language.h"
 #include "ui/editor/editor_window.h"
 #include "ui/editor/map_view.h"
 #include "ui/editor/preview.h"
@@ -30,12 +31,13 @@ void EditorWindow::OnLoad() {
     const QString path = chooseFile ? chooseFile(start, filter) : QString();
     // A cancelled dialog changes nothing, so the question about unsaved edits comes after it.
     if (path.trimmed().isEmpty() || !MayDiscardEdits()) return;
-    settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(path).absolutePath().toStdString());
     LoadFile(path);
 }
 
 bool EditorWindow::LoadFile(const QString& path) {
     if (running_) return false;
+    // However the map came (dialog, drop, command line), the next dialog starts beside it.
+    settings_.WriteSetting("Preferences", "BatchDefaultDir", QFileInfo(path).absolutePath().toStdString());
     SetRunning(true);
     const QString shownBefore = lblInfo_->text();
     lblInfo_->setText(path);
@@ -55,7 +57,9 @@ bool EditorWindow::LoadFile(const QString& path) {
         if (error.code == platform::ErrorCode::UnsupportedVersion)
             text += QLatin1Char('\n') +
                     tr("JNX file version not supported, rebuild the JNX with newer versions of applications.");
-        presenter_.Plain(tr("Error"), text);
+        // The dialog took the mouse off the level tags: a tile shown before is no longer asked for.
+        HidePreview();
+        presenter_.Error(text);
         return false;
     }
     doc_ = std::move(read);
@@ -117,7 +121,7 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
     ShowRanges();
     // Bounds are stored in units of 180 / 2^31 degrees: north, east, south, west.
     const auto degrees = [this](std::size_t i) {
-        return QString::number(double(doc_.Header.Bounds[i]) * 180.0 / 2147483648.0, 'f', 5);
+        return Number(double(doc_.Header.Bounds[i]) * 180.0 / 2147483648.0, 5);
     };
     lblMapInfo_->setText(tr("Title: %1").arg(QString::fromStdString(jnx::DecodeText(doc_.MapInfo.MapTitle, true))) +
                          QLatin1Char('\n') +
@@ -158,11 +162,22 @@ void EditorWindow::ShowPreview(int k) {
     picPreview_->show();
     const std::int32_t zoom = index < doc_.LevelInfos.size() ? doc_.LevelInfos[index].Zoom : 255;
     lblInfoLevel_->setText(LevelInfoText(doc_.Levels[index].TileCount, zoom, doc_.Levels[index].Scale));
+    ShowPreviewHint(false);
 }
 
+// The tile goes with its map: once hidden it is dropped, so no later state shows it again.
 void EditorWindow::HidePreview() {
+    picPreview_->clear();
     picPreview_->hide();
     lblInfoLevel_->clear();
+    ShowPreviewHint(true);
+}
+
+// The hint is emptied rather than hidden, so the preview column keeps its height.
+void EditorWindow::ShowPreviewHint(bool shown) {
+    lblPreviewLabel_[0]->setText(shown ? tr("when the map is loaded") : QString());
+    lblPreviewLabel_[1]->setText(shown ? tr("move the mouse over a level's tag") : QString());
+    lblPreviewLabel_[2]->setText(shown ? tr("to preview") : QString());
 }
 
 bool EditorWindow::eventFilter(QObject* watched, QEvent* event) {

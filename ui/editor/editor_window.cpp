@@ -23,6 +23,7 @@
 #include "ui/common/command_keys.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/digit_box.h"
+#include "ui/common/request_controls.h"
 #include "ui/common/window_place.h"
 #include "ui/editor/map_view.h"
 #include "platform/text.h"
@@ -65,7 +66,7 @@ EditorWindow::EditorWindow(const settings::Settings& settings, MessagePresenter&
         return QFileDialog::getOpenFileName(this, QString(), startFolder, filter);
     };
     openFolder = [](const QString& folder) { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
-    chooseImport = [this](const QString& startFolder) { return AskImport(this, startFolder); };
+    chooseImport = [this](const QString& startFolder) { return AskImport(this, startFolder, lastImport_); };
     chooseExport = [this](const ExportOffer& offer) { return AskExport(this, offer); };
     BuildControls();
     LetCommandKeysThrough(this);
@@ -206,14 +207,14 @@ bool EditorWindow::Start() {
     blockSize_ = settings_.BlockSize();
     userLevel_ = settings_.UserLevel();
     if (platform::Trim(lang).empty()) {
-        presenter_.Plain(QString(), MissingLanguageMessage());
+        presenter_.Error(MissingLanguageMessage());
         return false;
     }
     ApplyCaptions();
     // A BlockSize no rewrite would accept is said now, before any work is done.
     if (blockSize_ <= 0 || !settings::CargarCombos(settings_, tables_)) {
         lblInfo_->setText(LoadHint());
-        presenter_.Plain(tr("Error"), tr("Error in config file."));
+        presenter_.Error(tr("Error in config file."));
         return false;
     }
     FillLists();
@@ -243,16 +244,15 @@ void EditorWindow::ApplyCaptions() {
     command(cmdExport_, tr("Export…"), tr("Write the map as KMZ or MBTiles"), QKeySequence(Qt::CTRL | Qt::Key_E));
     for (QCheckBox* box : chkSplitOPriority_) {
         box->setText(tr("Split"));
-        box->setToolTip(tr("Split this level / Prioritise level"));
+        ExplainSplitOrPriority(box);
     }
     lblgrupo_->setText(tr("Group"));
     fNiveles_->setTitle(tr("Levels"));
     lblInfo_->setText(LoadHint());
-    lblPreviewLabel_[0]->setText(tr("when the map is loaded"));
-    lblPreviewLabel_[1]->setText(tr("move the mouse over the tag level"));
-    lblPreviewLabel_[2]->setText(tr("to preview"));
+    ShowPreviewHint(true);
     lblActualizar_->setText(tr("Update to ..."));
     lblDrawOrder_->setText(tr("DrawOrder"));
+    lblDrawOrder_->setToolTip(DrawOrderTip());
 }
 
 QString EditorWindow::LoadHint() const { return tr("Press Load JNX button."); }
@@ -291,7 +291,7 @@ void EditorWindow::block_all() {
     }
     for (QLabel* shown : lblShown_) shown->clear();
     mapView_->Clear();
-    lblInfoLevel_->clear();
+    HidePreview();
     lblMapInfo_->clear();
     txtProductID_->clear();
     txtProductID_->setEnabled(false);
@@ -323,8 +323,7 @@ void EditorWindow::block_all() {
 bool EditorWindow::MayDiscardEdits() {
     if (!HasUnsavedEdits()) return true;
     const QString name = QFileInfo(QString::fromStdString(doc_.FileName)).fileName();
-    return presenter_.Question(tr("Unsaved changes"),
-                               tr("The changes to %1 are not saved. Discard them?").arg(name), MessageAnswer::No);
+    return presenter_.Question(tr("The changes to %1 are not saved. Discard them?").arg(name), MessageAnswer::No);
 }
 
 void EditorWindow::closeEvent(QCloseEvent* event) {

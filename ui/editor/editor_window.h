@@ -100,6 +100,7 @@ private:
     void OnVersionPicked(int index);
     void ShowPreview(int k);
     void HidePreview();
+    void ShowPreviewHint(bool shown);
     void SetRunning(bool running);
     void UpdateTitle();
     QString LoadHint() const;
@@ -166,6 +167,8 @@ private:
     std::array<QLabel*, 3> lblPreviewLabel_{};
     QLabel* lblInfoLevel_ = nullptr;
     QLabel* picPreview_ = nullptr;
+    // The import last asked for while it has not succeeded: the dialog reopens with it.
+    ImportChoice lastImport_;
     MapView* mapView_ = nullptr;
 };
 

@@ -1,8 +1,9 @@
 #include "ui/editor/preview.h"
 
 #include <QCoreApplication>
-#include <QLocale>
 #include <limits>
+
+#include "ui/common/language.h"
 
 namespace ui {
 
@@ -18,11 +19,7 @@ QPixmap FitPicture(const QImage& picture, const QSize& box) {
     return QPixmap::fromImage(picture.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
-QString GroupedNumber(std::int64_t value) {
-    QLocale locale;
-    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-    return locale.toString(static_cast<qlonglong>(value));
-}
+QString GroupedNumber(std::int64_t value) { return Number(static_cast<qint64>(value)); }
 
 QString LevelInfoText(std::int32_t tileCount, std::int32_t zoom, std::int32_t scale) {
     const QString zoomText = zoom == 255 ? QString() : QString::number(zoom);

@@ -51,6 +51,10 @@
         <source>%1 cannot be read:</source>
         <translation>%1 no se puede leer:</translation>
     </message>
+    <message>
+        <source>Number of tiles</source>
+        <translation>Número de teselas</translation>
+    </message>
 </context>
 <context>
     <name>batchui::BatchPanel</name>
@@ -65,10 +69,6 @@
     <message>
         <source>Split</source>
         <translation>Split</translation>
-    </message>
-    <message>
-        <source>Split this level / Prioritise level</source>
-        <translation>Separar este nivel / Priorizar</translation>
     </message>
     <message>
         <source>Product ID</source>
@@ -94,8 +94,8 @@
 <context>
     <name>batchui::BatchWindow</name>
     <message>
-        <source>%1 holds %2 maps; a unit loads at most %3.</source>
-        <translation>%1 contiene %2 mapas; un equipo carga como mucho %3.</translation>
+        <source>%1 holds %L2 maps; a unit loads at most %L3.</source>
+        <translation>%1 contiene %L2 mapas; un equipo carga como mucho %L3.</translation>
     </message>
     <message>
         <source>%1 more folders hold too many.</source>
@@ -213,9 +213,12 @@
         <source>Join the checked maps into one</source>
         <translation>Unir los mapas marcados en uno</translation>
     </message>
-    <message>
-        <source>%1 of %2 maps checked</source>
-        <translation>%1 de %2 mapas marcados</translation>
+    <message numerus="yes">
+        <source>%L1 of %Ln map(s) checked</source>
+        <translation>
+            <numerusform>Marcados: %L1 de %Ln mapa</numerusform>
+            <numerusform>Marcados: %L1 de %Ln mapas</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -263,41 +266,32 @@
         <source>Cancelled: the maps listed were done; the others were not touched.</source>
         <translation>Cancelado: los mapas de la lista se han procesado; los demás no se han tocado.</translation>
     </message>
-    <message>
-        <source>Reading the folder was cancelled: %1 maps are listed.</source>
-        <translation>Se ha cancelado la lectura de la carpeta: se listan %1 mapas.</translation>
+    <message numerus="yes">
+        <source>Reading the folder was cancelled: %Ln map(s) are listed.</source>
+        <translation>
+            <numerusform>Se ha cancelado la lectura de la carpeta: se lista %Ln mapa.</numerusform>
+            <numerusform>Se ha cancelado la lectura de la carpeta: se listan %Ln mapas.</numerusform>
+        </translation>
     </message>
     <message>
         <source>The merge was cancelled: the merged file was removed; the maps are as they were.</source>
         <translation>Se ha cancelado la unión: se ha borrado el fichero unido; los mapas siguen como estaban.</translation>
     </message>
     <message>
-        <source>Warning</source>
-        <translation>Aviso</translation>
+        <source>Updated OK: %L1</source>
+        <translation>Actualizados OK: %L1</translation>
     </message>
     <message>
-        <source>Information</source>
-        <translation>Información</translation>
+        <source>Created OK: %L1</source>
+        <translation>Creados OK: %L1</translation>
     </message>
     <message>
-        <source>Info</source>
-        <translation>Info</translation>
+        <source>Errors: %L1</source>
+        <translation>Errores: %L1</translation>
     </message>
     <message>
-        <source>Updated OK: %1</source>
-        <translation>Actualizados OK: %1</translation>
-    </message>
-    <message>
-        <source>Created OK: %1</source>
-        <translation>Creados OK: %1</translation>
-    </message>
-    <message>
-        <source>Errors: %1</source>
-        <translation>Errores: %1</translation>
-    </message>
-    <message>
-        <source>Extracted OK: %1</source>
-        <translation>Extraídos OK: %1</translation>
+        <source>Extracted OK: %L1</source>
+        <translation>Extraídos OK: %L1</translation>
     </message>
     <message>
         <source>Delete errors.</source>
@@ -307,17 +301,20 @@
         <source>Deleted OK.</source>
         <translation>Borrados correctamente.</translation>
     </message>
-    <message>
-        <source>Delete %1 files, are you sure?.</source>
-        <translation>Va a borrar %1 ficheros, ¿está seguro?.</translation>
+    <message numerus="yes">
+        <source>Delete %Ln file(s)?</source>
+        <translation>
+            <numerusform>Va a borrar %Ln fichero, ¿está seguro?</numerusform>
+            <numerusform>Va a borrar %Ln ficheros, ¿está seguro?</numerusform>
+        </translation>
     </message>
     <message>
         <source>Error merging files.</source>
         <translation>Error uniendo ficheros.</translation>
     </message>
     <message>
-        <source>Error</source>
-        <translation>Error</translation>
+        <source>rewritten as a new file; the old one was deleted</source>
+        <translation>reescrito como fichero nuevo; el anterior se ha borrado</translation>
     </message>
 </context>
 <context>
@@ -351,16 +348,8 @@
         <translation>Escritos antes: %1</translation>
     </message>
     <message>
-        <source>Warning</source>
-        <translation>Aviso</translation>
-    </message>
-    <message>
-        <source>Information</source>
-        <translation>Información</translation>
-    </message>
-    <message>
-        <source>Press YES to go generation folder, NO otherwise.</source>
-        <translation>Pulse SI para ir a la carpeta de generación, NO en caso contrario.</translation>
+        <source>Press YES to open the output folder, NO otherwise.</source>
+        <translation>Pulse SÍ para ir a la carpeta de generación, NO en caso contrario.</translation>
     </message>
     <message>
         <source>Need to load a JNX file.</source>
@@ -371,21 +360,17 @@
         <translation>Todos los niveles deben tener nombre de zoom.</translation>
     </message>
     <message>
-        <source>JNX updated Successfully.</source>
+        <source>JNX updated successfully.</source>
         <translation>JNX actualizado correctamente.</translation>
     </message>
     <message>
-        <source>Error</source>
-        <translation>Error</translation>
-    </message>
-    <message>
-        <source>Errors in JNX update.%1</source>
+        <source>Errors in JNX update. %1</source>
         <comment>%1: the reason</comment>
         <translation>Errores en la actualización del JNX.
 %1</translation>
     </message>
     <message>
-        <source>New JNX generated Successfully.</source>
+        <source>New JNX generated successfully.</source>
         <translation>Nuevo JNX generado correctamente.</translation>
     </message>
     <message>
@@ -454,10 +439,6 @@
         <translation>Split</translation>
     </message>
     <message>
-        <source>Split this level / Prioritise level</source>
-        <translation>Separar este nivel / Priorizar</translation>
-    </message>
-    <message>
         <source>Group</source>
         <translation>Grupo</translation>
     </message>
@@ -470,7 +451,7 @@
         <translation>Una vez cargado un mapa</translation>
     </message>
     <message>
-        <source>move the mouse over the tag level</source>
+        <source>move the mouse over a level&apos;s tag</source>
         <translation>mueva el ratón sobre la etiqueta de nivel</translation>
     </message>
     <message>
@@ -508,10 +489,6 @@
     <message>
         <source>Edit every map of a folder</source>
         <translation>Editar todos los mapas de una carpeta</translation>
-    </message>
-    <message>
-        <source>Unsaved changes</source>
-        <translation>Cambios sin guardar</translation>
     </message>
     <message>
         <source>The changes to %1 are not saved. Discard them?</source>
@@ -553,29 +530,37 @@
         <source>%1 could not be imported:</source>
         <translation>No se ha podido importar %1:</translation>
     </message>
-    <message>
-        <source>The map was written as %1 volumes in %2; the first one is loaded.</source>
-        <translation>El mapa se ha escrito en %1 volúmenes en %2; se ha cargado el primero.</translation>
+    <message numerus="yes">
+        <source>The map was written as %Ln volume(s) in %1; the first one is loaded.</source>
+        <translation>
+            <numerusform>El mapa se ha escrito en %Ln volumen en %1; se ha cargado.</numerusform>
+            <numerusform>El mapa se ha escrito en %Ln volúmenes en %1; se ha cargado el primero.</numerusform>
+        </translation>
     </message>
     <message>
         <source>Map written: %1</source>
         <translation>Mapa escrito: %1</translation>
     </message>
-    <message>
-        <source>%1 tiles, zooms %2.</source>
-        <translation>%1 teselas, zooms %2.</translation>
+    <message numerus="yes">
+        <source>%Ln tile(s), zooms %1.</source>
+        <translation>
+            <numerusform>%Ln tesela, zooms %1.</numerusform>
+            <numerusform>%Ln teselas, zooms %1.</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>%1 tiles of coarser zooms lie over no volume and were left out.</source>
-        <translation>%1 teselas de zooms menores no caen sobre ningún volumen y se han omitido.</translation>
+    <message numerus="yes">
+        <source>%Ln tile(s) of coarser zooms lie over no volume and were left out.</source>
+        <translation>
+            <numerusform>%Ln tesela de zooms menores no cae sobre ningún volumen y se ha omitido.</numerusform>
+            <numerusform>%Ln teselas de zooms menores no caen sobre ningún volumen y se han omitido.</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>Level %1: 1 tile</source>
-        <translation>Nivel %1: 1 tesela</translation>
-    </message>
-    <message>
-        <source>Level %1: %2 tiles</source>
-        <translation>Nivel %1: %2 teselas</translation>
+    <message numerus="yes">
+        <source>Level %1: %Ln tile(s)</source>
+        <translation>
+            <numerusform>Nivel %1: %Ln tesela</numerusform>
+            <numerusform>Nivel %1: %Ln teselas</numerusform>
+        </translation>
     </message>
     <message>
         <source>zoom %1</source>
@@ -593,9 +578,12 @@
         <source>%1 could not be exported:</source>
         <translation>No se ha podido exportar %1:</translation>
     </message>
-    <message>
-        <source>Exported %1 tiles, zooms %2, to %3.</source>
-        <translation>Exportadas %1 teselas, zooms %2, a %3.</translation>
+    <message numerus="yes">
+        <source>Exported %Ln tile(s), zooms %1, to %2.</source>
+        <translation>
+            <numerusform>Exportada %Ln tesela, zooms %1, a %2.</numerusform>
+            <numerusform>Exportadas %Ln teselas, zooms %1, a %2.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -1078,7 +1066,7 @@
     </message>
     <message>
         <source>All erroneous files must be unchecked.</source>
-        <translation>No puede seleccionar ningún fichero erroneo para procesar.</translation>
+        <translation>No puede seleccionar ningún fichero erróneo para procesar.</translation>
     </message>
     <message>
         <source>All selected files need valid filename.</source>
@@ -1113,7 +1101,7 @@
         <translation>El número de niveles del fichero resultante [{value}] no puede ser superior a 5 (limite Garmin).</translation>
     </message>
     <message>
-        <source>Only can join maps of the same area but different zoom levels.</source>
+        <source>Only maps of the same area with different zoom levels can be joined.</source>
         <translation>Los mapas seleccionados no cubren la misma superficie, no pueden unirse.</translation>
     </message>
     <message>
@@ -1282,37 +1270,35 @@
         <source>Device: not checked until the edits can be saved</source>
         <translation>Dispositivo: sin comprobar hasta que los cambios se puedan guardar</translation>
     </message>
-    <message>
-        <source>1 warning</source>
-        <translation>1 aviso</translation>
+    <message numerus="yes">
+        <source>%Ln warning(s)</source>
+        <translation>
+            <numerusform>%Ln aviso</numerusform>
+            <numerusform>%Ln avisos</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>%1 warnings</source>
-        <translation>%1 avisos</translation>
-    </message>
-    <message>
-        <source>1 error</source>
-        <translation>1 error</translation>
-    </message>
-    <message>
-        <source>%1 errors</source>
-        <translation>%1 errores</translation>
+    <message numerus="yes">
+        <source>%Ln error(s)</source>
+        <translation>
+            <numerusform>%Ln error</numerusform>
+            <numerusform>%Ln errores</numerusform>
+        </translation>
     </message>
     <message>
         <source>Device: %1</source>
         <translation>Dispositivo: %1</translation>
     </message>
     <message>
-        <source>… and %1 more</source>
-        <translation>… y %1 más</translation>
+        <source>… and %L1 more</source>
+        <translation>… y %L1 más</translation>
     </message>
     <message>
         <source>level %1</source>
         <translation>nivel %1</translation>
     </message>
     <message>
-        <source>, tile %1</source>
-        <translation>, tesela %1</translation>
+        <source>, tile %L1</source>
+        <translation>, tesela %L1</translation>
     </message>
 </context>
 <context>
@@ -1399,7 +1385,7 @@
     </message>
     <message>
         <source>File to write</source>
-        <translation>Fichero que escribir</translation>
+        <translation>Fichero de salida</translation>
     </message>
     <message>
         <source>KMZ file (*.kmz)</source>
@@ -1421,23 +1407,15 @@
         <translation>Deteniendo…</translation>
     </message>
     <message>
-        <source>%1 of %2 maps done</source>
-        <translation>%1 de %2 mapas hechos</translation>
+        <source>%L1 of %L2 maps done</source>
+        <translation>%L1 de %L2 mapas hechos</translation>
     </message>
 </context>
 <context>
     <name>ui::ReplaceQuestion</name>
     <message>
-        <source>Replace file</source>
-        <translation>Reemplazar fichero</translation>
-    </message>
-    <message>
         <source>%1 already exists. Replace it?</source>
         <translation>%1 ya existe. ¿Reemplazarlo?</translation>
-    </message>
-    <message>
-        <source>Replace files</source>
-        <translation>Reemplazar ficheros</translation>
     </message>
     <message>
         <source>These files already exist:
@@ -1457,6 +1435,44 @@ Replace them all?</source>
     <message>
         <source>What was done</source>
         <translation>Qué se ha hecho</translation>
+    </message>
+</context>
+<context>
+    <name>ui::MessagePresenter</name>
+    <message>
+        <source>Information</source>
+        <translation>Información</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Aviso</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Question</source>
+        <translation>Pregunta</translation>
+    </message>
+</context>
+<context>
+    <name>ui::SplitOrPriority</name>
+    <message>
+        <source>Split this level / Prioritise level</source>
+        <translation>Separar este nivel / Priorizar</translation>
+    </message>
+    <message>
+        <source>Ticked: Save JNX marks the level as priority; Split JNX writes it as a map of its own.</source>
+        <translation>Marcado: Guardar JNX lo marca como prioritario; Dividir JNX lo escribe como un mapa propio.</translation>
+    </message>
+    <message>
+        <source>Not ticked: Save JNX clears the level&apos;s priority; Split JNX leaves it out.</source>
+        <translation>Sin marcar: Guardar JNX le quita la prioridad; Dividir JNX lo deja fuera.</translation>
+    </message>
+    <message>
+        <source>Draw order of the map among the device&apos;s maps (version 4 only)</source>
+        <translation>Orden de dibujo del mapa entre los del dispositivo (solo versión 4)</translation>
     </message>
 </context>
 </TS>
