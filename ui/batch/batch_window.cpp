@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSet>
 #include <QHideEvent>
 #include <QShowEvent>
@@ -55,7 +56,10 @@ BatchWindow::BatchWindow(const settings::Settings& settings, const settings::Set
     LayOut();
     ui::LetCommandKeysThrough(this);
     // The layout sets the least size that shows every control whole; the grid takes the rest.
-    resize(sizeHint().expandedTo(QSize(kFirstWidth, kFirstHeight)));
+    QSize first = sizeHint().expandedTo(QSize(kFirstWidth, kFirstHeight));
+    // A scaled small screen may hold less than the first size, though the least one fits.
+    if (const QScreen* shown = screen()) first = first.boundedTo(shown->availableGeometry().size());
+    resize(first);
     ui::RestorePlace(*this, settings_, "Batch");
 
     FillDrives();
