@@ -180,9 +180,12 @@ void BatchWindow::LayOut() {
     window->addWidget(picDown);
     picDown->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
-    // The folder list fills the height the other columns need instead of setting it.
-    Dir1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
-    Dir1->setMinimumHeight(4 * Dir1->fontMetrics().height());
+    // The folder list fills the room the other columns leave instead of claiming it, and
+    // a long mount point does not widen the drive list: the panel's lists come first.
+    Dir1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    Dir1->setMinimumSize(12 * fontMetrics().averageCharWidth(), 4 * Dir1->fontMetrics().height());
+    Drive1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    Drive1->setMinimumContentsLength(12);
     auto* folders = new QVBoxLayout;
     folders->addWidget(Drive1);
     folders->addWidget(Dir1, 1);
@@ -190,13 +193,15 @@ void BatchWindow::LayOut() {
 
     // Two digits and three: the boxes are as wide as what they take, whatever the font
     // and the style's frame.
-    const int digit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
     const std::pair<QLineEdit*, int> numbers[] = {{panel_->txtProductID, 2}, {panel_->txtDrawOrder, 3}};
     for (const auto& [box, digits] : numbers) {
         const QFontMetrics metrics = box->fontMetrics();
         const int frame = box->sizeHint().width() - 17 * metrics.horizontalAdvance(QLatin1Char('x'));
         box->setFixedWidth(frame + (digits + 1) * metrics.horizontalAdvance(QLatin1Char('0')));
     }
+    // The five level lists set the panel's least width: on a small screen at a large
+    // scale they give up a third of their room before the window outgrows the screen.
+    for (QComboBox* list : panel_->cboNivel) list->setMinimumWidth(list->minimumSizeHint().width() * 2 / 3);
     auto* boxes = new QGridLayout;
     boxes->addWidget(panel_->lblProductID, 0, 0);
     boxes->addWidget(panel_->txtProductID, 0, 1, Qt::AlignLeft);
@@ -238,7 +243,7 @@ void BatchWindow::LayOut() {
     // The folder list and the panel share the width the commands leave, as 3 to 7.
     strip->setColumnStretch(0, 3);
     strip->setColumnStretch(1, 7);
-    strip->setColumnMinimumWidth(2, 22 * digit);
+    strip->setColumnMinimumWidth(2, 22 * fontMetrics().horizontalAdvance(QLatin1Char('0')));
 }
 
 void BatchWindow::ApplyColumnLayout() {
