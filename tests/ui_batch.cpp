@@ -507,6 +507,38 @@ TEST(BatchGrid, CoveragePaneOutlinesTheHighlightedMaps) {
     EXPECT_TRUE(rects[0].width() > 0.8 * pane->width() || rects[0].height() > 0.8 * pane->height());
 }
 
+// In Spanish, whose captions run longest, on a 1024 x 768 screen: every caption shows
+// whole and no control lies over another.
+TEST(BatchLayout, SpanishCaptionsFitAt1024By768) {
+    ASSERT_TRUE(ui::InstallLanguage(QStringLiteral("ESP")));
+    Rig s;
+    s.window->resize(1024, 768);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    BatchWindow& w = *s.window;
+    EXPECT_LE(w.minimumSizeHint().width(), 1024);
+    std::vector<QWidget*> controls;
+    for (QWidget* holder : {static_cast<QWidget*>(&w), w.picDown, static_cast<QWidget*>(w.Panel().Frame1)})
+        for (QWidget* c : holder->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (c->isVisible() && c != w.picDown) controls.push_back(c);
+    ASSERT_GT(controls.size(), 30u);
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        QWidget* c = controls[i];
+        const QString name = c->objectName().isEmpty() ? c->metaObject()->className() : c->objectName();
+        if (qobject_cast<QAbstractButton*>(c) || qobject_cast<QLabel*>(c)) {
+            EXPECT_TRUE(c->width() >= c->sizeHint().width() && c->height() >= c->minimumSizeHint().height())
+                << name.toStdString() << " " << c->size().width() << " < " << c->sizeHint().width();
+        }
+        const QRect a(c->mapTo(&w, QPoint()), c->size());
+        for (std::size_t j = i + 1; j < controls.size(); ++j) {
+            QWidget* d = controls[j];
+            if (d->isAncestorOf(c) || c->isAncestorOf(d)) continue;
+            EXPECT_FALSE(a.intersects(QRect(d->mapTo(&w, QPoint()), d->size())))
+                << name.toStdString() << " / " << d->objectName().toStdString();
+        }
+    }
+    ui::InstallLanguage(QStringLiteral("ENG"));
+}
+
 }  // namespace
 
 // Counts take the plural form of the windows' language, and numbers its separators; a

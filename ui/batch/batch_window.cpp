@@ -4,7 +4,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,12 +14,13 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSet>
 #include <QHideEvent>
 #include <QShowEvent>
-#include <QResizeEvent>
 #include <QStyle>
 #include <QTableView>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "platform/fs.h"
@@ -39,23 +42,9 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// clang-format off
-// Design geometry of the bottom strip, in pixels, for a client width of kDesignWidth.
-constexpr int kPanelHeight = 232;
-constexpr QRect kDrive1{8, 6, 230, 24};
-constexpr QRect kDir1{8, 34, 230, 150};
-constexpr QRect kRecursive{8, 188, 230, 20};
-constexpr int kFrameGap = 4;  // between Drive1 and Frame1 (60 twips)
-constexpr QRect kFrame1{8 + 230 + kFrameGap, 2, 540, 100};
-constexpr QRect kProgress{8, 212, 984, 16};
-constexpr int kRightColumn = 792;  // left of the command column
-constexpr int kRightWidth = 200;
-constexpr int kFamilyWidth = 250;
-constexpr int kStatusWidth = 200;  // the checked-rows count, right of the progress bar
-// The coverage pane's share of the width beside the grid, and its bounds in pixels.
-constexpr int kCoverageShare = 5;
+// The coverage pane's bounds beside the grid, in pixels: wide enough to tell outlines
+// apart, never so wide that the grid's columns are squeezed.
 constexpr int kCoverageMin = 180, kCoverageMax = 360;
-// clang-format on
 
 }  // namespace
 
@@ -64,11 +53,13 @@ BatchWindow::BatchWindow(const settings::Settings& settings, const settings::Set
     : QDialog(parent), settings_(settings), tables_(tables), presenter_(presenter) {
     setWindowTitle(tr("Batch"));
     BuildControls();
+    LayOut();
     ui::LetCommandKeysThrough(this);
-    // Narrower than its design the window would hide its controls: it grows back.
-    setMinimumWidth(kDesignWidth);
-    setMinimumHeight(kPanelHeight + 80);
-    resize(kDesignWidth, kDesignHeight);
+    // The layout sets the least size that shows every control whole; the grid takes the rest.
+    QSize first = sizeHint().expandedTo(QSize(kFirstWidth, kFirstHeight));
+    // A scaled small screen may hold less than the first size, though the least one fits.
+    if (const QScreen* shown = screen()) first = first.boundedTo(shown->availableGeometry().size());
+    resize(first);
     ui::RestorePlace(*this, settings_, "Batch");
 
     FillDrives();
@@ -166,60 +157,93 @@ void BatchWindow::BuildControls() {
     ProgressBar1->setValue(0);
 }
 
-void BatchWindow::ApplyLayout() {
-    const int width = std::max(this->width(), kDesignWidth);
-    const int height = this->height();
-    const int d = width - kDesignWidth;
-    const int half = d / 2;
+void BatchWindow::LayOut() {
+    // Layouts only: the controls keep the parents they were made with, so the tab order
+    // stays the order they were made in.
+    lblCrowded->setWordWrap(true);
+    // A long folder path must not widen the window; the label wraps or cuts it instead.
+    lblCrowded->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    coveragePane->setMinimumWidth(kCoverageMin);
+    coveragePane->setMaximumWidth(kCoverageMax);
+    SSUltraGrid1->setMinimumHeight(5 * SSUltraGrid1->verticalHeader()->defaultSectionSize());
 
-    const int notice = lblCrowded->isHidden() ? 0 : lblCrowded->sizeHint().height();
-    lblCrowded->setGeometry(0, 0, width, notice);
-    const int gridHeight = std::max(0, height - kPanelHeight - notice);
-    const int paneWidth = std::clamp(width / kCoverageShare, kCoverageMin, kCoverageMax);
-    SSUltraGrid1->setGeometry(0, notice, width - paneWidth, gridHeight);
-    coveragePane->setGeometry(width - paneWidth, notice, paneWidth, gridHeight);
-    picDown->setGeometry(0, notice + gridHeight, width, kPanelHeight);
-    ApplyColumnLayout();
+    auto* top = new QHBoxLayout;
+    top->setSpacing(0);
+    top->addWidget(SSUltraGrid1, 4);
+    top->addWidget(coveragePane, 1);
 
-    Drive1->setGeometry(kDrive1.x(), kDrive1.y(), kDrive1.width() + half, kDrive1.height());
-    Dir1->setGeometry(kDir1.x(), kDir1.y(), kDir1.width() + half, kDir1.height());
-    chkRecursive->setGeometry(kRecursive.x(), kRecursive.y(), kRecursive.width() + half, kRecursive.height());
-    const int frameLeft = Drive1->x() + Drive1->width() + kFrameGap;
-    panel_->Frame1->setGeometry(frameLeft, kFrame1.y(), kFrame1.width() + half, kFrame1.height());
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->setSpacing(0);
+    window->addWidget(lblCrowded);
+    window->addLayout(top, 1);
+    window->addWidget(picDown);
+    picDown->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
-    // The panel's boxes sit under the frame and travel with it.
-    const int x = frameLeft;
-    int y = kFrame1.bottom() + 6;
-    panel_->lblProductID->setGeometry(x, y, 84, 24);
-    panel_->txtProductID->setGeometry(x + 92, y, 40, 24);
-    panel_->lblFamily->setGeometry(x + 142, y, 44, 24);
-    panel_->txtFamiliGroup->setGeometry(x + 188, y, kFamilyWidth + half, 24);
-    panel_->cboFamily->setGeometry(x + 188, y, kFamilyWidth + half, 24);
-    y += 30;
-    // "(keep)" is longer in some languages than any version's name.
-    const int versionWidth = std::max(90, panel_->cboActualizar->sizeHint().width());
-    panel_->lblActualizar->setGeometry(x, y, 90, 24);
-    panel_->cboActualizar->setGeometry(x + 92, y, versionWidth, 24);
-    panel_->lblDrawOrder->setGeometry(x + 106 + versionWidth, y, 70, 24);
-    panel_->txtDrawOrder->setGeometry(x + 178 + versionWidth, y, 44, 24);
-    y += 32;
-    cmdSelectAll->setGeometry(x, y, 90, 26);
-    cmdSelectNothing->setGeometry(x + 96, y, 90, 26);
-    cmdSelectObsoletos->setGeometry(x + 192, y, 90, 26);
-    cmdClearPanel->setGeometry(x + 288, y, 90, 26);
+    // The folder list fills the room the other columns leave instead of claiming it, and
+    // a long mount point does not widen the drive list: the panel's lists come first.
+    Dir1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    Dir1->setMinimumSize(12 * fontMetrics().averageCharWidth(), 4 * Dir1->fontMetrics().height());
+    Drive1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    Drive1->setMinimumContentsLength(12);
+    auto* folders = new QVBoxLayout;
+    folders->addWidget(Drive1);
+    folders->addWidget(Dir1, 1);
+    folders->addWidget(chkRecursive);
 
-    ProgressBar1->setGeometry(kProgress.x(), kProgress.y(), kProgress.width() - kStatusWidth - 8 + d,
-                              kProgress.height());
-    lblChecked->setGeometry(kProgress.right() - kStatusWidth + d, kProgress.y() - 3, kStatusWidth,
-                            kProgress.height() + 6);
+    // Two digits and three: the boxes are as wide as what they take, whatever the font
+    // and the style's frame.
+    const std::pair<QLineEdit*, int> numbers[] = {{panel_->txtProductID, 2}, {panel_->txtDrawOrder, 3}};
+    for (const auto& [box, digits] : numbers) {
+        const QFontMetrics metrics = box->fontMetrics();
+        const int frame = box->sizeHint().width() - 17 * metrics.horizontalAdvance(QLatin1Char('x'));
+        box->setFixedWidth(frame + (digits + 1) * metrics.horizontalAdvance(QLatin1Char('0')));
+    }
+    // The five level lists set the panel's least width: on a small screen at a large
+    // scale they give up a third of their room before the window outgrows the screen.
+    for (QComboBox* list : panel_->cboNivel) list->setMinimumWidth(list->minimumSizeHint().width() * 2 / 3);
+    auto* boxes = new QGridLayout;
+    boxes->addWidget(panel_->lblProductID, 0, 0);
+    boxes->addWidget(panel_->txtProductID, 0, 1, Qt::AlignLeft);
+    boxes->addWidget(panel_->lblFamily, 0, 2);
+    // One of the two shows, by the user level: they share the cell.
+    boxes->addWidget(panel_->txtFamiliGroup, 0, 3);
+    boxes->addWidget(panel_->cboFamily, 0, 3);
+    boxes->addWidget(panel_->lblActualizar, 1, 0);
+    boxes->addWidget(panel_->cboActualizar, 1, 1);
+    boxes->addWidget(panel_->lblDrawOrder, 1, 2);
+    boxes->addWidget(panel_->txtDrawOrder, 1, 3, Qt::AlignLeft);
+    boxes->setColumnStretch(3, 1);
 
-    const int right = kRightColumn + d;
-    cmdCargar->setGeometry(right, 6, kRightWidth, 28);
-    CmdSalvar->setGeometry(right, 40, kRightWidth, 28);
-    cmdborrar->setGeometry(right, 74, kRightWidth, 28);
-    chkRemoveOld->setGeometry(right, 106, kRightWidth, 22);
-    SplitJNX->setGeometry(right, 134, kRightWidth, 28);
-    joinjnx->setGeometry(right, 168, kRightWidth, 28);
+    auto* selection = new QHBoxLayout;
+    for (QPushButton* b : {cmdSelectAll, cmdSelectNothing, cmdSelectObsoletos, cmdClearPanel}) selection->addWidget(b);
+    selection->addStretch(1);
+
+    auto* middle = new QVBoxLayout;
+    middle->addWidget(panel_->Frame1);
+    middle->addLayout(boxes);
+    middle->addLayout(selection);
+    middle->addStretch(1);
+
+    auto* commands = new QVBoxLayout;
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdCargar, CmdSalvar, cmdborrar, chkRemoveOld, SplitJNX, joinjnx})
+        commands->addWidget(w);
+    commands->addStretch(1);
+
+    auto* status = new QHBoxLayout;
+    status->addWidget(ProgressBar1, 1);
+    status->addWidget(lblChecked);
+
+    auto* strip = new QGridLayout(picDown);
+    strip->setContentsMargins(8, 4, 8, 4);
+    strip->addLayout(folders, 0, 0);
+    strip->addLayout(middle, 0, 1);
+    strip->addLayout(commands, 0, 2);
+    strip->addLayout(status, 1, 0, 1, 3);
+    // The folder list and the panel share the width the commands leave, as 3 to 7.
+    strip->setColumnStretch(0, 3);
+    strip->setColumnStretch(1, 7);
+    strip->setColumnMinimumWidth(2, 22 * fontMetrics().horizontalAdvance(QLatin1Char('0')));
 }
 
 void BatchWindow::ApplyColumnLayout() {
@@ -242,16 +266,10 @@ void BatchWindow::ApplyColumnLayout() {
     }
 }
 
-void BatchWindow::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    ApplyLayout();
-}
-
 void BatchWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;  // restored from minimised: keep what the user has
     ResetWindow();
-    ApplyLayout();
 }
 
 void BatchWindow::hideEvent(QHideEvent* event) {
@@ -443,7 +461,7 @@ void BatchWindow::LoadRows(std::string folder, bool recursive) {
     table_ = std::move(fresh);
     model_->Reset();
     ShowCrowdedFolders();
-    ApplyLayout();
+    ApplyColumnLayout();
     if (!result.ok)
         presenter_.Error(FolderUnreadable(folder));
     else if (result.cancelled)

@@ -90,21 +90,20 @@ public:
     QPushButton* joinjnx = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 
-    // The client width the layout grows from (pixels).
-    static constexpr int kDesignWidth = 1000;
-    static constexpr int kDesignHeight = 640;
+    // The size of a first showing (pixels), when the controls need no more.
+    static constexpr int kFirstWidth = 1000;
+    static constexpr int kFirstHeight = 640;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void reject() override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
-    void ApplyLayout();
+    void LayOut();
     void ApplyColumnLayout();
     void FillDrives();
     void ShowFolderList();
