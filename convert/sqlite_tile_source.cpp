@@ -61,8 +61,12 @@ bool SqliteTileSource::Survey(int zoom, const SurveyVisitor& visit, Error& error
     Statement query;
     Error noRowid;
     const std::string columns = std::string(columns_.x) + ", " + columns_.y + ", ";
-    const bool byRowid = isTable_ && db_.Prepare("SELECT " + columns + "length(" + columns_.image + "), rowid" + Where(),
-                                                 query, noRowid);
+    // length() counts a text's characters, not its bytes, and the bytes are what is read;
+    // a blob's length comes from the row's header without reading the blob.
+    const std::string image = columns_.image;
+    const std::string bytes = "CASE WHEN typeof(" + image + ") = 'blob' THEN length(" + image +
+                              ") ELSE length(CAST(" + image + " AS BLOB)) END";
+    const bool byRowid = isTable_ && db_.Prepare("SELECT " + columns + bytes + ", rowid" + Where(), query, noRowid);
     if (!byRowid && !db_.Prepare("SELECT " + columns + columns_.image + Where(), query, error)) return false;
     BlobReader blobs(db_, "tiles", columns_.image);
     query.BindInt(1, StoredZoom(zoom));
