@@ -1,6 +1,7 @@
 #include "compose/merge_plan.h"
 
 #include <cctype>
+#include <cstdio>
 
 #include "edit/resolve_edit.h"
 #include "jnx/codec.h"
@@ -118,6 +119,15 @@ std::string MergeTargetFolder(const MergeFolderRule& rule) {
 
 namespace {
 
+// North, east, south, west in degrees, to six places: enough to see which edge differs.
+std::string BoundsText(const std::array<std::int32_t, 4>& bounds) {
+    char text[128];
+    const auto degrees = [](std::int32_t units) { return double(units) * 180.0 / 2147483648.0; };
+    std::snprintf(text, sizeof text, "north %.6f, east %.6f, south %.6f, west %.6f", degrees(bounds[0]),
+                  degrees(bounds[1]), degrees(bounds[2]), degrees(bounds[3]));
+    return text;
+}
+
 // The merged file's header, block and levels from its sources, before the edit values.
 MergePlanning Gather(const std::vector<MergeSource>& sources, MergePlan& plan) {
     bool first = true;
@@ -141,7 +151,11 @@ MergePlanning Gather(const std::vector<MergeSource>& sources, MergePlan& plan) {
             plan.MapInfo = content.MapInfo;
             plan.MapInfo.InfoLevelCount = plan.LevelTotal;
         } else if (content.Header.Bounds != plan.Header.Bounds) {
-            return Refused(Error(ErrorCode::RefuseMergeDifferentArea));
+            return Refused(Error(ErrorCode::RefuseMergeDifferentArea)
+                               .File(sources.front().path)
+                               .Other(source.path)
+                               .Detail(BoundsText(plan.Header.Bounds) + " against " +
+                                       BoundsText(content.Header.Bounds)));
         }
 
         MergePlanSource planned;

@@ -110,7 +110,7 @@ constexpr Wording kWordings[] = {
     {ErrorCode::RefuseMergeVersions, "You must select a valid jnx version in combo, because original jnx have different jnx versions."},
     {ErrorCode::RefuseMergeTooFew, "You must select at least two valid JNX file to join."},
     {ErrorCode::RefuseMergeTooManyLevels, "NumLevels result [{value}] should be less than or equal to 5 (Garmin Limit)."},
-    {ErrorCode::RefuseMergeDifferentArea, "Only maps of the same area with different zoom levels can be joined."},
+    {ErrorCode::RefuseMergeDifferentArea, "{file} and {other} do not cover the same area ({detail}). Only maps of the same area with different zoom levels can be joined."},
     {ErrorCode::RowCannotRead, "Cannot read {file}: {cause}"},
     {ErrorCode::RowCannotRegenerate, "Cannot regenerate {file}: {cause}"},
     {ErrorCode::RowCannotReplace, "Cannot replace {file}: {cause}"},

@@ -224,6 +224,9 @@ TEST(MergePlan, RefusalsByCodeWriteNothing) {
         EXPECT_EQ(std::pair(planning.outcome, planning.error.code), std::pair(Outcome::Refused, code));
     }
     EXPECT_EQ(Plan({v4a, v4b}, {}, dir.path()).error.value, 6);
+    // The refusal names both files, so the user knows which one to leave out.
+    const platform::Error apart = Plan({v4a, moved}, {}, dir.path()).error;
+    EXPECT_EQ(std::pair(apart.file, apart.other), std::pair(v4a, moved));
     EXPECT_EQ(dir.list(), before);
     // Five levels pass; a chosen version settles a mix.
     EditRequest v3request;

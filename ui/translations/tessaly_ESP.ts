@@ -1101,8 +1101,8 @@
         <translation>El número de niveles del fichero resultante [{value}] no puede ser superior a 5 (limite Garmin).</translation>
     </message>
     <message>
-        <source>Only maps of the same area with different zoom levels can be joined.</source>
-        <translation>Los mapas seleccionados no cubren la misma superficie, no pueden unirse.</translation>
+        <source>{file} and {other} do not cover the same area ({detail}). Only maps of the same area with different zoom levels can be joined.</source>
+        <translation>{file} y {other} no cubren la misma superficie ({detail}). Los mapas seleccionados no cubren la misma superficie, no pueden unirse.</translation>
     </message>
     <message>
         <source>Cannot read {file}: {cause}</source>
