@@ -273,7 +273,7 @@ TEST(DeviceCheck, ScaleFarFromImagery) {
 Bytes Zip(const std::vector<std::string>& names) {
     Bytes out, directory;
     const auto put = [](Bytes& b, std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) b.push_back(std::uint8_t(value >> (8 * i)));
+        for (int i = 0; i < bytes; ++i) b.push_back(i < 4 ? std::uint8_t(value >> (8 * i)) : 0);
     };
     for (const std::string& name : names) {
         const auto offset = std::uint32_t(out.size());
