@@ -560,9 +560,20 @@ TEST_F(ConvertTest, TileFoldersTakeOnlyPlainNumbers) {
     }
 }
 
-// A text holding a zero would end early and shift all that follows it in the block.
-TEST(MapBlock, TextHoldingAZeroIsRefused) {
+// Control bytes of a source's texts never reach the map's zero-terminated texts, where a
+// zero would shift all that follows; the writer itself refuses a text holding a zero.
+TEST_F(ConvertTest, SourceTextsLoseTheirControlBytes) {
+    fixture::WriteMbtiles(dir.file("in.mbtiles"), SampleRows(), {{"name", "x"}, {"description", "x"}, {"attribution", "x"}});
+    Sql(dir.file("in.mbtiles"), "UPDATE metadata SET value = 'Pe' || char(0) || 'aks' || char(127) WHERE name = 'name';"
+                                "UPDATE metadata SET value = 'Summer' || char(10) || 'imagery' || char(27) WHERE name = 'description';"
+                                "UPDATE metadata SET value = char(1) || 'OSM' WHERE name = 'attribution'");
     platform::Error error;
+    ASSERT_TRUE(Import(dir.file("in.mbtiles"), {}, error)) << platform::ErrorText(error);
+    const jnx::JnxDocument doc = fixture::ReadFull(out.file("map.jnx"));
+    EXPECT_EQ(std::tuple(jnx::DecodeText(doc.MapInfo.GroupName, true), jnx::DecodeText(doc.MapInfo.MapTitle, true),
+                         jnx::DecodeText(doc.LevelInfos[0].Copyright, true)),
+              std::tuple("Peaks", "Summer imagery", "OSM"));
+
     jnx::JnxMapInfo info;
     info.GroupName = {'a', 0, 'b', 0};
     jnx::Bytes block;
