@@ -48,6 +48,13 @@ std::vector<MbtilesRow> SampleRows() {
     return rows;
 }
 
+void Sql(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    fixture::SqlOrThrow(db, sql);
+    sqlite3_close(db);
+}
+
 class ConvertTest : public ::testing::Test {
 protected:
     fixture::TempDir dir, out;
@@ -145,12 +152,7 @@ TEST_F(ConvertTest, FolderImportMatchesMbtilesImport) {
     }
     fixture::WriteBytes(dir.file("tiles/3/2/notes.txt"), {'x'});  // no tile: passed over
     fixture::WriteMbtiles(dir.file("same.mbtiles"), rows);
-    {
-        sqlite3* db = nullptr;
-        sqlite3_open(dir.file("same.mbtiles").c_str(), &db);
-        fixture::SqlOrThrow(db, "ALTER TABLE tiles RENAME TO images; CREATE VIEW tiles AS SELECT * FROM images");
-        sqlite3_close(db);
-    }
+    Sql(dir.file("same.mbtiles"), "ALTER TABLE tiles RENAME TO images; CREATE VIEW tiles AS SELECT * FROM images");
     platform::Error error;
     convert::ImportResult result;
     ASSERT_TRUE(convert::ImportTiles(dir.file("tiles"), out.file("folder.jnx"), {}, result, error))
@@ -360,12 +362,7 @@ TEST_F(ConvertTest, BadSourcesWriteNothing) {
     // Files that are no MBTiles at all.
     fixture::WriteBytes(dir.file("broken.mbtiles"), fixture::Bytes(3000, 'x'));
     fixture::WriteMbtiles(dir.file("notiles.mbtiles"), {});
-    {
-        sqlite3* db = nullptr;
-        sqlite3_open(dir.file("notiles.mbtiles").c_str(), &db);
-        fixture::SqlOrThrow(db, "DROP TABLE tiles");
-        sqlite3_close(db);
-    }
+    Sql(dir.file("notiles.mbtiles"), "DROP TABLE tiles");
     for (const char* name : {"broken.mbtiles", "notiles.mbtiles"}) {
         platform::Error error;
         EXPECT_FALSE(Import(dir.file(name), {}, error));
@@ -460,25 +457,6 @@ TEST_F(ConvertTest, CommandLine) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Level 3 does not exist"), std::string::npos) << r.err;
     EXPECT_EQ(out.list(), (std::vector<std::string>{"m.jnx", "m.mbtiles"}));
-
-    // One tile more than a level holds, in rows of 256 but the northernmost one of 81:
-    // whole rows fill the first volume.
-    std::vector<MbtilesRow> many;
-    for (int i = 0; i <= jnx::device::kMaxTilesPerLevel; ++i) many.push_back({8, i % 256, i / 256, MakeJpeg(i, 256, 256, 0)});
-    fixture::WriteMbtiles(dir.file("many.mbtiles"), many);
-    fixture::TempDir volumes;
-    r = run({"import", dir.file("many.mbtiles"), "--out", volumes.file("big.JNX")});
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "created " + volumes.file("big_Part01.jnx") + " (49745 tiles, zooms 8)\ncreated " +
-                         volumes.file("big_Part02.jnx") + " (256 tiles, zooms 8)\n");
-    EXPECT_EQ(volumes.list(), (std::vector<std::string>{"big_Part01.jnx", "big_Part02.jnx"}));
-}
-
-void Sql(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    fixture::SqlOrThrow(db, sql);
-    sqlite3_close(db);
 }
 
 // Views are code the file brings: each that would run for ever, or for minutes, ends in

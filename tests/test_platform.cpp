@@ -9,7 +9,6 @@
 #include <chrono>
 #include <climits>
 #include <filesystem>
-#include <random>
 
 #include "platform/file_lock.h"
 #include "platform/fs.h"
@@ -56,21 +55,6 @@ TEST(Utf8, ShortestFormsOfScalarsOnly) {
         expected += std::string(bytes) == "\xC3\x28" ? "(>" : ">";
         EXPECT_EQ(platform::SanitizeUtf8(std::string("<") + bytes + ">"), expected)
             << testing::PrintToString(std::string(bytes));
-    }
-}
-
-TEST(Utf8, SanitizedRandomBytesAreAlwaysValid) {
-    std::mt19937 generator(7);
-    std::uniform_int_distribution<int> byte(0, 255);
-    for (int round = 0; round < 2000; ++round) {
-        std::string bytes(static_cast<std::size_t>(round % 13), '\0');
-        for (char& c : bytes) c = static_cast<char>(byte(generator) | (round % 2 ? 0x80 : 0));
-        const std::string clean = platform::SanitizeUtf8(bytes);
-        ASSERT_TRUE(platform::IsValidUtf8(clean)) << testing::PrintToString(bytes);
-        if (platform::IsValidUtf8(bytes)) {
-            EXPECT_EQ(clean, bytes);
-        }
-        EXPECT_TRUE(platform::IsValidUtf8(platform::Windows1252ToUtf8(bytes)));
     }
 }
 

@@ -17,8 +17,7 @@ using fixture::BuildJnx;
 using fixture::BuiltJnx;
 using fixture::Bytes;
 using fixture::JnxRecipe;
-
-const std::string kUntouched = "caller's text";
+using C = platform::ErrorCode;
 
 jnx::Bytes Z(const std::string& text) { jnx::Bytes out(text.begin(), text.end()); out.push_back(0); return out; }
 
@@ -47,10 +46,10 @@ protected:
         fixture::WriteBytes(path_, bytes);
         if (extendTo > 0) std::filesystem::resize_file(path_, std::uintmax_t(extendTo));
         totalTiles = -1;
-        return Worded(jnx::ReadJnx(doc, path_, totalTiles, error, readTiles ? jnx::ReadDepth::Full : jnx::ReadDepth::Quick, &observer));
+        error = {};
+        return jnx::ReadJnx(doc, path_, totalTiles, error, readTiles ? jnx::ReadDepth::Full : jnx::ReadDepth::Quick,
+                            &observer);
     }
-    // The English wording of a failure, which the read leaves untouched on success.
-    bool Worded(bool ok) { errorText = ok ? kUntouched : platform::ErrorText(error); return ok; }
     bool Read(const JnxRecipe& r, bool readTiles = true) { built = BuildJnx(r); return Read(built.bytes, readTiles); }
 
     fixture::TempDir dir_;
@@ -58,7 +57,6 @@ protected:
     jnx::JnxDocument doc;
     BuiltJnx built;
     platform::Error error;
-    std::string errorText;
     std::int32_t totalTiles = -1;
     CountingObserver observer;
 };
@@ -66,10 +64,10 @@ protected:
 TEST_P(ReaderTest, FullReadFillsTheModel) {
     JnxRecipe recipe = fixture::SimpleRecipe(version(), 3, 5);
     recipe.levels[1].extra = 7;  // rebuilt as 2 whatever the file holds
-    ASSERT_TRUE(Read(recipe)) << errorText;
-    EXPECT_EQ(std::tuple(errorText, totalTiles, observer.begins, observer.ends, doc.Header.DrawOrder,
-                         doc.NeedsRegeneration),
-              std::tuple(kUntouched, 15, 1, 1, version() == 4 ? 30 : 25, false));
+    ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
+    EXPECT_EQ(
+        std::tuple(error.code, totalTiles, observer.begins, observer.ends, doc.Header.DrawOrder, doc.NeedsRegeneration),
+        std::tuple(C::None, 15, 1, 1, version() == 4 ? 30 : 25, false));
     ASSERT_TRUE(doc.Levels.size() == 3 && doc.LevelInfos.size() == 3 && doc.LevelExtras.size() == 3);
     EXPECT_EQ(std::tuple(std::int64_t(doc.Levels[2].TableOffset), doc.Levels[2].Scale, doc.LevelInfos[2].Zoom,
                          doc.LevelExtras[1].Extra, doc.CheckPointsTiles[1].Value),
@@ -94,7 +92,7 @@ TEST_P(ReaderTest, PreviewIsTheMiddleTileOfEachLevel) {
     int seed = 500;
     for (std::size_t i = 0; i < 5; ++i)
         for (int j = 0; j < counts[i]; ++j) recipe.levels[i].tiles.push_back({fixture::MakeTileData(seed++, 16)});
-    ASSERT_TRUE(Read(recipe)) << errorText;
+    ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
     ASSERT_EQ(doc.Previews.size(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {
         jnx::Bytes expected;
@@ -113,7 +111,7 @@ TEST_P(ReaderTest, GapOtherThanTheBlockSpanShiftsOffsets) {
     const std::int64_t length = jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos);
     for (const int delta : {-1, +1, +300}) {
         recipe.gap = int(1024 - length + delta);
-        ASSERT_TRUE(Read(recipe)) << errorText;
+        ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
         EXPECT_EQ(doc.OffsetShift, -delta);
         EXPECT_TRUE(doc.NeedsRegeneration);
         EXPECT_EQ(doc.Padding, jnx::Bytes(std::size_t(1024 - length), 0));
@@ -133,7 +131,7 @@ TEST_P(ReaderTest, FileWithoutMapBlockGetsTheDefaultBlock) {
     recipe.withMapBlock = false;
     for (const int gap : {0, 1024}) {  // even 1024 bytes cannot be patched: there is no block to patch
         recipe.gap = gap;
-        ASSERT_TRUE(Read(recipe)) << errorText;
+        ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
         EXPECT_TRUE(doc.NeedsRegeneration);
         EXPECT_EQ(doc.OffsetShift, 1024 - gap);
     }
@@ -142,7 +140,7 @@ TEST_P(ReaderTest, FileWithoutMapBlockGetsTheDefaultBlock) {
 
     // A quick read stops after the block, whatever follows, and makes a fresh identifier.
     recipe.trailer = {'n', 'o', 'p', 'e'};
-    ASSERT_TRUE(Read(recipe, false)) << errorText;
+    ASSERT_TRUE(Read(recipe, false)) << platform::ErrorText(error);
     EXPECT_EQ(totalTiles, 6);
     EXPECT_EQ(doc.LevelExtras[1].Copyright, Z("Copyright"));
     EXPECT_TRUE(doc.Tiles.empty() && doc.Previews.empty() && doc.CheckPointsImages.empty());
@@ -153,7 +151,7 @@ TEST_P(ReaderTest, MissingLastZoomBecomes255AndCountsInTheBlockLength) {
     JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 2);
     recipe.lastZoomMissing = true;
     recipe.gap = 0;
-    ASSERT_TRUE(Read(recipe)) << errorText;
+    ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
     EXPECT_EQ(doc.LevelInfos[0].Zoom, 1);
     EXPECT_EQ(doc.LevelInfos[1].Zoom, 255);
     const std::int64_t length = jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos);  // counts the Zoom
@@ -169,21 +167,21 @@ TEST_P(ReaderTest, MissingLastZoomBecomes255AndCountsInTheBlockLength) {
     for (const std::int64_t blockLength : {1021, 1022, 1023, 1024}) {
         recipe.mapTitle = std::string(std::size_t(blockLength - (bare.firstTableOffset - bare.blockStart)), 't');
         EXPECT_FALSE(Read(recipe, false)) << blockLength;
-        EXPECT_EQ(errorText, "Map block too long: its padding would be negative") << blockLength;
+        EXPECT_EQ(error.code, C::MapBlockTooLong) << blockLength;
     }
 }
 
 TEST_P(ReaderTest, SignatureAndReverseDataOrder) {
     JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 3);
     recipe.signature = {1, 2, 3, 4, 5, 6, 7};
-    ASSERT_TRUE(Read(recipe)) << errorText;
+    ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
     EXPECT_EQ(doc.Signature, recipe.signature);
 
     // Tile 1's data last: everything before it counts as signature, and the trailer
     // follows the tile with the highest offset.
     recipe.signature.clear();
     recipe.reverseDataOrder = true;
-    ASSERT_TRUE(Read(recipe)) << errorText;
+    ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
     EXPECT_EQ(std::int64_t(doc.Signature.size()), built.dataOffsets[0] - built.dataOffsets[5]);
     EXPECT_EQ(doc.CheckPointsImages[5].Offset, built.dataOffsets[5]);
     EXPECT_EQ(doc.CheckPointsImages[5].Value, platform::LoadI32(recipe.levels[1].tiles[2].data.data()));
@@ -211,11 +209,11 @@ TEST_P(ReaderTest, TrailerForms) {
     for (const auto& [trailer, valid] : cases) {
         recipe.trailer = trailer;
         EXPECT_EQ(Read(recipe), valid) << "trailer of " << trailer.size() << " bytes";
-        EXPECT_EQ(errorText, valid ? kUntouched : "End <> BirdsEye - BlockVersion<>9. ") << "trailer of " << trailer.size() << " bytes";
+        EXPECT_EQ(error.code, valid ? C::None : C::BadTrailer) << "trailer of " << trailer.size() << " bytes";
     }
     recipe.trailer.clear();  // the file ends with the last image
     EXPECT_FALSE(Read(recipe));
-    EXPECT_EQ(errorText, "Read past the end of the file");
+    EXPECT_EQ(error.code, C::ReadPastEnd);
 }
 
 // The level table's copy of a copyright (version 4) may differ in length from the
@@ -228,13 +226,13 @@ TEST_P(ReaderV4Test, LevelTableCopyrightsOfAnyLengthUpToTheLongest) {
     for (std::size_t i = 0; i < 3; ++i) recipe.levels[i].tableCopyrightSet = true;
     recipe.levels[1].tableCopyright = std::string(300, 'c');
     recipe.levels[2].tableCopyright = std::string(32766, 'c');
-    ASSERT_TRUE(Read(recipe)) << errorText;
+    ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
     EXPECT_EQ(doc.Levels[2].TableOffset, built.tableOffsets[2]);
     EXPECT_EQ(doc.LevelExtras[2].Copyright, Z(recipe.levels[2].copyright));
 
     recipe.levels[2].tableCopyright += 'c';
     EXPECT_FALSE(Read(recipe, false));
-    EXPECT_EQ(errorText, "Text field longer than 32767 bytes");
+    EXPECT_EQ(error.code, C::TextTooLong);
 }
 
 // Files of 4 GiB and more are written with a hole, so they take no room.
@@ -245,43 +243,47 @@ struct Refusal {
     std::function<void(JnxRecipe&)> change;              // to the recipe, before it is built
     std::function<void(Bytes&, const BuiltJnx&)> patch;  // to the built file
     bool quickReadFails;
-    std::string error;  // of the full read, and of the quick read when it fails
+    C code;  // of the full read, and of the quick read when it fails
     std::int64_t extendTo = 0;
 };
 
 TEST_P(ReaderTest, RefusedFiles) {
     using F = const BuiltJnx&;
     const Refusal refusals[] = {
-        {"version 5", nullptr, [](Bytes& b, F) { Put(b, 0, 5); }, true, "Jnx Version Error"},
+        {"version 5", nullptr, [](Bytes& b, F) { Put(b, 0, 5); }, true, C::UnsupportedVersion},
         {"tile counts whose sum overflows", nullptr,
-         [](Bytes& b, F f) { Put(b, TileCountField(f, 0), INT_MAX); Put(b, TileCountField(f, 1), INT_MAX); }, true,
-         "Arithmetic overflow"},
-        {"block too long for any padding", [](JnxRecipe& r) { r.mapTitle = std::string(1100, 't'); r.gap = 0; },
-         nullptr, true, "Map block too long: its padding would be negative"},
+         [](Bytes& b, F f) {
+             Put(b, TileCountField(f, 0), INT_MAX);
+             Put(b, TileCountField(f, 1), INT_MAX);
+         },
+         true, C::ArithmeticOverflow},
+        {"block too long for any padding",
+         [](JnxRecipe& r) {
+             r.mapTitle = std::string(1100, 't');
+             r.gap = 0;
+         },
+         nullptr, true, C::MapBlockTooLong},
         // Offsets are unsigned: this is a table 2 GiB on, not a negative shift.
         {"first table beyond the end", [](JnxRecipe& r) { r.withMapBlock = false; },
-         [](Bytes& b, F f) { Put(b, TableOffsetField(f, 0), INT_MIN); }, true, "Read past the end of the file"},
+         [](Bytes& b, F f) { Put(b, TableOffsetField(f, 0), INT_MIN); }, true, C::ReadPastEnd},
         {"no tiles", [](JnxRecipe& r) { r.levels = fixture::SimpleRecipe(r.version, 2, 0).levels; }, nullptr, false,
-         "The file holds no tiles"},
+         C::NoTiles},
         {"first tile's data inside the tables", nullptr,
-         [](Bytes& b, F f) { Put(b, DataOffsetField(f, 0), f.tableOffsets[1]); }, false, "Error seccion Signature."},
+         [](Bytes& b, F f) { Put(b, DataOffsetField(f, 0), f.tableOffsets[1]); }, false, C::BadSignature},
         {"tile without data", nullptr, [](Bytes& b, F f) { Put(b, DataSizeField(f, 4), 0); }, false,
-         "Tile 5 has no image data"},
+         C::TileWithoutData},
         {"tile ending past the end", nullptr,
-         [](Bytes& b, F f) { Put(b, DataSizeField(f, 4), std::int64_t(b.size())); }, false,
-         "Tile 5 lies outside the file"},
+         [](Bytes& b, F f) { Put(b, DataSizeField(f, 4), std::int64_t(b.size())); }, false, C::TileOutsideFile},
         {"tile at 4 GiB - 1", nullptr, [](Bytes& b, F f) { Put(b, DataOffsetField(f, 4), -1); }, false,
-         "Tile 5 lies outside the file"},
+         C::TileOutsideFile},
         // Found by fuzzing: a tile whose image lay inside the map block passed every check,
         // and a regeneration then wrote the new block over it.
         {"tile data inside the map block", nullptr,
-         [](Bytes& b, F f) { Put(b, DataOffsetField(f, 2), f.blockStart + 40); }, false,
-         "Tile 3 lies before the end of the tile tables"},
-        {"tile data ending past 4 GiB", nullptr, [](Bytes& b, F f) { Put(b, DataOffsetField(f, 2), -10); },
-         false, "Arithmetic overflow", kPast4GiB},
+         [](Bytes& b, F f) { Put(b, DataOffsetField(f, 2), f.blockStart + 40); }, false, C::TileInsideTables},
+        {"tile data ending past 4 GiB", nullptr, [](Bytes& b, F f) { Put(b, DataOffsetField(f, 2), -10); }, false,
+         C::ArithmeticOverflow, kPast4GiB},
         {"second table not after the first", nullptr,
-         [](Bytes& b, F f) { Put(b, TableOffsetField(f, 1), f.tableOffsets[1] + 28); }, false,
-         "CheckPointsTiles.Offset <> TileOffset"},
+         [](Bytes& b, F f) { Put(b, TableOffsetField(f, 1), f.tableOffsets[1] + 28); }, false, C::TablesMisplaced},
     };
     for (const auto& refusal : refusals) {
         JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 3);
@@ -289,13 +291,12 @@ TEST_P(ReaderTest, RefusedFiles) {
         built = BuildJnx(recipe);
         if (refusal.patch) refusal.patch(built.bytes, built);
         EXPECT_FALSE(Read(built.bytes, true, refusal.extendTo)) << refusal.what;
-        EXPECT_EQ(errorText, refusal.error) << refusal.what;
+        EXPECT_EQ(error.code, refusal.code) << refusal.what;
         EXPECT_EQ(Read(built.bytes, false, refusal.extendTo), !refusal.quickReadFails) << refusal.what;
-        EXPECT_EQ(errorText, refusal.quickReadFails ? refusal.error : kUntouched) << refusal.what;
+        EXPECT_EQ(error.code, refusal.quickReadFails ? refusal.code : C::None) << refusal.what;
     }
-    EXPECT_FALSE(Worded(jnx::ReadJnx(doc, dir_.file("absent.jnx"), totalTiles, error, jnx::ReadDepth::Quick, &observer)));
-    EXPECT_EQ(error.file, dir_.file("absent.jnx"));
-    EXPECT_NE(errorText.find("No such file"), std::string::npos) << errorText;
+    EXPECT_FALSE(jnx::ReadJnx(doc, dir_.file("absent.jnx"), totalTiles, error, jnx::ReadDepth::Quick, &observer));
+    EXPECT_EQ(std::pair(error.code, error.file), std::pair(C::CannotOpen, dir_.file("absent.jnx")));
     EXPECT_EQ(observer.begins, observer.ends);
 }
 

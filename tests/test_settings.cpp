@@ -67,15 +67,6 @@ TEST_F(SettingsFile, MalformedValuesFailTheLoad) {
     for (const auto& text : malformed) EXPECT_FALSE(Load(text)) << text.substr(0, 80);
 }
 
-// Read at once, as the table is, a table of many rows costs one pass over the file.
-TEST_F(SettingsFile, ManyZoomRowsLoad) {
-    std::string text = "[ZoomLevels]\n";
-    for (int n = 1; n <= 20000; ++n) text += "Level" + std::to_string(n) + "=" + std::to_string(n) + "/1/r\n";
-    ASSERT_TRUE(Load(text));
-    ASSERT_EQ(tables_.ZoomTable.size(), 20000u);
-    EXPECT_EQ(tables_.ZoomTable.back().MinScale, 20000);
-}
-
 // The size limit is a limit on what is read: at it a file is still settings, one byte over it
 // reads as nothing and is never rewritten from the part that was read.
 TEST_F(SettingsFile, SizeLimitIsExact) {
@@ -154,19 +145,6 @@ TEST(LevelRanges, WhichLevelEachZoomDraws) {
     }
     EXPECT_EQ(settings::LevelDrawnAt(table, {119}, 2), -1);  // nothing shown at this zoom
     EXPECT_EQ(settings::LevelDrawnAt(table, {119}, 4), -1);
-}
-
-TEST(DefaultSettings, ShippedFileLoadsAndEachStandardScaleFindsItsRow) {
-    const settings::Settings s(TESSALY_INI_PATH);
-    settings::SettingsTables tables;
-    ASSERT_TRUE(settings::CargarCombos(s, tables));
-    ASSERT_GT(tables.ZoomTable.size(), 1u);
-    for (std::size_t r = 1; r < tables.ZoomTable.size(); ++r) {
-        EXPECT_LT(tables.ZoomTable[r - 1].MinScale, tables.ZoomTable[r].MinScale);
-        EXPECT_LE(tables.ZoomTable[r].MinScale, tables.ZoomTable[r].StandardScale);
-        EXPECT_EQ(settings::RowForScale(tables.ZoomTable, tables.ZoomTable[r].StandardScale).row, int(r));
-    }
-    EXPECT_FALSE(tables.Groups.empty());
 }
 
 // The one scale model against the shipped rows: a level of web-map tiles given its native
