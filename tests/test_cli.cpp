@@ -7,6 +7,7 @@
 #include <regex>
 #include <string_view>
 
+#include "check/level_resolution.h"
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
 #include "platform/text.h"
@@ -276,6 +277,47 @@ TEST_F(CliTest, DeviceProfilesMoveTheRowsALevelShowsAt) {
     EXPECT_EQ(Occurrences(check.out, "\"code\": \"scale_far_from_imagery\""), 3) << check.out;
     for (const char* command : {"info", "check", "import"})
         EXPECT_EQ(Run({command, demo, "--device", "nokia", "--out", dir.file("o.jnx")}).code, 2) << command;
+}
+
+// --fit-scales under a profile gives each level its native scale under that profile's
+// factor; two levels of the same imagery are told apart by one, the coarser keeping the
+// larger; a level of unknown resolution keeps its scale. The demo map already fits.
+TEST_F(CliTest, FitScalesGivesEachLevelItsNativeScale) {
+    constexpr std::int32_t kDegree = 11930465;
+    const auto tile = [&](double degrees, bool sized) {  // 256-pixel tiles centred on 5 degrees north
+        const auto half = std::int32_t(degrees / 2 * kDegree);
+        return fixture::TileRecipe{fixture::MakeTileData(int(degrees * 8)),
+                                   {5 * kDegree + half, 4 * kDegree + 2 * half, 5 * kDegree - half, 4 * kDegree},
+                                   {0, std::uint8_t(sized), 0, std::uint8_t(sized)}};
+    };
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(4, 4, 1);
+    recipe.bounds = {10 * kDegree, 10 * kDegree, 0, 0};
+    const double widths[] = {2, 1, 1, 1};
+    for (std::size_t k = 0; k < 4; ++k) {
+        recipe.levels[k].scale = 10 + std::int32_t(k);
+        recipe.levels[k].zoom = std::int32_t(k) + 1;
+        recipe.levels[k].tiles = {tile(widths[k], k < 3)};
+    }
+    for (const std::string device : {"classic", "gpsmap67"}) {
+        const std::string file = Make("f.jnx", recipe);
+        const auto measured = check::MeasureLevels(Read(file));
+        const double factor = device == "classic" ? 1.0 : 3.5;
+        EXPECT_EQ(Occurrences(Run({"check", "--json", "--device", device, file}).out, "scale_far_from_imagery"), 3);
+        Expect({"save", file, "--fit-scales", "--device", device}, 0,
+               "updated " + file + "\nlevel 4: resolution unknown, scale kept\n");
+        const jnx::JnxDocument fitted = Read(file);
+        EXPECT_EQ(fitted.Levels[0].Scale, measured[0].NativeScale(factor)) << device;
+        EXPECT_EQ(fitted.Levels[1].Scale, measured[1].NativeScale(factor)) << device;
+        EXPECT_EQ(fitted.Levels[2].Scale, measured[2].NativeScale(factor) - 1) << device;
+        EXPECT_EQ(fitted.Levels[3].Scale, 13);
+        EXPECT_EQ(Occurrences(Run({"check", "--json", "--device", device, file}).out, "scale_far_from_imagery"), 0);
+    }
+    const std::string demo = dir.file("demo.jnx");
+    Run({"demo", demo});
+    const fixture::Bytes before = fixture::ReadBytes(demo);
+    Expect({"save", demo, "--fit-scales"}, 0, "updated " + demo + "\n");
+    EXPECT_EQ(fixture::ReadBytes(demo), before);
+    EXPECT_EQ(Run({"save", demo, "--fit-scales", "--level", "1=1"}).code, 2);
 }
 
 // A refusal (a level the file lacks, a file of one level, one file to merge) writes nothing.
