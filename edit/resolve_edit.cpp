@@ -61,7 +61,8 @@ EditRequest WithFittedScales(const EditRequest& request, const jnx::JnxDocument&
     if (!request.fitScalesFactor) return fitted;
     const std::size_t count = std::min({doc.Levels.size(), native.size(), fitted.levels.size()});
     // A level that keeps its scale holds it; the fitted ones, taken from the largest scale
-    // down (the coarser first on a tie), each step below any scale already held.
+    // down (the earlier level first on a tie), each step below any scale already held, so
+    // the order of the levels' coarseness survives the nudge.
     std::set<std::int32_t> held;
     std::vector<std::size_t> order;
     for (std::size_t k = 0; k < count; ++k) {

@@ -38,8 +38,9 @@ std::optional<std::int32_t> RequestedScale(const EditRequest& request, const jnx
 
 // The request with each level's scale set to its native one (0-based, 0: resolution
 // unknown, the level keeps its scale) and its priority dropped. Two levels whose scales
-// would be equal cannot be told apart by the device: the finer one is moved one below, so
-// coarse levels keep the larger scales. Nothing to fit leaves the request as it is.
+// would be equal cannot be told apart by the device: the finer one (on a tie, the later)
+// is moved one below, so coarse levels keep the larger scales. Nothing to fit leaves the
+// request as it is.
 EditRequest WithFittedScales(const EditRequest& request, const jnx::JnxDocument& doc,
                              const std::vector<std::int32_t>& native);
 
