@@ -279,38 +279,36 @@ TEST_F(CliTest, DeviceProfilesMoveTheRowsALevelShowsAt) {
         EXPECT_EQ(Run({command, demo, "--device", "nokia", "--out", dir.file("o.jnx")}).code, 2) << command;
 }
 
-// --fit-scales under a profile gives each level its native scale under that profile's
-// factor; two levels of the same imagery are told apart by one, the coarser keeping the
-// larger; a level of unknown resolution keeps its scale. The demo map already fits.
+// --fit-scales gives each level its native scale under the profile's factor; two levels of
+// one imagery are told apart by one, the coarser keeping the larger; a level of unknown
+// resolution keeps its scale. The demo map already fits.
 TEST_F(CliTest, FitScalesGivesEachLevelItsNativeScale) {
     constexpr std::int32_t kDegree = 11930465;
-    const auto tile = [&](double degrees, bool sized) {  // 256-pixel tiles centred on 5 degrees north
-        const auto half = std::int32_t(degrees / 2 * kDegree);
-        return fixture::TileRecipe{fixture::MakeTileData(int(degrees * 8)),
-                                   {5 * kDegree + half, 4 * kDegree + 2 * half, 5 * kDegree - half, 4 * kDegree},
-                                   {0, std::uint8_t(sized), 0, std::uint8_t(sized)}};
-    };
     fixture::JnxRecipe recipe = fixture::SimpleRecipe(4, 4, 1);
     recipe.bounds = {10 * kDegree, 10 * kDegree, 0, 0};
-    const double widths[] = {2, 1, 1, 1};
-    for (std::size_t k = 0; k < 4; ++k) {
+    for (std::size_t k = 0; k < 4; ++k) {  // 256-pixel tiles at 5 degrees north: 2, 1, 1 degrees wide, no size
+        const std::int32_t half = k == 0 ? kDegree : kDegree / 2;
+        const auto sized = std::uint8_t(k < 3);
         recipe.levels[k].scale = 10 + std::int32_t(k);
-        recipe.levels[k].zoom = std::int32_t(k) + 1;
-        recipe.levels[k].tiles = {tile(widths[k], k < 3)};
+        recipe.levels[k].tiles[0].bounds = {5 * kDegree + half, 4 * kDegree + 2 * half, 5 * kDegree - half,
+                                            4 * kDegree};
+        recipe.levels[k].tiles[0].aux = {0, sized, 0, sized};
     }
     for (const std::string device : {"classic", "gpsmap67"}) {
         const std::string file = Make("f.jnx", recipe);
         const auto measured = check::MeasureLevels(Read(file));
-        const double factor = device == "classic" ? 1.0 : 3.5;
-        EXPECT_EQ(Occurrences(Run({"check", "--json", "--device", device, file}).out, "scale_far_from_imagery"), 3);
+        const double f = device == "classic" ? 1.0 : 3.5;
+        const auto warnings = [&] {
+            return Occurrences(Run({"check", "--json", "--device", device, file}).out, "scale_far_from_imagery");
+        };
+        EXPECT_EQ(warnings(), 3);
         Expect({"save", file, "--fit-scales", "--device", device}, 0,
                "updated " + file + "\nlevel 4: resolution unknown, scale kept\n");
-        const jnx::JnxDocument fitted = Read(file);
-        EXPECT_EQ(fitted.Levels[0].Scale, measured[0].NativeScale(factor)) << device;
-        EXPECT_EQ(fitted.Levels[1].Scale, measured[1].NativeScale(factor)) << device;
-        EXPECT_EQ(fitted.Levels[2].Scale, measured[2].NativeScale(factor) - 1) << device;
-        EXPECT_EQ(fitted.Levels[3].Scale, 13);
-        EXPECT_EQ(Occurrences(Run({"check", "--json", "--device", device, file}).out, "scale_far_from_imagery"), 0);
+        std::vector<std::int32_t> scales;
+        for (const auto& level : Read(file).Levels) scales.push_back(level.Scale);
+        EXPECT_EQ(scales, (std::vector<std::int32_t>{measured[0].NativeScale(f), measured[1].NativeScale(f),
+                                                     measured[2].NativeScale(f) - 1, 13}));
+        EXPECT_EQ(warnings(), 0);
     }
     const std::string demo = dir.file("demo.jnx");
     Run({"demo", demo});

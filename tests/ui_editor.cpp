@@ -334,12 +334,11 @@ TEST_F(EditorTest, FitScalesShowsTheRowsAndSavesTheExactScales) {
     constexpr std::int32_t kDegree = 11930465;
     fixture::JnxRecipe recipe = ThreeLevels(4);
     recipe.bounds = {10 * kDegree, 10 * kDegree, 0, 0};
-    const double widths[] = {0.08, 0.01};  // 256-pixel tiles at 5 degrees north: rows "3 km" and "200 m"
-    for (std::size_t k = 0; k < 2; ++k) {
-        const auto half = std::int32_t(widths[k] / 2 * kDegree);
+    for (std::size_t k = 0; k < 2; ++k) {  // 256-pixel tiles at 5 degrees north: rows "3 km" and "200 m"
+        const auto half = std::int32_t((k == 0 ? 0.04 : 0.005) * kDegree);
         for (auto& tile : recipe.levels[k].tiles)
-            tile.bounds = {5 * kDegree + half, 4 * kDegree + 2 * half, 5 * kDegree - half, 4 * kDegree},
-            tile.aux = {0, 1, 0, 1};
+            tile = {
+                tile.data, {5 * kDegree + half, 4 * kDegree + 2 * half, 5 * kDegree - half, 4 * kDegree}, {0, 1, 0, 1}};
     }
     recipe.levels[2].tiles = {{fixture::MakeTileData(3), {}, {}}};
     const std::string path = Build("fit.jnx", recipe);
