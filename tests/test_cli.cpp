@@ -288,11 +288,10 @@ TEST_F(CliTest, FitScalesGivesEachLevelItsNativeScale) {
     recipe.bounds = {10 * kDegree, 10 * kDegree, 0, 0};
     for (std::size_t k = 0; k < 4; ++k) {  // 256-pixel tiles at 5 degrees north: 2, 1, 1 degrees wide, no size
         const std::int32_t half = k == 0 ? kDegree : kDegree / 2;
-        const auto sized = std::uint8_t(k < 3);
         recipe.levels[k].scale = 10 + std::int32_t(k);
         recipe.levels[k].tiles[0].bounds = {5 * kDegree + half, 4 * kDegree + 2 * half, 5 * kDegree - half,
                                             4 * kDegree};
-        recipe.levels[k].tiles[0].aux = {0, sized, 0, sized};
+        recipe.levels[k].tiles[0].aux = {0, std::uint8_t(k < 3), 0, std::uint8_t(k < 3)};
     }
     for (const std::string device : {"classic", "gpsmap67"}) {
         const std::string file = Make("f.jnx", recipe);
