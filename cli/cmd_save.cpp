@@ -2,8 +2,10 @@
 // --rename, the batch window's save over the given files instead.
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "cli/device_option.h"
 #include "cli/edit_args.h"
 #include "cli/options.h"
 #include "jnx/reader.h"
@@ -56,6 +58,7 @@ int PrintBatchSummary(const batch::SaveSummary& summary, bool replaceSource) {
 struct FileOutcome {
     bool ok = false;
     std::string text;  // "updated PATH" / "created PATH", or the reason of the failure
+    std::vector<int> levelsNotFitted{};
 };
 
 FileOutcome SaveOne(const std::string& file, const EditArgs& edit, const settings::Settings& config) {
@@ -75,7 +78,8 @@ FileOutcome SaveOne(const std::string& file, const EditArgs& edit, const setting
     if (failure = FitToFile(edit, doc, config, writer); !failure.empty()) return {false, failure};
     const operations::SaveOutcome saved = operations::SaveMap(doc, file, edit.request, writer, nullptr, &lock);
     if (saved.Ok())
-        return {true, (saved.road == edit::Road::Patch ? "updated " : "created ") + saved.output};
+        return {true, (saved.road == edit::Road::Patch ? "updated " : "created ") + saved.output,
+                saved.levelsNotFitted};
     return {false, "Errors in JNX generation. " + ErrorWithHint(saved.error)};
 }
 
@@ -99,6 +103,7 @@ int Run(const ParsedArgs& parsed) {
     if (const std::string bad = ParseEditArgs(parsed, haveTables ? &tables : nullptr, edit); !bad.empty()) {
         throw UsageError(bad);
     }
+    if (edit.fitScales) edit.request.fitScalesFactor = DeviceProfileOf(parsed, config).factor;
     if (asBatch) return PrintBatchSummary(SaveAsBatch(parsed, edit, config), parsed.Has("--replace"));
 
     int exitCode = kExitOk;
@@ -106,6 +111,8 @@ int Run(const ParsedArgs& parsed) {
         const FileOutcome outcome = SaveOne(file, edit, config);
         if (outcome.ok) {
             std::cout << outcome.text << "\n";
+            for (const int level : outcome.levelsNotFitted)
+                std::cout << "level " << level << ": resolution unknown, scale kept\n";
         } else {
             std::cerr << file << ": " << outcome.text << "\n";
             exitCode = kExitFailed;
@@ -131,6 +138,10 @@ extern const Command kSaveCommand{
         {"--level", "K=ZOOM", "give level K (1 to 5) the scale of a zoom row, named or numbered from 1", true},
         {"--priority", "K", "write level K one below its zoom row's scale; needs --level K=ZOOM", true},
         {"--zoom", "K=N", "set the zoom number of level K", true},
+        {"--fit-scales", nullptr,
+         "give every level the scale at which the device first shows it at about its own pixel size, measured "
+         "from its tiles (a level of unknown resolution keeps its scale); not with --level or --priority"},
+        kDeviceOption,
         {"--replace", nullptr, "put a file written anew in its source's place, under the source's name"},
         {"--rename", "NEW", "(one file) rename a file updated in place to NEW; ignored for one written anew"},
         kOverwriteOption,

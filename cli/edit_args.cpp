@@ -59,6 +59,11 @@ std::string ParseEditArgs(const ParsedArgs& parsed, const settings::SettingsTabl
         if (!chosen.scale) return "--priority " + text + " needs --level " + text + "=ZOOM";
         chosen.priority = true;
     }
+    // A fitted scale and a chosen row for the same level contradict each other; asked
+    // together, neither is guessed at.
+    out.fitScales = parsed.Has("--fit-scales");
+    if (out.fitScales && (parsed.Has("--level") || parsed.Has("--priority")))
+        return "--fit-scales cannot go with --level or --priority";
     for (const std::string& text : parsed.All("--zoom")) {
         int level = 0;
         std::string value;

@@ -15,6 +15,7 @@ struct EditArgs {
     edit::EditRequest request;  // as the options give it, before it meets a file
     int highestLevel = 0;       // highest level number any option names
     bool overwrite = false;     // --overwrite: files at the names the program chooses may be replaced
+    bool fitScales = false;     // --fit-scales: the caller sets the factor, which depends on the device profile
 };
 
 // Reads and checks the values of the edit options; "" on success, else the usage error

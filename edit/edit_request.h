@@ -28,6 +28,10 @@ struct EditRequest {
     std::optional<int> targetVersion;       // 3 or 4
     std::array<LevelRequest, jnx::device::kMaxLevels> levels{};  // index k is level k + 1
     bool replaceSource = false;  // a file written anew takes its source's place and name
+    // Fit every level's scale to its imagery under this threshold factor (the device
+    // profile's): f × 198.12 × the level's ground metres per pixel. It wins over a scale
+    // chosen for a level in the same request; zoom numbers still apply.
+    std::optional<double> fitScalesFactor;
 
     bool operator==(const EditRequest&) const = default;
 };

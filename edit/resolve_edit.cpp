@@ -1,6 +1,8 @@
 #include "edit/resolve_edit.h"
 
+#include <algorithm>
 #include <limits>
+#include <set>
 
 #include "jnx/codec.h"
 #include "platform/fs.h"
@@ -51,6 +53,33 @@ std::optional<std::int32_t> RequestedScale(const EditRequest& request, const jnx
     if (!chosen.priority) return *chosen.scale;
     if (*chosen.scale == std::numeric_limits<std::int32_t>::min()) return std::nullopt;
     return *chosen.scale - 1;
+}
+
+EditRequest WithFittedScales(const EditRequest& request, const jnx::JnxDocument& doc,
+                             const std::vector<std::int32_t>& native) {
+    EditRequest fitted = request;
+    if (!request.fitScalesFactor) return fitted;
+    const std::size_t count = std::min({doc.Levels.size(), native.size(), fitted.levels.size()});
+    // A level that keeps its scale holds it; the fitted ones, taken from the largest scale
+    // down (the earlier level first on a tie), each step below any scale already held, so
+    // the order of the levels' coarseness survives the nudge.
+    std::set<std::int32_t> held;
+    std::vector<std::size_t> order;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (native[k] > 0)
+            order.push_back(k);
+        else
+            held.insert(RequestedScale(request, doc, k).value_or(doc.Levels[k].Scale));
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return native[a] > native[b]; });
+    for (const std::size_t k : order) {
+        std::int32_t scale = native[k];
+        while (held.count(scale) != 0 && scale > 1) --scale;
+        held.insert(scale);
+        fitted.levels[k].scale = scale;
+        fitted.levels[k].priority = false;
+    }
+    return fitted;
 }
 
 std::string NewFilePath(const std::string& sourcePath) {

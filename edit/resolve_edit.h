@@ -5,6 +5,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "edit/edit_request.h"
 #include "jnx/document.h"
@@ -34,6 +35,14 @@ std::string NewFilePath(const std::string& sourcePath);
 // prioritised, else the stored one. Nothing when the priority step would fall off the end
 // of the number range.
 std::optional<std::int32_t> RequestedScale(const EditRequest& request, const jnx::JnxDocument& doc, std::size_t level);
+
+// The request with each level's scale set to its native one (0-based, 0: resolution
+// unknown, the level keeps its scale) and its priority dropped. Two levels whose scales
+// would be equal cannot be told apart by the device: the finer one (on a tie, the later)
+// is moved one below, so coarse levels keep the larger scales. Nothing to fit leaves the
+// request as it is.
+EditRequest WithFittedScales(const EditRequest& request, const jnx::JnxDocument& doc,
+                             const std::vector<std::int32_t>& native);
 
 // Resolves the request for one file read in full (or quickly, for Purpose::Merge).
 bool ResolveEdit(const EditRequest& request, const jnx::JnxDocument& doc, const std::string& sourcePath,

@@ -7,6 +7,7 @@
 #include <regex>
 #include <string_view>
 
+#include "check/level_resolution.h"
 #include "jnx/reader.h"
 #include "jnx/regenerate.h"
 #include "platform/text.h"
@@ -276,6 +277,44 @@ TEST_F(CliTest, DeviceProfilesMoveTheRowsALevelShowsAt) {
     EXPECT_EQ(Occurrences(check.out, "\"code\": \"scale_far_from_imagery\""), 3) << check.out;
     for (const char* command : {"info", "check", "import"})
         EXPECT_EQ(Run({command, demo, "--device", "nokia", "--out", dir.file("o.jnx")}).code, 2) << command;
+}
+
+// --fit-scales gives each level its native scale under the profile's factor; two levels of
+// one imagery are told apart by one, the coarser keeping the larger; a level of unknown
+// resolution keeps its scale. The demo map already fits.
+TEST_F(CliTest, FitScalesGivesEachLevelItsNativeScale) {
+    constexpr std::int32_t kDegree = 11930465;
+    fixture::JnxRecipe recipe = fixture::SimpleRecipe(4, 4, 1);
+    recipe.bounds = {10 * kDegree, 10 * kDegree, 0, 0};
+    for (std::size_t k = 0; k < 4; ++k) {  // 256-pixel tiles at 5 degrees north: 2, 1, 1 degrees wide, no size
+        const std::int32_t half = k == 0 ? kDegree : kDegree / 2;
+        recipe.levels[k].scale = 10 + std::int32_t(k);
+        recipe.levels[k].tiles[0].bounds = {5 * kDegree + half, 4 * kDegree + 2 * half, 5 * kDegree - half,
+                                            4 * kDegree};
+        recipe.levels[k].tiles[0].aux = {0, std::uint8_t(k < 3), 0, std::uint8_t(k < 3)};
+    }
+    for (const std::string device : {"classic", "gpsmap67"}) {
+        const std::string file = Make("f.jnx", recipe);
+        const auto measured = check::MeasureLevels(Read(file));
+        const double f = device == "classic" ? 1.0 : 3.5;
+        const auto warnings = [&] {
+            return Occurrences(Run({"check", "--json", "--device", device, file}).out, "scale_far_from_imagery");
+        };
+        EXPECT_EQ(warnings(), 3);
+        Expect({"save", file, "--fit-scales", "--device", device}, 0,
+               "updated " + file + "\nlevel 4: resolution unknown, scale kept\n");
+        std::vector<std::int32_t> scales;
+        for (const auto& level : Read(file).Levels) scales.push_back(level.Scale);
+        EXPECT_EQ(scales, (std::vector<std::int32_t>{measured[0].NativeScale(f), measured[1].NativeScale(f),
+                                                     measured[2].NativeScale(f) - 1, 13}));
+        EXPECT_EQ(warnings(), 0);
+    }
+    const std::string demo = dir.file("demo.jnx");
+    Run({"demo", demo});
+    const fixture::Bytes before = fixture::ReadBytes(demo);
+    Expect({"save", demo, "--fit-scales"}, 0, "updated " + demo + "\n");
+    EXPECT_EQ(fixture::ReadBytes(demo), before);
+    EXPECT_EQ(Run({"save", demo, "--fit-scales", "--level", "1=1"}).code, 2);
 }
 
 // A refusal (a level the file lacks, a file of one level, one file to merge) writes nothing.

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "check/findings.h"
+#include "check/level_resolution.h"
 #include "jnx/codec.h"
 #include "jnx/reader.h"
 #include "platform/file_lock.h"
@@ -324,6 +325,33 @@ TEST_F(EditorTest, EachLevelSaysAtWhichZoomsTheDeviceDrawsIt) {
     Load(path);
     EXPECT_EQ(label("lblShown_1"), QStringLiteral("se muestra de 800 m a 50 m"));
     ui::InstallLanguage(QStringLiteral("ENG"));
+}
+
+// Fit scales shows each level's fitted row and range before the save, which writes the
+// exact fitted scales; a level of unknown resolution keeps the row it had.
+TEST_F(EditorTest, FitScalesShowsTheRowsAndSavesTheExactScales) {
+    ASSERT_TRUE(StartWith("Lang=ENG\n"));
+    constexpr std::int32_t kDegree = 11930465;
+    fixture::JnxRecipe recipe = ThreeLevels(4);
+    recipe.bounds = {10 * kDegree, 10 * kDegree, 0, 0};
+    for (std::size_t k = 0; k < 2; ++k) {  // 256-pixel tiles at 5 degrees north: rows "3 km" and "200 m"
+        const auto half = std::int32_t((k == 0 ? 0.04 : 0.005) * kDegree);
+        for (auto& tile : recipe.levels[k].tiles)
+            tile = {
+                tile.data, {5 * kDegree + half, 4 * kDegree + 2 * half, 5 * kDegree - half, 4 * kDegree}, {0, 1, 0, 1}};
+    }
+    recipe.levels[2].tiles = {{fixture::MakeTileData(3), {}, {}}};
+    const std::string path = Build("fit.jnx", recipe);
+    Load(path);
+    const QString before = label("lblShown_1");
+    const auto native = check::MeasureLevels(ReadBack(path));
+    button("cmdFitScales")->click();
+    EXPECT_EQ(Levels(), QStringLiteral("3 1 4 -~ -~"));
+    EXPECT_NE(label("lblShown_1"), before);
+    window->OnSave();
+    const auto saved = ReadBack(path).Levels;  // level 3 as its list's row, as before the fit
+    EXPECT_EQ((std::vector{saved[0].Scale, saved[1].Scale, saved[2].Scale}),
+              (std::vector{native[0].NativeScale(1.0), native[1].NativeScale(1.0), 19109}));
 }
 
 TEST_F(EditorTest, NoCommandStartsWhileALoadRuns) {

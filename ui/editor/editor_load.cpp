@@ -97,6 +97,7 @@ void EditorWindow::PosicionaComboNiveles(int k, std::int32_t scale) {
 }
 
 void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
+    fitted_ = {};
     const int levels = ShownLevelCount();
     for (int k = 0; k < levels; ++k) {
         const auto index = static_cast<std::size_t>(k);
@@ -139,6 +140,7 @@ void EditorWindow::ShowLoaded(std::int32_t totalTiles) {
     cboFamily_->setEditText(group);
     cboFamily_->setEnabled(true);
     cmdSalvar_->setEnabled(true);
+    cmdFitScales_->setEnabled(true);
     splitJnx_->setEnabled(true);
     cboActualizar_->setEnabled(true);
 

@@ -18,7 +18,9 @@ bool EditorWindow::Request(edit::EditRequest& request, platform::Error& error, e
         // Only the group presets list a map's levels under zoom numbers of the user's.
         if (presets) controls.zoom[k] = txtNivel_[k];
     }
-    if (!RequestFrom(controls, request, error)) return false;
+    const bool read = RequestFrom(controls, request, error);
+    if (purpose == edit::Purpose::Save) ApplyFittedScales(request);
+    if (!read) return false;
     for (int k = 0; presets && k < ShownLevelCount(); ++k) {
         if (!request.levels[std::size_t(k)].zoom)
             return platform::Fail(error, platform::Error(platform::ErrorCode::BadZoomNumber).Level(k + 1));

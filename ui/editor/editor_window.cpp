@@ -131,6 +131,9 @@ void EditorWindow::BuildControls() {
         connect(chkSplitOPriority_[k], &QCheckBox::toggled, this, &EditorWindow::ShowDeviceCheck);
         connect(txtNivel_[k], &QLineEdit::textChanged, this, &EditorWindow::ShowDeviceCheck);
     }
+    cmdFitScales_ = Named(new QPushButton(fNiveles_), QStringLiteral("cmdFitScales"));
+    levels->addWidget(cmdFitScales_, jnx::device::kMaxLevels, 1);
+    connect(cmdFitScales_, &QPushButton::clicked, this, &EditorWindow::OnFitScales);
     levels->setColumnStretch(1, 1);
     left->addWidget(fNiveles_);
 
@@ -248,6 +251,8 @@ void EditorWindow::ApplyCaptions() {
     }
     lblgrupo_->setText(tr("Group"));
     fNiveles_->setTitle(tr("Levels"));
+    cmdFitScales_->setText(tr("Fit scales"));
+    cmdFitScales_->setToolTip(tr("Give each level the scale its imagery calls for on the device profile's units"));
     lblInfo_->setText(LoadHint());
     ShowPreviewHint(true);
     lblActualizar_->setText(tr("Update to ..."));
@@ -297,6 +302,8 @@ void EditorWindow::block_all() {
     txtProductID_->setEnabled(false);
     lblTotalTeselas_->clear();
     cmdSalvar_->setEnabled(false);
+    cmdFitScales_->setEnabled(false);
+    fitted_ = {};
     splitJnx_->setEnabled(false);
     cmdExport_->setEnabled(false);
     txtFamiliGroup_->clear();
@@ -378,6 +385,7 @@ void EditorWindow::SetRunning(bool running) {
     cmdImport_->setEnabled(idle);
     cmdExport_->setEnabled(idle && !doc_.FileName.empty());
     cmdSalvar_->setEnabled(idle && !doc_.FileName.empty());
+    cmdFitScales_->setEnabled(idle && !doc_.FileName.empty());
     splitJnx_->setEnabled(idle && !doc_.FileName.empty());
 }
 

@@ -65,6 +65,9 @@ public:
     void OnBatch();
     void OnImport();
     void OnExport();
+    // Fills each level's row list with the row its fitted scale falls in; the save then
+    // writes the exact fitted scale while the level keeps that row (editor_fit.cpp).
+    void OnFitScales();
     void block_all();
 
     const jnx::JnxDocument& Document() const { return doc_; }
@@ -125,6 +128,14 @@ private:
     void OfferFolder(const QString& text, const QString& folder);
     QString CancelledText(const QString& source) const;
 
+    // The fitted scale of a level while its list and priority box stay as the fit left them.
+    struct FittedLevel {
+        std::int32_t scale = 0;
+        int row = -1;
+        bool priority = false;
+    };
+    void ApplyFittedScales(edit::EditRequest& request) const;
+
     // Import and export (editor_convert.cpp).
     void ShowImported(const convert::ImportResult& result);
     void ShowConvertFailure(const QString& what, const platform::Error& error);
@@ -134,6 +145,7 @@ private:
     settings::SettingsTables tables_;
     jnx::JnxDocument doc_;
     edit::EditRequest shownRequest_;            // what the controls held right after the load
+    std::array<std::optional<FittedLevel>, jnx::device::kMaxLevels> fitted_{};
     std::vector<check::Finding> loadFindings_;  // the device check of the map as read
     int userLevel_ = 1;
     std::int64_t blockSize_ = platform::kDefaultBlockSize;
@@ -146,6 +158,7 @@ private:
     QPushButton* cmdBatch_ = nullptr;
     QPushButton* cmdImport_ = nullptr;
     QPushButton* cmdExport_ = nullptr;
+    QPushButton* cmdFitScales_ = nullptr;
     QLabel* lblInfo_ = nullptr;
     QLabel* lblMapInfo_ = nullptr;  // the map's title and bounds
     QGroupBox* fNiveles_ = nullptr;

@@ -447,6 +447,18 @@
         <translation>Niveles</translation>
     </message>
     <message>
+        <source>Fit scales</source>
+        <translation>Ajustar escalas</translation>
+    </message>
+    <message>
+        <source>Give each level the scale its imagery calls for on the device profile&apos;s units</source>
+        <translation>Da a cada nivel la escala que pide su imagen en los equipos del perfil de dispositivo</translation>
+    </message>
+    <message>
+        <source>Level %1 keeps its scale: its resolution is unknown</source>
+        <translation>El nivel %1 conserva su escala: su resolución es desconocida</translation>
+    </message>
+    <message>
         <source>when the map is loaded</source>
         <translation>Una vez cargado un mapa</translation>
     </message>
