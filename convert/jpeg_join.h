@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "convert/fill_colour.h"
 #include "platform/error.h"
 
 namespace convert {
@@ -23,10 +24,6 @@ struct JpegPiece {
     std::int64_t number = 0;  // how an error names the tile
 
     bool Present() const { return data != nullptr; }
-};
-
-struct FillColour {
-    std::uint8_t r = 255, g = 255, b = 255;
 };
 
 // pieces: rows × cols of them, row by row from the north-west, at least one

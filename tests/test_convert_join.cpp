@@ -133,3 +133,11 @@ TEST(JpegJoin, DamagedTilesGiveErrorsNotCrashes) {
 }
 
 }  // namespace
+
+TEST(FillColour, NamesAndHexParseAndNothingElse) {
+    EXPECT_EQ(convert::ParseFillColour("white"), (convert::FillColour{255, 255, 255}));
+    EXPECT_EQ(convert::ParseFillColour("#00fF80"), (convert::FillColour{0, 255, 128}));
+    EXPECT_EQ(convert::ParseFillColour("102030"), (convert::FillColour{16, 32, 48}));
+    for (const char* bad : {"", "#", "grey", "#12345", "#1234567", "12345g"})
+        EXPECT_FALSE(convert::ParseFillColour(bad)) << bad;
+}
