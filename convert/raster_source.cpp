@@ -589,6 +589,24 @@ std::vector<Overview> OverviewsOf(GDALDatasetH dataset) {
     return found;
 }
 
+// Whether the raster's outline crosses the 180th meridian: along its edges, the longitude
+// jumps by more than half a turn between neighbouring points. A raster in latitude and
+// longitude reaching past 180 degrees does not wrap, and is caught by its extent instead.
+bool CrossesAntimeridian(void* transformer, int width, int height) {
+    constexpr int kSteps = 64;
+    std::vector<double> x, y, z;
+    for (int i = 0; i <= kSteps; ++i) x.push_back(double(width) * i / kSteps), y.push_back(0);
+    for (int i = 0; i <= kSteps; ++i) x.push_back(width), y.push_back(double(height) * i / kSteps);
+    for (int i = kSteps; i >= 0; --i) x.push_back(double(width) * i / kSteps), y.push_back(height);
+    for (int i = kSteps; i >= 0; --i) x.push_back(0), y.push_back(double(height) * i / kSteps);
+    z.assign(x.size(), 0.0);
+    std::vector<int> ok(x.size(), 0);
+    GDALGenImgProjTransform(transformer, FALSE, int(x.size()), x.data(), y.data(), z.data(), ok.data());
+    for (std::size_t i = 1; i < x.size(); ++i)
+        if (ok[i] && ok[i - 1] && std::abs(x[i] - x[i - 1]) > 180) return true;
+    return false;
+}
+
 int NearestZoom(double degreesPerPixel) {
     return int(std::clamp(std::lround(ZoomForResolution(degreesPerPixel)), 0L, long(kMaxWebZoom)));
 }
@@ -672,16 +690,25 @@ bool Inspect(const std::string& path, const ImportOptions& options, Layout& layo
     double extent[4];
     const CPLErr suggested =
         GDALSuggestedWarpOutput2(dataset.get(), GDALGenImgProjTransform, transformer, out, &pixels, &lines, extent, 0);
+    const bool across = CrossesAntimeridian(transformer, width, height);
     GDALDestroyGenImgProjTransformer(transformer);
+    // Its two sides would need a map whose bounds wrap, which the header's rectangle cannot
+    // say; the warp would otherwise spread it over the whole width of the world.
+    if (across)
+        return refuse(ErrorCode::ConvertRasterUnsupported,
+                      "it reaches across the 180th meridian; warp each side to a raster of its own "
+                      "(gdalwarp -t_srs EPSG:4326 -te ...) and import each as a map");
     if (suggested != CE_None || pixels <= 0 || lines <= 0 || out[1] <= 0 || out[5] >= 0)
         return refuse(
             ErrorCode::ConvertRasterUnsupported,
             "where it lies in latitude and longitude cannot be worked out: " + GdalWhy("GDAL gave no reason"));
     // A little beyond the poles or the antimeridian is the warp's margin; more is a raster
-    // across the 180th meridian, which a map's bounds cannot hold.
+    // across the 180th meridian.
     const double slack = 2 * out[1];
     if (extent[0] < -180 - slack || extent[2] > 180 + slack)
-        return refuse(ErrorCode::ConvertRasterUnsupported, "it reaches beyond 180 degrees of longitude");
+        return refuse(ErrorCode::ConvertRasterUnsupported,
+                      "it reaches beyond 180 degrees of longitude; warp each side to a raster of its own "
+                      "(gdalwarp -t_srs EPSG:4326 -te ...) and import each as a map");
     if (extent[1] < -90 - slack || extent[3] > 90 + slack)
         return refuse(ErrorCode::ConvertRasterUnsupported, "it reaches beyond the pole");
 

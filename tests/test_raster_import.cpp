@@ -204,7 +204,9 @@ TEST(RasterImport, NodataTilesAreSkippedAndPartialOnesWhite) {
 TEST(RasterImport, RastersThatCannotBePlacedAreRefusedAndCancelLeavesNothing) {
     fixture::TempDir dir;
     const std::string out = dir.file("out.jnx");
-    Raster bare, rotated, deep;
+    Raster bare, rotated, deep, across;
+    across.epsg = 32660;  // 150 km wide at 60 degrees north, 180 degrees at 667 km east
+    across.transform = {600000, 300, 0, 6700000, 0, -300};
     bare.epsg = 0;
     bare.transform.clear();
     rotated.transform = {440000, 2, 0.3, 4480000, 0.3, -2};
@@ -214,6 +216,7 @@ TEST(RasterImport, RastersThatCannotBePlacedAreRefusedAndCancelLeavesNothing) {
         {"no georeferencing", bare, ErrorCode::ConvertRasterNotGeoreferenced},
         {"rotated", rotated, ErrorCode::ConvertRasterRotated},
         {"16-bit", deep, ErrorCode::ConvertRasterUnsupported},
+        {"across the 180th meridian", across, ErrorCode::ConvertRasterUnsupported},
     };
     for (const auto& [name, raster, code] : cases) {
         const std::string tif = dir.file(std::string(name) + ".tif");
