@@ -14,6 +14,7 @@
 #include "convert/import_jnx.h"
 #include "convert/raster_source.h"
 #include "convert/web_tiles.h"
+#include "support/run_program.h"
 #include "support/writer_support.h"
 
 namespace {
@@ -301,6 +302,36 @@ TEST(RasterImport, OverviewsServeTheCoarserLevelsFillShowsAndThePlanIsWhatIsMade
                 EXPECT_TRUE(p[0] < 16 && p[1] < 16 && p[2] > 240) << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
             }
         }
+    }
+}
+
+// The command line prints the plan the import follows, writing nothing, and takes a raster's
+// options only as they can be used.
+TEST(RasterImport, DryRunPrintsThePlanAndRefusesWhatItCannotTake) {
+    fixture::TempDir dir;
+    const std::string tif = dir.file("utm.tif");
+    WriteGeoTiff(tif, Raster{});
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"import", tif});
+        return fixture::RunProgram(TESSALY_CLI_PATH, args, dir.path());
+    };
+    const fixture::ProgramRun shown = run({"--dry-run", "--json", "--levels", "2", "--fill", "#FF8000"});
+    ASSERT_EQ(shown.code, 0) << shown.err;
+    convert::ImportOptions options;
+    options.raster.levels = 2;
+    convert::RasterPlan plan;
+    platform::Error error;
+    ASSERT_TRUE(convert::PlanRaster(tif, options, plan, error));
+    EXPECT_EQ(fixture::Occurrences(shown.out, "\"zoom\""), 2);
+    for (const convert::RasterLevel& level : plan.levels)
+        EXPECT_EQ(fixture::Occurrences(shown.out, "\"tiles\": " + std::to_string(level.Tiles()) + ","), 1);
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"utm.tif"});
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"--out", dir.file("a.jnx"), "--fill", "pink"},
+          {"--out", dir.file("a.jnx"), "--json"},
+          {"--dry-run", "--zooms", "30"}}) {
+        const fixture::ProgramRun refused = run(wrong);
+        EXPECT_EQ(refused.code, 2) << wrong.back();
     }
 }
 
