@@ -177,7 +177,8 @@ int ShowPlan(const ParsedArgs& parsed, const std::string& source, const convert:
     for (std::size_t k = 0; k < plan.levels.size(); ++k) {
         const convert::RasterLevel& level = plan.levels[k];
         char metres[32];
-        std::snprintf(metres, sizeof metres, "%.3g", level.metresPerPixel);
+        const double m = level.metresPerPixel;
+        std::snprintf(metres, sizeof metres, "%.*f", m < 10 ? 2 : m < 100 ? 1 : 0, m);
         std::cout << "level " << k + 1 << ": zoom " << level.zoom << ", " << level.Tiles() << " tiles ("
                   << level.columns << " x " << level.rows << "), " << level.width << " x " << level.height
                   << " pixels of " << metres << " m, scale " << level.scale;

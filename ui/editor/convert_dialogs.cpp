@@ -92,7 +92,8 @@ void ShowPlan(QTableWidget* table, QLabel* note, const convert::RasterPlan* plan
             Tr("%1 (%2 × %3)")
                 .arg(locale.toString(level.Tiles()), locale.toString(level.columns), locale.toString(level.rows)),
             Tr("%1 px").arg(plan->tileSize),
-            Tr("%1 m").arg(locale.toString(level.metresPerPixel, 'g', 3)),
+            Tr("%1 m").arg(locale.toString(level.metresPerPixel, 'f',
+                                           level.metresPerPixel < 10 ? 2 : level.metresPerPixel < 100 ? 1 : 0)),
             shown,
         };
         for (int c = 0; c < int(std::size(cells)); ++c) {
