@@ -33,6 +33,9 @@ struct ImportPlan {
     std::int64_t leftOut = 0;        // coarser tiles over no finest tile, so in no volume
 };
 
+// A native scale of factor 1 made for a family with another threshold factor.
+std::int32_t FamilyScale(std::int32_t scale, double factor);
+
 bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportOptions& options, ImportPlan& plan,
                 platform::Error& error, const ImportProgress& progress);
 
