@@ -270,9 +270,11 @@ TEST_F(EditorTest, DeviceLineFollowsTheEdits) {
         for (auto& tile : level.tiles) tile.bounds = {90, 150, 60, 70};
     Load(Build("clean.jnx", recipe));
     const auto* line = get<ui::DeviceCheckLine>(QStringLiteral("lblDeviceCheck"));
+    // Level 3 is coarser than level 2: a note beside every finding, which no edit here changes.
     const auto codes = [line] {
         std::vector<check::FindingCode> found;
-        for (const check::Finding& finding : line->Findings()) found.push_back(finding.code);
+        for (const check::Finding& finding : line->Findings())
+            if (finding.code != check::FindingCode::LevelsNotCoarseToFine) found.push_back(finding.code);
         return found;
     };
     using Codes = std::vector<check::FindingCode>;

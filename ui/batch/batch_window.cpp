@@ -141,6 +141,11 @@ void BatchWindow::BuildControls() {
                       &BatchWindow::OnSplit, QKeySequence(Qt::CTRL | Qt::Key_D));
     joinjnx = button(tr("Merge JNX"), tr("Join the checked maps into one"), &BatchWindow::OnMerge,
                      QKeySequence(Qt::CTRL | Qt::Key_M));
+    chkCoarseToFine = new QCheckBox(tr("Coarse to fine"), picDown);
+    chkCoarseToFine->setObjectName(QStringLiteral("chkCoarseToFine"));
+    chkCoarseToFine->setToolTip(
+        tr("Write the merged levels from the largest scale to the smallest, as most viewers "
+           "expect; unchecked, they follow the checked maps' order"));
     lblCrowded = new QLabel(this);
     lblCrowded->setObjectName(QStringLiteral("lblCrowded"));
     lblCrowded->setStyleSheet(QStringLiteral("color: #8a5a00; padding: 2px 6px;"));
@@ -226,7 +231,8 @@ void BatchWindow::LayOut() {
     middle->addStretch(1);
 
     auto* commands = new QVBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdCargar, CmdSalvar, cmdborrar, chkRemoveOld, SplitJNX, joinjnx})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmdCargar, CmdSalvar, cmdborrar, chkRemoveOld, SplitJNX, joinjnx, chkCoarseToFine})
         commands->addWidget(w);
     commands->addStretch(1);
 
@@ -332,6 +338,7 @@ void BatchWindow::ResetWindow() {
     panel_->Reset();
     chkRecursive->setChecked(false);
     chkRemoveOld->setChecked(false);
+    chkCoarseToFine->setChecked(false);
     table_ = batch::BatchTable{};
     model_->Reset();
     ShowCrowdedFolders();

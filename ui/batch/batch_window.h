@@ -88,6 +88,7 @@ public:
     QCheckBox* chkRemoveOld = nullptr;
     QPushButton* SplitJNX = nullptr;
     QPushButton* joinjnx = nullptr;
+    QCheckBox* chkCoarseToFine = nullptr;  // the merged levels from the largest scale to the smallest
     QProgressBar* ProgressBar1 = nullptr;
 
     // The size of a first showing (pixels), when the controls need no more.

@@ -82,5 +82,12 @@
             <numerusform>%Ln errors</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%Ln note(s)</source>
+        <translation>
+            <numerusform>%Ln note</numerusform>
+            <numerusform>%Ln notes</numerusform>
+        </translation>
+    </message>
 </context>
 </TS>

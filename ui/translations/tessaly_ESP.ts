@@ -170,6 +170,14 @@
         <translation>Unir JNX</translation>
     </message>
     <message>
+        <source>Coarse to fine</source>
+        <translation>De general a detallado</translation>
+    </message>
+    <message>
+        <source>Write the merged levels from the largest scale to the smallest, as most viewers expect; unchecked, they follow the checked maps&apos; order</source>
+        <translation>Escribe los niveles unidos de la escala mayor a la menor, como esperan la mayoría de los visores; sin marcar, siguen el orden de los mapas marcados</translation>
+    </message>
+    <message>
         <source>The folder cannot be read: %1</source>
         <translation>No se puede leer la carpeta %1</translation>
     </message>
@@ -1255,6 +1263,10 @@
         <source>overlapping maps share draw order {a}, so the unit stacks them in no set order: {text}</source>
         <translation>mapas que se solapan comparten el orden de dibujo {a}, así que la unidad los apila sin un orden fijo: {text}</translation>
     </message>
+    <message>
+        <source>scale {a} is larger than that of level {b} ({c}): the levels do not run from the coarsest to the finest, as viewers that take the last matching level need; merge with --coarse-to-fine</source>
+        <translation>la escala {a} es mayor que la del nivel {b} ({c}): los niveles no van del menos detallado al más detallado, como necesitan los visores que toman el último nivel que encaja; combine con --coarse-to-fine</translation>
+    </message>
 </context>
 <context>
     <name>ui::DeviceCheckLine</name>
@@ -1271,12 +1283,23 @@
         <translation>Correcto</translation>
     </message>
     <message>
-        <source>%1, %2</source>
-        <translation>%1, %2</translation>
+        <source>note</source>
+        <translation>nota</translation>
     </message>
     <message>
         <source>Ready for the device</source>
         <translation>Listo para el dispositivo</translation>
+    </message>
+    <message>
+        <source>Ready for the device (%1)</source>
+        <translation>Listo para el dispositivo (%1)</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln note(s)</source>
+        <translation>
+            <numerusform>%Ln nota</numerusform>
+            <numerusform>%Ln notas</numerusform>
+        </translation>
     </message>
     <message>
         <source>Device: not checked until the edits can be saved</source>
