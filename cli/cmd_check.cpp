@@ -136,7 +136,7 @@ int Run(const ParsedArgs& parsed) {
     const bool deep = parsed.Has("--deep");
     const std::vector<std::string>& roots = parsed.All("--device-root");
     if (parsed.operands.empty() && roots.empty()) throw UsageError("name a map, a folder or a --device-root");
-    const settings::DeviceProfile& profile = DeviceProfileOf(parsed, config);
+    const settings::DeviceProfile profile = DeviceProfileOf(parsed, config);
 
     const operations::CheckOutcome run =
         operations::CheckMaps(parsed.operands, deep, parsed.Has("--recursive"), rows, profile, roots);
@@ -165,6 +165,7 @@ extern const Command kCheckCommand{
         {"--recursive", nullptr, "include the subfolders of a folder", false, "-r"},
         {"--device-root", "MOUNT", "a mount point of the device (internal memory or card); give each", true},
         kDeviceOption,
+        kFactorOption,
         {"--json", nullptr, "print one JSON object with \"files\", \"folders\" and, with --device-root, \"device\""},
         kSettingsOption,
     },

@@ -32,6 +32,7 @@
 #include "ui/batch/coverage_pane.h"
 #include "ui/batch/grid_delegate.h"
 #include "ui/common/command_keys.h"
+#include "ui/common/device_profile_box.h"
 #include "ui/common/replace_question.h"
 #include "ui/common/error_message.h"
 #include "ui/common/window_place.h"
@@ -112,7 +113,9 @@ void BatchWindow::BuildControls() {
     connect(Dir1, &QListWidget::itemClicked, this, &BatchWindow::FolderClicked);
     chkRecursive = new QCheckBox(tr("Include subfolders"), picDown);
 
-    panel_ = new BatchPanel(tables_, settings_.UserLevel(), picDown);
+    panel_ = new BatchPanel(settings_, tables_, settings_.UserLevel(), picDown);
+    connect(panel_->deviceProfile, &ui::DeviceProfileBox::StoreFailed, this,
+            [this](const platform::Error& error) { presenter_.Error(ui::ErrorMessage(error)); });
 
     // The shortcut is set after the caption, which would replace it with its mnemonic.
     auto button = [this](const QString& caption, const QString& tip, void (BatchWindow::*command)(),
@@ -218,6 +221,8 @@ void BatchWindow::LayOut() {
     boxes->addWidget(panel_->cboActualizar, 1, 1);
     boxes->addWidget(panel_->lblDrawOrder, 1, 2);
     boxes->addWidget(panel_->txtDrawOrder, 1, 3, Qt::AlignLeft);
+    boxes->addWidget(panel_->deviceProfile, 2, 0, 1, 3);
+    boxes->addWidget(panel_->chkFitScales, 2, 3);
     boxes->setColumnStretch(3, 1);
 
     auto* selection = new QHBoxLayout;
@@ -276,6 +281,7 @@ void BatchWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;  // restored from minimised: keep what the user has
     ResetWindow();
+    panel_->deviceProfile->Reload();  // the editor may have picked another
 }
 
 void BatchWindow::hideEvent(QHideEvent* event) {
@@ -524,7 +530,7 @@ void BatchWindow::OnSave() {
     if (running_) return;
     edit::EditRequest request;
     platform::Error invalid;
-    if (!panel_->Request(chkRemoveOld->isChecked(), request, invalid)) {
+    if (!panel_->SaveRequest(chkRemoveOld->isChecked(), request, invalid)) {
         Refuse(invalid);
         return;
     }

@@ -90,6 +90,14 @@
         <source>(keep)</source>
         <translation>(mantener)</translation>
     </message>
+    <message>
+        <source>Fit scales</source>
+        <translation>Ajustar escalas</translation>
+    </message>
+    <message>
+        <source>Save: give each level the scale its imagery calls for on the device profile&apos;s units</source>
+        <translation>Guardar: da a cada nivel la escala que pide su imagen en los equipos del perfil de dispositivo</translation>
+    </message>
 </context>
 <context>
     <name>batchui::BatchWindow</name>
@@ -643,6 +651,10 @@
     <message>
         <source>Level %1 - tile %2 of %3 - %4 × %5 px - %6 bytes</source>
         <translation>Nivel %1 - tesela %2 de %3 - %4 × %5 px - %6 bytes</translation>
+    </message>
+    <message>
+        <source>as on units of factor %L1</source>
+        <translation>como en unidades de factor %L1</translation>
     </message>
 </context>
 <context>
@@ -1508,6 +1520,17 @@ Replace them all?</source>
     <message>
         <source>Draw order of the map among the device&apos;s maps (version 4 only)</source>
         <translation>Orden de dibujo del mapa entre los del dispositivo (solo versión 4)</translation>
+    </message>
+</context>
+<context>
+    <name>ui::DeviceProfileBox</name>
+    <message>
+        <source>Device</source>
+        <translation>Dispositivo</translation>
+    </message>
+    <message>
+        <source>The custom profile&apos;s threshold factor: the zoom rows&apos; scales are multiplied by it before they are compared with the levels&apos; (1 for most units, 3.5 for the GPSMAP 67)</source>
+        <translation>El factor de umbral del perfil custom: las escalas de las filas de zoom se multiplican por él antes de compararlas con las de los niveles (1 en la mayoría de las unidades, 3,5 en el GPSMAP 67)</translation>
     </message>
 </context>
 </TS>
