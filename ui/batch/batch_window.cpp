@@ -144,6 +144,11 @@ void BatchWindow::BuildControls() {
                       &BatchWindow::OnSplit, QKeySequence(Qt::CTRL | Qt::Key_D));
     joinjnx = button(tr("Merge JNX"), tr("Join the checked maps into one"), &BatchWindow::OnMerge,
                      QKeySequence(Qt::CTRL | Qt::Key_M));
+    cmdDevice = button(tr("Check as device"),
+                       tr("Take the folder loaded as a device's memory or card: check its maps and Custom Maps "
+                          "images together against the device profile"),
+                       &BatchWindow::OnCheckDevice);
+    cmdDevice->setObjectName(QStringLiteral("cmdDevice"));
     chkCoarseToFine = new QCheckBox(tr("Coarse to fine"), picDown);
     chkCoarseToFine->setObjectName(QStringLiteral("chkCoarseToFine"));
     chkCoarseToFine->setToolTip(
@@ -236,8 +241,8 @@ void BatchWindow::LayOut() {
     middle->addStretch(1);
 
     auto* commands = new QVBoxLayout;
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{cmdCargar, CmdSalvar, cmdborrar, chkRemoveOld, SplitJNX, joinjnx, chkCoarseToFine})
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdCargar, CmdSalvar, cmdborrar, chkRemoveOld, SplitJNX, joinjnx,
+                                                      chkCoarseToFine, cmdDevice})
         commands->addWidget(w);
     commands->addStretch(1);
 

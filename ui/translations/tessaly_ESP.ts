@@ -236,6 +236,44 @@
             <numerusform>Marcados: %L1 de %Ln mapas</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Check as device</source>
+        <translation>Comprobar como dispositivo</translation>
+    </message>
+    <message>
+        <source>Take the folder loaded as a device&apos;s memory or card: check its maps and Custom Maps images together against the device profile</source>
+        <translation>Toma la carpeta cargada como la memoria o la tarjeta de un dispositivo: comprueba juntos sus mapas y sus imágenes de Custom Maps frente al perfil de dispositivo</translation>
+    </message>
+    <message>
+        <source>Checking %1 as a device</source>
+        <translation>Comprobando %1 como dispositivo</translation>
+    </message>
+    <message>
+        <source>Found</source>
+        <translation>Hallado</translation>
+    </message>
+    <message>
+        <source>(the device)</source>
+        <translation>(el dispositivo)</translation>
+    </message>
+    <message>
+        <source>not counted: cannot be read</source>
+        <translation>sin contar: no se puede leer</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 as a device of the profile %2: %Ln map(s)</source>
+        <translation>
+            <numerusform>%1 como dispositivo del perfil %2: %Ln mapa</numerusform>
+            <numerusform>%1 como dispositivo del perfil %2: %Ln mapas</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %Ln Custom Maps image(s).</source>
+        <translation>
+            <numerusform>, %Ln imagen de Custom Maps.</numerusform>
+            <numerusform>, %Ln imágenes de Custom Maps.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>batchui::CoveragePane</name>
