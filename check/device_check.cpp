@@ -96,6 +96,16 @@ void CheckHeader(const jnx::JnxDocument& doc, const std::vector<settings::ZoomLe
     }
 }
 
+// Reported once, at the first level coarser than the one before it.
+void CheckLevelOrder(const jnx::JnxDocument& doc, std::vector<Finding>& out) {
+    for (std::size_t i = 1; i < doc.Levels.size(); ++i) {
+        if (doc.Levels[i].Scale <= doc.Levels[i - 1].Scale) continue;
+        Finding& f = Add(out, FindingCode::LevelsNotCoarseToFine, std::int64_t(i) + 1);
+        f.a = doc.Levels[i].Scale, f.b = std::int64_t(i), f.c = doc.Levels[i - 1].Scale;
+        return;
+    }
+}
+
 struct Box {
     double north, east, south, west;
 };
@@ -208,6 +218,7 @@ std::vector<Finding> CheckStructure(const jnx::JnxDocument& doc, const std::vect
     std::vector<Finding> out;
     CheckLevels(doc, out);
     CheckHeader(doc, zoomRows, out);
+    CheckLevelOrder(doc, out);
     if (scaleFactor) CheckScales(doc, zoomRows, *scaleFactor, file, out);
     CheckBounds(doc, out);
     return out;

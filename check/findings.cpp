@@ -36,6 +36,7 @@ constexpr std::array kCodes = {
     CodeInfo{FindingCode::ProductIdGroupsDiffer, "product_id_groups_differ", Severity::Warning},
     CodeInfo{FindingCode::MapGuidDuplicate, "map_guid_duplicate", Severity::Warning},
     CodeInfo{FindingCode::DrawOrderOverlap, "draw_order_overlap", Severity::Warning},
+    CodeInfo{FindingCode::LevelsNotCoarseToFine, "levels_not_coarse_to_fine", Severity::Info},
 };
 
 // Qt's marker, which the translation tools read from this file; a no-op in the core.
@@ -76,6 +77,7 @@ constexpr Wording kWordings[] = {
     {FindingCode::ProductIdGroupsDiffer, 0, QT_TRANSLATE_NOOP("check::Finding", "maps with product ID {a} name different groups: {text}")},
     {FindingCode::MapGuidDuplicate, 0, QT_TRANSLATE_NOOP("check::Finding", "maps share one map GUID: {text}")},
     {FindingCode::DrawOrderOverlap, 0, QT_TRANSLATE_NOOP("check::Finding", "overlapping maps share draw order {a}, so the unit stacks them in no set order: {text}")},
+    {FindingCode::LevelsNotCoarseToFine, 0, QT_TRANSLATE_NOOP("check::Finding", "scale {a} is larger than that of level {b} ({c}): the levels do not run from the coarsest to the finest, as viewers that take the last matching level need; merge with --coarse-to-fine")},
 };
 // clang-format on
 
@@ -121,11 +123,18 @@ const char* CodeName(FindingCode code) { return InfoOf(code).name; }
 
 Severity SeverityOf(FindingCode code) { return InfoOf(code).severity; }
 
-const char* SeverityName(Severity severity) { return severity == Severity::Error ? "error" : "warning"; }
+const char* SeverityName(Severity severity) {
+    return severity == Severity::Error ? "error" : severity == Severity::Warning ? "warning" : "info";
+}
 
 bool HasErrors(const std::vector<Finding>& findings) {
     return std::any_of(findings.begin(), findings.end(),
                        [](const Finding& f) { return SeverityOf(f.code) == Severity::Error; });
+}
+
+std::size_t CountOf(const std::vector<Finding>& findings, Severity severity) {
+    return std::size_t(std::count_if(findings.begin(), findings.end(),
+                                     [severity](const Finding& f) { return SeverityOf(f.code) == severity; }));
 }
 
 }  // namespace check

@@ -10,7 +10,8 @@
 
 namespace check {
 
-enum class Severity { Warning, Error };
+// Info: worth knowing, never a reason for a check to fail.
+enum class Severity { Info, Warning, Error };
 
 enum class FindingCode {
     LevelsOverLimit,
@@ -33,8 +34,9 @@ enum class FindingCode {
     ProductIdGroupsDiffer,
     MapGuidDuplicate,
     DrawOrderOverlap,
+    LevelsNotCoarseToFine,
 };
-inline constexpr FindingCode kLastFindingCode = FindingCode::DrawOrderOverlap;
+inline constexpr FindingCode kLastFindingCode = FindingCode::LevelsNotCoarseToFine;
 
 struct Finding {
     FindingCode code = FindingCode::LevelsOverLimit;
@@ -54,8 +56,10 @@ std::string FindingText(const Finding& finding, const FindingTranslator& transla
 
 const char* CodeName(FindingCode code);  // "levels_over_5", ...
 Severity SeverityOf(FindingCode code);
-const char* SeverityName(Severity severity);  // "warning", "error"
+const char* SeverityName(Severity severity);  // "info", "warning", "error"
 
 bool HasErrors(const std::vector<Finding>& findings);
+// How many findings are of severity.
+std::size_t CountOf(const std::vector<Finding>& findings, Severity severity);
 
 }  // namespace check

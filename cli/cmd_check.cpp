@@ -48,14 +48,13 @@ void PrintText(const CheckRun& run, std::ostream& out) {
             out << map.path << ": cannot be read: " << platform::ErrorText(map.error) << "\n";
             continue;
         }
-        std::size_t errors = 0;
-        for (const auto& f : map.findings) errors += check::SeverityOf(f.code) == check::Severity::Error ? 1 : 0;
-        const std::size_t warnings = map.findings.size() - errors;
-        if (map.findings.empty()) {
-            out << map.path << ": ready for the device\n";
-        } else {
-            out << map.path << ": " << Counted(errors, "error") << ", " << Counted(warnings, "warning") << "\n";
-        }
+        const std::size_t errors = check::CountOf(map.findings, check::Severity::Error);
+        const std::size_t warnings = check::CountOf(map.findings, check::Severity::Warning);
+        const std::size_t notes = check::CountOf(map.findings, check::Severity::Info);
+        out << map.path << ": "
+            << (errors + warnings == 0 ? "ready for the device"
+                                       : Counted(errors, "error") + ", " + Counted(warnings, "warning"))
+            << (notes > 0 ? ", " + Counted(notes, "note") : "") << "\n";
         if (!map.read) out << "  cannot be read: " << platform::ErrorText(map.error) << "\n";
         PrintFindings(map.findings, out);
     }
@@ -137,7 +136,7 @@ int Run(const ParsedArgs& parsed) {
     const bool deep = parsed.Has("--deep");
     const std::vector<std::string>& roots = parsed.All("--device-root");
     if (parsed.operands.empty() && roots.empty()) throw UsageError("name a map, a folder or a --device-root");
-    const settings::DeviceProfile& profile = DeviceProfileOf(parsed, config);
+    const settings::DeviceProfile profile = DeviceProfileOf(parsed, config);
 
     const operations::CheckOutcome run =
         operations::CheckMaps(parsed.operands, deep, parsed.Has("--recursive"), rows, profile, roots);
@@ -160,12 +159,13 @@ extern const Command kCheckCommand{
     "its imagery under the device profile. With --device-root, the maps under Garmin/BirdsEye of every root are "
     "checked too, and the device as a whole: maps and Custom Maps images against the profile's budgets, product IDs "
     "under different groups, repeated map GUIDs, overlapping maps of one draw order. Exits 1 when a map cannot be read "
-    "or has an error; warnings alone exit 0. Never writes.",
+    "or has an error; warnings and notes (severity info) alone exit 0. Never writes.",
     {
         {"--deep", nullptr, "also walk each tile's JPEG header up to its frame (no decoding)"},
         {"--recursive", nullptr, "include the subfolders of a folder", false, "-r"},
         {"--device-root", "MOUNT", "a mount point of the device (internal memory or card); give each", true},
         kDeviceOption,
+        kFactorOption,
         {"--json", nullptr, "print one JSON object with \"files\", \"folders\" and, with --device-root, \"device\""},
         kSettingsOption,
     },

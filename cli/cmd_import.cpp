@@ -33,9 +33,13 @@ std::vector<int> ParseZooms(const std::string& text) {
     return zooms;
 }
 
-// An import needs no settings file; only a profile the settings name is taken from it.
-const settings::DeviceProfile& ImportProfile(const ParsedArgs& parsed) {
-    if (parsed.Has("--device")) return DeviceProfileOf(parsed, settings::Settings(""));
+// An import needs no settings file; only a profile the settings name, or the custom
+// profile's factor when --factor does not give it, is taken from it.
+settings::DeviceProfile ImportProfile(const ParsedArgs& parsed) {
+    const auto named = parsed.Last("--device");
+    const settings::DeviceProfile* profile = named ? settings::FindDeviceProfile(*named) : nullptr;
+    if (named && !(profile && profile->custom && !parsed.Has("--factor")))
+        return DeviceProfileOf(parsed, settings::Settings(""));
     try {
         return DeviceProfileOf(parsed, LoadSettings(parsed));
     } catch (const UsageError&) {
@@ -277,6 +281,7 @@ extern const Command kImportCommand{
         {"--draw-order", "N", "the draw order (version 4), a whole number from -32768 to 32767"},
         {"--level", "K=ZOOM", "give level K (1 to 5) the scale of a zoom row, named or numbered from 1", true},
         kDeviceOption,
+        kFactorOption,
         {"--overwrite", nullptr,
          "replace volumes an earlier import left at OUT_PartNN.jnx, and remove those beyond the new set"},
         kSettingsOption,

@@ -204,7 +204,8 @@ int Run(const ParsedArgs& parsed) {
                   << " has a malformed value; zoom rows are not shown\n";
     }
 
-    const ScaleView view{haveTables ? &tables : nullptr, &DeviceProfileOf(parsed, config)};
+    const settings::DeviceProfile profile = DeviceProfileOf(parsed, config);
+    const ScaleView view{haveTables ? &tables : nullptr, &profile};
     const bool json = parsed.Has("--json");
     const bool quick = parsed.Has("--quick");
     JsonWriter writer;
@@ -242,6 +243,7 @@ extern const Command kInfoCommand{
         {"--quick", nullptr, "skip the tile tables, which is faster on large files"},
         {"--json", nullptr, "print one JSON array with an object per file"},
         kDeviceOption,
+        kFactorOption,
         kSettingsOption,
     },
     Run,

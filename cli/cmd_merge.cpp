@@ -72,7 +72,9 @@ int Run(const ParsedArgs& parsed) {
         folder.currentFolder = FolderOf(parsed.operands.front());
     }
 
-    const operations::MergeOutcome outcome = operations::MergeMaps(sources, request, folder);
+    const compose::LevelOrder order =
+        parsed.Has("--coarse-to-fine") ? compose::LevelOrder::CoarseToFine : compose::LevelOrder::AsGiven;
+    const operations::MergeOutcome outcome = operations::MergeMaps(sources, request, folder, order);
     if (outcome.result == operations::MergeOutcome::Result::Refused) {
         std::cerr << platform::ErrorText(outcome.error) << "\n";
         return kExitFailed;
@@ -98,6 +100,9 @@ extern const Command kMergeCommand{
         {"--product-id", "N", "the product ID, a whole number from -32768 to 32767 (default: the first file's)"},
         {"--group", "TEXT", "the family group name (default: the first file's)"},
         {"--draw-order", "N", "the draw order, a whole number from -32768 to 32767 (default: 25)"},
+        {"--coarse-to-fine", nullptr,
+         "write the levels from the largest scale to the smallest (default: in the order of the files and their "
+         "levels)"},
         kSettingsOption,
     },
     Run,

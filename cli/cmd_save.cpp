@@ -142,6 +142,7 @@ extern const Command kSaveCommand{
          "give every level the scale at which the device first shows it at about its own pixel size, measured "
          "from its tiles (a level of unknown resolution keeps its scale); not with --level or --priority"},
         kDeviceOption,
+        kFactorOption,
         {"--replace", nullptr, "put a file written anew in its source's place, under the source's name"},
         {"--rename", "NEW", "(one file) rename a file updated in place to NEW; ignored for one written anew"},
         kOverwriteOption,

@@ -29,7 +29,7 @@ std::size_t Characters(const std::string& text) {
 const char* DeviceAnswer(const batch::MapRow& row) {
     if (row.Erroneous()) return "unread";
     if (check::HasErrors(row.device)) return "errors";
-    return row.device.empty() ? "ready" : "warnings";
+    return check::CountOf(row.device, check::Severity::Warning) == 0 ? "ready" : "warnings";
 }
 
 // One object per file, typed: numbers as numbers, flags as booleans, null where the file

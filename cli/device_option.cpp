@@ -4,15 +4,29 @@
 
 namespace cli {
 
-const settings::DeviceProfile& DeviceProfileOf(const ParsedArgs& parsed, const settings::Settings& config) {
-    if (const auto name = parsed.Last("--device")) {
-        if (const settings::DeviceProfile* profile = settings::FindDeviceProfile(*name)) return *profile;
-        throw UsageError("no device profile is named \"" + *name + "\"; `tessaly-cli devices` lists them");
+settings::DeviceProfile DeviceProfileOf(const ParsedArgs& parsed, const settings::Settings& config) {
+    std::optional<double> factor;
+    if (const auto text = parsed.Last("--factor")) {
+        factor = settings::ParseDeviceFactor(*text);
+        if (!factor) throw UsageError("--factor " + *text + ": a number from 0.1 to 100");
     }
-    if (const settings::DeviceProfile* profile = settings::DeviceProfileInUse(config)) return *profile;
-    const settings::DeviceProfile& fallback = settings::DefaultDeviceProfile();
-    std::cerr << "tessaly-cli: the settings' [Device] Profile names no profile; using " << fallback.name << "\n";
-    return fallback;
+    settings::DeviceProfile profile = settings::DefaultDeviceProfile();
+    if (const auto name = parsed.Last("--device")) {
+        const settings::DeviceProfile* named = settings::FindDeviceProfile(*name);
+        if (named == nullptr)
+            throw UsageError("no device profile is named \"" + *name + "\"; `tessaly-cli devices` lists them");
+        profile = *named;
+        if (profile.custom) profile.factor = settings::StoredDeviceFactor(config);
+    } else if (const auto inUse = settings::DeviceProfileInUse(config)) {
+        profile = *inUse;
+    } else {
+        std::cerr << "tessaly-cli: the settings' [Device] Profile names no profile; using " << profile.name << "\n";
+    }
+    if (factor) {
+        if (!profile.custom) throw UsageError("--factor sets the factor of the custom profile: add --device custom");
+        profile.factor = *factor;
+    }
+    return profile;
 }
 
 }  // namespace cli

@@ -1,7 +1,9 @@
 #include "compose/merge_plan.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <numeric>
 
 #include "edit/resolve_edit.h"
 #include "jnx/codec.h"
@@ -131,7 +133,8 @@ std::string BoundsText(const std::array<std::int32_t, 4>& bounds) {
 // The merged file's header, block and levels from its sources, before the edit values.
 MergePlanning Gather(const std::vector<MergeSource>& sources, MergePlan& plan) {
     bool first = true;
-    for (const auto& source : sources) {
+    for (std::size_t s = 0; s < sources.size(); ++s) {
+        const MergeSource& source = sources[s];
         if (!source.content) return Failed(Error(ErrorCode::MergeLoading).File(source.path));
         const MergeSourceContent& content = *source.content;
 
@@ -167,6 +170,7 @@ MergePlanning Gather(const std::vector<MergeSource>& sources, MergePlan& plan) {
             plan.Levels.push_back(content.Levels[i]);
             if (plan.ResultVersion == 4) plan.LevelExtras.push_back(content.LevelExtras[i]);
             plan.LevelInfos.push_back(content.LevelInfos[i]);
+            plan.LevelSources.push_back({s, i});
             planned.levelTileCounts.push_back(content.Levels[i].TileCount);
         }
         plan.Sources.push_back(std::move(planned));
@@ -197,10 +201,28 @@ bool ApplyRequest(const edit::EditRequest& request, MergePlan& plan, Error& erro
     return true;
 }
 
+// Every per-level list of the plan follows the levels into their new order.
+void SortCoarseToFine(MergePlan& plan) {
+    std::vector<std::size_t> order(plan.Levels.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return plan.Levels[a].Scale > plan.Levels[b].Scale; });
+    const auto reorder = [&order](auto& list) {
+        if (list.size() != order.size()) return;  // version 3 has no level extras
+        auto sorted = list;
+        for (std::size_t k = 0; k < order.size(); ++k) sorted[k] = list[order[k]];
+        list = std::move(sorted);
+    };
+    reorder(plan.Levels);
+    reorder(plan.LevelExtras);
+    reorder(plan.LevelInfos);
+    reorder(plan.LevelSources);
+}
+
 }  // namespace
 
 MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const edit::EditRequest& request,
-                        const MergeFolderRule& folder, bool tableLoaded) {
+                        const MergeFolderRule& folder, bool tableLoaded, LevelOrder order) {
     Error refusal;
     if (!ValidateMerge(sources, request, refusal, tableLoaded)) return Refused(refusal);
 
@@ -222,6 +244,7 @@ MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const edit::Edi
     if (gathered.outcome != MergePlanning::Outcome::Planned) return gathered;
     Error error;
     if (!ApplyRequest(request, plan, error)) return Failed(error);
+    if (order == LevelOrder::CoarseToFine) SortCoarseToFine(plan);
 
     if (plan.TileTotal <= 0) return Failed(Error(ErrorCode::MergeNothing));
     const std::int64_t blockSize = jnx::MapBlockLength(plan.MapInfo, plan.LevelInfos);

@@ -17,7 +17,6 @@
 
 namespace compose {
 
-
 // What a quick read of a source gives the plan.
 struct MergeSourceContent {
     jnx::JnxHeader Header;
@@ -46,6 +45,20 @@ struct MergeFolderRule {
     std::string currentFolder;
 };
 
+// The order of the merged file's levels: as the files give them, one file after the
+// other, or from the coarsest (largest Scale) to the finest, as producers write them and
+// as viewers that take the last matching level need them.
+enum class LevelOrder { AsGiven, CoarseToFine };
+
+// Where one of the merged file's levels comes from: the source's place in the plan and
+// the level's place in that source, both 0-based.
+struct PlannedLevel {
+    std::size_t source = 0;
+    std::size_t level = 0;
+
+    bool operator==(const PlannedLevel&) const = default;
+};
+
 // One source as the writer will meet it again: what it must still hold when it is read in full.
 struct MergePlanSource {
     std::string path;
@@ -65,6 +78,7 @@ struct MergePlan {
     std::vector<jnx::JnxLevelInfo> LevelInfos;
     std::string TargetFolder;
     std::vector<MergePlanSource> Sources;
+    std::vector<PlannedLevel> LevelSources;  // one per level, in the order written
 };
 
 struct MergePlanning {
@@ -100,8 +114,9 @@ std::string MergeTargetFolder(const MergeFolderRule& rule);
 
 // Validation, then the plan from the sources' content. A source without content fails
 // as a Loading failure; one whose content disagrees with its row (changed on disk since
-// the scan) fails too.
+// the scan) fails too. The request's level numbers count over the levels as given; the
+// order is applied last, to the scales the request leaves (equal scales keep their order).
 MergePlanning PlanMerge(const std::vector<MergeSource>& sources, const edit::EditRequest& request,
-                        const MergeFolderRule& folder, bool tableLoaded = true);
+                        const MergeFolderRule& folder, bool tableLoaded = true, LevelOrder order = LevelOrder::AsGiven);
 
 }  // namespace compose

@@ -34,17 +34,25 @@ bool PlanIsWritable(const MergePlan& plan, Error& error) {
     if (plan.TileTotal <= 0) return Fail(error, Error(ErrorCode::MergeNothing));
     const std::int64_t blockSize = jnx::MapBlockLength(plan.MapInfo, plan.LevelInfos);
     if (blockSize >= jnx::kMapBlockSpan) return Fail(error, Error(ErrorCode::MergeBlockOverflow).Value(blockSize));
-    std::size_t k = 0;
-    std::int64_t tiles = 0;
+    // Every level of every source goes into the file exactly once.
+    if (plan.LevelSources.size() != n) return Fail(error, Error(ErrorCode::MergeMismatch));
+    std::vector<std::vector<bool>> placed;
+    std::size_t sourceLevels = 0;
     for (const auto& source : plan.Sources) {
-        for (auto count : source.levelTileCounts) {
-            if (k >= n || plan.Levels[k].TileCount != count || count < 0)
-                return Fail(error, Error(ErrorCode::MergeMismatch));
-            tiles += count;
-            ++k;
-        }
+        placed.emplace_back(source.levelTileCounts.size(), false);
+        sourceLevels += source.levelTileCounts.size();
     }
-    if (k != n || tiles != plan.TileTotal) return Fail(error, Error(ErrorCode::MergeMismatch));
+    std::int64_t tiles = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const PlannedLevel& from = plan.LevelSources[k];
+        if (from.source >= placed.size() || from.level >= placed[from.source].size() || placed[from.source][from.level])
+            return Fail(error, Error(ErrorCode::MergeMismatch));
+        placed[from.source][from.level] = true;
+        const std::int32_t count = plan.Sources[from.source].levelTileCounts[from.level];
+        if (plan.Levels[k].TileCount != count || count < 0) return Fail(error, Error(ErrorCode::MergeMismatch));
+        tiles += count;
+    }
+    if (sourceLevels != n || tiles != plan.TileTotal) return Fail(error, Error(ErrorCode::MergeMismatch));
     return true;
 }
 
@@ -139,56 +147,89 @@ bool SourceStillPlanned(const jnx::JnxDocument& doc, const MergePlanSource& plan
            doc.CheckPointsImages.size() == count;
 }
 
-// Streams one source's images to position onwards, in runs of images that lie back to
-// back in the source, and records where each tile went.
-bool CopySource(const MergePlanSource& planned, jnx::JnxDocument& doc, platform::BinaryFile& out,
-                std::int64_t& position, jnx::FrontPart& front, std::vector<WrittenTile>& meant,
-                jnx::BusyObserver* busy, std::int64_t copyChunk, std::int64_t dataStart, std::int64_t length,
-                Error& error) {
-    if (jnx::Cancelled(busy)) return Fail(error, Error(ErrorCode::Cancelled));
-    std::int32_t tiles = 0;
-    Error readError;
-    if (!jnx::ReadJnx(doc, planned.path, tiles, readError, jnx::ReadDepth::Full, busy))
-        return Fail(error, Error(ErrorCode::MergeLoadingFull).File(planned.path).Cause(readError));
-    if (!SourceStillPlanned(doc, planned, tiles)) return Fail(error, Error(ErrorCode::MergeSourceChanged).File(planned.path));
+// Streams the merged file's images from dataStart onwards, level by level in the plan's
+// order, in runs of images that lie back to back in their source, and records where each
+// tile went. A source is read in full when its first level comes up, and again only when
+// its levels are not next to each other in that order.
+class ImageCopy {
+public:
+    ImageCopy(platform::BinaryFile& out, jnx::FrontPart& front, std::vector<WrittenTile>& meant,
+              jnx::BusyObserver* busy, std::int64_t copyChunk, std::int64_t dataStart, std::int64_t length)
+        : out_(out),
+          front_(front),
+          meant_(meant),
+          busy_(busy),
+          copyChunk_(copyChunk),
+          dataStart_(dataStart),
+          length_(length),
+          position_(dataStart) {}
 
-    platform::BinaryFile source;
-    std::int64_t sourceSize = 0;
-    if (!source.Open(planned.path, platform::BinaryFile::Mode::Read, error) || !source.Size(sourceSize, error))
-        return false;
-    std::int64_t runSource = 0, runDest = 0, runLength = 0;
-    auto flush = [&]() {
-        if (runLength == 0) return true;
-        const bool ok = out.CopyFrom(source, runSource, runDest, runLength, jnx::CopyChunkFor(busy, copyChunk), error,
-                                     jnx::ReportCopies(busy, runDest - dataStart, length - dataStart));
-        runLength = 0;
-        return ok;
-    };
-    for (std::size_t i = 0; i < doc.Tiles.size(); ++i) {
-        jnx::JnxTile tile = doc.Tiles[i];
-        const std::int64_t from = doc.jpgOffset[i];
-        const std::int64_t size = tile.DataSize;
-        if (size <= 0 || from < 0 || from + size > sourceSize)
-            return Fail(error, Error(ErrorCode::MergeTileOutside).File(planned.path).Level(std::int64_t(i) + 1));
-        // Checked before anything was written, unless a source grew meanwhile.
-        if (position + size + std::int64_t(sizeof jnx::kTrailer) > jnx::kMaxFileLength)
-            return Fail(error, Error(ErrorCode::FileTooLarge).Value(position + size + std::int64_t(sizeof jnx::kTrailer)));
-        if (runLength > 0 && runSource + runLength == from) {
-            runLength += size;
-        } else {
-            if (!flush()) return false;
-            if (!meant.empty()) meant.back().checked = true;  // the last tile of the run before
-            runSource = from;
-            runDest = position;
-            runLength = size;
+    bool Level(const MergePlanSource& planned, std::size_t sourceIndex, std::size_t level, jnx::JnxDocument& doc,
+               Error& error) {
+        if (sourceIndex != loaded_ && !Load(planned, doc, error)) return false;
+        loaded_ = sourceIndex;
+        const std::size_t first = doc.FirstTileOf(level);
+        const std::size_t end = first + std::size_t(doc.Levels[level].TileCount);
+        for (std::size_t i = first; i < end; ++i) {
+            jnx::JnxTile tile = doc.Tiles[i];
+            const std::int64_t from = doc.jpgOffset[i];
+            const std::int64_t size = tile.DataSize;
+            if (size <= 0 || from < 0 || from + size > sourceSize_)
+                return Fail(error, Error(ErrorCode::MergeTileOutside).File(planned.path).Level(std::int64_t(i) + 1));
+            // Checked before anything was written, unless a source grew meanwhile.
+            const std::int64_t reach = position_ + size + std::int64_t(sizeof jnx::kTrailer);
+            if (reach > jnx::kMaxFileLength) return Fail(error, Error(ErrorCode::FileTooLarge).Value(reach));
+            if (runLength_ > 0 && runSource_ + runLength_ == from) {
+                runLength_ += size;
+            } else {
+                if (!Flush(error)) return false;
+                if (!meant_.empty()) meant_.back().checked = true;  // the last tile of the run before
+                runSource_ = from;
+                runDest_ = position_;
+                runLength_ = size;
+            }
+            tile.DataOffset = static_cast<std::uint32_t>(position_);
+            front_.tiles.push_back(tile);
+            meant_.push_back(WrittenTile{tile.DataSize, doc.CheckPointsImages[i].Value, runDest_ == position_});
+            position_ += size;
         }
-        tile.DataOffset = static_cast<std::uint32_t>(position);
-        front.tiles.push_back(tile);
-        meant.push_back(WrittenTile{tile.DataSize, doc.CheckPointsImages[i].Value, runDest == position});
-        position += size;
+        return true;
     }
-    return flush();
-}
+
+    bool Flush(Error& error) {
+        if (runLength_ == 0) return true;
+        const bool ok = out_.CopyFrom(source_, runSource_, runDest_, runLength_, jnx::CopyChunkFor(busy_, copyChunk_),
+                                      error, jnx::ReportCopies(busy_, runDest_ - dataStart_, length_ - dataStart_));
+        runLength_ = 0;
+        return ok;
+    }
+
+    std::int64_t Position() const { return position_; }
+
+private:
+    bool Load(const MergePlanSource& planned, jnx::JnxDocument& doc, Error& error) {
+        if (!Flush(error)) return false;
+        if (jnx::Cancelled(busy_)) return Fail(error, Error(ErrorCode::Cancelled));
+        std::int32_t tiles = 0;
+        Error readError;
+        if (!jnx::ReadJnx(doc, planned.path, tiles, readError, jnx::ReadDepth::Full, busy_))
+            return Fail(error, Error(ErrorCode::MergeLoadingFull).File(planned.path).Cause(readError));
+        if (!SourceStillPlanned(doc, planned, tiles))
+            return Fail(error, Error(ErrorCode::MergeSourceChanged).File(planned.path));
+        source_.Close();
+        return source_.Open(planned.path, platform::BinaryFile::Mode::Read, error) && source_.Size(sourceSize_, error);
+    }
+
+    platform::BinaryFile& out_;
+    jnx::FrontPart& front_;
+    std::vector<WrittenTile>& meant_;
+    jnx::BusyObserver* busy_;
+    std::int64_t copyChunk_, dataStart_, length_, position_;
+    platform::BinaryFile source_;
+    std::int64_t sourceSize_ = 0;
+    std::size_t loaded_ = std::size_t(-1);
+    std::int64_t runSource_ = 0, runDest_ = 0, runLength_ = 0;
+};
 
 // The merged file's length: every source's images back to back after the front part,
 // then the trailer. The sources' tables are read for it before anything is written, so
@@ -234,12 +275,12 @@ bool Write(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath
     std::vector<WrittenTile> meant;
     meant.reserve(static_cast<std::size_t>(plan.TileTotal));
     front.tiles.reserve(static_cast<std::size_t>(plan.TileTotal));
-    std::int64_t position = dataStart;
-    for (const auto& planned : plan.Sources) {
-        if (!CopySource(planned, doc, out.File(), position, front, meant, busy, options.copyChunk, dataStart, length,
-                        error))
-            return false;
+    ImageCopy copy(out.File(), front, meant, busy, options.copyChunk, dataStart, length);
+    for (const PlannedLevel& from : plan.LevelSources) {
+        if (!copy.Level(plan.Sources[from.source], from.source, from.level, doc, error)) return false;
     }
+    if (!copy.Flush(error)) return false;
+    const std::int64_t position = copy.Position();
     if (std::int64_t(front.tiles.size()) != plan.TileTotal) return Fail(error, Error(ErrorCode::MergeCheckpoint));
     if (!meant.empty()) meant.back().checked = true;
 

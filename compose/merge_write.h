@@ -1,5 +1,5 @@
-// Merge writing: the one output file of a MergePlan. The images are streamed from each
-// source in order while their offsets are learnt; the front part (header, level table,
+// Merge writing: the one output file of a MergePlan. The images are streamed level by
+// level in the plan's order while their offsets are learnt; the front part (header, level table,
 // map block, padding, tile tables) goes into the space reserved for it. The file is
 // written under a temporary name in the output folder, read back, and only then
 // published as <yyyymmddhhmmss>join.jnx; on any failure nothing is left under either name.
@@ -27,8 +27,8 @@ struct MergeWriteOptions {
 std::string MergeFileName(const std::tm& when, int attempt = 1);
 
 // Writes and publishes the merged file. doc is the caller's model: every source is read
-// into it in full just before its images are copied, so afterwards it holds the last
-// source. On success outputPath is the published file; on failure failure says why and
+// into it in full just before its images are copied, so afterwards it holds the source
+// of the last level. On success outputPath is the published file; on failure failure says why and
 // no file of the merge exists.
 bool WriteMerge(const MergePlan& plan, jnx::JnxDocument& doc, std::string& outputPath, platform::Error& error,
                 jnx::BusyObserver* busy = nullptr, const MergeWriteOptions& options = {});

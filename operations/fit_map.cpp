@@ -490,7 +490,8 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
         outcome.error = Error(ErrorCode::CannotRead).File(request.source).Detail(e.what());
         return outcome;
     }
-    if (findings.empty()) {
+    // A note is nothing to mend.
+    if (check::CountOf(findings, check::Severity::Info) == findings.size()) {
         outcome.result = FitOutcome::Result::Ready;
         return outcome;
     }

@@ -21,9 +21,11 @@ struct MergeOutcome {
 };
 
 // sources: as the batch rows or the command line describe the maps; those without content
-// are read here first. progress hears of each source read and, once, of the writing.
+// are read here first. order: the levels as given (what earlier merges wrote), or coarse
+// to fine. progress hears of each source read and, once, of the writing.
 MergeOutcome MergeMaps(std::vector<compose::MergeSource> sources, const edit::EditRequest& request,
-                       const compose::MergeFolderRule& folder, bool tableLoaded = true,
-                       jnx::BusyObserver* busy = nullptr, compose::MergeProgress* progress = nullptr);
+                       const compose::MergeFolderRule& folder, compose::LevelOrder order = compose::LevelOrder::AsGiven,
+                       bool tableLoaded = true, jnx::BusyObserver* busy = nullptr,
+                       compose::MergeProgress* progress = nullptr);
 
 }  // namespace operations

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -31,6 +32,10 @@ constexpr DeviceProfile kProfiles[] = {
      8.0, 250, 100,
      "factor 8: the values the maker's own files carry for imagery of a given resolution; detail shows "
      "earlier and more tiles are drawn; otherwise as classic"},
+    {"custom", "units whose threshold factor you have measured or choose",
+     1.0, 250, 100,
+     "factor: yours, [Device] Factor in the settings or --factor, from 0.1 to 100 (1 when not set); "
+     "otherwise as classic", true},
 };
 // clang-format on
 
@@ -66,14 +71,42 @@ const DeviceProfile* FindDeviceProfile(std::string_view name) {
     return nullptr;
 }
 
-const DeviceProfile* DeviceProfileInUse(const Settings& settings) {
-    const std::string name = settings.ReadSetting("Device", "Profile");
-    return name.empty() ? &DefaultDeviceProfile() : FindDeviceProfile(name);
+std::optional<double> ParseDeviceFactor(std::string_view text) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, failure] = std::from_chars(text.data(), end, value);
+    if (failure != std::errc() || stop != end || !(value >= kMinDeviceFactor && value <= kMaxDeviceFactor))
+        return std::nullopt;
+    return value;
 }
 
-const DeviceProfile& DeviceProfileOrDefault(const Settings& settings) {
-    const DeviceProfile* profile = DeviceProfileInUse(settings);
-    return profile ? *profile : DefaultDeviceProfile();
+std::string DeviceFactorText(double factor) {
+    char text[32];
+    const auto [end, failure] = std::to_chars(text, text + sizeof text, factor);
+    return failure == std::errc() ? std::string(text, end) : std::string("1");
+}
+
+double StoredDeviceFactor(const Settings& settings) {
+    return ParseDeviceFactor(settings.ReadSetting("Device", "Factor")).value_or(1.0);
+}
+
+std::optional<DeviceProfile> DeviceProfileInUse(const Settings& settings) {
+    const std::string name = settings.ReadSetting("Device", "Profile");
+    const DeviceProfile* found = name.empty() ? &DefaultDeviceProfile() : FindDeviceProfile(name);
+    if (found == nullptr) return std::nullopt;
+    DeviceProfile profile = *found;
+    if (profile.custom) profile.factor = StoredDeviceFactor(settings);
+    return profile;
+}
+
+DeviceProfile DeviceProfileOrDefault(const Settings& settings) {
+    return DeviceProfileInUse(settings).value_or(DefaultDeviceProfile());
+}
+
+platform::Error StoreDeviceProfile(const Settings& settings, const DeviceProfile& profile) {
+    if (platform::Error error = settings.WriteSetting("Device", "Profile", profile.name)) return error;
+    return profile.custom ? settings.WriteSetting("Device", "Factor", DeviceFactorText(profile.factor))
+                          : platform::Error();
 }
 
 }  // namespace settings

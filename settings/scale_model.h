@@ -9,6 +9,7 @@
 // its native scale, first shows where its pixels are drawn at one to two screen pixels.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -47,17 +48,31 @@ struct DeviceProfile {
     int maxMaps;         // JNX files per device, internal memory and card together
     int maxImages;       // Custom Maps JPEG images per device
     const char* source;  // where the figures come from, and how sure they are
+    bool custom = false;  // its factor is the user's: [Device] Factor, or --factor
 };
+
+// The bounds of a custom factor: a tenth of the classic thresholds to a hundred times them.
+inline constexpr double kMinDeviceFactor = 0.1;
+inline constexpr double kMaxDeviceFactor = 100.0;
+// A factor as typed or stored ("2.5"; a point, whatever the locale); nothing for text that
+// is not a number within the bounds.
+std::optional<double> ParseDeviceFactor(std::string_view text);
+// The shortest text that reads back as factor.
+std::string DeviceFactorText(double factor);
 
 std::span<const DeviceProfile> DeviceProfiles();
 const DeviceProfile& DefaultDeviceProfile();
 // Matched without regard to case; null for a name no profile has.
 const DeviceProfile* FindDeviceProfile(std::string_view name);
-// The profile [Device] Profile names: the default when the key is absent, null when it
-// names no profile.
-const DeviceProfile* DeviceProfileInUse(const Settings& settings);
+// [Device] Factor, the custom profile's factor; 1 when the key is absent or malformed.
+double StoredDeviceFactor(const Settings& settings);
+// The profile [Device] Profile names (custom with the stored factor): the default when
+// the key is absent, nothing when it names no profile.
+std::optional<DeviceProfile> DeviceProfileInUse(const Settings& settings);
 // The same, with the default for a name no profile has: for windows, which show the
 // profile they use rather than refuse to open.
-const DeviceProfile& DeviceProfileOrDefault(const Settings& settings);
+DeviceProfile DeviceProfileOrDefault(const Settings& settings);
+// Writes [Device] Profile, and [Device] Factor for the custom profile.
+platform::Error StoreDeviceProfile(const Settings& settings, const DeviceProfile& profile);
 
 }  // namespace settings

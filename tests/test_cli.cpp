@@ -273,6 +273,12 @@ TEST_F(CliTest, DeviceProfilesMoveTheRowsALevelShowsAt) {
         EXPECT_EQ(Occurrences(classic.out, value), 1) << value << classic.out;
     EXPECT_EQ(Occurrences(later.out, "\"shown_from\": \"300 m\""), 1) << later.out;
     EXPECT_EQ(Occurrences(later.out, "\"covered_by\": null"), 3);
+    // The custom profile with the same factor is the same family; a factor out of bounds,
+    // or for another profile, is a usage error.
+    const fixture::ProgramRun custom = Run({"info", "--json", "--device", "custom", "--factor", "3.5", demo});
+    EXPECT_EQ(Occurrences(custom.out, "\"shown_from\": \"300 m\""), 1) << custom.out;
+    for (const Strings& factor : {Strings{"custom", "100.5"}, Strings{"custom", "0"}, Strings{"gpsmap67", "3.5"}})
+        EXPECT_EQ(Run({"check", demo, "--device", factor[0], "--factor", factor[1]}).code, 2) << factor[1];
     const fixture::ProgramRun check = Run({"check", "--json", "--device", "gpsmap67", demo});
     EXPECT_EQ(Occurrences(check.out, "\"code\": \"scale_far_from_imagery\""), 3) << check.out;
     for (const char* command : {"info", "check", "import"})

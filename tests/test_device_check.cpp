@@ -97,17 +97,18 @@ TEST(DeviceCheck, EachLimitAndRepeatIsFoundWhereItLies) {
         {"as the device takes it", [](JnxRecipe&) {}, {}},
         {"five levels, draw order 0 and 100 are the limits", [](JnxRecipe& r) {
              r.drawOrder = 100;
-             for (int i = 2; i < 5; ++i) r.levels.push_back(r.levels[0]), r.levels.back().scale = 100 * i, r.levels.back().zoom = i + 1;
+             for (int i = 2; i < 5; ++i) r.levels.push_back(r.levels[0]), r.levels.back().scale = 100 * (10 - i), r.levels.back().zoom = i + 1;
          }, {}},
         {"six levels", [](JnxRecipe& r) {
-             for (int i = 2; i < 6; ++i) r.levels.push_back(r.levels[0]), r.levels.back().scale = 100 * i, r.levels.back().zoom = i + 1;
+             for (int i = 2; i < 6; ++i) r.levels.push_back(r.levels[0]), r.levels.back().scale = 100 * (10 - i), r.levels.back().zoom = i + 1;
          }, {{FindingCode::LevelsOverLimit, 0, 0}}},
         {"draw order", [](JnxRecipe& r) { r.drawOrder = 101; }, {{FindingCode::DrawOrderRange, 0, 0}}},
         {"negative draw order", [](JnxRecipe& r) { r.drawOrder = -1; }, {{FindingCode::DrawOrderRange, 0, 0}}},
         {"repeats at the later level", [](JnxRecipe& r) {
              r.levels.push_back(r.levels[0]);
              r.levels[1].zoom = 1;
-         }, {{FindingCode::ZoomDuplicate, 2, 0}, {FindingCode::ZoomDuplicate, 3, 0}, {FindingCode::ScaleDuplicate, 3, 0}}},
+         }, {{FindingCode::ZoomDuplicate, 2, 0}, {FindingCode::ZoomDuplicate, 3, 0}, {FindingCode::ScaleDuplicate, 3, 0},
+             {FindingCode::LevelsNotCoarseToFine, 3, 0}}},  // coarser than level 2: a note
         {"copy of the product ID behind", [](JnxRecipe& r) { r.reserved = {0, 0, 0}; }, {{FindingCode::ProductIdCopy, 0, 0}}},
         {"product ID beyond 16 bits", [](JnxRecipe& r) { r.productId = 70000; }, {{FindingCode::ProductIdCopy, 0, 0}}},
         {"north below south", [](JnxRecipe& r) { r.bounds = {0, 10 * kDegree, 10 * kDegree, 0}; }, {{FindingCode::BoundsInvalid, 0, 0}}},

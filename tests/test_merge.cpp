@@ -5,6 +5,7 @@
 #include <optional>
 #include <tuple>
 
+#include "check/device_check.h"
 #include "compose/merge_plan.h"
 #include "compose/merge_write.h"
 #include "jnx/codec.h"
@@ -273,6 +274,50 @@ TEST(MergePlan, MapBlockThatCannotBePaddedFails) {
     EXPECT_EQ(std::pair(planning.outcome, planning.error.code),
               std::pair(Outcome::Failed, ErrorCode::MergeBlockOverflow));
     EXPECT_FALSE(std::filesystem::exists(dir.file("none")));
+}
+
+// Coarse to fine, each level moves with its tiles, byte for byte, and with its texts; a
+// source whose levels end up apart is read again. The order the files give is kept by
+// default, and the check notes it without failing the map.
+TEST(MergeWrite, CoarseToFineMovesEachLevelWithItsTiles) {
+    fixture::TempDir dir;
+    JnxRecipe a = Area(4, {2, 3}, 1, {5000, 300}), b = Area(4, {2}, 20, {800}), c = Area(4, {1, 2}, 40, {30000, 3000});
+    b.reverseDataOrder = true;
+    const auto sources = fixture::MergeSourcesOf({Put(dir, "a.jnx", a), Put(dir, "b.jnx", b), Put(dir, "c.jnx", c)});
+    const compose::MergeFolderRule folder{"", dir.file("out")};
+    const auto plan = [&](const EditRequest& request) {
+        return compose::PlanMerge(sources, request, folder, true, compose::LevelOrder::CoarseToFine).plan;
+    };
+    const std::string sorted = WritePlan(plan({}));
+    const fixture::LevelTiles given = fixture::TilesOf({a, b, c});
+    EXPECT_EQ(fixture::TilesIn(sorted), (fixture::LevelTiles{given[3], given[0], given[4], given[2], given[1]}));
+    const jnx::JnxDocument doc = fixture::ReadFull(sorted);
+    EXPECT_EQ(Scales(doc.Levels), (std::vector<std::int32_t>{30000, 5000, 3000, 800, 300}));
+    EXPECT_EQ(
+        std::pair(jnx::DecodeText(doc.LevelInfos[2].Name, true), jnx::DecodeText(doc.LevelExtras[4].Copyright, true)),
+        std::pair(c.levels[1].name, a.levels[1].copyright));
+    const auto orderNotes = [](const std::vector<check::Finding>& findings) {
+        std::vector<check::Finding> notes;
+        for (const auto& f : findings)
+            if (f.code == check::FindingCode::LevelsNotCoarseToFine) notes.push_back(f);
+        return notes;
+    };
+    EXPECT_TRUE(orderNotes(check::CheckStructure(doc)).empty());
+    // The request's level numbers count as the files give the levels; the order follows the result.
+    EditRequest request;
+    request.levels[1].scale = 99999;
+    EXPECT_EQ(plan(request).LevelSources.front(), (compose::PlannedLevel{0, 1}));
+
+    const std::string asGiven =
+        WritePlan(PlanOk({sources[0].path, sources[1].path, sources[2].path}, folder.currentFolder));
+    const check::MapReport report = check::CheckMapFile(asGiven, false);
+    const std::vector<check::Finding> notes = orderNotes(report.findings);
+    ASSERT_EQ(notes.size(), 1u);
+    const check::Finding& note = notes[0];
+    EXPECT_EQ(std::tuple(note.code, note.level, note.a, note.b, note.c),
+              std::tuple(check::FindingCode::LevelsNotCoarseToFine, 3, 800, 2, 300));
+    EXPECT_EQ(check::SeverityOf(note.code), check::Severity::Info);
+    EXPECT_TRUE(report.Ok());
 }
 
 }  // namespace

@@ -17,6 +17,9 @@
 #include "support/jnx_builder.h"
 #include "ui_support/editor_fixture.h"
 #include "ui/app/program.h"
+#include "ui/batch/batch_panel.h"
+#include "ui/batch/batch_window.h"
+#include "ui/common/device_profile_box.h"
 #include "ui/common/command_keys.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/error_message.h"
@@ -270,9 +273,11 @@ TEST_F(EditorTest, DeviceLineFollowsTheEdits) {
         for (auto& tile : level.tiles) tile.bounds = {90, 150, 60, 70};
     Load(Build("clean.jnx", recipe));
     const auto* line = get<ui::DeviceCheckLine>(QStringLiteral("lblDeviceCheck"));
+    // Level 3 is coarser than level 2: a note beside every finding, which no edit here changes.
     const auto codes = [line] {
         std::vector<check::FindingCode> found;
-        for (const check::Finding& finding : line->Findings()) found.push_back(finding.code);
+        for (const check::Finding& finding : line->Findings())
+            if (finding.code != check::FindingCode::LevelsNotCoarseToFine) found.push_back(finding.code);
         return found;
     };
     using Codes = std::vector<check::FindingCode>;
@@ -683,6 +688,53 @@ TEST_F(EditorTest, KeysRunTheCommandsAndNoSlipLosesEdits) {
     EXPECT_TRUE(window->isVisible() && messages.shown.size() == 2u);
     messages.answers.push_back(ui::MessageAnswer::Yes);
     EXPECT_TRUE(window->close());
+}
+
+// The profile picked in either window is the settings' own and moves the editor's ranges
+// and map at once; the custom factor scales what the editor's fit and a batch save's fit write.
+TEST_F(EditorTest, DeviceProfileOfEitherWindowMovesRangesMapAndFits) {
+    ASSERT_TRUE(StartWith("Lang=ENG\n"));
+    constexpr std::int32_t kDegree = 11930465;
+    fixture::JnxRecipe recipe = ThreeLevels(4);
+    recipe.bounds = {10 * kDegree, 10 * kDegree, 0, 0};
+    for (auto& tile : recipe.levels[0].tiles)  // a 256-pixel tile 0.08 degrees wide at 5 degrees north
+        tile = {tile.data,
+                {5 * kDegree + kDegree / 25, 4 * kDegree + kDegree / 12, 5 * kDegree - kDegree / 25, 4 * kDegree},
+                {0, 1, 0, 1}};
+    const std::string path = Build("fit.jnx", recipe);
+    Load(path);
+    const check::LevelResolution measured = check::MeasureLevels(ReadBack(path))[0];
+    auto* profiles = get<QComboBox>(QStringLiteral("cboDevice"));
+    auto* factor = get<QDoubleSpinBox>(QStringLiteral("spnFactor"));
+    const QString classicRange = label("lblShown_0");
+    EXPECT_EQ(std::pair(profiles->currentText(), factor->isEnabled()), std::pair(QStringLiteral("classic"), false));
+    profiles->setCurrentIndex(profiles->findText(QStringLiteral("custom")));
+    factor->setValue(8);
+    EXPECT_TRUE(factor->isEnabled());
+    EXPECT_NE(label("lblShown_0"), classicRange);
+    EXPECT_EQ(label("mapProfile"), QStringLiteral("as on units of factor 8"));
+    EXPECT_EQ(ini->ReadSetting("Device", "Profile") + "/" + ini->ReadSetting("Device", "Factor"), "custom/8");
+    button("cmdFitScales")->click();
+    window->OnSave();
+    EXPECT_EQ(ReadBack(path).Levels[0].Scale, measured.NativeScale(8));
+
+    // The batch window opens on the editor's pick; its own pick is the editor's once it closes.
+    window->openBatch = [&] {
+        batchui::BatchWindow batch(*ini, window->Tables(), messages);
+        batch.show();
+        batchui::BatchPanel& panel = batch.Panel();
+        EXPECT_EQ(panel.deviceProfile->Profile().factor, 8);
+        panel.deviceProfile->spnFactor->setValue(2);
+        panel.chkFitScales->setChecked(true);
+        ASSERT_TRUE(batch.OpenFolder(dir.path()));
+        batch.OnLoad();
+        batch.OnSelectAll();
+        batch.OnSave();
+    };
+    window->OnBatch();
+    EXPECT_EQ(ReadBack(path).Levels[0].Scale, measured.NativeScale(2));
+    EXPECT_EQ(std::pair(factor->value(), label("mapProfile")),
+              std::pair(2.0, QStringLiteral("as on units of factor 2")));
 }
 
 }  // namespace

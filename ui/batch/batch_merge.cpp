@@ -1,6 +1,8 @@
 // The merge command of the batch window, present when the merge writer is built.
 #include "ui/batch/batch_window.h"
 
+#include <QCheckBox>
+
 #include "compose/merge_plan.h"
 #include "operations/merge_maps.h"
 #include "ui/batch/batch_messages.h"
@@ -35,10 +37,12 @@ void BatchWindow::OnMerge() {
     SetRunning(true);
     const std::string folder = table_.folder;
     const compose::MergeFolderRule rule{settings_.MergeDir(), folder};
+    const compose::LevelOrder order =
+        chkCoarseToFine->isChecked() ? compose::LevelOrder::CoarseToFine : compose::LevelOrder::AsGiven;
     operations::MergeOutcome outcome;
     RunWork(tr("Merging the checked maps"), [&](BatchWork& report) {
         report.SourceLoaded(0, static_cast<int>(sources.size()));
-        outcome = operations::MergeMaps(sources, request, rule, loaded, &report, &report);
+        outcome = operations::MergeMaps(sources, request, rule, order, loaded, &report, &report);
     });
     if (!outcome.Ok()) {
         SetRunning(false);

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "ui/common/device_profile_box.h"
 #include "ui/common/digit_box.h"
 #include "ui/common/request_controls.h"
 
@@ -20,7 +21,8 @@ void AddKeepEntry(QComboBox* list) { list->addItem(BatchPanel::tr("(keep)")); }
 
 }  // namespace
 
-BatchPanel::BatchPanel(const settings::SettingsTables& tables, int userLevel, QWidget* parent)
+BatchPanel::BatchPanel(const settings::Settings& settings, const settings::SettingsTables& tables, int userLevel,
+                       QWidget* parent)
     : QObject(parent), tables_(tables), presetMode_(userLevel == 2) {
     Frame1 = new QGroupBox(tr("Levels"), parent);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -72,6 +74,11 @@ BatchPanel::BatchPanel(const settings::SettingsTables& tables, int userLevel, QW
     lblDrawOrder = new QLabel(tr("DrawOrder"), parent);
     txtDrawOrder = new ui::DigitBox(3, parent);
     txtDrawOrder->setObjectName(QStringLiteral("txtDrawOrder"));
+
+    deviceProfile = new ui::DeviceProfileBox(settings, parent);
+    chkFitScales = new QCheckBox(tr("Fit scales"), parent);
+    chkFitScales->setObjectName(QStringLiteral("chkFitScales"));
+    chkFitScales->setToolTip(tr("Save: give each level the scale its imagery calls for on the device profile's units"));
 }
 
 void BatchPanel::Reset() {
@@ -83,6 +90,7 @@ void BatchPanel::Reset() {
     txtFamiliGroup->clear();  // the list's edit text has just been copied into it
     cboActualizar->setCurrentIndex(0);
     VersionPicked(0);
+    chkFitScales->setChecked(false);
     for (int k = 0; k < 5; ++k) {
         cboNivel[k]->setCurrentIndex(0);
         chkSplitOPriority[k]->setChecked(false);
@@ -136,6 +144,12 @@ bool BatchPanel::Read(bool priorities, edit::EditRequest& request, platform::Err
 bool BatchPanel::Request(bool removeOld, edit::EditRequest& request, platform::Error& error) const {
     if (!Read(true, request, error)) return false;
     request.replaceSource = removeOld;
+    return true;
+}
+
+bool BatchPanel::SaveRequest(bool removeOld, edit::EditRequest& request, platform::Error& error) const {
+    if (!Request(removeOld, request, error)) return false;
+    if (chkFitScales->isChecked()) request.fitScalesFactor = deviceProfile->Profile().factor;
     return true;
 }
 

@@ -17,18 +17,27 @@ class QLabel;
 class QLineEdit;
 class QWidget;
 
+namespace ui {
+class DeviceProfileBox;
+}
+
 namespace batchui {
 
 class BatchPanel : public QObject {
     Q_OBJECT
 public:
-    BatchPanel(const settings::SettingsTables& tables, int userLevel, QWidget* parent);
+    BatchPanel(const settings::Settings& settings, const settings::SettingsTables& tables, int userLevel,
+               QWidget* parent);
 
-    // Empty boxes, every list on "(keep)", every level box cleared.
+    // Empty boxes, every list on "(keep)", every level box cleared, no fit (the device
+    // profile is a setting and stays).
     void Reset();
     // The edit request every checked file receives; removeOld: a file written anew
     // replaces its source. False, with the code, when a box holds no value.
     bool Request(bool removeOld, edit::EditRequest& request, platform::Error& error) const;
+    // A save's request: as Request, and with "Fit scales" ticked every level's scale fitted
+    // to its imagery under the profile picked.
+    bool SaveRequest(bool removeOld, edit::EditRequest& request, platform::Error& error) const;
     // A split's request: the level boxes pick the levels to write (1-based), so they give
     // no priorities.
     bool SplitRequest(edit::EditRequest& request, std::vector<int>& levels, platform::Error& error) const;
@@ -50,6 +59,8 @@ public:
     QComboBox* cboActualizar = nullptr;
     QLabel* lblDrawOrder = nullptr;
     QLineEdit* txtDrawOrder = nullptr;
+    ui::DeviceProfileBox* deviceProfile = nullptr;
+    QCheckBox* chkFitScales = nullptr;
 
 private:
     void VersionPicked(int index);

@@ -32,6 +32,7 @@
 #include "ui/batch/coverage_pane.h"
 #include "ui/batch/grid_delegate.h"
 #include "ui/common/command_keys.h"
+#include "ui/common/device_profile_box.h"
 #include "ui/common/replace_question.h"
 #include "ui/common/error_message.h"
 #include "ui/common/window_place.h"
@@ -112,7 +113,9 @@ void BatchWindow::BuildControls() {
     connect(Dir1, &QListWidget::itemClicked, this, &BatchWindow::FolderClicked);
     chkRecursive = new QCheckBox(tr("Include subfolders"), picDown);
 
-    panel_ = new BatchPanel(tables_, settings_.UserLevel(), picDown);
+    panel_ = new BatchPanel(settings_, tables_, settings_.UserLevel(), picDown);
+    connect(panel_->deviceProfile, &ui::DeviceProfileBox::StoreFailed, this,
+            [this](const platform::Error& error) { presenter_.Error(ui::ErrorMessage(error)); });
 
     // The shortcut is set after the caption, which would replace it with its mnemonic.
     auto button = [this](const QString& caption, const QString& tip, void (BatchWindow::*command)(),
@@ -141,6 +144,16 @@ void BatchWindow::BuildControls() {
                       &BatchWindow::OnSplit, QKeySequence(Qt::CTRL | Qt::Key_D));
     joinjnx = button(tr("Merge JNX"), tr("Join the checked maps into one"), &BatchWindow::OnMerge,
                      QKeySequence(Qt::CTRL | Qt::Key_M));
+    cmdDevice = button(tr("Check as device"),
+                       tr("Take the folder loaded as a device's memory or card: check its maps and Custom Maps "
+                          "images together against the device profile"),
+                       &BatchWindow::OnCheckDevice);
+    cmdDevice->setObjectName(QStringLiteral("cmdDevice"));
+    chkCoarseToFine = new QCheckBox(tr("Coarse to fine"), picDown);
+    chkCoarseToFine->setObjectName(QStringLiteral("chkCoarseToFine"));
+    chkCoarseToFine->setToolTip(
+        tr("Write the merged levels from the largest scale to the smallest, as most viewers "
+           "expect; unchecked, they follow the checked maps' order"));
     lblCrowded = new QLabel(this);
     lblCrowded->setObjectName(QStringLiteral("lblCrowded"));
     lblCrowded->setStyleSheet(QStringLiteral("color: #8a5a00; padding: 2px 6px;"));
@@ -213,6 +226,8 @@ void BatchWindow::LayOut() {
     boxes->addWidget(panel_->cboActualizar, 1, 1);
     boxes->addWidget(panel_->lblDrawOrder, 1, 2);
     boxes->addWidget(panel_->txtDrawOrder, 1, 3, Qt::AlignLeft);
+    boxes->addWidget(panel_->deviceProfile, 2, 0, 1, 3);
+    boxes->addWidget(panel_->chkFitScales, 2, 3);
     boxes->setColumnStretch(3, 1);
 
     auto* selection = new QHBoxLayout;
@@ -226,7 +241,8 @@ void BatchWindow::LayOut() {
     middle->addStretch(1);
 
     auto* commands = new QVBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdCargar, CmdSalvar, cmdborrar, chkRemoveOld, SplitJNX, joinjnx})
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdCargar, CmdSalvar, cmdborrar, chkRemoveOld, SplitJNX, joinjnx,
+                                                      chkCoarseToFine, cmdDevice})
         commands->addWidget(w);
     commands->addStretch(1);
 
@@ -270,6 +286,7 @@ void BatchWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (event->spontaneous()) return;  // restored from minimised: keep what the user has
     ResetWindow();
+    panel_->deviceProfile->Reload();  // the editor may have picked another
 }
 
 void BatchWindow::hideEvent(QHideEvent* event) {
@@ -332,6 +349,7 @@ void BatchWindow::ResetWindow() {
     panel_->Reset();
     chkRecursive->setChecked(false);
     chkRemoveOld->setChecked(false);
+    chkCoarseToFine->setChecked(false);
     table_ = batch::BatchTable{};
     model_->Reset();
     ShowCrowdedFolders();
@@ -517,7 +535,7 @@ void BatchWindow::OnSave() {
     if (running_) return;
     edit::EditRequest request;
     platform::Error invalid;
-    if (!panel_->Request(chkRemoveOld->isChecked(), request, invalid)) {
+    if (!panel_->SaveRequest(chkRemoveOld->isChecked(), request, invalid)) {
         Refuse(invalid);
         return;
     }

@@ -44,6 +44,9 @@ public:
     void OnDelete();
     void OnSplit();
     void OnMerge();
+    // The folder loaded taken as a device's memory or card: its maps and Custom Maps
+    // images judged together against the device profile (batch_device.cpp).
+    void OnCheckDevice();
     void OnSelectAll();
     void OnSelectNone();
     void OnSelectObsolete();
@@ -88,6 +91,8 @@ public:
     QCheckBox* chkRemoveOld = nullptr;
     QPushButton* SplitJNX = nullptr;
     QPushButton* joinjnx = nullptr;
+    QCheckBox* chkCoarseToFine = nullptr;  // the merged levels from the largest scale to the smallest
+    QPushButton* cmdDevice = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 
     // The size of a first showing (pixels), when the controls need no more.

@@ -14,21 +14,31 @@ namespace {
 
 QString Warnings(int n) { return DeviceCheckLine::tr("%Ln warning(s)", "", n); }
 QString Errors(int n) { return DeviceCheckLine::tr("%Ln error(s)", "", n); }
+QString Notes(int n) { return DeviceCheckLine::tr("%Ln note(s)", "", n); }
+int Count(const std::vector<check::Finding>& findings, check::Severity severity) {
+    return static_cast<int>(check::CountOf(findings, severity));
+}
 
 }  // namespace
 
 QString DeviceCheckLine::Counts(const std::vector<check::Finding>& findings) {
-    int errors = 0;
-    for (const auto& finding : findings) errors += check::SeverityOf(finding.code) == check::Severity::Error;
-    const int warnings = static_cast<int>(findings.size()) - errors;
-    if (findings.empty()) return tr("OK");
-    if (errors == 0) return Warnings(warnings);
-    if (warnings == 0) return Errors(errors);
-    return tr("%1, %2").arg(Errors(errors), Warnings(warnings));
+    const int errors = Count(findings, check::Severity::Error);
+    const int warnings = Count(findings, check::Severity::Warning);
+    const int notes = Count(findings, check::Severity::Info);
+    QStringList counts;
+    if (errors > 0) counts << Errors(errors);
+    if (warnings > 0) counts << Warnings(warnings);
+    // Notes never keep a map from the device: they follow the "OK".
+    if (counts.isEmpty()) counts << tr("OK");
+    if (notes > 0) counts << Notes(notes);
+    return counts.join(QStringLiteral(", "));
 }
 
 QString DeviceCheckLine::Summary(const std::vector<check::Finding>& findings) {
-    return findings.empty() ? tr("Ready for the device") : tr("Device: %1").arg(Counts(findings));
+    if (Count(findings, check::Severity::Info) < static_cast<int>(findings.size()))
+        return tr("Device: %1").arg(Counts(findings));
+    return findings.empty() ? tr("Ready for the device")
+                            : tr("Ready for the device (%1)").arg(Notes(static_cast<int>(findings.size())));
 }
 
 QString DeviceCheckLine::Details(const std::vector<check::Finding>& findings, int most) {
@@ -42,12 +52,15 @@ QString DeviceCheckLine::Details(const std::vector<check::Finding>& findings, in
         QString where;
         if (finding.level > 0) where = tr("level %1").arg(finding.level);
         if (finding.tile > 0) where += tr(", tile %L1").arg(finding.tile);
-        const bool error = check::SeverityOf(finding.code) == check::Severity::Error;
+        const check::Severity severity = check::SeverityOf(finding.code);
         const std::string text = check::FindingText(finding, [](const char* english) {
             return QCoreApplication::translate("check::Finding", english).toStdString();
         });
         lines << QStringLiteral("%1 %2%3: %4")
-                     .arg(error ? tr("error") : tr("warning"), QString::fromLatin1(check::CodeName(finding.code)),
+                     .arg(severity == check::Severity::Error     ? tr("error")
+                          : severity == check::Severity::Warning ? tr("warning")
+                                                                 : tr("note"),
+                          QString::fromLatin1(check::CodeName(finding.code)),
                           where.isEmpty() ? QString() : QStringLiteral(" (") + where + QLatin1Char(')'),
                           QString::fromStdString(text));
     }
@@ -60,8 +73,10 @@ void DeviceCheckLine::Show(const std::vector<check::Finding>& findings) {
     setText(Summary(findings));
     setToolTip(Details(findings));
     const bool errors = check::HasErrors(findings);
-    setStyleSheet(findings.empty() ? QString()
-                                   : errors ? QStringLiteral("color: #b00000;") : QStringLiteral("color: #8a5a00;"));
+    const bool warnings = check::CountOf(findings, check::Severity::Warning) > 0;
+    setStyleSheet(errors     ? QStringLiteral("color: #b00000;")
+                  : warnings ? QStringLiteral("color: #8a5a00;")
+                             : QString());
     show();
 }
 

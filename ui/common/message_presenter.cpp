@@ -23,7 +23,7 @@ void MakeRoomForTitle(QMessageBox& box) {
 }
 
 // The list goes into the box's grid below the text, wide enough for a path and its outcome.
-void AddResultsList(QMessageBox& box, const std::vector<std::pair<QString, QString>>& results) {
+void AddResultsList(QMessageBox& box, const std::vector<std::pair<QString, QString>>& results, const QString& heading) {
     auto* layout = qobject_cast<QGridLayout*>(box.layout());
     if (layout == nullptr) return;
     auto* list = new QTreeWidget(&box);
@@ -31,7 +31,7 @@ void AddResultsList(QMessageBox& box, const std::vector<std::pair<QString, QStri
     list->setRootIsDecorated(false);
     list->setColumnCount(2);
     list->setHeaderLabels({QCoreApplication::translate("ui::Results", "Map"),
-                           QCoreApplication::translate("ui::Results", "What was done")});
+                           heading.isEmpty() ? QCoreApplication::translate("ui::Results", "What was done") : heading});
     for (const auto& [map, outcome] : results) {
         auto* item = new QTreeWidgetItem(list, {map, outcome});
         item->setToolTip(0, map);
@@ -86,7 +86,7 @@ MessageAnswer QtMessagePresenter::Show(const Message& message) {
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
-    if (!message.results.empty()) AddResultsList(box, message.results);
+    if (!message.results.empty()) AddResultsList(box, message.results, message.resultsHeading);
     MakeRoomForTitle(box);
     const int pressed = box.exec();
     if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;

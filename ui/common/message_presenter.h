@@ -29,6 +29,8 @@ struct Message {
     MessageAnswer preferred = MessageAnswer::Yes;
     // A results list under the text: each map and what was done to it.
     std::vector<std::pair<QString, QString>> results{};
+    // The list's second column, when it tells something else than what was done.
+    QString resultsHeading{};
 };
 
 class MessagePresenter {

@@ -9,6 +9,7 @@
 #include "operations/save_map.h"
 #include "operations/split_map.h"
 #include "platform/fs.h"
+#include "ui/common/device_profile_box.h"
 #include "ui/common/digit_box.h"
 #include "ui/common/error_message.h"
 #include "ui/common/replace_question.h"
@@ -186,6 +187,7 @@ QString EditorWindow::CancelledText(const QString& source) const {
 void EditorWindow::OnBatch() {
     if (running_ || !openBatch) return;
     openBatch();
+    deviceProfile_->Reload();  // the batch window may have picked another
 }
 
 }  // namespace ui

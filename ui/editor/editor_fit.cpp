@@ -6,6 +6,7 @@
 
 #include "operations/save_map.h"
 #include "settings/scale_model.h"
+#include "ui/common/device_profile_box.h"
 #include "ui/editor/editor_window.h"
 
 namespace ui {
@@ -26,7 +27,7 @@ void EditorWindow::ApplyFittedScales(edit::EditRequest& request) const {
 void EditorWindow::OnFitScales() {
     if (doc_.FileName.empty() || running_) return;
     edit::EditRequest ask;
-    ask.fitScalesFactor = settings::DeviceProfileOrDefault(settings_).factor;
+    ask.fitScalesFactor = deviceProfile_->Profile().factor;
     std::vector<int> unknown;
     const edit::EditRequest fitted = operations::FitScalesOf(doc_, doc_.FileName, ask, &unknown);
     fitted_ = {};

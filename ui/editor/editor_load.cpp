@@ -13,6 +13,7 @@
 #include "platform/binary_file.h"
 #include "settings/scale_model.h"
 #include "ui/common/device_check_line.h"
+#include "ui/common/device_profile_box.h"
 #include "jnx/reader.h"
 #include "platform/fs.h"
 #include "ui/common/digit_box.h"
@@ -75,8 +76,7 @@ bool EditorWindow::LoadFile(const QString& path) {
 }
 
 void EditorWindow::CheckLoaded() {
-    loadFindings_ =
-        check::CheckStructure(doc_, &tables_.ZoomTable, settings::DeviceProfileOrDefault(settings_).factor);
+    loadFindings_ = check::CheckStructure(doc_, &tables_.ZoomTable, deviceProfile_->Profile().factor);
     platform::BinaryFile file;
     platform::Error error;
     if (file.Open(doc_.FileName, platform::BinaryFile::Mode::Read, error))

@@ -10,6 +10,7 @@
 #include "jnx/product_id_copy.h"
 #include "settings/scale_model.h"
 #include "ui/common/device_check_line.h"
+#include "ui/common/device_profile_box.h"
 #include "ui/common/error_message.h"
 #include "ui/editor/editor_window.h"
 #include "ui/editor/map_view.h"
@@ -44,7 +45,7 @@ void EditorWindow::ShowRanges() {
     const std::vector<std::int32_t> scales = ScalesNow();
     mapView_->SetLevelScales(scales);
     const std::vector<settings::LevelRange> ranges =
-        settings::LevelRanges(tables_.ZoomTable, scales, settings::DeviceProfileOrDefault(settings_).factor);
+        settings::LevelRanges(tables_.ZoomTable, scales, deviceProfile_->Profile().factor);
     for (int k = 0; k < levels; ++k) lblShown_[k]->setText(RangeText(ranges[static_cast<std::size_t>(k)]));
 }
 
@@ -82,10 +83,18 @@ void EditorWindow::ShowDeviceCheck() {
         edited.LevelInfos[i].Zoom = values.zooms[i];
     edited.FileLength = doc_.FileLength;
     std::vector<check::Finding> findings =
-        check::CheckStructure(edited, &tables_.ZoomTable, settings::DeviceProfileOrDefault(settings_).factor);
+        check::CheckStructure(edited, &tables_.ZoomTable, deviceProfile_->Profile().factor);
     for (const check::Finding& finding : loadFindings_)
         if (finding.tile > 0) findings.push_back(finding);
     deviceCheck_->Show(findings);
+}
+
+void EditorWindow::ProfileChanged() {
+    mapView_->SetDeviceProfile(deviceProfile_->Profile());
+    if (doc_.FileName.empty()) return;
+    CheckLoaded();  // the scales are judged against the profile's thresholds
+    ShowRanges();
+    ShowDeviceCheck();
 }
 
 // Room for the longest text up front, so the window does not change width as the user picks.

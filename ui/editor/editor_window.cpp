@@ -22,7 +22,9 @@
 #include "settings/scale_model.h"
 #include "ui/common/command_keys.h"
 #include "ui/common/device_check_line.h"
+#include "ui/common/device_profile_box.h"
 #include "ui/common/digit_box.h"
+#include "ui/common/error_message.h"
 #include "ui/common/request_controls.h"
 #include "ui/common/window_place.h"
 #include "ui/editor/map_view.h"
@@ -137,6 +139,12 @@ void EditorWindow::BuildControls() {
     cmdFitScales_ = Named(new QPushButton(fNiveles_), QStringLiteral("cmdFitScales"));
     levels->addWidget(cmdFitScales_, jnx::device::kMaxLevels, 1);
     connect(cmdFitScales_, &QPushButton::clicked, this, &EditorWindow::OnFitScales);
+    // Under the ranges, which it moves.
+    deviceProfile_ = new DeviceProfileBox(settings_, fNiveles_);
+    levels->addWidget(deviceProfile_, jnx::device::kMaxLevels, 2, 1, 3);
+    connect(deviceProfile_, &DeviceProfileBox::ProfileChanged, this, &EditorWindow::ProfileChanged);
+    connect(deviceProfile_, &DeviceProfileBox::StoreFailed, this,
+            [this](const platform::Error& error) { presenter_.Error(ErrorMessage(error)); });
     levels->setColumnStretch(1, 1);
     left->addWidget(fNiveles_);
 
@@ -282,7 +290,7 @@ void EditorWindow::FillLists() {
         cboActualizar_->addItem(QString::fromStdString(item.Text), item.Version);
     SizeRangeLabels();
     mapView_->SetZoomTable(tables_.ZoomTable);
-    mapView_->SetDeviceProfile(settings::DeviceProfileOrDefault(settings_));
+    mapView_->SetDeviceProfile(deviceProfile_->Profile());
 }
 
 void EditorWindow::block_all() {

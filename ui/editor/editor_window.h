@@ -32,6 +32,7 @@ struct ImportResult;
 
 namespace ui {
 
+class DeviceProfileBox;
 class DigitBox;
 class MapView;
 
@@ -114,6 +115,8 @@ private:
     // and the device check of the tables a save would write now.
     void ShowRanges();
     void ShowDeviceCheck();
+    // The profile picked in either window: the ranges, the device line and the map follow.
+    void ProfileChanged();
     void SizeRangeLabels();
     QString RangeText(const settings::LevelRange& range) const;
     // Every level's scale as a save would write it now; the lowest int32 for none.
@@ -159,6 +162,7 @@ private:
     QPushButton* cmdImport_ = nullptr;
     QPushButton* cmdExport_ = nullptr;
     QPushButton* cmdFitScales_ = nullptr;
+    DeviceProfileBox* deviceProfile_ = nullptr;
     QLabel* lblInfo_ = nullptr;
     QLabel* lblMapInfo_ = nullptr;  // the map's title and bounds
     QGroupBox* fNiveles_ = nullptr;

@@ -74,8 +74,9 @@ MapView::MapView(QWidget* parent) : QWidget(parent) {
 
 void MapView::ApplyCaptions() {
     fit_->setText(tr("Fit the map"));
-    profileName_->setText(tr("as on %1 units").arg(QString::fromUtf8(profile_->name)));
-    profileName_->setToolTip(QString::fromUtf8(profile_->units));
+    profileName_->setText(profile_.custom ? tr("as on units of factor %L1").arg(profile_.factor)
+                                          : tr("as on %1 units").arg(QString::fromUtf8(profile_.name)));
+    profileName_->setToolTip(QString::fromUtf8(profile_.units));
     FillModes(mode_->count() - 1);
     ShowDrawnLevel();
 }
@@ -102,13 +103,13 @@ void MapView::SetZoomTable(const std::vector<settings::ZoomLevelEntry>& table) {
 }
 
 void MapView::SetDeviceProfile(const settings::DeviceProfile& profile) {
-    profile_ = &profile;
+    profile_ = profile;
     ApplyCaptions();
 }
 
 int MapView::CoarsestShownRow() const {
     for (int row = static_cast<int>(table_.size()) - 1; row >= 0; --row)
-        if (settings::LevelDrawnAt(table_, scales_, row, profile_->factor) >= 0) return row;
+        if (settings::LevelDrawnAt(table_, scales_, row, profile_.factor) >= 0) return row;
     return -1;
 }
 
@@ -126,7 +127,7 @@ void MapView::ShowMap(const jnx::JnxDocument& doc) {
     // Opening on "nothing shown" would tell the user nothing: the map opens where the
     // device first draws it, centred as fitted.
     const int row = CoarsestShownRow();
-    if (row >= 0 && settings::LevelDrawnAt(table_, scales_, zoom_->value(), profile_->factor) < 0) {
+    if (row >= 0 && settings::LevelDrawnAt(table_, scales_, zoom_->value(), profile_.factor) < 0) {
         zoom_->setValue(row);
         tileFacts_->setText(tr("Shown from %1 on, the widest zoom where the device draws this map")
                                 .arg(QString::fromStdString(table_[static_cast<std::size_t>(row)].Name)));
@@ -160,7 +161,7 @@ void MapView::ShowDrawnLevel() {
         canvas_->SetDrawnLevel(mode_->currentIndex() - 1, QString());
         return;
     }
-    const int level = settings::LevelDrawnAt(table_, scales_, row, profile_->factor);
+    const int level = settings::LevelDrawnAt(table_, scales_, row, profile_.factor);
     canvas_->SetDrawnLevel(level, level < 0 ? NothingShownText(row) : QString());
 }
 
@@ -169,7 +170,7 @@ QString MapView::NothingShownText(int row) const {
     const int rows = static_cast<int>(table_.size());
     for (int apart = 1; apart < rows; ++apart) {
         for (const int other : {row - apart, row + apart}) {
-            if (other < 0 || other >= rows || settings::LevelDrawnAt(table_, scales_, other, profile_->factor) < 0)
+            if (other < 0 || other >= rows || settings::LevelDrawnAt(table_, scales_, other, profile_.factor) < 0)
                 continue;
             const QString name = QString::fromStdString(table_[static_cast<std::size_t>(other)].Name);
             return tr("nothing shown at this zoom") + QLatin1Char('\n') +

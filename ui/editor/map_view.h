@@ -32,7 +32,8 @@ public:
     explicit MapView(QWidget* parent = nullptr);
 
     void SetZoomTable(const std::vector<settings::ZoomLevelEntry>& table);
-    // The family whose thresholds decide the level drawn at each row.
+    // The family whose thresholds decide the level drawn at each row; the level drawn
+    // follows at once.
     void SetDeviceProfile(const settings::DeviceProfile& profile);
     void ShowMap(const jnx::JnxDocument& doc);
     void Clear();
@@ -60,7 +61,7 @@ private:
 
     std::vector<settings::ZoomLevelEntry> table_;
     std::vector<std::int32_t> scales_;
-    const settings::DeviceProfile* profile_ = &settings::DefaultDeviceProfile();
+    settings::DeviceProfile profile_ = settings::DefaultDeviceProfile();
     MapCanvas* canvas_ = nullptr;
     QComboBox* mode_ = nullptr;
     QPushButton* fit_ = nullptr;

@@ -27,6 +27,20 @@
             <numerusform>%L1 of %Ln maps checked</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%1 as a device of the profile %2: %Ln map(s)</source>
+        <translation>
+            <numerusform>%1 as a device of the profile %2: %Ln map</numerusform>
+            <numerusform>%1 as a device of the profile %2: %Ln maps</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %Ln Custom Maps image(s).</source>
+        <translation>
+            <numerusform>, %Ln Custom Maps image.</numerusform>
+            <numerusform>, %Ln Custom Maps images.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>ui::EditorWindow</name>
@@ -80,6 +94,13 @@
         <translation>
             <numerusform>%Ln error</numerusform>
             <numerusform>%Ln errors</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln note(s)</source>
+        <translation>
+            <numerusform>%Ln note</numerusform>
+            <numerusform>%Ln notes</numerusform>
         </translation>
     </message>
 </context>

@@ -90,6 +90,14 @@
         <source>(keep)</source>
         <translation>(mantener)</translation>
     </message>
+    <message>
+        <source>Fit scales</source>
+        <translation>Ajustar escalas</translation>
+    </message>
+    <message>
+        <source>Save: give each level the scale its imagery calls for on the device profile&apos;s units</source>
+        <translation>Guardar: da a cada nivel la escala que pide su imagen en los equipos del perfil de dispositivo</translation>
+    </message>
 </context>
 <context>
     <name>batchui::BatchWindow</name>
@@ -170,6 +178,14 @@
         <translation>Unir JNX</translation>
     </message>
     <message>
+        <source>Coarse to fine</source>
+        <translation>De general a detallado</translation>
+    </message>
+    <message>
+        <source>Write the merged levels from the largest scale to the smallest, as most viewers expect; unchecked, they follow the checked maps&apos; order</source>
+        <translation>Escribe los niveles unidos de la escala mayor a la menor, como esperan la mayoría de los visores; sin marcar, siguen el orden de los mapas marcados</translation>
+    </message>
+    <message>
         <source>The folder cannot be read: %1</source>
         <translation>No se puede leer la carpeta %1</translation>
     </message>
@@ -218,6 +234,44 @@
         <translation>
             <numerusform>Marcados: %L1 de %Ln mapa</numerusform>
             <numerusform>Marcados: %L1 de %Ln mapas</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Check as device</source>
+        <translation>Comprobar como dispositivo</translation>
+    </message>
+    <message>
+        <source>Take the folder loaded as a device&apos;s memory or card: check its maps and Custom Maps images together against the device profile</source>
+        <translation>Toma la carpeta cargada como la memoria o la tarjeta de un dispositivo: comprueba juntos sus mapas y sus imágenes de Custom Maps frente al perfil de dispositivo</translation>
+    </message>
+    <message>
+        <source>Checking %1 as a device</source>
+        <translation>Comprobando %1 como dispositivo</translation>
+    </message>
+    <message>
+        <source>Found</source>
+        <translation>Hallado</translation>
+    </message>
+    <message>
+        <source>(the device)</source>
+        <translation>(el dispositivo)</translation>
+    </message>
+    <message>
+        <source>not counted: cannot be read</source>
+        <translation>sin contar: no se puede leer</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 as a device of the profile %2: %Ln map(s)</source>
+        <translation>
+            <numerusform>%1 como dispositivo del perfil %2: %Ln mapa</numerusform>
+            <numerusform>%1 como dispositivo del perfil %2: %Ln mapas</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %Ln Custom Maps image(s).</source>
+        <translation>
+            <numerusform>, %Ln imagen de Custom Maps.</numerusform>
+            <numerusform>, %Ln imágenes de Custom Maps.</numerusform>
         </translation>
     </message>
 </context>
@@ -635,6 +689,10 @@
     <message>
         <source>Level %1 - tile %2 of %3 - %4 × %5 px - %6 bytes</source>
         <translation>Nivel %1 - tesela %2 de %3 - %4 × %5 px - %6 bytes</translation>
+    </message>
+    <message>
+        <source>as on units of factor %L1</source>
+        <translation>como en unidades de factor %L1</translation>
     </message>
 </context>
 <context>
@@ -1255,6 +1313,10 @@
         <source>overlapping maps share draw order {a}, so the unit stacks them in no set order: {text}</source>
         <translation>mapas que se solapan comparten el orden de dibujo {a}, así que la unidad los apila sin un orden fijo: {text}</translation>
     </message>
+    <message>
+        <source>scale {a} is larger than that of level {b} ({c}): the levels do not run from the coarsest to the finest, as viewers that take the last matching level need; merge with --coarse-to-fine</source>
+        <translation>la escala {a} es mayor que la del nivel {b} ({c}): los niveles no van del menos detallado al más detallado, como necesitan los visores que toman el último nivel que encaja; combine con --coarse-to-fine</translation>
+    </message>
 </context>
 <context>
     <name>ui::DeviceCheckLine</name>
@@ -1271,12 +1333,23 @@
         <translation>Correcto</translation>
     </message>
     <message>
-        <source>%1, %2</source>
-        <translation>%1, %2</translation>
+        <source>note</source>
+        <translation>nota</translation>
     </message>
     <message>
         <source>Ready for the device</source>
         <translation>Listo para el dispositivo</translation>
+    </message>
+    <message>
+        <source>Ready for the device (%1)</source>
+        <translation>Listo para el dispositivo (%1)</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln note(s)</source>
+        <translation>
+            <numerusform>%Ln nota</numerusform>
+            <numerusform>%Ln notas</numerusform>
+        </translation>
     </message>
     <message>
         <source>Device: not checked until the edits can be saved</source>
@@ -1557,6 +1630,17 @@ Replace them all?</source>
     <message>
         <source>Draw order of the map among the device&apos;s maps (version 4 only)</source>
         <translation>Orden de dibujo del mapa entre los del dispositivo (solo versión 4)</translation>
+    </message>
+</context>
+<context>
+    <name>ui::DeviceProfileBox</name>
+    <message>
+        <source>Device</source>
+        <translation>Dispositivo</translation>
+    </message>
+    <message>
+        <source>The custom profile&apos;s threshold factor: the zoom rows&apos; scales are multiplied by it before they are compared with the levels&apos; (1 for most units, 3.5 for the GPSMAP 67)</source>
+        <translation>El factor de umbral del perfil custom: las escalas de las filas de zoom se multiplican por él antes de compararlas con las de los niveles (1 en la mayoría de las unidades, 3,5 en el GPSMAP 67)</translation>
     </message>
 </context>
 </TS>
