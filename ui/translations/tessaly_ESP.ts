@@ -775,6 +775,18 @@
         <translation>{file} seguiría sin estar listo para el dispositivo ({detail}); no se ha escrito nada</translation>
     </message>
     <message>
+        <source>{file}: even its coarsest level, {level}, needs {value} images of at most 1024 x 1024 pixels, more than the {other} a device shows; nothing was written</source>
+        <translation>{file}: incluso su nivel más general, el {level}, necesita {value} imágenes de 1024 x 1024 píxeles como mucho, más de las {other} que muestra un dispositivo; no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>{file}: the tiles of level {level} are {value} pixels wide or high, more than the 1024 a Custom Maps image may have; nothing was written</source>
+        <translation>{file}: las teselas del nivel {level} miden {value} píxeles de ancho o de alto, más de los 1024 que admite una imagen de Custom Maps; no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>{file}: image {other} of level {level} takes {value} bytes, not under the 3 MB a Custom Maps image must stay within; nothing was written</source>
+        <translation>{file}: la imagen {other} del nivel {level} ocupa {value} bytes, no menos de los 3 MB que admite una imagen de Custom Maps; no se ha escrito nada</translation>
+    </message>
+    <message>
         <source>Cannot read folder {file}: {detail}</source>
         <translation>No se puede leer la carpeta {file}: {detail}</translation>
     </message>
