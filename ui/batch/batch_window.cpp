@@ -24,6 +24,7 @@
 #include <algorithm>
 
 #include "platform/fs.h"
+#include "settings/scale_model.h"
 #include "ui/batch/batch_folders.h"
 #include "ui/batch/batch_messages.h"
 #include "ui/batch/batch_model.h"
@@ -32,6 +33,7 @@
 #include "ui/batch/coverage_pane.h"
 #include "ui/batch/grid_delegate.h"
 #include "ui/common/command_keys.h"
+#include "ui/common/device_ready.h"
 #include "ui/common/replace_question.h"
 #include "ui/common/error_message.h"
 #include "ui/common/window_place.h"
@@ -141,6 +143,10 @@ void BatchWindow::BuildControls() {
                       &BatchWindow::OnSplit, QKeySequence(Qt::CTRL | Qt::Key_D));
     joinjnx = button(tr("Merge JNX"), tr("Join the checked maps into one"), &BatchWindow::OnMerge,
                      QKeySequence(Qt::CTRL | Qt::Key_M));
+    cmdDeviceReady = button(ui::DeviceReadyCaption(),
+                            ui::DeviceReadyTip(QString::fromLatin1(settings::DeviceProfileOrDefault(settings_).name)),
+                            &BatchWindow::OnMakeDeviceReady);
+    cmdDeviceReady->setObjectName(QStringLiteral("cmdDeviceReady"));
     lblCrowded = new QLabel(this);
     lblCrowded->setObjectName(QStringLiteral("lblCrowded"));
     lblCrowded->setStyleSheet(QStringLiteral("color: #8a5a00; padding: 2px 6px;"));
@@ -226,7 +232,8 @@ void BatchWindow::LayOut() {
     middle->addStretch(1);
 
     auto* commands = new QVBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdCargar, CmdSalvar, cmdborrar, chkRemoveOld, SplitJNX, joinjnx})
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdCargar, CmdSalvar, cmdborrar, chkRemoveOld, SplitJNX, joinjnx,
+                                                      cmdDeviceReady})
         commands->addWidget(w);
     commands->addStretch(1);
 

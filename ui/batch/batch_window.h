@@ -44,6 +44,9 @@ public:
     void OnDelete();
     void OnSplit();
     void OnMerge();
+    // Each checked map mended without loss for the device in NAME_fit.jnx beside it
+    // (batch_device_ready.cpp).
+    void OnMakeDeviceReady();
     void OnSelectAll();
     void OnSelectNone();
     void OnSelectObsolete();
@@ -88,6 +91,7 @@ public:
     QCheckBox* chkRemoveOld = nullptr;
     QPushButton* SplitJNX = nullptr;
     QPushButton* joinjnx = nullptr;
+    QPushButton* cmdDeviceReady = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 
     // The size of a first showing (pixels), when the controls need no more.
