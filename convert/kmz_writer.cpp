@@ -171,7 +171,7 @@ void DiscardArchive(zip_t* archive, ArchiveFile& target) {
     zip_error_fini(&target.zerror);
 }
 
-bool CloseArchive(zip_t* archive, ArchiveFile& target, const std::string& shownAs, bool memberFailed,
+bool CloseArchive(zip_t* archive, ArchiveFile& target, const std::string& shownAs, const bool& memberFailed,
                   const Error& memberError, Error& error) {
     if (zip_close(archive) != 0) {
         error = memberFailed ? memberError : target.failed ? target.error : ArchiveCannotWrite(shownAs, archive);

@@ -42,8 +42,9 @@ bool AddMember(zip_t* archive, const std::string& name, zip_source_t* source, bo
                platform::Error& error);
 
 // Writes the archive and ends it, written or not. A failure says why: a member's own
-// failure (memberFailed, with memberError) first, then the file's, then the library's.
-bool CloseArchive(zip_t* archive, ArchiveFile& target, const std::string& shownAs, bool memberFailed,
+// failure (memberFailed, with memberError, both read once the members are written) first,
+// then the file's, then the library's.
+bool CloseArchive(zip_t* archive, ArchiveFile& target, const std::string& shownAs, const bool& memberFailed,
                   const platform::Error& memberError, platform::Error& error);
 
 // Ends an archive unwritten, after a failure of the caller's.

@@ -535,6 +535,12 @@ TEST_F(KmzTest, CustomMapsStayWithinTheUnitsLimits) {
     EXPECT_EQ(std::tuple(refusal.code, refusal.level, refusal.value, refusal.other),
               std::tuple(ErrorCode::CustomMapsOverBudget, std::int64_t(1), std::int64_t(2), std::string("1")));
     EXPECT_EQ(out.list(), before);
+    // Tiles of other tables cannot be joined: the joiner's refusal, not the archive's.
+    recipe.levels[1].tiles[3].data = stored(fixture::Encode(256, 256, 3, {3, 2, 2, 60, false}));
+    fixture::WriteBytes(dir.file("mixed.jnx"), fixture::BuildJnx(recipe).bytes);
+    EXPECT_FALSE(convert::ExportCustomMaps(dir.file("mixed.jnx"), out.file("mixed.kmz"), {}, result, refusal));
+    EXPECT_EQ(refusal.code, ErrorCode::JpegJoinMismatch);
+    EXPECT_EQ(out.list(), before);
 
     // The command line: the files listed, the refusal and the usage errors by their exit codes.
     const auto cli = [&](std::vector<std::string> args) {
