@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "convert/export_levels.h"
-#include "convert/kml_reader.h"
 #include "convert/kmz_names.h"
 #include "convert/web_tiles.h"
+#include "convert/kmz_writer.h"
 #include "jnx/codec.h"
 #include "jnx/reader.h"
 #include "platform/binary_file.h"
@@ -25,47 +25,8 @@ using platform::Error;
 using platform::ErrorCode;
 using platform::Fail;
 
-// A map's texts may hold what XML 1.0 cannot: control bytes, and the non-characters
-// U+FFFE and U+FFFF. They are left out; tab and line breaks are written as references,
-// so that they come back as they were.
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\xEF' && text.compare(i, 2, "\xEF\xBF") == 0 && i + 2 < text.size() &&
-            (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
-            i += 2;
-            continue;
-        }
-        switch (c) {
-            case '\t': out += "&#9;"; break;
-            case '\n': out += "&#10;"; break;
-            case '\r': out += "&#13;"; break;
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default:
-                if (static_cast<unsigned char>(c) >= 0x20) out += c;
-        }
-    }
-    return out;
-}
-
-// Enough digits that the import rounds back to the very JNX unit.
-std::string Deg(std::int32_t units) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.10f", Degrees(units));
-    return text;
-}
-
 std::string Data(const char* name, const std::string& value) {
-    return "<Data name=\"" + std::string(name) + "\"><value>" + Escaped(value) + "</value></Data>";
-}
-
-std::string Box(const char* element, const JnxBounds& b) {
-    return "<" + std::string(element) + "><north>" + Deg(b[0]) + "</north><south>" + Deg(b[2]) + "</south><east>" +
-           Deg(b[1]) + "</east><west>" + Deg(b[3]) + "</west></" + element + ">";
+    return "<Data name=\"" + std::string(name) + "\"><value>" + KmlText(value) + "</value></Data>";
 }
 
 JnxBounds LevelBounds(const jnx::JnxDocument& doc, std::size_t level) {
@@ -100,13 +61,15 @@ std::string ImageName(std::size_t level, std::size_t n) {
 std::string DocumentKml(const jnx::JnxDocument& doc, const std::vector<std::size_t>& levels) {
     const std::string group = jnx::DecodeText(doc.MapInfo.GroupName, true);
     const std::string title = jnx::DecodeText(doc.MapInfo.MapTitle, true);
-    std::string kml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
-                      "<Document>\n<name>" + Escaped(title.empty() ? group : title) + "</name>\n<ExtendedData>" +
-                      Data(kmz::kGroup, group) + Data(kmz::kTitle, title) +
-                      Data(kmz::kCopyright, levels.front() < doc.LevelInfos.size()
-                                                ? jnx::DecodeText(doc.LevelInfos[levels.front()].Copyright, true)
-                                                : "") +
-                      "</ExtendedData>\n";
+    std::string kml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
+        "<Document>\n<name>" +
+        KmlText(title.empty() ? group : title) + "</name>\n<ExtendedData>" + Data(kmz::kGroup, group) +
+        Data(kmz::kTitle, title) +
+        Data(kmz::kCopyright, levels.front() < doc.LevelInfos.size()
+                                  ? jnx::DecodeText(doc.LevelInfos[levels.front()].Copyright, true)
+                                  : "") +
+        "</ExtendedData>\n";
     for (std::size_t s = 0; s < levels.size(); ++s) {
         const std::size_t k = levels[s];
         const JnxBounds area = LevelBounds(doc, k);
@@ -116,13 +79,13 @@ std::string DocumentKml(const jnx::JnxDocument& doc, const std::vector<std::size
         char lod[96];
         std::snprintf(lod, sizeof lod, "<Lod><minLodPixels>%.0f</minLodPixels><maxLodPixels>%.0f</maxLodPixels></Lod>",
                       coarsest ? 0.0 : native / 2, finest || native <= 0 ? -1.0 : native * 2);
-        kml += "<Folder>\n<name>Level " + std::to_string(k + 1) + "</name>\n<Region>" + Box("LatLonAltBox", area) + lod +
-               "</Region>\n<ExtendedData>" + Data(kmz::kScale, std::to_string(doc.Levels[k].Scale)) +
+        kml += "<Folder>\n<name>Level " + std::to_string(k + 1) + "</name>\n<Region>" + KmlBox("LatLonAltBox", area) +
+               lod + "</Region>\n<ExtendedData>" + Data(kmz::kScale, std::to_string(doc.Levels[k].Scale)) +
                Data(kmz::kZoom, std::to_string(zoom)) + "</ExtendedData>\n";
         const std::size_t first = doc.FirstTileOf(k);
         for (std::size_t n = 0; n < std::size_t(doc.Levels[k].TileCount); ++n) {
             kml += "<GroundOverlay><drawOrder>" + std::to_string(s) + "</drawOrder><Icon><href>" + ImageName(k, n) +
-                   "</href></Icon>" + Box("LatLonBox", doc.Tiles[first + n].TileBounds) + "</GroundOverlay>\n";
+                   "</href></Icon>" + KmlBox("LatLonBox", doc.Tiles[first + n].TileBounds) + "</GroundOverlay>\n";
         }
         kml += "</Folder>\n";
     }
@@ -205,103 +168,11 @@ zip_int64_t ServeTile(void* user, void* data, zip_uint64_t length, zip_source_cm
     }
 }
 
-// The archive's own file is the publish step's temporary, written through its descriptor:
-// the zip library makes no file of its own beside it, which a killed export would leave
-// behind under a name no clean-up knows, too long for a long target's folder.
-struct ArchiveFile {
-    platform::BinaryFile* file;
-    Shared* shared;
-    std::int64_t size = 0;  // what the file holds
-    std::int64_t readAt = 0, writeAt = 0;
-    zip_error_t zerror;
-};
-
-zip_int64_t ServeArchive(void* user, void* data, zip_uint64_t length, zip_source_cmd_t command) {
-    auto* archive = static_cast<ArchiveFile*>(user);
-    const auto failed = [&](int code) {
-        zip_error_set(&archive->zerror, code, 0);
-        return zip_int64_t(-1);
-    };
-    switch (command) {
-        case ZIP_SOURCE_OPEN:
-            archive->readAt = 0;
-            return 0;
-        case ZIP_SOURCE_READ: {
-            const auto n = std::size_t(std::min<std::int64_t>(std::int64_t(length), archive->size - archive->readAt));
-            if (n > 0 && !archive->file->ReadAt(archive->readAt, data, n, archive->shared->error)) {
-                archive->shared->failed = true;
-                return failed(ZIP_ER_READ);
-            }
-            archive->readAt += std::int64_t(n);
-            return zip_int64_t(n);
-        }
-        case ZIP_SOURCE_CLOSE:
-        case ZIP_SOURCE_COMMIT_WRITE:
-        case ZIP_SOURCE_ROLLBACK_WRITE:  // the publish step drops the temporary
-            return 0;
-        case ZIP_SOURCE_STAT: {
-            auto* st = static_cast<zip_stat_t*>(data);
-            zip_stat_init(st);
-            st->size = zip_uint64_t(archive->size);
-            st->valid |= ZIP_STAT_SIZE;
-            return sizeof(zip_stat_t);
-        }
-        case ZIP_SOURCE_SEEK:
-        case ZIP_SOURCE_SEEK_WRITE: {
-            std::int64_t& at = command == ZIP_SOURCE_SEEK ? archive->readAt : archive->writeAt;
-            const zip_int64_t to = zip_source_seek_compute_offset(zip_uint64_t(at), zip_uint64_t(archive->size), data,
-                                                                  length, &archive->zerror);
-            if (to < 0) return -1;
-            at = to;
-            return 0;
-        }
-        case ZIP_SOURCE_TELL: return archive->readAt;
-        case ZIP_SOURCE_TELL_WRITE: return archive->writeAt;
-        case ZIP_SOURCE_BEGIN_WRITE:
-        case ZIP_SOURCE_REMOVE:
-            archive->writeAt = archive->size = 0;
-            return 0;
-        case ZIP_SOURCE_WRITE:
-            if (!archive->file->WriteAt(archive->writeAt, data, std::size_t(length), archive->shared->error)) {
-                archive->shared->failed = true;
-                return failed(ZIP_ER_WRITE);
-            }
-            archive->writeAt += std::int64_t(length);
-            archive->size = std::max(archive->size, archive->writeAt);
-            return zip_int64_t(length);
-        case ZIP_SOURCE_ERROR:
-            return zip_error_to_data(&archive->zerror, data, length);
-        case ZIP_SOURCE_FREE:
-            return 0;
-        case ZIP_SOURCE_SUPPORTS:
-            return ZIP_SOURCE_SUPPORTS_WRITABLE;
-        default:
-            return failed(ZIP_ER_OPNOTSUPP);
-    }
-}
-
-Error CannotWrite(const std::string& path, zip_t* archive) {
-    return Error(ErrorCode::ConvertCannotWrite).File(path).Detail(zip_strerror(archive));
-}
-
-// Adds a member stored as it is: JPEG does not shrink, and deflating it would only cost time.
-bool AddStored(zip_t* archive, const std::string& name, zip_source_t* source, bool compress, const std::string& path,
-               Error& error) {
-    const zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
-    if (index < 0) {
-        zip_source_free(source);
-        return Fail(error, CannotWrite(path, archive));
-    }
-    if (!compress && zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_STORE, 0) != 0)
-        return Fail(error, CannotWrite(path, archive));
-    return true;
-}
-
-bool WriteMembers(zip_t* archive, const std::string& shownAs, const std::string& kml, const jnx::JnxDocument& doc,
-                  const std::vector<std::size_t>& levels, Shared& shared, Error& error) {
+bool WriteMembers(zip_t* archive, ArchiveFile& target, const std::string& shownAs, const std::string& kml,
+                  const jnx::JnxDocument& doc, const std::vector<std::size_t>& levels, Shared& shared, Error& error) {
     // The text outlives the archive's sources, which read it only when it is closed.
     zip_source_t* text = zip_source_buffer(archive, kml.data(), kml.size(), 0);
-    bool ok = text && AddStored(archive, kmz::kDocument, text, true, shownAs, error);
+    bool ok = text && AddMember(archive, kmz::kDocument, text, true, shownAs, error);
     for (std::size_t k : levels) {
         const std::size_t first = doc.FirstTileOf(k);
         for (std::size_t n = 0; ok && n < std::size_t(doc.Levels[k].TileCount); ++n) {
@@ -312,68 +183,25 @@ bool WriteMembers(zip_t* archive, const std::string& shownAs, const std::string&
             if (!source) {
                 zip_error_fini(&tile->zerror);
                 delete tile;
-                ok = Fail(error, CannotWrite(shownAs, archive));
+                ok = Fail(error, ArchiveCannotWrite(shownAs, archive));
                 break;
             }
-            ok = AddStored(archive, ImageName(k, n), source, false, shownAs, error);
+            ok = AddMember(archive, ImageName(k, n), source, false, shownAs, error);
         }
     }
     if (!ok) {
-        zip_discard(archive);
+        DiscardArchive(archive, target);
         return false;
     }
-    if (zip_close(archive) != 0) {
-        if (!shared.failed) error = CannotWrite(shownAs, archive);
-        else error = shared.error;
-        zip_discard(archive);
-        return false;
-    }
-    return true;
+    return CloseArchive(archive, target, shownAs, shared.failed, shared.error, error);
 }
 
 bool WriteArchive(platform::BinaryFile& file, const std::string& shownAs, const std::string& kml,
                   const jnx::JnxDocument& doc, const std::vector<std::size_t>& levels, Shared& shared, Error& error) {
-    ArchiveFile target{&file, &shared, 0, 0, 0, {}};
-    zip_error_init(&target.zerror);
-    zip_error_t zerror;
-    zip_error_init(&zerror);
-    zip_source_t* into = zip_source_function_create(ServeArchive, &target, &zerror);
-    zip_t* archive = into ? zip_open_from_source(into, ZIP_CREATE | ZIP_TRUNCATE, &zerror) : nullptr;
-    if (!archive) {
-        if (into) zip_source_free(into);
-        Error failure = Error(ErrorCode::ConvertCannotWrite).File(shownAs).Detail(zip_error_strerror(&zerror));
-        zip_error_fini(&zerror);
-        zip_error_fini(&target.zerror);
-        return Fail(error, failure);
-    }
-    zip_error_fini(&zerror);
-    const bool ok = WriteMembers(archive, shownAs, kml, doc, levels, shared, error);
-    zip_error_fini(&target.zerror);
-    return ok;
-}
-
-// The archive as an import would read it: sound, every member there, and its KML
-// well-formed, with an overlay for every tile.
-bool ReadsBack(const std::string& path, const std::string& shownAs, std::int64_t tiles, Error& error) {
-    const Error differs = Error(ErrorCode::ConvertCannotWrite).File(shownAs).Detail("it does not read back as written");
-    int code = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
-    if (!archive) return Fail(error, differs);
-    zip_file_t* file = zip_get_num_entries(archive, 0) == tiles + 1 ? zip_fopen(archive, kmz::kDocument, 0) : nullptr;
-    KmlDocument kml;
-    Error why;
-    const ReadKmlChunk read = [&](char* buffer, std::size_t n, std::size_t& got, Error& e) {
-        const zip_int64_t count = zip_fread(file, buffer, n);
-        got = std::size_t(std::max<zip_int64_t>(count, 0));
-        return count >= 0 || Fail(e, differs);
-    };
-    bool ok = file && ReadKml(shownAs, read, kml, why);
-    if (file) zip_fclose(file);
-    zip_discard(archive);
-    std::int64_t overlays = 0;
-    for (const KmlFolder& folder : kml.folders) overlays += std::int64_t(folder.overlays.size());
-    ok = ok && overlays == tiles;
-    return ok || Fail(error, why ? Error(differs).Detail("it does not read back as written: " + why.detail) : differs);
+    ArchiveFile target;
+    target.file = &file;
+    zip_t* archive = CreateArchive(target, shownAs, error);
+    return archive && WriteMembers(archive, target, shownAs, kml, doc, levels, shared, error);
 }
 
 }  // namespace
@@ -399,7 +227,9 @@ bool ExportKmz(const std::string& jnxPath, const std::string& outPath, const std
         if (error.file == out.TemporaryPath() || error.file.empty()) error.file = outPath;
         return false;
     }
-    const auto verify = [&](platform::BinaryFile&, Error& e) { return ReadsBack(out.TemporaryPath(), outPath, total, e); };
+    const auto verify = [&](platform::BinaryFile&, Error& e) {
+        return ArchiveReadsBack(out.TemporaryPath(), outPath, total, e);
+    };
     if (!GoesOn(progress, "writing", total, total)) return Fail(error, Error(ErrorCode::Cancelled).File(outPath));
     if (!out.Publish(error, verify)) return false;
     result = ExportResult{};

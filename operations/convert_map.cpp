@@ -26,4 +26,10 @@ bool ExportMap(const std::string& map, const std::string& out, ExportFormat form
                                        : convert::ExportMbtiles(map, out, levels, result, error, progress);
 }
 
+bool ExportCustomMaps(const std::string& map, const std::string& out, const convert::CustomMapsOptions& options,
+                      convert::CustomMapsResult& result, platform::Error& error,
+                      const convert::ImportProgress& progress) {
+    return convert::ExportCustomMaps(map, out, options, result, error, progress);
+}
+
 }  // namespace operations

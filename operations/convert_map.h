@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/export_custom_maps.h"
 #include "convert/export_mbtiles.h"
 #include "convert/import_jnx.h"
 #include "platform/error.h"
@@ -23,5 +24,11 @@ std::optional<ExportFormat> ExportFormatOf(const std::string& path);
 // levels: 1-based, each at most once; empty: every level.
 bool ExportMap(const std::string& map, const std::string& out, ExportFormat format, const std::vector<int>& levels,
                convert::ExportResult& result, platform::Error& error, const convert::ImportProgress& progress = {});
+
+// One level as Custom Maps KMZ for units without BirdsEye, within the unit's image budget
+// (options.maxImages, a device profile's maxImages unless the user gave another).
+bool ExportCustomMaps(const std::string& map, const std::string& out, const convert::CustomMapsOptions& options,
+                      convert::CustomMapsResult& result, platform::Error& error,
+                      const convert::ImportProgress& progress = {});
 
 }  // namespace operations

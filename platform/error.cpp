@@ -138,6 +138,9 @@ constexpr Wording kWordings[] = {
     {ErrorCode::JpegCannotJoin, "The tiles of level {level} cannot be joined without re-encoding: {detail}"},
     {ErrorCode::JpegJoinMismatch, "Tiles {other} and {value} of level {level} cannot be joined without re-encoding: their {detail} differ"},
     {ErrorCode::FitCheckFailed, "{file} would still not be ready for the device ({detail}); nothing was written"},
+    {ErrorCode::CustomMapsOverBudget, "{file}: even its coarsest level, {level}, needs {value} images of at most 1024 x 1024 pixels, more than the {other} a device shows; nothing was written"},
+    {ErrorCode::CustomMapsTileTooLarge, "{file}: the tiles of level {level} are {value} pixels wide or high, more than the 1024 a Custom Maps image may have; nothing was written"},
+    {ErrorCode::CustomMapsImageTooLarge, "{file}: image {other} of level {level} takes {value} bytes, not under the 3 MB a Custom Maps image must stay within; nothing was written"},
 };
 // clang-format on
 
@@ -276,6 +279,9 @@ constexpr Name kNames[] = {
     {ErrorCode::JpegCannotJoin, "jpeg_cannot_join"},
     {ErrorCode::JpegJoinMismatch, "jpeg_join_mismatch"},
     {ErrorCode::FitCheckFailed, "fit_check_failed"},
+    {ErrorCode::CustomMapsOverBudget, "custom_maps_over_budget"},
+    {ErrorCode::CustomMapsTileTooLarge, "custom_maps_tile_too_large"},
+    {ErrorCode::CustomMapsImageTooLarge, "custom_maps_image_too_large"},
 };
 // clang-format on
 

@@ -158,10 +158,15 @@ enum class ErrorCode {
     JpegCannotJoin,
     JpegJoinMismatch,
     FitCheckFailed,
+
+    // Custom Maps for units without BirdsEye.
+    CustomMapsOverBudget,
+    CustomMapsTileTooLarge,
+    CustomMapsImageTooLarge,
 };
 
 // The last code, for code that walks them all (translations are checked that way).
-inline constexpr ErrorCode kLastErrorCode = ErrorCode::FitCheckFailed;
+inline constexpr ErrorCode kLastErrorCode = ErrorCode::CustomMapsImageTooLarge;
 
 struct Error {
     ErrorCode code = ErrorCode::None;

@@ -10,13 +10,18 @@
 #include <map>
 #include <tuple>
 
+#include "check/jpeg_header.h"
+#include "convert/export_custom_maps.h"
 #include "convert/export_kmz.h"
+#include "convert/kml_reader.h"
 #include "convert/import_jnx.h"
 #include "convert/web_tiles.h"
 #include "jnx/codec.h"
 #include "platform/fs.h"
 #include "platform/temporary_files.h"
+#include "support/jpeg_pictures.h"
 #include "support/real_jpeg.h"
+#include "support/run_program.h"
 #include "support/writer_support.h"
 
 namespace {
@@ -438,6 +443,119 @@ TEST_F(KmzTest, ExportWritesOnlyItsTemporary) {
     EXPECT_EQ(seen, std::vector<std::string>{});
     EXPECT_EQ(out.list(), std::vector<std::string>{platform::FileNameOf(target)});
     EXPECT_EQ(Member(target, "files/L1/300.jpg").size(), std::size_t(fixture::ReadFull(dir.file("in.jnx")).Tiles[299].DataSize + 2));
+}
+
+// Custom Maps: level 2 is a 6 x 5 grid of 256-px tiles less one (joined 4 x 4 into four
+// images, the missing tile filled), one of them progressive; level 1 holds two tiles of
+// different widths, which cannot be joined and so give two images.
+TEST_F(KmzTest, CustomMapsStayWithinTheUnitsLimits) {
+    constexpr std::int32_t span = 1 << 16, north = 45 << 20, west = 6 << 20;
+    const auto box = [&](int col, int row, int cols = 1, int rows = 1) {
+        return convert::JnxBounds{north - row * span, west + (col + cols) * span, north - (row + rows) * span,
+                                  west + col * span};
+    };
+    const auto stored = [](const Bytes& jpeg) { return Bytes(jpeg.begin() + 2, jpeg.end()); };
+    fixture::JnxRecipe recipe;
+    recipe.bounds = box(0, 0, 6, 5);
+    recipe.levels.resize(2);
+    recipe.levels[0].scale = 8000;
+    recipe.levels[0].tiles = {{stored(fixture::Encode(256, 256, 40, {})), box(0, 0, 4, 5), {0, 1, 0, 1}},
+                              {stored(fixture::Encode(128, 256, 41, {})), box(4, 0, 2, 5), {128, 0, 0, 1}}};
+    recipe.levels[1].scale = 2000;
+    std::vector<Bytes> sources;
+    for (int i = 0; i < 30; ++i) {
+        if (i == 7) continue;
+        sources.push_back(fixture::Encode(256, 256, i, {3, 2, 2, 75, i == 0}));
+        recipe.levels[1].tiles.push_back({stored(sources.back()), box(i % 6, i / 6), {0, 1, 0, 1}});
+    }
+    fixture::WriteBytes(dir.file("in.jnx"), fixture::BuildJnx(recipe).bytes);
+    const auto exported = [&](convert::CustomMapsOptions options, const std::string& name,
+                              convert::CustomMapsResult& result) {
+        platform::Error error;
+        const bool ok = convert::ExportCustomMaps(dir.file("in.jnx"), out.file(name), options, result, error);
+        return ok ? ErrorCode::None : error.code;
+    };
+
+    // The finest level fits: four images, each within the limits and at its tiles' box.
+    convert::CustomMapsResult result;
+    ASSERT_EQ(exported({}, "all.kmz", result), ErrorCode::None);
+    EXPECT_EQ(std::tuple(result.level, result.joined, result.images, result.files.size()),
+              std::tuple(2, 4, std::int64_t(4), std::size_t(1)));
+    const Bytes kml = Member(out.file("all.kmz"), "doc.kml");
+    convert::KmlDocument doc;
+    std::size_t at = 0;
+    platform::Error error;
+    ASSERT_TRUE(convert::ReadKml(
+        "doc.kml",
+        [&](char* buffer, std::size_t n, std::size_t& got, platform::Error&) {
+            got = std::min(n, kml.size() - at);
+            std::copy_n(kml.begin() + std::ptrdiff_t(at), got, buffer);
+            at += got;
+            return true;
+        },
+        doc, error));
+    ASSERT_EQ(doc.folders.size(), 1u);
+    const std::vector<convert::JnxBounds> boxes{box(0, 0, 4, 4), box(4, 0, 2, 4), box(0, 4, 4), box(4, 4, 2)};
+    ASSERT_EQ(doc.folders[0].overlays.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const convert::KmlOverlay& overlay = doc.folders[0].overlays[i];
+        EXPECT_EQ(overlay.bounds, boxes[i]) << i;
+        const Bytes image = Member(out.file("all.kmz"), overlay.href);
+        const check::JpegFrame frame = check::WalkToFrame(image.data() + 2, image.size() - 2);
+        EXPECT_TRUE(frame.status == check::JpegFrame::Status::Found && !check::NeedsBaselineDecoder(frame.marker));
+        EXPECT_LE(std::max(frame.width, frame.height), 1024);
+        EXPECT_LT(image.size(), 3u << 20);
+    }
+    // Joined without a pixel lost, the progressive tile too; the hole is white.
+    const fixture::Picture first = fixture::Decode(Member(out.file("all.kmz"), "files/1.jpg"));
+    EXPECT_EQ(std::pair(first.width, first.height), std::pair(1024, 1024));
+    EXPECT_EQ(fixture::Differences(first, fixture::Decode(sources[0]), 0, 0), 0);
+    EXPECT_EQ(fixture::Differences(first, fixture::Decode(sources[12]), 256, 512), 0);
+    EXPECT_GE(first.At(256 + 9, 256 + 9, 0), 253);
+
+    // A budget of three takes the coarser level; a level named is cut into files within it.
+    convert::CustomMapsOptions options;
+    options.maxImages = 3;
+    ASSERT_EQ(exported(options, "budget.kmz", result), ErrorCode::None);
+    EXPECT_EQ(std::tuple(result.level, result.joined, result.images), std::tuple(1, 1, std::int64_t(2)));
+    options.level = 2;
+    ASSERT_EQ(exported(options, "parts.kmz", result), ErrorCode::None);
+    ASSERT_EQ(result.files.size(), 2u);
+    EXPECT_EQ(std::pair(result.files[0].path, result.files[1].images),
+              std::pair(out.file("parts_1.kmz"), std::int64_t(1)));
+    EXPECT_EQ(zip_get_num_entries(zip_open(out.file("parts_1.kmz").c_str(), ZIP_RDONLY, nullptr), 0), 4);
+    EXPECT_EQ(exported(options, "parts.kmz", result), ErrorCode::OutputExists);
+
+    // Not even the coarsest level fits: refused with the numbers, nothing written.
+    const auto before = out.list();
+    options = {};
+    options.maxImages = 1;
+    platform::Error refusal;
+    EXPECT_FALSE(convert::ExportCustomMaps(dir.file("in.jnx"), out.file("none.kmz"), options, result, refusal));
+    EXPECT_EQ(std::tuple(refusal.code, refusal.level, refusal.value, refusal.other),
+              std::tuple(ErrorCode::CustomMapsOverBudget, std::int64_t(1), std::int64_t(2), std::string("1")));
+    EXPECT_EQ(out.list(), before);
+    // Tiles of other tables cannot be joined: the joiner's refusal, not the archive's.
+    recipe.levels[1].tiles[3].data = stored(fixture::Encode(256, 256, 3, {3, 2, 2, 60, false}));
+    fixture::WriteBytes(dir.file("mixed.jnx"), fixture::BuildJnx(recipe).bytes);
+    EXPECT_FALSE(convert::ExportCustomMaps(dir.file("mixed.jnx"), out.file("mixed.kmz"), {}, result, refusal));
+    EXPECT_EQ(refusal.code, ErrorCode::JpegJoinMismatch);
+    EXPECT_EQ(out.list(), before);
+
+    // The command line: the files listed, the refusal and the usage errors by their exit codes.
+    const auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"export", dir.file("in.jnx"), "--custom-maps"});
+        return fixture::RunProgram(TESSALY_CLI_PATH, args, dir.path());
+    };
+    const fixture::ProgramRun split =
+        cli({"--out", out.file("cli.kmz"), "--level", "2", "--max-images", "2", "--draw-order", "70"});
+    EXPECT_EQ(split.code, 0) << split.err;
+    EXPECT_NE(split.out.find(out.file("cli_2.kmz")), std::string::npos);
+    const Bytes drawn = Member(out.file("cli_1.kmz"), "doc.kml");
+    EXPECT_NE(std::string(drawn.begin(), drawn.end()).find("<drawOrder>70</drawOrder>"), std::string::npos);
+    EXPECT_EQ(cli({"--out", out.file("cli.kmz"), "--max-images", "1"}).code, 1);
+    EXPECT_EQ(cli({"--out", out.file("cli.kmz"), "--max-images", "1", "--device", "classic"}).code, 2);
+    EXPECT_EQ(cli({"--out", out.file("cli.mbtiles")}).code, 2);
 }
 
 }  // namespace

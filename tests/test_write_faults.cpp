@@ -15,6 +15,7 @@
 #include "batch/batch_commands.h"
 #include "compose/extract.h"
 #include "compose/merge_write.h"
+#include "convert/export_custom_maps.h"
 #include "convert/export_kmz.h"
 #include "convert/export_mbtiles.h"
 #include "convert/import_jnx.h"
@@ -401,6 +402,31 @@ Scenario Fit() {
             }};
 }
 
+// Custom Maps cut into two KMZ files, their images made while each archive is written: a
+// failure in either, even in the rename of the second, leaves neither behind.
+Scenario CustomMapsExport() {
+    fixture::JnxRecipe recipe;
+    recipe.levels.resize(1);
+    for (int i = 0; i < 4; ++i) {
+        const int wide = i % 2 ? 32 : 16;  // tiles of two sizes: each is an image of its own
+        const fixture::Bytes jpeg = fixture::Encode(wide, 16, i, {});
+        recipe.levels[0].tiles.push_back({fixture::Bytes(jpeg.begin() + 2, jpeg.end()),
+                                          {100 - 10 * i, 70, 90 - 10 * i, 60},
+                                          {std::uint8_t(wide), 0, 16, 0}});
+    }
+    return {"ExportCustomMaps", {{"map.jnx", fixture::BuildJnx(recipe).bytes}}, [](const fixture::TempDir& dir) {
+                convert::CustomMapsOptions options;
+                options.maxImages = 2;
+                options.level = 1;
+                convert::CustomMapsResult result;
+                platform::Error error;
+                const bool ok =
+                    convert::ExportCustomMaps(dir.file("map.jnx"), dir.file("map.kmz"), options, result, error);
+                for (const convert::CustomMapsFile& file : result.files) KeepOnlyMembers(file.path);
+                return Outcome(ok && result.files.size() == 2, error);
+            }};
+}
+
 class WriteFaults : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(WriteFaults, FolderAsItWasAfterEveryFailure) { RunUnderEveryFault(GetParam()); }
@@ -412,7 +438,8 @@ INSTANTIATE_TEST_SUITE_P(Writers, WriteFaults,
                                            Extraction(), Extraction("map_Level2.jnx"),
                                            ReplacementKeepingPermissions(), BatchSave(false), BatchSave(true),
                                            Merge(), SettingsWrite(), ImportVolumes(), Export(true),
-                                           Export(true, true), Export(false), Fit()),
+                                           Export(true, true), Export(false), Fit(),
+                                           CustomMapsExport()),
                          [](const auto& p) { return p.param.name; });
 
 }  // namespace

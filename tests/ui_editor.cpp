@@ -15,6 +15,7 @@
 #include "platform/fs.h"
 #include "support/edit_support.h"
 #include "support/jnx_builder.h"
+#include "support/writer_support.h"
 #include "ui_support/editor_fixture.h"
 #include "ui/app/program.h"
 #include "ui/batch/batch_panel.h"
@@ -735,6 +736,36 @@ TEST_F(EditorTest, DeviceProfileOfEitherWindowMovesRangesMapAndFits) {
     EXPECT_EQ(ReadBack(path).Levels[0].Scale, measured.NativeScale(2));
     EXPECT_EQ(std::pair(factor->value(), label("mapProfile")),
               std::pair(2.0, QStringLiteral("as on units of factor 2")));
+}
+
+// Make device-ready: a draw order beyond the unit's range is mended in NAME_fit.jnx and the
+// result box says where; that map is ready, so a run on it writes nothing; an earlier
+// output is replaced only when the user agrees.
+TEST_F(EditorTest, MakeDeviceReadyMendsTheMapOrSaysItIsReady) {
+    ASSERT_TRUE(StartWith("Lang=ENG\n"));
+    fixture::JnxRecipe recipe = ThreeLevels(4);
+    recipe.drawOrder = 150;
+    Load(Build("far.jnx", recipe));
+    button("cmdDeviceReady")->click();
+    ASSERT_NE(messages.last(), nullptr);
+    EXPECT_EQ(messages.last()->icon, ui::MessageIcon::Information) << LastText();
+    EXPECT_NE(LastText().find(dir.file("far_fit.jnx")), std::string::npos) << LastText();
+    EXPECT_EQ(ReadBack(dir.file("far_fit.jnx")).Header.DrawOrder, 100);
+
+    Load(dir.file("far_fit.jnx"));
+    const auto written = fixture::TakeSnapshot(dir.path());
+    messages.clear();
+    button("cmdDeviceReady")->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.last()->icon, ui::MessageIcon::Information);
+
+    Load(dir.file("far.jnx"));
+    messages.clear();
+    messages.answers = {ui::MessageAnswer::No};
+    button("cmdDeviceReady")->click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].icon, ui::MessageIcon::Question);
+    EXPECT_TRUE(fixture::TakeSnapshot(dir.path()) == written);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include <algorithm>
 
 #include "platform/fs.h"
+#include "settings/scale_model.h"
 #include "ui/batch/batch_folders.h"
 #include "ui/batch/batch_messages.h"
 #include "ui/batch/batch_model.h"
@@ -33,6 +34,7 @@
 #include "ui/batch/grid_delegate.h"
 #include "ui/common/command_keys.h"
 #include "ui/common/device_profile_box.h"
+#include "ui/common/device_ready.h"
 #include "ui/common/replace_question.h"
 #include "ui/common/error_message.h"
 #include "ui/common/window_place.h"
@@ -154,6 +156,10 @@ void BatchWindow::BuildControls() {
     chkCoarseToFine->setToolTip(
         tr("Write the merged levels from the largest scale to the smallest, as most viewers "
            "expect; unchecked, they follow the checked maps' order"));
+    cmdDeviceReady = button(ui::DeviceReadyCaption(),
+                            ui::DeviceReadyTip(QString::fromLatin1(settings::DeviceProfileOrDefault(settings_).name)),
+                            &BatchWindow::OnMakeDeviceReady);
+    cmdDeviceReady->setObjectName(QStringLiteral("cmdDeviceReady"));
     lblCrowded = new QLabel(this);
     lblCrowded->setObjectName(QStringLiteral("lblCrowded"));
     lblCrowded->setStyleSheet(QStringLiteral("color: #8a5a00; padding: 2px 6px;"));
@@ -242,7 +248,7 @@ void BatchWindow::LayOut() {
 
     auto* commands = new QVBoxLayout;
     for (QWidget* w : std::initializer_list<QWidget*>{cmdCargar, CmdSalvar, cmdborrar, chkRemoveOld, SplitJNX, joinjnx,
-                                                      chkCoarseToFine, cmdDevice})
+                                                      chkCoarseToFine, cmdDevice, cmdDeviceReady})
         commands->addWidget(w);
     commands->addStretch(1);
 

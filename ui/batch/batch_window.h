@@ -47,6 +47,9 @@ public:
     // The folder loaded taken as a device's memory or card: its maps and Custom Maps
     // images judged together against the device profile (batch_device.cpp).
     void OnCheckDevice();
+    // Each checked map mended without loss for the device in NAME_fit.jnx beside it
+    // (batch_device_ready.cpp).
+    void OnMakeDeviceReady();
     void OnSelectAll();
     void OnSelectNone();
     void OnSelectObsolete();
@@ -93,6 +96,7 @@ public:
     QPushButton* joinjnx = nullptr;
     QCheckBox* chkCoarseToFine = nullptr;  // the merged levels from the largest scale to the smallest
     QPushButton* cmdDevice = nullptr;
+    QPushButton* cmdDeviceReady = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 
     // The size of a first showing (pixels), when the controls need no more.

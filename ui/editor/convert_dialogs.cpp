@@ -22,18 +22,20 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "convert/export_custom_maps.h"
 #include "convert/raster_source.h"
 #include "settings/level_ranges.h"
 #include "ui/common/error_message.h"
+#include "settings/scale_model.h"
 
 namespace ui {
 
 namespace {
 
-QString Tr(const char* text) { return QCoreApplication::translate("ui::ConvertDialogs", text); }
+QString Tr(const char* text, int n = -1) { return QCoreApplication::translate("ui::ConvertDialogs", text, nullptr, n); }
 
 QString Extension(ExportFormat format) {
-    return format == ExportFormat::Kmz ? QStringLiteral("kmz") : QStringLiteral("mbtiles");
+    return format == ExportFormat::Mbtiles ? QStringLiteral("mbtiles") : QStringLiteral("kmz");
 }
 
 // The window confirms a replacement itself, so the chooser must not ask as well.
@@ -269,8 +271,10 @@ std::optional<ExportChoice> AskExport(QWidget* parent, const ExportOffer& offer)
     QDialog dialog(parent);
     dialog.setWindowTitle(Tr("Export map"));
     auto* format = new QComboBox(&dialog);
+    format->setObjectName(QStringLiteral("format"));
     format->addItem(Tr("KMZ ground overlays (any map)"), int(ExportFormat::Kmz));
     format->addItem(Tr("MBTiles (web-map tiles only)"), int(ExportFormat::Mbtiles));
+    format->addItem(Tr("Custom Maps (for units without BirdsEye)"), int(ExportFormat::CustomMaps));
     auto* levelBox = new QGroupBox(Tr("Levels"), &dialog);
     auto* levelList = new QVBoxLayout(levelBox);
     std::vector<QCheckBox*> ticks;
@@ -279,12 +283,46 @@ std::optional<ExportChoice> AskExport(QWidget* parent, const ExportOffer& offer)
         ticks.back()->setChecked(true);
         levelList->addWidget(ticks.back());
     }
+    // Custom Maps: one level, within a unit's image budget.
+    auto* customBox = new QGroupBox(Tr("Custom Maps"), &dialog);
+    auto* device = new QComboBox(customBox);
+    device->setObjectName(QStringLiteral("device"));
+    for (const settings::DeviceProfile& profile : settings::DeviceProfiles())
+        device->addItem(Tr("%1 (%2 images)").arg(QString::fromLatin1(profile.name)).arg(profile.maxImages),
+                        profile.maxImages);
+    device->setCurrentIndex(std::max(0, device->findText(offer.profile, Qt::MatchStartsWith)));
+    auto* budget = new QSpinBox(customBox);
+    budget->setObjectName(QStringLiteral("maxImages"));
+    budget->setRange(1, 100000);
+    budget->setValue(device->currentData().toInt());
+    budget->setToolTip(
+        Tr("A KMZ file holds at most this many images; a level that needs more is written as several files"));
+    auto* customLevel = new QComboBox(customBox);
+    customLevel->setObjectName(QStringLiteral("customLevel"));
+    customLevel->addItem(Tr("The finest within the budget"), 0);
+    for (std::size_t k = 0; k < offer.customImages.size(); ++k) {
+        if (offer.customImages[k] > 0)
+            customLevel->addItem(Tr("Level %1: %Ln image(s)", int(offer.customImages[k])).arg(k + 1), int(k) + 1);
+    }
+    auto* drawOrder = new QSpinBox(customBox);
+    drawOrder->setObjectName(QStringLiteral("drawOrder"));
+    drawOrder->setRange(0, 100);
+    drawOrder->setValue(convert::kCustomMapsDefaultDrawOrder);
+    drawOrder->setToolTip(Tr("A map of a higher draw order is drawn over one of a lower"));
+    auto* customForm = new QFormLayout(customBox);
+    customForm->addRow(Tr("Device"), device);
+    customForm->addRow(Tr("Images per file"), budget);
+    customForm->addRow(Tr("Level"), customLevel);
+    customForm->addRow(Tr("Draw order"), drawOrder);
+    QObject::connect(device, &QComboBox::currentIndexChanged, &dialog,
+                     [&] { budget->setValue(device->currentData().toInt()); });
     auto* output = new QLineEdit(DefaultExportOutput(offer.mapPath, ExportFormat::Kmz), &dialog);
     auto* browse = new QPushButton(Tr("Browse…"), &dialog);
 
     auto* form = new QFormLayout;
     form->addRow(Tr("Format"), format);
     form->addRow(levelBox);
+    form->addRow(customBox);
     form->addRow(Tr("File to write"), PathRow(output, {browse}));
     auto* buttons = OkCancel(dialog);
     auto* layout = new QVBoxLayout(&dialog);
@@ -293,7 +331,11 @@ std::optional<ExportChoice> AskExport(QWidget* parent, const ExportOffer& offer)
 
     const auto chosenFormat = [&] { return ExportFormat(format->currentData().toInt()); };
     const auto refresh = [&] {
-        const bool anyLevel = std::any_of(ticks.begin(), ticks.end(), [](QCheckBox* t) { return t->isChecked(); });
+        const bool custom = chosenFormat() == ExportFormat::CustomMaps;
+        levelBox->setVisible(!custom);
+        customBox->setVisible(custom);
+        const bool anyLevel =
+            custom || std::any_of(ticks.begin(), ticks.end(), [](QCheckBox* t) { return t->isChecked(); });
         buttons->button(QDialogButtonBox::Ok)->setEnabled(anyLevel && !output->text().trimmed().isEmpty());
     };
     // The file's extension follows the format, whatever name the user gave it.
@@ -306,9 +348,12 @@ std::optional<ExportChoice> AskExport(QWidget* parent, const ExportOffer& offer)
     };
     QObject::connect(format, &QComboBox::currentIndexChanged, &dialog, [&] {
         if (!output->text().trimmed().isEmpty()) output->setText(withExtension(output->text()));
+        refresh();
+        dialog.adjustSize();
     });
     QObject::connect(browse, &QPushButton::clicked, &dialog, [&] {
-        const QString filter = chosenFormat() == ExportFormat::Kmz ? Tr("KMZ file (*.kmz)") : Tr("MBTiles file (*.mbtiles)");
+        const QString filter =
+            chosenFormat() == ExportFormat::Mbtiles ? Tr("MBTiles file (*.mbtiles)") : Tr("KMZ file (*.kmz)");
         const QString path = ChooseSaveFile(&dialog, output->text(), filter);
         if (!path.isEmpty()) output->setText(withExtension(path));
     });
@@ -319,6 +364,9 @@ std::optional<ExportChoice> AskExport(QWidget* parent, const ExportOffer& offer)
     ExportChoice choice{chosenFormat(), withExtension(output->text()), {}};
     for (std::size_t k = 0; k < ticks.size(); ++k)
         if (ticks[k]->isChecked()) choice.levels.push_back(int(k) + 1);
+    choice.maxImages = budget->value();
+    choice.level = customLevel->currentData().toInt();
+    choice.drawOrder = drawOrder->value();
     return choice;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -31,18 +32,28 @@ struct ImportScales {
     const settings::DeviceProfile* profile = &settings::DefaultDeviceProfile();
 };
 
-enum class ExportFormat { Kmz, Mbtiles };
+// Custom Maps: one level as KMZ images a unit without BirdsEye draws.
+enum class ExportFormat { Kmz, Mbtiles, CustomMaps };
 
 struct ExportChoice {
     ExportFormat format = ExportFormat::Kmz;
     QString output;
     std::vector<int> levels;  // numbered from 1, ascending
+    // Custom Maps: images per KMZ file, the level (0: the finest within that budget) and
+    // the overlays' draw order.
+    int maxImages = 100;
+    int level = 0;
+    int drawOrder = 50;
 };
 
 // What the export dialog offers: the loaded map and one caption per level.
 struct ExportOffer {
     QString mapPath;
     QStringList levels;
+    // Custom Maps: each level's images (0: it cannot be written so), and the device
+    // profile in use, whose budget the dialog proposes.
+    std::vector<std::int64_t> customImages;
+    QString profile;
 };
 
 // Beside the source, under its name: "tiles.mbtiles" and the folder "tiles" give "tiles.jnx".

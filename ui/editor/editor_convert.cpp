@@ -116,7 +116,9 @@ void EditorWindow::OnExport() {
         return;
     }
     const QString map = QString::fromStdString(doc_.FileName);
-    ExportOffer offer{map, {}};
+    ExportOffer offer{map, {}, {}, QString::fromLatin1(settings::DeviceProfileOrDefault(settings_).name)};
+    for (const convert::CustomMapsLevel& level : convert::CustomMapsLevels(doc_))
+        offer.customImages.push_back(level.images);
     for (std::size_t k = 0; k < doc_.Levels.size(); ++k) {
         const std::int32_t zoom = k < doc_.LevelInfos.size() ? doc_.LevelInfos[k].Zoom : 255;
         const std::int32_t tiles = doc_.Levels[k].TileCount;
@@ -127,7 +129,8 @@ void EditorWindow::OnExport() {
     const std::optional<ExportChoice> choice = chooseExport ? chooseExport(offer) : std::nullopt;
     if (!choice) return;
     const QString output = choice->output.trimmed();
-    if (output.isEmpty() || choice->levels.empty()) {
+    const bool custom = choice->format == ExportFormat::CustomMaps;
+    if (output.isEmpty() || (choice->levels.empty() && !custom)) {
         Refuse(tr("Choose the levels to export and the file to write."));
         return;
     }
@@ -141,6 +144,10 @@ void EditorWindow::OnExport() {
         !presenter_.Question(tr("The export writes %1 as saved, without the changes not yet saved. Go on?")
                                  .arg(QFileInfo(map).fileName())))
         return;
+    if (custom) {
+        ExportCustomMaps(*choice, offer);
+        return;
+    }
     if (!MayReplaceFiles(presenter_, {output.toStdString()})) return;
 
     const std::string from = doc_.FileName, to = output.toStdString();
@@ -163,6 +170,46 @@ void EditorWindow::OnExport() {
     OfferFolder(tr("Exported %Ln tile(s), zooms %1, to %2.", "", static_cast<int>(result.tiles))
                     .arg(Zooms(result.zooms), output),
                 QFileInfo(output).absolutePath());
+}
+
+void EditorWindow::ExportCustomMaps(const ExportChoice& choice, const ExportOffer& offer) {
+    convert::CustomMapsOptions options;
+    options.maxImages = choice.maxImages;
+    options.level = choice.level;
+    options.drawOrder = choice.drawOrder;
+    const QString output = choice.output.trimmed();
+    const std::string from = doc_.FileName, to = output.toStdString();
+    // A level named that needs more than the budget is written as OUT_1.kmz, OUT_2.kmz...
+    const std::int64_t images = choice.level > 0 && std::size_t(choice.level) <= offer.customImages.size()
+                                    ? offer.customImages[std::size_t(choice.level) - 1]
+                                    : 0;
+    const std::int64_t files = (images + options.maxImages - 1) / std::max(options.maxImages, 1);
+    std::vector<std::string> inTheWay;
+    if (files <= 1) inTheWay.push_back(to);
+    for (std::int64_t f = 1; files > 1 && f <= files; ++f)
+        inTheWay.push_back(convert::CustomMapsPartPath(to, std::size_t(f)));
+    if (!MayReplaceFiles(presenter_, inTheWay)) return;
+    options.overwrite = true;
+
+    convert::CustomMapsResult result;
+    platform::Error error;
+    bool ok = false;
+    SetRunning(true);
+    WorkerReport report;
+    RunWithProgress(this, tr("Writing %1").arg(QFileInfo(output).fileName()), report,
+                    [&] { ok = operations::ExportCustomMaps(from, to, options, result, error, Watched(report)); });
+    SetRunning(false);
+    if (!ok) {
+        ShowConvertFailure(tr("%1 could not be exported:").arg(QString::fromStdString(from)), error);
+        return;
+    }
+    QString text = tr("Level %1 exported as %Ln Custom Maps image(s), at most %2 per file:", "", int(result.images))
+                       .arg(result.level)
+                       .arg(options.maxImages);
+    for (const convert::CustomMapsFile& file : result.files)
+        text +=
+            QLatin1Char('\n') + tr("%1 (%Ln image(s))", "", int(file.images)).arg(QString::fromStdString(file.path));
+    OfferFolder(text, QFileInfo(output).absolutePath());
 }
 
 }  // namespace ui

@@ -23,6 +23,7 @@
 #include "ui/common/command_keys.h"
 #include "ui/common/device_check_line.h"
 #include "ui/common/device_profile_box.h"
+#include "ui/common/device_ready.h"
 #include "ui/common/digit_box.h"
 #include "ui/common/error_message.h"
 #include "ui/common/request_controls.h"
@@ -151,7 +152,12 @@ void EditorWindow::BuildControls() {
     lblTotalTeselas_ = Named(new QLabel(this), QStringLiteral("lblTotalTeselas"));
     left->addWidget(lblTotalTeselas_);
     deviceCheck_ = new DeviceCheckLine(this);
-    left->addWidget(deviceCheck_);
+    cmdDeviceReady_ = Named(new QPushButton(this), QStringLiteral("cmdDeviceReady"));
+    connect(cmdDeviceReady_, &QPushButton::clicked, this, &EditorWindow::OnMakeDeviceReady);
+    auto* device = new QHBoxLayout;
+    device->addWidget(deviceCheck_, 1);
+    device->addWidget(cmdDeviceReady_);
+    left->addLayout(device);
 
     auto* fields = new QGridLayout;
     lblgrupo_ = Named(new QLabel(this), QStringLiteral("lblgrupo"));
@@ -264,6 +270,8 @@ void EditorWindow::ApplyCaptions() {
     fNiveles_->setTitle(tr("Levels"));
     cmdFitScales_->setText(tr("Fit scales"));
     cmdFitScales_->setToolTip(tr("Give each level the scale its imagery calls for on the device profile's units"));
+    cmdDeviceReady_->setText(DeviceReadyCaption());
+    cmdDeviceReady_->setToolTip(DeviceReadyTip(QString::fromLatin1(settings::DeviceProfileOrDefault(settings_).name)));
     lblInfo_->setText(LoadHint());
     ShowPreviewHint(true);
     lblActualizar_->setText(tr("Update to ..."));
@@ -314,6 +322,7 @@ void EditorWindow::block_all() {
     lblTotalTeselas_->clear();
     cmdSalvar_->setEnabled(false);
     cmdFitScales_->setEnabled(false);
+    cmdDeviceReady_->setEnabled(false);
     fitted_ = {};
     splitJnx_->setEnabled(false);
     cmdExport_->setEnabled(false);
@@ -397,6 +406,7 @@ void EditorWindow::SetRunning(bool running) {
     cmdExport_->setEnabled(idle && !doc_.FileName.empty());
     cmdSalvar_->setEnabled(idle && !doc_.FileName.empty());
     cmdFitScales_->setEnabled(idle && !doc_.FileName.empty());
+    cmdDeviceReady_->setEnabled(idle && !doc_.FileName.empty());
     splitJnx_->setEnabled(idle && !doc_.FileName.empty());
 }
 

@@ -69,6 +69,9 @@ public:
     // Fills each level's row list with the row its fitted scale falls in; the save then
     // writes the exact fitted scale while the level keeps that row (editor_fit.cpp).
     void OnFitScales();
+    // The loaded map, as saved, mended without loss for the device in NAME_fit.jnx
+    // (editor_device_ready.cpp).
+    void OnMakeDeviceReady();
     void block_all();
 
     const jnx::JnxDocument& Document() const { return doc_; }
@@ -142,6 +145,7 @@ private:
     // Import and export (editor_convert.cpp).
     void ShowImported(const convert::ImportResult& result);
     void ShowConvertFailure(const QString& what, const platform::Error& error);
+    void ExportCustomMaps(const ExportChoice& choice, const ExportOffer& offer);
 
     const settings::Settings& settings_;
     MessagePresenter& presenter_;
@@ -163,6 +167,7 @@ private:
     QPushButton* cmdExport_ = nullptr;
     QPushButton* cmdFitScales_ = nullptr;
     DeviceProfileBox* deviceProfile_ = nullptr;
+    QPushButton* cmdDeviceReady_ = nullptr;
     QLabel* lblInfo_ = nullptr;
     QLabel* lblMapInfo_ = nullptr;  // the map's title and bounds
     QGroupBox* fNiveles_ = nullptr;

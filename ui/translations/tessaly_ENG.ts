@@ -79,6 +79,20 @@
             <numerusform>Exported %Ln tiles, zooms %1, to %2.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>Level %1 exported as %Ln Custom Maps image(s), at most %2 per file:</source>
+        <translation>
+            <numerusform>Level %1 exported as %Ln Custom Maps image, at most %2 per file:</numerusform>
+            <numerusform>Level %1 exported as %Ln Custom Maps images, at most %2 per file:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 (%Ln image(s))</source>
+        <translation>
+            <numerusform>%1 (%Ln image)</numerusform>
+            <numerusform>%1 (%Ln images)</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>ui::DeviceCheckLine</name>
@@ -101,6 +115,33 @@
         <translation>
             <numerusform>%Ln note</numerusform>
             <numerusform>%Ln notes</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ui::DeviceReady</name>
+    <message numerus="yes">
+        <source>%Ln progressive tile(s) written as baseline</source>
+        <translation>
+            <numerusform>%Ln progressive tile written as baseline</numerusform>
+            <numerusform>%Ln progressive tiles written as baseline</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln tile(s) stripped of their FF D8</source>
+        <translation>
+            <numerusform>%Ln tile stripped of its FF D8</numerusform>
+            <numerusform>%Ln tiles stripped of their FF D8</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ui::ConvertDialogs</name>
+    <message numerus="yes">
+        <source>Level %1: %Ln image(s)</source>
+        <translation>
+            <numerusform>Level %1: %Ln image</numerusform>
+            <numerusform>Level %1: %Ln images</numerusform>
         </translation>
     </message>
 </context>

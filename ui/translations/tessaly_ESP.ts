@@ -274,6 +274,26 @@
             <numerusform>, %Ln imágenes de Custom Maps.</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Making the checked maps device-ready</source>
+        <translation>Preparando los mapas marcados para el dispositivo</translation>
+    </message>
+    <message>
+        <source>Made device-ready: %L1</source>
+        <translation>Preparados para el dispositivo: %L1</translation>
+    </message>
+    <message>
+        <source>Already ready: %L1</source>
+        <translation>Ya estaban listos: %L1</translation>
+    </message>
+    <message>
+        <source>Still not ready: %L1</source>
+        <translation>Siguen sin estar listos: %L1</translation>
+    </message>
+    <message>
+        <source>Errors: %L1</source>
+        <translation>Errores: %L1</translation>
+    </message>
 </context>
 <context>
     <name>batchui::CoveragePane</name>
@@ -651,6 +671,28 @@
             <numerusform>Exportadas %Ln teselas, zooms %1, a %2.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>Level %1 exported as %Ln Custom Maps image(s), at most %2 per file:</source>
+        <translation>
+            <numerusform>Nivel %1 exportado como %Ln imagen de Custom Maps, como mucho %2 por archivo:</numerusform>
+            <numerusform>Nivel %1 exportado como %Ln imágenes de Custom Maps, como mucho %2 por archivo:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 (%Ln image(s))</source>
+        <translation>
+            <numerusform>%1 (%Ln imagen)</numerusform>
+            <numerusform>%1 (%Ln imágenes)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Make device-ready works on %1 as saved, without the changes not yet saved. Go on?</source>
+        <translation>Preparar para el dispositivo trabaja sobre %1 tal como está guardado, sin los cambios aún no guardados. ¿Continuar?</translation>
+    </message>
+    <message>
+        <source>Making %1 device-ready</source>
+        <translation>Preparando %1 para el dispositivo</translation>
+    </message>
 </context>
 <context>
     <name>ui::MapView</name>
@@ -831,6 +873,18 @@
     <message>
         <source>{file} would still not be ready for the device ({detail}); nothing was written</source>
         <translation>{file} seguiría sin estar listo para el dispositivo ({detail}); no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>{file}: even its coarsest level, {level}, needs {value} images of at most 1024 x 1024 pixels, more than the {other} a device shows; nothing was written</source>
+        <translation>{file}: incluso su nivel más general, el {level}, necesita {value} imágenes de 1024 x 1024 píxeles como mucho, más de las {other} que muestra un dispositivo; no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>{file}: the tiles of level {level} are {value} pixels wide or high, more than the 1024 a Custom Maps image may have; nothing was written</source>
+        <translation>{file}: las teselas del nivel {level} miden {value} píxeles de ancho o de alto, más de los 1024 que admite una imagen de Custom Maps; no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>{file}: image {other} of level {level} takes {value} bytes, not under the 3 MB a Custom Maps image must stay within; nothing was written</source>
+        <translation>{file}: la imagen {other} del nivel {level} ocupa {value} bytes, no menos de los 3 MB que admite una imagen de Custom Maps; no se ha escrito nada</translation>
     </message>
     <message>
         <source>Cannot read folder {file}: {detail}</source>
@@ -1552,6 +1606,53 @@
         <source>Where there is no data</source>
         <translation>Donde no hay datos</translation>
     </message>
+    <message>
+        <source>Custom Maps (for units without BirdsEye)</source>
+        <translation>Custom Maps (para unidades sin BirdsEye)</translation>
+    </message>
+    <message>
+        <source>Custom Maps</source>
+        <translation>Custom Maps</translation>
+    </message>
+    <message>
+        <source>%1 (%2 images)</source>
+        <translation>%1 (%2 imágenes)</translation>
+    </message>
+    <message>
+        <source>A KMZ file holds at most this many images; a level that needs more is written as several files</source>
+        <translation>Un archivo KMZ lleva como mucho estas imágenes; un nivel que necesita más se escribe en varios archivos</translation>
+    </message>
+    <message>
+        <source>The finest within the budget</source>
+        <translation>El más detallado que cabe</translation>
+    </message>
+    <message numerus="yes">
+        <source>Level %1: %Ln image(s)</source>
+        <translation>
+            <numerusform>Nivel %1: %Ln imagen</numerusform>
+            <numerusform>Nivel %1: %Ln imágenes</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>A map of a higher draw order is drawn over one of a lower</source>
+        <translation>Un mapa de DrawOrder mayor se dibuja sobre uno de DrawOrder menor</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Dispositivo</translation>
+    </message>
+    <message>
+        <source>Images per file</source>
+        <translation>Imágenes por archivo</translation>
+    </message>
+    <message>
+        <source>Level</source>
+        <translation>Nivel</translation>
+    </message>
+    <message>
+        <source>Draw order</source>
+        <translation>DrawOrder</translation>
+    </message>
 </context>
 <context>
     <name>ui::Worker</name>
@@ -1641,6 +1742,106 @@ Replace them all?</source>
     <message>
         <source>The custom profile&apos;s threshold factor: the zoom rows&apos; scales are multiplied by it before they are compared with the levels&apos; (1 for most units, 3.5 for the GPSMAP 67)</source>
         <translation>El factor de umbral del perfil custom: las escalas de las filas de zoom se multiplican por él antes de compararlas con las de los niveles (1 en la mayoría de las unidades, 3,5 en el GPSMAP 67)</translation>
+    </message>
+    <message>
+    <name>ui::DeviceReady</name>
+    <message>
+        <source>Level %1: %L2 tiles joined %3 × %3 into %L4</source>
+        <translation>Nivel %1: %L2 teselas unidas de %3 × %3 en %L4</translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln progressive tile(s) written as baseline</source>
+        <translation>
+            <numerusform>%Ln tesela progresiva escrita como baseline</numerusform>
+            <numerusform>%Ln teselas progresivas escritas como baseline</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln tile(s) stripped of their FF D8</source>
+        <translation>
+            <numerusform>%Ln tesela sin su FF D8</numerusform>
+            <numerusform>%Ln teselas sin su FF D8</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The product ID&apos;s copy put in step</source>
+        <translation>La copia del ID de producto puesta al día</translation>
+    </message>
+    <message>
+        <source>Draw order %1 clamped to %2</source>
+        <translation>DrawOrder %1 llevado a %2</translation>
+    </message>
+    <message>
+        <source>Split JNX writes levels as maps of their own.</source>
+        <translation>Dividir JNX escribe niveles como mapas propios.</translation>
+    </message>
+    <message>
+        <source>Fit scales gives each level a scale of its own.</source>
+        <translation>Ajustar escalas da a cada nivel una escala propia.</translation>
+    </message>
+    <message>
+        <source>Make device-ready</source>
+        <translation>Preparar para el dispositivo</translation>
+    </message>
+    <message>
+        <source>Mend without loss what keeps the map from the %1 units, in a new file NAME_fit.jnx beside it</source>
+        <translation>Reparar sin pérdida lo que impide usar el mapa en las unidades %1, en un archivo nuevo NOMBRE_fit.jnx a su lado</translation>
+    </message>
+    <message>
+        <source>Cancelled: nothing was written.</source>
+        <translation>Cancelado: no se ha escrito nada.</translation>
+    </message>
+    <message>
+        <source>%1 could not be made device-ready:</source>
+        <translation>No se ha podido preparar %1 para el dispositivo:</translation>
+    </message>
+    <message>
+        <source>%1 is ready for the device: nothing to do, nothing written.</source>
+        <translation>%1 ya está listo para el dispositivo: nada que hacer, no se ha escrito nada.</translation>
+    </message>
+    <message>
+        <source>Written: %1</source>
+        <translation>Escrito: %1</translation>
+    </message>
+    <message>
+        <source>Nothing in %1 can be mended without loss; nothing written.</source>
+        <translation>Nada de %1 se puede reparar sin pérdida; no se ha escrito nada.</translation>
+    </message>
+    <message>
+        <source>Mended:</source>
+        <translation>Reparado:</translation>
+    </message>
+    <message>
+        <source>Not mended:</source>
+        <translation>No reparado:</translation>
+    </message>
+    <message>
+        <source>Still found:</source>
+        <translation>Sigue habiendo:</translation>
+    </message>
+    <message>
+        <source>What to do:</source>
+        <translation>Qué hacer:</translation>
+    </message>
+    <message>
+        <source>failed: %1</source>
+        <translation>error: %1</translation>
+    </message>
+    <message>
+        <source>ready; nothing written</source>
+        <translation>listo; no se ha escrito nada</translation>
+    </message>
+    <message>
+        <source>nothing can be mended without loss</source>
+        <translation>nada se puede reparar sin pérdida</translation>
+    </message>
+    <message>
+        <source>made device-ready: %1</source>
+        <translation>preparado para el dispositivo: %1</translation>
+    </message>
+    <message>
+        <source>partly mended: %1; %2</source>
+        <translation>reparado en parte: %1; %2</translation>
     </message>
 </context>
 </TS>
