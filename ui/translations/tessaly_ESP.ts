@@ -1743,7 +1743,8 @@ Replace them all?</source>
         <source>The custom profile&apos;s threshold factor: the zoom rows&apos; scales are multiplied by it before they are compared with the levels&apos; (1 for most units, 3.5 for the GPSMAP 67)</source>
         <translation>El factor de umbral del perfil custom: las escalas de las filas de zoom se multiplican por él antes de compararlas con las de los niveles (1 en la mayoría de las unidades, 3,5 en el GPSMAP 67)</translation>
     </message>
-    <message>
+</context>
+<context>
     <name>ui::DeviceReady</name>
     <message>
         <source>Level %1: %L2 tiles joined %3 × %3 into %L4</source>
