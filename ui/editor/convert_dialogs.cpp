@@ -74,7 +74,7 @@ void ShowPlan(QTableWidget* table, QLabel* note, const convert::RasterPlan* plan
     std::vector<std::int32_t> levelScales;
     for (const convert::RasterLevel& level : plan->levels) levelScales.push_back(level.scale);
     const std::vector<settings::LevelRange> ranges =
-        settings::LevelRanges(scales.zoomTable, levelScales, scales.profile->factor);
+        settings::LevelRanges(scales.zoomTable, levelScales, scales.profile.factor);
     const QLocale locale;
     const auto rowName = [&](int row) { return QString::fromStdString(scales.zoomTable[std::size_t(row)].Name); };
     table->setRowCount(int(plan->levels.size()));
@@ -172,7 +172,7 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     previewNote->setObjectName(QStringLiteral("previewNote"));
     previewNote->setWordWrap(true);
     auto* previewBox =
-        new QGroupBox(Tr("Levels it will make, as on %1 units").arg(QString::fromUtf8(scales.profile->name)), &dialog);
+        new QGroupBox(Tr("Levels it will make, as on %1 units").arg(QString::fromUtf8(scales.profile.name)), &dialog);
     auto* previewLayout = new QVBoxLayout(previewBox);
     previewLayout->addWidget(preview);
     previewLayout->addWidget(previewNote);
@@ -203,7 +203,7 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
         options.raster.levels = levels->value();
         options.raster.tileSize = tileSize->currentData().toInt();
         options.raster.overviews = overviews->isChecked();
-        options.scaleFactor = scales.profile->factor;
+        options.scaleFactor = scales.profile.factor;
         convert::RasterPlan plan;
         platform::Error error;
         const bool planned = convert::PlanRaster(path, options, plan, error);

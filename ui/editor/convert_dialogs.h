@@ -29,7 +29,7 @@ struct ImportChoice {
 // What the import dialog's preview of a raster's levels names their zoom rows by.
 struct ImportScales {
     std::vector<settings::ZoomLevelEntry> zoomTable;  // empty: no rows are named
-    const settings::DeviceProfile* profile = &settings::DefaultDeviceProfile();
+    settings::DeviceProfile profile = settings::DefaultDeviceProfile();
 };
 
 // Custom Maps: one level as KMZ images a unit without BirdsEye draws.

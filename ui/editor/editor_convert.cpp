@@ -7,6 +7,7 @@
 #include "operations/convert_map.h"
 #include "platform/fs.h"
 #include "settings/scale_model.h"
+#include "ui/common/device_profile_box.h"
 #include "ui/common/error_message.h"
 #include "ui/common/replace_question.h"
 #include "ui/common/worker_run.h"
@@ -75,7 +76,7 @@ void EditorWindow::OnImport() {
     options.raster.overviews = choice->overviews;
     options.raster.fill = convert::ParseFillColour(choice->fill.trimmed().toStdString()).value_or(options.raster.fill);
     // The scales are made for the profile in use, as the dialog's preview showed them.
-    options.scaleFactor = settings::DeviceProfileOrDefault(settings_).factor;
+    options.scaleFactor = deviceProfile_->Profile().factor;
     options.overwrite = !olderVolumes.empty();
     const std::string from = source.toStdString(), to = output.toStdString();
     convert::ImportResult result;

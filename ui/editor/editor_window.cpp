@@ -71,7 +71,7 @@ EditorWindow::EditorWindow(const settings::Settings& settings, MessagePresenter&
     openFolder = [](const QString& folder) { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
     chooseImport = [this](const QString& startFolder) {
         return AskImport(this, startFolder, lastImport_,
-                         {tables_.ZoomTable, &settings::DeviceProfileOrDefault(settings_)});
+                         {tables_.ZoomTable, deviceProfile_->Profile()});
     };
     chooseExport = [this](const ExportOffer& offer) { return AskExport(this, offer); };
     BuildControls();
