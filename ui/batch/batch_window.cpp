@@ -587,9 +587,9 @@ void BatchWindow::OnSplit() {
     const auto levelDirs = tables_.LevelDirs;
     jnx::WriterSettings writers = Writers();
     const batch::Selection checked = model_->Checked();
-    const std::vector<std::string> inTheWay = batch::SplitOutputsInTheWay(table_, checked, levels, levelDirs);
-    if (!ui::MayReplaceFiles(presenter_, inTheWay)) return;
-    writers.overwrite = !inTheWay.empty();
+    const std::vector<std::string> outputs = batch::SplitOutputsOf(table_, checked, levels, levelDirs);
+    if (!ui::MayReplaceFiles(presenter_, outputs)) return;
+    writers.overwrite = std::any_of(outputs.begin(), outputs.end(), platform::NameTaken);
     SetRunning(true);
     const batch::BatchTable rows = table_;
     batch::SplitSummary summary;

@@ -1429,13 +1429,28 @@
         <source>%1 already exists. Replace it?</source>
         <translation>%1 ya existe. ¿Reemplazarlo?</translation>
     </message>
+    <message numerus="yes">
+        <source>%n of the files to write already exist(s). Replace?</source>
+        <translation>
+            <numerusform>Ya existe %n de los ficheros que se van a escribir. ¿Reemplazarlo?</numerusform>
+            <numerusform>Ya existen %n de los ficheros que se van a escribir. ¿Reemplazarlos?</numerusform>
+        </translation>
+    </message>
     <message>
-        <source>These files already exist:
-%1
-Replace them all?</source>
-        <translation>Estos ficheros ya existen:
-%1
-¿Reemplazarlos todos?</translation>
+        <source>exists: will be replaced</source>
+        <translation>existe: se reemplazará</translation>
+    </message>
+    <message>
+        <source>new</source>
+        <translation>nuevo</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Fichero</translation>
+    </message>
+    <message>
+        <source>Now</source>
+        <translation>Ahora</translation>
     </message>
 </context>
 <context>
