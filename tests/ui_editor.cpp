@@ -221,7 +221,7 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     QLabel* picture = get<QLabel>(QStringLiteral("picPreview"));
     MoveOver("lblNivel_1");
     EXPECT_TRUE(!picture->isHidden() && !picture->pixmap().isNull() && picture->pixmap().width() <= picture->width());
-    EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("2 TL. - Zoom: - JNXScale: 4776"));
+    EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("2 TL. - Zoom: - JNXScale: 4,776"));
     EXPECT_TRUE(label("lblPreviewLabel2").isEmpty());
     MoveOver("FNiveles");
     EXPECT_TRUE(picture->isHidden() && !label("lblPreviewLabel2").isEmpty());

@@ -4,6 +4,7 @@
 
 #include "platform/fs.h"
 #include "ui/common/error_message.h"
+#include "ui/common/language.h"
 
 namespace batchui {
 
@@ -14,14 +15,14 @@ const QString kCrLf = QStringLiteral("\r\n");
 }  // namespace
 
 QString SaveSummaryText(int updated, int created, int errors) {
-    return QCoreApplication::translate("batchui::Messages", "Updated OK: %L1").arg(updated) + kCrLf +
-           QCoreApplication::translate("batchui::Messages", "Created OK: %L1").arg(created) + kCrLf +
-           QCoreApplication::translate("batchui::Messages", "Errors: %L1").arg(errors) + kCrLf;
+    return QCoreApplication::translate("batchui::Messages", "Updated OK: %L1").arg(ui::Number(updated)) + kCrLf +
+           QCoreApplication::translate("batchui::Messages", "Created OK: %L1").arg(ui::Number(created)) + kCrLf +
+           QCoreApplication::translate("batchui::Messages", "Errors: %L1").arg(ui::Number(errors)) + kCrLf;
 }
 
 QString SplitSummaryText(int extracted, int errors) {
-    return QCoreApplication::translate("batchui::Messages", "Extracted OK: %L1").arg(extracted) + kCrLf +
-           QCoreApplication::translate("batchui::Messages", "Errors: %L1").arg(errors) + kCrLf;
+    return QCoreApplication::translate("batchui::Messages", "Extracted OK: %L1").arg(ui::Number(extracted)) + kCrLf +
+           QCoreApplication::translate("batchui::Messages", "Errors: %L1").arg(ui::Number(errors)) + kCrLf;
 }
 
 QString DeleteSummaryText(int errors) {

@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "convert/raster_source.h"
+#include "ui/common/language.h"
 
 namespace ui {
 
@@ -86,7 +87,7 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     quality->setToolTip(Tr("The JPEG quality of a raster's tiles"));
     auto* tileSize = new QComboBox(&dialog);
     tileSize->addItem(Tr("Automatic"), 0);
-    for (int size : {256, 512, 1024}) tileSize->addItem(QString::number(size), size);
+    for (int size : {256, 512, 1024}) tileSize->addItem(Number(size), size);
     tileSize->setToolTip(Tr("Automatic takes the least size that keeps each level within 50000 tiles"));
 
     auto* form = new QFormLayout;

@@ -1196,8 +1196,8 @@
         <translation>la copia del ID de producto en el bloque del mapa ({text}) difiere del ID de producto {a}, que no cabe en 16 bits: los programas de escritorio activan el mapa por la copia</translation>
     </message>
     <message>
-        <source>the map&apos;s bounds are not an area: {text}</source>
-        <translation>los límites del mapa no forman un área: {text}</translation>
+        <source>the map&apos;s bounds are not an area: north {a}, east {b}, south {c}, west {d}</source>
+        <translation>los límites del mapa no forman un área: norte {a}, este {b}, sur {c}, oeste {d}</translation>
     </message>
     <message>
         <source>the tile lies wholly outside the map&apos;s bounds: the unit never shows it</source>
