@@ -221,7 +221,8 @@ int main(int argc, char** argv) {
     std::vector<Step> steps;
     constexpr int kSteps = 11;
     for (int i = 0; i < kSteps; ++i) steps.push_back(WheelStep(app, canvas, -1));
-    Drag(canvas, {canvas.width() - 20, canvas.height() / 2}, {20, canvas.height() / 2});
+    const double across = canvas.height() / 2.0;
+    Drag(canvas, {canvas.width() - 20.0, across}, {20.0, across});
     for (int i = 0; i < kSteps; ++i) steps.push_back(WheelStep(app, canvas, 1));
 
     std::printf("view of %d x %d pixels, %zu wheel steps in and out:\n", canvas.width(), canvas.height(), steps.size());
