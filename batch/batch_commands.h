@@ -80,14 +80,15 @@ SaveSummary SaveFilesAsBatch(const std::vector<std::string>& paths, const std::s
                              const edit::EditRequest& request, const jnx::WriterSettings& settings,
                              BatchObserver* observer = nullptr, jnx::BusyObserver* busy = nullptr);
 
-// The files that a save (NAME_new.jnx) or a split (NAME_LevelK.jnx) of the selected rows
-// would write over, in table order. The windows ask before they run with
-// settings.overwrite; without it each such file fails its row and stays as it is.
+// The files that a save (NAME_new.jnx) of the selected rows would write over, and every
+// file (NAME_LevelK.jnx) a split of them would write, in table order. The windows ask
+// before they run with settings.overwrite; without it each file in the way fails its row
+// and stays as it is.
 std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const Selection& selection,
                                              const edit::EditRequest& request);
-std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const Selection& selection,
-                                              const std::vector<int>& levels,
-                                              const std::array<std::string, jnx::device::kMaxLevels>& levelDirs);
+std::vector<std::string> SplitOutputsOf(const BatchTable& table, const Selection& selection,
+                                        const std::vector<int>& levels,
+                                        const std::array<std::string, jnx::device::kMaxLevels>& levelDirs);
 
 // The levels of chosen (1-based) that a map of `count` levels has.
 std::vector<int> LevelsOf(const std::vector<int>& chosen, int count);

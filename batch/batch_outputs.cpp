@@ -1,5 +1,5 @@
-// The files in the way of a batch save or split: what the run would write over at the
-// names it chooses for its outputs, found before it starts so that the user is asked once.
+// The files a batch save or split would write, found before it starts so that the user
+// is asked once.
 #include <algorithm>
 
 #include "batch/batch_commands.h"
@@ -33,18 +33,18 @@ std::vector<std::string> SaveOutputsInTheWay(const BatchTable& table, const Sele
     return taken;
 }
 
-std::vector<std::string> SplitOutputsInTheWay(const BatchTable& table, const Selection& selection,
-                                              const std::vector<int>& levels,
-                                              const std::array<std::string, jnx::device::kMaxLevels>& levelDirs) {
-    std::vector<std::string> taken;
+std::vector<std::string> SplitOutputsOf(const BatchTable& table, const Selection& selection,
+                                        const std::vector<int>& levels,
+                                        const std::array<std::string, jnx::device::kMaxLevels>& levelDirs) {
+    std::vector<std::string> outputs;
     for (const std::size_t i : Normalised(table, selection)) {
         const MapRow& row = table.rows[i];
         if (row.Erroneous()) continue;
         const int count = std::min(row.levelCount, jnx::device::kMaxLevels);
         for (const std::string& output : operations::SplitOutputs(row.path, LevelsOf(levels, count), levelDirs))
-            if (platform::NameTaken(output)) taken.push_back(output);
+            outputs.push_back(output);
     }
-    return taken;
+    return outputs;
 }
 
 }  // namespace batch

@@ -119,10 +119,12 @@ void CheckBounds(const jnx::JnxDocument& doc, std::vector<Finding>& out) {
     const bool valid = map.north >= map.south && map.east >= map.west && std::abs(map.north) <= 90 &&
                        std::abs(map.south) <= 90 && std::abs(map.east) <= 180 && std::abs(map.west) <= 180;
     if (!valid) {
-        char text[160];
-        std::snprintf(text, sizeof text, "north %.6f, east %.6f, south %.6f, west %.6f", map.north, map.east,
-                      map.south, map.west);
-        Add(out, FindingCode::BoundsInvalid).text = text;
+        Finding& f = Add(out, FindingCode::BoundsInvalid);
+        const auto millionths = [](double degrees) { return std::llround(degrees * 1e6); };
+        f.a = millionths(map.north);
+        f.b = millionths(map.east);
+        f.c = millionths(map.south);
+        f.d = millionths(map.west);
         return;  // no tile can be judged against them
     }
     std::size_t t = 0;

@@ -62,7 +62,7 @@ constexpr Wording kWordings[] = {
     {FindingCode::ScaleDuplicate, 1, QT_TRANSLATE_NOOP("check::Finding", "same scale ({a}, zoom row \"{text}\") as level {b}")},
     {FindingCode::ProductIdCopy, 0, QT_TRANSLATE_NOOP("check::Finding", "the map block's copy of the product ID ({text}) differs from the product ID {a}: desktop software activates the map by the copy")},
     {FindingCode::ProductIdCopy, 1, QT_TRANSLATE_NOOP("check::Finding", "the map block's copy of the product ID ({text}) differs from the product ID {a}, which does not fit 16 bits: desktop software activates the map by the copy")},
-    {FindingCode::BoundsInvalid, 0, QT_TRANSLATE_NOOP("check::Finding", "the map's bounds are not an area: {text}")},
+    {FindingCode::BoundsInvalid, 0, QT_TRANSLATE_NOOP("check::Finding", "the map's bounds are not an area: north {a}, east {b}, south {c}, west {d}")},
     {FindingCode::TileOutsideBounds, 0, QT_TRANSLATE_NOOP("check::Finding", "the tile lies wholly outside the map's bounds: the unit never shows it")},
     {FindingCode::TileHasSoi, 0, QT_TRANSLATE_NOOP("check::Finding", "the tile begins with FF D8, which the unit adds itself")},
     {FindingCode::TileNotJpeg, 0, QT_TRANSLATE_NOOP("check::Finding", "the tile is not a JPEG image up to its frame header")},
@@ -81,6 +81,22 @@ constexpr Wording kWordings[] = {
 };
 // clang-format on
 
+constexpr std::pair<FindingCode, NumberKind> kNumberKinds[] = {
+    {FindingCode::DrawOrderRange, NumberKind::Identifier},
+    {FindingCode::ProductIdCopy, NumberKind::Identifier},
+    {FindingCode::BoundsInvalid, NumberKind::Millionths},
+    {FindingCode::ProductIdGroupsDiffer, NumberKind::Identifier},
+    {FindingCode::DrawOrderOverlap, NumberKind::Identifier},
+};
+
+std::string PlainNumber(std::int64_t value, NumberKind kind) {
+    if (kind != NumberKind::Millionths) return std::to_string(value);
+    const std::uint64_t magnitude = value < 0 ? 0 - std::uint64_t(value) : std::uint64_t(value);
+    std::string fraction = std::to_string(magnitude % 1000000);
+    fraction.insert(0, 6 - fraction.size(), '0');
+    return (value < 0 ? "-" : "") + std::to_string(magnitude / 1000000) + "." + fraction;
+}
+
 const CodeInfo& InfoOf(FindingCode code) {
     return *std::find_if(kCodes.begin(), kCodes.end(), [code](const CodeInfo& info) { return info.code == code; });
 }
@@ -97,17 +113,27 @@ const char* FindingTemplate(FindingCode code, int variant) {
     return found;
 }
 
-std::string FindingText(const Finding& finding, const FindingTranslator& translate) {
+NumberKind NumberKindOf(FindingCode code) {
+    for (const auto& [which, kind] : kNumberKinds)
+        if (which == code) return kind;
+    return NumberKind::Count;
+}
+
+std::string FindingText(const Finding& finding, const FindingTranslator& translate, const NumberWording& number) {
     const char* english = FindingTemplate(finding.code, finding.variant);
+    const NumberKind kind = NumberKindOf(finding.code);
     const std::string wording = translate ? translate(english) : std::string(english);
     std::string out;
     for (std::size_t i = 0; i < wording.size();) {
         const std::size_t close = wording[i] == '{' ? wording.find('}', i) : std::string::npos;
         const std::string name = close == std::string::npos ? std::string() : wording.substr(i + 1, close - i - 1);
-        const std::int64_t* number = name == "a" ? &finding.a : name == "b" ? &finding.b : name == "c" ? &finding.c
-                                   : name == "d" ? &finding.d : nullptr;
-        if (number != nullptr) {
-            out += std::to_string(*number);
+        const std::int64_t* value = name == "a"   ? &finding.a
+                                    : name == "b" ? &finding.b
+                                    : name == "c" ? &finding.c
+                                    : name == "d" ? &finding.d
+                                                  : nullptr;
+        if (value != nullptr) {
+            out += number ? number(*value, kind) : PlainNumber(*value, kind);
         } else if (name == "text") {
             out += finding.text;
         } else {

@@ -50,9 +50,19 @@ struct Finding {
 // The English wording of a finding, with the placeholders {a} {b} {c} {d} {text}. Every
 // template is marked for the translation tools under the context "check::Finding".
 const char* FindingTemplate(FindingCode code, int variant);
-// The finding worded: its template, translated by translate when given, filled in.
+
+// What the numbers of a finding are, so that each edge can show them its way: counts and
+// sizes grouped in a window's language, identifiers (product IDs, draw orders) never,
+// and degrees, held as millionths, with six decimals.
+enum class NumberKind { Count, Identifier, Millionths };
+NumberKind NumberKindOf(FindingCode code);
+
+// The finding worded: its template, translated by translate when given, filled in with
+// its numbers as number words them (by default plain, "12345", "-0.500000").
 using FindingTranslator = std::function<std::string(const char* english)>;
-std::string FindingText(const Finding& finding, const FindingTranslator& translate = {});
+using NumberWording = std::function<std::string(std::int64_t value, NumberKind kind)>;
+std::string FindingText(const Finding& finding, const FindingTranslator& translate = {},
+                        const NumberWording& number = {});
 
 const char* CodeName(FindingCode code);  // "levels_over_5", ...
 Severity SeverityOf(FindingCode code);

@@ -35,9 +35,19 @@ std::string ReplaceCurrent(const std::string& text, const std::string& folder) {
     return result;
 }
 
+// A question asked before anything is written must not make the folders it asks about.
+bool CouldMakeFolder(const std::string& folder) {
+    std::string standing = folder;
+    while (!standing.empty() && !platform::NameTaken(standing)) standing = platform::ParentFolder(standing);
+    platform::Error ignored;
+    if (standing.empty()) standing = ".";
+    return platform::FolderExists(standing) && platform::CanWriteInto(standing, ignored);
+}
+
 }  // namespace
 
-std::string LevelFilePath(const std::string& sourcePath, int level, const std::array<std::string, jnx::device::kMaxLevels>& levelDirs) {
+std::string LevelFilePath(const std::string& sourcePath, int level,
+                          const std::array<std::string, jnx::device::kMaxLevels>& levelDirs, bool planOnly) {
     const std::string name = platform::BaseNameOf(sourcePath) + "_Level" + std::to_string(level) + ".jnx";
     std::string sourceFolder = platform::ParentFolder(sourcePath);
     if (sourceFolder.empty()) sourceFolder = ".";
@@ -50,7 +60,7 @@ std::string LevelFilePath(const std::string& sourcePath, int level, const std::a
             // A folder that cannot be made (a missing drive on the system the settings
             // came from) sends the file beside its source instead.
             platform::Error ignored;
-            if (platform::CreateFolderPath(wanted, ignored)) folder = wanted;
+            if (planOnly ? CouldMakeFolder(wanted) : platform::CreateFolderPath(wanted, ignored)) folder = wanted;
         }
     }
     return platform::JoinPath(folder, name);

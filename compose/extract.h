@@ -22,7 +22,10 @@ bool ExtractLevel(const jnx::JnxDocument& doc, const jnx::WriteValues& values, i
                   platform::Error& error, jnx::BusyObserver* observer = nullptr);
 
 // <base>_Level<n>.jnx in the split folder of that level ("$CURRENT" = the source's folder,
-// matched without regard to case), or beside the source. Creates the folder when missing.
-std::string LevelFilePath(const std::string& sourcePath, int level, const std::array<std::string, jnx::device::kMaxLevels>& levelDirs);
+// matched without regard to case), or beside the source. Creates the folder when missing,
+// unless only planning: then nothing is made, and a missing folder is taken when the
+// nearest folder that stands allows it to be made.
+std::string LevelFilePath(const std::string& sourcePath, int level,
+                          const std::array<std::string, jnx::device::kMaxLevels>& levelDirs, bool planOnly = false);
 
 }  // namespace compose

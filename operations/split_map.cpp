@@ -8,7 +8,7 @@ namespace operations {
 std::vector<std::string> SplitOutputs(const std::string& source, const std::vector<int>& levels,
                                       const LevelFolders& levelFolders) {
     std::vector<std::string> outputs;
-    for (int level : levels) outputs.push_back(compose::LevelFilePath(source, level, levelFolders));
+    for (int level : levels) outputs.push_back(compose::LevelFilePath(source, level, levelFolders, true));
     return outputs;
 }
 
@@ -19,7 +19,8 @@ SplitOutcome SplitMap(const jnx::JnxDocument& doc, const std::string& source, co
     edit::ResolvedEdit resolved;
     if (!edit::ResolveEdit(request, doc, source, settings, edit::Purpose::Split, resolved, outcome.error))
         return outcome;
-    const std::vector<std::string> outputs = SplitOutputs(source, levels, levelFolders);
+    std::vector<std::string> outputs;
+    for (int level : levels) outputs.push_back(compose::LevelFilePath(source, level, levelFolders));
     for (std::size_t i = 0; i < levels.size(); ++i) {
         if (!compose::ExtractLevel(doc, resolved.values, resolved.version, source, outputs[i], levels[i], settings,
                                    outcome.error, observer)) {

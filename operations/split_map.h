@@ -26,7 +26,8 @@ struct SplitOutcome {
     bool Ok() const { return !error; }
 };
 
-// Where each level's file goes, in the order of levels (1-based). Creates missing folders.
+// Where each level's file goes, in the order of levels (1-based): the list a window shows
+// before the split. Makes no folder; the split makes the ones it writes into.
 std::vector<std::string> SplitOutputs(const std::string& source, const std::vector<int>& levels,
                                       const LevelFolders& levelFolders);
 

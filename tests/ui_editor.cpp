@@ -225,7 +225,7 @@ TEST_F(EditorTest, LoadingShowsEachLevelAndItsPreview) {
     QLabel* picture = get<QLabel>(QStringLiteral("picPreview"));
     MoveOver("lblNivel_1");
     EXPECT_TRUE(!picture->isHidden() && !picture->pixmap().isNull() && picture->pixmap().width() <= picture->width());
-    EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("2 TL. - Zoom: - JNXScale: 4776"));
+    EXPECT_EQ(label("lblInfoLevel"), QStringLiteral("2 TL. - Zoom: - JNXScale: 4,776"));
     EXPECT_TRUE(label("lblPreviewLabel2").isEmpty());
     MoveOver("FNiveles");
     EXPECT_TRUE(picture->isHidden() && !label("lblPreviewLabel2").isEmpty());
@@ -512,7 +512,7 @@ TEST_F(EditorTest, LongWorkRunsOffTheWindowThreadAndCancels) {
 
 // A split that fails part way names what it wrote and keeps the map and the ticks.
 TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {
-    ASSERT_TRUE(StartWith("Lang=ENG\n", "[Split]\nLevelDir3=$current/sub\n"));
+    ASSERT_TRUE(StartWith("Lang=ENG\n", "[Split]\nLevelDir1=$current/fresh\nLevelDir3=$current/sub\n"));
     Load(Build("three.jnx", ThreeLevels(3)));
     tick(0)->setChecked(true);
     tick(1)->setChecked(false);
@@ -523,23 +523,34 @@ TEST_F(EditorTest, SplitWritesOneFilePerTickedLevel) {
     // A folder where the third level's file goes: that file cannot be written.
     const std::string blocked = platform::JoinPath(platform::JoinPath(dir.path(), "sub"), "three_Level3.jnx");
     std::filesystem::create_directories(blocked);
-    messages.answers.push_back(ui::MessageAnswer::Yes);  // asked about as any name in the way
+    // The question lists every file to write, the one in the way marked; No makes nothing,
+    // not even the missing folder.
+    window->OnSplit();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    const std::string first = platform::JoinPath(dir.file("fresh"), "three_Level1.jnx");
+    const auto& listed = messages.last()->results;
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_TRUE(listed[0].first.toStdString() == first && listed[1].first.toStdString() == blocked);
+    EXPECT_NE(listed[0].second, listed[1].second);
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"Tessaly.ini", "sub", "three.jnx"}));
+    messages.clear();
+    messages.answers.push_back(ui::MessageAnswer::Yes);
     window->OnSplit();
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.last()->icon, ui::MessageIcon::Critical);
-    EXPECT_NE(LastText().find(dir.file("three_Level1.jnx")), std::string::npos) << LastText();
+    EXPECT_NE(LastText().find(first), std::string::npos) << LastText();
     EXPECT_TRUE(window->Document().FileName == dir.file("three.jnx") && button("SplitJNX")->isEnabled());
     EXPECT_EQ(Levels(), QStringLiteral("3* 3 4* -~ -~"));
     std::filesystem::remove(blocked);
-    std::remove(dir.file("three_Level1.jnx").c_str());
+    std::remove(first.c_str());
     messages.clear();
     messages.answers.push_back(ui::MessageAnswer::Yes);
     window->OnSplit();
     ASSERT_EQ(messages.shown.size(), 1u) << LastText();
     const std::string sub = platform::JoinPath(dir.path(), "sub");
     EXPECT_EQ(openedFolders, std::vector<QString>{QString::fromStdString(sub)});
-    EXPECT_EQ(dir.list(), (std::vector<std::string>{"Tessaly.ini", "sub", "three.jnx", "three_Level1.jnx"}));
-    EXPECT_EQ(ReadBack(dir.file("three_Level1.jnx")).Levels[0].TileCount, 1);
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"Tessaly.ini", "fresh", "sub", "three.jnx"}));
+    EXPECT_EQ(ReadBack(first).Levels[0].TileCount, 1);
     const jnx::JnxDocument third = ReadBack(platform::JoinPath(sub, "three_Level3.jnx"));
     EXPECT_EQ(third.Header.LevelCount, 1);
     EXPECT_EQ(third.Levels[0].TileCount, 3);

@@ -165,6 +165,8 @@ TEST_F(MapViewTest, TilesDecodeWhileTheWindowRuns) {
     const std::vector<State> states = States(0);
     for (int i = 0; i < kSide * kSide; ++i) EXPECT_EQ(states[std::size_t(i)], i == kBroken ? State::Broken : State::Shown) << i;
     EXPECT_GT(ticksWhilePartial, 0);
+    // Decoded at about the size drawn, not at their own 384 pixels.
+    EXPECT_LT(canvas().Cache().Bytes(), kSide * kSide * 384 * 384 * 4 / 8);
 
     // Pictures still in work when the next map comes in must never land in it, here in
     // its first level, which is not drawn. The window shows the map before its event loop

@@ -38,7 +38,7 @@ void BatchWindow::OnCheckDevice() {
     const check::DeviceRootsReport& device = *outcome.device;
     std::vector<check::Finding> all = device.findings;
     ui::Message message;
-    message.resultsHeading = tr("Found");
+    message.resultsHeader = {QCoreApplication::translate("ui::Results", "Map"), tr("Found")};
     const QString deviceName = tr("(the device)");
     for (const check::Finding& finding : device.findings)
         message.results.emplace_back(deviceName, ui::DeviceCheckLine::Details({finding}));

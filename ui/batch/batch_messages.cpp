@@ -4,6 +4,7 @@
 
 #include "platform/fs.h"
 #include "ui/common/error_message.h"
+#include "ui/common/language.h"
 
 namespace batchui {
 
@@ -14,14 +15,14 @@ const QString kCrLf = QStringLiteral("\r\n");
 }  // namespace
 
 QString SaveSummaryText(int updated, int created, int errors) {
-    return QCoreApplication::translate("batchui::Messages", "Updated OK: %L1").arg(updated) + kCrLf +
-           QCoreApplication::translate("batchui::Messages", "Created OK: %L1").arg(created) + kCrLf +
-           QCoreApplication::translate("batchui::Messages", "Errors: %L1").arg(errors) + kCrLf;
+    return QCoreApplication::translate("batchui::Messages", "Updated OK: %L1").arg(ui::Number(updated)) + kCrLf +
+           QCoreApplication::translate("batchui::Messages", "Created OK: %L1").arg(ui::Number(created)) + kCrLf +
+           QCoreApplication::translate("batchui::Messages", "Errors: %L1").arg(ui::Number(errors)) + kCrLf;
 }
 
 QString SplitSummaryText(int extracted, int errors) {
-    return QCoreApplication::translate("batchui::Messages", "Extracted OK: %L1").arg(extracted) + kCrLf +
-           QCoreApplication::translate("batchui::Messages", "Errors: %L1").arg(errors) + kCrLf;
+    return QCoreApplication::translate("batchui::Messages", "Extracted OK: %L1").arg(ui::Number(extracted)) + kCrLf +
+           QCoreApplication::translate("batchui::Messages", "Errors: %L1").arg(ui::Number(errors)) + kCrLf;
 }
 
 QString DeleteSummaryText(int errors) {
@@ -41,6 +42,11 @@ namespace {
 
 QString Tr(const char* text) { return QCoreApplication::translate("batchui::Messages", text); }
 QString Name(const std::string& path) { return QString::fromStdString(platform::FileNameOf(path)); }
+// Beside its map a file's name says where it went; a split folder elsewhere needs the path.
+QString Placed(const batch::RowOutcome& row) {
+    if (platform::ParentFolder(row.output) == platform::ParentFolder(row.path)) return Name(row.output);
+    return QString::fromStdString(row.output);
+}
 
 QString Outcome(const batch::RowOutcome& row) {
     switch (row.result) {
@@ -51,7 +57,7 @@ QString Outcome(const batch::RowOutcome& row) {
             // "Delete old files": written anew under the source's own name.
             if (row.output == row.path) return Tr("rewritten as a new file; the old one was deleted");
             return Tr("created %1").arg(Name(row.output));
-        case batch::RowResult::Extracted: return Tr("split into %1").arg(Name(row.output));
+        case batch::RowResult::Extracted: return Tr("split into %1").arg(Placed(row));
         case batch::RowResult::Deleted: return Tr("deleted");
         case batch::RowResult::Failed: break;
     }
@@ -69,7 +75,7 @@ std::vector<std::pair<QString, QString>> ResultLines(const batch::BatchSummary& 
         // The level files of one map make one line.
         if (previous && previous->row == row.row && previous->result == batch::RowResult::Extracted &&
             row.result == batch::RowResult::Extracted) {
-            lines.back().second += QStringLiteral(", ") + Name(row.output);
+            lines.back().second += QStringLiteral(", ") + Placed(row);
         } else {
             lines.emplace_back(map, Outcome(row));
         }

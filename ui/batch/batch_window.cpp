@@ -37,6 +37,7 @@
 #include "ui/common/device_ready.h"
 #include "ui/common/replace_question.h"
 #include "ui/common/error_message.h"
+#include "ui/common/language.h"
 #include "ui/common/window_place.h"
 
 namespace batchui {
@@ -347,7 +348,7 @@ void BatchWindow::OnClearPanel() {
 
 void BatchWindow::ShowCheckedCount() {
     lblChecked->setText(tr("%L1 of %Ln map(s) checked", "", static_cast<int>(table_.rows.size()))
-                            .arg(static_cast<qulonglong>(model_->CheckedCount())));
+                            .arg(ui::Number(static_cast<qint64>(model_->CheckedCount()))));
 }
 
 void BatchWindow::ResetWindow() {
@@ -497,10 +498,11 @@ void BatchWindow::ShowCrowdedFolders() {
     lblCrowded->setVisible(!crowded.empty());
     if (crowded.empty()) return;
     QString text = tr("%1 holds %L2 maps; a unit loads at most %L3.")
-                       .arg(Q(crowded.front().first))
-                       .arg(crowded.front().second)
-                       .arg(jnx::device::kMaxFiles);
-    if (crowded.size() > 1) text += QLatin1Char(' ') + tr("%1 more folders hold too many.").arg(crowded.size() - 1);
+                       .arg(Q(crowded.front().first), ui::Number(static_cast<qint64>(crowded.front().second)),
+                            ui::Number(jnx::device::kMaxFiles));
+    if (crowded.size() > 1)
+        text += QLatin1Char(' ') +
+                tr("%1 more folders hold too many.").arg(ui::Number(static_cast<qint64>(crowded.size()) - 1));
     lblCrowded->setText(text);
 }
 
@@ -611,9 +613,9 @@ void BatchWindow::OnSplit() {
     const auto levelDirs = tables_.LevelDirs;
     jnx::WriterSettings writers = Writers();
     const batch::Selection checked = model_->Checked();
-    const std::vector<std::string> inTheWay = batch::SplitOutputsInTheWay(table_, checked, levels, levelDirs);
-    if (!ui::MayReplaceFiles(presenter_, inTheWay)) return;
-    writers.overwrite = !inTheWay.empty();
+    const std::vector<std::string> outputs = batch::SplitOutputsOf(table_, checked, levels, levelDirs);
+    if (!ui::MayReplaceFiles(presenter_, outputs)) return;
+    writers.overwrite = std::any_of(outputs.begin(), outputs.end(), platform::NameTaken);
     SetRunning(true);
     const batch::BatchTable rows = table_;
     batch::SplitSummary summary;

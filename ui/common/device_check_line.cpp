@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include "ui/common/language.h"
+
 namespace ui {
 
 DeviceCheckLine::DeviceCheckLine(QWidget* parent) : QLabel(parent) {
@@ -45,24 +47,29 @@ QString DeviceCheckLine::Details(const std::vector<check::Finding>& findings, in
     QStringList lines;
     for (const auto& finding : findings) {
         if (lines.size() == most) {
-            lines << tr("… and %L1 more").arg(static_cast<int>(findings.size()) - most);
+            lines << tr("… and %L1 more").arg(Number(static_cast<qint64>(findings.size()) - most));
             break;
         }
-        // The code stays as scripts and the guide name it; the rest speaks the user's language.
         QString where;
         if (finding.level > 0) where = tr("level %1").arg(finding.level);
-        if (finding.tile > 0) where += tr(", tile %L1").arg(finding.tile);
+        if (finding.tile > 0) where += tr(", tile %L1").arg(Number(finding.tile));
         const check::Severity severity = check::SeverityOf(finding.code);
-        const std::string text = check::FindingText(finding, [](const char* english) {
-            return QCoreApplication::translate("check::Finding", english).toStdString();
-        });
-        lines << QStringLiteral("%1 %2%3: %4")
+        const std::string text = check::FindingText(
+            finding,
+            [](const char* english) { return QCoreApplication::translate("check::Finding", english).toStdString(); },
+            [](std::int64_t value, check::NumberKind kind) {
+                if (kind == check::NumberKind::Identifier) return std::to_string(value);
+                return (kind == check::NumberKind::Count ? Number(value) : Number(double(value) / 1e6, 6))
+                    .toStdString();
+            });
+        // The code, as scripts and the guide name it, stands apart at the end, so that the
+        // sentence before it is in the user's language alone.
+        lines << QStringLiteral("%1%2: %3 [%4]")
                      .arg(severity == check::Severity::Error     ? tr("error")
                           : severity == check::Severity::Warning ? tr("warning")
                                                                  : tr("note"),
-                          QString::fromLatin1(check::CodeName(finding.code)),
                           where.isEmpty() ? QString() : QStringLiteral(" (") + where + QLatin1Char(')'),
-                          QString::fromStdString(text));
+                          QString::fromStdString(text), QString::fromLatin1(check::CodeName(finding.code)));
     }
     return lines.join(QLatin1Char('\n'));
 }

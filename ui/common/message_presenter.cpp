@@ -23,15 +23,18 @@ void MakeRoomForTitle(QMessageBox& box) {
 }
 
 // The list goes into the box's grid below the text, wide enough for a path and its outcome.
-void AddResultsList(QMessageBox& box, const std::vector<std::pair<QString, QString>>& results, const QString& heading) {
+void AddResultsList(QMessageBox& box, const std::vector<std::pair<QString, QString>>& results,
+                    const QStringList& header) {
     auto* layout = qobject_cast<QGridLayout*>(box.layout());
     if (layout == nullptr) return;
     auto* list = new QTreeWidget(&box);
     list->setObjectName(QStringLiteral("results"));
     list->setRootIsDecorated(false);
     list->setColumnCount(2);
-    list->setHeaderLabels({QCoreApplication::translate("ui::Results", "Map"),
-                           heading.isEmpty() ? QCoreApplication::translate("ui::Results", "What was done") : heading});
+    list->setHeaderLabels(header.size() == 2
+                              ? header
+                              : QStringList{QCoreApplication::translate("ui::Results", "Map"),
+                                            QCoreApplication::translate("ui::Results", "What was done")});
     for (const auto& [map, outcome] : results) {
         auto* item = new QTreeWidgetItem(list, {map, outcome});
         item->setToolTip(0, map);
@@ -86,7 +89,7 @@ MessageAnswer QtMessagePresenter::Show(const Message& message) {
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
-    if (!message.results.empty()) AddResultsList(box, message.results, message.resultsHeading);
+    if (!message.results.empty()) AddResultsList(box, message.results, message.resultsHeader);
     MakeRoomForTitle(box);
     const int pressed = box.exec();
     if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;

@@ -3,6 +3,7 @@
 // writes down what was asked and answers from a prepared list.
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <utility>
 #include <vector>
@@ -29,8 +30,8 @@ struct Message {
     MessageAnswer preferred = MessageAnswer::Yes;
     // A results list under the text: each map and what was done to it.
     std::vector<std::pair<QString, QString>> results{};
-    // The list's second column, when it tells something else than what was done.
-    QString resultsHeading{};
+    // The list's two column captions, when it lists something else than maps and results.
+    QStringList resultsHeader{};
 };
 
 class MessagePresenter {

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "ui/common/language.h"
+
 namespace ui {
 
 namespace {
@@ -56,7 +58,8 @@ void RunWithProgress(QWidget* parent, const QString& label, WorkerReport& report
         if (report.CancelRequested()) return;
         QString text = label;
         if (report.StepsTotal() > 0)
-            text += QLatin1Char('\n') + Tr("%L1 of %L2 maps done").arg(report.StepsDone()).arg(report.StepsTotal());
+            text += QLatin1Char('\n') +
+                    Tr("%L1 of %L2 maps done").arg(Number(report.StepsDone()), Number(report.StepsTotal()));
         if (dialog.labelText() != text) dialog.setLabelText(text);
         dialog.setValue(value);
     });

@@ -25,8 +25,9 @@
 #include "convert/export_custom_maps.h"
 #include "convert/raster_source.h"
 #include "settings/level_ranges.h"
-#include "ui/common/error_message.h"
 #include "settings/scale_model.h"
+#include "ui/common/error_message.h"
+#include "ui/common/language.h"
 
 namespace ui {
 
@@ -144,7 +145,7 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     quality->setToolTip(Tr("The JPEG quality of a raster's tiles"));
     auto* tileSize = new QComboBox(&dialog);
     tileSize->addItem(Tr("Automatic"), 0);
-    for (int size : {256, 512, 1024}) tileSize->addItem(QString::number(size), size);
+    for (int size : {256, 512, 1024}) tileSize->addItem(Number(size), size);
     tileSize->setCurrentIndex(std::max(0, tileSize->findData(earlier.tileSize)));
     tileSize->setToolTip(Tr("Automatic takes the least size that keeps each level within 50000 tiles"));
     auto* levels = new QSpinBox(&dialog);

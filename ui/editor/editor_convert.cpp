@@ -9,6 +9,7 @@
 #include "settings/scale_model.h"
 #include "ui/common/device_profile_box.h"
 #include "ui/common/error_message.h"
+#include "ui/common/language.h"
 #include "ui/common/replace_question.h"
 #include "ui/common/worker_run.h"
 #include "ui/editor/editor_window.h"
@@ -27,7 +28,7 @@ convert::ImportProgress Watched(WorkerReport& report) {
 
 QString Zooms(const std::vector<int>& zooms) {
     QStringList shown;
-    for (int zoom : zooms) shown << QString::number(zoom);
+    for (int zoom : zooms) shown << Number(zoom);
     return shown.join(QStringLiteral(", "));
 }
 
@@ -124,7 +125,7 @@ void EditorWindow::OnExport() {
         const std::int32_t zoom = k < doc_.LevelInfos.size() ? doc_.LevelInfos[k].Zoom : 255;
         const std::int32_t tiles = doc_.Levels[k].TileCount;
         QString caption = tr("Level %1: %Ln tile(s)", "", tiles).arg(k + 1);
-        if (zoom != 255) caption += QStringLiteral(", ") + tr("zoom %1").arg(zoom);
+        if (zoom != 255) caption += QStringLiteral(", ") + tr("zoom %1").arg(Number(zoom));
         offer.levels << caption;
     }
     const std::optional<ExportChoice> choice = chooseExport ? chooseExport(offer) : std::nullopt;

@@ -11,15 +11,37 @@ namespace ui {
 namespace {
 
 // Past this many tiles in view, decoding them would take long and show little.
-constexpr std::size_t kMaxPicturesInView = 400;
+constexpr std::size_t kMaxPicturesInView = 1000;
 // A tile drawn smaller than this shows nothing of its picture.
 constexpr double kMinPicturePixels = 12;
 // Tiles too small for pictures over a level no larger than this are rastered once per
 // zoom, and a pan only moves the raster.
 constexpr double kMaxRaster = 2048;
 constexpr double kWheelStep = 1.25;  // zoom factor per wheel notch
+constexpr int kRedrawMs = 30;        // while pictures come in, the view is drawn this often
 
 QColor LevelColour(int level) { return QColor::fromHsv((level * 67 + 210) % 360, 200, 190); }
+
+// Pictures are decoded at 1/2, 1/4 ... 1/32 of their size, the JPEG decoder itself doing
+// the first three: the smallest that is still as large as drawn, so that the painter never
+// reduces one to less than half, where its filter stops averaging and fine lines vanish.
+constexpr int kMaxStep = 5;
+// The key: the tile in the low 32 bits, then the level, the step and the map's generation.
+constexpr int kLevelShift = 32, kStepShift = 44, kGenerationShift = 47;
+
+int StepFor(const MapCanvas::TileSource& source, QSizeF drawn) {
+    int step = 0;
+    while (step < kMaxStep && (source.width >> (step + 1)) >= drawn.width() &&
+           (source.height >> (step + 1)) >= drawn.height())
+        ++step;
+    return step;
+}
+
+QSize DecodedSize(const MapCanvas::TileSource& source, int step) {
+    if (step == 0) return {};
+    const int round = (1 << step) - 1;
+    return {std::max(1, (source.width + round) >> step), std::max(1, (source.height + round) >> step)};
+}
 
 }  // namespace
 
@@ -29,12 +51,16 @@ MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
     setMinimumSize(240, 100);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     connect(&loader_, &TileLoader::Decoded, this, &MapCanvas::OnDecoded);
+    redraw_.setSingleShot(true);
+    redraw_.setInterval(kRedrawMs);
+    connect(&redraw_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 QSize MapCanvas::sizeHint() const { return {440, 280}; }
 
-std::uint64_t MapCanvas::KeyOf(int level, std::uint32_t tile) const {
-    return (generation_ << 40) | (std::uint64_t(level) << 32) | tile;
+std::uint64_t MapCanvas::KeyOf(int level, std::uint32_t tile, int step) const {
+    return (generation_ << kGenerationShift) | (std::uint64_t(step) << kStepShift) |
+           (std::uint64_t(level) << kLevelShift) | tile;
 }
 
 void MapCanvas::ShowMap(const jnx::JnxDocument& doc) {
@@ -62,8 +88,7 @@ void MapCanvas::ShowMap(const jnx::JnxDocument& doc) {
 }
 
 void MapCanvas::Clear() {
-    ++generation_;
-    reduced_.clear();
+    generation_ = (generation_ + 1) & ((1ULL << (64 - kGenerationShift)) - 1);
     loader_.SetFile({});
     cache_.Clear();
     wholeCoverage_.raster = QImage();
@@ -113,16 +138,33 @@ void MapCanvas::SetPixelsPerDegree(double scale) {
 }
 
 MapCanvas::TileState MapCanvas::StateOf(int level, int tile) {
-    if (level < 0 || level >= static_cast<int>(levels_.size()) || tile < 0) return TileState::Unknown;
-    const std::uint64_t key = KeyOf(level, static_cast<std::uint32_t>(tile));
+    if (level < 0 || level >= static_cast<int>(levels_.size()) || tile < 0 ||
+        std::size_t(tile) >= levels_[std::size_t(level)].sources.size())
+        return TileState::Unknown;
+    const Level& facts = levels_[std::size_t(level)];
+    const auto index = static_cast<std::uint32_t>(tile);
+    const int step = StepFor(facts.sources[index], projection_.ToView(facts.grid.Box(index)).size());
+    const std::uint64_t key = KeyOf(level, index, step);
     if (const QImage* picture = cache_.Find(key)) return picture->isNull() ? TileState::Broken : TileState::Shown;
+    if (const QImage* other = StandIn(level, index, step); other && other->isNull()) return TileState::Broken;
     return loader_.Working(key) ? TileState::Waiting : TileState::Unknown;
 }
 
+const QImage* MapCanvas::StandIn(int level, std::uint32_t tile, int step) {
+    // The nearest step first, a sharper one before a coarser one.
+    for (int distance = 1; distance <= kMaxStep; ++distance)
+        for (const int other : {step - distance, step + distance})
+            if (other >= 0 && other <= kMaxStep)
+                if (const QImage* picture = cache_.Find(KeyOf(level, tile, other))) return picture;
+    return nullptr;
+}
+
 void MapCanvas::OnDecoded(std::uint64_t key, const QImage& picture) {
-    if ((key >> 40) != generation_) return;
+    if ((key >> kGenerationShift) != generation_) return;
     cache_.Put(key, picture);
-    update();
+    // Pictures come in by the hundred: drawing the view for each would take the processor
+    // from the decoders.
+    if (!redraw_.isActive()) redraw_.start();
 }
 
 bool MapCanvas::PicturesFit(const std::vector<std::uint32_t>& tiles) const {
@@ -139,59 +181,51 @@ bool MapCanvas::PicturesFit(const std::vector<std::uint32_t>& tiles) const {
 void MapCanvas::DrawPictures(QPainter& painter, const std::vector<std::uint32_t>& tiles) {
     const Level& level = levels_[static_cast<std::size_t>(drawnLevel_)];
     const QPointF middle(width() / 2.0, height() / 2.0);
-    std::vector<std::pair<double, TileRequest>> wanted;
-    // Costs per pixel drawn, not per tile, and keeps fine lines in the pictures from
-    // breaking up when they are drawn smaller.
+    // Tiles with nothing to show come first, then the middle of the view: that is where
+    // the user looks.
+    std::vector<std::pair<std::pair<bool, double>, TileRequest>> wanted;
+    // Each picture is at most twice the size drawn, where the filter still averages.
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const auto crossed = [&painter](const QRectF& rect) {
+        painter.setPen(QPen(Qt::red, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect);
+        painter.drawLine(rect.topLeft(), rect.bottomRight());
+        painter.drawLine(rect.topRight(), rect.bottomLeft());
+    };
     for (std::uint32_t tile : tiles) {
         const QRectF rect = projection_.ToView(level.grid.Box(tile));
-        const std::uint64_t key = KeyOf(drawnLevel_, tile);
-        if (const QImage* picture = cache_.Find(key)) {
-            if (!picture->isNull()) {
-                painter.drawImage(rect, Reduced(key, *picture, rect.size()));
-                continue;
-            }
-            // Does not decode: a crossed box.
-            painter.setPen(QPen(Qt::red, 1));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(rect);
-            painter.drawLine(rect.topLeft(), rect.bottomRight());
-            painter.drawLine(rect.topRight(), rect.bottomLeft());
+        const TileSource& source = level.sources[tile];
+        const int step = StepFor(source, rect.size());
+        const std::uint64_t key = KeyOf(drawnLevel_, tile, step);
+        const QImage* picture = cache_.Find(key);
+        const bool exact = picture != nullptr;
+        if (!exact) picture = StandIn(drawnLevel_, tile, step);
+        // One that does not decode at some size decodes at none.
+        if (picture && picture->isNull()) {
+            crossed(rect);
             continue;
         }
-        painter.setPen(QPen(QColor(160, 160, 160), 1));
-        painter.setBrush(QColor(225, 225, 225));
-        painter.drawRect(rect);
-        if (loader_.Working(key)) continue;
-        const TileSource& source = level.sources[tile];
+        if (picture) {
+            painter.drawImage(rect, *picture);
+        } else {
+            painter.setPen(QPen(QColor(160, 160, 160), 1));
+            painter.setBrush(QColor(225, 225, 225));
+            painter.drawRect(rect);
+        }
+        if (exact || loader_.Working(key)) continue;
         const QPointF off = rect.center() - middle;
-        wanted.push_back({off.x() * off.x() + off.y() * off.y(), {key, source.offset, source.size}});
+        const QSize decoded = DecodedSize(source, step);
+        // Zoomed out, the larger picture kept is reduced: far cheaper than decoding again.
+        const bool larger = picture && !decoded.isEmpty() && picture->width() > decoded.width();
+        wanted.push_back({{picture != nullptr, off.x() * off.x() + off.y() * off.y()},
+                          {key, source.offset, source.size, decoded, larger ? *picture : QImage()}});
     }
-    // The middle of the view first: that is where the user looks.
     std::sort(wanted.begin(), wanted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<TileRequest> requests;
     requests.reserve(wanted.size());
     for (const auto& entry : wanted) requests.push_back(entry.second);
     loader_.Want(std::move(requests));
-}
-
-const QImage& MapCanvas::Reduced(std::uint64_t key, const QImage& picture, QSizeF drawn) {
-    // Below half its size, the painter's bilinear filter samples a picture's pixels rather
-    // than averaging them, and one-pixel lines vanish in the direction reduced most.
-    // Averaged copies are kept for the zoom they were made at.
-    const QSize size = drawn.toSize();
-    if (size.width() * 2 > picture.width() && size.height() * 2 > picture.height()) return picture;
-    if (reducedScale_ != projection_.PixelsPerDegree()) {
-        reduced_.clear();
-        reducedScale_ = projection_.PixelsPerDegree();
-    }
-    auto found = reduced_.find(key);
-    if (found == reduced_.end() || found->second.size() != size) {
-        if (reduced_.size() > kMaxPicturesInView) reduced_.clear();
-        found = reduced_.insert_or_assign(key, picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation))
-                    .first;
-    }
-    return found->second;
 }
 
 void MapCanvas::FillBoxes(QImage& raster, QPointF origin, const std::vector<std::uint32_t>* tiles) {

@@ -1,13 +1,14 @@
 // The drawing surface of the map view: one level's tiles at their places, the outline of
 // each level's coverage and of the map's bounds. A drag pans, the wheel zooms around the
-// pointer. Pictures come from the tile loader and stay in a bounded cache; while zoomed
-// out too far for pictures to tell anything, the tiles are drawn as filled boxes.
+// pointer. Pictures come from the tile loader decoded at about the size they are drawn,
+// and stay in a bounded cache; while zoomed out too far for pictures to tell anything,
+// the tiles are drawn as filled boxes.
 #pragma once
 #include <QImage>
 #include <QPoint>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "jnx/document.h"
@@ -54,6 +55,7 @@ public:
     // Where a box lies in the view now.
     QRectF ToView(const GeoBox& box) const { return projection_.ToView(box); }
 
+    // Of the picture at the size the tile is drawn now.
     TileState StateOf(int level, int tile);
     TileCache& Cache() { return cache_; }
     const TileLoader& Loader() const { return loader_; }
@@ -74,13 +76,14 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    std::uint64_t KeyOf(int level, std::uint32_t tile) const;
+    // A tile's picture decoded at 1/2^step of its size, of the map shown now.
+    std::uint64_t KeyOf(int level, std::uint32_t tile, int step) const;
     void OnDecoded(std::uint64_t key, const QImage& picture);
     // Pictures when few enough tiles are in view and large enough to see; else boxes.
     bool PicturesFit(const std::vector<std::uint32_t>& tiles) const;
     void DrawPictures(class QPainter& painter, const std::vector<std::uint32_t>& tiles);
-    // The picture as drawn at drawn: itself, or an averaged copy when much reduced.
-    const QImage& Reduced(std::uint64_t key, const QImage& picture, QSizeF drawn);
+    // The tile's picture at another step while the one wanted is decoded; null when none.
+    const QImage* StandIn(int level, std::uint32_t tile, int step);
     void DrawCoverage(QPainter& painter, const std::vector<std::uint32_t>& tiles);
     // The whole level as boxes into one raster, kept while only the view's place changes.
     void DrawWholeCoverage(QPainter& painter, const QRectF& whole);
@@ -96,9 +99,8 @@ private:
     std::uint64_t generation_ = 0;
     TileCache cache_;
     TileLoader loader_;
+    QTimer redraw_;
     std::vector<std::uint32_t> inView_;
-    std::unordered_map<std::uint64_t, QImage> reduced_;
-    double reducedScale_ = 0;
     QImage coverage_;
     struct {
         QImage raster;

@@ -214,12 +214,13 @@ void MapView::OnHovered(int level, int tile) {
     }
     const MapCanvas::Level& facts = canvas_->Levels()[static_cast<std::size_t>(level)];
     const MapCanvas::TileSource& source = facts.sources[static_cast<std::size_t>(tile)];
-    tileFacts_->setText(tr("Level %1 - tile %2 of %3 - %4 × %5 px - %6 bytes")
-                            .arg(level + 1)
-                            .arg(GroupedNumber(tile + 1), GroupedNumber(static_cast<std::int64_t>(facts.sources.size())))
-                            .arg(source.width)
-                            .arg(source.height)
-                            .arg(GroupedNumber(std::int64_t(source.size) + 2)));
+    tileFacts_->setText(
+        tr("Level %1 - tile %2 of %3 - %4 × %5 px - %6 bytes")
+            .arg(level + 1)
+            .arg(GroupedNumber(tile + 1), GroupedNumber(static_cast<std::int64_t>(facts.sources.size())))
+            .arg(GroupedNumber(source.width))
+            .arg(GroupedNumber(source.height))
+            .arg(GroupedNumber(std::int64_t(source.size) + 2)));
 }
 
 }  // namespace ui

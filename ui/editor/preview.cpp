@@ -22,9 +22,9 @@ QPixmap FitPicture(const QImage& picture, const QSize& box) {
 QString GroupedNumber(std::int64_t value) { return Number(static_cast<qint64>(value)); }
 
 QString LevelInfoText(std::int32_t tileCount, std::int32_t zoom, std::int32_t scale) {
-    const QString zoomText = zoom == 255 ? QString() : QString::number(zoom);
+    const QString zoomText = zoom == 255 ? QString() : Number(zoom);
     return QCoreApplication::translate("ui::Preview", "%1 TL. - Zoom:%2 - JNXScale: %3")
-        .arg(GroupedNumber(tileCount), zoomText, QString::number(scale));
+        .arg(GroupedNumber(tileCount), zoomText, GroupedNumber(scale));
 }
 
 }  // namespace ui

@@ -1,5 +1,7 @@
 #include "ui/editor/tile_loader.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <algorithm>
 
 #include "platform/binary_file.h"
@@ -11,7 +13,7 @@ namespace {
 constexpr std::int32_t kMaxTileBytes = 32 * 1024 * 1024;
 }  // namespace
 
-QImage DecodeTileAt(const std::string& path, std::int64_t offset, std::int32_t size) {
+QImage DecodeTileAt(const std::string& path, std::int64_t offset, std::int32_t size, QSize scaledTo) {
     if (size <= 0 || size > kMaxTileBytes || offset < 0) return {};
     platform::BinaryFile file;
     platform::Error error;
@@ -21,7 +23,11 @@ QImage DecodeTileAt(const std::string& path, std::int64_t offset, std::int32_t s
     bytes[0] = 0xFF;
     bytes[1] = 0xD8;
     if (!file.ReadAt(offset, bytes.data() + 2, static_cast<std::size_t>(size), error)) return {};
-    QImage picture = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()), "JPG");
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    QBuffer buffer(&data);
+    QImageReader reader(&buffer, "jpg");
+    if (!scaledTo.isEmpty()) reader.setScaledSize(scaledTo);
+    QImage picture = reader.read();
     // Converted here, so drawing it later is a plain copy on the window's thread.
     if (!picture.isNull() && picture.format() != QImage::Format_RGB32) picture.convertTo(QImage::Format_RGB32);
     return picture;
@@ -61,7 +67,10 @@ void TileLoader::StartMore() {
         const std::uint64_t generation = generation_;
         pool_.start([this, request, generation, path = path_, current = current_] {
             QImage picture;
-            if (current->load() == generation) picture = DecodeTileAt(path, request.offset, request.size);
+            if (current->load() == generation)
+                picture = request.from.isNull()
+                              ? DecodeTileAt(path, request.offset, request.size, request.scaledTo)
+                              : request.from.scaled(request.scaledTo, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             QMetaObject::invokeMethod(
                 this, [this, generation, key = request.key, picture] { Finished(generation, key, picture); },
                 Qt::QueuedConnection);

@@ -4,6 +4,7 @@
 #pragma once
 #include <QImage>
 #include <QObject>
+#include <QSize>
 #include <QThreadPool>
 #include <atomic>
 #include <cstdint>
@@ -19,6 +20,10 @@ struct TileRequest {
     std::uint64_t key = 0;
     std::int64_t offset = 0;  // of the stored bytes, which lack the picture's first two
     std::int32_t size = 0;
+    QSize scaledTo;  // the size to decode at; empty: the picture's own
+    // A larger picture of the tile already decoded: reduced to scaledTo instead of reading
+    // the file again.
+    QImage from;
 };
 
 class TileLoader : public QObject {
@@ -53,7 +58,9 @@ private:
     int jobs_ = 0;                               // in work, of any map
 };
 
-// The picture of one tile's stored bytes; null when they cannot be read or decoded.
-QImage DecodeTileAt(const std::string& path, std::int64_t offset, std::int32_t size);
+// The picture of one tile's stored bytes, decoded at scaledTo when given (the JPEG decoder
+// then skips the detail a reduced picture cannot show); null when the bytes cannot be read
+// or decoded.
+QImage DecodeTileAt(const std::string& path, std::int64_t offset, std::int32_t size, QSize scaledTo = {});
 
 }  // namespace ui

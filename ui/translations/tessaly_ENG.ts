@@ -19,6 +19,16 @@
     </message>
 </context>
 <context>
+    <name>ui::ReplaceQuestion</name>
+    <message numerus="yes">
+        <source>%n of the files to write already exist(s). Replace?</source>
+        <translation>
+            <numerusform>%n of the files to write already exists. Replace it?</numerusform>
+            <numerusform>%n of the files to write already exist. Replace them?</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>batchui::BatchWindow</name>
     <message numerus="yes">
         <source>%L1 of %Ln map(s) checked</source>

@@ -1308,8 +1308,8 @@
         <translation>la copia del ID de producto en el bloque del mapa ({text}) difiere del ID de producto {a}, que no cabe en 16 bits: los programas de escritorio activan el mapa por la copia</translation>
     </message>
     <message>
-        <source>the map&apos;s bounds are not an area: {text}</source>
-        <translation>los límites del mapa no forman un área: {text}</translation>
+        <source>the map&apos;s bounds are not an area: north {a}, east {b}, south {c}, west {d}</source>
+        <translation>los límites del mapa no forman un área: norte {a}, este {b}, sur {c}, oeste {d}</translation>
     </message>
     <message>
         <source>the tile lies wholly outside the map&apos;s bounds: the unit never shows it</source>
@@ -1675,13 +1675,28 @@
         <source>%1 already exists. Replace it?</source>
         <translation>%1 ya existe. ¿Reemplazarlo?</translation>
     </message>
+    <message numerus="yes">
+        <source>%n of the files to write already exist(s). Replace?</source>
+        <translation>
+            <numerusform>Ya existe %n de los ficheros que se van a escribir. ¿Reemplazarlo?</numerusform>
+            <numerusform>Ya existen %n de los ficheros que se van a escribir. ¿Reemplazarlos?</numerusform>
+        </translation>
+    </message>
     <message>
-        <source>These files already exist:
-%1
-Replace them all?</source>
-        <translation>Estos ficheros ya existen:
-%1
-¿Reemplazarlos todos?</translation>
+        <source>exists: will be replaced</source>
+        <translation>existe: se reemplazará</translation>
+    </message>
+    <message>
+        <source>new</source>
+        <translation>nuevo</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Fichero</translation>
+    </message>
+    <message>
+        <source>Now</source>
+        <translation>Ahora</translation>
     </message>
 </context>
 <context>
