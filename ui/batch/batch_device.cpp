@@ -2,6 +2,7 @@
 // what no one map shows is judged across its maps and Custom Maps images.
 #include "ui/batch/batch_window.h"
 
+#include <QCoreApplication>
 #include <QProgressBar>
 
 #include "operations/check_maps.h"
