@@ -427,8 +427,8 @@ bool InstallOptimalTables(jpeg_compress_struct& out, jvirt_barray_ptr* blocks, j
     if (counts.tooLarge) return false;  // libjpeg's pass refuses it in its words
     const auto common = reinterpret_cast<j_common_ptr>(&out);
     for (std::size_t n = 0; n < NUM_HUFF_TBLS; ++n) {
-        for (auto [tallies, tables] : {std::pair{&counts.dc[n], out.dc_huff_tbl_ptrs},
-                                       std::pair{&counts.ac[n], out.ac_huff_tbl_ptrs}}) {
+        for (auto [tallies, tables] :
+             {std::pair{&counts.dc[n], out.dc_huff_tbl_ptrs}, std::pair{&counts.ac[n], out.ac_huff_tbl_ptrs}}) {
             if (std::all_of(tallies->begin(), tallies->end(), [](long x) { return x == 0; })) continue;
             if (tables[n] == nullptr) tables[n] = jpeg_alloc_huff_table(common);
             OptimalTable(*tallies, *tables[n]);

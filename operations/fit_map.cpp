@@ -8,6 +8,7 @@
 
 #include "check/device_check.h"
 #include "check/jpeg_header.h"
+#include "convert/ordered_work.h"
 #include "jnx/document.h"
 #include "jnx/front_part.h"
 #include "jnx/product_id_copy.h"
@@ -337,73 +338,118 @@ bool ReadTile(const platform::BinaryFile& source, const jnx::JnxTile& tile, jnx:
 
 bool HasSoi(const jnx::Bytes& bytes) { return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8; }
 
+// What a worker makes of one planned tile: the bytes to store, and what became
+// of a tile to rewrite.
+struct MadeTile {
+    std::vector<jnx::Bytes> parts;
+    jnx::Bytes made;
+    const jnx::Bytes* body = nullptr;
+    std::size_t skip = 0;  // leading bytes of body not stored (FF D8)
+    bool rewritten = false;
+    Error notRewritten;  // a progressive tile libjpeg cannot read stays as it is
+};
+
+// Errors of the joiner, as against errors of reading the source.
+bool JoinRefused(const Error& error) {
+    return error.code == ErrorCode::JpegCannotJoin || error.code == ErrorCode::JpegJoinMismatch ||
+           error.code == ErrorCode::JpegUnreadable;
+}
+
+bool MakeTile(const jnx::JnxDocument& doc, const platform::BinaryFile& source, const FitRequest& request,
+              const PlannedTile& tile, std::size_t level, int factor, MadeTile& out, Error& error) {
+    out.parts.resize(tile.pieces.size());
+    out.rewritten = false;
+    out.notRewritten = Error();
+    std::vector<convert::JpegPiece> pieces(tile.pieces.size());
+    for (std::size_t k = 0; k < tile.pieces.size(); ++k) {
+        if (tile.pieces[k] == kNoTile) continue;
+        const auto index = std::size_t(tile.pieces[k]);
+        if (!ReadTile(source, doc.Tiles[index], out.parts[k], error)) return false;
+        pieces[k] = {out.parts[k].data(), out.parts[k].size(), std::int64_t(index - doc.FirstTileOf(level)) + 1};
+    }
+    out.body = &out.parts[0];
+    out.skip = 0;
+    if (factor > 1) {
+        if (!convert::JoinJpegTiles(pieces, tile.cols, tile.rows, request.fill, out.made, error)) {
+            error.Level(std::int64_t(level) + 1);
+            return false;
+        }
+        out.body = &out.made, out.skip = 2;
+    } else if (tile.rewrite) {
+        if (convert::RewriteAsBaseline(pieces[0], out.made, out.notRewritten)) {
+            out.body = &out.made, out.skip = 2;
+            out.rewritten = true;
+        } else {
+            out.notRewritten.Level(std::int64_t(level) + 1);
+            out.skip = tile.strip && HasSoi(out.parts[0]) ? 2 : 0;
+        }
+    } else if (tile.strip && HasSoi(out.parts[0])) {
+        out.skip = 2;
+    }
+    return true;
+}
+
 // Writes every planned tile after the front part's place, each one's bytes made
-// as the plan says. A group that cannot be joined stops the run with joinFailed
-// set: the level is then planned again as it is.
+// as the plan says, on every core and stored in the plan's order. A group that
+// cannot be joined stops the run with joinFailed set: the level is then planned
+// again as it is.
 bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source, const FitRequest& request, Plan& plan,
                 Output& out, std::vector<jnx::ExpectedHead>& heads, Mending& mending, bool& joinFailed,
                 jnx::BusyObserver* observer, Error& error) {
-    std::vector<jnx::Bytes> parts;
-    jnx::Bytes made;
-    std::size_t t = 0;
-    std::int64_t done = 0, total = 0;
-    for (const auto& level : plan.levels) total += std::int64_t(level.size());
+    std::vector<std::size_t> levelEnds;
+    std::size_t total = 0;
+    for (const auto& level : plan.levels) levelEnds.push_back(total += level.size());
+    const auto place = [&](std::int64_t item) {
+        const auto level =
+            std::size_t(std::upper_bound(levelEnds.begin(), levelEnds.end(), std::size_t(item)) - levelEnds.begin());
+        const std::size_t first = level == 0 ? 0 : levelEnds[level - 1];
+        return std::pair{level, std::size_t(item) - first};
+    };
     std::set<FindingCode> stays;
     std::int64_t rewritten = 0;
-    for (std::size_t level = 0; level < plan.levels.size(); ++level) {
-        for (PlannedTile& tile : plan.levels[level]) {
-            if (++done % 256 == 0) {
-                if (jnx::Cancelled(observer)) return Fail(error, Error(ErrorCode::Cancelled));
-                if (observer) observer->Progress(done, total);
-            }
-            parts.resize(tile.pieces.size());
-            std::vector<convert::JpegPiece> pieces(tile.pieces.size());
-            for (std::size_t k = 0; k < tile.pieces.size(); ++k) {
-                if (tile.pieces[k] == kNoTile) continue;
-                const auto index = std::size_t(tile.pieces[k]);
-                if (!ReadTile(source, doc.Tiles[index], parts[k], error)) return false;
-                pieces[k] = {parts[k].data(), parts[k].size(), std::int64_t(index - doc.FirstTileOf(level)) + 1};
-            }
-            const jnx::Bytes* body = &parts[0];
-            std::size_t skip = 0;
-            if (plan.factors[level] > 1) {
-                if (!convert::JoinJpegTiles(pieces, tile.cols, tile.rows, request.fill, made, error)) {
-                    error.Level(std::int64_t(level) + 1);
-                    joinFailed = true;
-                    return false;
-                }
-                body = &made, skip = 2;
-                // The size the image has, whatever the parts' entries claimed.
-                const check::JpegFrame frame = check::WalkToFrame(made.data() + 2, made.size() - 2);
-                tile.entry.TileAux = {std::uint8_t(frame.width), std::uint8_t(frame.width >> 8),
-                                      std::uint8_t(frame.height), std::uint8_t(frame.height >> 8)};
-            } else if (tile.rewrite) {
-                Error why;
-                if (convert::RewriteAsBaseline(pieces[0], made, why)) {
-                    body = &made, skip = 2;
-                    ++rewritten;
-                } else {
-                    // The device check says so again; the other tiles are still mended.
-                    mending.notes.push_back(why.Level(std::int64_t(level) + 1));
-                    stays.insert(FindingCode::TileProgressive);
-                    skip = tile.strip && HasSoi(parts[0]) ? 2 : 0;
-                }
-            } else if (tile.strip && HasSoi(parts[0])) {
-                skip = 2;
-            }
-            const std::size_t size = body->size() - std::min(skip, body->size());
-            if (out.End() + std::int64_t(size) + std::int64_t(sizeof jnx::kTrailer) > jnx::kMaxFileLength)
-                return Fail(error, Error(ErrorCode::FileTooLarge).Value(out.End() + std::int64_t(size)));
-            std::int32_t head = 0;
-            std::uint8_t first4[4] = {};
-            std::copy_n(body->data() + skip, std::min<std::size_t>(size, 4), first4);
-            head = platform::LoadI32(first4);
-            heads.push_back({out.End(), std::int32_t(size), head});
-            tile.entry.DataOffset = std::uint32_t(out.End());
-            tile.entry.DataSize = std::int32_t(size);
-            plan.front.tiles[t++] = tile.entry;
-            if (!out.Append(body->data() + skip, size, error)) return false;
+    std::vector<MadeTile> slots(convert::SlotsFor(convert::WorkerCount()));
+    convert::OrderedTasks tasks;
+    tasks.count = std::int64_t(total);
+    tasks.slots = slots.size();
+    tasks.make = [&](std::int64_t item, std::size_t slot, Error& e) {
+        const auto [level, index] = place(item);
+        return MakeTile(doc, source, request, plan.levels[level][index], level, plan.factors[level], slots[slot], e);
+    };
+    tasks.take = [&](std::int64_t item, std::size_t slot, Error& e) {
+        const auto [level, index] = place(item);
+        PlannedTile& tile = plan.levels[level][index];
+        const MadeTile& made = slots[slot];
+        if ((item + 1) % 256 == 0) {
+            if (jnx::Cancelled(observer)) return Fail(e, Error(ErrorCode::Cancelled));
+            if (observer) observer->Progress(item + 1, std::int64_t(total));
         }
+        if (plan.factors[level] > 1) {
+            // The size the image has, whatever the parts' entries claimed.
+            const check::JpegFrame frame = check::WalkToFrame(made.made.data() + 2, made.made.size() - 2);
+            tile.entry.TileAux = {std::uint8_t(frame.width), std::uint8_t(frame.width >> 8), std::uint8_t(frame.height),
+                                  std::uint8_t(frame.height >> 8)};
+        } else if (made.rewritten) {
+            ++rewritten;
+        } else if (made.notRewritten) {
+            // The device check says so again; the other tiles are still mended.
+            mending.notes.push_back(made.notRewritten);
+            stays.insert(FindingCode::TileProgressive);
+        }
+        const jnx::Bytes& body = *made.body;
+        const std::size_t size = body.size() - std::min(made.skip, body.size());
+        if (out.End() + std::int64_t(size) + std::int64_t(sizeof jnx::kTrailer) > jnx::kMaxFileLength)
+            return Fail(e, Error(ErrorCode::FileTooLarge).Value(out.End() + std::int64_t(size)));
+        std::uint8_t first4[4] = {};
+        std::copy_n(body.data() + made.skip, std::min<std::size_t>(size, 4), first4);
+        heads.push_back({out.End(), std::int32_t(size), platform::LoadI32(first4)});
+        tile.entry.DataOffset = std::uint32_t(out.End());
+        tile.entry.DataSize = std::int32_t(size);
+        plan.front.tiles[std::size_t(item)] = tile.entry;
+        return out.Append(body.data() + made.skip, size, e);
+    };
+    if (!convert::RunInOrder(tasks, error)) {
+        joinFailed = JoinRefused(error) && error.level > 0;
+        return false;
     }
     if (stays.count(FindingCode::TileProgressive) == 0) mending.mended.insert(FindingCode::TileProgressive);
     for (FitRepair& repair : mending.repairs) {
