@@ -13,6 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <span>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <string>
 
 namespace convert {
@@ -310,11 +313,23 @@ void CountBlock(const JCOEF* block, int& lastDc, long* dc, long* ac, bool& tooLa
     if (dcBits > 11) tooLarge = true;
     ++dc[std::min(dcBits, 16)];
     std::uint64_t present = 0;
+#ifdef __SSE2__
+    // Two rows' zero tests at once, packed to a byte per coefficient.
+    const __m128i zero = _mm_setzero_si128();
+    for (std::size_t r = 0; r < DCTSIZE; r += 2) {
+        const __m128i upper = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + r * DCTSIZE));
+        const __m128i lower = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + (r + 1) * DCTSIZE));
+        const auto zeros =
+            unsigned(_mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(upper, zero), _mm_cmpeq_epi16(lower, zero))));
+        present |= zigzag.rows[r][~zeros & 0xFF] | zigzag.rows[r + 1][(~zeros >> 8) & 0xFF];
+    }
+#else
     for (std::size_t r = 0; r < DCTSIZE; ++r) {
         unsigned pattern = 0;
         for (std::size_t c = 0; c < DCTSIZE; ++c) pattern |= unsigned(block[r * DCTSIZE + c] != 0) << c;
         present |= zigzag.rows[r][pattern];
     }
+#endif
     present &= ~std::uint64_t(1);
     int last = 0;
     while (present != 0) {
