@@ -471,6 +471,46 @@ bool WriteRewritten(Session& s) {
     return true;
 }
 
+// The size a piece's header states, from a fresh decoder.
+bool HeaderSize(Session& s, const std::uint8_t* data, std::size_t size, JDIMENSION& width, JDIMENSION& height) {
+    if (setjmp(s.trap.jump)) return false;
+    jpeg_mem_src(&s.in, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&s.in, TRUE);
+    width = s.in.image_width, height = s.in.image_height;
+    return true;
+}
+
+// Decodes the piece whose header s.in has read into canvas (3 samples a pixel).
+bool DecodeInto(Session& s, JSAMPLE* canvas, std::size_t stride) {
+    if (setjmp(s.trap.jump)) return false;
+    s.in.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&s.in);
+    while (s.in.output_scanline < s.in.output_height) {
+        JSAMPROW row = canvas + std::size_t(s.in.output_scanline) * stride;
+        jpeg_read_scanlines(&s.in, &row, 1);
+    }
+    jpeg_finish_decompress(&s.in);
+    return true;
+}
+
+bool EncodeCanvas(Session& s, const JSAMPLE* canvas, JDIMENSION width, JDIMENSION height, int quality) {
+    if (setjmp(s.trap.jump)) return false;
+    s.out.image_width = width;
+    s.out.image_height = height;
+    s.out.input_components = 3;
+    s.out.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&s.out);
+    jpeg_set_quality(&s.out, quality, TRUE);
+    s.out.optimize_coding = TRUE;
+    jpeg_start_compress(&s.out, TRUE);
+    while (s.out.next_scanline < height) {
+        auto row = const_cast<JSAMPROW>(canvas + std::size_t(s.out.next_scanline) * width * 3);
+        jpeg_write_scanlines(&s.out, &row, 1);
+    }
+    jpeg_finish_compress(&s.out);
+    return true;
+}
+
 bool CannotJoin(const std::string& why, Error& error) {
     return Fail(error, Error(ErrorCode::JpegCannotJoin).Detail(why));
 }
@@ -529,6 +569,54 @@ bool JoinJpegTiles(const std::vector<JpegPiece>& pieces, int cols, int rows, Fil
         }
     }
     if (!WriteJoined(s)) return CannotJoin(s.trap.message, error);
+    out.assign(s.written, s.written + s.writtenSize);
+    return true;
+}
+
+bool ReencodeJpegTiles(const std::vector<JpegPiece>& pieces, int cols, int rows, FillColour fill, int quality,
+                       std::vector<std::uint8_t>& out, Error& error) {
+    if (cols < 1 || rows < 1 || pieces.size() != std::size_t(cols) * std::size_t(rows) || quality < 1 || quality > 100)
+        return CannotJoin("the group is not " + std::to_string(cols) + " x " + std::to_string(rows) + " tiles", error);
+    Session s;
+    if (!NewEncoder(s)) return CannotJoin(s.trap.message, error);
+    std::vector<JSAMPLE> canvas;
+    JDIMENSION width = 0, height = 0;
+    std::size_t stride = 0;
+    const JpegPiece* firstPiece = nullptr;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const JpegPiece& piece = pieces[i];
+        if (!piece.Present()) continue;
+        if (piece.size < 2) return Unreadable(piece, "it has no image data", error);
+        const std::uint8_t* data = piece.data;
+        std::size_t size = piece.size;
+        if (data[0] != 0xFF || data[1] != 0xD8) {
+            s.withSoi.assign({0xFF, 0xD8});
+            s.withSoi.insert(s.withSoi.end(), data, data + size);
+            data = s.withSoi.data(), size = s.withSoi.size();
+        }
+        JDIMENSION w = 0, h = 0;
+        if (!NewDecoder(s) || !HeaderSize(s, data, size, w, h)) return Unreadable(piece, s.trap.message, error);
+        if (firstPiece == nullptr) {
+            if (w == 0 || h == 0 || w > kMaxTileSide || h > kMaxTileSide || long(w) * cols > kMaxSide ||
+                long(h) * rows > kMaxSide)
+                return CannotJoin("the joined image would be larger than a JPEG can be", error);
+            firstPiece = &piece;
+            width = w * JDIMENSION(cols), height = h * JDIMENSION(rows);
+            stride = std::size_t(width) * 3;
+            canvas.resize(stride * height);
+            for (std::size_t p = 0; p < canvas.size(); p += 3)
+                canvas[p] = fill.r, canvas[p + 1] = fill.g, canvas[p + 2] = fill.b;
+        } else if (w * JDIMENSION(cols) != width || h * JDIMENSION(rows) != height) {
+            return Fail(error, Error(ErrorCode::JpegJoinMismatch)
+                                   .Other(std::to_string(firstPiece->number))
+                                   .Value(piece.number)
+                                   .Detail("sizes"));
+        }
+        const std::size_t x = i % std::size_t(cols) * w, y = i / std::size_t(cols) * h;
+        if (!DecodeInto(s, canvas.data() + y * stride + x * 3, stride)) return Unreadable(piece, s.trap.message, error);
+    }
+    if (firstPiece == nullptr) return CannotJoin("the group has no tile", error);
+    if (!EncodeCanvas(s, canvas.data(), width, height, quality)) return CannotJoin(s.trap.message, error);
     out.assign(s.written, s.written + s.writtenSize);
     return true;
 }

@@ -346,6 +346,7 @@ struct MadeTile {
     const jnx::Bytes* body = nullptr;
     std::size_t skip = 0;  // leading bytes of body not stored (FF D8)
     bool rewritten = false;
+    bool reencoded = false;  // joined by decoding and encoding again
     Error notRewritten;  // a progressive tile libjpeg cannot read stays as it is
 };
 
@@ -358,7 +359,7 @@ bool JoinRefused(const Error& error) {
 bool MakeTile(const jnx::JnxDocument& doc, const platform::BinaryFile& source, const FitRequest& request,
               const PlannedTile& tile, std::size_t level, int factor, MadeTile& out, Error& error) {
     out.parts.resize(tile.pieces.size());
-    out.rewritten = false;
+    out.rewritten = out.reencoded = false;
     out.notRewritten = Error();
     std::vector<convert::JpegPiece> pieces(tile.pieces.size());
     for (std::size_t k = 0; k < tile.pieces.size(); ++k) {
@@ -371,8 +372,13 @@ bool MakeTile(const jnx::JnxDocument& doc, const platform::BinaryFile& source, c
     out.skip = 0;
     if (factor > 1) {
         if (!convert::JoinJpegTiles(pieces, tile.cols, tile.rows, request.fill, out.made, error)) {
-            error.Level(std::int64_t(level) + 1);
-            return false;
+            if (error.code != ErrorCode::JpegJoinMismatch || request.reencodeQuality <= 0 ||
+                !convert::ReencodeJpegTiles(pieces, tile.cols, tile.rows, request.fill, request.reencodeQuality,
+                                            out.made, error)) {
+                error.Level(std::int64_t(level) + 1);
+                return false;
+            }
+            out.reencoded = true;
         }
         out.body = &out.made, out.skip = 2;
     } else if (tile.rewrite) {
@@ -407,6 +413,7 @@ bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source,
     };
     std::set<FindingCode> stays;
     std::int64_t rewritten = 0;
+    std::vector<std::int64_t> reencoded(plan.levels.size(), 0);
     std::vector<MadeTile> slots(convert::SlotsFor(convert::WorkerCount()));
     convert::OrderedTasks tasks;
     tasks.count = std::int64_t(total);
@@ -428,6 +435,7 @@ bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source,
             const check::JpegFrame frame = check::WalkToFrame(made.made.data() + 2, made.made.size() - 2);
             tile.entry.TileAux = {std::uint8_t(frame.width), std::uint8_t(frame.width >> 8), std::uint8_t(frame.height),
                                   std::uint8_t(frame.height >> 8)};
+            reencoded[level] += made.reencoded ? 1 : 0;
         } else if (made.rewritten) {
             ++rewritten;
         } else if (made.notRewritten) {
@@ -454,6 +462,7 @@ bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source,
     if (stays.count(FindingCode::TileProgressive) == 0) mending.mended.insert(FindingCode::TileProgressive);
     for (FitRepair& repair : mending.repairs) {
         if (repair.kind == FitRepair::Kind::Baseline) repair.after = rewritten;
+        if (repair.kind == FitRepair::Kind::JoinedLevel) repair.reencoded = reencoded[std::size_t(repair.level - 1)];
     }
     std::erase_if(mending.repairs,
                   [](const FitRepair& r) { return r.kind == FitRepair::Kind::Baseline && r.after == 0; });
@@ -471,15 +480,15 @@ void JudgeBudget(const jnx::JnxDocument& doc, std::int32_t budget, std::vector<F
     }
 }
 
-std::vector<Finding> CheckFile(const std::string& path, const platform::BinaryFile& file, std::int32_t budget,
+std::vector<Finding> CheckFile(const std::string& path, const platform::BinaryFile& file, const FitRequest& request,
                                bool& read, Error& error) {
     std::vector<Finding> findings;
     jnx::JnxDocument doc;
     std::int32_t total = 0;
     read = jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Tables);
     if (read) {
-        findings = check::CheckStructure(doc);
-        JudgeBudget(doc, budget, findings);
+        findings = check::CheckStructure(doc, request.zoomRows, request.scaleFactor, &file);
+        JudgeBudget(doc, request.tilesPerLevel, findings);
         read = check::CheckTileHeads(doc, file, true, findings, error);
     }
     return findings;
@@ -487,11 +496,11 @@ std::vector<Finding> CheckFile(const std::string& path, const platform::BinaryFi
 
 // The new map must read back, each image where it was written, and the device
 // check must find nothing that was mended nor anything the source did not have.
-bool VerifyFitted(const std::string& tempPath, const std::string& shownAs, std::int32_t budget,
+bool VerifyFitted(const std::string& tempPath, const std::string& shownAs, const FitRequest& request,
                   const std::vector<jnx::ExpectedHead>& heads, const std::set<FindingCode>& allowed,
                   platform::BinaryFile& file, std::vector<Finding>& left, Error& error) {
     bool read = false;
-    left = CheckFile(tempPath, file, budget, read, error);
+    left = CheckFile(tempPath, file, request, read, error);
     if (!read) {
         error.file = shownAs;  // the user's name, never the temporary's
         return false;
@@ -529,7 +538,7 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
         if (!jnx::ReadJnx(doc, request.source, total, outcome.error, jnx::ReadDepth::Full) ||
             !source.Open(request.source, platform::BinaryFile::Mode::Read, outcome.error))
             return outcome;
-        findings = check::CheckStructure(doc);
+        findings = check::CheckStructure(doc, request.zoomRows, request.scaleFactor, &source);
         JudgeBudget(doc, request.tilesPerLevel, findings);
         if (!check::CheckTileHeads(doc, source, true, findings, outcome.error)) return outcome;
     } catch (const std::exception& e) {
@@ -600,7 +609,7 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
         }
         std::vector<Finding> left;
         const auto verify = [&](platform::BinaryFile& written, Error& e) {
-            return VerifyFitted(file.TemporaryPath(), output, request.tilesPerLevel, heads, allowed, written, left, e);
+            return VerifyFitted(file.TemporaryPath(), output, request, heads, allowed, written, left, e);
         };
         if (!file.Publish(error, verify)) {
             outcome.error = error;

@@ -154,4 +154,41 @@ TEST(FitCli, WritesOnceThenSaysTheMapIsReady) {
     EXPECT_EQ(fixture::RunProgram(TESSALY_CLI_PATH, {"fit", "a.jnx", "b.jnx", "--out", "c.jnx"}, dir.path()).code, 2);
 }
 
+// Only the group whose tables differ is decoded and encoded again, and said to
+// be; the other groups keep their pixels, and holes take the fill colour.
+TEST(FitMap, ReencodesOnlyTheGroupOfMixedTablesWhenAsked) {
+    fixture::TempDir dir;
+    Sources sources;
+    fixture::WriteBytes(dir.file("mixed.jnx"), fixture::BuildJnx(UnfitMap(sources, 13)).bytes);
+    operations::FitRequest request;
+    request.source = dir.file("mixed.jnx");
+    request.tilesPerLevel = 16;
+    request.reencodeQuality = 90;
+    request.fill = {0, 0, 0};
+    const FitOutcome outcome = operations::FitMap(request);
+    ASSERT_EQ(outcome.result, FitOutcome::Result::Written) << platform::ErrorText(outcome.error);
+    EXPECT_TRUE(outcome.notes.empty() && outcome.left.empty());
+    ASSERT_TRUE(Has(outcome, FitRepair::Kind::JoinedLevel, 6));
+    for (const auto& r : outcome.repairs) {
+        if (r.kind == FitRepair::Kind::JoinedLevel) {
+            EXPECT_EQ(r.reencoded, 1);
+        }
+    }
+
+    jnx::JnxDocument doc;
+    std::int32_t total = 0;
+    platform::Error error;
+    ASSERT_TRUE(jnx::ReadJnx(doc, outcome.output, total, error, jnx::ReadDepth::Full));
+    const Bytes file = fixture::ReadBytes(outcome.output);
+    const fixture::Picture lossless = fixture::Decode(StoredImage(doc, file, 2));
+    EXPECT_EQ(fixture::Differences(lossless, fixture::Decode(sources.grid[0]), 0, 0), 0);
+    EXPECT_LE(lossless.At(kSide + 5, kSide + 5, 0), 2);
+    // Columns 2-3, rows 2-3: the group of the tile of another quality.
+    const fixture::Picture lossy = fixture::Decode(StoredImage(doc, file, 6));
+    ASSERT_EQ(lossy.width, 2 * kSide);
+    EXPECT_GT(fixture::Differences(lossy, fixture::Decode(sources.grid[11]), 0, 0), 0);
+
+    EXPECT_EQ(fixture::RunProgram(TESSALY_CLI_PATH, {"fit", "--reencode", "0", request.source}, dir.path()).code, 2);
+}
+
 }  // namespace
