@@ -101,7 +101,7 @@ void PrintText(const std::string& file, const FitOutcome& outcome) {
             std::cout << file << ": nothing fit can mend without loss; nothing written\n";
             break;
         case FitOutcome::Result::Written:
-            std::cout << file << ": written " << outcome.output << "\n";
+            for (const std::string& written : outcome.outputs) std::cout << file << ": written " << written << "\n";
             break;
     }
     for (const FitRepair& r : outcome.repairs) std::cout << "  mended: " << RepairText(r) << "\n";
@@ -128,7 +128,12 @@ void PrintJson(JsonWriter& json, const std::string& file, const FitOutcome& outc
     json.Key("file").Name(file);
     json.Key("result").String(ResultName(outcome.result));
     json.Key("ready").Bool(outcome.Ready());
-    if (outcome.result == FitOutcome::Result::Written) json.Key("output").Name(outcome.output);
+    if (outcome.result == FitOutcome::Result::Written) {
+        json.Key("output").Name(outcome.output);
+        json.Key("outputs").BeginArray();
+        for (const std::string& written : outcome.outputs) json.Name(written);
+        json.EndArray();
+    }
     if (!outcome.Ok()) {
         json.Key("error").BeginObject();
         json.Key("code").String(platform::ErrorCodeName(outcome.error.code));

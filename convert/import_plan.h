@@ -33,6 +33,13 @@ struct ImportPlan {
     std::int64_t leftOut = 0;        // coarser tiles over no finest tile, so in no volume
 };
 
+// whole, whose tiles are plan.tiles level by level (plan.tilesPerZoom of them each; the
+// keys matter only on the web grid), cut into volumes within limits: plan.files, each
+// front part with its tiles placed back to back, and plan.leftOut. Import and fit cut
+// alike.
+bool CutIntoFiles(jnx::FrontPart& whole, const VolumeLimits& limits, TileLayout layout, ImportPlan& plan,
+                  platform::Error& error);
+
 bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportOptions& options, ImportPlan& plan,
                 platform::Error& error, const ImportProgress& progress);
 

@@ -4,10 +4,14 @@
 #include <cmath>
 #include <exception>
 #include <map>
+#include <memory>
+#include <numeric>
 #include <set>
 
 #include "check/device_check.h"
 #include "check/jpeg_header.h"
+#include "convert/import_jnx.h"
+#include "convert/import_plan.h"
 #include "convert/ordered_work.h"
 #include "jnx/document.h"
 #include "jnx/front_part.h"
@@ -46,6 +50,10 @@ struct Plan {
     jnx::FrontPart front;
     std::vector<std::vector<PlannedTile>> levels;
     std::vector<int> factors;  // per level: 1, or the side of the joined groups
+    // The files to write: the whole map, or its volumes, each holding some of front's
+    // tiles.
+    std::vector<convert::PlannedFile> files;
+    bool volumes = false;
 };
 
 int Side(const std::array<std::uint8_t, 4>& aux, int at) {
@@ -172,6 +180,7 @@ bool JoinPlan(const jnx::JnxDocument& doc, std::size_t level, int factor, std::v
         group.pieces.assign(std::size_t(group.cols * group.rows), kNoTile);
         jnx::JnxTile& entry = group.entry;
         entry.TileBounds = doc.Tiles[first + ks.front()].TileBounds;
+        entry.DataSize = 0;
         for (std::size_t k : ks) {
             auto& slot =
                 group.pieces[std::size_t((cells[k].first % factor - r0) * group.cols + cells[k].second % factor - c0)];
@@ -180,6 +189,9 @@ bool JoinPlan(const jnx::JnxDocument& doc, std::size_t level, int factor, std::v
                 return false;
             }
             slot = std::int64_t(first + k);
+            // What the group is reckoned to take until it is joined: its parts.
+            entry.DataSize = std::int32_t(std::min<std::int64_t>(
+                std::int64_t(entry.DataSize) + std::max(doc.Tiles[first + k].DataSize, 0), INT32_MAX));
             const auto& b = doc.Tiles[first + k].TileBounds;
             entry.TileBounds[0] = std::max(entry.TileBounds[0], b[0]);
             entry.TileBounds[1] = std::max(entry.TileBounds[1], b[1]);
@@ -268,11 +280,7 @@ Plan PlanFit(const jnx::JnxDocument& doc, const std::vector<Finding>& findings, 
                 tiles = std::move(groups);
                 if (std::int64_t(tiles.size()) <= request.tilesPerLevel) break;
             }
-            if (factor > 1 && std::int64_t(tiles.size()) > request.tilesPerLevel) {
-                why = NotOnGrid(level, "joined " + std::to_string(factor) + " x " + std::to_string(factor) +
-                                           " they are still " + std::to_string(tiles.size()) + " tiles");
-                factor = 1;
-            }
+            // Still over the limit joined 4 x 4, the level is cut into volumes.
             if (factor == 1) {
                 tiles.clear();
                 mending.notes.push_back(why);
@@ -400,8 +408,13 @@ bool MakeTile(const jnx::JnxDocument& doc, const platform::BinaryFile& source, c
 // cannot be joined stops the run with joinFailed set: the level is then planned
 // again as it is.
 bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source, const FitRequest& request, Plan& plan,
-                Output& out, std::vector<jnx::ExpectedHead>& heads, Mending& mending, bool& joinFailed,
-                jnx::BusyObserver* observer, Error& error) {
+                std::vector<Output>& outs, std::vector<std::vector<jnx::ExpectedHead>>& heads, Mending& mending,
+                bool& joinFailed, jnx::BusyObserver* observer, Error& error) {
+    // Which files each tile goes to, and where in each: a coarser tile may lie over
+    // several volumes.
+    std::vector<std::vector<std::pair<std::size_t, std::size_t>>> goesTo(plan.front.tiles.size());
+    for (std::size_t f = 0; f < plan.files.size(); ++f)
+        for (std::size_t j = 0; j < plan.files[f].tiles.size(); ++j) goesTo[plan.files[f].tiles[j]].emplace_back(f, j);
     std::vector<std::size_t> levelEnds;
     std::size_t total = 0;
     for (const auto& level : plan.levels) levelEnds.push_back(total += level.size());
@@ -445,15 +458,20 @@ bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source,
         }
         const jnx::Bytes& body = *made.body;
         const std::size_t size = body.size() - std::min(made.skip, body.size());
-        if (out.End() + std::int64_t(size) + std::int64_t(sizeof jnx::kTrailer) > jnx::kMaxFileLength)
-            return Fail(e, Error(ErrorCode::FileTooLarge).Value(out.End() + std::int64_t(size)));
         std::uint8_t first4[4] = {};
         std::copy_n(body.data() + made.skip, std::min<std::size_t>(size, 4), first4);
-        heads.push_back({out.End(), std::int32_t(size), platform::LoadI32(first4)});
-        tile.entry.DataOffset = std::uint32_t(out.End());
         tile.entry.DataSize = std::int32_t(size);
-        plan.front.tiles[std::size_t(item)] = tile.entry;
-        return out.Append(body.data() + made.skip, size, e);
+        for (const auto& [f, j] : goesTo[std::size_t(item)]) {
+            Output& out = outs[f];
+            if (out.End() + std::int64_t(size) + std::int64_t(sizeof jnx::kTrailer) > request.fileLength)
+                return Fail(e, Error(ErrorCode::FileTooLarge).Value(out.End() + std::int64_t(size)));
+            heads[f].push_back({out.End(), std::int32_t(size), platform::LoadI32(first4)});
+            jnx::JnxTile& entry = plan.files[f].front.tiles[j];
+            entry = tile.entry;
+            entry.DataOffset = std::uint32_t(out.End());
+            if (!out.Append(body.data() + made.skip, size, e)) return false;
+        }
+        return true;
     };
     if (!convert::RunInOrder(tasks, error)) {
         joinFailed = JoinRefused(error) && error.level > 0;
@@ -466,7 +484,40 @@ bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source,
     }
     std::erase_if(mending.repairs,
                   [](const FitRepair& r) { return r.kind == FitRepair::Kind::Baseline && r.after == 0; });
-    return out.Flush(error);
+    for (Output& out : outs) {
+        if (!out.Flush(error)) return false;
+    }
+    return true;
+}
+
+// The map as one file, or, when a joined level is still over the limit or the map
+// over a file's length, cut into volumes as the import cuts them, by where the tiles
+// lie. A level that could not be joined stays as it is, and is reported.
+bool LayOutFiles(Plan& plan, const FitRequest& request, Error& error) {
+    plan.files.clear();
+    std::int64_t tiles = 0;
+    bool oneFile = true;
+    for (std::size_t k = 0; k < plan.levels.size(); ++k) {
+        tiles += std::int64_t(plan.levels[k].size());
+        oneFile = oneFile && (plan.factors[k] == 1 || std::int64_t(plan.levels[k].size()) <= request.tilesPerLevel);
+    }
+    oneFile = oneFile && jnx::LengthBackToBack(plan.front) <= request.fileLength;
+    plan.volumes = !oneFile;
+    if (oneFile) {
+        convert::PlannedFile& file = plan.files.emplace_back();
+        file.front = plan.front;
+        file.tiles.resize(std::size_t(tiles));
+        std::iota(file.tiles.begin(), file.tiles.end(), 0u);
+        return true;
+    }
+    convert::ImportPlan cut;
+    cut.tiles.resize(std::size_t(tiles));
+    for (const auto& level : plan.levels) cut.tilesPerZoom.push_back(std::int32_t(level.size()));
+    if (!convert::CutIntoFiles(plan.front, {request.tilesPerLevel, request.fileLength}, convert::TileLayout::Free, cut,
+                               error))
+        return false;
+    plan.files = std::move(cut.files);
+    return true;
 }
 
 // A budget below the unit's (a caller's own) is judged as the unit's limit is.
@@ -566,18 +617,41 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
             outcome.left = findings;
             return outcome;
         }
-        const auto target = !request.output.empty() ? platform::NewFile::Target::MayReplace
-                            : request.overwrite     ? platform::NewFile::Target::ChosenNameOverwrite
-                                                    : platform::NewFile::Target::ChosenName;
-        platform::NewFile file(output, target);
-        Output out{file, jnx::DataStart(plan.front), {}};
-        std::vector<jnx::ExpectedHead> heads;
-        bool joinFailed = false;
         Error error;
-        if (!file.Create(error) ||
-            !WriteTiles(doc, source, request, plan, out, heads, mending, joinFailed, observer, error)) {
+        if (!LayOutFiles(plan, request, error)) {
+            outcome.error = error.File(request.source);
+            return outcome;
+        }
+        // Volume names are the program's, whoever named the map.
+        const auto target = plan.volumes || request.output.empty()
+                                ? (request.overwrite ? platform::NewFile::Target::ChosenNameOverwrite
+                                                     : platform::NewFile::Target::ChosenName)
+                                : platform::NewFile::Target::MayReplace;
+        std::vector<std::string> paths;
+        std::vector<std::unique_ptr<platform::NewFile>> files;
+        std::vector<Output> outs;
+        for (const convert::PlannedFile& planned : plan.files) {
+            paths.push_back(plan.volumes ? convert::VolumePath(output, paths.size() + 1) : output);
+            files.push_back(std::make_unique<platform::NewFile>(paths.back(), target));
+            outs.push_back({*files.back(), jnx::DataStart(planned.front), {}});
+        }
+        std::vector<std::string> older;
+        if (plan.volumes) {
+            older = convert::ExistingVolumes(output);
+            std::erase_if(older,
+                          [&](const std::string& old) { return std::count(paths.begin(), paths.end(), old) != 0; });
+            if (!older.empty() && !request.overwrite) {
+                outcome.error = Error(ErrorCode::OutputExists).File(older.front());
+                return outcome;
+            }
+        }
+        std::vector<std::vector<jnx::ExpectedHead>> heads(files.size());
+        bool joinFailed = false;
+        bool created = true;
+        for (std::size_t f = 0; created && f < files.size(); ++f) created = files[f]->Create(error);
+        if (!created || !WriteTiles(doc, source, request, plan, outs, heads, mending, joinFailed, observer, error)) {
             if (!joinFailed) {
-                if (error.file.empty()) error.file = output;
+                if (error.file.empty()) error.file = paths.front();
                 outcome.error = error;
                 return outcome;
             }
@@ -592,12 +666,14 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
             outcome.left = findings;
             return outcome;
         }
-        jnx::Bytes front;
-        if (!jnx::BuildFrontPart(plan.front, front, error) ||
-            !file.File().WriteAt(0, front.data(), front.size(), error) ||
-            !file.File().WriteAt(out.position, jnx::kTrailer, sizeof jnx::kTrailer, error)) {
-            outcome.error = error.file.empty() ? error.File(output) : error;
-            return outcome;
+        for (std::size_t f = 0; f < files.size(); ++f) {
+            jnx::Bytes front;
+            if (!jnx::BuildFrontPart(plan.files[f].front, front, error) ||
+                !files[f]->File().WriteAt(0, front.data(), front.size(), error) ||
+                !files[f]->File().WriteAt(outs[f].position, jnx::kTrailer, sizeof jnx::kTrailer, error)) {
+                outcome.error = error.file.empty() ? error.File(paths[f]) : error;
+                return outcome;
+            }
         }
         if (jnx::Cancelled(observer)) {
             outcome.error = Error(ErrorCode::Cancelled).File(output);
@@ -608,15 +684,24 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
             if (mending.mended.count(f.code) == 0) allowed.insert(f.code);
         }
         std::vector<Finding> left;
-        const auto verify = [&](platform::BinaryFile& written, Error& e) {
-            return VerifyFitted(file.TemporaryPath(), output, request, heads, allowed, written, left, e);
-        };
-        if (!file.Publish(error, verify)) {
-            outcome.error = error;
-            return outcome;
+        for (std::size_t f = 0; f < files.size(); ++f) {
+            std::vector<Finding> found;
+            const auto verify = [&](platform::BinaryFile& written, Error& e) {
+                return VerifyFitted(files[f]->TemporaryPath(), paths[f], request, heads[f], allowed, written, found, e);
+            };
+            if (!files[f]->Publish(error, verify)) {
+                // A set is whole or not there.
+                for (std::size_t done = 0; done < f; ++done) platform::DeleteFile(paths[done]);
+                outcome.error = error;
+                return outcome;
+            }
+            left.insert(left.end(), found.begin(), found.end());
         }
+        // Parts of a larger earlier set would read as parts of this one.
+        for (const std::string& old : older) platform::DeleteFile(old);
+        outcome.outputs = paths;
         outcome.result = FitOutcome::Result::Written;
-        outcome.output = output;
+        outcome.output = paths.front();
         outcome.repairs = mending.repairs;
         outcome.notes = mending.notes;
         outcome.left = left;

@@ -28,6 +28,10 @@ struct FitRequest {
     // The tiles a level may hold: the unit's, unless a caller has a smaller
     // budget.
     std::int32_t tilesPerLevel = jnx::device::kMaxTilesPerLevel;
+    // The length a file may have: the unit's, unless a caller has a smaller budget. A
+    // map that is still over either when joined is written as volumes
+    // OUT_Part01.jnx, OUT_Part02.jnx, ... as an import cuts them.
+    std::int64_t fileLength = jnx::device::kMaxFileLength;
     convert::FillColour fill;  // where a joined tile lacks a neighbour inside its box
     // Groups whose tiles cannot be joined losslessly (their tables or sampling differ)
     // are decoded and encoded again at this JPEG quality, 1 to 100; 0: such a level
@@ -59,7 +63,8 @@ struct FitOutcome {
         Failed,      // error says why; nothing written
     };
     Result result = Result::Failed;
-    std::string output;
+    std::string output;                // the file written, or the first volume
+    std::vector<std::string> outputs;  // every file written: output alone, or each volume
     std::vector<FitRepair> repairs;
     // Why a finding stays: a level whose tiles cannot be joined, a tile libjpeg
     // cannot read.
