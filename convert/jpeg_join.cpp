@@ -35,6 +35,8 @@ constexpr int kMaxScans = 500;
 constexpr long kMaxSide = 65500;
 // The largest side of a tile worked on; JNX tiles are 256 to 1024 pixels wide.
 constexpr JDIMENSION kMaxTileSide = 4096;
+// The most pixels a group decoded for re-encoding may have: 4 x 4 tiles of 1024.
+constexpr std::uint64_t kMaxReencodedPixels = std::uint64_t(16) << 20;
 
 // libjpeg's errors end in a jump back to the guarded function that called it.
 // Between a guard's setjmp and any jump to it only C calls and trivially
@@ -597,9 +599,13 @@ bool ReencodeJpegTiles(const std::vector<JpegPiece>& pieces, int cols, int rows,
         JDIMENSION w = 0, h = 0;
         if (!NewDecoder(s) || !HeaderSize(s, data, size, w, h)) return Unreadable(piece, s.trap.message, error);
         if (firstPiece == nullptr) {
-            if (w == 0 || h == 0 || w > kMaxTileSide || h > kMaxTileSide || long(w) * cols > kMaxSide ||
-                long(h) * rows > kMaxSide)
-                return CannotJoin("the joined image would be larger than a JPEG can be", error);
+            // Pixels take far more memory than coefficients: a few header bytes must
+            // not claim gigabytes.
+            if (w == 0 || h == 0 || w > kMaxTileSide || h > kMaxTileSide ||
+                std::uint64_t(w) * std::uint64_t(cols) * h * std::uint64_t(rows) > kMaxReencodedPixels)
+                return CannotJoin("the joined image would be larger than " + std::to_string(kMaxReencodedPixels >> 20) +
+                                      " megapixels",
+                                  error);
             firstPiece = &piece;
             width = w * JDIMENSION(cols), height = h * JDIMENSION(rows);
             stride = std::size_t(width) * 3;

@@ -88,7 +88,14 @@ bool RunInOrder(const OrderedTasks& tasks, Error& error) {
                 return false;
             }
         }
-        if (!tasks.take(item, slot, error)) {
+        bool taken = false;
+        try {
+            taken = tasks.take(item, slot, error);
+        } catch (...) {
+            stopAll();  // no thread may outlive the run, however it ends
+            throw;
+        }
+        if (!taken) {
             stopAll();
             return false;
         }
