@@ -2,6 +2,7 @@
 // file, a tile folder or a KMZ's ground overlays, copied as they are, or of a georeferenced
 // raster, warped and encoded.
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 #include <string>
 
@@ -9,12 +10,14 @@
 #include "cli/edit_args.h"
 #include "cli/device_option.h"
 #include "cli/options.h"
+#include "cli/json.h"
 #include "cli/progress_line.h"
 #include "convert/raster_source.h"
 #include "convert/web_tiles.h"
 #include "operations/convert_map.h"
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "settings/level_ranges.h"
 
 namespace cli {
 
@@ -77,6 +80,12 @@ convert::RasterOptions RasterOptionsOf(const ParsedArgs& parsed) {
         raster.finest = *finest;
         raster.coarser = *coarser;
     }
+    raster.overviews = parsed.Has("--overviews");
+    if (const auto fill = parsed.Last("--fill")) {
+        const auto colour = convert::ParseFillColour(*fill);
+        if (!colour) throw UsageError("--fill " + *fill + ": white, black or a colour as #RRGGBB");
+        raster.fill = *colour;
+    }
     return raster;
 }
 
@@ -106,23 +115,103 @@ convert::ImportOptions OptionsOf(const ParsedArgs& parsed) {
     return options;
 }
 
+// Rows of the zoom table a level is drawn at under the profile; none without the table.
+struct ShownRows {
+    std::string from, to;
+    int coveredBy = -1;  // 1-based level; -1: none
+};
+
+std::vector<ShownRows> RowsOf(const ParsedArgs& parsed, const convert::RasterPlan& plan, double factor) {
+    std::vector<ShownRows> rows(plan.levels.size());
+    settings::SettingsTables tables;
+    if (!settings::CargarCombos(LoadSettings(parsed), tables)) return rows;
+    std::vector<std::int32_t> scales;
+    for (const convert::RasterLevel& level : plan.levels) scales.push_back(level.scale);
+    const std::vector<settings::LevelRange> ranges = settings::LevelRanges(tables.ZoomTable, scales, factor);
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        if (ranges[k].Shown()) {
+            rows[k].from = tables.ZoomTable[std::size_t(ranges[k].coarsestRow)].Name;
+            rows[k].to = tables.ZoomTable[std::size_t(ranges[k].finestRow)].Name;
+        } else {
+            rows[k].coveredBy = ranges[k].coveredBy + (ranges[k].coveredBy >= 0);
+        }
+    }
+    return rows;
+}
+
+// The levels a raster import would make, without making them.
+int ShowPlan(const ParsedArgs& parsed, const std::string& source, const convert::ImportOptions& options) {
+    convert::RasterPlan plan;
+    platform::Error error;
+    if (!convert::PlanRaster(source, options, plan, error)) {
+        std::cerr << source << ": " << ErrorWithHint(error) << "\n";
+        return kExitFailed;
+    }
+    const std::vector<ShownRows> rows = RowsOf(parsed, plan, options.scaleFactor);
+    if (parsed.Has("--json")) {
+        JsonWriter json;
+        json.BeginObject().Key("source").Name(source).Key("tile_size").Int(plan.tileSize);
+        json.Key("volumes").Bool(plan.volumes).Key("levels").BeginArray();
+        for (std::size_t k = 0; k < plan.levels.size(); ++k) {
+            const convert::RasterLevel& level = plan.levels[k];
+            json.BeginObject().Key("zoom").Int(level.zoom).Key("tiles").Int(level.Tiles());
+            json.Key("columns").Int(level.columns).Key("rows").Int(level.rows);
+            json.Key("width").Int(level.width).Key("height").Int(level.height);
+            json.Key("metres_per_pixel").Double(level.metresPerPixel).Key("scale").Int(level.scale);
+            json.Key("overview");  // 1-based, as gdalinfo lists them; null: the raster itself
+            level.overview < 0 ? void(json.Null()) : void(json.Int(level.overview + 1));
+            json.Key("shown_from");
+            rows[k].from.empty() ? void(json.Null()) : void(json.String(rows[k].from));
+            json.Key("shown_to");
+            rows[k].to.empty() ? void(json.Null()) : void(json.String(rows[k].to));
+            json.Key("covered_by");
+            rows[k].coveredBy < 0 ? void(json.Null()) : void(json.Int(rows[k].coveredBy));
+            json.EndObject();
+        }
+        json.EndArray().EndObject();
+        std::cout << json.Text() << "\n";
+        return kExitOk;
+    }
+    std::cout << source << ": tiles of " << plan.tileSize << " pixels" << (plan.volumes ? ", written as volumes" : "")
+              << "\n";
+    for (std::size_t k = 0; k < plan.levels.size(); ++k) {
+        const convert::RasterLevel& level = plan.levels[k];
+        char metres[32];
+        const double m = level.metresPerPixel;
+        std::snprintf(metres, sizeof metres, "%.*f", m < 10 ? 2 : m < 100 ? 1 : 0, m);
+        std::cout << "level " << k + 1 << ": zoom " << level.zoom << ", " << level.Tiles() << " tiles ("
+                  << level.columns << " x " << level.rows << "), " << level.width << " x " << level.height
+                  << " pixels of " << metres << " m, scale " << level.scale;
+        if (level.overview >= 0) std::cout << ", from overview " << level.overview + 1;
+        if (!rows[k].from.empty())
+            std::cout << ", shown from " << rows[k].from << " to " << rows[k].to;
+        else if (rows[k].coveredBy >= 0)
+            std::cout << ", never shown: level " << rows[k].coveredBy << " is drawn instead";
+        std::cout << "\n";
+    }
+    return kExitOk;
+}
+
 int Run(const ParsedArgs& parsed) {
     const std::string& source = parsed.operands.front();
     const auto out = parsed.Last("--out");
-    if (!out || out->empty()) throw UsageError("--out OUT.jnx is required");
+    if ((!out || out->empty()) && !parsed.Has("--dry-run")) throw UsageError("--out OUT.jnx is required");
     std::string extension = platform::ExtensionOf(source);
     std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
     // A KMZ's levels are told apart by resolution, not by zoom, so there is no zoom to pick.
     if (!platform::FolderExists(source) && (extension == "kmz" || extension == "kml") && parsed.Has("--zooms"))
         throw UsageError("--zooms applies to MBTiles and tile folders; a KMZ or KML source gives its five finest levels");
     const bool raster = convert::IsRasterFile(source);
-    for (const char* option : {"--quality", "--tile-size", "--levels", "--resampling", "--subsampling"}) {
+    for (const char* option : {"--quality", "--tile-size", "--levels", "--resampling", "--subsampling", "--overviews",
+                               "--fill", "--dry-run"}) {
         if (!raster && parsed.Has(option))
             throw UsageError(std::string(option) + " applies to rasters, whose tiles are made; other sources' tiles are copied");
     }
     if (raster && parsed.Has("--levels") && parsed.Has("--zooms"))
         throw UsageError("--levels and --zooms both choose a raster's levels; give one of them");
+    if (parsed.Has("--json") && !parsed.Has("--dry-run")) throw UsageError("--json applies to --dry-run");
     const convert::ImportOptions options = OptionsOf(parsed);
+    if (parsed.Has("--dry-run")) return ShowPlan(parsed, source, options);
 
     ProgressLine line("import " + source);
     const auto progress = [&](const char* pass, std::int64_t done, std::int64_t total) {
@@ -149,7 +238,10 @@ int Run(const ParsedArgs& parsed) {
 }  // namespace
 
 extern const Command kImportCommand{
-    "import", "SOURCE", 1, 1,
+    "import",
+    "SOURCE",
+    1,
+    1,
     "Make a map of the JPEG tiles of an MBTiles file, of a mobile app's SQLite tile store (.sqlitedb) or of a "
     "folder of web-map tiles laid out Z/X/Y.jpg, each zoom a level, coarsest first; or of the north-up ground "
     "overlays of a KMZ or KML file, also those its NetworkLinks lead to inside it, overlays of one ground "
@@ -170,6 +262,14 @@ extern const Command kImportCommand{
          "how a raster is resampled: near, bilinear, cubic, cubicspline, lanczos, average or mode, for every level "
          "or for the finest and then the coarser ones; cubic,average without it"},
         {"--subsampling", "420|444", "a raster's chroma subsampling; 420 without it"},
+        {"--overviews", nullptr,
+         "a raster's coarser levels at the resolutions of its own overviews, read from them, instead of each half "
+         "the next"},
+        {"--fill", "COLOUR", "what a raster's tiles show where it has no data: white (the default), black, or #RRGGBB"},
+        {"--dry-run", nullptr,
+         "write nothing; list the levels a raster import would make: tiles, pixels, scale and the zoom rows "
+         "each is shown at"},
+        {"--json", nullptr, "with --dry-run, the levels as JSON"},
         kToVersionOption,
         {"--product-id", "N", "the product ID, a whole number from -32768 to 32767; 0 without it"},
         {"--group", "TEXT", "the family group name; without it, the source's name"},
@@ -177,7 +277,8 @@ extern const Command kImportCommand{
         {"--draw-order", "N", "the draw order (version 4), a whole number from -32768 to 32767"},
         {"--level", "K=ZOOM", "give level K (1 to 5) the scale of a zoom row, named or numbered from 1", true},
         kDeviceOption,
-        {"--overwrite", nullptr, "replace volumes an earlier import left at OUT_PartNN.jnx, and remove those beyond the new set"},
+        {"--overwrite", nullptr,
+         "replace volumes an earlier import left at OUT_PartNN.jnx, and remove those beyond the new set"},
         kSettingsOption,
     },
     Run,

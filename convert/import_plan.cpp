@@ -124,12 +124,6 @@ jnx::Bytes Z(const std::string& text) { return jnx::EncodeText(text, true); }
 // A map's texts are zero-terminated: a zero taken from a source would end one early and
 // shift the rest of the block, and the other control bytes show as nothing on a device.
 // A tab or line break parts words, and stays as a space.
-// A native scale of factor 1 made for a family with another threshold factor.
-std::int32_t FamilyScale(std::int32_t scale, double factor) {
-    if (factor == 1.0) return scale;
-    return static_cast<std::int32_t>(std::clamp(std::llround(scale * factor), 1LL, 2147483647LL));
-}
-
 std::string Printable(std::string text) {
     for (char& c : text)
         if (c == '\t' || c == '\n' || c == '\r') c = ' ';
@@ -219,6 +213,11 @@ bool CutIntoFiles(jnx::FrontPart& whole, const VolumeLimits& limits, TileLayout 
     }
     plan.leftOut = std::count(taken.begin(), taken.end(), false);
     return true;
+}
+
+std::int32_t FamilyScale(std::int32_t scale, double factor) {
+    if (factor == 1.0) return scale;
+    return static_cast<std::int32_t>(std::clamp(std::llround(scale * factor), 1LL, 2147483647LL));
 }
 
 bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportOptions& options, ImportPlan& plan,

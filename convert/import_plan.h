@@ -33,6 +33,9 @@ struct ImportPlan {
     std::int64_t leftOut = 0;        // coarser tiles over no finest tile, so in no volume
 };
 
+// A native scale of factor 1 made for a family with another threshold factor.
+std::int32_t FamilyScale(std::int32_t scale, double factor);
+
 // whole, whose tiles are plan.tiles level by level (plan.tilesPerZoom of them each; the
 // keys matter only on the web grid), cut into volumes within limits: plan.files, each
 // front part with its tiles placed back to back, and plan.leftOut. Import and fit cut

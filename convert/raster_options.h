@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "convert/fill_colour.h"
+
 namespace convert {
 
 enum class Resampling { Nearest, Bilinear, Cubic, CubicSpline, Lanczos, Average, Mode };
@@ -18,6 +20,12 @@ struct RasterOptions {
     bool fullChroma = false;  // 4:4:4 instead of 4:2:0
     Resampling finest = Resampling::Cubic;
     Resampling coarser = Resampling::Average;
+    // The coarser levels at the resolutions of the source's own overviews, read from them,
+    // instead of each half the next. Without it, overviews still serve the coarser levels
+    // they hold at least the resolution of, as reading them is faster than the full raster.
+    bool overviews = false;
+    // Laid under pixels partly or wholly without data.
+    FillColour fill;
 };
 
 // "cubic", "average", ...: the names GDAL's tools use.

@@ -31,6 +31,7 @@
 #include <mutex>
 #include <thread>
 
+#include "convert/import_plan.h"
 #include "platform/fs.h"
 #include "settings/scale_model.h"
 
@@ -119,33 +120,56 @@ struct Grid {
     int width = 0, height = 0;
 };
 
-// A worker's own GDAL handles: the source, its palette expanded where it has one, the
-// tile the warper writes into, and a transformer whose destination is moved tile by tile.
-// The transformer's projection objects belong to the thread that made them, so a thread
-// that takes the worker over makes its own.
-struct Worker {
+// A level as the source makes it: its grid, and the overview its pixels are read from
+// (-1: the raster itself).
+struct LevelGrid {
+    int zoom = 0;
+    Grid grid;
+    int overview = -1;
+};
+
+// What an import learns of the raster before it warps a tile.
+struct Layout {
+    BandUse bands;
+    std::string srcWkt;             // empty: the source's own
+    std::vector<LevelGrid> levels;  // every level the source offers, coarsest first
+    int tileSize = 0;
+    std::string copyright;
+};
+
+// One opening of the source, or of one of its overviews: its palette expanded where it has
+// one, and a transformer whose destination is moved tile by tile. The transformer's
+// projection objects belong to the thread that made them, so a thread that takes the
+// input over makes its own.
+struct Input {
     Dataset source;
     Dataset expanded;
-    Dataset tile;
     void* transformer = nullptr;
     std::thread::id owner;
-    std::vector<std::uint8_t> pixels, rgb;
 
-    Worker() = default;
-    Worker(const Worker&) = delete;
-    Worker& operator=(const Worker&) = delete;
-    ~Worker() {
+    Input() = default;
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
+    ~Input() {
         if (transformer) GDALDestroyGenImgProjTransformer(transformer);
     }
-    GDALDatasetH Input() const { return expanded ? expanded.get() : source.get(); }
+    GDALDatasetH Get() const { return expanded ? expanded.get() : source.get(); }
 
     bool Bind(const char* const* transformOptions) {
         if (transformer && owner == std::this_thread::get_id()) return true;
         if (transformer) GDALDestroyGenImgProjTransformer(transformer);
-        transformer = GDALCreateGenImgProjTransformer2(Input(), nullptr, const_cast<char**>(transformOptions));
+        transformer = GDALCreateGenImgProjTransformer2(Get(), nullptr, const_cast<char**>(transformOptions));
         owner = std::this_thread::get_id();
         return transformer != nullptr;
     }
+};
+
+// A worker's own GDAL handles (a dataset is not to be shared between threads): its
+// openings by overview, and the tile the warper writes into.
+struct Worker {
+    std::map<int, std::unique_ptr<Input>> inputs;
+    Dataset tile;
+    std::vector<std::uint8_t> pixels, rgb;
 };
 
 // An encoder error must not end the program: libjpeg's default handler calls exit().
@@ -201,17 +225,14 @@ struct Spooled {
 
 class RasterSource : public TileSource {
 public:
-    RasterSource(std::string path, RasterOptions options, BandUse bands, std::string srcWkt, Grid finest,
-                 int finestZoom, int firstZoom, int tileSize, std::string copyright)
+    RasterSource(std::string path, RasterOptions options, Layout layout)
         : path_(std::move(path)),
           options_(options),
-          bands_(std::move(bands)),
-          srcWkt_(std::move(srcWkt)),
-          finest_(finest),
-          finestZoom_(finestZoom),
-          firstZoom_(firstZoom),
-          tileSize_(tileSize),
-          copyright_(std::move(copyright)) {}
+          bands_(std::move(layout.bands)),
+          srcWkt_(std::move(layout.srcWkt)),
+          levels_(std::move(layout.levels)),
+          tileSize_(layout.tileSize),
+          copyright_(std::move(layout.copyright)) {}
 
     ~RasterSource() override {
         if (spool_) std::fclose(spool_);
@@ -227,27 +248,17 @@ public:
         const int outBands = int(bands_.colour.size()) + 1;
         for (unsigned i = 0; i < cores; ++i) {
             auto& worker = *workers_.emplace_back(std::make_unique<Worker>());
-            worker.source.reset(
-                GDALOpenEx(path_.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
-            if (!worker.source) return Fail(error, Unreadable(GdalWhy("it cannot be opened again")));
-            if (bands_.palette) {
-                const char* args[] = {"-of", "VRT", "-expand", "rgba", nullptr};
-                GDALTranslateOptions* translate = GDALTranslateOptionsNew(const_cast<char**>(args), nullptr);
-                worker.expanded.reset(GDALTranslate("", worker.source.get(), translate, nullptr));
-                GDALTranslateOptionsFree(translate);
-                if (!worker.expanded) return Fail(error, Unsupported("its palette cannot be expanded: " + GdalWhy("")));
-            }
             worker.tile.reset(
                 GDALCreate(GDALGetDriverByName("MEM"), "", tileSize_, tileSize_, outBands, GDT_Byte, nullptr));
-            if (!worker.tile || !worker.Bind(TransformOptions().data()))
-                return Fail(error, Unsupported("it cannot be warped to latitude and longitude: " + GdalWhy("")));
+            if (!worker.tile) return Fail(error, Unsupported("no tile can be made in memory: " + GdalWhy("")));
+            if (!InputOf(worker, -1, error)) return false;
         }
         return true;
     }
 
     bool Zooms(std::vector<int>& zooms, Error&) override {
         zooms.clear();
-        for (int z = firstZoom_; z <= finestZoom_; ++z) zooms.push_back(z);
+        for (const LevelGrid& level : levels_) zooms.push_back(level.zoom);
         return true;
     }
 
@@ -279,8 +290,10 @@ public:
     void WatchStop(std::function<bool()> stopAsked) override { stopAsked_ = std::move(stopAsked); }
 
     bool Survey(int zoom, const SurveyVisitor& visit, Error& error) override {
-        const Grid grid = GridOf(zoom);
-        const GDALResampleAlg resampling = GdalResampling(zoom == finestZoom_ ? options_.finest : options_.coarser);
+        const LevelGrid& level = LevelOf(zoom);
+        const Grid& grid = level.grid;
+        const GDALResampleAlg resampling =
+            GdalResampling(zoom == levels_.back().zoom ? options_.finest : options_.coarser);
         const int columns = (grid.width + tileSize_ - 1) / tileSize_, rows = (grid.height + tileSize_ - 1) / tileSize_;
         const std::int64_t total = std::int64_t(columns) * rows;
         const auto batch = std::int64_t(workers_.size()) * kTilesPerWorker;
@@ -296,16 +309,17 @@ public:
             Error failure;
             const auto work = [&](Worker& worker) {
                 const QuietGdal quiet;
-                if (!worker.Bind(TransformOptions().data())) {
+                Error opened;
+                Input* input = InputOf(worker, level.overview, opened);
+                if (!input) {
                     const std::lock_guard lock(failing);
-                    if (!failure)
-                        failure = Unsupported("it cannot be warped to latitude and longitude: " + GdalWhy(""));
+                    if (!failure) failure = opened;
                     next = count;
                 }
                 for (std::int64_t i = next++; i < count; i = next++) {
                     const std::int64_t index = first + i;
                     Error e;
-                    if (!MakeTile(worker, grid, resampling, int(index % columns) * tileSize_,
+                    if (!MakeTile(worker, *input, grid, resampling, int(index % columns) * tileSize_,
                                   int(index / columns) * tileSize_, encoded[std::size_t(i)], e)) {
                         const std::lock_guard lock(failing);
                         if (!failure) failure = e;
@@ -370,17 +384,44 @@ private:
         return Error(ErrorCode::ConvertRasterUnsupported).File(path_).Detail(std::move(why));
     }
 
-    // Coarser levels cover the finest one's area exactly, with pixels about 2, 4, 8... times
-    // as large: stretched by less than a pixel over the level where the finest one's size
-    // does not divide, so that no level reaches beyond the others with a blank margin.
-    Grid GridOf(int zoom) const {
-        const int factor = 1 << std::clamp(finestZoom_ - zoom, 0, 30);
-        Grid grid = finest_;
-        grid.width = (finest_.width + factor - 1) / factor;
-        grid.height = (finest_.height + factor - 1) / factor;
-        grid.dx = finest_.dx * finest_.width / grid.width;
-        grid.dy = finest_.dy * finest_.height / grid.height;
-        return grid;
+    const LevelGrid& LevelOf(int zoom) const {
+        const auto found =
+            std::find_if(levels_.begin(), levels_.end(), [zoom](const LevelGrid& level) { return level.zoom == zoom; });
+        return found != levels_.end() ? *found : levels_.back();
+    }
+    const Grid& GridOf(int zoom) const { return LevelOf(zoom).grid; }
+
+    // The worker's opening of the raster or of one of its overviews, opened at first use.
+    Input* InputOf(Worker& worker, int overview, Error& error) const {
+        std::unique_ptr<Input>& input = worker.inputs[overview];
+        if (!input) {
+            input = std::make_unique<Input>();
+            const std::string level = "OVERVIEW_LEVEL=" + std::to_string(overview);
+            const char* openOptions[] = {overview >= 0 ? level.c_str() : nullptr, nullptr};
+            input->source.reset(
+                GDALOpenEx(path_.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, openOptions, nullptr));
+            if (!input->source) {
+                input.reset();
+                Fail(error, Unreadable(GdalWhy("it cannot be opened again")));
+                return nullptr;
+            }
+            if (bands_.palette) {
+                const char* args[] = {"-of", "VRT", "-expand", "rgba", nullptr};
+                GDALTranslateOptions* translate = GDALTranslateOptionsNew(const_cast<char**>(args), nullptr);
+                input->expanded.reset(GDALTranslate("", input->source.get(), translate, nullptr));
+                GDALTranslateOptionsFree(translate);
+                if (!input->expanded) {
+                    input.reset();
+                    Fail(error, Unsupported("its palette cannot be expanded: " + GdalWhy("")));
+                    return nullptr;
+                }
+            }
+        }
+        if (!input->Bind(TransformOptions().data())) {
+            Fail(error, Unsupported("it cannot be warped to latitude and longitude: " + GdalWhy("")));
+            return nullptr;
+        }
+        return input.get();
     }
 
     bool Put(const Bytes& image, Error& error) {
@@ -398,16 +439,16 @@ private:
     }
 
     // Warps the tile whose north-west pixel is (x0, y0) of the grid; out stays empty where no
-    // pixel of it holds data. Pixels partly or wholly without data are laid over white.
-    bool MakeTile(Worker& worker, const Grid& grid, GDALResampleAlg resampling, int x0, int y0, Bytes& out,
-                  Error& error) const {
+    // pixel of it holds data. Pixels partly or wholly without data are laid over the fill.
+    bool MakeTile(Worker& worker, Input& input, const Grid& grid, GDALResampleAlg resampling, int x0, int y0,
+                  Bytes& out, Error& error) const {
         const int width = std::min(tileSize_, grid.width - x0), height = std::min(tileSize_, grid.height - y0);
         double where[6] = {grid.west + x0 * grid.dx, grid.dx, 0, grid.north - y0 * grid.dy, 0, -grid.dy};
-        GDALSetGenImgProjTransformerDstGeoTransform(worker.transformer, where);
-        void* approx = GDALCreateApproxTransformer(GDALGenImgProjTransform, worker.transformer, kApproxError);
+        GDALSetGenImgProjTransformerDstGeoTransform(input.transformer, where);
+        void* approx = GDALCreateApproxTransformer(GDALGenImgProjTransform, input.transformer, kApproxError);
         const int colours = int(bands_.colour.size());
         GDALWarpOptions* options = GDALCreateWarpOptions();
-        options->hSrcDS = worker.Input();
+        options->hSrcDS = input.Get();
         options->hDstDS = worker.tile.get();
         options->nBandCount = colours;
         options->panSrcBands = static_cast<int*>(CPLMalloc(sizeof(int) * std::size_t(colours)));
@@ -446,13 +487,14 @@ private:
         const std::size_t count = std::size_t(width) * std::size_t(height);
         worker.rgb.resize(count * 3);
         bool any = false;
+        const unsigned fill[3] = {options_.fill.r, options_.fill.g, options_.fill.b};
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint8_t* p = &worker.pixels[i * std::size_t(bands)];
             const unsigned a = p[colours];
             any = any || a != 0;
             for (int c = 0; c < 3; ++c) {
                 const unsigned v = p[colours == 3 ? c : 0];
-                worker.rgb[i * 3 + std::size_t(c)] = std::uint8_t((v * a + 255 * (255 - a) + 127) / 255);
+                worker.rgb[i * 3 + std::size_t(c)] = std::uint8_t((v * a + fill[c] * (255 - a) + 127) / 255);
             }
         }
         out.clear();
@@ -467,8 +509,8 @@ private:
     BandUse bands_;
     std::string srcWkt_;  // empty: the source's own
     std::string dstOption_, srcOption_;
-    Grid finest_;
-    int finestZoom_, firstZoom_, tileSize_;
+    std::vector<LevelGrid> levels_;
+    int tileSize_;
     std::string copyright_;
     std::vector<std::unique_ptr<Worker>> workers_;
     std::FILE* spool_ = nullptr;
@@ -513,6 +555,186 @@ bool ChooseBands(GDALDatasetH dataset, const std::string& path, BandUse& use, Er
 
 std::once_flag registered;
 
+
+// Coarser levels cover the finest one's area exactly, with pixels stretched by less than a
+// pixel over the level where the finest one's size does not divide, so that no level
+// reaches beyond the others with a blank margin.
+Grid Reduced(const Grid& finest, int width, int height) {
+    Grid grid = finest;
+    grid.width = std::max(1, width);
+    grid.height = std::max(1, height);
+    grid.dx = finest.dx * finest.width / grid.width;
+    grid.dy = finest.dy * finest.height / grid.height;
+    return grid;
+}
+
+// An overview's index and how many of the raster's pixels each of its pixels spans.
+struct Overview {
+    int index = 0;
+    double across = 1, down = 1;
+};
+
+std::vector<Overview> OverviewsOf(GDALDatasetH dataset) {
+    std::vector<Overview> found;
+    GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
+    const int width = GDALGetRasterXSize(dataset), height = GDALGetRasterYSize(dataset);
+    for (int i = 0; i < GDALGetOverviewCount(band); ++i) {
+        GDALRasterBandH overview = GDALGetOverview(band, i);
+        if (!overview || GDALGetRasterBandXSize(overview) <= 0 || GDALGetRasterBandYSize(overview) <= 0) continue;
+        const Overview o{i, double(width) / GDALGetRasterBandXSize(overview),
+                         double(height) / GDALGetRasterBandYSize(overview)};
+        if (o.across > 1 && o.down > 1) found.push_back(o);
+    }
+    std::sort(found.begin(), found.end(), [](const Overview& a, const Overview& b) { return a.across < b.across; });
+    return found;
+}
+
+// Whether the raster's outline crosses the 180th meridian: along its edges, the longitude
+// jumps by more than half a turn between neighbouring points. A raster in latitude and
+// longitude reaching past 180 degrees does not wrap, and is caught by its extent instead.
+bool CrossesAntimeridian(void* transformer, int width, int height) {
+    constexpr int kSteps = 64;
+    std::vector<double> x, y, z;
+    for (int i = 0; i <= kSteps; ++i) x.push_back(double(width) * i / kSteps), y.push_back(0);
+    for (int i = 0; i <= kSteps; ++i) x.push_back(width), y.push_back(double(height) * i / kSteps);
+    for (int i = kSteps; i >= 0; --i) x.push_back(double(width) * i / kSteps), y.push_back(height);
+    for (int i = kSteps; i >= 0; --i) x.push_back(0), y.push_back(double(height) * i / kSteps);
+    z.assign(x.size(), 0.0);
+    std::vector<int> ok(x.size(), 0);
+    GDALGenImgProjTransform(transformer, FALSE, int(x.size()), x.data(), y.data(), z.data(), ok.data());
+    for (std::size_t i = 1; i < x.size(); ++i)
+        if (ok[i] && ok[i - 1] && std::abs(x[i] - x[i - 1]) > 180) return true;
+    return false;
+}
+
+int NearestZoom(double degreesPerPixel) {
+    return int(std::clamp(std::lround(ZoomForResolution(degreesPerPixel)), 0L, long(kMaxWebZoom)));
+}
+
+// Each level is half the resolution of the next, read from the coarsest overview that still
+// holds its resolution; or, asked for, the overviews are the levels, each but one whose
+// nearest zoom a finer level has already taken.
+std::vector<LevelGrid> LevelsOf(const Grid& finest, const std::vector<Overview>& overviews,
+                                const ImportOptions& options) {
+    const int count = options.zooms.empty() ? std::clamp(options.raster.levels, 1, kMaxWebZoom + 1) : kMaxWebZoom + 1;
+    const int finestZoom = NearestZoom(finest.dx);
+    std::vector<LevelGrid> levels{{finestZoom, finest, -1}};
+    if (options.raster.overviews) {
+        for (const Overview& o : overviews) {
+            if (int(levels.size()) >= count) break;
+            const Grid grid =
+                Reduced(finest, int(std::lround(finest.width / o.across)), int(std::lround(finest.height / o.down)));
+            const int zoom = NearestZoom(grid.dx);
+            if (zoom < levels.back().zoom) levels.push_back({zoom, grid, o.index});
+        }
+    } else {
+        for (int zoom = finestZoom - 1; zoom >= std::max(0, finestZoom - count + 1); --zoom) {
+            const int factor = 1 << std::min(finestZoom - zoom, 30);
+            LevelGrid level{
+                zoom, Reduced(finest, (finest.width + factor - 1) / factor, (finest.height + factor - 1) / factor), -1};
+            for (const Overview& o : overviews)
+                if (o.across <= factor && o.down <= factor) level.overview = o.index;
+            levels.push_back(level);
+        }
+    }
+    std::reverse(levels.begin(), levels.end());
+    return levels;
+}
+
+bool Inspect(const std::string& path, const ImportOptions& options, Layout& layout, Error& error) {
+    std::call_once(registered, [] { GDALAllRegister(); });
+    if (GDALGetCacheMax64() > kMaxBlockCache) GDALSetCacheMax64(kMaxBlockCache);
+    const QuietGdal quiet;
+    const auto refuse = [&](ErrorCode code, std::string why) {
+        return Fail(error, Error(code).File(path).Detail(std::move(why)));
+    };
+    Dataset dataset(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    if (!dataset) return refuse(ErrorCode::ConvertRasterUnreadable, GdalWhy("GDAL reads no raster format from it"));
+    layout = Layout{};
+    if (!ChooseBands(dataset.get(), path, layout.bands, error)) return false;
+
+    const int width = GDALGetRasterXSize(dataset.get()), height = GDALGetRasterYSize(dataset.get());
+    double gt[6];
+    const bool hasTransform = GDALGetGeoTransform(dataset.get(), gt) == CE_None;
+    const int controlPoints = GDALGetGCPCount(dataset.get());
+    if (!hasTransform && controlPoints < 3)
+        return refuse(ErrorCode::ConvertRasterNotGeoreferenced, "it has neither a geotransform nor control points");
+    // A north-up tile carries no turn; one that moves the rows by less than half a pixel
+    // over the whole raster is rounding, not rotation.
+    if (hasTransform &&
+        (std::abs(gt[2]) * height > 0.5 * std::abs(gt[1]) || std::abs(gt[4]) * width > 0.5 * std::abs(gt[5]))) {
+        const double degrees = std::atan2(std::abs(gt[4]), std::abs(gt[1])) * 180.0 / kPi;
+        char turn[64];
+        std::snprintf(turn, sizeof turn, "its rows turn by %.3g degrees", degrees);
+        return refuse(ErrorCode::ConvertRasterRotated, turn);
+    }
+    OGRSpatialReferenceH srs = hasTransform ? GDALGetSpatialRef(dataset.get()) : GDALGetGCPSpatialRef(dataset.get());
+    if (!srs) {
+        // A world file says where, not in which system; coordinates that can only be
+        // degrees are taken as latitude and longitude, as such pictures commonly are.
+        const double east = gt[0] + gt[1] * width, south = gt[3] + gt[5] * height;
+        const bool degrees = hasTransform && std::min(gt[0], east) >= -180 && std::max(gt[0], east) <= 180 &&
+                             std::min(gt[3], south) >= -90 && std::max(gt[3], south) <= 90;
+        if (!degrees) return refuse(ErrorCode::ConvertRasterNotGeoreferenced, "it names no coordinate system");
+        layout.srcWkt = LatLonWkt();
+    }
+
+    const std::string dstOption = "DST_SRS=" + LatLonWkt(), srcOption = "SRC_SRS=" + layout.srcWkt;
+    const char* transformOptions[] = {dstOption.c_str(), layout.srcWkt.empty() ? nullptr : srcOption.c_str(), nullptr};
+    void* transformer = GDALCreateGenImgProjTransformer2(dataset.get(), nullptr, const_cast<char**>(transformOptions));
+    if (!transformer)
+        return refuse(ErrorCode::ConvertRasterUnsupported,
+                      "its coordinate system cannot be transformed to latitude and longitude: " + GdalWhy(""));
+    double out[6];
+    int pixels = 0, lines = 0;
+    double extent[4];
+    const CPLErr suggested =
+        GDALSuggestedWarpOutput2(dataset.get(), GDALGenImgProjTransform, transformer, out, &pixels, &lines, extent, 0);
+    const bool across = CrossesAntimeridian(transformer, width, height);
+    GDALDestroyGenImgProjTransformer(transformer);
+    // Its two sides would need a map whose bounds wrap, which the header's rectangle cannot
+    // say; the warp would otherwise spread it over the whole width of the world.
+    if (across)
+        return refuse(ErrorCode::ConvertRasterUnsupported,
+                      "it reaches across the 180th meridian; warp each side to a raster of its own "
+                      "(gdalwarp -t_srs EPSG:4326 -te ...) and import each as a map");
+    if (suggested != CE_None || pixels <= 0 || lines <= 0 || out[1] <= 0 || out[5] >= 0)
+        return refuse(
+            ErrorCode::ConvertRasterUnsupported,
+            "where it lies in latitude and longitude cannot be worked out: " + GdalWhy("GDAL gave no reason"));
+    // A little beyond the poles or the antimeridian is the warp's margin; more is a raster
+    // across the 180th meridian.
+    const double slack = 2 * out[1];
+    if (extent[0] < -180 - slack || extent[2] > 180 + slack)
+        return refuse(ErrorCode::ConvertRasterUnsupported,
+                      "it reaches beyond 180 degrees of longitude; warp each side to a raster of its own "
+                      "(gdalwarp -t_srs EPSG:4326 -te ...) and import each as a map");
+    if (extent[1] < -90 - slack || extent[3] > 90 + slack)
+        return refuse(ErrorCode::ConvertRasterUnsupported, "it reaches beyond the pole");
+
+    const Grid finest{out[0], out[3], out[1], -out[5], pixels, lines};
+    layout.levels = LevelsOf(finest, OverviewsOf(dataset.get()), options);
+    // The tile size is fitted to the finest level that will be made.
+    const LevelGrid* finestMade = &layout.levels.back();
+    for (const LevelGrid& level : layout.levels)
+        if (std::binary_search(options.zooms.begin(), options.zooms.end(), level.zoom)) finestMade = &level;
+    const std::int64_t madeWidth = finestMade->grid.width, madeHeight = finestMade->grid.height;
+    layout.tileSize = options.raster.tileSize;
+    if (layout.tileSize == 0) {
+        layout.tileSize = kTileSizes[std::size(kTileSizes) - 1];
+        for (int size : kTileSizes) {
+            if (((madeWidth + size - 1) / size) * ((madeHeight + size - 1) / size) <= options.limits.tilesPerLevel) {
+                layout.tileSize = size;
+                break;
+            }
+        }
+    }
+    const char* copyright = GDALGetMetadataItem(dataset.get(), "TIFFTAG_COPYRIGHT", nullptr);
+    layout.copyright = copyright ? copyright : "";
+    return true;
+}
+
+
 }  // namespace
 
 std::optional<Resampling> ResamplingNamed(const std::string& name) {
@@ -551,92 +773,53 @@ bool IsRasterFile(const std::string& path) {
     return GDALIdentifyDriverEx(path.c_str(), GDAL_OF_RASTER, nullptr, nullptr) != nullptr;
 }
 
+
+bool PlanRaster(const std::string& path, const ImportOptions& options, RasterPlan& plan, Error& error) {
+    Layout layout;
+    if (!Inspect(path, options, layout, error)) return false;
+    plan = RasterPlan{};
+    plan.tileSize = layout.tileSize;
+    // The zooms the import takes of those the source offers, as it chooses them.
+    std::vector<LevelGrid> taken;
+    if (options.zooms.empty()) {
+        const std::size_t keep = std::min(layout.levels.size(), std::size_t(kDefaultZoomCount));
+        taken.assign(layout.levels.end() - std::ptrdiff_t(keep), layout.levels.end());
+    }
+    for (int zoom : options.zooms) {
+        const auto found = std::find_if(layout.levels.begin(), layout.levels.end(),
+                                        [zoom](const LevelGrid& level) { return level.zoom == zoom; });
+        if (found == layout.levels.end())
+            return Fail(error, Error(ErrorCode::ConvertNoSuchZoom).File(path).Value(zoom));
+        taken.push_back(*found);
+    }
+    // The map's scales are taken at the middle latitude of its bounds, as the import takes them.
+    const Grid& whole = layout.levels.back().grid;
+    const auto lat = [](double d) { return Degrees(JnxUnits(std::clamp(d, -90.0, 90.0))); };
+    const double centre = (lat(whole.north) + lat(whole.north - whole.height * whole.dy)) / 2.0;
+    for (std::size_t k = 0; k < taken.size(); ++k) {
+        const Grid& grid = taken[k].grid;
+        RasterLevel& level = plan.levels.emplace_back();
+        level.zoom = taken[k].zoom;
+        level.width = grid.width;
+        level.height = grid.height;
+        level.columns = (grid.width + plan.tileSize - 1) / plan.tileSize;
+        level.rows = (grid.height + plan.tileSize - 1) / plan.tileSize;
+        level.degreesPerPixel = grid.dx;
+        level.metresPerPixel = settings::GroundMetresPerPixel(grid.dx, centre);
+        level.scale = k < options.scales.size() && options.scales[k]
+                          ? *options.scales[k]
+                          : FamilyScale(settings::NativeScale(level.metresPerPixel), options.scaleFactor);
+        level.overview = taken[k].overview;
+        plan.volumes = plan.volumes || level.Tiles() > options.limits.tilesPerLevel;
+    }
+    return true;
+}
+
 std::unique_ptr<TileSource> OpenRaster(const std::string& path, const ImportOptions& options, Error& error) {
-    std::call_once(registered, [] { GDALAllRegister(); });
-    if (GDALGetCacheMax64() > kMaxBlockCache) GDALSetCacheMax64(kMaxBlockCache);
+    Layout layout;
+    if (!Inspect(path, options, layout, error)) return nullptr;
+    auto source = std::make_unique<RasterSource>(path, options.raster, std::move(layout));
     const QuietGdal quiet;
-    const auto refuse = [&](ErrorCode code, std::string why) {
-        Fail(error, Error(code).File(path).Detail(std::move(why)));
-        return nullptr;
-    };
-    Dataset dataset(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
-    if (!dataset) return refuse(ErrorCode::ConvertRasterUnreadable, GdalWhy("GDAL reads no raster format from it"));
-    BandUse bands;
-    if (!ChooseBands(dataset.get(), path, bands, error)) return nullptr;
-
-    const int width = GDALGetRasterXSize(dataset.get()), height = GDALGetRasterYSize(dataset.get());
-    double gt[6];
-    const bool hasTransform = GDALGetGeoTransform(dataset.get(), gt) == CE_None;
-    const int controlPoints = GDALGetGCPCount(dataset.get());
-    if (!hasTransform && controlPoints < 3)
-        return refuse(ErrorCode::ConvertRasterNotGeoreferenced, "it has neither a geotransform nor control points");
-    // A north-up tile carries no turn; one that moves the rows by less than half a pixel
-    // over the whole raster is rounding, not rotation.
-    if (hasTransform &&
-        (std::abs(gt[2]) * height > 0.5 * std::abs(gt[1]) || std::abs(gt[4]) * width > 0.5 * std::abs(gt[5]))) {
-        const double degrees = std::atan2(std::abs(gt[4]), std::abs(gt[1])) * 180.0 / kPi;
-        char turn[64];
-        std::snprintf(turn, sizeof turn, "its rows turn by %.3g degrees", degrees);
-        return refuse(ErrorCode::ConvertRasterRotated, turn);
-    }
-    OGRSpatialReferenceH srs = hasTransform ? GDALGetSpatialRef(dataset.get()) : GDALGetGCPSpatialRef(dataset.get());
-    std::string srcWkt;
-    if (!srs) {
-        // A world file says where, not in which system; coordinates that can only be
-        // degrees are taken as latitude and longitude, as such pictures commonly are.
-        const double east = gt[0] + gt[1] * width, south = gt[3] + gt[5] * height;
-        const bool degrees = hasTransform && std::min(gt[0], east) >= -180 && std::max(gt[0], east) <= 180 &&
-                             std::min(gt[3], south) >= -90 && std::max(gt[3], south) <= 90;
-        if (!degrees) return refuse(ErrorCode::ConvertRasterNotGeoreferenced, "it names no coordinate system");
-        srcWkt = LatLonWkt();
-    }
-
-    const std::string dstOption = "DST_SRS=" + LatLonWkt(), srcOption = "SRC_SRS=" + srcWkt;
-    const char* transformOptions[] = {dstOption.c_str(), srcWkt.empty() ? nullptr : srcOption.c_str(), nullptr};
-    void* transformer = GDALCreateGenImgProjTransformer2(dataset.get(), nullptr, const_cast<char**>(transformOptions));
-    if (!transformer)
-        return refuse(ErrorCode::ConvertRasterUnsupported,
-                      "its coordinate system cannot be transformed to latitude and longitude: " + GdalWhy(""));
-    double out[6];
-    int pixels = 0, lines = 0;
-    double extent[4];
-    const CPLErr suggested =
-        GDALSuggestedWarpOutput2(dataset.get(), GDALGenImgProjTransform, transformer, out, &pixels, &lines, extent, 0);
-    GDALDestroyGenImgProjTransformer(transformer);
-    if (suggested != CE_None || pixels <= 0 || lines <= 0 || out[1] <= 0 || out[5] >= 0)
-        return refuse(
-            ErrorCode::ConvertRasterUnsupported,
-            "where it lies in latitude and longitude cannot be worked out: " + GdalWhy("GDAL gave no reason"));
-    // A little beyond the poles or the antimeridian is the warp's margin; more is a raster
-    // across the 180th meridian, which a map's bounds cannot hold.
-    const double slack = 2 * out[1];
-    if (extent[0] < -180 - slack || extent[2] > 180 + slack)
-        return refuse(ErrorCode::ConvertRasterUnsupported, "it reaches beyond 180 degrees of longitude");
-    if (extent[1] < -90 - slack || extent[3] > 90 + slack)
-        return refuse(ErrorCode::ConvertRasterUnsupported, "it reaches beyond the pole");
-
-    const Grid finest{out[0], out[3], out[1], -out[5], pixels, lines};
-    const int finestZoom = int(std::clamp(std::lround(ZoomForResolution(finest.dx)), 0L, long(kMaxWebZoom)));
-    const int levels = options.zooms.empty() ? std::clamp(options.raster.levels, 1, kMaxWebZoom + 1) : kMaxWebZoom + 1;
-    const int firstZoom = std::max(0, finestZoom - levels + 1);
-    // The tile size is fitted to the finest level that will be made.
-    const int finestMade = options.zooms.empty() ? finestZoom : std::min(finestZoom, options.zooms.back());
-    const int factor = 1 << (finestZoom - finestMade);
-    const std::int64_t madeWidth = (pixels + factor - 1) / factor, madeHeight = (lines + factor - 1) / factor;
-    int tileSize = options.raster.tileSize;
-    if (tileSize == 0) {
-        tileSize = kTileSizes[std::size(kTileSizes) - 1];
-        for (int size : kTileSizes) {
-            if (((madeWidth + size - 1) / size) * ((madeHeight + size - 1) / size) <= options.limits.tilesPerLevel) {
-                tileSize = size;
-                break;
-            }
-        }
-    }
-    const char* copyright = GDALGetMetadataItem(dataset.get(), "TIFFTAG_COPYRIGHT", nullptr);
-    auto source = std::make_unique<RasterSource>(path, options.raster, bands, srcWkt, finest, finestZoom, firstZoom,
-                                                 tileSize, copyright ? copyright : "");
-    dataset.reset();
     if (!source->Start(error)) return nullptr;
     return source;
 }

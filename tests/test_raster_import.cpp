@@ -12,7 +12,9 @@
 #include <string>
 
 #include "convert/import_jnx.h"
+#include "convert/raster_source.h"
 #include "convert/web_tiles.h"
+#include "support/run_program.h"
 #include "support/writer_support.h"
 
 namespace {
@@ -203,7 +205,9 @@ TEST(RasterImport, NodataTilesAreSkippedAndPartialOnesWhite) {
 TEST(RasterImport, RastersThatCannotBePlacedAreRefusedAndCancelLeavesNothing) {
     fixture::TempDir dir;
     const std::string out = dir.file("out.jnx");
-    Raster bare, rotated, deep;
+    Raster bare, rotated, deep, across;
+    across.epsg = 32660;  // 150 km wide at 60 degrees north, 180 degrees at 667 km east
+    across.transform = {600000, 300, 0, 6700000, 0, -300};
     bare.epsg = 0;
     bare.transform.clear();
     rotated.transform = {440000, 2, 0.3, 4480000, 0.3, -2};
@@ -213,6 +217,7 @@ TEST(RasterImport, RastersThatCannotBePlacedAreRefusedAndCancelLeavesNothing) {
         {"no georeferencing", bare, ErrorCode::ConvertRasterNotGeoreferenced},
         {"rotated", rotated, ErrorCode::ConvertRasterRotated},
         {"16-bit", deep, ErrorCode::ConvertRasterUnsupported},
+        {"across the 180th meridian", across, ErrorCode::ConvertRasterUnsupported},
     };
     for (const auto& [name, raster, code] : cases) {
         const std::string tif = dir.file(std::string(name) + ".tif");
@@ -230,6 +235,104 @@ TEST(RasterImport, RastersThatCannotBePlacedAreRefusedAndCancelLeavesNothing) {
     EXPECT_FALSE(Import(good, out, {}, error, [](const char*, std::int64_t, std::int64_t) { return false; }));
     EXPECT_EQ(error.code, ErrorCode::Cancelled);
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST(RasterImport, OverviewsServeTheCoarserLevelsFillShowsAndThePlanIsWhatIsMade) {
+    fixture::TempDir dir;
+    const std::string tif = dir.file("ovr.tif"), out = dir.file("ovr.jnx");
+    Raster r;
+    r.width = 1024;
+    r.height = 512;
+    r.epsg = 4326;
+    r.transform = {-3.5, 0.0001, 0, 40.5, 0, -0.0001};
+    r.noData = 0;
+    const auto inside = r.pixel;
+    r.pixel = [inside](int x, int y, int band) {
+        return x < 200 ? std::uint8_t(0) : std::uint8_t(inside(x, y, band) | 1);
+    };
+    WriteGeoTiff(tif, r);
+    // Overviews of 2 and 8 painted green, so a tile read from one shows it.
+    GDALDatasetH ds = GDALOpen(tif.c_str(), GA_Update);
+    const int factors[] = {2, 8};
+    ASSERT_EQ(GDALBuildOverviews(ds, "AVERAGE", 2, const_cast<int*>(factors), 0, nullptr, nullptr, nullptr), CE_None);
+    for (int b = 1; b <= 3; ++b) {
+        for (int o = 0; o < 2; ++o) {
+            GDALRasterBandH overview = GDALGetOverview(GDALGetRasterBand(ds, b), o);
+            std::uint8_t value = b == 2 ? 200 : 10;
+            ASSERT_EQ(GDALRasterIO(overview, GF_Write, 0, 0, GDALGetRasterBandXSize(overview),
+                                   GDALGetRasterBandYSize(overview), &value, 1, 1, GDT_Byte, 0, 0),
+                      CE_None);
+        }
+    }
+    GDALClose(ds);
+
+    convert::ImportOptions options;
+    options.raster.levels = 3;
+    options.raster.tileSize = 256;
+    options.raster.fill = {0, 0, 255};
+    options.scaleFactor = 3.5;
+    for (const bool taken : {true, false}) {
+        options.raster.overviews = taken;
+        convert::RasterPlan plan;
+        platform::Error error;
+        ASSERT_TRUE(convert::PlanRaster(tif, options, plan, error)) << platform::ErrorText(error);
+        ASSERT_TRUE(Import(tif, out, options, error)) << platform::ErrorText(error);
+        const jnx::JnxDocument doc = fixture::ReadFull(out);
+        ASSERT_EQ(doc.Levels.size(), plan.levels.size());
+        std::vector<int> zooms;
+        for (std::size_t k = 0; k < plan.levels.size(); ++k) {
+            EXPECT_EQ(doc.Levels[k].TileCount, plan.levels[k].Tiles()) << k;
+            EXPECT_EQ(doc.Levels[k].Scale, plan.levels[k].scale) << k;
+            EXPECT_EQ(doc.LevelInfos[k].Zoom, plan.levels[k].zoom) << k;
+            zooms.push_back(plan.levels[k].zoom);
+        }
+        // Taken, the overviews are the levels (1/8, 1/2); else each level halves the next,
+        // the coarsest read from the overview of 2 (that of 8 is coarser than it).
+        EXPECT_EQ(zooms, taken ? std::vector<int>({11, 13, 14}) : std::vector<int>({12, 13, 14}));
+        EXPECT_EQ(plan.levels[0].overview, taken ? 1 : 0);
+        for (std::size_t i = 0; i < doc.Tiles.size(); ++i) {
+            const std::vector<std::uint8_t> rgb = DecodedTile(doc, i);
+            const auto [w, h] = SizeOf(doc.Tiles[i]);
+            const std::size_t middle = (std::size_t(h / 2) * std::size_t(w) + std::size_t(w) - 1) * 3;
+            const bool coarser = i < std::size_t(doc.Levels[0].TileCount + doc.Levels[1].TileCount);
+            EXPECT_EQ(rgb[middle + 1] > 180 && rgb[middle] < 40, coarser) << i;
+            // The finest level's western tile lies mostly over no data: the fill shows there.
+            if (!coarser && doc.Tiles[i].TileBounds[3] == doc.Header.Bounds[3]) {
+                const std::uint8_t* p = &rgb[(std::size_t(h / 2) * std::size_t(w) + 60) * 3];
+                EXPECT_TRUE(p[0] < 16 && p[1] < 16 && p[2] > 240) << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
+            }
+        }
+    }
+}
+
+// The command line prints the plan the import follows, writing nothing, and takes a raster's
+// options only as they can be used.
+TEST(RasterImport, DryRunPrintsThePlanAndRefusesWhatItCannotTake) {
+    fixture::TempDir dir;
+    const std::string tif = dir.file("utm.tif");
+    WriteGeoTiff(tif, Raster{});
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"import", tif});
+        return fixture::RunProgram(TESSALY_CLI_PATH, args, dir.path());
+    };
+    const fixture::ProgramRun shown = run({"--dry-run", "--json", "--levels", "2", "--fill", "#FF8000"});
+    ASSERT_EQ(shown.code, 0) << shown.err;
+    convert::ImportOptions options;
+    options.raster.levels = 2;
+    convert::RasterPlan plan;
+    platform::Error error;
+    ASSERT_TRUE(convert::PlanRaster(tif, options, plan, error));
+    EXPECT_EQ(fixture::Occurrences(shown.out, "\"zoom\""), 2);
+    for (const convert::RasterLevel& level : plan.levels)
+        EXPECT_EQ(fixture::Occurrences(shown.out, "\"tiles\": " + std::to_string(level.Tiles()) + ","), 1);
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"utm.tif"});
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"--out", dir.file("a.jnx"), "--fill", "pink"},
+          {"--out", dir.file("a.jnx"), "--json"},
+          {"--dry-run", "--zooms", "30"}}) {
+        const fixture::ProgramRun refused = run(wrong);
+        EXPECT_EQ(refused.code, 2) << wrong.back();
+    }
 }
 
 }  // namespace

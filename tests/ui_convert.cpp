@@ -216,4 +216,38 @@ TEST(ImportDialog, KeepsAFailedChoiceAndProposesTheMapOfATypedSource) {
     EXPECT_EQ(choice->version, 3);
 }
 
+// A raster's levels are previewed before the import, following the levels asked for, and a
+// fill that names no colour holds OK back.
+TEST(ImportDialog, PreviewsARastersLevelsAndTakesItsOptions) {
+    fixture::TempDir dir;
+    const QString png = QString::fromStdString(dir.file("area.png"));
+    QImage picture(700, 300, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    ASSERT_TRUE(picture.save(png));
+    std::ofstream(dir.file("area.pgw")) << "1e-4\n0\n0\n-1e-4\n-3.5\n40\n";
+    std::vector<int> rows;
+    std::vector<bool> okWith;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        auto* preview = dialog->findChild<QTableWidget*>(QStringLiteral("levelPreview"));
+        auto* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        rows.push_back(preview->rowCount());
+        dialog->findChild<QSpinBox*>(QStringLiteral("levels"))->setValue(2);
+        rows.push_back(preview->rowCount());
+        auto* fill = dialog->findChild<QLineEdit*>(QStringLiteral("fill"));
+        for (const char* colour : {"pink", "#102030"}) {
+            fill->setText(QString::fromLatin1(colour));
+            okWith.push_back(ok->isEnabled());
+        }
+        dialog->accept();
+    });
+    const std::optional<ui::ImportChoice> choice =
+        ui::AskImport(nullptr, QStringLiteral("/"), ui::ImportChoice{png, png + QStringLiteral(".jnx")});
+    EXPECT_EQ(rows, (std::vector<int>{5, 2}));
+    EXPECT_EQ(okWith, (std::vector<bool>{false, true}));
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_EQ(choice->levels, 2);
+    EXPECT_EQ(choice->fill, QStringLiteral("#102030"));
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include "ui/editor/convert_dialogs.h"
 
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -11,13 +12,19 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "convert/raster_source.h"
+#include "settings/level_ranges.h"
+#include "ui/common/error_message.h"
 
 namespace ui {
 
@@ -51,6 +58,54 @@ QDialogButtonBox* OkCancel(QDialog& dialog) {
     return box;
 }
 
+// One row per level the import will make, coarsest first; the note says why there are none,
+// or that the map will be cut into volumes.
+void ShowPlan(QTableWidget* table, QLabel* note, const convert::RasterPlan* plan, const platform::Error& error,
+              const ImportScales& scales) {
+    table->setRowCount(0);
+    if (!plan) {
+        note->setText(error ? ErrorMessage(error) : QString());
+        return;
+    }
+    note->setText(plan->volumes ? Tr("A level holds more tiles than one map takes: the map is written as volumes.")
+                                : QString());
+    std::vector<std::int32_t> levelScales;
+    for (const convert::RasterLevel& level : plan->levels) levelScales.push_back(level.scale);
+    const std::vector<settings::LevelRange> ranges =
+        settings::LevelRanges(scales.zoomTable, levelScales, scales.profile->factor);
+    const QLocale locale;
+    const auto rowName = [&](int row) { return QString::fromStdString(scales.zoomTable[std::size_t(row)].Name); };
+    table->setRowCount(int(plan->levels.size()));
+    for (std::size_t k = 0; k < plan->levels.size(); ++k) {
+        const convert::RasterLevel& level = plan->levels[k];
+        QString shown;
+        if (k < ranges.size() && ranges[k].Shown())
+            shown = ranges[k].coarsestRow == ranges[k].finestRow
+                        ? rowName(ranges[k].coarsestRow)
+                        : Tr("%1 to %2").arg(rowName(ranges[k].coarsestRow), rowName(ranges[k].finestRow));
+        else if (k < ranges.size() && ranges[k].coveredBy >= 0)
+            shown = Tr("never: level %1 is drawn instead").arg(ranges[k].coveredBy + 1);
+        else if (!scales.zoomTable.empty())
+            shown = Tr("never");
+        const QString cells[] = {
+            QString::number(level.zoom),
+            Tr("%1 (%2 × %3)")
+                .arg(locale.toString(level.Tiles()), locale.toString(level.columns), locale.toString(level.rows)),
+            Tr("%1 px").arg(plan->tileSize),
+            Tr("%1 m").arg(locale.toString(level.metresPerPixel, 'f',
+                                           level.metresPerPixel < 10 ? 2 : level.metresPerPixel < 100 ? 1 : 0)),
+            shown,
+        };
+        for (int c = 0; c < int(std::size(cells)); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setToolTip(
+                Tr("%1 × %2 pixels, scale %3")
+                    .arg(locale.toString(level.width), locale.toString(level.height), locale.toString(level.scale)));
+            table->setItem(int(k), c, item);
+        }
+    }
+}
+
 }  // namespace
 
 QString DefaultImportOutput(const QString& source) {
@@ -64,7 +119,8 @@ QString DefaultExportOutput(const QString& mapPath, ExportFormat format) {
     return info.dir().filePath(info.completeBaseName() + QLatin1Char('.') + Extension(format));
 }
 
-std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolder, const ImportChoice& earlier) {
+std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolder, const ImportChoice& earlier,
+                                      const ImportScales& scales) {
     QDialog dialog(parent);
     dialog.setWindowTitle(Tr("Import tiles"));
     auto* source = new QLineEdit(earlier.source, &dialog);
@@ -82,12 +138,42 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     // A raster's tiles are encoded, not copied: how is asked only of a raster.
     auto* quality = new QSpinBox(&dialog);
     quality->setRange(1, 100);
-    quality->setValue(85);
+    quality->setValue(earlier.quality);
     quality->setToolTip(Tr("The JPEG quality of a raster's tiles"));
     auto* tileSize = new QComboBox(&dialog);
     tileSize->addItem(Tr("Automatic"), 0);
     for (int size : {256, 512, 1024}) tileSize->addItem(QString::number(size), size);
+    tileSize->setCurrentIndex(std::max(0, tileSize->findData(earlier.tileSize)));
     tileSize->setToolTip(Tr("Automatic takes the least size that keeps each level within 50000 tiles"));
+    auto* levels = new QSpinBox(&dialog);
+    levels->setObjectName(QStringLiteral("levels"));
+    levels->setRange(1, convert::kDefaultZoomCount);
+    levels->setValue(earlier.levels);
+    levels->setToolTip(Tr("Levels from the raster's own resolution down, each half the resolution of the next"));
+    auto* overviews = new QCheckBox(Tr("Take the raster's own overviews for the coarser levels"), &dialog);
+    overviews->setObjectName(QStringLiteral("overviews"));
+    overviews->setChecked(earlier.overviews);
+    auto* fill = new QLineEdit(earlier.fill, &dialog);
+    fill->setObjectName(QStringLiteral("fill"));
+    fill->setToolTip(Tr("What tiles show where the raster has no data: white, black or #RRGGBB"));
+    auto* pickFill = new QPushButton(Tr("Colour…"), &dialog);
+    auto* preview = new QTableWidget(0, 5, &dialog);
+    preview->setObjectName(QStringLiteral("levelPreview"));
+    preview->setHorizontalHeaderLabels({Tr("Zoom"), Tr("Tiles"), Tr("Tile size"), Tr("Pixel size"), Tr("Shown at")});
+    preview->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    preview->horizontalHeader()->setStretchLastSection(true);
+    preview->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    preview->setSelectionMode(QAbstractItemView::NoSelection);
+    preview->setMinimumHeight(170);
+    auto* previewNote = new QLabel(&dialog);
+    previewNote->setObjectName(QStringLiteral("previewNote"));
+    previewNote->setWordWrap(true);
+    auto* previewBox =
+        new QGroupBox(Tr("Levels it will make, as on %1 units").arg(QString::fromUtf8(scales.profile->name)), &dialog);
+    auto* previewLayout = new QVBoxLayout(previewBox);
+    previewLayout->addWidget(preview);
+    previewLayout->addWidget(previewNote);
 
     auto* form = new QFormLayout;
     form->addRow(Tr("Tiles from"), PathRow(source, {file, folder}));
@@ -95,17 +181,39 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     form->addRow(Tr("JNX version"), version);
     form->addRow(Tr("JPEG quality"), quality);
     form->addRow(Tr("Tile size"), tileSize);
+    form->addRow(Tr("Levels"), levels);
+    form->addRow(QString(), overviews);
+    form->addRow(Tr("Where there is no data"), PathRow(fill, {pickFill}));
+    fill->setMinimumWidth(120);
     auto* buttons = OkCancel(dialog);
     auto* layout = new QVBoxLayout(&dialog);
     layout->addLayout(form);
+    layout->addWidget(previewBox);
     layout->addWidget(buttons);
 
+    // The preview comes from the plan the import itself follows, so the two cannot differ.
+    const auto replan = [&] {
+        const std::string path = QDir::cleanPath(source->text().trimmed()).toStdString();
+        const bool raster = convert::IsRasterFile(path);
+        previewBox->setVisible(raster);
+        if (!raster) return;
+        convert::ImportOptions options;
+        options.raster.levels = levels->value();
+        options.raster.tileSize = tileSize->currentData().toInt();
+        options.raster.overviews = overviews->isChecked();
+        options.scaleFactor = scales.profile->factor;
+        convert::RasterPlan plan;
+        platform::Error error;
+        const bool planned = convert::PlanRaster(path, options, plan, error);
+        ShowPlan(preview, previewNote, planned ? &plan : nullptr, error, scales);
+    };
     const auto refresh = [&] {
-        buttons->button(QDialogButtonBox::Ok)
-            ->setEnabled(!source->text().trimmed().isEmpty() && !output->text().trimmed().isEmpty());
         const bool raster = convert::IsRasterFile(QDir::cleanPath(source->text().trimmed()).toStdString());
-        quality->setEnabled(raster);
-        tileSize->setEnabled(raster);
+        const bool fillOk = !raster || convert::ParseFillColour(fill->text().trimmed().toStdString()).has_value();
+        buttons->button(QDialogButtonBox::Ok)
+            ->setEnabled(!source->text().trimmed().isEmpty() && !output->text().trimmed().isEmpty() && fillOk);
+        for (QWidget* w : std::initializer_list<QWidget*>{quality, tileSize, levels, overviews, fill, pickFill})
+            w->setEnabled(raster);
     };
     // The output follows the source while it is the name proposed for it (or empty); a
     // name the user gave stays.
@@ -136,13 +244,25 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
         const QString path = ChooseSaveFile(&dialog, output->text(), Tr("JNX file (*.jnx)"));
         if (!path.isEmpty()) output->setText(QDir::toNativeSeparators(path));
     });
+    QObject::connect(pickFill, &QPushButton::clicked, &dialog, [&] {
+        const auto now = convert::ParseFillColour(fill->text().trimmed().toStdString()).value_or(convert::FillColour{});
+        const QColor colour = QColorDialog::getColor(QColor(now.r, now.g, now.b), &dialog);
+        if (colour.isValid()) fill->setText(colour.name());
+    });
     QObject::connect(source, &QLineEdit::textEdited, &dialog, propose);
     QObject::connect(source, &QLineEdit::textChanged, &dialog, refresh);
+    QObject::connect(source, &QLineEdit::textChanged, &dialog, replan);
+    QObject::connect(levels, &QSpinBox::valueChanged, &dialog, replan);
+    QObject::connect(tileSize, &QComboBox::currentIndexChanged, &dialog, replan);
+    QObject::connect(overviews, &QCheckBox::toggled, &dialog, replan);
     QObject::connect(output, &QLineEdit::textChanged, &dialog, refresh);
+    QObject::connect(fill, &QLineEdit::textChanged, &dialog, refresh);
     refresh();
+    replan();
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return ImportChoice{source->text().trimmed(), output->text().trimmed(), version->currentData().toInt(),
-                        quality->value(), tileSize->currentData().toInt()};
+    return ImportChoice{source->text().trimmed(), output->text().trimmed(),        version->currentData().toInt(),
+                        quality->value(),         tileSize->currentData().toInt(), levels->value(),
+                        overviews->isChecked(),   fill->text().trimmed()};
 }
 
 std::optional<ExportChoice> AskExport(QWidget* parent, const ExportOffer& offer) {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "settings/scale_model.h"
+
 class QWidget;
 
 namespace ui {
@@ -18,6 +20,15 @@ struct ImportChoice {
     // For a raster, whose tiles are made rather than copied.
     int quality = 85;
     int tileSize = 0;  // 0: the least that keeps each level within a file's tiles
+    int levels = 5;
+    bool overviews = false;                  // the coarser levels are the raster's own overviews
+    QString fill = QStringLiteral("white");  // as ParseFillColour reads it
+};
+
+// What the import dialog's preview of a raster's levels names their zoom rows by.
+struct ImportScales {
+    std::vector<settings::ZoomLevelEntry> zoomTable;  // empty: no rows are named
+    const settings::DeviceProfile* profile = &settings::DefaultDeviceProfile();
 };
 
 enum class ExportFormat { Kmz, Mbtiles };
@@ -40,7 +51,9 @@ QString DefaultImportOutput(const QString& source);
 QString DefaultExportOutput(const QString& mapPath, ExportFormat format);
 
 // Opens with `earlier`'s fields, so a choice that failed can be mended rather than retyped.
-std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolder, const ImportChoice& earlier = {});
+// A raster's levels are previewed as the import will make them, under scales' profile.
+std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolder, const ImportChoice& earlier = {},
+                                      const ImportScales& scales = {});
 std::optional<ExportChoice> AskExport(QWidget* parent, const ExportOffer& offer);
 
 }  // namespace ui

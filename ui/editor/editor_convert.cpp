@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "convert/fill_colour.h"
 #include "operations/convert_map.h"
 #include "platform/fs.h"
+#include "settings/scale_model.h"
 #include "ui/common/error_message.h"
 #include "ui/common/replace_question.h"
 #include "ui/common/worker_run.h"
@@ -69,6 +71,11 @@ void EditorWindow::OnImport() {
     options.version = choice->version;
     options.raster.quality = choice->quality;
     options.raster.tileSize = choice->tileSize;
+    options.raster.levels = choice->levels;
+    options.raster.overviews = choice->overviews;
+    options.raster.fill = convert::ParseFillColour(choice->fill.trimmed().toStdString()).value_or(options.raster.fill);
+    // The scales are made for the profile in use, as the dialog's preview showed them.
+    options.scaleFactor = settings::DeviceProfileOrDefault(settings_).factor;
     options.overwrite = !olderVolumes.empty();
     const std::string from = source.toStdString(), to = output.toStdString();
     convert::ImportResult result;

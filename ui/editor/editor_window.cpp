@@ -66,7 +66,10 @@ EditorWindow::EditorWindow(const settings::Settings& settings, MessagePresenter&
         return QFileDialog::getOpenFileName(this, QString(), startFolder, filter);
     };
     openFolder = [](const QString& folder) { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
-    chooseImport = [this](const QString& startFolder) { return AskImport(this, startFolder, lastImport_); };
+    chooseImport = [this](const QString& startFolder) {
+        return AskImport(this, startFolder, lastImport_,
+                         {tables_.ZoomTable, &settings::DeviceProfileOrDefault(settings_)});
+    };
     chooseExport = [this](const ExportOffer& offer) { return AskExport(this, offer); };
     BuildControls();
     LetCommandKeysThrough(this);

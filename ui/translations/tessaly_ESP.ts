@@ -1407,6 +1407,78 @@
         <source>MBTiles file (*.mbtiles)</source>
         <translation>Fichero MBTiles (*.mbtiles)</translation>
     </message>
+    <message>
+        <source>A level holds more tiles than one map takes: the map is written as volumes.</source>
+        <translation>Un nivel tiene más teselas de las que admite un mapa: el mapa se escribe en volúmenes.</translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 a %2</translation>
+    </message>
+    <message>
+        <source>never: level %1 is drawn instead</source>
+        <translation>nunca: se dibuja el nivel %1 en su lugar</translation>
+    </message>
+    <message>
+        <source>never</source>
+        <translation>nunca</translation>
+    </message>
+    <message>
+        <source>%1 (%2 × %3)</source>
+        <translation>%1 (%2 × %3)</translation>
+    </message>
+    <message>
+        <source>%1 px</source>
+        <translation>%1 px</translation>
+    </message>
+    <message>
+        <source>%1 m</source>
+        <translation>%1 m</translation>
+    </message>
+    <message>
+        <source>%1 × %2 pixels, scale %3</source>
+        <translation>%1 × %2 píxeles, escala %3</translation>
+    </message>
+    <message>
+        <source>Levels from the raster&apos;s own resolution down, each half the resolution of the next</source>
+        <translation>Niveles desde la resolución propia del ráster, cada uno con la mitad de resolución que el siguiente</translation>
+    </message>
+    <message>
+        <source>Take the raster&apos;s own overviews for the coarser levels</source>
+        <translation>Tomar las vistas generales del ráster para los niveles menos detallados</translation>
+    </message>
+    <message>
+        <source>What tiles show where the raster has no data: white, black or #RRGGBB</source>
+        <translation>Lo que muestran las teselas donde el ráster no tiene datos: white (blanco), black (negro) o #RRGGBB</translation>
+    </message>
+    <message>
+        <source>Colour…</source>
+        <translation>Color…</translation>
+    </message>
+    <message>
+        <source>Zoom</source>
+        <translation>Zoom</translation>
+    </message>
+    <message>
+        <source>Tiles</source>
+        <translation>Teselas</translation>
+    </message>
+    <message>
+        <source>Pixel size</source>
+        <translation>Tamaño de píxel</translation>
+    </message>
+    <message>
+        <source>Shown at</source>
+        <translation>Se ve en</translation>
+    </message>
+    <message>
+        <source>Levels it will make, as on %1 units</source>
+        <translation>Niveles que creará, como en las unidades %1</translation>
+    </message>
+    <message>
+        <source>Where there is no data</source>
+        <translation>Donde no hay datos</translation>
+    </message>
 </context>
 <context>
     <name>ui::Worker</name>
