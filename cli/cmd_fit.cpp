@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/device_option.h"
 #include "cli/json.h"
 #include "cli/options.h"
+#include "convert/fill_colour.h"
 #include "operations/fit_map.h"
+#include "platform/text.h"
 
 namespace cli {
 
@@ -23,7 +26,10 @@ std::string RepairText(const FitRepair& r) {
     switch (r.kind) {
         case FitRepair::Kind::JoinedLevel:
             return "level " + std::to_string(r.level) + ": " + std::to_string(r.before) + " tiles joined " +
-                   std::to_string(r.factor) + " x " + std::to_string(r.factor) + " into " + std::to_string(r.after);
+                   std::to_string(r.factor) + " x " + std::to_string(r.factor) + " into " + std::to_string(r.after) +
+                   (r.reencoded == 0 ? ""
+                                     : ", " + std::to_string(r.reencoded) +
+                                           " of them re-encoded, LOSSY: their tiles' tables differ");
         case FitRepair::Kind::Baseline:
             return std::to_string(r.after) + " progressive tiles written as baseline";
         case FitRepair::Kind::StrippedSoi:
@@ -76,6 +82,8 @@ const char* Suggestion(check::FindingCode code) {
             return "give each level a scale of its own: tessaly-cli save --level K=ROW";
         case check::FindingCode::ZoomDuplicate:
             return "give each level a zoom of its own: tessaly-cli save --zoom K=N";
+        case check::FindingCode::ScaleFarFromImagery:
+            return "fit each level's scale to its imagery: tessaly-cli save --fit-scales";
         default:
             return nullptr;
     }
@@ -93,7 +101,7 @@ void PrintText(const std::string& file, const FitOutcome& outcome) {
             std::cout << file << ": nothing fit can mend without loss; nothing written\n";
             break;
         case FitOutcome::Result::Written:
-            std::cout << file << ": written " << outcome.output << "\n";
+            for (const std::string& written : outcome.outputs) std::cout << file << ": written " << written << "\n";
             break;
     }
     for (const FitRepair& r : outcome.repairs) std::cout << "  mended: " << RepairText(r) << "\n";
@@ -120,7 +128,12 @@ void PrintJson(JsonWriter& json, const std::string& file, const FitOutcome& outc
     json.Key("file").Name(file);
     json.Key("result").String(ResultName(outcome.result));
     json.Key("ready").Bool(outcome.Ready());
-    if (outcome.result == FitOutcome::Result::Written) json.Key("output").Name(outcome.output);
+    if (outcome.result == FitOutcome::Result::Written) {
+        json.Key("output").Name(outcome.output);
+        json.Key("outputs").BeginArray();
+        for (const std::string& written : outcome.outputs) json.Name(written);
+        json.EndArray();
+    }
     if (!outcome.Ok()) {
         json.Key("error").BeginObject();
         json.Key("code").String(platform::ErrorCodeName(outcome.error.code));
@@ -132,7 +145,7 @@ void PrintJson(JsonWriter& json, const std::string& file, const FitOutcome& outc
         json.BeginObject();
         json.Key("kind").String(RepairName(r.kind));
         if (r.level > 0) json.Key("level").Int(r.level);
-        if (r.kind == FitRepair::Kind::JoinedLevel) json.Key("factor").Int(r.factor);
+        if (r.kind == FitRepair::Kind::JoinedLevel) json.Key("factor").Int(r.factor).Key("reencoded").Int(r.reencoded);
         if (r.kind == FitRepair::Kind::JoinedLevel || r.kind == FitRepair::Kind::DrawOrder)
             json.Key("before").Int(r.before);
         if (r.kind != FitRepair::Kind::ProductIdCopy) json.Key("after").Int(r.after);
@@ -166,12 +179,33 @@ void PrintJson(JsonWriter& json, const std::string& file, const FitOutcome& outc
 int Run(const ParsedArgs& parsed) {
     const auto out = parsed.Last("--out");
     if (out && parsed.operands.size() > 1) throw UsageError("--out names the output of one FILE only");
+    operations::FitRequest base;
+    if (const auto text = parsed.Last("--reencode")) {
+        const auto quality = platform::ParseInt32(*text);
+        if (!quality || *quality < 1 || *quality > 100)
+            throw UsageError("--reencode " + *text + ": a JPEG quality from 1 to 100");
+        base.reencodeQuality = *quality;
+    }
+    if (const auto text = parsed.Last("--fill")) {
+        const auto colour = convert::ParseFillColour(*text);
+        if (!colour) throw UsageError("--fill " + *text + ": white, black or #RRGGBB");
+        base.fill = *colour;
+    }
+    // Scales are judged against the imagery only for a family the user names.
+    settings::SettingsTables tables;
+    if (parsed.Has("--device")) {
+        const settings::Settings config = LoadSettings(parsed);
+        base.scaleFactor = DeviceProfileOf(parsed, config).factor;
+        if (!settings::CargarCombos(config, tables))
+            throw std::runtime_error("the settings file " + config.Path() + " has a malformed value");
+        base.zoomRows = &tables.ZoomTable;
+    }
     const bool asJson = parsed.Has("--json");
     JsonWriter json;
     if (asJson) json.BeginObject().Key("files").BeginArray();
     bool allReady = true;
     for (const std::string& file : parsed.operands) {
-        operations::FitRequest request;
+        operations::FitRequest request = base;
         request.source = file;
         request.output = out.value_or("");
         request.overwrite = parsed.Has("--overwrite");
@@ -215,7 +249,17 @@ extern const Command kFitCommand{
          "write the mended map to OUT.jnx (one FILE only); a file there is "
          "replaced"},
         kOverwriteOption,
+        {"--reencode", "Q",
+         "where a level's tiles cannot be joined losslessly because their quantisation tables or sampling differ, "
+         "decode those groups and encode them again at JPEG quality Q (1 to 100): LOSSY, and counted in the "
+         "output; without it such a level stays as it is"},
+        {"--fill", "COLOUR", "the colour of a joined tile's missing neighbours: white (the default), black or #RRGGBB"},
+        {"--device", "NAME",
+         "also judge each level's scale against its imagery as units of this family show it (see `tessaly-cli "
+         "devices`); such a finding is reported, with save --fit-scales to mend it"},
+        kFactorOption,
         {"--json", nullptr, "print one JSON object with \"files\""},
+        kSettingsOption,
     },
     Run,
 };

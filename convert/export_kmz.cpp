@@ -9,6 +9,7 @@
 
 #include "convert/export_levels.h"
 #include "convert/kmz_names.h"
+#include "convert/tile_image.h"
 #include "convert/web_tiles.h"
 #include "convert/kmz_writer.h"
 #include "jnx/codec.h"
@@ -106,10 +107,24 @@ struct Shared {
 struct TileImage {
     Shared* shared;
     std::int64_t offset;
-    std::uint64_t size;  // FF D8 included
+    std::uint64_t size;  // FF D8 included, and FF D9 when added
     std::uint64_t at = 0;
     zip_error_t zerror;
+    bool addEnd = false;  // the map's bytes lack the end marker a viewer may insist on
 };
+
+// Whether a stored image of size bytes at offset ends without FF D9.
+bool LacksEndOfImage(const platform::BinaryFile& map, std::int64_t offset, std::uint64_t size, bool& lacks,
+                     Error& error) {
+    std::uint8_t last[2] = {};
+    if (size < 2) {
+        lacks = true;
+        return true;
+    }
+    if (!map.ReadAt(offset + std::int64_t(size) - 2, last, 2, error)) return false;
+    lacks = !EndsImage(last, 2);
+    return true;
+}
 
 zip_int64_t ServeTile(void* user, void* data, zip_uint64_t length, zip_source_cmd_t command) {
     auto* tile = static_cast<TileImage*>(user);
@@ -128,16 +143,19 @@ zip_int64_t ServeTile(void* user, void* data, zip_uint64_t length, zip_source_cm
             auto* out = static_cast<std::uint8_t*>(data);
             std::uint64_t filled = 0;
             static constexpr std::uint8_t kStart[2] = {0xFF, 0xD8};
+            const std::uint64_t mapEnd = tile->size - (tile->addEnd ? 2 : 0);
             while (filled < n && tile->at < 2) out[filled++] = kStart[tile->at++];
-            if (filled < n) {
-                if (!tile->shared->map.ReadAt(tile->offset + std::int64_t(tile->at) - 2, out + filled, n - filled,
+            if (filled < n && tile->at < mapEnd) {
+                const std::uint64_t part = std::min(n - filled, mapEnd - tile->at);
+                if (!tile->shared->map.ReadAt(tile->offset + std::int64_t(tile->at) - 2, out + filled, part,
                                               tile->shared->error)) {
                     tile->shared->failed = true;
                     zip_error_set(&tile->zerror, ZIP_ER_READ, 0);
                     return -1;
                 }
-                tile->at += n - filled;
+                tile->at += part, filled += part;
             }
+            while (filled < n) out[filled++] = kEndOfImage[tile->at++ - mapEnd];
             return zip_int64_t(n);
         }
         case ZIP_SOURCE_CLOSE: {
@@ -176,8 +194,14 @@ bool WriteMembers(zip_t* archive, ArchiveFile& target, const std::string& shownA
     for (std::size_t k : levels) {
         const std::size_t first = doc.FirstTileOf(k);
         for (std::size_t n = 0; ok && n < std::size_t(doc.Levels[k].TileCount); ++n) {
-            auto* tile = new TileImage{&shared, std::int64_t(doc.jpgOffset[first + n]),
-                                       2 + std::uint64_t(doc.Tiles[first + n].DataSize), 0, {}};
+            const auto offset = std::int64_t(doc.jpgOffset[first + n]);
+            const auto size = std::uint64_t(doc.Tiles[first + n].DataSize);
+            bool addEnd = false;
+            if (!LacksEndOfImage(shared.map, offset, size, addEnd, error)) {
+                ok = false;
+                break;
+            }
+            auto* tile = new TileImage{&shared, offset, 2 + size + (addEnd ? 2 : 0), 0, {}, addEnd};
             zip_error_init(&tile->zerror);
             zip_source_t* source = zip_source_function(archive, ServeTile, tile);
             if (!source) {

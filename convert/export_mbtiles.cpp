@@ -5,6 +5,7 @@
 
 #include "convert/export_levels.h"
 #include "convert/sqlite_db.h"
+#include "convert/tile_image.h"
 #include "convert/web_tiles.h"
 #include "jnx/codec.h"
 #include "jnx/reader.h"
@@ -128,6 +129,8 @@ bool WriteTiles(Database& db, const jnx::JnxDocument& doc, const std::string& jn
             const jnx::JnxTile& tile = doc.Tiles[first + j];
             image.resize(2 + std::size_t(tile.DataSize));
             if (!map.ReadAt(doc.jpgOffset[first + j], image.data() + 2, std::size_t(tile.DataSize), error)) return false;
+            if (!EndsImage(image.data(), image.size()))
+                image.insert(image.end(), std::begin(kEndOfImage), std::end(kEndOfImage));
             const TileKey& key = level.keys[j];
             bool row = false;
             insert.BindInt(1, key.zoom);

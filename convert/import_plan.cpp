@@ -158,6 +158,8 @@ void DescribeMap(const TileSource& source, const SourceTexts& texts, const std::
     }
 }
 
+}  // namespace
+
 // Each volume is a map of its own to the device, so it has its own GUID; it keeps the
 // whole map's texts and scales, so that neighbouring volumes switch levels alike.
 bool CutIntoFiles(jnx::FrontPart& whole, const VolumeLimits& limits, TileLayout layout, ImportPlan& plan,
@@ -198,7 +200,7 @@ bool CutIntoFiles(jnx::FrontPart& whole, const VolumeLimits& limits, TileLayout 
             level.TileCount = std::int32_t(at - from);
             front.levels.push_back(level);
             front.levelCopyrights.push_back(whole.levelCopyrights[k]);
-            front.levelInfos.push_back(whole.levelInfos[k]);
+            if (k < whole.levelInfos.size()) front.levelInfos.push_back(whole.levelInfos[k]);
         }
         front.tiles.reserve(indices.size());
         for (std::uint32_t i : indices) {
@@ -212,8 +214,6 @@ bool CutIntoFiles(jnx::FrontPart& whole, const VolumeLimits& limits, TileLayout 
     plan.leftOut = std::count(taken.begin(), taken.end(), false);
     return true;
 }
-
-}  // namespace
 
 std::int32_t FamilyScale(std::int32_t scale, double factor) {
     if (factor == 1.0) return scale;

@@ -36,6 +36,13 @@ struct ImportPlan {
 // A native scale of factor 1 made for a family with another threshold factor.
 std::int32_t FamilyScale(std::int32_t scale, double factor);
 
+// whole, whose tiles are plan.tiles level by level (plan.tilesPerZoom of them each; the
+// keys matter only on the web grid), cut into volumes within limits: plan.files, each
+// front part with its tiles placed back to back, and plan.leftOut. Import and fit cut
+// alike.
+bool CutIntoFiles(jnx::FrontPart& whole, const VolumeLimits& limits, TileLayout layout, ImportPlan& plan,
+                  platform::Error& error);
+
 bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportOptions& options, ImportPlan& plan,
                 platform::Error& error, const ImportProgress& progress);
 

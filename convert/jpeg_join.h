@@ -35,6 +35,13 @@ struct JpegPiece {
 bool JoinJpegTiles(const std::vector<JpegPiece>& pieces, int cols, int rows, FillColour fill,
                    std::vector<std::uint8_t>& out, platform::Error& error);
 
+// The same group for tiles that cannot be joined losslessly (their tables or
+// sampling differ): decoded to pixels and encoded again at quality (1 to 100).
+// Lossy, so only ever done when the user asks for it. The pieces must share
+// their pixel size.
+bool ReencodeJpegTiles(const std::vector<JpegPiece>& pieces, int cols, int rows, FillColour fill, int quality,
+                       std::vector<std::uint8_t>& out, platform::Error& error);
+
 // The image written again as baseline, its coefficients as they were.
 bool RewriteAsBaseline(const JpegPiece& piece, std::vector<std::uint8_t>& out, platform::Error& error);
 

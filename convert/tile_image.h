@@ -30,6 +30,15 @@ struct TileImage {
 // Reads n bytes of the image from offset on into out (fewer where the image ends first).
 using ReadImageBytes = std::function<bool(std::int64_t offset, std::size_t n, Bytes& out, platform::Error& error)>;
 
+// Some producers leave out a JPEG's closing FF D9. Maps are read without it; a
+// file written for other viewers gets it back, as some of them refuse the image
+// otherwise.
+inline constexpr std::uint8_t kEndOfImage[2] = {0xFF, 0xD9};
+
+inline bool EndsImage(const std::uint8_t* data, std::size_t size) {
+    return size >= 2 && data[size - 2] == kEndOfImage[0] && data[size - 1] == kEndOfImage[1];
+}
+
 // head: the image's first bytes (up to kHeadRead of them), size: its whole length; more
 // reads on when the frame header lies beyond head. False only when a read fails.
 bool InspectTile(const Bytes& head, std::int64_t size, const ReadImageBytes& more, TileImage& image,

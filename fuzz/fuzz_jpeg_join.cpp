@@ -1,6 +1,6 @@
 // Hostile tiles for the lossless joiner: the input is cut into two images
 // (where its first byte says) that are joined side by side, one above the
-// other, and with a hole, and each rewritten as baseline. Any bytes give an
+// other, and with a hole, re-encoded, and each rewritten as baseline. Any bytes give an
 // error value or an image; what the joiner writes must read back through it.
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
     }
     if (convert::JoinJpegTiles({first, {}, {}, second}, 2, 2, {0, 128, 255}, out, error) &&
+        !convert::RewriteAsBaseline({out.data(), out.size(), 3}, out, error))
+        std::abort();
+    // Tiles of other tables, decoded and encoded again.
+    if (convert::ReencodeJpegTiles({first, {}, {}, second}, 2, 2, {}, 50, out, error) &&
         !convert::RewriteAsBaseline({out.data(), out.size(), 3}, out, error))
         std::abort();
     for (const auto& piece : {first, second}) {

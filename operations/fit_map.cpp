@@ -4,10 +4,15 @@
 #include <cmath>
 #include <exception>
 #include <map>
+#include <memory>
+#include <numeric>
 #include <set>
 
 #include "check/device_check.h"
 #include "check/jpeg_header.h"
+#include "convert/import_jnx.h"
+#include "convert/import_plan.h"
+#include "convert/ordered_work.h"
 #include "convert/tile_groups.h"
 #include "jnx/document.h"
 #include "jnx/front_part.h"
@@ -43,6 +48,10 @@ struct Plan {
     jnx::FrontPart front;
     std::vector<std::vector<PlannedTile>> levels;
     std::vector<int> factors;  // per level: 1, or the side of the joined groups
+    // The files to write: the whole map, or its volumes, each holding some of front's
+    // tiles.
+    std::vector<convert::PlannedFile> files;
+    bool volumes = false;
 };
 
 bool JoinPlan(const jnx::JnxDocument& doc, std::size_t level, int factor, std::vector<PlannedTile>& groups,
@@ -53,6 +62,11 @@ bool JoinPlan(const jnx::JnxDocument& doc, std::size_t level, int factor, std::v
     for (convert::TileGroup& group : found) {
         PlannedTile& tile = groups.emplace_back();
         static_cast<convert::TileGroup&>(tile) = std::move(group);
+        // What the group is reckoned to take until it is joined: its parts.
+        std::int64_t parts = 0;
+        for (std::int64_t piece : tile.pieces)
+            if (piece != convert::kNoTile) parts += std::max(doc.Tiles[std::size_t(piece)].DataSize, 0);
+        tile.entry.DataSize = std::int32_t(std::min<std::int64_t>(parts, INT32_MAX));
     }
     return true;
 }
@@ -124,11 +138,7 @@ Plan PlanFit(const jnx::JnxDocument& doc, const std::vector<Finding>& findings, 
                 tiles = std::move(groups);
                 if (std::int64_t(tiles.size()) <= request.tilesPerLevel) break;
             }
-            if (factor > 1 && std::int64_t(tiles.size()) > request.tilesPerLevel) {
-                why = NotOnGrid(level, "joined " + std::to_string(factor) + " x " + std::to_string(factor) +
-                                           " they are still " + std::to_string(tiles.size()) + " tiles");
-                factor = 1;
-            }
+            // Still over the limit joined 4 x 4, the level is cut into volumes.
             if (factor == 1) {
                 tiles.clear();
                 mending.notes.push_back(why);
@@ -194,81 +204,178 @@ bool ReadTile(const platform::BinaryFile& source, const jnx::JnxTile& tile, jnx:
 
 bool HasSoi(const jnx::Bytes& bytes) { return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8; }
 
-// Writes every planned tile after the front part's place, each one's bytes made
-// as the plan says. A group that cannot be joined stops the run with joinFailed
-// set: the level is then planned again as it is.
-bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source, const FitRequest& request, Plan& plan,
-                Output& out, std::vector<jnx::ExpectedHead>& heads, Mending& mending, bool& joinFailed,
-                jnx::BusyObserver* observer, Error& error) {
+// What a worker makes of one planned tile: the bytes to store, and what became
+// of a tile to rewrite.
+struct MadeTile {
     std::vector<jnx::Bytes> parts;
     jnx::Bytes made;
-    std::size_t t = 0;
-    std::int64_t done = 0, total = 0;
-    for (const auto& level : plan.levels) total += std::int64_t(level.size());
+    const jnx::Bytes* body = nullptr;
+    std::size_t skip = 0;  // leading bytes of body not stored (FF D8)
+    bool rewritten = false;
+    bool reencoded = false;  // joined by decoding and encoding again
+    Error notRewritten;  // a progressive tile libjpeg cannot read stays as it is
+};
+
+// Errors of the joiner, as against errors of reading the source.
+bool JoinRefused(const Error& error) {
+    return error.code == ErrorCode::JpegCannotJoin || error.code == ErrorCode::JpegJoinMismatch ||
+           error.code == ErrorCode::JpegUnreadable;
+}
+
+bool MakeTile(const jnx::JnxDocument& doc, const platform::BinaryFile& source, const FitRequest& request,
+              const PlannedTile& tile, std::size_t level, int factor, MadeTile& out, Error& error) {
+    out.parts.resize(tile.pieces.size());
+    out.rewritten = out.reencoded = false;
+    out.notRewritten = Error();
+    std::vector<convert::JpegPiece> pieces(tile.pieces.size());
+    for (std::size_t k = 0; k < tile.pieces.size(); ++k) {
+        if (tile.pieces[k] == kNoTile) continue;
+        const auto index = std::size_t(tile.pieces[k]);
+        if (!ReadTile(source, doc.Tiles[index], out.parts[k], error)) return false;
+        pieces[k] = {out.parts[k].data(), out.parts[k].size(), std::int64_t(index - doc.FirstTileOf(level)) + 1};
+    }
+    out.body = &out.parts[0];
+    out.skip = 0;
+    if (factor > 1) {
+        if (!convert::JoinJpegTiles(pieces, tile.cols, tile.rows, request.fill, out.made, error)) {
+            if (error.code != ErrorCode::JpegJoinMismatch || request.reencodeQuality <= 0 ||
+                !convert::ReencodeJpegTiles(pieces, tile.cols, tile.rows, request.fill, request.reencodeQuality,
+                                            out.made, error)) {
+                error.Level(std::int64_t(level) + 1);
+                return false;
+            }
+            out.reencoded = true;
+        }
+        out.body = &out.made, out.skip = 2;
+    } else if (tile.rewrite) {
+        if (convert::RewriteAsBaseline(pieces[0], out.made, out.notRewritten)) {
+            out.body = &out.made, out.skip = 2;
+            out.rewritten = true;
+        } else {
+            out.notRewritten.Level(std::int64_t(level) + 1);
+            out.skip = tile.strip && HasSoi(out.parts[0]) ? 2 : 0;
+        }
+    } else if (tile.strip && HasSoi(out.parts[0])) {
+        out.skip = 2;
+    }
+    return true;
+}
+
+// Writes every planned tile after the front part's place, each one's bytes made
+// as the plan says, on every core and stored in the plan's order. A group that
+// cannot be joined stops the run with joinFailed set: the level is then planned
+// again as it is.
+bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source, const FitRequest& request, Plan& plan,
+                std::vector<Output>& outs, std::vector<std::vector<jnx::ExpectedHead>>& heads, Mending& mending,
+                bool& joinFailed, jnx::BusyObserver* observer, Error& error) {
+    // Which files each tile goes to, and where in each: a coarser tile may lie over
+    // several volumes.
+    std::vector<std::vector<std::pair<std::size_t, std::size_t>>> goesTo(plan.front.tiles.size());
+    for (std::size_t f = 0; f < plan.files.size(); ++f)
+        for (std::size_t j = 0; j < plan.files[f].tiles.size(); ++j) goesTo[plan.files[f].tiles[j]].emplace_back(f, j);
+    std::vector<std::size_t> levelEnds;
+    std::size_t total = 0;
+    for (const auto& level : plan.levels) levelEnds.push_back(total += level.size());
+    const auto place = [&](std::int64_t item) {
+        const auto level =
+            std::size_t(std::upper_bound(levelEnds.begin(), levelEnds.end(), std::size_t(item)) - levelEnds.begin());
+        const std::size_t first = level == 0 ? 0 : levelEnds[level - 1];
+        return std::pair{level, std::size_t(item) - first};
+    };
     std::set<FindingCode> stays;
     std::int64_t rewritten = 0;
-    for (std::size_t level = 0; level < plan.levels.size(); ++level) {
-        for (PlannedTile& tile : plan.levels[level]) {
-            if (++done % 256 == 0) {
-                if (jnx::Cancelled(observer)) return Fail(error, Error(ErrorCode::Cancelled));
-                if (observer) observer->Progress(done, total);
-            }
-            parts.resize(tile.pieces.size());
-            std::vector<convert::JpegPiece> pieces(tile.pieces.size());
-            for (std::size_t k = 0; k < tile.pieces.size(); ++k) {
-                if (tile.pieces[k] == kNoTile) continue;
-                const auto index = std::size_t(tile.pieces[k]);
-                if (!ReadTile(source, doc.Tiles[index], parts[k], error)) return false;
-                pieces[k] = {parts[k].data(), parts[k].size(), std::int64_t(index - doc.FirstTileOf(level)) + 1};
-            }
-            const jnx::Bytes* body = &parts[0];
-            std::size_t skip = 0;
-            if (plan.factors[level] > 1) {
-                if (!convert::JoinJpegTiles(pieces, tile.cols, tile.rows, request.fill, made, error)) {
-                    error.Level(std::int64_t(level) + 1);
-                    joinFailed = true;
-                    return false;
-                }
-                body = &made, skip = 2;
-                // The size the image has, whatever the parts' entries claimed.
-                const check::JpegFrame frame = check::WalkToFrame(made.data() + 2, made.size() - 2);
-                tile.entry.TileAux = {std::uint8_t(frame.width), std::uint8_t(frame.width >> 8),
-                                      std::uint8_t(frame.height), std::uint8_t(frame.height >> 8)};
-            } else if (tile.rewrite) {
-                Error why;
-                if (convert::RewriteAsBaseline(pieces[0], made, why)) {
-                    body = &made, skip = 2;
-                    ++rewritten;
-                } else {
-                    // The device check says so again; the other tiles are still mended.
-                    mending.notes.push_back(why.Level(std::int64_t(level) + 1));
-                    stays.insert(FindingCode::TileProgressive);
-                    skip = tile.strip && HasSoi(parts[0]) ? 2 : 0;
-                }
-            } else if (tile.strip && HasSoi(parts[0])) {
-                skip = 2;
-            }
-            const std::size_t size = body->size() - std::min(skip, body->size());
-            if (out.End() + std::int64_t(size) + std::int64_t(sizeof jnx::kTrailer) > jnx::kMaxFileLength)
-                return Fail(error, Error(ErrorCode::FileTooLarge).Value(out.End() + std::int64_t(size)));
-            std::int32_t head = 0;
-            std::uint8_t first4[4] = {};
-            std::copy_n(body->data() + skip, std::min<std::size_t>(size, 4), first4);
-            head = platform::LoadI32(first4);
-            heads.push_back({out.End(), std::int32_t(size), head});
-            tile.entry.DataOffset = std::uint32_t(out.End());
-            tile.entry.DataSize = std::int32_t(size);
-            plan.front.tiles[t++] = tile.entry;
-            if (!out.Append(body->data() + skip, size, error)) return false;
+    std::vector<std::int64_t> reencoded(plan.levels.size(), 0);
+    std::vector<MadeTile> slots(convert::SlotsFor(convert::WorkerCount()));
+    convert::OrderedTasks tasks;
+    tasks.count = std::int64_t(total);
+    tasks.slots = slots.size();
+    tasks.make = [&](std::int64_t item, std::size_t slot, Error& e) {
+        const auto [level, index] = place(item);
+        return MakeTile(doc, source, request, plan.levels[level][index], level, plan.factors[level], slots[slot], e);
+    };
+    tasks.take = [&](std::int64_t item, std::size_t slot, Error& e) {
+        const auto [level, index] = place(item);
+        PlannedTile& tile = plan.levels[level][index];
+        const MadeTile& made = slots[slot];
+        if ((item + 1) % 256 == 0) {
+            if (jnx::Cancelled(observer)) return Fail(e, Error(ErrorCode::Cancelled));
+            if (observer) observer->Progress(item + 1, std::int64_t(total));
         }
+        if (plan.factors[level] > 1) {
+            // The size the image has, whatever the parts' entries claimed.
+            const check::JpegFrame frame = check::WalkToFrame(made.made.data() + 2, made.made.size() - 2);
+            tile.entry.TileAux = {std::uint8_t(frame.width), std::uint8_t(frame.width >> 8), std::uint8_t(frame.height),
+                                  std::uint8_t(frame.height >> 8)};
+            reencoded[level] += made.reencoded ? 1 : 0;
+        } else if (made.rewritten) {
+            ++rewritten;
+        } else if (made.notRewritten) {
+            // The device check says so again; the other tiles are still mended.
+            mending.notes.push_back(made.notRewritten);
+            stays.insert(FindingCode::TileProgressive);
+        }
+        const jnx::Bytes& body = *made.body;
+        const std::size_t size = body.size() - std::min(made.skip, body.size());
+        std::uint8_t first4[4] = {};
+        std::copy_n(body.data() + made.skip, std::min<std::size_t>(size, 4), first4);
+        tile.entry.DataSize = std::int32_t(size);
+        for (const auto& [f, j] : goesTo[std::size_t(item)]) {
+            Output& out = outs[f];
+            if (out.End() + std::int64_t(size) + std::int64_t(sizeof jnx::kTrailer) > request.fileLength)
+                return Fail(e, Error(ErrorCode::FileTooLarge).Value(out.End() + std::int64_t(size)));
+            heads[f].push_back({out.End(), std::int32_t(size), platform::LoadI32(first4)});
+            jnx::JnxTile& entry = plan.files[f].front.tiles[j];
+            entry = tile.entry;
+            entry.DataOffset = std::uint32_t(out.End());
+            if (!out.Append(body.data() + made.skip, size, e)) return false;
+        }
+        return true;
+    };
+    if (!convert::RunInOrder(tasks, error)) {
+        joinFailed = JoinRefused(error) && error.level > 0;
+        return false;
     }
     if (stays.count(FindingCode::TileProgressive) == 0) mending.mended.insert(FindingCode::TileProgressive);
     for (FitRepair& repair : mending.repairs) {
         if (repair.kind == FitRepair::Kind::Baseline) repair.after = rewritten;
+        if (repair.kind == FitRepair::Kind::JoinedLevel) repair.reencoded = reencoded[std::size_t(repair.level - 1)];
     }
     std::erase_if(mending.repairs,
                   [](const FitRepair& r) { return r.kind == FitRepair::Kind::Baseline && r.after == 0; });
-    return out.Flush(error);
+    for (Output& out : outs) {
+        if (!out.Flush(error)) return false;
+    }
+    return true;
+}
+
+// The map as one file, or, when a joined level is still over the limit or the map
+// over a file's length, cut into volumes as the import cuts them, by where the tiles
+// lie. A level that could not be joined stays as it is, and is reported.
+bool LayOutFiles(Plan& plan, const FitRequest& request, Error& error) {
+    plan.files.clear();
+    std::int64_t tiles = 0;
+    bool oneFile = true;
+    for (std::size_t k = 0; k < plan.levels.size(); ++k) {
+        tiles += std::int64_t(plan.levels[k].size());
+        oneFile = oneFile && (plan.factors[k] == 1 || std::int64_t(plan.levels[k].size()) <= request.tilesPerLevel);
+    }
+    oneFile = oneFile && jnx::LengthBackToBack(plan.front) <= request.fileLength;
+    plan.volumes = !oneFile;
+    if (oneFile) {
+        convert::PlannedFile& file = plan.files.emplace_back();
+        file.front = plan.front;
+        file.tiles.resize(std::size_t(tiles));
+        std::iota(file.tiles.begin(), file.tiles.end(), 0u);
+        return true;
+    }
+    convert::ImportPlan cut;
+    cut.tiles.resize(std::size_t(tiles));
+    for (const auto& level : plan.levels) cut.tilesPerZoom.push_back(std::int32_t(level.size()));
+    if (!convert::CutIntoFiles(plan.front, {request.tilesPerLevel, request.fileLength}, convert::TileLayout::Free, cut,
+                               error))
+        return false;
+    plan.files = std::move(cut.files);
+    return true;
 }
 
 // A budget below the unit's (a caller's own) is judged as the unit's limit is.
@@ -282,15 +389,15 @@ void JudgeBudget(const jnx::JnxDocument& doc, std::int32_t budget, std::vector<F
     }
 }
 
-std::vector<Finding> CheckFile(const std::string& path, const platform::BinaryFile& file, std::int32_t budget,
+std::vector<Finding> CheckFile(const std::string& path, const platform::BinaryFile& file, const FitRequest& request,
                                bool& read, Error& error) {
     std::vector<Finding> findings;
     jnx::JnxDocument doc;
     std::int32_t total = 0;
     read = jnx::ReadJnx(doc, path, total, error, jnx::ReadDepth::Tables);
     if (read) {
-        findings = check::CheckStructure(doc);
-        JudgeBudget(doc, budget, findings);
+        findings = check::CheckStructure(doc, request.zoomRows, request.scaleFactor, &file);
+        JudgeBudget(doc, request.tilesPerLevel, findings);
         read = check::CheckTileHeads(doc, file, true, findings, error);
     }
     return findings;
@@ -298,11 +405,11 @@ std::vector<Finding> CheckFile(const std::string& path, const platform::BinaryFi
 
 // The new map must read back, each image where it was written, and the device
 // check must find nothing that was mended nor anything the source did not have.
-bool VerifyFitted(const std::string& tempPath, const std::string& shownAs, std::int32_t budget,
+bool VerifyFitted(const std::string& tempPath, const std::string& shownAs, const FitRequest& request,
                   const std::vector<jnx::ExpectedHead>& heads, const std::set<FindingCode>& allowed,
                   platform::BinaryFile& file, std::vector<Finding>& left, Error& error) {
     bool read = false;
-    left = CheckFile(tempPath, file, budget, read, error);
+    left = CheckFile(tempPath, file, request, read, error);
     if (!read) {
         error.file = shownAs;  // the user's name, never the temporary's
         return false;
@@ -340,7 +447,7 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
         if (!jnx::ReadJnx(doc, request.source, total, outcome.error, jnx::ReadDepth::Full) ||
             !source.Open(request.source, platform::BinaryFile::Mode::Read, outcome.error))
             return outcome;
-        findings = check::CheckStructure(doc);
+        findings = check::CheckStructure(doc, request.zoomRows, request.scaleFactor, &source);
         JudgeBudget(doc, request.tilesPerLevel, findings);
         if (!check::CheckTileHeads(doc, source, true, findings, outcome.error)) return outcome;
     } catch (const std::exception& e) {
@@ -369,18 +476,41 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
             outcome.left = findings;
             return outcome;
         }
-        const auto target = !request.output.empty() ? platform::NewFile::Target::MayReplace
-                            : request.overwrite     ? platform::NewFile::Target::ChosenNameOverwrite
-                                                    : platform::NewFile::Target::ChosenName;
-        platform::NewFile file(output, target);
-        Output out{file, jnx::DataStart(plan.front), {}};
-        std::vector<jnx::ExpectedHead> heads;
-        bool joinFailed = false;
         Error error;
-        if (!file.Create(error) ||
-            !WriteTiles(doc, source, request, plan, out, heads, mending, joinFailed, observer, error)) {
+        if (!LayOutFiles(plan, request, error)) {
+            outcome.error = error.File(request.source);
+            return outcome;
+        }
+        // Volume names are the program's, whoever named the map.
+        const auto target = plan.volumes || request.output.empty()
+                                ? (request.overwrite ? platform::NewFile::Target::ChosenNameOverwrite
+                                                     : platform::NewFile::Target::ChosenName)
+                                : platform::NewFile::Target::MayReplace;
+        std::vector<std::string> paths;
+        std::vector<std::unique_ptr<platform::NewFile>> files;
+        std::vector<Output> outs;
+        for (const convert::PlannedFile& planned : plan.files) {
+            paths.push_back(plan.volumes ? convert::VolumePath(output, paths.size() + 1) : output);
+            files.push_back(std::make_unique<platform::NewFile>(paths.back(), target));
+            outs.push_back({*files.back(), jnx::DataStart(planned.front), {}});
+        }
+        std::vector<std::string> older;
+        if (plan.volumes) {
+            older = convert::ExistingVolumes(output);
+            std::erase_if(older,
+                          [&](const std::string& old) { return std::count(paths.begin(), paths.end(), old) != 0; });
+            if (!older.empty() && !request.overwrite) {
+                outcome.error = Error(ErrorCode::OutputExists).File(older.front());
+                return outcome;
+            }
+        }
+        std::vector<std::vector<jnx::ExpectedHead>> heads(files.size());
+        bool joinFailed = false;
+        bool created = true;
+        for (std::size_t f = 0; created && f < files.size(); ++f) created = files[f]->Create(error);
+        if (!created || !WriteTiles(doc, source, request, plan, outs, heads, mending, joinFailed, observer, error)) {
             if (!joinFailed) {
-                if (error.file.empty()) error.file = output;
+                if (error.file.empty()) error.file = paths.front();
                 outcome.error = error;
                 return outcome;
             }
@@ -395,12 +525,14 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
             outcome.left = findings;
             return outcome;
         }
-        jnx::Bytes front;
-        if (!jnx::BuildFrontPart(plan.front, front, error) ||
-            !file.File().WriteAt(0, front.data(), front.size(), error) ||
-            !file.File().WriteAt(out.position, jnx::kTrailer, sizeof jnx::kTrailer, error)) {
-            outcome.error = error.file.empty() ? error.File(output) : error;
-            return outcome;
+        for (std::size_t f = 0; f < files.size(); ++f) {
+            jnx::Bytes front;
+            if (!jnx::BuildFrontPart(plan.files[f].front, front, error) ||
+                !files[f]->File().WriteAt(0, front.data(), front.size(), error) ||
+                !files[f]->File().WriteAt(outs[f].position, jnx::kTrailer, sizeof jnx::kTrailer, error)) {
+                outcome.error = error.file.empty() ? error.File(paths[f]) : error;
+                return outcome;
+            }
         }
         if (jnx::Cancelled(observer)) {
             outcome.error = Error(ErrorCode::Cancelled).File(output);
@@ -411,15 +543,24 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
             if (mending.mended.count(f.code) == 0) allowed.insert(f.code);
         }
         std::vector<Finding> left;
-        const auto verify = [&](platform::BinaryFile& written, Error& e) {
-            return VerifyFitted(file.TemporaryPath(), output, request.tilesPerLevel, heads, allowed, written, left, e);
-        };
-        if (!file.Publish(error, verify)) {
-            outcome.error = error;
-            return outcome;
+        for (std::size_t f = 0; f < files.size(); ++f) {
+            std::vector<Finding> found;
+            const auto verify = [&](platform::BinaryFile& written, Error& e) {
+                return VerifyFitted(files[f]->TemporaryPath(), paths[f], request, heads[f], allowed, written, found, e);
+            };
+            if (!files[f]->Publish(error, verify)) {
+                // A set is whole or not there.
+                for (std::size_t done = 0; done < f; ++done) platform::DeleteFile(paths[done]);
+                outcome.error = error;
+                return outcome;
+            }
+            left.insert(left.end(), found.begin(), found.end());
         }
+        // Parts of a larger earlier set would read as parts of this one.
+        for (const std::string& old : older) platform::DeleteFile(old);
+        outcome.outputs = paths;
         outcome.result = FitOutcome::Result::Written;
-        outcome.output = output;
+        outcome.output = paths.front();
         outcome.repairs = mending.repairs;
         outcome.notes = mending.notes;
         outcome.left = left;

@@ -8,6 +8,7 @@
 // The rest is reported, never guessed at. The one road the command line takes.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "jnx/device_limits.h"
 #include "jnx/progress.h"
 #include "platform/error.h"
+#include "settings/settings.h"
 
 namespace operations {
 
@@ -26,7 +28,19 @@ struct FitRequest {
     // The tiles a level may hold: the unit's, unless a caller has a smaller
     // budget.
     std::int32_t tilesPerLevel = jnx::device::kMaxTilesPerLevel;
+    // The length a file may have: the unit's, unless a caller has a smaller budget. A
+    // map that is still over either when joined is written as volumes
+    // OUT_Part01.jnx, OUT_Part02.jnx, ... as an import cuts them.
+    std::int64_t fileLength = jnx::device::kMaxFileLength;
     convert::FillColour fill;  // where a joined tile lacks a neighbour inside its box
+    // Groups whose tiles cannot be joined losslessly (their tables or sampling differ)
+    // are decoded and encoded again at this JPEG quality, 1 to 100; 0: such a level
+    // stays as it is.
+    int reencodeQuality = 0;
+    // A device family's zoom rows and threshold factor: with both, each level's scale
+    // is also judged against its imagery, as check does for that family.
+    const std::vector<settings::ZoomLevelEntry>* zoomRows = nullptr;
+    std::optional<double> scaleFactor;
 };
 
 struct FitRepair {
@@ -37,6 +51,7 @@ struct FitRepair {
     std::int64_t after = 0;   // JoinedLevel: tiles; DrawOrder: the value; Baseline,
                               // StrippedSoi: tiles
     int factor = 0;           // JoinedLevel: 2 (2 x 2) or 4 (4 x 4)
+    std::int64_t reencoded = 0;  // JoinedLevel: joined tiles decoded and encoded again, lossy
 };
 
 struct FitOutcome {
@@ -48,7 +63,8 @@ struct FitOutcome {
         Failed,      // error says why; nothing written
     };
     Result result = Result::Failed;
-    std::string output;
+    std::string output;                // the file written, or the first volume
+    std::vector<std::string> outputs;  // every file written: output alone, or each volume
     std::vector<FitRepair> repairs;
     // Why a finding stays: a level whose tiles cannot be joined, a tile libjpeg
     // cannot read.

@@ -154,4 +154,79 @@ TEST(FitCli, WritesOnceThenSaysTheMapIsReady) {
     EXPECT_EQ(fixture::RunProgram(TESSALY_CLI_PATH, {"fit", "a.jnx", "b.jnx", "--out", "c.jnx"}, dir.path()).code, 2);
 }
 
+// Only the group whose tables differ is decoded and encoded again, and said to
+// be; the other groups keep their pixels, and holes take the fill colour.
+TEST(FitMap, ReencodesOnlyTheGroupOfMixedTablesWhenAsked) {
+    fixture::TempDir dir;
+    Sources sources;
+    fixture::WriteBytes(dir.file("mixed.jnx"), fixture::BuildJnx(UnfitMap(sources, 13)).bytes);
+    operations::FitRequest request;
+    request.source = dir.file("mixed.jnx");
+    request.tilesPerLevel = 16;
+    request.reencodeQuality = 90;
+    request.fill = {0, 0, 0};
+    const FitOutcome outcome = operations::FitMap(request);
+    ASSERT_EQ(outcome.result, FitOutcome::Result::Written) << platform::ErrorText(outcome.error);
+    EXPECT_TRUE(outcome.notes.empty() && outcome.left.empty());
+    ASSERT_TRUE(Has(outcome, FitRepair::Kind::JoinedLevel, 6));
+    for (const auto& r : outcome.repairs) {
+        if (r.kind == FitRepair::Kind::JoinedLevel) {
+            EXPECT_EQ(r.reencoded, 1);
+        }
+    }
+
+    jnx::JnxDocument doc;
+    std::int32_t total = 0;
+    platform::Error error;
+    ASSERT_TRUE(jnx::ReadJnx(doc, outcome.output, total, error, jnx::ReadDepth::Full));
+    const Bytes file = fixture::ReadBytes(outcome.output);
+    const fixture::Picture lossless = fixture::Decode(StoredImage(doc, file, 2));
+    EXPECT_EQ(fixture::Differences(lossless, fixture::Decode(sources.grid[0]), 0, 0), 0);
+    EXPECT_LE(lossless.At(kSide + 5, kSide + 5, 0), 2);
+    // Columns 2-3, rows 2-3: the group of the tile of another quality.
+    const fixture::Picture lossy = fixture::Decode(StoredImage(doc, file, 6));
+    ASSERT_EQ(lossy.width, 2 * kSide);
+    EXPECT_GT(fixture::Differences(lossy, fixture::Decode(sources.grid[11]), 0, 0), 0);
+
+    EXPECT_EQ(fixture::RunProgram(TESSALY_CLI_PATH, {"fit", "--reencode", "0", request.source}, dir.path()).code, 2);
+}
+
+// A level still over the limit when joined 4 x 4 is cut into volumes as an
+// import cuts them; each reads back within the limit with its pixels.
+TEST(FitMap, ALevelStillOverTheLimitBecomesVolumes) {
+    fixture::TempDir dir;
+    fixture::JnxRecipe recipe;
+    recipe.bounds = {kNorth, kWest + 9 * kSpan, kNorth - kSpan, kWest};
+    recipe.levels.resize(1);
+    std::vector<Bytes> row;
+    for (int col = 0; col < 9; ++col) {
+        row.push_back(fixture::Encode(kSide, kSide, col, {}));
+        recipe.levels[0].tiles.push_back(GridTile(row.back(), col, 0));
+    }
+    fixture::WriteBytes(dir.file("row.jnx"), fixture::BuildJnx(recipe).bytes);
+    operations::FitRequest request;
+    request.source = dir.file("row.jnx");
+    request.output = dir.file("out.jnx");
+    request.tilesPerLevel = 2;
+    const FitOutcome outcome = operations::FitMap(request);
+    ASSERT_EQ(outcome.result, FitOutcome::Result::Written) << platform::ErrorText(outcome.error);
+    EXPECT_TRUE(outcome.left.empty());
+    ASSERT_EQ(outcome.outputs, (std::vector<std::string>{dir.file("out_Part01.jnx"), dir.file("out_Part02.jnx")}));
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"out_Part01.jnx", "out_Part02.jnx", "row.jnx"}));
+    std::vector<std::int32_t> counts;
+    for (const std::string& volume : outcome.outputs) {
+        jnx::JnxDocument doc;
+        std::int32_t total = 0;
+        platform::Error error;
+        ASSERT_TRUE(jnx::ReadJnx(doc, volume, total, error, jnx::ReadDepth::Full));
+        counts.push_back(doc.Levels[0].TileCount);
+        const fixture::Picture picture = fixture::Decode(StoredImage(doc, fixture::ReadBytes(volume), 0));
+        const int firstCol = (doc.Tiles[0].TileBounds[3] - kWest) / kSpan;
+        for (int c = 0; c < picture.width / kSide; ++c)
+            EXPECT_EQ(fixture::Differences(picture, fixture::Decode(row[std::size_t(firstCol + c)]), c * kSide, 0), 0);
+    }
+    EXPECT_EQ(counts, (std::vector<std::int32_t>{2, 1}));
+    EXPECT_EQ(operations::FitMap(request).error.code, ErrorCode::OutputExists);
+}
+
 }  // namespace

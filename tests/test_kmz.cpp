@@ -558,4 +558,18 @@ TEST_F(KmzTest, CustomMapsStayWithinTheUnitsLimits) {
     EXPECT_EQ(cli({"--out", out.file("cli.mbtiles")}).code, 2);
 }
 
+// A tile stored without its FF D9 gets it back in what is exported, as some
+// viewers refuse the image otherwise; a whole tile is copied as it is.
+TEST_F(KmzTest, ExportsAddAMissingEndMarker) {
+    fixture::JnxRecipe recipe = OffGridMap();
+    const Bytes whole = Whole(recipe.levels[1].tiles[2].data);
+    recipe.levels[1].tiles[2].data.resize(recipe.levels[1].tiles[2].data.size() - 2);
+    fixture::WriteBytes(dir.file("in.jnx"), fixture::BuildJnx(recipe).bytes);
+    convert::ExportResult exported;
+    platform::Error error;
+    ASSERT_TRUE(convert::ExportKmz(dir.file("in.jnx"), out.file("map.kmz"), {}, exported, error));
+    EXPECT_EQ(Member(out.file("map.kmz"), "files/L2/3.jpg"), whole);
+    EXPECT_EQ(Member(out.file("map.kmz"), "files/L2/4.jpg"), Whole(recipe.levels[1].tiles[3].data));
+}
+
 }  // namespace
