@@ -8,8 +8,10 @@
 #include "platform/fs.h"
 #include "ui/batch/batch_messages.h"
 #include "ui/batch/batch_model.h"
+#include "ui/batch/batch_panel.h"
 #include "ui/batch/batch_window.h"
 #include "ui/batch/batch_work.h"
+#include "ui/common/device_profile_box.h"
 #include "ui/common/device_ready.h"
 #include "ui/common/replace_question.h"
 
@@ -31,6 +33,7 @@ void BatchWindow::OnMakeDeviceReady() {
     // Asked for every map at once, before the run: a map that turns out ready leaves its
     // earlier output as it is.
     if (!ui::MayReplaceFiles(presenter_, inTheWay)) return;
+    const double factor = panel_->deviceProfile->Profile().factor;
     SetRunning(true);
     std::vector<operations::FitOutcome> outcomes;
     RunWork(tr("Making the checked maps device-ready"), [&](BatchWork& report) {
@@ -39,6 +42,8 @@ void BatchWindow::OnMakeDeviceReady() {
             operations::FitRequest request;
             request.source = sources[i];
             request.overwrite = !inTheWay.empty();
+            request.scaleFactor = factor;
+            request.zoomRows = &tables_.ZoomTable;
             outcomes.push_back(operations::FitMap(request, &report));
         }
     });

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "operations/fit_map.h"
+#include "ui/common/device_profile_box.h"
 #include "ui/common/device_ready.h"
 #include "ui/common/replace_question.h"
 #include "ui/common/worker_run.h"
@@ -23,6 +24,9 @@ void EditorWindow::OnMakeDeviceReady() {
         return;
     operations::FitRequest request;
     request.source = doc_.FileName;
+    // Scales are judged under the profile picked beside the device line.
+    request.scaleFactor = deviceProfile_->Profile().factor;
+    request.zoomRows = &tables_.ZoomTable;
     operations::FitOutcome outcome;
     const auto run = [&] {
         SetRunning(true);
