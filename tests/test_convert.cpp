@@ -440,10 +440,17 @@ TEST_F(ConvertTest, CommandLine) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(fixture::ReadMbtiles(out.file("m.mbtiles")).size(), 3u);
 
+    fixture::WriteBytes(dir.file("r.tif"), {'I', 'I'});  // a raster by its name: its options are read first
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"import", dir.file("in.mbtiles")},
              {"import", dir.file("in.kmz"), "--out", out.file("k.jnx"), "--zooms", "3"},
              {"import", dir.file("in.mbtiles"), "--out", out.file("k.jnx"), "--zooms", "1,2,3,4,5,6"},
+             {"import", dir.file("in.mbtiles"), "--out", out.file("k.jnx"), "--quality", "50"},
+             {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--levels", "2", "--zooms", "3"},
+             {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--quality", "0"},
+             {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--tile-size", "300"},
+             {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--subsampling", "422"},
+             {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--resampling", "near,sharp"},
              {"export", out.file("m.jnx"), "--out", out.file("k.zip")},
              {"export", out.file("m.jnx"), "--out", out.file("k.mbtiles"), "--levels", "0"}}) {
         r = run(args);
