@@ -85,17 +85,19 @@ protected:
 TEST_F(CliTest, HelpVersionAndUsageErrors) {
     const std::string file = Make("u.jnx", fixture::SimpleRecipe(4, 2, 2));
     const fixture::Bytes before = fixture::ReadBytes(file);
+    // clang-format off
     std::vector<std::pair<Strings, int>> cases = {
         {{"--help"}, 0}, {{"-h"}, 0}, {{"--version"}, 0}, {{}, 2}, {{"frobnicate", file}, 2}, {{"info"}, 2},
         {{"info", file, "--quick=yes"}, 2}, {{"info", file, "--settings"}, 2}, {{"save"}, 2},
         {{"save", file, "--bogus"}, 2}, {{"save", file, file, "--rename", "x.jnx"}, 2},
         {{"save", file, "--replace", "--zoom", "1=3"}, 2}, {{"save", file, "--priority", "9"}, 2},
-        {{"save", file, "--priority", "2"}, 2}, {{"save", file, "--zoom", "6=3"}, 2}, {{"save", file, "--zoom", "1=x"}, 2},
-        {{"split", file}, 2}, {{"scan"}, 2},
+        {{"save", file, "--priority", "2"}, 2}, {{"save", file, "--zoom", "6=3"}, 2},
+        {{"save", file, "--zoom", "1=x"}, 2}, {{"split", file}, 2}, {{"scan"}, 2},
         {{"scan", dir.path(), dir.path()}, 2}, {{"merge"}, 2}, {{"merge", file, file, "--out", ""}, 2},
         {{"demo"}, 2}, {{"demo", file, file}, 2}, {{"check"}, 2}, {{"check", file, "--shallow"}, 2},
         {{"devices", file}, 2},
     };
+    // clang-format on
     for (const char* command : {"info", "save", "split", "scan", "merge", "check", "demo", "devices"})
         cases.insert(cases.end(), {{{command, "--help"}, 0}, {{command, "-h"}, 0}, {{command, "--bogus", "--help"}, 0}});
     for (const auto& [args, code] : cases) {

@@ -333,7 +333,8 @@ TEST_F(ConvertTest, BadSourcesWriteNothing) {
         std::int32_t tilesPerVolume = jnx::device::kMaxTilesPerLevel;
     };
     const std::vector<Case> cases = {
-        {"other formats", {{1, 0, 0, png(1)}, {1, 1, 0, png(2)}, {2, 0, 0, webp}, {2, 1, 1, MakeJpeg(3, 256, 256)}},
+        {"other formats",
+         {{1, 0, 0, png(1)}, {1, 1, 0, png(2)}, {2, 0, 0, webp}, {2, 1, 1, MakeJpeg(3, 256, 256)}},
          ErrorCode::ConvertNotJpeg},
         {"no frame header", {{1, 0, 0, noFrame}}, ErrorCode::ConvertNotJpeg},
         {"NULL blob", {{1, 0, 0, MakeJpeg(1, 256, 256)}, {1, 1, 0, std::nullopt}}, ErrorCode::ConvertEmptyTile},

@@ -262,12 +262,16 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
         std::vector<std::pair<std::string, Bytes>> images;
         ErrorCode code;
     };
-    const std::string unitWide = "<GroundOverlay><Icon><href>a.jpg</href></Icon><LatLonBox><north>1</north>"
-                                 "<south>0</south><east>0.000000001</east><west>0</west></LatLonBox></GroundOverlay>";
+    const std::string unitWide =
+        "<GroundOverlay><Icon><href>a.jpg</href></Icon><LatLonBox><north>1</north>"
+        "<south>0</south><east>0.000000001</east><west>0</west></LatLonBox></GroundOverlay>";
+    const std::string quad =
+        "<GroundOverlay><Icon><href>a.jpg</href></Icon><gx:LatLonQuad xmlns:gx=\"x\"/></GroundOverlay>";
+    // clang-format off
     const std::vector<Case> cases = {
-        {"rotated", Kml(Overlay("a.jpg", 1, 0, 1, 0, "<rotation>12</rotation>")), {{"a.jpg", jpeg}}, ErrorCode::ConvertBadSource},
-        {"corners", Kml("<GroundOverlay><Icon><href>a.jpg</href></Icon><gx:LatLonQuad xmlns:gx=\"x\"/></GroundOverlay>"),
-         {{"a.jpg", jpeg}}, ErrorCode::ConvertBadSource},
+        {"rotated", Kml(Overlay("a.jpg", 1, 0, 1, 0, "<rotation>12</rotation>")), {{"a.jpg", jpeg}},
+         ErrorCode::ConvertBadSource},
+        {"corners", Kml(quad), {{"a.jpg", jpeg}}, ErrorCode::ConvertBadSource},
         {"web image", Kml(Overlay("http://example.org/a.jpg", 1, 0, 1, 0)), {}, ErrorCode::ConvertBadSource},
         {"up and out", Kml(Overlay("../a.jpg", 1, 0, 1, 0)), {}, ErrorCode::ConvertBadSource},
         {"missing image", Kml(box), {{"b.jpg", jpeg}}, ErrorCode::ConvertBadSource},
@@ -282,9 +286,11 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
              for (int i = 0; i < 2500001; ++i) empty += "<F/>";
              return empty;
          }()), {}, ErrorCode::ConvertSourceLimit},
-        {"long comment", Kml("<!--" + std::string(std::size_t(2) << 20, 'x') + "-->"), {}, ErrorCode::ConvertSourceLimit},
+        {"long comment", Kml("<!--" + std::string(std::size_t(2) << 20, 'x') + "-->"), {},
+         ErrorCode::ConvertSourceLimit},
         {"no overlays", Kml(""), {}, ErrorCode::ConvertNoTiles},
     };
+    // clang-format on
     const Bytes before = {'o', 'l', 'd'};
     fixture::WriteBytes(out.file("map.jnx"), before);
     int n = 0;

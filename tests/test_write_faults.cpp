@@ -409,11 +409,10 @@ TEST_P(WriteFaults, FolderAsItWasAfterEveryFailure) { RunUnderEveryFault(GetPara
 // ways run in the replacements.
 INSTANTIATE_TEST_SUITE_P(Writers, WriteFaults,
                          ::testing::Values(InPlaceUpdate(), Regeneration(4, 4), Regeneration(4, 4, "map_new.jnx"),
-                                           ReplacementUnderTheCallersLock(),
-                                           Extraction(), Extraction("map_Level2.jnx"),
-                                           ReplacementKeepingPermissions(), BatchSave(false), BatchSave(true),
-                                           Merge(), SettingsWrite(), ImportVolumes(), Export(true),
-                                           Export(true, true), Export(false), Fit()),
+                                           ReplacementUnderTheCallersLock(), Extraction(), Extraction("map_Level2.jnx"),
+                                           ReplacementKeepingPermissions(), BatchSave(false), BatchSave(true), Merge(),
+                                           SettingsWrite(), ImportVolumes(), Export(true), Export(true, true),
+                                           Export(false), Fit()),
                          [](const auto& p) { return p.param.name; });
 
 }  // namespace
