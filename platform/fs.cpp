@@ -75,24 +75,6 @@ static bool FlushBeforeReplacing(const std::string& from, const std::string& to,
     return !FileExists(to) || SyncFile(from, error);
 }
 
-bool MoveFile(const std::string& from, const std::string& to, Error& error) {
-    if (!FlushBeforeReplacing(from, to, error)) return false;
-    if (sys::Rename(from.c_str(), to.c_str()) == 0) return true;
-    const int code = errno;
-    if (code != EXDEV) {
-        error = Error(ErrorCode::CannotMove).File(from).Other(to).Detail(ErrnoText(code));
-        return false;
-    }
-    // Another file system: copy beside the target, then rename into place, so the target
-    // name only ever shows a complete file.
-    if (!CopyFile(from, to, error)) return false;
-    if (!DeleteFile(from)) {
-        error = Error(ErrorCode::CannotDelete).File(from);
-        return false;
-    }
-    return true;
-}
-
 bool MoveFileNoReplace(const std::string& from, const std::string& to, Error& error) {
     if (sys::RenameNoReplace(from.c_str(), to.c_str()) == 0) return true;
     int code = errno;

@@ -12,9 +12,6 @@ bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 // Removes a file even when it is read-only; false when it could not be removed.
 bool DeleteFile(const std::string& path);
-// Atomic within one file system; replaces an existing target, after flushing from's data
-// to the device so that a crash leaves one of the two whole.
-bool MoveFile(const std::string& from, const std::string& to, Error& error);
 // Atomic rename that refuses to replace an existing target.
 bool MoveFileNoReplace(const std::string& from, const std::string& to, Error& error);
 bool CopyFile(const std::string& from, const std::string& to, Error& error);

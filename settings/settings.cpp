@@ -74,7 +74,6 @@ platform::Error Settings::WriteSetting(const std::string& section, const std::st
 
 std::string Settings::Lang() const { return ReadSetting("Preferences", "Lang"); }
 
-bool Settings::IsSpanish() const { return Lang() == "ESP"; }
 
 int Settings::UserLevel() const {
     // "2.5" or "two" name no level; both leave the group-preset mode off.

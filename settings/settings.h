@@ -32,7 +32,6 @@ public:
     platform::Error WriteSetting(const std::string& section, const std::string& key, const std::string& value) const;
 
     std::string Lang() const;                  // Preferences/Lang as written ("" = missing)
-    bool IsSpanish() const;                    // Lang is exactly "ESP"
     int UserLevel() const;                     // 1 when absent or not a number; "2.0" counts as 2
     // 200000000 when absent; 0, which every rewrite refuses, when not a positive whole number.
     std::int64_t BlockSize() const;

@@ -85,15 +85,19 @@ protected:
 TEST_F(CliTest, HelpVersionAndUsageErrors) {
     const std::string file = Make("u.jnx", fixture::SimpleRecipe(4, 2, 2));
     const fixture::Bytes before = fixture::ReadBytes(file);
+    // clang-format off
     std::vector<std::pair<Strings, int>> cases = {
         {{"--help"}, 0}, {{"-h"}, 0}, {{"--version"}, 0}, {{}, 2}, {{"frobnicate", file}, 2}, {{"info"}, 2},
         {{"info", file, "--quick=yes"}, 2}, {{"info", file, "--settings"}, 2}, {{"save"}, 2},
         {{"save", file, "--bogus"}, 2}, {{"save", file, file, "--rename", "x.jnx"}, 2},
-        {{"save", file, "--replace", "--zoom", "1=3"}, 2}, {{"split", file}, 2}, {{"scan"}, 2},
+        {{"save", file, "--replace", "--zoom", "1=3"}, 2}, {{"save", file, "--priority", "9"}, 2},
+        {{"save", file, "--priority", "2"}, 2}, {{"save", file, "--zoom", "6=3"}, 2},
+        {{"save", file, "--zoom", "1=x"}, 2}, {{"split", file}, 2}, {{"scan"}, 2},
         {{"scan", dir.path(), dir.path()}, 2}, {{"merge"}, 2}, {{"merge", file, file, "--out", ""}, 2},
         {{"demo"}, 2}, {{"demo", file, file}, 2}, {{"check"}, 2}, {{"check", file, "--shallow"}, 2},
         {{"devices", file}, 2},
     };
+    // clang-format on
     for (const char* command : {"info", "save", "split", "scan", "merge", "check", "demo", "devices"})
         cases.insert(cases.end(), {{{command, "--help"}, 0}, {{command, "-h"}, 0}, {{command, "--bogus", "--help"}, 0}});
     for (const auto& [args, code] : cases) {
@@ -116,7 +120,7 @@ TEST_F(CliTest, ReportsShowEveryFileInStrictJsonAndNeverWrite) {
     Expect({"check", "--deep", dir.file("demo.jnx")}, 0, dir.file("demo.jnx") + ": ready for the device\n");
     fixture::JnxRecipe v4 = fixture::SimpleRecipe(4, 2, 3), v3 = fixture::SimpleRecipe(3, 1, 2), flipped = v3;
     v4.bounds = {536870912, 268435456, -536870912, -268435456};  // 45, 22.5, -45, -22.5 degrees
-    v4.groupName = "Quote \" back \\ tab \t caf\xe9";
+    v4.groupName = "Quote \" back \\ tab \t caf\xe9\x01\r\n";
     v3.bounds = {1000, 1000, 0, 0};
     flipped.bounds = {0, 10, 10, 0};  // north below south
     v4.reserved = v3.reserved = flipped.reserved = {0, 7, 0};  // the product ID's copy in step
@@ -153,14 +157,30 @@ TEST_F(CliTest, ReportsShowEveryFileInStrictJsonAndNeverWrite) {
         EXPECT_TRUE(StrictJson(out)) << out;
         EXPECT_NE(out.find("\"" + dir.path() + "/caf%E9 100%25.jnx\""), std::string::npos) << out;
     }
-    for (const std::string& out : {info.out, scan.out})
+    for (const std::string& out : {info.out, scan.out}) {
         EXPECT_NE(out.find("\"Quote \\\" back \\\\ tab \\t caf"), std::string::npos) << out;
+        EXPECT_NE(out.find("\\u0001\\r\\n\""), std::string::npos) << out;
+    }
 
     const fixture::ProgramRun text = Run({"check", dir.path()});
     EXPECT_EQ(text.code, 1);
     EXPECT_NE(text.out.find("bad.jnx: cannot be read: "), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("flipped.jnx: 1 error, 0 warnings\n  error bounds_invalid: "), std::string::npos) << text.out;
     EXPECT_EQ(fixture::TakeSnapshot(dir.path()), before);
+
+    // A device root is judged as a whole: two copies of one map share a GUID, and one that
+    // cannot be read is not counted. A root that is not there is an error.
+    const std::string unit = scratch.file("unit/Garmin/BirdsEye/");
+    std::filesystem::create_directories(unit);
+    for (const char* name : {"a.jnx", "b.jnx"}) fixture::WriteBytes(unit + name, fixture::ReadBytes(good3));
+    fixture::WriteBytes(unit + "c.jnx", truncated);
+    for (const char* format : {"--deep", "--json"}) {
+        const fixture::ProgramRun r = Run({"check", format, "--device-root", scratch.file("unit")});
+        EXPECT_EQ(r.code, 1) << r.err;
+        EXPECT_NE(r.out.find("map_guid_duplicate"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(unit + "c.jnx"), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(Run({"check", "--json", "--device-root", scratch.file("gone")}).code, 1);
 }
 
 // A file that keeps its version is patched in place; one of a new version is written anew

@@ -152,6 +152,20 @@ TEST(FitCli, WritesOnceThenSaysTheMapIsReady) {
     EXPECT_EQ(refused.code, 1);
     EXPECT_NE(refused.err.find("--overwrite"), std::string::npos) << refused.err;
     EXPECT_EQ(fixture::RunProgram(TESSALY_CLI_PATH, {"fit", "a.jnx", "b.jnx", "--out", "c.jnx"}, dir.path()).code, 2);
+
+    // Six levels of one zoom and tiles outside the map: nothing fit mends, all of it listed,
+    // with what to do where there is something.
+    fixture::JnxRecipe crowded = fixture::SimpleRecipe(4, 6, 2);
+    crowded.reserved = {0, 7, 0};
+    for (auto& level : crowded.levels) level.zoom = 3;
+    fixture::WriteBytes(dir.file("six.jnx"), fixture::BuildJnx(crowded).bytes);
+    for (const char* format : {"--json", "--overwrite"}) {
+        const auto r = fixture::RunProgram(TESSALY_CLI_PATH, {"fit", format, dir.file("six.jnx")}, dir.path());
+        EXPECT_EQ(r.code, 1) << r.err;
+        EXPECT_EQ(fixture::Occurrences(r.out, "levels_over_5"), 1) << r.out;
+        EXPECT_NE(r.out.find("zoom_duplicate"), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"map.jnx", "map_fit.jnx", "six.jnx"}));
 }
 
 // Only the group whose tables differ is decoded and encoded again, and said to

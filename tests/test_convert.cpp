@@ -311,8 +311,8 @@ TEST_F(ConvertTest, OutputsNeverWriteOverWhatTheUserDidNotName) {
     EXPECT_EQ(fixture::TakeSnapshot(out.path()), maps);
 }
 
-// Each bad source is refused with its own message and no file appears, nor is a map
-// already under the output name touched.
+// Each bad source is refused with its own code and no file appears, nor is a map already
+// under the output name touched.
 TEST_F(ConvertTest, BadSourcesWriteNothing) {
     const auto png = [](int seed) {
         auto bytes = MakeJpeg(seed, 256, 256);
@@ -329,21 +329,20 @@ TEST_F(ConvertTest, BadSourcesWriteNothing) {
         const char* name;
         std::vector<MbtilesRow> rows;
         ErrorCode code;
-        std::string said;
         std::vector<int> zooms = {};
         std::int32_t tilesPerVolume = jnx::device::kMaxTilesPerLevel;
     };
     const std::vector<Case> cases = {
-        {"other formats", {{1, 0, 0, png(1)}, {1, 1, 0, png(2)}, {2, 0, 0, webp}, {2, 1, 1, MakeJpeg(3, 256, 256)}},
-         ErrorCode::ConvertNotJpeg, "3 tiles are not JPEG (2 PNG, 1 WebP)"},
-        {"no frame header", {{1, 0, 0, noFrame}}, ErrorCode::ConvertNotJpeg, "1 JPEG without a readable frame header"},
-        {"NULL blob", {{1, 0, 0, MakeJpeg(1, 256, 256)}, {1, 1, 0, std::nullopt}}, ErrorCode::ConvertEmptyTile,
-         "at zoom 1, column 1, row 0"},
-        {"empty blob", {{2, 3, 1, std::vector<std::uint8_t>{}}}, ErrorCode::ConvertEmptyTile, "row 1"},
-        {"off the grid", {{1, 2, 0, MakeJpeg(1, 256, 256)}}, ErrorCode::ConvertBadSource, "outside the zoom's grid"},
-        {"no such zoom", {{1, 0, 0, MakeJpeg(1, 256, 256)}}, ErrorCode::ConvertNoSuchZoom, "zoom 7", {1, 7}},
-        {"no tiles", {}, ErrorCode::ConvertNoTiles, "no web-map tiles"},
-        {"too many volumes", manyVolumes, ErrorCode::ConvertBeyondDevice, "251 volumes", {}, 1},
+        {"other formats",
+         {{1, 0, 0, png(1)}, {1, 1, 0, png(2)}, {2, 0, 0, webp}, {2, 1, 1, MakeJpeg(3, 256, 256)}},
+         ErrorCode::ConvertNotJpeg},
+        {"no frame header", {{1, 0, 0, noFrame}}, ErrorCode::ConvertNotJpeg},
+        {"NULL blob", {{1, 0, 0, MakeJpeg(1, 256, 256)}, {1, 1, 0, std::nullopt}}, ErrorCode::ConvertEmptyTile},
+        {"empty blob", {{2, 3, 1, std::vector<std::uint8_t>{}}}, ErrorCode::ConvertEmptyTile},
+        {"off the grid", {{1, 2, 0, MakeJpeg(1, 256, 256)}}, ErrorCode::ConvertBadSource},
+        {"no such zoom", {{1, 0, 0, MakeJpeg(1, 256, 256)}}, ErrorCode::ConvertNoSuchZoom, {1, 7}},
+        {"no tiles", {}, ErrorCode::ConvertNoTiles},
+        {"too many volumes", manyVolumes, ErrorCode::ConvertBeyondDevice, {}, 1},
     };
     const fixture::Bytes before = {'o', 'l', 'd'};
     fixture::WriteBytes(out.file("map.jnx"), before);
@@ -357,7 +356,6 @@ TEST_F(ConvertTest, BadSourcesWriteNothing) {
         platform::Error error;
         EXPECT_FALSE(Import(source, options, error)) << c.name;
         EXPECT_EQ(error.code, c.code) << c.name << ": " << platform::ErrorText(error);
-        EXPECT_NE(platform::ErrorText(error).find(c.said), std::string::npos) << platform::ErrorText(error);
     }
     // Files that are no MBTiles at all.
     fixture::WriteBytes(dir.file("broken.mbtiles"), fixture::Bytes(3000, 'x'));
@@ -377,7 +375,6 @@ TEST_F(ConvertTest, BadSourcesWriteNothing) {
     platform::Error error;
     EXPECT_FALSE(convert::ExportMbtiles(dir.file("plain.jnx"), out.file("x.mbtiles"), {}, exported, error));
     EXPECT_EQ(error.code, ErrorCode::ConvertOffGrid);
-    EXPECT_NE(platform::ErrorText(error).find("KMZ keeps"), std::string::npos);
     EXPECT_EQ(out.list(), std::vector<std::string>{"map.jnx"});
 }
 
@@ -444,10 +441,17 @@ TEST_F(ConvertTest, CommandLine) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(fixture::ReadMbtiles(out.file("m.mbtiles")).size(), 3u);
 
+    fixture::WriteBytes(dir.file("r.tif"), {'I', 'I'});  // a raster by its name: its options are read first
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"import", dir.file("in.mbtiles")},
              {"import", dir.file("in.kmz"), "--out", out.file("k.jnx"), "--zooms", "3"},
              {"import", dir.file("in.mbtiles"), "--out", out.file("k.jnx"), "--zooms", "1,2,3,4,5,6"},
+             {"import", dir.file("in.mbtiles"), "--out", out.file("k.jnx"), "--quality", "50"},
+             {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--levels", "2", "--zooms", "3"},
+             {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--quality", "0"},
+             {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--tile-size", "300"},
+             {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--subsampling", "422"},
+             {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--resampling", "near,sharp"},
              {"export", out.file("m.jnx"), "--out", out.file("k.zip")},
              {"export", out.file("m.jnx"), "--out", out.file("k.mbtiles"), "--levels", "0"}}) {
         r = run(args);

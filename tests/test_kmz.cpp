@@ -266,37 +266,36 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
         std::string kml;
         std::vector<std::pair<std::string, Bytes>> images;
         ErrorCode code;
-        std::string said;
     };
+    const std::string unitWide =
+        "<GroundOverlay><Icon><href>a.jpg</href></Icon><LatLonBox><north>1</north>"
+        "<south>0</south><east>0.000000001</east><west>0</west></LatLonBox></GroundOverlay>";
+    const std::string quad =
+        "<GroundOverlay><Icon><href>a.jpg</href></Icon><gx:LatLonQuad xmlns:gx=\"x\"/></GroundOverlay>";
+    // clang-format off
     const std::vector<Case> cases = {
         {"rotated", Kml(Overlay("a.jpg", 1, 0, 1, 0, "<rotation>12</rotation>")), {{"a.jpg", jpeg}},
-         ErrorCode::ConvertBadSource, "is rotated"},
-        {"corners", Kml("<GroundOverlay><Icon><href>a.jpg</href></Icon><gx:LatLonQuad xmlns:gx=\"x\"/></GroundOverlay>"),
-         {{"a.jpg", jpeg}}, ErrorCode::ConvertBadSource, "four corners"},
-        {"web image", Kml(Overlay("http://example.org/a.jpg", 1, 0, 1, 0)), {}, ErrorCode::ConvertBadSource,
-         "lies outside the source"},
-        {"up and out", Kml(Overlay("../a.jpg", 1, 0, 1, 0)), {}, ErrorCode::ConvertBadSource, "outside the source"},
-        {"missing image", Kml(box), {{"b.jpg", jpeg}}, ErrorCode::ConvertBadSource, "a.jpg is missing"},
-        {"PNG", Kml(box + Overlay("b.jpg", 2, 1, 1, 0)), {{"a.jpg", png}, {"b.jpg", jpeg}}, ErrorCode::ConvertNotJpeg,
-         "1 PNG"},
-        {"inflates too far", Kml(box), {{"a.jpg", Bytes((std::size_t(64) << 20) + 1, 0)}}, ErrorCode::ConvertBadSource,
-         "beyond 64 MiB"},
+         ErrorCode::ConvertBadSource},
+        {"corners", Kml(quad), {{"a.jpg", jpeg}}, ErrorCode::ConvertBadSource},
+        {"web image", Kml(Overlay("http://example.org/a.jpg", 1, 0, 1, 0)), {}, ErrorCode::ConvertBadSource},
+        {"up and out", Kml(Overlay("../a.jpg", 1, 0, 1, 0)), {}, ErrorCode::ConvertBadSource},
+        {"missing image", Kml(box), {{"b.jpg", jpeg}}, ErrorCode::ConvertBadSource},
+        {"PNG", Kml(box + Overlay("b.jpg", 2, 1, 1, 0)), {{"a.jpg", png}, {"b.jpg", jpeg}}, ErrorCode::ConvertNotJpeg},
+        {"inflates too far", Kml(box), {{"a.jpg", Bytes((std::size_t(64) << 20) + 1, 0)}}, ErrorCode::ConvertBadSource},
         {"no box", Kml("<GroundOverlay><Icon><href>a.jpg</href></Icon></GroundOverlay>"), {{"a.jpg", jpeg}},
-         ErrorCode::ConvertBadSource, "lacks a LatLonBox"},
-        {"not XML", "<kml><Document>", {}, ErrorCode::ConvertBadSource, "not well-formed"},
-        {"narrower than a unit",
-         Kml("<GroundOverlay><Icon><href>a.jpg</href></Icon><LatLonBox><north>1</north><south>0</south>"
-             "<east>0.000000001</east><west>0</west></LatLonBox></GroundOverlay>"),
-         {{"a.jpg", jpeg}}, ErrorCode::ConvertBadSource, "overlay a.jpg is smaller than"},
+         ErrorCode::ConvertBadSource},
+        {"not XML", "<kml><Document>", {}, ErrorCode::ConvertBadSource},
+        {"narrower than a unit", Kml(unitWide), {{"a.jpg", jpeg}}, ErrorCode::ConvertBadSource},
         {"too many elements", Kml([] {
              std::string empty;
              for (int i = 0; i < 2500001; ++i) empty += "<F/>";
              return empty;
-         }()), {}, ErrorCode::ConvertSourceLimit, "2500000 elements"},
-        {"long comment", Kml("<!--" + std::string(std::size_t(2) << 20, 'x') + "-->"), {}, ErrorCode::ConvertSourceLimit,
-         "longer than 1 MiB"},
-        {"no overlays", Kml(""), {}, ErrorCode::ConvertNoTiles, ""},
+         }()), {}, ErrorCode::ConvertSourceLimit},
+        {"long comment", Kml("<!--" + std::string(std::size_t(2) << 20, 'x') + "-->"), {},
+         ErrorCode::ConvertSourceLimit},
+        {"no overlays", Kml(""), {}, ErrorCode::ConvertNoTiles},
     };
+    // clang-format on
     const Bytes before = {'o', 'l', 'd'};
     fixture::WriteBytes(out.file("map.jnx"), before);
     int n = 0;
@@ -308,7 +307,6 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
         platform::Error error;
         EXPECT_FALSE(Import(source, error)) << c.name;
         EXPECT_EQ(error.code, c.code) << c.name << ": " << platform::ErrorText(error);
-        EXPECT_NE(platform::ErrorText(error).find(c.said), std::string::npos) << platform::ErrorText(error);
     }
     // A member whose bytes no longer match its CRC, though it is still a picture.
     WriteKmz(dir.file("crc.kmz"), {{"doc.kml", Text(Kml(box))}, {"a.jpg", jpeg}}, true);
@@ -322,16 +320,12 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
     fixture::WriteBytes(dir.file("src/x.kml"), Text(Kml(box)));
     fixture::WriteBytes(dir.file("outside.jpg"), jpeg);
     std::filesystem::create_symlink(dir.file("outside.jpg"), dir.file("src/a.jpg"));
-    for (const auto& [name, said] : {std::pair("crc.kmz", "a.jpg is damaged"), std::pair("src/x.kml", "outside the source")}) {
+    fixture::WriteBytes(dir.file("junk.kmz"), Bytes(500, 'x'));
+    for (const char* name : {"crc.kmz", "src/x.kml", "junk.kmz"}) {
         platform::Error error;
         EXPECT_FALSE(Import(dir.file(name), error));
-        EXPECT_EQ(error.code, ErrorCode::ConvertBadSource);
-        EXPECT_NE(platform::ErrorText(error).find(said), std::string::npos) << platform::ErrorText(error);
+        EXPECT_EQ(error.code, ErrorCode::ConvertBadSource) << name << ": " << platform::ErrorText(error);
     }
-    fixture::WriteBytes(dir.file("junk.kmz"), Bytes(500, 'x'));
-    platform::Error error;
-    EXPECT_FALSE(Import(dir.file("junk.kmz"), error));
-    EXPECT_NE(platform::ErrorText(error).find("no zip archive"), std::string::npos) << platform::ErrorText(error);
     EXPECT_EQ(out.list(), std::vector<std::string>{"map.jnx"});
     EXPECT_EQ(fixture::ReadBytes(out.file("map.jnx")), before);
 }
