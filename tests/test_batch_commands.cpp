@@ -261,8 +261,8 @@ TEST(BatchSplit, TickedLevelsOfEveryCheckedFileUpToTheFifth) {
     for (int k : {1, 3, 5})
         EXPECT_EQ(TilesIn(dir.file("MAP_Level" + std::to_string(k) + ".jnx")), levelOf("MAP.jnx", k)) << k;
     EXPECT_EQ(TilesIn(dir.file("B_Level1.jnx")), levelOf("B.jnx", 1));
-    // Asked again, a second run would write over each of them.
-    EXPECT_EQ(batch::SplitOutputsInTheWay(table, batch::AllRows(table), {1, 3, 5}, {}),
+    // A second run would write these very files again.
+    EXPECT_EQ(batch::SplitOutputsOf(table, batch::AllRows(table), {1, 3, 5}, {}),
               (Files{dir.file("B_Level1.jnx"), dir.file("MAP_Level1.jnx"), dir.file("MAP_Level3.jnx"),
                      dir.file("MAP_Level5.jnx")}));
 }
