@@ -726,7 +726,16 @@ TEST_F(EditorTest, DeviceProfileOfEitherWindowMovesRangesMapAndFits) {
     EXPECT_NE(label("lblShown_0"), classicRange);
     EXPECT_EQ(label("mapProfile"), QStringLiteral("as on units of factor 8"));
     EXPECT_EQ(ini->ReadSetting("Device", "Profile") + "/" + ini->ReadSetting("Device", "Factor"), "custom/8");
+    // The device line judges an edited scale against the tiles' imagery, before any save.
+    const auto farFromImagery = [&] {
+        for (const check::Finding& f : get<ui::DeviceCheckLine>(QStringLiteral("lblDeviceCheck"))->Findings())
+            if (f.code == check::FindingCode::ScaleFarFromImagery && f.level == 1) return true;
+        return false;
+    };
+    level(0)->setCurrentIndex(0);  // the finest row: the unit would draw its tiles far too small
+    EXPECT_TRUE(farFromImagery());
     button("cmdFitScales")->click();
+    EXPECT_FALSE(farFromImagery());
     window->OnSave();
     EXPECT_EQ(ReadBack(path).Levels[0].Scale, measured.NativeScale(8));
 

@@ -82,10 +82,16 @@ void EditorWindow::ShowDeviceCheck() {
     for (std::size_t i = 0; i < edited.LevelInfos.size() && i < values.zooms.size(); ++i)
         edited.LevelInfos[i].Zoom = values.zooms[i];
     edited.FileLength = doc_.FileLength;
+    edited.Tiles = doc_.Tiles;  // the edited scales are judged against the tiles' imagery
     std::vector<check::Finding> findings =
         check::CheckStructure(edited, &tables_.ZoomTable, deviceProfile_->Profile().factor);
-    for (const check::Finding& finding : loadFindings_)
-        if (finding.tile > 0) findings.push_back(finding);
+    // What only the tiles' own bytes tell comes from the load, once.
+    for (const check::Finding& loaded : loadFindings_) {
+        const auto same = [&](const check::Finding& f) {
+            return f.code == loaded.code && f.level == loaded.level && f.tile == loaded.tile;
+        };
+        if (loaded.tile > 0 && std::none_of(findings.begin(), findings.end(), same)) findings.push_back(loaded);
+    }
     deviceCheck_->Show(findings);
 }
 
