@@ -397,7 +397,8 @@ TEST(BatchGrid, CutCellsAndUnreadableMapsExplain) {
     const QRect cell = grid->visualRect(w.Model().index(longRow, BatchModel::kGroupName));
     QHelpEvent help(QEvent::ToolTip, cell.center(), grid->viewport()->mapToGlobal(cell.center()));
     QApplication::sendEvent(grid->viewport(), &help);
-    EXPECT_TRUE(QToolTip::text().startsWith(QString::fromStdString(recipe.groupName))) << QToolTip::text().toStdString();
+    EXPECT_TRUE(QToolTip::text().startsWith(QString::fromStdString(recipe.groupName)))
+        << QToolTip::text().toStdString();
     grid->selectRow(oldRow);
     const QRect row = grid->visualRect(w.Model().index(oldRow, BatchModel::kGroupName));
     const QColor c = grid->viewport()->grab(row).toImage().pixelColor(2, row.height() / 2);

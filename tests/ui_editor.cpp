@@ -546,7 +546,7 @@ TEST_F(EditorTest, RefusalsWriteNothingAndSaveInPlaceWritesTheEdits) {
     zoom(1)->setText(QStringLiteral("8"));
     EXPECT_TRUE(line->Judged());
     tick(1)->setChecked(false);
-    refuses(&EditorWindow::OnSplit);  // nothing ticked
+    refuses(&EditorWindow::OnSplit);                        // nothing ticked
     text("txtFamiliGroup")->setText(QStringLiteral("  "));  // blank boxes keep the stored values
     text("txtProductID")->clear();
     level(2)->setCurrentIndex(-1);
