@@ -51,14 +51,12 @@ TEST(FolderScan, FillsEachRowFromItsFile) {
     fixture::TempDir dir;
     Put(dir, "a.JNX", Recipe(4, {1100, 70000}, 3));
     auto v3 = Recipe(3, {250, 300, 1000, 4000, 4999, 60000, 200});
-    v3.productId = 12;
-    v3.groupName = "Grupo Ñandú";
+    v3.productId = 12, v3.groupName = "Grupo Ñandú";
     Put(dir, "b.jnx", v3);
     fixture::WriteBytes(dir.file("c.txt"), {1, 2, 3});
     fixture::WriteBytes(dir.file("d.jnx"), {4, 0, 0, 0, 9});  // cut short
     auto noBlock = Recipe(4, {5000});
-    noBlock.withMapBlock = false;
-    noBlock.gap = 1024;
+    noBlock.withMapBlock = false, noBlock.gap = 1024;
     Put(dir, "e.jnx", noBlock);
     // Header and map block disagree on the number of levels.
     auto bugRecipe = Recipe(4, {300, 1200});
@@ -80,8 +78,8 @@ TEST(FolderScan, FillsEachRowFromItsFile) {
     ASSERT_TRUE(result.ok) << platform::ErrorText(result.error);
     EXPECT_EQ(before, fixture::TakeSnapshot(dir.path()));
     ASSERT_EQ(table.size(), 6u);
-    EXPECT_EQ(observer.folders, (std::vector<std::pair<std::string, int>>{{dir.path(), 8}}));
-    EXPECT_EQ(observer.files, 8);
+    EXPECT_EQ(std::pair(observer.folders, observer.files),
+              std::pair(std::vector<std::pair<std::string, int>>{{dir.path(), 8}}, 8));
 
     // The zoom rows of the first five levels, '*' after a prioritised one.
     const auto zooms = [](const MapRow& row) {
@@ -104,8 +102,7 @@ TEST(FolderScan, FillsEachRowFromItsFile) {
     for (const std::size_t r : {2u, 5u}) {
         const MapRow& row = table.rows[r];
         ASSERT_TRUE(row.Erroneous()) << r;
-        EXPECT_EQ(row.readError->file, row.path);
-        EXPECT_EQ(row.fileName, r == 2 ? "d.jnx" : "g.jnx");
+        EXPECT_EQ(std::tuple(row.readError->file, row.fileName), std::tuple(row.path, r == 2 ? "d.jnx" : "g.jnx"));
         EXPECT_TRUE(row.levels.empty() && row.device.empty() && !row.bounds);
     }
     EXPECT_EQ(table.rows[5].readError->code, platform::ErrorCode::ReadPastEnd);
@@ -120,14 +117,12 @@ TEST(FolderScan, EmptyAndVanishedFolders) {
     BatchTable table;
     table.rows.resize(3);  // a previous load
     auto result = batch::LoadFolder(table, dir.path(), kZooms, true);
-    EXPECT_TRUE(result.ok);
-    EXPECT_TRUE(table.empty());
+    EXPECT_TRUE(result.ok && table.empty());
 
     table.rows.resize(2);
     result = batch::LoadFolder(table, dir.file("gone"), kZooms, false);
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error.code, platform::ErrorCode::CannotReadFolder);
-    EXPECT_TRUE(table.empty());
+    EXPECT_EQ(std::tuple(result.ok, result.error.code, table.empty()),
+              std::tuple(false, platform::ErrorCode::CannotReadFolder, true));
 }
 
 TEST(FolderScan, SubfoldersDepthFirstWithoutFollowingLoops) {

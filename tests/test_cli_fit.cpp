@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "check/device_check.h"
-#include "jnx/reader.h"
 #include "operations/fit_map.h"
 #include "support/jnx_builder.h"
 #include "support/jpeg_pictures.h"
@@ -22,11 +21,9 @@ constexpr std::int32_t kSpan = 1 << 20, kNorth = 100 << 20, kWest = 10 << 20;
 constexpr int kSide = 32;
 
 fixture::TileRecipe GridTile(const Bytes& jpeg, int col, int row, bool keepSoi = false) {
-    fixture::TileRecipe tile;
-    tile.data = keepSoi ? jpeg : Bytes(jpeg.begin() + 2, jpeg.end());
-    tile.bounds = {kNorth - row * kSpan, kWest + (col + 1) * kSpan, kNorth - (row + 1) * kSpan, kWest + col * kSpan};
-    tile.aux = {kSide, 0, kSide, 0};
-    return tile;
+    return {keepSoi ? jpeg : Bytes(jpeg.begin() + 2, jpeg.end()),
+            {kNorth - row * kSpan, kWest + (col + 1) * kSpan, kNorth - (row + 1) * kSpan, kWest + col * kSpan},
+            {kSide, 0, kSide, 0}};
 }
 
 struct Sources {
@@ -45,8 +42,7 @@ fixture::JnxRecipe UnfitMap(Sources& sources, int otherQualityAt = -1) {
     sources.withSoi = fixture::Encode(kSide, kSide, 2, {});
     recipe.levels.resize(2);
     recipe.levels[0].tiles = {GridTile(sources.progressive, 0, 0), GridTile(sources.withSoi, 1, 0, true)};
-    recipe.levels[1].scale = 2000;
-    recipe.levels[1].zoom = 2;
+    recipe.levels[1].scale = 2000, recipe.levels[1].zoom = 2;
     for (int i = 0; i < 20; ++i) {
         if (i == 6) continue;
         sources.grid.push_back(fixture::Encode(kSide, kSide, i, {3, 2, 2, i == otherQualityAt ? 60 : 75, false}));
@@ -56,10 +52,8 @@ fixture::JnxRecipe UnfitMap(Sources& sources, int otherQualityAt = -1) {
 }
 
 Bytes StoredImage(const jnx::JnxDocument& doc, const Bytes& file, std::size_t tile) {
-    Bytes image{0xFF, 0xD8};
     const auto at = file.begin() + std::ptrdiff_t(doc.Tiles[tile].DataOffset);
-    image.insert(image.end(), at, at + doc.Tiles[tile].DataSize);
-    return image;
+    return fixture::WithSoi(Bytes(at, at + doc.Tiles[tile].DataSize));
 }
 
 bool Has(const FitOutcome& outcome, FitRepair::Kind kind, std::int64_t after) {
@@ -84,10 +78,7 @@ TEST(FitMap, MendsEveryFindingAndKeepsEveryPixel) {
     EXPECT_TRUE(Has(outcome, FitRepair::Kind::DrawOrder, 100));
     EXPECT_TRUE(check::CheckMapFile(outcome.output, true).findings.empty());
 
-    jnx::JnxDocument doc;
-    std::int32_t total = 0;
-    platform::Error error;
-    ASSERT_TRUE(jnx::ReadJnx(doc, outcome.output, total, error, jnx::ReadDepth::Full));
+    const jnx::JnxDocument doc = fixture::ReadFull(outcome.output);
     const Bytes file = fixture::ReadBytes(outcome.output);
     ASSERT_EQ(doc.Levels[1].TileCount, 6);
     EXPECT_EQ(
@@ -176,23 +167,15 @@ TEST(FitMap, ReencodesOnlyTheGroupOfMixedTablesWhenAsked) {
     fixture::WriteBytes(dir.file("mixed.jnx"), fixture::BuildJnx(UnfitMap(sources, 13)).bytes);
     operations::FitRequest request;
     request.source = dir.file("mixed.jnx");
-    request.tilesPerLevel = 16;
-    request.reencodeQuality = 90;
+    request.tilesPerLevel = 16, request.reencodeQuality = 90;
     request.fill = {0, 0, 0};
     const FitOutcome outcome = operations::FitMap(request);
     ASSERT_EQ(outcome.result, FitOutcome::Result::Written) << platform::ErrorText(outcome.error);
     EXPECT_TRUE(outcome.notes.empty() && outcome.left.empty());
     ASSERT_TRUE(Has(outcome, FitRepair::Kind::JoinedLevel, 6));
-    for (const auto& r : outcome.repairs) {
-        if (r.kind == FitRepair::Kind::JoinedLevel) {
-            EXPECT_EQ(r.reencoded, 1);
-        }
-    }
+    for (const auto& r : outcome.repairs) EXPECT_TRUE(r.kind != FitRepair::Kind::JoinedLevel || r.reencoded == 1);
 
-    jnx::JnxDocument doc;
-    std::int32_t total = 0;
-    platform::Error error;
-    ASSERT_TRUE(jnx::ReadJnx(doc, outcome.output, total, error, jnx::ReadDepth::Full));
+    const jnx::JnxDocument doc = fixture::ReadFull(outcome.output);
     const Bytes file = fixture::ReadBytes(outcome.output);
     const fixture::Picture lossless = fixture::Decode(StoredImage(doc, file, 2));
     EXPECT_EQ(fixture::Differences(lossless, fixture::Decode(sources.grid[0]), 0, 0), 0);
@@ -229,10 +212,7 @@ TEST(FitMap, ALevelStillOverTheLimitBecomesVolumes) {
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"out_Part01.jnx", "out_Part02.jnx", "row.jnx"}));
     std::vector<std::int32_t> counts;
     for (const std::string& volume : outcome.outputs) {
-        jnx::JnxDocument doc;
-        std::int32_t total = 0;
-        platform::Error error;
-        ASSERT_TRUE(jnx::ReadJnx(doc, volume, total, error, jnx::ReadDepth::Full));
+        const jnx::JnxDocument doc = fixture::ReadFull(volume);
         counts.push_back(doc.Levels[0].TileCount);
         const fixture::Picture picture = fixture::Decode(StoredImage(doc, fixture::ReadBytes(volume), 0));
         const int firstCol = (doc.Tiles[0].TileBounds[3] - kWest) / kSpan;

@@ -45,8 +45,7 @@ TEST_P(JoinLooks, JoinedTilesDecodeToTheirSourcesAndAHoleToWhite) {
     ASSERT_TRUE(convert::JoinJpegTiles(pieces, kCols, kRows, {}, joined, error)) << platform::ErrorText(error);
     EXPECT_EQ(FrameMarker(joined), 0xC0);
     const Picture picture = Decode(joined);
-    ASSERT_EQ(picture.width, kSide * kCols);
-    ASSERT_EQ(picture.height, kSide * kRows);
+    ASSERT_EQ(std::pair(picture.width, picture.height), std::pair(kSide * kCols, kSide * kRows));
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(Differences(picture, Decode(tiles[std::size_t(i)]), (i % kCols) * kSide, (i / kCols) * kSide), 0)
             << "tile " << i + 1;
@@ -90,9 +89,7 @@ TEST(JpegJoin, RefusesTilesThatCannotShareOneImage) {
         EXPECT_FALSE(convert::JoinJpegTiles({Piece(c.first, 7), Piece(c.second, 9)}, 2, 1, {}, joined, error))
             << c.name;
         EXPECT_EQ(error.code, c.code) << c.name;
-        if (c.code != ErrorCode::JpegCannotJoin) {
-            EXPECT_EQ(error.value, 9) << c.name << ": names the tile";
-        }
+        EXPECT_TRUE(c.code == ErrorCode::JpegCannotJoin || error.value == 9) << c.name << ": names the tile";
     }
 }
 
@@ -106,8 +103,7 @@ TEST(JpegJoin, ProgressiveBecomesBaselineWithTheSamePixels) {
     EXPECT_EQ(FrameMarker(baseline), 0xC0);
     const Picture before = Decode(progressive);
     const Picture after = Decode(baseline);
-    ASSERT_EQ(after.width, before.width);
-    ASSERT_EQ(after.height, before.height);
+    ASSERT_EQ(std::pair(after.width, after.height), std::pair(before.width, before.height));
     EXPECT_EQ(Differences(after, before, 0, 0), 0);
 }
 
@@ -125,9 +121,8 @@ TEST(JpegJoin, DamagedTilesGiveErrorsNotCrashes) {
             ++refused;
             EXPECT_EQ(error.code, ErrorCode::JpegUnreadable);
         }
-        if (!convert::JoinJpegTiles({Piece(sound, 1), Piece(damaged, 2)}, 1, 2, {}, out, error)) {
-            EXPECT_NE(error.code, ErrorCode::None);
-        }
+        EXPECT_TRUE(convert::JoinJpegTiles({Piece(sound, 1), Piece(damaged, 2)}, 1, 2, {}, out, error) ||
+                    error.code != ErrorCode::None);
     }
     EXPECT_GT(refused, 0);
 }

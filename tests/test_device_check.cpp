@@ -297,9 +297,8 @@ Bytes Zip(const std::vector<std::string>& names) {
 TEST(DeviceCheck, DeviceRootsTogether) {
     fixture::TempDir dir;
     namespace fs = std::filesystem;
-    fs::create_directories(dir.file("int/Garmin/BirdsEye"));
-    fs::create_directories(dir.file("card/GARMIN/birdseye"));
-    fs::create_directories(dir.file("card/GARMIN/CustomMaps"));
+    for (const char* folder : {"int/Garmin/BirdsEye", "card/GARMIN/birdseye", "card/GARMIN/CustomMaps"})
+        fs::create_directories(dir.file(folder));
     const auto map = [&](const std::string& name, int version, std::int32_t id, const std::string& group,
                          const std::string& guid, std::array<std::int32_t, 4> bounds) {
         JnxRecipe r = Good(version);

@@ -127,10 +127,10 @@ void CheckModel(const jnx::JnxDocument& doc, std::int32_t total, std::int64_t le
                 doc.Previews.size() == levels) << what;
     for (const auto& tile : doc.Tiles)
         EXPECT_TRUE(tile.DataSize > 0 && std::int64_t(tile.DataOffset) + tile.DataSize <= length) << what;
-    for (std::size_t i = 0; i < levels; ++i) {
-        EXPECT_EQ(doc.TileOffset[i], doc.Levels[i].TableOffset) << what;
-        EXPECT_EQ(doc.Previews[i].empty(), doc.Levels[i].TileCount == 0) << what;
-    }
+    for (std::size_t i = 0; i < levels; ++i)
+        EXPECT_EQ(std::tuple(doc.TileOffset[i], doc.Previews[i].empty()),
+                  std::tuple(doc.Levels[i].TableOffset, doc.Levels[i].TileCount == 0))
+            << what;
 }
 
 bool Read(const std::string& path, ReadDepth depth, std::int64_t length, const std::string& what) {
@@ -198,8 +198,7 @@ TEST_P(HostileFiles, RefusedWithoutHarmByTheReaderAndTheCommandLine) {
         // one marked, nothing on stderr.
         const fixture::ProgramRun check = fixture::RunProgram(
             TESSALY_CLI_PATH, {"check", "--deep", "--json", "--settings", TESSALY_INI_PATH, folder.path()}, scratch.path());
-        EXPECT_EQ(check.code, 1) << check.err;
-        EXPECT_EQ(check.err, "");
+        EXPECT_EQ(std::tuple(check.code, check.err), std::tuple(1, "")) << check.err;
         EXPECT_EQ(Occurrences(check.out, "\"error\": "), int(unreadable));
         for (const auto& f : files) EXPECT_EQ(Occurrences(check.out, "\"" + f.path + "\""), 1) << f.what;
     }

@@ -27,13 +27,8 @@
 namespace {
 
 using fixture::Bytes;
+using fixture::WithSoi;
 using platform::ErrorCode;
-
-Bytes Whole(const Bytes& stored) {
-    Bytes image{0xFF, 0xD8};
-    image.insert(image.end(), stored.begin(), stored.end());
-    return image;
-}
 
 // Members in the order given; deflated, as other writers store them, or stored.
 void WriteKmz(const std::string& path, const std::vector<std::pair<std::string, Bytes>>& members, bool stored = false) {
@@ -124,7 +119,7 @@ TEST_F(KmzTest, JnxToKmzToJnxKeepsTilesBoundsAndScales) {
     ASSERT_TRUE(convert::ExportKmz(dir.file("in.jnx"), out.file("map.kmz"), {}, exported, error))
         << platform::ErrorText(error);
     EXPECT_EQ(exported.tiles, 5);
-    EXPECT_EQ(Member(out.file("map.kmz"), "files/L2/3.jpg"), Whole(recipe.levels[1].tiles[2].data));
+    EXPECT_EQ(Member(out.file("map.kmz"), "files/L2/3.jpg"), WithSoi(recipe.levels[1].tiles[2].data));
     const Bytes kml = Member(out.file("map.kmz"), "doc.kml");
     EXPECT_NE(std::string(kml.begin(), kml.end()).find("<Lod><minLodPixels>40</minLodPixels><maxLodPixels>-1"),
               std::string::npos);
@@ -148,17 +143,16 @@ TEST_F(KmzTest, JnxToKmzToJnxKeepsTilesBoundsAndScales) {
     convert::ImportResult result;
     ASSERT_TRUE(convert::ImportTiles(out.file("fine.kmz"), out.file("fine.jnx"), {}, result, error));
     const jnx::JnxDocument fine = fixture::ReadFull(out.file("fine.jnx"));
-    ASSERT_EQ(fine.Levels.size(), 1u);
+    ASSERT_EQ(std::pair(fine.Levels.size(), fine.Tiles.size()), std::pair(std::size_t(1), std::size_t(4)));
     EXPECT_EQ(fine.Levels[0].Scale, 1499);
-    EXPECT_EQ(fine.Tiles.size(), 4u);
 }
 
 // Overlays written elsewhere: no levels named, namespace prefixes, a level's overlays
 // spread over folders, and resolutions within one percent taken as one. The same overlays
 // as a KML file with its images beside it give the same map.
 TEST_F(KmzTest, OverlaysFromElsewhereAreLevelledByResolution) {
-    const Bytes coarse = Whole(fixture::RealJpeg(32, 32, false));
-    const Bytes fineA = Whole(fixture::RealJpeg(64, 64, false)), fineB = Whole(fixture::RealJpeg(64, 64, true));
+    const Bytes coarse = WithSoi(fixture::RealJpeg(32, 32, false));
+    const Bytes fineA = WithSoi(fixture::RealJpeg(64, 64, false)), fineB = WithSoi(fixture::RealJpeg(64, 64, true));
     // 1/16 and 1/64 degrees a pixel; fineB 0.5 % coarser than fineA, and its level's own.
     const std::string body = "<Folder>" + Overlay("img/b.jpg", 47.0, 46.0, 9.005 + 0.0, 8.0) + "</Folder><Folder>" +
                              Overlay("img/a.jpg", 47.0, 46.0, 8.0, 7.0) + "</Folder>" +
@@ -181,12 +175,14 @@ TEST_F(KmzTest, OverlaysFromElsewhereAreLevelledByResolution) {
         // 1/16 degree a pixel: 256-pixel tiles of 16 degrees, zoom 4.
         EXPECT_EQ(std::tuple(map.Levels[0].TileCount, map.Levels[1].TileCount, map.LevelInfos[0].Zoom),
                   std::tuple(1, 2, 4));
-        EXPECT_EQ(map.Levels[0].Scale, convert::ScaleForResolution(2.0 / 32, 46.0));
-        EXPECT_EQ(map.Levels[1].Scale, convert::ScaleForResolution(1.005 / 64, 46.0));
+        EXPECT_EQ(
+            std::pair(map.Levels[0].Scale, map.Levels[1].Scale),
+            std::pair(convert::ScaleForResolution(2.0 / 32, 46.0), convert::ScaleForResolution(1.005 / 64, 46.0)));
         EXPECT_EQ(map.Header.Bounds, (convert::JnxBounds{convert::JnxUnits(47), convert::JnxUnits(9.005),
                                                          convert::JnxUnits(45), convert::JnxUnits(7)}));
-        EXPECT_EQ(fixture::StoredImage(map, 2), Bytes(fineA.begin() + 2, fineA.end())) << source;
-        EXPECT_EQ(jnx::DecodeText(map.MapInfo.GroupName, true), "Valley");
+        EXPECT_EQ(std::tuple(fixture::StoredImage(map, 2), jnx::DecodeText(map.MapInfo.GroupName, true)),
+                  std::tuple(Bytes(fineA.begin() + 2, fineA.end()), "Valley"))
+            << source;
     }
 }
 
@@ -211,7 +207,7 @@ TEST_F(KmzTest, OverlaysOffTheGridAreCutIntoVolumes) {
         const std::string name = "t" + std::to_string(id) + ".jpg";
         body += Overlay(name, p.north, p.south, p.east, p.west);
         const Bytes stored = fixture::RealJpeg(16, height, false);
-        members.emplace_back(name, Whole(stored));
+        members.emplace_back(name, WithSoi(stored));
         known[stored] = {id, {convert::JnxUnits(p.north), convert::JnxUnits(p.east), convert::JnxUnits(p.south),
                               convert::JnxUnits(p.west)}};
     };
@@ -226,8 +222,7 @@ TEST_F(KmzTest, OverlaysOffTheGridAreCutIntoVolumes) {
     platform::Error error;
     ASSERT_TRUE(convert::ImportTiles(dir.file("wide.kmz"), out.file("map.jnx"), options, result, error))
         << platform::ErrorText(error);
-    EXPECT_TRUE(result.volumes);
-    EXPECT_EQ(result.leftOut, 1);
+    EXPECT_EQ(std::tuple(result.volumes, result.leftOut), std::tuple(true, 1));
 
     using Levels = std::vector<std::vector<int>>;  // per level, coarsest first, the tiles' ids ascending
     const std::vector<Levels> expected = {{{100}, {1, 3, 8}}, {{100}, {0, 2, 6, 9}}, {{101}, {5}}, {{4, 7}}};
@@ -251,13 +246,13 @@ TEST_F(KmzTest, OverlaysOffTheGridAreCutIntoVolumes) {
         EXPECT_EQ(fixture::ReadFull(file.path).Header.Bounds, bounds.value) << file.path;
     }
     EXPECT_EQ(parts, expected);
-    const std::vector<std::string> partNames = {"map_Part01.jnx", "map_Part02.jnx", "map_Part03.jnx", "map_Part04.jnx"};
-    EXPECT_EQ(names, partNames);
-    EXPECT_EQ(out.list(), partNames);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"map_Part01.jnx", "map_Part02.jnx", "map_Part03.jnx", "map_Part04.jnx"}));
+    EXPECT_EQ(out.list(), names);
 }
 
 TEST_F(KmzTest, BadArchivesWriteNothing) {
-    const Bytes jpeg = Whole(fixture::RealJpeg(16, 16, false));
+    const Bytes jpeg = WithSoi(fixture::RealJpeg(16, 16, false));
     Bytes png = jpeg;
     png[0] = 0x89, png[1] = 'P', png[2] = 'N', png[3] = 'G';
     const std::string box = Overlay("a.jpg", 1, 0, 1, 0);
@@ -326,8 +321,7 @@ TEST_F(KmzTest, BadArchivesWriteNothing) {
         EXPECT_FALSE(Import(dir.file(name), error));
         EXPECT_EQ(error.code, ErrorCode::ConvertBadSource) << name << ": " << platform::ErrorText(error);
     }
-    EXPECT_EQ(out.list(), std::vector<std::string>{"map.jnx"});
-    EXPECT_EQ(fixture::ReadBytes(out.file("map.jnx")), before);
+    EXPECT_EQ(fixture::TakeSnapshot(out.path()), (fixture::Snapshot{{"map.jnx", before}}));
 }
 
 std::string Link(const std::string& href) {
@@ -346,7 +340,7 @@ TEST_F(KmzTest, SuperOverlaysImportEveryLinkedLevel) {
     const auto tile = [&](const std::string& folder, int y, double north, double east, double side, int height) {
         const Bytes stored = fixture::RealJpeg(32, height, false);
         const std::string image = std::to_string(y) + ".jpg";
-        members.emplace_back(folder + image, Whole(stored));
+        members.emplace_back(folder + image, WithSoi(stored));
         expected[stored] = {convert::JnxUnits(north), convert::JnxUnits(east), convert::JnxUnits(north - side),
                             convert::JnxUnits(east - side)};
         return Overlay(image, north, north - side, east, east - side);
@@ -407,7 +401,7 @@ TEST_F(KmzTest, HostileLinksAreRefused) {
                                             Link("d" + std::to_string(i + 1) + ".kml"));
     int n = 0;
     for (const Case& c : cases) {
-        std::vector<std::pair<std::string, Bytes>> members = {{"a.jpg", Whole(fixture::RealJpeg(16, 16, false))}};
+        std::vector<std::pair<std::string, Bytes>> members = {{"a.jpg", WithSoi(fixture::RealJpeg(16, 16, false))}};
         for (const auto& [name, body] : c.documents)
             members.emplace_back(name, Text(body.starts_with("<kml") ? body : Kml(body)));
         const std::string source = dir.file("links" + std::to_string(++n) + ".kmz");
@@ -434,8 +428,8 @@ TEST_F(KmzTest, ExportWritesOnlyItsTemporary) {
             if (!platform::IsTemporaryName(name)) seen.push_back(name);
         return true;
     })) << platform::ErrorText(error);
-    EXPECT_EQ(seen, std::vector<std::string>{});
-    EXPECT_EQ(out.list(), std::vector<std::string>{platform::FileNameOf(target)});
+    EXPECT_EQ(std::pair(seen, out.list()),
+              std::pair(std::vector<std::string>{}, std::vector<std::string>{platform::FileNameOf(target)}));
     EXPECT_EQ(Member(target, "files/L1/300.jpg").size(), std::size_t(fixture::ReadFull(dir.file("in.jnx")).Tiles[299].DataSize + 2));
 }
 
@@ -488,9 +482,9 @@ TEST_F(KmzTest, CustomMapsStayWithinTheUnitsLimits) {
             return true;
         },
         doc, error));
-    ASSERT_EQ(doc.folders.size(), 1u);
     const std::vector<convert::JnxBounds> boxes{box(0, 0, 4, 4), box(4, 0, 2, 4), box(0, 4, 4), box(4, 4, 2)};
-    ASSERT_EQ(doc.folders[0].overlays.size(), 4u);
+    ASSERT_EQ(std::pair(doc.folders.size(), doc.folders.at(0).overlays.size()),
+              std::pair(std::size_t(1), std::size_t(4)));
     for (std::size_t i = 0; i < 4; ++i) {
         const convert::KmlOverlay& overlay = doc.folders[0].overlays[i];
         EXPECT_EQ(overlay.bounds, boxes[i]) << i;
@@ -556,14 +550,14 @@ TEST_F(KmzTest, CustomMapsStayWithinTheUnitsLimits) {
 // viewers refuse the image otherwise; a whole tile is copied as it is.
 TEST_F(KmzTest, ExportsAddAMissingEndMarker) {
     fixture::JnxRecipe recipe = OffGridMap();
-    const Bytes whole = Whole(recipe.levels[1].tiles[2].data);
+    const Bytes whole = WithSoi(recipe.levels[1].tiles[2].data);
     recipe.levels[1].tiles[2].data.resize(recipe.levels[1].tiles[2].data.size() - 2);
     fixture::WriteBytes(dir.file("in.jnx"), fixture::BuildJnx(recipe).bytes);
     convert::ExportResult exported;
     platform::Error error;
     ASSERT_TRUE(convert::ExportKmz(dir.file("in.jnx"), out.file("map.kmz"), {}, exported, error));
-    EXPECT_EQ(Member(out.file("map.kmz"), "files/L2/3.jpg"), whole);
-    EXPECT_EQ(Member(out.file("map.kmz"), "files/L2/4.jpg"), Whole(recipe.levels[1].tiles[3].data));
+    EXPECT_EQ(std::pair(Member(out.file("map.kmz"), "files/L2/3.jpg"), Member(out.file("map.kmz"), "files/L2/4.jpg")),
+              std::pair(whole, WithSoi(recipe.levels[1].tiles[3].data)));
 }
 
 }  // namespace

@@ -87,15 +87,13 @@ TEST_P(MergeRoundTrip, EveryLevelKeepsItsTilesInPlannedOrder) {
     fixture::TempDir dir;
     JnxRecipe a = Area(p.versionA, {3, 2}, 1, {300, 200}), b = Area(p.versionB, {4}, 50, {200});
     a.withMapBlock = b.withMapBlock = p.withBlock;
-    a.productId = 11, b.productId = 12;
-    b.mapTitle = "Other title";
+    a.productId = 11, b.productId = 12, b.mapTitle = "Other title";
     a.groupName = "First group", b.groupName = "Second group";
     a.drawOrder = b.drawOrder = 60;  // a merged file starts afresh
     // Producers that store images out of table order, or sign their files, merge the same.
     b.reverseDataOrder = true, a.signature = Bytes(37, 0x5A);
     EditRequest request;
-    request.targetVersion = p.target;
-    request.drawOrder = p.drawOrder;
+    request.targetVersion = p.target, request.drawOrder = p.drawOrder;
     const std::string output =
         WritePlan(PlanOk({Put(dir, "a.jnx", a), Put(dir, "b.jnx", b)}, dir.file("MERGED"), request));
     EXPECT_EQ(output, dir.file("MERGED") + "/20240131154502join.jnx");
@@ -161,8 +159,7 @@ TEST(MergeWrite, SourceChangedAfterPlanningLeavesNoFile) {
         fixture::WriteBytes(pb, cases[i].first);
         platform::Error error;
         EXPECT_EQ(WritePlan(plan, &error), "") << "case " << i;
-        EXPECT_EQ(error.code, cases[i].second) << "case " << i;
-        EXPECT_EQ(error.file, pb);
+        EXPECT_EQ(std::pair(error.code, error.file), std::pair(cases[i].second, pb)) << "case " << i;
         EXPECT_TRUE(FilesIn(dir.file("out")).empty()) << "case " << i;
     }
 }
@@ -175,13 +172,11 @@ TEST(MergePlan, RequestValuesOverWhatTheFirstFileGives) {
     a.groupName = "First group", b.groupName = "Second group";
     const std::vector<std::string> paths{Put(dir, "a.jnx", a), Put(dir, "b.jnx", b)};
     EditRequest request;
-    request.groupName = "Joined";
-    request.productId = -32768;
-    request.levels[0].scale = 1000, request.levels[2].scale = 50000;
-    request.levels[2].priority = true;
+    request.groupName = "Joined", request.productId = -32768;
+    request.levels[0].scale = 1000, request.levels[2].scale = 50000, request.levels[2].priority = true;
     const compose::MergePlan plan = PlanOk(paths, dir.path(), request);
-    EXPECT_EQ(plan.MapInfo.GroupName, jnx::EncodeText("Joined", true));
-    EXPECT_EQ(plan.Header.ProductId, -32768);
+    EXPECT_EQ(std::tuple(plan.MapInfo.GroupName, plan.Header.ProductId),
+              std::tuple(jnx::EncodeText("Joined", true), -32768));
     EXPECT_EQ(Scales(plan.Levels), (std::vector<std::int32_t>{1000, 200, 49999}));
     request.groupName.reset();
     EXPECT_EQ(PlanOk(paths, dir.path(), request).MapInfo.GroupName, jnx::EncodeText("First group", true));
@@ -244,9 +239,8 @@ TEST(MergePlan, RowThatNoLongerMatchesItsFileFails) {
     const compose::MergeFolderRule folder{"", dir.path()};
     sources[1].levelCount = 1, sources[1].totalTiles = 2;  // the scan saw one level
     MergePlanning planning = compose::PlanMerge(sources, {}, folder);
-    EXPECT_EQ(planning.outcome, Outcome::Failed);
-    EXPECT_EQ(planning.error.code, ErrorCode::MergeRowChanged);
-    EXPECT_EQ(planning.error.file, sources[1].path);
+    EXPECT_EQ(std::tuple(planning.outcome, planning.error.code, planning.error.file),
+              std::tuple(Outcome::Failed, ErrorCode::MergeRowChanged, sources[1].path));
     sources[1].content.reset();  // never loaded
     EXPECT_EQ(compose::PlanMerge(sources, {}, folder).error.code, ErrorCode::MergeLoading);
     // A plan that cannot be sized (no tiles at all) fails rather than writing an empty map.
@@ -313,10 +307,8 @@ TEST(MergeWrite, CoarseToFineMovesEachLevelWithItsTiles) {
     const check::MapReport report = check::CheckMapFile(asGiven, false);
     const std::vector<check::Finding> notes = orderNotes(report.findings);
     ASSERT_EQ(notes.size(), 1u);
-    const check::Finding& note = notes[0];
-    EXPECT_EQ(std::tuple(note.code, note.level, note.a, note.b, note.c),
-              std::tuple(check::FindingCode::LevelsNotCoarseToFine, 3, 800, 2, 300));
-    EXPECT_EQ(check::SeverityOf(note.code), check::Severity::Info);
+    EXPECT_EQ(std::tuple(notes[0].level, notes[0].a, notes[0].b, notes[0].c), std::tuple(3, 800, 2, 300));
+    EXPECT_EQ(check::SeverityOf(notes[0].code), check::Severity::Info);
     EXPECT_TRUE(report.Ok());
 }
 

@@ -79,12 +79,10 @@ TEST(ProductIdCopy, FollowsTheProductIdThroughEveryWriter) {
         {"copy of another ID", {0x00, 0x08, 0x00}, true, {0x00, 0x08, 0x00}},
         {"no block: the program's own", {0x00, 0x00, 0x00}, false, {0x00, 0x92, 0x10}},
     };
-    for (const auto& [writer, write] : kWriters) {
+    for (const auto& [writer, write] : kWriters)
         for (const auto& source : sources) {
             fixture::JnxRecipe recipe = fixture::SimpleRecipe(4, 2, 2);
-            recipe.productId = 7;
-            recipe.reserved = source.reserved;
-            recipe.withMapBlock = source.withBlock;
+            recipe.productId = 7, recipe.reserved = source.reserved, recipe.withMapBlock = source.withBlock;
             if (!source.withBlock) recipe.gap = 1024;
             fixture::TempDir dir;
             const std::string path = dir.file("MAP.jnx");
@@ -92,10 +90,10 @@ TEST(ProductIdCopy, FollowsTheProductIdThroughEveryWriter) {
             const std::string out = write(dir, path);
             if (out.empty()) continue;
             const jnx::JnxDocument written = fixture::ReadFull(out);
-            EXPECT_EQ(written.Header.ProductId, 4242) << writer << ", " << source.name;
-            EXPECT_EQ(written.MapInfo.ReservedBytes, source.expected) << writer << ", " << source.name;
+            EXPECT_EQ(std::tuple(written.Header.ProductId, written.MapInfo.ReservedBytes),
+                      std::tuple(4242, source.expected))
+                << writer << ", " << source.name;
         }
-    }
     // An ID the copy cannot hold leaves it, for the check to report.
     EXPECT_EQ(jnx::ReservedBytesFor({0, 7, 0}, 7, 70000), (ReservedField{0, 7, 0}));
     EXPECT_EQ(jnx::ReservedBytesFor({0, 0xFF, 0xFF}, -1, -32768), (ReservedField{0, 0x00, 0x80}));

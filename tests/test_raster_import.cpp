@@ -69,9 +69,7 @@ std::vector<std::uint8_t> Pixels(GDALDatasetH ds, int bands) {
 }
 
 std::vector<std::uint8_t> DecodedTile(const jnx::JnxDocument& doc, std::size_t i) {
-    Bytes jpeg{0xFF, 0xD8};
-    const Bytes stored = fixture::StoredImage(doc, i);
-    jpeg.insert(jpeg.end(), stored.begin(), stored.end());
+    Bytes jpeg = fixture::WithSoi(fixture::StoredImage(doc, i));
     VSIFCloseL(VSIFileFromMemBuffer("/vsimem/tile.jpg", jpeg.data(), vsi_l_offset(jpeg.size()), FALSE));
     std::vector<std::uint8_t> rgb = Pixels(GDALOpen("/vsimem/tile.jpg", GA_ReadOnly), 3);
     VSIUnlink("/vsimem/tile.jpg");
@@ -84,6 +82,17 @@ bool Import(const std::string& source, const std::string& out, const convert::Im
     return convert::ImportTiles(source, out, options, result, error, progress);
 }
 
+// Geographic, 1024 x 512, with no data west of column westOf.
+Raster WithNodataWestOf(int westOf) {
+    Raster r;
+    r.width = 1024, r.height = 512, r.epsg = 4326, r.noData = 0;
+    r.transform = {-3.5, 0.0001, 0, 40.5, 0, -0.0001};
+    r.pixel = [inside = r.pixel, westOf](int x, int y, int band) {
+        return x < westOf ? std::uint8_t(0) : std::uint8_t(inside(x, y, band) | 1);
+    };
+    return r;
+}
+
 std::pair<int, int> SizeOf(const jnx::JnxTile& t) {
     return {t.TileAux[0] | t.TileAux[1] << 8, t.TileAux[2] | t.TileAux[3] << 8};
 }
@@ -93,8 +102,7 @@ TEST(RasterImport, ProjectedRasterLandsWhereGdalPutsItAndLooksLikeGdalsWarp) {
     const std::string tif = dir.file("utm.tif"), out = dir.file("utm.jnx");
     WriteGeoTiff(tif, Raster{});
     convert::ImportOptions options;
-    options.raster.levels = 3;
-    options.raster.tileSize = 256;
+    options.raster.levels = 3, options.raster.tileSize = 256;
     platform::Error error;
     ASSERT_TRUE(Import(tif, out, options, error)) << platform::ErrorText(error);
     const jnx::JnxDocument doc = fixture::ReadFull(out);
@@ -115,10 +123,9 @@ TEST(RasterImport, ProjectedRasterLandsWhereGdalPutsItAndLooksLikeGdalsWarp) {
     const auto& corner = doc.Tiles[finestFirst];
     const double step =
         (convert::Degrees(corner.TileBounds[1]) - convert::Degrees(corner.TileBounds[3])) / SizeOf(corner).first;
-    EXPECT_NEAR(convert::Degrees(doc.Header.Bounds[0]), *std::max_element(ys, ys + 4), 2 * step);
-    EXPECT_NEAR(convert::Degrees(doc.Header.Bounds[1]), *std::max_element(xs, xs + 4), 2 * step);
-    EXPECT_NEAR(convert::Degrees(doc.Header.Bounds[2]), *std::min_element(ys, ys + 4), 2 * step);
-    EXPECT_NEAR(convert::Degrees(doc.Header.Bounds[3]), *std::min_element(xs, xs + 4), 2 * step);
+    const double edges[] = {*std::max_element(ys, ys + 4), *std::max_element(xs, xs + 4), *std::min_element(ys, ys + 4),
+                            *std::min_element(xs, xs + 4)};
+    for (std::size_t k = 0; k < 4; ++k) EXPECT_NEAR(convert::Degrees(doc.Header.Bounds[k]), edges[k], 2 * step) << k;
     // The finest level is at the source's own resolution: 2 m pixels, give or take the
     // warp's diagonal rounding, shown at 198.12 times its ground metres per pixel.
     const double metres = step * M_PI / 180 * 6378137 * std::cos(40.46 * M_PI / 180);
@@ -160,20 +167,9 @@ TEST(RasterImport, ProjectedRasterLandsWhereGdalPutsItAndLooksLikeGdalsWarp) {
 TEST(RasterImport, NodataTilesAreSkippedAndPartialOnesWhite) {
     fixture::TempDir dir;
     const std::string tif = dir.file("geo.tif"), out = dir.file("geo.jnx");
-    Raster r;
-    r.width = 1024;
-    r.height = 512;
-    r.epsg = 4326;
-    r.transform = {-3.5, 0.0001, 0, 40.5, 0, -0.0001};
-    r.noData = 0;
-    const auto inside = r.pixel;
-    r.pixel = [inside](int x, int y, int band) {
-        return x < 640 ? std::uint8_t(0) : std::uint8_t(inside(x, y, band) | 1);
-    };
-    WriteGeoTiff(tif, r);
+    WriteGeoTiff(tif, WithNodataWestOf(640));
     convert::ImportOptions options;
-    options.raster.levels = 1;
-    options.raster.tileSize = 256;
+    options.raster.levels = 1, options.raster.tileSize = 256;
     platform::Error error;
     ASSERT_TRUE(Import(tif, out, options, error)) << platform::ErrorText(error);
     const jnx::JnxDocument doc = fixture::ReadFull(out);
@@ -187,16 +183,14 @@ TEST(RasterImport, NodataTilesAreSkippedAndPartialOnesWhite) {
     }
 
     // Too many 256-pixel tiles for a level: the next size up is taken.
-    options.raster.tileSize = 0;
-    options.limits.tilesPerLevel = 4;
+    options.raster.tileSize = 0, options.limits.tilesPerLevel = 4;
     ASSERT_TRUE(Import(tif, out, options, error)) << platform::ErrorText(error);
     const jnx::JnxDocument larger = fixture::ReadFull(out);
     ASSERT_FALSE(larger.Tiles.empty());
     EXPECT_EQ(SizeOf(larger.Tiles[0]).first, 512);
 
     // A size given is kept, and a level beyond a file's tiles is cut into volumes.
-    options.raster.tileSize = 256;
-    options.limits.tilesPerLevel = 2;
+    options.raster.tileSize = 256, options.limits.tilesPerLevel = 2;
     ASSERT_TRUE(Import(tif, out, options, error)) << platform::ErrorText(error);
     EXPECT_TRUE(std::filesystem::exists(convert::VolumePath(out, 2)) &&
                 !std::filesystem::exists(convert::VolumePath(out, 3)));
@@ -221,10 +215,7 @@ TEST(RasterImport, RastersThatCannotBePlacedAreRefusedAndCancelLeavesNothing) {
     };
     for (const auto& [name, raster, code] : cases) {
         const std::string tif = dir.file(std::string(name) + ".tif");
-        if (raster)
-            WriteGeoTiff(tif, *raster);
-        else
-            fixture::WriteBytes(tif, Bytes(4000, 'x'));
+        raster ? WriteGeoTiff(tif, *raster) : fixture::WriteBytes(tif, Bytes(4000, 'x'));
         platform::Error error;
         EXPECT_FALSE(Import(tif, out, {}, error)) << name;
         EXPECT_EQ(error.code, code) << name;
@@ -240,22 +231,12 @@ TEST(RasterImport, RastersThatCannotBePlacedAreRefusedAndCancelLeavesNothing) {
 TEST(RasterImport, OverviewsServeTheCoarserLevelsFillShowsAndThePlanIsWhatIsMade) {
     fixture::TempDir dir;
     const std::string tif = dir.file("ovr.tif"), out = dir.file("ovr.jnx");
-    Raster r;
-    r.width = 1024;
-    r.height = 512;
-    r.epsg = 4326;
-    r.transform = {-3.5, 0.0001, 0, 40.5, 0, -0.0001};
-    r.noData = 0;
-    const auto inside = r.pixel;
-    r.pixel = [inside](int x, int y, int band) {
-        return x < 200 ? std::uint8_t(0) : std::uint8_t(inside(x, y, band) | 1);
-    };
-    WriteGeoTiff(tif, r);
+    WriteGeoTiff(tif, WithNodataWestOf(200));
     // Overviews of 2 and 8 painted green, so a tile read from one shows it.
     GDALDatasetH ds = GDALOpen(tif.c_str(), GA_Update);
     const int factors[] = {2, 8};
     ASSERT_EQ(GDALBuildOverviews(ds, "AVERAGE", 2, const_cast<int*>(factors), 0, nullptr, nullptr, nullptr), CE_None);
-    for (int b = 1; b <= 3; ++b) {
+    for (int b = 1; b <= 3; ++b)
         for (int o = 0; o < 2; ++o) {
             GDALRasterBandH overview = GDALGetOverview(GDALGetRasterBand(ds, b), o);
             std::uint8_t value = b == 2 ? 200 : 10;
@@ -263,12 +244,10 @@ TEST(RasterImport, OverviewsServeTheCoarserLevelsFillShowsAndThePlanIsWhatIsMade
                                    GDALGetRasterBandYSize(overview), &value, 1, 1, GDT_Byte, 0, 0),
                       CE_None);
         }
-    }
     GDALClose(ds);
 
     convert::ImportOptions options;
-    options.raster.levels = 3;
-    options.raster.tileSize = 256;
+    options.raster.levels = 3, options.raster.tileSize = 256;
     options.raster.fill = {0, 0, 255};
     options.scaleFactor = 3.5;
     for (const bool taken : {true, false}) {
@@ -281,9 +260,9 @@ TEST(RasterImport, OverviewsServeTheCoarserLevelsFillShowsAndThePlanIsWhatIsMade
         ASSERT_EQ(doc.Levels.size(), plan.levels.size());
         std::vector<int> zooms;
         for (std::size_t k = 0; k < plan.levels.size(); ++k) {
-            EXPECT_EQ(doc.Levels[k].TileCount, plan.levels[k].Tiles()) << k;
-            EXPECT_EQ(doc.Levels[k].Scale, plan.levels[k].scale) << k;
-            EXPECT_EQ(doc.LevelInfos[k].Zoom, plan.levels[k].zoom) << k;
+            EXPECT_EQ(std::tuple(doc.Levels[k].TileCount, doc.Levels[k].Scale, doc.LevelInfos[k].Zoom),
+                      std::tuple(plan.levels[k].Tiles(), plan.levels[k].scale, plan.levels[k].zoom))
+                << k;
             zooms.push_back(plan.levels[k].zoom);
         }
         // Taken, the overviews are the levels (1/8, 1/2); else each level halves the next,
@@ -329,10 +308,8 @@ TEST(RasterImport, DryRunPrintsThePlanAndRefusesWhatItCannotTake) {
     for (const std::vector<std::string>& wrong :
          {std::vector<std::string>{"--out", dir.file("a.jnx"), "--fill", "pink"},
           {"--out", dir.file("a.jnx"), "--json"},
-          {"--dry-run", "--zooms", "30"}}) {
-        const fixture::ProgramRun refused = run(wrong);
-        EXPECT_EQ(refused.code, 2) << wrong.back();
-    }
+          {"--dry-run", "--zooms", "30"}})
+        EXPECT_EQ(run(wrong).code, 2) << wrong.back();
 }
 
 }  // namespace

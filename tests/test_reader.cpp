@@ -74,10 +74,9 @@ TEST_P(ReaderTest, FullReadFillsTheModel) {
               std::tuple(built.tableOffsets[2], recipe.levels[2].scale, 3, 2,
                          platform::LoadI32(built.bytes.data() + built.tableOffsets[1])));
     ASSERT_EQ(doc.Tiles.size(), 15u);
-    for (const std::size_t t : {0u, 14u}) {
-        EXPECT_EQ(doc.Tiles[t].DataOffset, built.dataOffsets[t]);
-        EXPECT_EQ(doc.Tiles[t].TileBounds, recipe.levels[t / 5].tiles[t % 5].bounds);
-    }
+    for (const std::size_t t : {0u, 14u})
+        EXPECT_EQ(std::tuple(std::int64_t(doc.Tiles[t].DataOffset), doc.Tiles[t].TileBounds),
+                  std::tuple(built.dataOffsets[t], recipe.levels[t / 5].tiles[t % 5].bounds));
 
     // The next read replaces the whole model.
     ASSERT_TRUE(Read(fixture::SimpleRecipe(version(), 1, 2)));
@@ -95,12 +94,8 @@ TEST_P(ReaderTest, PreviewIsTheMiddleTileOfEachLevel) {
     ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
     ASSERT_EQ(doc.Previews.size(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {
-        jnx::Bytes expected;
-        if (chosen[i] > 0) {
-            const auto& stored = recipe.levels[i].tiles[std::size_t(chosen[i] - 1)].data;
-            expected = {0xFF, 0xD8};
-            expected.insert(expected.end(), stored.begin(), stored.end());
-        }
+        const jnx::Bytes expected =
+            chosen[i] > 0 ? fixture::WithSoi(recipe.levels[i].tiles[std::size_t(chosen[i] - 1)].data) : jnx::Bytes{};
         EXPECT_EQ(doc.Previews[i], expected) << "level " << i + 1;
     }
 }
@@ -112,13 +107,11 @@ TEST_P(ReaderTest, GapOtherThanTheBlockSpanShiftsOffsets) {
     for (const int delta : {-1, +1, +300}) {
         recipe.gap = int(1024 - length + delta);
         ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
-        EXPECT_EQ(doc.OffsetShift, -delta);
-        EXPECT_TRUE(doc.NeedsRegeneration);
-        EXPECT_EQ(doc.Padding, jnx::Bytes(std::size_t(1024 - length), 0));
+        EXPECT_EQ(std::tuple(doc.OffsetShift, doc.NeedsRegeneration, doc.Padding),
+                  std::tuple(-delta, true, jnx::Bytes(std::size_t(1024 - length), 0)));
     }
     // A gap holding something other than zeros is kept as read when the span is right.
-    recipe.gap = int(1024 - length);
-    built = BuildJnx(recipe);
+    recipe.gap = int(1024 - length), built = BuildJnx(recipe);
     built.bytes[std::size_t(built.firstTableOffset - 1)] = 0x5A;
     ASSERT_TRUE(Read(built.bytes));
     EXPECT_FALSE(doc.NeedsRegeneration);
@@ -132,8 +125,7 @@ TEST_P(ReaderTest, FileWithoutMapBlockGetsTheDefaultBlock) {
     for (const int gap : {0, 1024}) {  // even 1024 bytes cannot be patched: there is no block to patch
         recipe.gap = gap;
         ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
-        EXPECT_TRUE(doc.NeedsRegeneration);
-        EXPECT_EQ(doc.OffsetShift, 1024 - gap);
+        EXPECT_EQ(std::tuple(doc.NeedsRegeneration, doc.OffsetShift), std::tuple(true, 1024 - gap));
     }
     const std::string guid = jnx::DecodeText(doc.MapInfo.MapGuid, true);
     EXPECT_EQ(std::int64_t(doc.Padding.size()), 1024 - jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos));
@@ -149,15 +141,12 @@ TEST_P(ReaderTest, FileWithoutMapBlockGetsTheDefaultBlock) {
 
 TEST_P(ReaderTest, MissingLastZoomBecomes255AndCountsInTheBlockLength) {
     JnxRecipe recipe = fixture::SimpleRecipe(version(), 2, 2);
-    recipe.lastZoomMissing = true;
-    recipe.gap = 0;
+    recipe.lastZoomMissing = true, recipe.gap = 0;
     ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
-    EXPECT_EQ(doc.LevelInfos[0].Zoom, 1);
-    EXPECT_EQ(doc.LevelInfos[1].Zoom, 255);
+    EXPECT_EQ(std::pair(doc.LevelInfos[0].Zoom, doc.LevelInfos[1].Zoom), std::pair(1, 255));
     const std::int64_t length = jnx::MapBlockLength(doc.MapInfo, doc.LevelInfos);  // counts the Zoom
-    EXPECT_EQ(std::int64_t(doc.Padding.size()), 1024 - length);
-    EXPECT_EQ(doc.OffsetShift, 1024 - (length - 4));
-    EXPECT_TRUE(doc.NeedsRegeneration);
+    EXPECT_EQ(std::tuple(std::int64_t(doc.Padding.size()), std::int64_t(doc.OffsetShift), doc.NeedsRegeneration),
+              std::tuple(1024 - length, 1024 - (length - 4), true));
 
     // Such a block that fills the 1024 bytes with its padding was taken to stay as it
     // lies, though written back with the Zoom it is up to 4 bytes longer.
@@ -182,9 +171,10 @@ TEST_P(ReaderTest, SignatureAndReverseDataOrder) {
     recipe.signature.clear();
     recipe.reverseDataOrder = true;
     ASSERT_TRUE(Read(recipe)) << platform::ErrorText(error);
-    EXPECT_EQ(std::int64_t(doc.Signature.size()), built.dataOffsets[0] - built.dataOffsets[5]);
-    EXPECT_EQ(doc.CheckPointsImages[5].Offset, built.dataOffsets[5]);
-    EXPECT_EQ(doc.CheckPointsImages[5].Value, platform::LoadI32(recipe.levels[1].tiles[2].data.data()));
+    EXPECT_EQ(std::tuple(std::int64_t(doc.Signature.size()), std::int64_t(doc.CheckPointsImages[5].Offset),
+                         doc.CheckPointsImages[5].Value),
+              std::tuple(built.dataOffsets[0] - built.dataOffsets[5], built.dataOffsets[5],
+                         platform::LoadI32(recipe.levels[1].tiles[2].data.data())));
 }
 
 TEST_P(ReaderTest, TrailerForms) {

@@ -34,18 +34,14 @@ class RegenerateTest : public ::testing::TestWithParam<Variant> {};
 TEST_P(RegenerateTest, NewFileReadsBackWithTheSourceTiles) {
     const Variant v = GetParam();
     JnxRecipe recipe = fixture::SimpleRecipe(v.from, 3, 3);
-    recipe.withMapBlock = v.withMapBlock;
-    recipe.gap = v.gap;
+    recipe.withMapBlock = v.withMapBlock, recipe.gap = v.gap;
     if (v.signature) recipe.signature = {'S', 'I', 'G', 0, 1, 2, 3};
     if (v.from == 4) recipe.levels[1].extra = 7;  // other producers write other values
     fixture::Loaded s(recipe);
     edit::EditRequest request;
     request.targetVersion = v.to;
-    request.drawOrder = 31;
-    request.productId = -12;
-    request.groupName = "New group";
-    request.levels[1].scale = 2000;
-    request.levels[1].priority = true;
+    request.drawOrder = 31, request.productId = -12, request.groupName = "New group";
+    request.levels[1].scale = 2000, request.levels[1].priority = true;
     platform::Error error;
     ASSERT_TRUE(Regenerate(s, request, error)) << platform::ErrorText(error);
 
@@ -113,7 +109,7 @@ TEST(CancelledWriters, LeaveTheFolderAsItWas) {
     recipe.levels[0].tiles.push_back({fixture::MakeTileData(3, 4000)});
     recipe.levels[1].tiles.push_back({fixture::MakeTileData(4, 3000)});
     const jnx::WriterSettings smallPieces{1000};
-    for (const bool extract : {false, true}) {
+    for (const bool extract : {false, true})
         for (const int chunks : {1, 3}) {
             fixture::Loaded s(recipe);
             const edit::ResolvedEdit resolved = fixture::Resolve({}, s.doc, edit::Purpose::Save, smallPieces);
@@ -126,8 +122,7 @@ TEST(CancelledWriters, LeaveTheFolderAsItWas) {
                                                          s.dir.file("MAP_new.jnx"), smallPieces, error, &observer);
             const std::string what = std::string(extract ? "extract" : "regenerate") + " after " +
                                      std::to_string(chunks);
-            EXPECT_FALSE(ok) << what;
-            EXPECT_EQ(error.code, ErrorCode::Cancelled) << what;
+            EXPECT_EQ(ok ? ErrorCode::None : error.code, ErrorCode::Cancelled) << what;
             EXPECT_EQ(s.dir.list(), Files{"MAP.jnx"}) << what;
             EXPECT_EQ(fixture::ReadBytes(s.path), s.built.bytes) << what;
             // Pieces of the block size, each one reported.
@@ -135,7 +130,6 @@ TEST(CancelledWriters, LeaveTheFolderAsItWas) {
             for (int i = 1; i <= chunks; ++i) pieces.push_back(1000 * i);
             EXPECT_EQ(observer.seen, pieces) << what;
         }
-    }
 }
 
 // Each failure runs on a fresh source of the version given, converted to the other one.

@@ -41,8 +41,8 @@ TEST_F(SettingsFile, TablesAsWritten) {
                          tables_.Groups[1].Name),
               std::tuple("8 m", 13, 12, "Trails/Roads/Rivers"));
     using Z = std::array<std::int16_t, 5>;
-    EXPECT_EQ(tables_.GroupZoomTable[0].ZoomIndex, (Z{0, 2, 0, -1, -2}));
-    EXPECT_EQ(tables_.GroupZoomTable[1].ZoomIndex, (Z{-2, -2, -2, -2, -2}));
+    EXPECT_EQ(std::pair(tables_.GroupZoomTable[0].ZoomIndex, tables_.GroupZoomTable[1].ZoomIndex),
+              std::pair(Z{0, 2, 0, -1, -2}, Z{-2, -2, -2, -2, -2}));
     EXPECT_EQ(tables_.LevelDirs, (std::array<std::string, 5>{"", "$current/Levels/Two", "", "", "/Maps/Out"}));
     EXPECT_EQ(tables_.TargetVersions.size(), 2u);
 }
@@ -81,17 +81,14 @@ TEST_F(SettingsFile, SizeLimitIsExact) {
 
 TEST_F(SettingsFile, ValuesOrTheirDefaults) {
     for (const auto& [value, level] : std::initializer_list<std::pair<const char*, int>>{
-             {"", 1}, {" 2.0 ", 2}, {"2.5", 1}, {"1e99", 1}, {"4294967298", 1}}) {
+             {"", 1}, {" 2.0 ", 2}, {"2.5", 1}, {"1e99", 1}, {"4294967298", 1}})
         EXPECT_EQ(With(std::string("[Preferences]\nUserLevel=") + value + "\n").UserLevel(), level) << value;
-    }
     for (const auto& [value, size] : std::initializer_list<std::pair<const char*, std::int64_t>>{
-             {"", 200000000}, {"1000", 1000}, {"0", 0}, {"-4096", 0}, {"12 MB", 0}}) {  // 0: every rewrite refuses
+             {"", 200000000}, {"1000", 1000}, {"0", 0}, {"-4096", 0}, {"12 MB", 0}})  // 0: every rewrite refuses
         EXPECT_EQ(With(std::string("[System]\nBlockSize=") + value + "\n").BlockSize(), size) << value;
-    }
     const std::string there = dir_.path();
     const auto s = With("[Merge]\nDir=$CURRENT\\merged\n[Preferences]\nBatchDefaultDir=" + there + "\n");
-    EXPECT_EQ(s.MergeDir(), "$CURRENT/merged");
-    EXPECT_EQ(s.BatchDefaultDir("/fallback"), there);
+    EXPECT_EQ(std::tuple(s.MergeDir(), s.BatchDefaultDir("/fallback")), std::tuple("$CURRENT/merged", there));
     EXPECT_EQ(With("[Preferences]\nBatchDefaultDir=" + there + "/gone\n").BatchDefaultDir("/fallback"), "/fallback");
 }
 
@@ -106,14 +103,12 @@ TEST(ZoomLookup, RowAndPriorityOfAStoredScaleAndBack) {
                           Case{10, 0, true}, Case{5, 0, false},  // below the first MinScale
                           Case{5000, 2, std::nullopt}}) {      // beyond the last row
         const auto m = settings::RowForScale(table, c.scale);
-        EXPECT_EQ(m.row, c.row) << c.scale;
-        EXPECT_EQ(m.prioritised, c.prioritised) << c.scale;
+        EXPECT_EQ(std::pair(m.row, m.prioritised), std::pair(c.row, c.prioritised)) << c.scale;
     }
     EXPECT_EQ(settings::RowForScale({}, 5).row, -1);
-    EXPECT_EQ(settings::ScaleForRow(table, 1, false), 40);
-    EXPECT_EQ(settings::ScaleForRow(table, 1, true), 39);
-    EXPECT_EQ(settings::ScaleForRow(table, 3, false), 0);
-    EXPECT_EQ(settings::ScaleForRow(table, -1, false), 0);
+    EXPECT_EQ(std::tuple(settings::ScaleForRow(table, 1, false), settings::ScaleForRow(table, 1, true),
+                         settings::ScaleForRow(table, 3, false), settings::ScaleForRow(table, -1, false)),
+              std::tuple(40, 39, 0, 0));
 }
 
 // Each level's rows as "coarsest-finest", "under K" when level K hides it everywhere, or
@@ -153,8 +148,8 @@ TEST(ScaleModel, FittedLevelFirstShowsAtItsOwnRow) {
     settings::SettingsTables tables;
     ASSERT_TRUE(settings::CargarCombos(settings::Settings(TESSALY_INI_PATH), tables));
     EXPECT_EQ(settings::NativeScale(156543.03 / (1 << 14) * std::cos(45 * M_PI / 180)), 1339);  // the importer's figure
-    for (const settings::DeviceProfile& profile : settings::DeviceProfiles()) {
-        for (double latitude : {0.0, 30.0, 46.0, 60.0, 70.0}) {
+    for (const settings::DeviceProfile& profile : settings::DeviceProfiles())
+        for (double latitude : {0.0, 30.0, 46.0, 60.0, 70.0})
             for (int zoom = 8; zoom <= 17; ++zoom) {
                 const double metres = settings::GroundMetresPerPixel(360.0 / 256 / (1 << zoom), latitude);
                 const std::int32_t scale = settings::NativeScale(metres, profile.factor);
@@ -166,8 +161,6 @@ TEST(ScaleModel, FittedLevelFirstShowsAtItsOwnRow) {
                 EXPECT_EQ(settings::CoarsestQualifyingRow(tables.ZoomTable, scale, profile.factor), row);
                 EXPECT_LT(settings::CoarsestQualifyingRow(tables.ZoomTable, scale, profile.factor * 4), row);
             }
-        }
-    }
     EXPECT_EQ(settings::FindDeviceProfile("GPSMAP67")->factor, 3.5);
     EXPECT_EQ(settings::FindDeviceProfile("gpsmap"), nullptr);
 }

@@ -122,12 +122,8 @@ void RunUnderEveryFault(const Scenario& scenario) {
 
 edit::EditRequest EditedValues(std::optional<int> version = {}) {
     edit::EditRequest request;
-    request.targetVersion = version;
-    request.productId = 42;
-    request.groupName = "Edited group";
-    request.drawOrder = 12;
-    request.levels[0].scale = 2400, request.levels[1].scale = 9600;
-    request.levels[2].priority = true;
+    request.targetVersion = version, request.productId = 42, request.groupName = "Edited group", request.drawOrder = 12;
+    request.levels[0].scale = 2400, request.levels[1].scale = 9600, request.levels[2].priority = true;
     return request;
 }
 
@@ -257,8 +253,7 @@ Scenario BatchSave(bool replaceSource) {
             {{"a.jnx", fixture::BuildJnx(Recipe(3, 1)).bytes}, {"b.jnx", Built(4, 2)}},
             [replaceSource](const fixture::TempDir& dir) {
                 edit::EditRequest request = EditedValues(4);
-                request.replaceSource = replaceSource;
-                request.drawOrder = 20;
+                request.replaceSource = replaceSource, request.drawOrder = 20;
                 Result r;
                 r.summary = batch::SaveFilesAsBatch({dir.file("a.jnx"), dir.file("b.jnx")}, "", request, {});
                 r.ok = !r.summary.Refused() && r.summary.errors == 0;
@@ -394,8 +389,7 @@ Scenario Fit() {
             [](const fixture::TempDir& dir) {
                 operations::FitRequest request;
                 request.source = dir.file("map.jnx");
-                request.overwrite = true;
-                request.tilesPerLevel = 2;
+                request.overwrite = true, request.tilesPerLevel = 2;
                 const operations::FitOutcome outcome = operations::FitMap(request);
                 return Outcome(outcome.result == operations::FitOutcome::Result::Written && outcome.left.empty(),
                                outcome.error);
@@ -416,8 +410,7 @@ Scenario CustomMapsExport() {
     }
     return {"ExportCustomMaps", {{"map.jnx", fixture::BuildJnx(recipe).bytes}}, [](const fixture::TempDir& dir) {
                 convert::CustomMapsOptions options;
-                options.maxImages = 2;
-                options.level = 1;
+                options.maxImages = 2, options.level = 1;
                 convert::CustomMapsResult result;
                 platform::Error error;
                 const bool ok =

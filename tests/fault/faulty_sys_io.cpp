@@ -18,10 +18,8 @@ namespace {
 // One test process drives one writer at a time, so plain process state is enough here.
 struct State {
     Plan plan;
-    int points = 0;
-    int writes = 0;
-    bool fired = false;
-    bool tornWrite = false;  // the next write fails
+    int points = 0, writes = 0;
+    bool fired = false, tornWrite = false;  // tornWrite: the next write fails
     std::set<int> createdFiles;
     std::set<std::pair<dev_t, ino_t>> unflushed;  // files written since their last flush
     int unflushedReplacements = 0;
@@ -32,16 +30,17 @@ State& Current() {
     return state;
 }
 
+// The plan fires: the call fails with error.
+bool Fire(int error) {
+    Current().fired = true;
+    errno = error;
+    return true;
+}
+
 // Counts a point; true when the plan fails this one with EIO.
 bool FailPoint() {
     State& s = Current();
-    ++s.points;
-    if (s.plan.kind == Kind::Error && s.points == s.plan.at) {
-        s.fired = true;
-        errno = EIO;
-        return true;
-    }
-    return false;
+    return ++s.points == s.plan.at && s.plan.kind == Kind::Error && Fire(EIO);
 }
 
 enum class WriteFate { Normal, Fail, Short };
@@ -49,18 +48,10 @@ enum class WriteFate { Normal, Fail, Short };
 WriteFate NextWrite(int fd) {
     if (FailPoint()) return WriteFate::Fail;
     State& s = Current();
-    if (s.tornWrite) {
-        s.tornWrite = false;
-        s.fired = true;
-        errno = EIO;
-        return WriteFate::Fail;
-    }
+    if (std::exchange(s.tornWrite, false) && Fire(EIO)) return WriteFate::Fail;
     ++s.writes;
-    if (s.plan.kind == Kind::DiskFull && s.writes >= s.plan.at && s.createdFiles.count(fd) != 0) {
-        s.fired = true;
-        errno = ENOSPC;
+    if (s.plan.kind == Kind::DiskFull && s.writes >= s.plan.at && s.createdFiles.count(fd) != 0 && Fire(ENOSPC))
         return WriteFate::Fail;
-    }
     if ((s.plan.kind == Kind::ShortWrite || s.plan.kind == Kind::TornWrite) && s.writes == s.plan.at) {
         s.tornWrite = s.plan.kind == Kind::TornWrite;
         return WriteFate::Short;
@@ -88,32 +79,17 @@ void NoteRename(const char* from, const char* to) {
 // Whether a write of n bytes into fd goes ahead (errno set when not); a short one gets a
 // smaller n.
 bool Admit(int fd, std::size_t& n) {
-    switch (NextWrite(fd)) {
-    case WriteFate::Fail:
-        return false;
-    case WriteFate::Short:
-        if (n >= 2) {
-            Current().fired = true;
-            n /= 2;
-        }
-        return true;
-    case WriteFate::Normal:
-        break;
-    }
-    return true;
+    const WriteFate fate = NextWrite(fd);
+    if (fate == WriteFate::Short && n >= 2) Current().fired = true, n /= 2;
+    return fate != WriteFate::Fail;
 }
 
 }  // namespace
 
+// Files still open stay known.
 void Arm(Plan plan) {
     State& s = Current();
-    s.plan = plan;
-    s.points = 0;
-    s.writes = 0;
-    s.fired = false;
-    s.tornWrite = false;
-    s.unflushed.clear();
-    s.unflushedReplacements = 0;
+    s = State{plan, 0, 0, false, false, std::move(s.createdFiles), {}, 0};
 }
 
 void Disarm() { Arm(Plan{}); }
@@ -143,11 +119,7 @@ ssize_t Pwrite(int fd, const void* buffer, std::size_t n, off_t pos) {
 }
 
 ssize_t CopyFileRange(int in, off_t* inPos, int out, off_t* outPos, std::size_t n) {
-    if (Current().plan.kind == fault::Kind::NoKernelCopy) {
-        Current().fired = true;
-        errno = EXDEV;
-        return -1;
-    }
+    if (Current().plan.kind == fault::Kind::NoKernelCopy && fault::Fire(EXDEV)) return -1;
     if (!fault::Admit(out, n)) return -1;
     const ssize_t copied = ::copy_file_range(in, inPos, out, outPos, n, 0);
     fault::NoteWritten(out, copied);

@@ -24,10 +24,6 @@ void SetI32(Bytes& out, std::int64_t pos, std::int32_t v) {
     for (int i = 0; i < 4; ++i) out[std::size_t(pos + i)] = std::uint8_t(u >> (8 * i));
 }
 
-const std::string& TableCopyright(const LevelRecipe& level) {
-    return level.tableCopyrightSet ? level.tableCopyright : level.copyright;
-}
-
 }  // namespace
 
 BuiltJnx BuildJnx(const JnxRecipe& recipe) {
@@ -41,9 +37,7 @@ BuiltJnx BuildJnx(const JnxRecipe& recipe) {
     PutI32(out, levelCount);
     PutI32(out, recipe.zeroedFields[1]);
     PutI32(out, recipe.productId);
-    PutI32(out, recipe.zeroedFields[2]);
-    PutI32(out, recipe.zeroedFields[3]);
-    PutI32(out, recipe.zeroedFields[4]);
+    for (const int i : {2, 3, 4}) PutI32(out, recipe.zeroedFields[std::size_t(i)]);
     if (recipe.version == 4) PutI32(out, recipe.drawOrder);
 
     std::vector<std::int64_t> tableOffsetFields;
@@ -55,7 +49,7 @@ BuiltJnx BuildJnx(const JnxRecipe& recipe) {
         PutI32(out, level.scale);
         if (recipe.version == 4) {
             PutI32(out, level.extra);
-            PutZ(out, TableCopyright(level));
+            PutZ(out, level.tableCopyrightSet ? level.tableCopyright : level.copyright);
         }
     }
 
@@ -70,15 +64,12 @@ BuiltJnx BuildJnx(const JnxRecipe& recipe) {
         PutI32(out, levelCount);
         for (std::size_t i = 0; i < recipe.levels.size(); ++i) {
             const auto& level = recipe.levels[i];
-            PutZ(out, level.name);
-            PutZ(out, level.description);
-            PutZ(out, level.copyright);
+            for (const std::string* text : {&level.name, &level.description, &level.copyright}) PutZ(out, *text);
             if (!(recipe.lastZoomMissing && i + 1 == recipe.levels.size())) PutI32(out, level.zoom);
         }
     }
     const auto blockLength = std::int64_t(out.size()) - built.blockStart;
-    std::int64_t gap = recipe.gap;
-    if (gap < 0) gap = 1024 - blockLength;
+    const std::int64_t gap = recipe.gap < 0 ? 1024 - blockLength : recipe.gap;
     if (gap < 0) throw std::runtime_error("fixture block longer than 1024 bytes");
     out.resize(out.size() + std::size_t(gap), 0);
 
@@ -119,13 +110,9 @@ Bytes MakeTileData(int seed, std::size_t size) {
     const std::uint8_t head[] = {0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0};
     std::mt19937 rng(static_cast<unsigned>(seed) * 2654435761u + 1u);
     for (std::size_t i = 0; i < size; ++i) data[i] = i < sizeof head ? head[i] : std::uint8_t(rng());
-    if (size >= 2) {
-        data[size - 2] = 0xFF;
-        data[size - 1] = 0xD9;
-    }
+    data[size - 2] = 0xFF, data[size - 1] = 0xD9;
     // Make the first four bytes differ between seeds so check values tell tiles apart.
-    data[2] = std::uint8_t(seed);
-    data[3] = std::uint8_t(seed >> 8);
+    data[2] = std::uint8_t(seed), data[3] = std::uint8_t(seed >> 8);
     return data;
 }
 
@@ -136,17 +123,12 @@ JnxRecipe SimpleRecipe(int version, int levels, int tilesPerLevel) {
     int seed = 1;
     for (int i = 0; i < levels; ++i) {
         LevelRecipe level;
-        level.scale = scales[i % 8];
-        level.zoom = i + 1;
+        level.scale = scales[i % 8], level.zoom = i + 1;
         level.name = "Level " + std::to_string(i + 1);
         level.copyright = "(c) Test " + std::string(std::size_t(i), 'x');
-        for (int j = 0; j < tilesPerLevel; ++j) {
-            TileRecipe tile;
-            tile.data = MakeTileData(seed, 20 + std::size_t((seed * 37) % 300));
-            tile.bounds = {seed, seed + 1, seed + 2, seed + 3};
-            ++seed;
-            level.tiles.push_back(tile);
-        }
+        for (int j = 0; j < tilesPerLevel; ++j, ++seed)
+            level.tiles.push_back(
+                {MakeTileData(seed, 20 + std::size_t((seed * 37) % 300)), {seed, seed + 1, seed + 2, seed + 3}});
         recipe.levels.push_back(level);
     }
     return recipe;
@@ -164,8 +146,7 @@ void WriteWithHole(const std::string& path, const BuiltJnx& built, std::size_t f
     for (std::size_t t = 0; t < built.dataOffsets.size(); ++t) {
         if (built.dataOffsets[t] < from) continue;
         const auto field = std::size_t(built.firstTableOffset) + t * 28 + 24;
-        const auto moved = std::uint32_t(built.dataOffsets[t] - from + to);
-        for (int k = 0; k < 4; ++k) front[field + std::size_t(k)] = std::uint8_t(moved >> (8 * k));
+        SetI32(front, std::int64_t(field), std::int32_t(std::uint32_t(built.dataOffsets[t] - from + to)));
     }
     WriteBytes(path, front);
     std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);

@@ -68,6 +68,12 @@ BuiltJnx BuildJnx(const JnxRecipe& recipe);
 
 // A small valid-looking JPEG body (without FF D8), distinct per seed, size >= 4.
 Bytes MakeTileData(int seed, std::size_t size = 64);
+// A stored tile as a whole JPEG again, its FF D8 put back.
+inline Bytes WithSoi(const Bytes& stored) {
+    Bytes image{0xFF, 0xD8};
+    image.insert(image.end(), stored.begin(), stored.end());
+    return image;
+}
 // A recipe with the given number of levels and tiles per level, tiles of assorted sizes.
 JnxRecipe SimpleRecipe(int version, int levels, int tilesPerLevel);
 

@@ -34,14 +34,12 @@ inline std::vector<std::uint8_t> Encode(int width, int height, int seed, const L
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&encoder, &buffer, &size);
-    encoder.image_width = JDIMENSION(width);
-    encoder.image_height = JDIMENSION(height);
+    encoder.image_width = JDIMENSION(width), encoder.image_height = JDIMENSION(height);
     encoder.input_components = look.components;
     encoder.in_color_space = look.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&encoder);
     jpeg_set_quality(&encoder, look.quality, TRUE);
-    encoder.comp_info[0].h_samp_factor = look.h;
-    encoder.comp_info[0].v_samp_factor = look.v;
+    encoder.comp_info[0].h_samp_factor = look.h, encoder.comp_info[0].v_samp_factor = look.v;
     if (look.progressive) jpeg_simple_progression(&encoder);
     jpeg_start_compress(&encoder, TRUE);
     while (encoder.next_scanline < encoder.image_height) {
@@ -74,8 +72,7 @@ inline Picture Decode(const std::vector<std::uint8_t>& jpeg) {
     jpeg_create_decompress(&decoder);
     jpeg_mem_src(&decoder, jpeg.data(), jpeg.size());
     jpeg_read_header(&decoder, TRUE);
-    decoder.do_fancy_upsampling = FALSE;
-    decoder.dct_method = JDCT_ISLOW;
+    decoder.do_fancy_upsampling = FALSE, decoder.dct_method = JDCT_ISLOW;
     jpeg_start_decompress(&decoder);
     Picture picture{int(decoder.output_width), int(decoder.output_height), decoder.output_components, {}};
     picture.samples.resize(std::size_t(picture.width) * std::size_t(picture.height) * std::size_t(picture.components));

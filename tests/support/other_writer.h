@@ -55,8 +55,7 @@ public:
         if (pid_ > 0) {
             int status = 0;
             ::waitpid(pid_, &status, 0);
-            written_ = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-            pid_ = -1;
+            written_ = WIFEXITED(status) && WEXITSTATUS(status) == 0, pid_ = -1;
         }
         return written_;
     }

@@ -10,11 +10,8 @@
 namespace fixture {
 
 inline std::vector<std::uint8_t> RealJpeg(int width, int height, bool progressive) {
-    Look look;
-    look.progressive = progressive;
-    std::vector<std::uint8_t> stored = Encode(width, height, 0, look);
-    stored.erase(stored.begin(), stored.begin() + 2);
-    return stored;
+    const std::vector<std::uint8_t> jpeg = Encode(width, height, 0, {3, 2, 2, 75, progressive});
+    return std::vector<std::uint8_t>(jpeg.begin() + 2, jpeg.end());
 }
 
 }  // namespace fixture

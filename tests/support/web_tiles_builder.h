@@ -28,16 +28,13 @@ inline std::vector<std::uint8_t> MakeJpeg(int seed, std::uint16_t width, std::ui
     const std::uint8_t scan[] = {0xFF, 0xDA, 0x00, 0x0C, 0x03, 1, 0x00, 2, 0x11, 3, 0x11, 0x00, 0x3F, 0x00};
     jpeg.insert(jpeg.end(), std::begin(scan), std::end(scan));
     for (std::size_t i = 0; i < scanBytes; ++i) jpeg.push_back(std::uint8_t(rng() & 0x7F));
-    jpeg.push_back(0xFF);
-    jpeg.push_back(0xD9);
+    jpeg.insert(jpeg.end(), {0xFF, 0xD9});
     return jpeg;
 }
 
 // One row of an MBTiles tiles table; no data stands for NULL.
 struct MbtilesRow {
-    int zoom = 0;
-    int column = 0;
-    int row = 0;  // counted from the south
+    int zoom = 0, column = 0, row = 0;  // row counted from the south
     std::optional<std::vector<std::uint8_t>> data;
 
     friend bool operator==(const MbtilesRow&, const MbtilesRow&) = default;
