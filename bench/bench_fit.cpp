@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_grid_map.h"
 #include "bench/bench_support.h"
 #include "jnx/codec.h"
 #include "jnx/front_part.h"
@@ -37,49 +38,7 @@ std::int64_t WriteMap(const std::string& path) {
         const Bytes jpeg = fixture::Encode(256, 256, seed, {3, 2, 2, 30, false});
         pictures.emplace_back(jpeg.begin() + 2, jpeg.end());
     }
-    jnx::FrontPart front;
-    front.header.Version = 4;
-    front.header.ProductId = 1;
-    const std::int32_t north = 1 << 28, west = 1 << 26;
-    const int rows = (kTiles + kColumns - 1) / kColumns;
-    front.header.Bounds = {north, west + kColumns * kSpan, north - rows * kSpan, west};
-    front.mapInfo.MapGuid = jnx::EncodeText(jnx::NewGuidText(), true);
-    front.mapInfo.GroupName = jnx::EncodeText("Bench group", true);
-    front.mapInfo.ReservedBytes = *jnx::ProductIdCopy(1);
-    front.mapInfo.MapTitle = jnx::EncodeText("Bench map", true);
-    front.levels.push_back({kTiles, 0, 1000});
-    front.levelCopyrights.push_back(jnx::EncodeText("(c) Bench", true));
-    front.levelInfos.push_back(
-        {jnx::EncodeText("Level", true), jnx::EncodeText("Bench", true), jnx::EncodeText("(c) Bench", true), 1});
-    std::int64_t sum = 0;
-    for (int t = 0; t < kTiles; ++t) {
-        const int col = t % kColumns, row = t / kColumns;
-        jnx::JnxTile tile;
-        tile.TileBounds = {north - row * kSpan, west + (col + 1) * kSpan, north - (row + 1) * kSpan,
-                           west + col * kSpan};
-        tile.TileAux = {0, 1, 0, 1};
-        tile.DataSize = std::int32_t(pictures[std::size_t(t) % pictures.size()].size());
-        sum += tile.DataSize;
-        front.tiles.push_back(tile);
-    }
-    platform::Error error;
-    Bytes chunk;
-    if (!jnx::PlaceTilesBackToBack(front, error) || !jnx::BuildFrontPart(front, chunk, error))
-        Die(platform::ErrorText(error));
-    platform::BinaryFile file;
-    if (!file.Open(path, platform::BinaryFile::Mode::CreateTruncate, error)) Die(platform::ErrorText(error));
-    std::int64_t pos = 0;
-    for (std::size_t t = 0; t < front.tiles.size(); ++t) {
-        const Bytes& image = pictures[t % pictures.size()];
-        chunk.insert(chunk.end(), image.begin(), image.end());
-        if (t + 1 == front.tiles.size()) chunk.insert(chunk.end(), std::begin(jnx::kTrailer), std::end(jnx::kTrailer));
-        if (chunk.size() >= (std::size_t(4) << 20) || t + 1 == front.tiles.size()) {
-            if (!file.WriteAt(pos, chunk.data(), chunk.size(), error)) Die(platform::ErrorText(error));
-            pos += std::int64_t(chunk.size());
-            chunk.clear();
-        }
-    }
-    return sum;
+    return bench::WriteGridMap("bench_fit", path, pictures, {kTiles, kColumns, kSpan, 1 << 28, 1 << 26});
 }
 
 std::int64_t LevelBytes(const std::string& path, std::int32_t& tiles) {
