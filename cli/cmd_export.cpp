@@ -60,10 +60,11 @@ int RunCustomMaps(const ParsedArgs& parsed, const std::string& file, const std::
         std::cerr << file << ": " << ErrorWithHint(error) << "\n";
         return kExitFailed;
     }
-    std::cout << "level " << result.level << ": " << result.images << " images of up to " << result.joined << " x "
+    const auto images = [](auto n) { return std::to_string(n) + (n == 1 ? " image" : " images"); };
+    std::cout << "level " << result.level << ": " << images(result.images) << " of up to " << result.joined << " x "
               << result.joined << " tiles, at most " << options.maxImages << " per file\n";
     for (const convert::CustomMapsFile& written : result.files)
-        std::cout << "created " << written.path << " (" << written.images << " images)\n";
+        std::cout << "created " << written.path << " (" << images(written.images) << ")\n";
     return kExitOk;
 }
 

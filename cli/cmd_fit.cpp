@@ -193,7 +193,7 @@ int Run(const ParsedArgs& parsed) {
     }
     // Scales are judged against the imagery only for a family the user names.
     settings::SettingsTables tables;
-    if (parsed.Has("--device")) {
+    if (parsed.Has("--device") || parsed.Has("--factor")) {
         const settings::Settings config = LoadSettings(parsed);
         base.scaleFactor = DeviceProfileOf(parsed, config).factor;
         if (!settings::CargarCombos(config, tables))
