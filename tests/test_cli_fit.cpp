@@ -3,6 +3,8 @@
 // device check.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "check/device_check.h"
 #include "operations/fit_map.h"
 #include "support/jnx_builder.h"
@@ -111,24 +113,6 @@ TEST(FitMap, MendsEveryFindingAndKeepsEveryPixel) {
     EXPECT_EQ(operations::FitMap(request).error.code, ErrorCode::OutputIsSource);
 }
 
-TEST(FitMap, ALevelThatCannotBeJoinedStaysAndTheRestIsMended) {
-    fixture::TempDir dir;
-    Sources sources;
-    fixture::WriteBytes(dir.file("mixed.jnx"), fixture::BuildJnx(UnfitMap(sources, 13)).bytes);
-    operations::FitRequest request;
-    request.source = dir.file("mixed.jnx");
-    request.output = dir.file("out.jnx");
-    request.tilesPerLevel = 16;
-    const FitOutcome outcome = operations::FitMap(request);
-    ASSERT_EQ(outcome.result, FitOutcome::Result::Written) << platform::ErrorText(outcome.error);
-    ASSERT_EQ(outcome.notes.size(), 1u);
-    EXPECT_EQ(outcome.notes[0].code, ErrorCode::JpegJoinMismatch);
-    EXPECT_EQ(outcome.notes[0].level, 2);
-    ASSERT_EQ(outcome.left.size(), 1u);
-    EXPECT_EQ(outcome.left[0].code, check::FindingCode::TilesOverLimit);
-    EXPECT_FALSE(outcome.Ready());
-}
-
 TEST(FitCli, WritesOnceThenSaysTheMapIsReady) {
     fixture::TempDir dir;
     Sources sources;
@@ -159,15 +143,23 @@ TEST(FitCli, WritesOnceThenSaysTheMapIsReady) {
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"map.jnx", "map_fit.jnx", "six.jnx"}));
 }
 
-// Only the group whose tables differ is decoded and encoded again, and said to
-// be; the other groups keep their pixels, and holes take the fill colour.
-TEST(FitMap, ReencodesOnlyTheGroupOfMixedTablesWhenAsked) {
+// A level whose tables differ stays as it was, said why, while the rest is mended; asked
+// to, only the group whose tables differ is decoded and encoded again, and said to be: the
+// other groups keep their pixels, and holes take the fill colour.
+TEST(FitMap, MixedTablesStayUnlessReencodingIsAsked) {
     fixture::TempDir dir;
     Sources sources;
     fixture::WriteBytes(dir.file("mixed.jnx"), fixture::BuildJnx(UnfitMap(sources, 13)).bytes);
     operations::FitRequest request;
     request.source = dir.file("mixed.jnx");
-    request.tilesPerLevel = 16, request.reencodeQuality = 90;
+    request.tilesPerLevel = 16;
+    const FitOutcome kept = operations::FitMap(request);
+    ASSERT_EQ(kept.result, FitOutcome::Result::Written) << platform::ErrorText(kept.error);
+    ASSERT_EQ(std::tuple(kept.notes.size(), kept.left.size(), kept.Ready()), std::tuple(1u, 1u, false));
+    EXPECT_EQ(std::tuple(kept.notes[0].code, kept.notes[0].level, kept.left[0].code),
+              std::tuple(ErrorCode::JpegJoinMismatch, 2, check::FindingCode::TilesOverLimit));
+
+    request.reencodeQuality = 90, request.overwrite = true;
     request.fill = {0, 0, 0};
     const FitOutcome outcome = operations::FitMap(request);
     ASSERT_EQ(outcome.result, FitOutcome::Result::Written) << platform::ErrorText(outcome.error);
