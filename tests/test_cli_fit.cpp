@@ -120,12 +120,22 @@ TEST(FitCli, WritesOnceThenSaysTheMapIsReady) {
     const auto first = fixture::RunProgram(TESSALY_CLI_PATH, {"fit", "--json", dir.file("map.jnx")}, dir.path());
     EXPECT_EQ(first.code, 0) << first.err;
     EXPECT_NE(first.out.find("\"result\": \"written\""), std::string::npos) << first.out;
-    const auto again = fixture::RunProgram(TESSALY_CLI_PATH, {"fit", dir.file("map_fit.jnx")}, dir.path());
-    EXPECT_EQ(again.code, 0);
+    const auto again = fixture::RunProgram(
+        TESSALY_CLI_PATH,
+        {"fit", "--json", "--device", "classic", "--fill", "black", "--reencode", "90", dir.file("map_fit.jnx")},
+        dir.path());
+    EXPECT_EQ(again.code, 0) << again.err;
+    EXPECT_NE(again.out.find("\"ready\": true"), std::string::npos) << again.out;  // scales judged too: warnings only
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"map.jnx", "map_fit.jnx"}));
     const auto refused = fixture::RunProgram(TESSALY_CLI_PATH, {"fit", dir.file("map.jnx")}, dir.path());
     EXPECT_EQ(refused.code, 1);
     EXPECT_NE(refused.err.find("--overwrite"), std::string::npos) << refused.err;
+    const auto failed = fixture::RunProgram(TESSALY_CLI_PATH, {"fit", "--json", dir.file("none.jnx")}, dir.path());
+    EXPECT_EQ(failed.code, 1);
+    EXPECT_NE(failed.out.find("\"code\": \"cannot_open\""), std::string::npos) << failed.out;
+    const auto text = fixture::RunProgram(TESSALY_CLI_PATH, {"fit", "--out", dir.file("b.jnx"), dir.file("map.jnx")}, dir.path());
+    EXPECT_EQ(text.out.find(dir.file("map.jnx") + ": written "), 0u) << text.out << text.err;
+    std::remove(dir.file("b.jnx").c_str());
     EXPECT_EQ(fixture::RunProgram(TESSALY_CLI_PATH, {"fit", "a.jnx", "b.jnx", "--out", "c.jnx"}, dir.path()).code, 2);
 
     // Six levels of one zoom and tiles outside the map: nothing fit mends, all of it listed,

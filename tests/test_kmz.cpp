@@ -93,7 +93,7 @@ fixture::JnxRecipe OffGridMap() {
     recipe.bounds = {north, west + 2 * step, north - 2 * step, west};
     // Control bytes XML cannot hold, and a tab, which the import reads as a space.
     recipe.groupName = "An\x01" "des\x7F";
-    recipe.mapTitle = "Santiago\teast";
+    recipe.mapTitle = "Santiago\teast <&> \"1\"";  // and markup, kept as text
     fixture::LevelRecipe coarse, fine;
     coarse.scale = 3001, fine.scale = 1499;
     coarse.zoom = 11, fine.zoom = 12;
@@ -136,7 +136,7 @@ TEST_F(KmzTest, JnxToKmzToJnxKeepsTilesBoundsAndScales) {
                              jnx::DecodeText(back.LevelInfos[k].Copyright, true)),
                   std::tuple(in.Levels[k].Scale, in.LevelInfos[k].Zoom, "Survey 2026"));
     EXPECT_EQ(std::tuple(jnx::DecodeText(back.MapInfo.GroupName, true), jnx::DecodeText(back.MapInfo.MapTitle, true)),
-              std::tuple("Andes", "Santiago east"));
+              std::tuple("Andes", "Santiago east <&> \"1\""));
 
     // One level alone keeps its own scale, not the first level's.
     ASSERT_TRUE(convert::ExportKmz(dir.file("in.jnx"), out.file("fine.kmz"), {2}, exported, error));
