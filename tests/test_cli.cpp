@@ -283,6 +283,7 @@ TEST_F(CliTest, DeviceProfilesMoveTheRowsALevelShowsAt) {
     EXPECT_TRUE(devices.code == 0 && StrictJson(devices.out)) << devices.out;
     for (const char* value : {"\"in_use\": true", "\"factor\": 3.5"})
         EXPECT_EQ(Occurrences(devices.out, value), 1) << value;
+    EXPECT_EQ(Occurrences(Run({"devices"}).out, " (in use)"), 1);
     const fixture::ProgramRun classic = Run({"info", "--json", demo});
     const fixture::ProgramRun later = Run({"info", "--json", "--device", "gpsmap67", demo});
     for (const char* value : {"\"shown_from\": \"1.2 km\"", "\"shown_from\": \"800 m\"", "\"shown_to\": \"5 m\""})
