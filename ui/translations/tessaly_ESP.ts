@@ -641,6 +641,10 @@
             <numerusform>%Ln teselas de zooms menores no caen sobre ningún volumen y se han omitido.</numerusform>
         </translation>
     </message>
+    <message>
+        <source>The tiles were copied as they are, not joined: %1</source>
+        <translation>Las teselas se han copiado tal cual, sin unirlas: %1</translation>
+    </message>
     <message numerus="yes">
         <source>Level %1: %Ln tile(s)</source>
         <translation>
