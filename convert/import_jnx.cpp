@@ -378,12 +378,12 @@ bool PreviewImport(const std::string& sourcePath, const ImportOptions& options, 
         return false;
     const bool joining = joined.factor > 1;
     ImportPlan& layout = joining ? joined.plan : plan;
-    const auto& aux = (joining ? joined.whole : whole).tiles.front().TileAux;
+    const auto& aux = whole.tiles.front().TileAux;
     preview = ImportPreview{};
     preview.factor = joined.factor;
-    preview.tileWidth = aux[0] | aux[1] << 8;
-    preview.tileHeight = aux[2] | aux[3] << 8;
-    preview.zooms = plan.zooms;
+    preview.tileWidth = (aux[0] | aux[1] << 8) * joined.factor;
+    preview.tileHeight = (aux[2] | aux[3] << 8) * joined.factor;
+    for (const jnx::JnxLevelInfo& info : whole.levelInfos) preview.zooms.push_back(info.Zoom);
     preview.sourceTiles.assign(plan.tilesPerZoom.begin(), plan.tilesPerZoom.end());
     preview.tiles.assign(layout.tilesPerZoom.begin(), layout.tilesPerZoom.end());
     if (!LayOutFiles(joining ? joined.whole : whole, options.limits,
