@@ -148,7 +148,7 @@ TEST(JpegJoin, ImportJoinsWebTilesOnTheirGrid) {
             if (y == 1 && x < 3) rows.push_back({2, x, int(convert::FlipRow(2, y)), tile});
         }
     fixture::WriteMbtiles(dir.file("in.mbtiles"), rows);
-    rows[0].data = Encode(32, 32, 0, {3, 2, 2, 60, false});  // zoom 3, x 1, y 2: other tables
+    rows[0].data = Encode(32, 32, 0, {3, 2, 2, 60, false});  // zoom 2, x 0, y 1: other tables
     fixture::WriteMbtiles(dir.file("mixed.mbtiles"), rows);
     struct Case {
         const char* source;
