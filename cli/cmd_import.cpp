@@ -320,7 +320,7 @@ extern const Command kImportCommand{
         {"--reencode", "Q",
          "where joined tiles cannot share one image because their quantisation tables or sampling differ, decode "
          "those groups and encode them again at JPEG quality Q (1 to 100): LOSSY, and counted in the output; without "
-         "it such tiles stop the import, named"},
+         "it such tiles stop the import, named, or under auto are copied as they are"},
         {"--resampling", "R[,R]",
          "how a raster is resampled: near, bilinear, cubic, cubicspline, lanczos, average or mode, for every level "
          "or for the finest and then the coarser ones; cubic,average without it"},
