@@ -64,11 +64,6 @@ convert::RasterOptions RasterOptionsOf(const ParsedArgs& parsed) {
     convert::RasterOptions raster;
     raster.quality = WholeOption(parsed, "--quality", 1, 100, raster.quality);
     raster.levels = WholeOption(parsed, "--levels", 1, convert::kDefaultZoomCount, raster.levels);
-    if (const auto size = parsed.Last("--tile-size"); size && *size != "auto") {
-        raster.tileSize = WholeOption(parsed, "--tile-size", 256, 1024, 0);
-        if (raster.tileSize != 256 && raster.tileSize != 512 && raster.tileSize != 1024)
-            throw UsageError("--tile-size " + *size + ": auto, 256, 512 or 1024");
-    }
     if (const auto chroma = parsed.Last("--subsampling")) {
         if (*chroma != "420" && *chroma != "444") throw UsageError("--subsampling " + *chroma + ": 420 or 444");
         raster.fullChroma = *chroma == "444";
@@ -85,12 +80,26 @@ convert::RasterOptions RasterOptionsOf(const ParsedArgs& parsed) {
         raster.coarser = *coarser;
     }
     raster.overviews = parsed.Has("--overviews");
+    return raster;
+}
+
+// --tile-size: a raster's tiles are made that size; a tile source's are joined to it, as
+// many of its tiles a side as 256-pixel tiles would take. Without it, both are Auto.
+void TileSizeOf(const ParsedArgs& parsed, bool raster, convert::ImportOptions& options) {
+    const std::string size = parsed.Last("--tile-size").value_or("auto");
+    const auto pixels = size == "auto" ? std::optional<int>(0) : platform::ParseInt32(size);
+    const auto join = pixels ? convert::JoinForTileSize(*pixels) : std::nullopt;
+    if (!join) throw UsageError("--tile-size " + size + ": auto, 256, 512 or 1024");
+    options.raster.tileSize = *pixels;
+    options.join = raster ? convert::TileJoin::None : *join;
+    options.reencodeQuality = WholeOption(parsed, "--reencode", 1, 100, 0);
+    if (options.reencodeQuality > 0 && options.join == convert::TileJoin::None)
+        throw UsageError("--reencode applies where tiles are joined: --tile-size auto, 512 or 1024 of a tile source");
     if (const auto fill = parsed.Last("--fill")) {
         const auto colour = convert::ParseFillColour(*fill);
         if (!colour) throw UsageError("--fill " + *fill + ": white, black or a colour as #RRGGBB");
-        raster.fill = *colour;
+        options.fill = *colour;
     }
-    return raster;
 }
 
 convert::ImportOptions OptionsOf(const ParsedArgs& parsed) {
@@ -116,6 +125,7 @@ convert::ImportOptions OptionsOf(const ParsedArgs& parsed) {
     for (std::size_t k = 0; k < options.scales.size(); ++k) options.scales[k] = request.levels[k].scale;
     options.scaleFactor = ImportProfile(parsed).factor;
     options.raster = RasterOptionsOf(parsed);
+    TileSizeOf(parsed, convert::IsRasterFile(parsed.operands.front()), options);
     return options;
 }
 
@@ -196,6 +206,37 @@ int ShowPlan(const ParsedArgs& parsed, const std::string& source, const convert:
     return kExitOk;
 }
 
+// The levels a tile source's import would make, joined as it would join them; the source is
+// read through once, as the import's first pass reads it.
+int ShowJoin(const ParsedArgs& parsed, const std::string& source, const convert::ImportOptions& options) {
+    convert::ImportPreview preview;
+    platform::Error error;
+    if (!convert::PreviewImport(source, options, preview, error)) {
+        std::cerr << source << ": " << ErrorWithHint(error) << "\n";
+        return kExitFailed;
+    }
+    if (parsed.Has("--json")) {
+        JsonWriter json;
+        json.BeginObject().Key("source").Name(source).Key("tile_size").Int(preview.tileWidth);
+        json.Key("tile_height").Int(preview.tileHeight).Key("factor").Int(preview.factor);
+        json.Key("volumes").Bool(preview.files > 1).Key("levels").BeginArray();
+        for (std::size_t k = 0; k < preview.zooms.size(); ++k) {
+            json.BeginObject().Key("zoom").Int(preview.zooms[k]).Key("tiles").Int(preview.tiles[k]);
+            json.Key("source_tiles").Int(preview.sourceTiles[k]).EndObject();
+        }
+        json.EndArray().EndObject();
+        std::cout << json.Text() << "\n";
+        return kExitOk;
+    }
+    std::cout << source << ": tiles of " << preview.tileWidth << " x " << preview.tileHeight << " pixels";
+    if (preview.factor > 1) std::cout << ", joined " << preview.factor << " x " << preview.factor;
+    std::cout << (preview.files > 1 ? ", written as " + std::to_string(preview.files) + " volumes" : "") << "\n";
+    for (std::size_t k = 0; k < preview.zooms.size(); ++k)
+        std::cout << "level " << k + 1 << ": zoom " << preview.zooms[k] << ", " << preview.tiles[k] << " tiles ("
+                  << preview.sourceTiles[k] << " in the source)\n";
+    return kExitOk;
+}
+
 int Run(const ParsedArgs& parsed) {
     const std::string& source = parsed.operands.front();
     const auto out = parsed.Last("--out");
@@ -206,16 +247,18 @@ int Run(const ParsedArgs& parsed) {
     if (!platform::FolderExists(source) && (extension == "kmz" || extension == "kml") && parsed.Has("--zooms"))
         throw UsageError("--zooms applies to MBTiles and tile folders; a KMZ or KML source gives its five finest levels");
     const bool raster = convert::IsRasterFile(source);
-    for (const char* option : {"--quality", "--tile-size", "--levels", "--resampling", "--subsampling", "--overviews",
-                               "--fill", "--dry-run"}) {
+    for (const char* option : {"--quality", "--levels", "--resampling", "--subsampling", "--overviews"}) {
         if (!raster && parsed.Has(option))
             throw UsageError(std::string(option) + " applies to rasters, whose tiles are made; other sources' tiles are copied");
     }
     if (raster && parsed.Has("--levels") && parsed.Has("--zooms"))
         throw UsageError("--levels and --zooms both choose a raster's levels; give one of them");
     if (parsed.Has("--json") && !parsed.Has("--dry-run")) throw UsageError("--json applies to --dry-run");
+    if (raster && parsed.Has("--reencode"))
+        throw UsageError(
+            "--reencode applies to tile sources, whose tiles are joined; a raster's are encoded at --quality");
     const convert::ImportOptions options = OptionsOf(parsed);
-    if (parsed.Has("--dry-run")) return ShowPlan(parsed, source, options);
+    if (parsed.Has("--dry-run")) return raster ? ShowPlan(parsed, source, options) : ShowJoin(parsed, source, options);
 
     ProgressLine line("import " + source);
     const auto progress = [&](const char* pass, std::int64_t done, std::int64_t total) {
@@ -233,6 +276,14 @@ int Run(const ParsedArgs& parsed) {
         for (int zoom : file.zooms) zooms += (zooms.empty() ? "" : ",") + std::to_string(zoom);
         std::cout << "created " << file.path << " (" << file.tiles << " tiles, zooms " << zooms << ")\n";
     }
+    if (result.notJoined)
+        std::cout << "tiles copied as they are, not joined: " << platform::ErrorText(result.notJoined) << "\n";
+    if (result.factor > 1)
+        std::cout << "tiles joined " << result.factor << " x " << result.factor
+                  << (result.reencoded == 0 ? ""
+                                            : ", " + std::to_string(result.reencoded) +
+                                                  " of them re-encoded, LOSSY: their tiles' tables differ")
+                  << "\n";
     if (result.leftOut > 0)
         std::cout << "left out " << result.leftOut << " tiles of coarser zooms that lie over no tile of zoom "
                   << result.zooms.back() << "\n";
@@ -249,7 +300,8 @@ extern const Command kImportCommand{
     "Make a map of the JPEG tiles of an MBTiles file, of a mobile app's SQLite tile store (.sqlitedb) or of a "
     "folder of web-map tiles laid out Z/X/Y.jpg, each zoom a level, coarsest first; or of the north-up ground "
     "overlays of a KMZ or KML file, also those its NetworkLinks lead to inside it, overlays of one ground "
-    "resolution a level. The tiles' bytes are copied, never re-encoded. Tiles of any other format are refused. "
+    "resolution a level. The tiles' bytes are copied, or joined into larger tiles without re-encoding "
+    "(--tile-size). Tiles of any other format are refused. "
     "A georeferenced raster GDAL reads (GeoTIFF, VRT, JPEG 2000, a PNG or JPEG with a world file...) is warped "
     "to latitude and longitude in its own projection and datum and encoded as JPEG tiles, in up to five levels "
     "from its own resolution down, each half the resolution of the next, named by the nearest web-map zoom. "
@@ -261,7 +313,14 @@ extern const Command kImportCommand{
         {"--levels", "N", "a raster's levels (1 to 5, 5 without it), from its own resolution down"},
         {"--quality", "Q", "a raster's JPEG quality, 1 to 100; 85 without it"},
         {"--tile-size", "auto|256|512|1024",
-         "a raster's tile size; auto (the default) takes the least that keeps each level within 50000 tiles"},
+         "the map's tile size: a raster's tiles are made that size; a tile source's are joined 2 x 2 (512) or 4 x 4 "
+         "(1024) losslessly through their JPEG coefficients, groups on the web grid, or copied as they are (256), "
+         "the factor applied to tiles of another size as to 256-pixel ones; auto (the default) takes the least that "
+         "keeps each level within 50000 tiles, else the largest, in volumes"},
+        {"--reencode", "Q",
+         "where joined tiles cannot share one image because their quantisation tables or sampling differ, decode "
+         "those groups and encode them again at JPEG quality Q (1 to 100): LOSSY, and counted in the output; without "
+         "it such tiles stop the import, named, or under auto are copied as they are"},
         {"--resampling", "R[,R]",
          "how a raster is resampled: near, bilinear, cubic, cubicspline, lanczos, average or mode, for every level "
          "or for the finest and then the coarser ones; cubic,average without it"},
@@ -269,10 +328,13 @@ extern const Command kImportCommand{
         {"--overviews", nullptr,
          "a raster's coarser levels at the resolutions of its own overviews, read from them, instead of each half "
          "the next"},
-        {"--fill", "COLOUR", "what a raster's tiles show where it has no data: white (the default), black, or #RRGGBB"},
+        {"--fill", "COLOUR",
+         "what a raster's tiles show where it has no data, and a joined tile where a neighbour is missing: white (the "
+         "default), black, or #RRGGBB"},
         {"--dry-run", nullptr,
-         "write nothing; list the levels a raster import would make: tiles, pixels, scale and the zoom rows "
-         "each is shown at"},
+         "write nothing; list the levels the import would make: for a raster its tiles, pixels, scale and the zoom "
+         "rows each is shown at; for a tile source, read through once, the tile size chosen and each level's tiles "
+         "after joining"},
         {"--json", nullptr, "with --dry-run, the levels as JSON"},
         kToVersionOption,
         {"--product-id", "N", "the product ID, a whole number from -32768 to 32767; 0 without it"},

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "convert/import_join.h"
 #include "convert/import_plan.h"
 #include "convert/raster_source.h"
 #include "jnx/reader.h"
@@ -66,12 +67,10 @@ struct Destinations {
 
 // The second pass: each tile must be the one planned, byte for byte as far as the plan
 // knows it, or the source has changed since it was planned.
-bool CopyTiles(TileSource& source, const std::string& sourcePath, const ImportPlan& plan,
-               std::vector<std::unique_ptr<Output>>& outputs, Error& error, const ImportProgress& progress) {
+bool CopyTiles(TileSource& source, const std::string& sourcePath, const ImportPlan& plan, const PutTile& put,
+               const char* pass, Error& error, const ImportProgress& progress) {
     const Error changed = Error(ErrorCode::FileChangedWhileRead).File(sourcePath);
     const auto total = std::int64_t(plan.tiles.size());
-    const Destinations destinations(plan);
-    const std::size_t chunk = std::clamp(kWriteChunk * 4 / outputs.size(), kMinWriteChunk, kWriteChunk);
     std::size_t next = 0;
     for (std::size_t k = 0; k < plan.zooms.size(); ++k) {
         const std::size_t levelEnd = next + std::size_t(plan.tilesPerZoom[k]);
@@ -81,20 +80,63 @@ bool CopyTiles(TileSource& source, const std::string& sourcePath, const ImportPl
             if (!(planned.key == key) || std::int64_t(size) != planned.size || size < 6 || data[0] != 0xFF ||
                 data[1] != 0xD8 || platform::LoadI32(data + 2) != planned.head)
                 return Fail(e, changed);
-            // Stored without its FF D8, as every JNX tile is.
-            for (std::uint32_t d = destinations.start[next]; d < destinations.start[next + 1]; ++d) {
-                if (!outputs[destinations.files[d]]->Append(data + 2, size - 2, chunk, e)) return false;
-            }
+            if (!put(next, data, size, e)) return false;
             ++next;
-            if (next % 256 == 0 && !GoesOn(progress, "writing", std::int64_t(next), total))
+            if (next % 256 == 0 && !GoesOn(progress, pass, std::int64_t(next), total))
                 return Fail(e, Error(ErrorCode::Cancelled));
             return true;
         };
         if (!source.Copy(plan.zooms[k], visit, error)) return false;
         if (next != levelEnd) return Fail(error, changed);
     }
-    for (auto& output : outputs) {
-        if (!output->Flush(error)) return false;
+    return true;
+}
+
+// Each tile's image, stored without its FF D8 as every JNX tile is, appended to every file
+// it goes to.
+PutTile IntoFiles(const Destinations& destinations, std::vector<std::unique_ptr<Output>>& outputs) {
+    const std::size_t chunk = std::clamp(kWriteChunk * 4 / outputs.size(), kMinWriteChunk, kWriteChunk);
+    return [&destinations, &outputs, chunk](std::size_t tile, const std::uint8_t* data, std::size_t size, Error& e) {
+        for (std::uint32_t d = destinations.start[tile]; d < destinations.start[tile + 1]; ++d) {
+            if (!outputs[destinations.files[d]]->Append(data + 2, size - 2, chunk, e)) return false;
+        }
+        return true;
+    };
+}
+
+// Joined tiles need their neighbours at hand, and a source gives a zoom's tiles in its own
+// order, with no way to ask for one: so the copy pass spools every image into a temporary
+// file beside the map, and the join reads each group back from it. Memory stays an offset a
+// tile, whatever the order; the disk holds the images once more until the map is published,
+// and the spool goes whatever becomes of the run. (Importing into a temporary map and
+// joining that as fit does would bound it alike, but such a map could not pass 4 GiB, and
+// fit groups tiles by their bounds, not on the web grid.)
+bool JoinThroughSpool(TileSource& source, const std::string& sourcePath, const std::string& outPath,
+                      const ImportPlan& plan, const ImportOptions& options, JoinedMap& joined, const PutTile& put,
+                      Error& error, const ImportProgress& progress) {
+    Output spool(outPath, platform::NewFile::Target::FreeNameOnly);
+    if (!spool.file.Create(error)) return false;
+    std::vector<std::int64_t> at;
+    at.reserve(plan.tiles.size());
+    const auto store = [&](std::size_t, const std::uint8_t* data, std::size_t size, Error& e) {
+        at.push_back(spool.position + std::int64_t(spool.buffer.size()));
+        return spool.Append(data, size, kWriteChunk, e);
+    };
+    return CopyTiles(source, sourcePath, plan, store, "copying", error, progress) && spool.Flush(error) &&
+           JoinSpooled(spool.file.File(), at, plan, source, sourcePath, options, joined, put, progress, error);
+}
+
+// The joined images' sizes, known only now, placed in each file's front part.
+bool PlaceJoined(ImportPlan& plan, const JoinedMap& joined, const VolumeLimits& limits, Error& error) {
+    for (PlannedFile& file : plan.files) {
+        for (std::size_t j = 0; j < file.tiles.size(); ++j) {
+            const jnx::JnxTile& made = joined.groups[file.tiles[j]].entry;
+            file.front.tiles[j].TileAux = made.TileAux;
+            file.front.tiles[j].DataSize = made.DataSize;
+        }
+        if (!jnx::PlaceTilesBackToBack(file.front, error)) return false;
+        if (const std::int64_t length = jnx::LengthBackToBack(file.front); length > limits.fileLength)
+            return Fail(error, Error(ErrorCode::FileTooLarge).Value(length));
     }
     return true;
 }
@@ -204,6 +246,71 @@ std::vector<std::string> ExistingVolumes(const std::string& outPath) {
     return found;
 }
 
+namespace {
+
+// The map laid out, written and published: plan's tiles copied as they are, or joined's
+// groups joined. whole is taken when they are copied.
+bool WriteMap(TileSource& source, const std::string& sourcePath, const std::string& outPath,
+              const ImportOptions& options, ImportPlan& plan, jnx::FrontPart& whole, JoinedMap& joined,
+              ImportResult& result, Error& error, const ImportProgress& telling, const ImportProgress& progress) {
+    const bool joining = joined.factor > 1;
+    ImportPlan& layout = joining ? joined.plan : plan;
+    if (!LayOutFiles(joining ? joined.whole : whole, options.limits,
+                     source.OnWebGrid() ? TileLayout::WebGrid : TileLayout::Free, layout, error))
+        return false;
+    // Refused before any tile is copied; the lock at publishing makes it sure.
+    if (layout.volumes && !options.overwrite) {
+        if (const auto older = ExistingVolumes(outPath); !older.empty())
+            return Fail(error, Error(ErrorCode::OutputExists).File(older.front()));
+    }
+
+    std::vector<std::string> paths;
+    std::vector<std::unique_ptr<Output>> outputs;
+    for (const PlannedFile& file : layout.files) {
+        paths.push_back(layout.volumes ? VolumePath(outPath, paths.size() + 1) : outPath);
+        // Volume names are the program's: whatever stands there is never followed.
+        const auto target = !layout.volumes     ? platform::NewFile::Target::MayReplace
+                            : options.overwrite ? platform::NewFile::Target::ChosenNameOverwrite
+                                                : platform::NewFile::Target::ChosenName;
+        auto& output = *outputs.emplace_back(std::make_unique<Output>(paths.back(), target));
+        jnx::Bytes front;
+        if (!jnx::BuildFrontPart(file.front, front, error) || !output.file.Create(error) ||
+            !output.file.File().WriteAt(0, front.data(), front.size(), error))
+            return false;
+        output.position = std::int64_t(front.size());
+    }
+    const Destinations destinations(layout);
+    const PutTile put = IntoFiles(destinations, outputs);
+    if (!(joining ? JoinThroughSpool(source, sourcePath, outPath, plan, options, joined, put, error, telling)
+                  : CopyTiles(source, sourcePath, plan, put, "writing", error, telling)))
+        return false;
+    if (joining && !PlaceJoined(layout, joined, options.limits, error)) return false;
+    for (std::size_t f = 0; f < outputs.size(); ++f) {
+        Output& output = *outputs[f];
+        jnx::Bytes front;
+        if (!output.Flush(error) || (joining && (!jnx::BuildFrontPart(layout.files[f].front, front, error) ||
+                                                 !output.file.File().WriteAt(0, front.data(), front.size(), error))))
+            return false;
+        if (!output.file.File().WriteAt(output.position, jnx::kTrailer, sizeof jnx::kTrailer, error)) return false;
+        output.position += std::int64_t(sizeof jnx::kTrailer);
+    }
+    if (!PublishAll(layout, outputs, paths, outPath, options, error, progress)) return false;
+
+    result = ImportResult{};
+    result.zooms = layout.zooms;
+    result.factor = joined.factor;
+    result.reencoded = joined.reencoded;
+    result.tiles = std::int64_t(layout.tiles.size()) - layout.leftOut;
+    result.leftOut = layout.leftOut;
+    result.volumes = layout.volumes;
+    for (std::size_t f = 0; f < layout.files.size(); ++f)
+        result.files.push_back(
+            {paths[f], ZoomsOf(layout.files[f]), std::int64_t(layout.files[f].tiles.size()), outputs[f]->position});
+    return true;
+}
+
+}  // namespace
+
 bool ImportTiles(const std::string& sourcePath, const std::string& outPath, const ImportOptions& options,
                  ImportResult& result, Error& error, const ImportProgress& progress) {
     if (platform::SameFile(sourcePath, outPath)) return Fail(error, Error(ErrorCode::OutputIsSource).File(outPath));
@@ -225,43 +332,64 @@ bool ImportTiles(const std::string& sourcePath, const std::string& outPath, cons
     };
     if (progress) source->WatchStop([&] { return !GoesOn(progress, told.pass, told.done, told.total); });
     ImportPlan plan;
-    if (!PlanImport(*source, sourcePath, options, plan, error, telling)) return false;
-    // Refused before any tile is copied; the lock at publishing makes it sure.
-    if (plan.volumes && !options.overwrite) {
-        if (const auto older = ExistingVolumes(outPath); !older.empty())
-            return Fail(error, Error(ErrorCode::OutputExists).File(older.front()));
-    }
+    jnx::FrontPart whole;
+    JoinedMap joined;
+    if (!SurveyImport(*source, sourcePath, options, plan, whole, error, telling) ||
+        !PlanJoin(plan, whole, IsRasterFile(sourcePath) ? TileJoin::None : options.join, options.limits, *source,
+                  joined, error))
+        return false;
+    if (WriteMap(*source, sourcePath, outPath, options, plan, whole, joined, result, error, telling, progress))
+        return true;
+    // Auto never refuses what a copy makes: tiles that cannot be joined without loss are
+    // copied as they are, cut into volumes, and the refusal is told.
+    if (options.join != TileJoin::Auto || joined.factor == 1 || !JoinRefused(error)) return false;
+    const Error notJoined = error;
+    JoinedMap none;
+    if (!WriteMap(*source, sourcePath, outPath, options, plan, whole, none, result, error, telling, progress))
+        return false;
+    result.notJoined = notJoined;
+    return true;
+}
 
-    std::vector<std::string> paths;
-    std::vector<std::unique_ptr<Output>> outputs;
-    for (const PlannedFile& file : plan.files) {
-        paths.push_back(plan.volumes ? VolumePath(outPath, paths.size() + 1) : outPath);
-        // Volume names are the program's: whatever stands there is never followed.
-        const auto target = !plan.volumes ? platform::NewFile::Target::MayReplace
-                            : options.overwrite ? platform::NewFile::Target::ChosenNameOverwrite
-                                                : platform::NewFile::Target::ChosenName;
-        auto& output = *outputs.emplace_back(std::make_unique<Output>(paths.back(), target));
-        jnx::Bytes front;
-        if (!jnx::BuildFrontPart(file.front, front, error) || !output.file.Create(error) ||
-            !output.file.File().WriteAt(0, front.data(), front.size(), error))
-            return false;
-        output.position = std::int64_t(front.size());
+std::optional<TileJoin> JoinForTileSize(int size) {
+    switch (size) {
+        case 0:
+            return TileJoin::Auto;
+        case 256:
+            return TileJoin::None;
+        case 512:
+            return TileJoin::TwoByTwo;
+        case 1024:
+            return TileJoin::FourByFour;
+        default:
+            return std::nullopt;
     }
-    if (!CopyTiles(*source, sourcePath, plan, outputs, error, telling)) return false;
-    for (auto& output : outputs) {
-        if (!output->file.File().WriteAt(output->position, jnx::kTrailer, sizeof jnx::kTrailer, error)) return false;
-        output->position += std::int64_t(sizeof jnx::kTrailer);
-    }
-    if (!PublishAll(plan, outputs, paths, outPath, options, error, progress)) return false;
+}
 
-    result = ImportResult{};
-    result.zooms = plan.zooms;
-    result.tiles = std::int64_t(plan.tiles.size()) - plan.leftOut;
-    result.leftOut = plan.leftOut;
-    result.volumes = plan.volumes;
-    for (std::size_t f = 0; f < plan.files.size(); ++f)
-        result.files.push_back({paths[f], ZoomsOf(plan.files[f]), std::int64_t(plan.files[f].tiles.size()),
-                                outputs[f]->position});
+bool PreviewImport(const std::string& sourcePath, const ImportOptions& options, ImportPreview& preview, Error& error,
+                   const ImportProgress& progress) {
+    std::unique_ptr<TileSource> source;
+    if (!OpenTileSource(sourcePath, source, error)) return false;
+    ImportPlan plan;
+    jnx::FrontPart whole;
+    JoinedMap joined;
+    if (!SurveyImport(*source, sourcePath, options, plan, whole, error, progress) ||
+        !PlanJoin(plan, whole, options.join, options.limits, *source, joined, error))
+        return false;
+    const bool joining = joined.factor > 1;
+    ImportPlan& layout = joining ? joined.plan : plan;
+    const auto& aux = whole.tiles.front().TileAux;
+    preview = ImportPreview{};
+    preview.factor = joined.factor;
+    preview.tileWidth = (aux[0] | aux[1] << 8) * joined.factor;
+    preview.tileHeight = (aux[2] | aux[3] << 8) * joined.factor;
+    for (const jnx::JnxLevelInfo& info : whole.levelInfos) preview.zooms.push_back(info.Zoom);
+    preview.sourceTiles.assign(plan.tilesPerZoom.begin(), plan.tilesPerZoom.end());
+    preview.tiles.assign(layout.tilesPerZoom.begin(), layout.tilesPerZoom.end());
+    if (!LayOutFiles(joining ? joined.whole : whole, options.limits,
+                     source->OnWebGrid() ? TileLayout::WebGrid : TileLayout::Free, layout, error))
+        return false;
+    preview.files = layout.files.size();
     return true;
 }
 

@@ -1,7 +1,7 @@
-// A map made of web-map tiles, their JPEG bytes copied as they are: each zoom becomes a
-// level, coarsest first, each tile a JNX tile at its exact bounds. The source is gone
-// through twice, to plan and then to copy, and the map appears only once it reads back as
-// planned.
+// A map made of web-map tiles, their JPEG bytes copied as they are, or neighbours joined
+// into larger tiles through their coefficients: each zoom becomes a level, coarsest first,
+// each tile a JNX tile at its exact bounds. The source is gone through twice, to plan and
+// then to copy, and the map appears only once it reads back as planned.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/fill_colour.h"
 #include "convert/raster_options.h"
 #include "convert/volume_cut.h"
 #include "jnx/device_limits.h"
@@ -19,6 +20,17 @@
 namespace convert {
 
 inline constexpr int kDefaultZoomCount = jnx::device::kMaxLevels;
+
+// How many of a tile source's tiles a side each map tile joins: 256-pixel web-map tiles
+// become tiles of 256, 512 or 1024 pixels; tiles of another size become that many times
+// their side, as the factor is all that can be promised of them. Auto: the least that keeps
+// every level within the tiles a file takes; where even 4 x 4 does not, 4 x 4 cut into
+// volumes, as a raster's largest tiles are. Web-map tiles are joined on the web grid (those
+// whose x / factor and y / factor agree), other tiles on the grid their bounds make.
+enum class TileJoin { Auto = 0, None = 1, TwoByTwo = 2, FourByFour = 4 };
+
+// The join that makes 256-pixel tiles size pixels a side: 256, 512 or 1024; 0: Auto.
+std::optional<TileJoin> JoinForTileSize(int size);
 
 struct ImportOptions {
     std::vector<int> zooms;  // ascending; empty: the kDefaultZoomCount finest the source holds
@@ -36,6 +48,14 @@ struct ImportOptions {
     // Volumes of an earlier run at those names are replaced, and those beyond the new set
     // removed; without it any of them refuses the import (OutputExists).
     bool overwrite = false;
+    // For a tile source. Joining is lossless: a group whose tiles' tables or sampling
+    // differ refuses the import (JpegJoinMismatch), unless reencodeQuality (1 to 100)
+    // has it decoded and encoded again, lossy.
+    TileJoin join = TileJoin::None;
+    int reencodeQuality = 0;
+    // Laid where the map has no imagery of its own: a joined tile's missing neighbours,
+    // a raster's pixels without data.
+    FillColour fill;
     // For a raster, which is warped and encoded rather than copied.
     RasterOptions raster;
 };
@@ -49,6 +69,9 @@ struct WrittenFile {
 
 struct ImportResult {
     std::vector<int> zooms;
+    int factor = 1;              // the tiles joined factor x factor
+    std::int64_t reencoded = 0;  // joined tiles decoded and encoded again, lossy
+    platform::Error notJoined;   // why Auto's join was refused, the tiles copied as they are
     std::int64_t tiles = 0;    // of the source, each counted once however many volumes hold it
     std::int64_t leftOut = 0;  // coarser tiles outside every volume
     bool volumes = false;
@@ -65,6 +88,16 @@ inline bool GoesOn(const ImportProgress& progress, const char* pass, std::int64_
     return !progress || progress(pass, done, total);
 }
 
+// What an import would make of a tile source, from its first pass alone: the join chosen
+// and each level's tiles before and after it.
+struct ImportPreview {
+    int factor = 1;
+    int tileWidth = 0, tileHeight = 0;  // of a whole joined group, as the first tile gives them
+    std::vector<int> zooms;
+    std::vector<std::int64_t> sourceTiles, tiles;  // per level, coarsest first
+    std::size_t files = 1;                         // more: volumes
+};
+
 // The name of volume number (from 1) of a map written as volumes.
 std::string VolumePath(const std::string& outPath, std::size_t number);
 // The volumes beside outPath that a run has left there, whatever their number, by name.
@@ -75,5 +108,9 @@ std::vector<std::string> ExistingVolumes(const std::string& outPath);
 // imports to one name never leave a mix of their parts.
 bool ImportTiles(const std::string& sourcePath, const std::string& outPath, const ImportOptions& options,
                  ImportResult& result, platform::Error& error, const ImportProgress& progress = {});
+
+// For a tile source only; a raster's levels are planned by PlanRaster.
+bool PreviewImport(const std::string& sourcePath, const ImportOptions& options, ImportPreview& preview,
+                   platform::Error& error, const ImportProgress& progress = {});
 
 }  // namespace convert

@@ -220,14 +220,14 @@ std::int32_t FamilyScale(std::int32_t scale, double factor) {
     return static_cast<std::int32_t>(std::clamp(std::llround(scale * factor), 1LL, 2147483647LL));
 }
 
-bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportOptions& options, ImportPlan& plan,
-                Error& error, const ImportProgress& progress) {
+bool SurveyImport(TileSource& source, const std::string& sourcePath, const ImportOptions& options, ImportPlan& plan,
+                  jnx::FrontPart& whole, Error& error, const ImportProgress& progress) {
     plan = ImportPlan{};
+    whole = jnx::FrontPart{};
     if (!ChooseZooms(source, sourcePath, options, plan.zooms, error)) return false;
     for (std::size_t k = plan.zooms.size(); k < options.scales.size(); ++k) {
         if (options.scales[k]) return Fail(error, Error(ErrorCode::NoSuchLevel).Level(std::int64_t(k) + 1));
     }
-    jnx::FrontPart whole;
     std::map<std::string, std::int64_t> refused;
     if (!SurveyTiles(source, sourcePath, plan, whole.tiles, refused, error, progress)) return false;
     if (!refused.empty()) {
@@ -238,13 +238,15 @@ bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportO
     SourceTexts texts;
     if (!source.Texts(texts, error)) return false;
     DescribeMap(source, texts, sourcePath, options, plan.zooms, plan.tilesPerZoom, whole);
-    const bool oneFile =
-        std::all_of(plan.tilesPerZoom.begin(), plan.tilesPerZoom.end(),
-                    [&](std::int32_t count) { return count <= options.limits.tilesPerLevel; }) &&
-        jnx::LengthBackToBack(whole) <= options.limits.fileLength;
-    if (!oneFile)
-        return CutIntoFiles(whole, options.limits, source.OnWebGrid() ? TileLayout::WebGrid : TileLayout::Free, plan,
-                            error);
+    return true;
+}
+
+bool LayOutFiles(jnx::FrontPart& whole, const VolumeLimits& limits, TileLayout layout, ImportPlan& plan, Error& error) {
+    plan.files.clear();
+    const bool oneFile = std::all_of(plan.tilesPerZoom.begin(), plan.tilesPerZoom.end(),
+                                     [&](std::int32_t count) { return count <= limits.tilesPerLevel; }) &&
+                         jnx::LengthBackToBack(whole) <= limits.fileLength;
+    if (!oneFile) return CutIntoFiles(whole, limits, layout, plan, error);
     PlannedFile& file = plan.files.emplace_back();
     file.front = std::move(whole);
     file.tiles.resize(plan.tiles.size());

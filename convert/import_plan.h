@@ -43,7 +43,14 @@ std::int32_t FamilyScale(std::int32_t scale, double factor);
 bool CutIntoFiles(jnx::FrontPart& whole, const VolumeLimits& limits, TileLayout layout, ImportPlan& plan,
                   platform::Error& error);
 
-bool PlanImport(TileSource& source, const std::string& sourcePath, const ImportOptions& options, ImportPlan& plan,
-                platform::Error& error, const ImportProgress& progress);
+// The first pass: the zooms chosen, every tile of them looked at (plan.zooms, tiles and
+// tilesPerZoom) and the whole map described in whole, its tiles in plan.tiles' order.
+bool SurveyImport(TileSource& source, const std::string& sourcePath, const ImportOptions& options, ImportPlan& plan,
+                  jnx::FrontPart& whole, platform::Error& error, const ImportProgress& progress);
+
+// plan.files: whole as one file, its tiles placed back to back, when it fits within limits;
+// else cut into volumes as CutIntoFiles cuts them. whole is taken.
+bool LayOutFiles(jnx::FrontPart& whole, const VolumeLimits& limits, TileLayout layout, ImportPlan& plan,
+                 platform::Error& error);
 
 }  // namespace convert

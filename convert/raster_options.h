@@ -4,8 +4,6 @@
 #include <optional>
 #include <string>
 
-#include "convert/fill_colour.h"
-
 namespace convert {
 
 enum class Resampling { Nearest, Bilinear, Cubic, CubicSpline, Lanczos, Average, Mode };
@@ -24,8 +22,6 @@ struct RasterOptions {
     // instead of each half the next. Without it, overviews still serve the coarser levels
     // they hold at least the resolution of, as reading them is faster than the full raster.
     bool overviews = false;
-    // Laid under pixels partly or wholly without data.
-    FillColour fill;
 };
 
 // "cubic", "average", ...: the names GDAL's tools use.

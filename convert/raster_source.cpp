@@ -225,9 +225,10 @@ struct Spooled {
 
 class RasterSource : public TileSource {
 public:
-    RasterSource(std::string path, RasterOptions options, Layout layout)
+    RasterSource(std::string path, RasterOptions options, FillColour fill, Layout layout)
         : path_(std::move(path)),
           options_(options),
+          fill_(fill),
           bands_(std::move(layout.bands)),
           srcWkt_(std::move(layout.srcWkt)),
           levels_(std::move(layout.levels)),
@@ -487,7 +488,7 @@ private:
         const std::size_t count = std::size_t(width) * std::size_t(height);
         worker.rgb.resize(count * 3);
         bool any = false;
-        const unsigned fill[3] = {options_.fill.r, options_.fill.g, options_.fill.b};
+        const unsigned fill[3] = {fill_.r, fill_.g, fill_.b};
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint8_t* p = &worker.pixels[i * std::size_t(bands)];
             const unsigned a = p[colours];
@@ -506,6 +507,7 @@ private:
 
     std::string path_;
     RasterOptions options_;
+    FillColour fill_;
     BandUse bands_;
     std::string srcWkt_;  // empty: the source's own
     std::string dstOption_, srcOption_;
@@ -818,7 +820,7 @@ bool PlanRaster(const std::string& path, const ImportOptions& options, RasterPla
 std::unique_ptr<TileSource> OpenRaster(const std::string& path, const ImportOptions& options, Error& error) {
     Layout layout;
     if (!Inspect(path, options, layout, error)) return nullptr;
-    auto source = std::make_unique<RasterSource>(path, options.raster, std::move(layout));
+    auto source = std::make_unique<RasterSource>(path, options.raster, options.fill, std::move(layout));
     const QuietGdal quiet;
     if (!source->Start(error)) return nullptr;
     return source;

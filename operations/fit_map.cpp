@@ -11,6 +11,7 @@
 #include "check/device_check.h"
 #include "check/jpeg_header.h"
 #include "convert/import_jnx.h"
+#include "convert/import_join.h"
 #include "convert/import_plan.h"
 #include "convert/ordered_work.h"
 #include "convert/tile_groups.h"
@@ -216,12 +217,6 @@ struct MadeTile {
     Error notRewritten;  // a progressive tile libjpeg cannot read stays as it is
 };
 
-// Errors of the joiner, as against errors of reading the source.
-bool JoinRefused(const Error& error) {
-    return error.code == ErrorCode::JpegCannotJoin || error.code == ErrorCode::JpegJoinMismatch ||
-           error.code == ErrorCode::JpegUnreadable;
-}
-
 bool MakeTile(const jnx::JnxDocument& doc, const platform::BinaryFile& source, const FitRequest& request,
               const PlannedTile& tile, std::size_t level, int factor, MadeTile& out, Error& error) {
     out.parts.resize(tile.pieces.size());
@@ -332,7 +327,7 @@ bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source,
         return true;
     };
     if (!convert::RunInOrder(tasks, error)) {
-        joinFailed = JoinRefused(error) && error.level > 0;
+        joinFailed = convert::JoinRefused(error) && error.level > 0;
         return false;
     }
     if (stays.count(FindingCode::TileProgressive) == 0) mending.mended.insert(FindingCode::TileProgressive);

@@ -444,6 +444,9 @@ TEST_F(ConvertTest, CommandLine) {
              {"import", dir.file("in.kmz"), "--out", out.file("k.jnx"), "--zooms", "3"},
              {"import", dir.file("in.mbtiles"), "--out", out.file("k.jnx"), "--zooms", "1,2,3,4,5,6"},
              {"import", dir.file("in.mbtiles"), "--out", out.file("k.jnx"), "--quality", "50"},
+             {"import", dir.file("in.mbtiles"), "--out", out.file("k.jnx"), "--tile-size", "2048"},
+             {"import", dir.file("in.mbtiles"), "--out", out.file("k.jnx"), "--tile-size", "256", "--reencode", "80"},
+             {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--reencode", "80"},
              {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--levels", "2", "--zooms", "3"},
              {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--quality", "0"},
              {"import", dir.file("r.tif"), "--out", out.file("k.jnx"), "--tile-size", "300"},
@@ -452,6 +455,11 @@ TEST_F(ConvertTest, CommandLine) {
              {"export", out.file("m.jnx"), "--out", out.file("k.zip")},
              {"export", out.file("m.jnx"), "--out", out.file("k.mbtiles"), "--levels", "0"}})
         EXPECT_EQ(run(args).code, 2) << testing::PrintToString(args);
+    // A tile source's dry run joins as the import would: zoom 1's three corner tiles become one.
+    r = run({"import", dir.file("in.mbtiles"), "--dry-run", "--json", "--tile-size", "512"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(r.out.find("\"factor\": 2") != std::string::npos && r.out.find("\"tiles\": 1,") != std::string::npos)
+        << r.out;
     r = run({"export", out.file("m.jnx"), "--out", out.file("k.mbtiles"), "--levels", "3"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Level 3 does not exist"), std::string::npos) << r.err;

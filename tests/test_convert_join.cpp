@@ -2,11 +2,15 @@
 // must show the very pixels its sources show.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 #include "check/jpeg_header.h"
+#include "convert/import_jnx.h"
 #include "convert/jpeg_join.h"
+#include "convert/web_tiles.h"
 #include "support/jpeg_pictures.h"
+#include "support/web_tiles_builder.h"
 #include "support/writer_support.h"
 
 namespace {
@@ -125,6 +129,81 @@ TEST(JpegJoin, DamagedTilesGiveErrorsNotCrashes) {
                     error.code != ErrorCode::None);
     }
     EXPECT_GT(refused, 0);
+}
+
+// An import joins zoom 3's tiles x 1-4, y 2-3 (one missing) and zoom 2's x 0-2, y 1 on the
+// web grid: the 2 x 2 group shows its tiles' very pixels and white for the missing one;
+// Auto joins only a level over the limit; other tables refuse unless re-encoded, or, under
+// Auto, are copied as they are; a refusal or a cancel leaves the folder empty, the spool gone.
+TEST(JpegJoin, ImportJoinsWebTilesOnTheirGrid) {
+    using convert::TileJoin;
+    fixture::TempDir dir;
+    std::map<std::pair<int, int>, Bytes> zoom3;
+    std::vector<fixture::MbtilesRow> rows;
+    for (int x = 0; x <= 4; ++x)
+        for (int y = 1; y <= 3; ++y) {
+            const Bytes tile = Encode(32, 32, x * 4 + y, {});
+            if (y > 1 && x > 0 && !(x == 3 && y == 3))
+                rows.push_back({3, x, int(convert::FlipRow(3, y)), zoom3[{x, y}] = tile});
+            if (y == 1 && x < 3) rows.push_back({2, x, int(convert::FlipRow(2, y)), tile});
+        }
+    fixture::WriteMbtiles(dir.file("in.mbtiles"), rows);
+    rows[0].data = Encode(32, 32, 0, {3, 2, 2, 60, false});  // zoom 2, x 0, y 1: other tables
+    fixture::WriteMbtiles(dir.file("mixed.mbtiles"), rows);
+    struct Case {
+        const char* source;
+        TileJoin join;
+        std::int32_t limit;
+        int reencode;
+        ErrorCode code;
+        std::vector<std::int32_t> tiles;  // per level, when written
+        bool cancel = false;
+    };
+    const Case cases[] = {
+        {"in", TileJoin::TwoByTwo, 50000, 0, ErrorCode::None, {2, 3}},
+        {"in", TileJoin::Auto, 7, 0, ErrorCode::None, {3, 7}},
+        {"in", TileJoin::Auto, 6, 0, ErrorCode::None, {2, 3}},
+        {"in", TileJoin::FourByFour, 50000, 0, ErrorCode::None, {1, 2}},
+        {"mixed", TileJoin::TwoByTwo, 50000, 0, ErrorCode::JpegJoinMismatch, {}},
+        {"mixed", TileJoin::TwoByTwo, 50000, 80, ErrorCode::None, {2, 3}},
+        {"mixed", TileJoin::Auto, 6, 0, ErrorCode::None, {}},
+        {"in", TileJoin::TwoByTwo, 50000, 0, ErrorCode::Cancelled, {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.source << " " << int(c.join) << " within " << c.limit);
+        fixture::TempDir out;
+        convert::ImportOptions options;
+        options.join = c.join, options.limits.tilesPerLevel = c.limit, options.reencodeQuality = c.reencode;
+        convert::ImportResult result;
+        platform::Error error;
+        const bool ok =
+            convert::ImportTiles(dir.file(std::string(c.source) + ".mbtiles"), out.file("map.jnx"), options, result,
+                                 error, [&](const char*, std::int64_t, std::int64_t) { return !c.cancel; });
+        ASSERT_EQ(ok ? ErrorCode::None : error.code, c.code) << platform::ErrorText(error);
+        if (ok && c.tiles.empty()) {  // Auto's join refused: the tiles copied as they are, in volumes
+            EXPECT_EQ(std::tuple(result.factor, result.volumes, result.notJoined.code),
+                      std::tuple(1, true, ErrorCode::JpegJoinMismatch));
+            continue;
+        }
+        EXPECT_EQ(out.list(), ok ? std::vector<std::string>{"map.jnx"} : std::vector<std::string>{});
+        if (!ok) continue;
+        EXPECT_EQ(result.reencoded > 0, c.reencode > 0);
+        const jnx::JnxDocument doc = fixture::ReadFull(out.file("map.jnx"));
+        EXPECT_EQ((std::vector<std::int32_t>{doc.Levels[0].TileCount, doc.Levels[1].TileCount}), c.tiles);
+        if (c.join != TileJoin::TwoByTwo || c.reencode > 0) continue;
+        const convert::JnxBounds nw = convert::BoundsOf({3, 2, 2}), se = convert::BoundsOf({3, 3, 3});
+        const convert::JnxBounds box = {nw[0], se[1], se[2], nw[3]};
+        const auto at =
+            std::find_if(doc.Tiles.begin(), doc.Tiles.end(), [&](const auto& t) { return t.TileBounds == box; });
+        ASSERT_NE(at, doc.Tiles.end());
+        Bytes joined = fixture::StoredImage(doc, std::size_t(at - doc.Tiles.begin()));
+        joined.insert(joined.begin(), {0xFF, 0xD8});
+        const Picture picture = Decode(joined);
+        ASSERT_EQ(std::pair(picture.width, picture.height), std::pair(64, 64));
+        for (const auto& [x, y] : {std::pair(2, 2), std::pair(3, 2), std::pair(2, 3)})
+            EXPECT_EQ(Differences(picture, Decode(zoom3[{x, y}]), (x - 2) * 32, (y - 2) * 32), 0) << x << "," << y;
+        EXPECT_GE(picture.At(40, 40, 0) + picture.At(63, 63, 2), 506);
+    }
 }
 
 }  // namespace

@@ -248,7 +248,7 @@ TEST(RasterImport, OverviewsServeTheCoarserLevelsFillShowsAndThePlanIsWhatIsMade
 
     convert::ImportOptions options;
     options.raster.levels = 3, options.raster.tileSize = 256;
-    options.raster.fill = {0, 0, 255};
+    options.fill = {0, 0, 255};
     options.scaleFactor = 3.5;
     for (const bool taken : {true, false}) {
         options.raster.overviews = taken;

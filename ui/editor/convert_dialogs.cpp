@@ -138,7 +138,8 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     version->addItem(QStringLiteral("3"), 3);
     version->setCurrentIndex(std::max(0, version->findData(earlier.version)));
     source->setToolTip(Tr("An MBTiles, KMZ or KML file, a folder of tiles laid out Z/X/Y, or a georeferenced raster"));
-    // A raster's tiles are encoded, not copied: how is asked only of a raster.
+    // A raster's tiles are encoded, not copied: how is asked only of a raster; the size and the
+    // fill serve a tile source's joined tiles too.
     auto* quality = new QSpinBox(&dialog);
     quality->setRange(1, 100);
     quality->setValue(earlier.quality);
@@ -147,7 +148,10 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     tileSize->addItem(Tr("Automatic"), 0);
     for (int size : {256, 512, 1024}) tileSize->addItem(Number(size), size);
     tileSize->setCurrentIndex(std::max(0, tileSize->findData(earlier.tileSize)));
-    tileSize->setToolTip(Tr("Automatic takes the least size that keeps each level within 50000 tiles"));
+    tileSize->setToolTip(
+        Tr("A raster's tiles are made this size; a tile source's 256-pixel tiles are joined 2 × 2 or "
+           "4 × 4 into it without re-encoding. Automatic takes the least size that keeps each level "
+           "within 50000 tiles"));
     auto* levels = new QSpinBox(&dialog);
     levels->setObjectName(QStringLiteral("levels"));
     levels->setRange(1, convert::kDefaultZoomCount);
@@ -158,7 +162,9 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     overviews->setChecked(earlier.overviews);
     auto* fill = new QLineEdit(earlier.fill, &dialog);
     fill->setObjectName(QStringLiteral("fill"));
-    fill->setToolTip(Tr("What tiles show where the raster has no data: white, black or #RRGGBB"));
+    fill->setToolTip(
+        Tr("What tiles show where the raster has no data, or a joined tile where a neighbour is "
+           "missing: white, black or #RRGGBB"));
     auto* pickFill = new QPushButton(Tr("Colour…"), &dialog);
     auto* preview = new QTableWidget(0, 5, &dialog);
     preview->setObjectName(QStringLiteral("levelPreview"));
@@ -212,11 +218,10 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     };
     const auto refresh = [&] {
         const bool raster = convert::IsRasterFile(QDir::cleanPath(source->text().trimmed()).toStdString());
-        const bool fillOk = !raster || convert::ParseFillColour(fill->text().trimmed().toStdString()).has_value();
+        const bool fillOk = convert::ParseFillColour(fill->text().trimmed().toStdString()).has_value();
         buttons->button(QDialogButtonBox::Ok)
             ->setEnabled(!source->text().trimmed().isEmpty() && !output->text().trimmed().isEmpty() && fillOk);
-        for (QWidget* w : std::initializer_list<QWidget*>{quality, tileSize, levels, overviews, fill, pickFill})
-            w->setEnabled(raster);
+        for (QWidget* w : std::initializer_list<QWidget*>{quality, levels, overviews}) w->setEnabled(raster);
     };
     // The output follows the source while it is the name proposed for it (or empty); a
     // name the user gave stays.

@@ -18,9 +18,10 @@ struct ImportChoice {
     QString source;  // an MBTiles, KMZ or KML file, or a folder of Z/X/Y tiles
     QString output;  // the map to write
     int version = 4;
-    // For a raster, whose tiles are made rather than copied.
+    // For a raster, whose tiles are made rather than copied: its JPEG quality, levels and
+    // overviews. The tile size and the fill serve a tile source's joined tiles too.
     int quality = 85;
-    int tileSize = 0;  // 0: the least that keeps each level within a file's tiles
+    int tileSize = 0;  // 256, 512 or 1024; 0: the least that keeps each level within a file's tiles
     int levels = 5;
     bool overviews = false;                  // the coarser levels are the raster's own overviews
     QString fill = QStringLiteral("white");  // as ParseFillColour reads it

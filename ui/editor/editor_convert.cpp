@@ -73,9 +73,10 @@ void EditorWindow::OnImport() {
     options.version = choice->version;
     options.raster.quality = choice->quality;
     options.raster.tileSize = choice->tileSize;
+    options.join = convert::JoinForTileSize(choice->tileSize).value_or(options.join);
     options.raster.levels = choice->levels;
     options.raster.overviews = choice->overviews;
-    options.raster.fill = convert::ParseFillColour(choice->fill.trimmed().toStdString()).value_or(options.raster.fill);
+    options.fill = convert::ParseFillColour(choice->fill.trimmed().toStdString()).value_or(options.fill);
     // The scales are made for the profile in use, as the dialog's preview showed them.
     options.scaleFactor = deviceProfile_->Profile().factor;
     options.overwrite = !olderVolumes.empty();
@@ -108,6 +109,9 @@ void EditorWindow::ShowImported(const convert::ImportResult& result) {
     if (result.leftOut > 0)
         text += QLatin1Char('\n') + tr("%Ln tile(s) of coarser zooms lie over no volume and were left out.", "",
                                        static_cast<int>(result.leftOut));
+    if (result.notJoined)
+        text += QLatin1Char('\n') +
+                tr("The tiles were copied as they are, not joined: %1").arg(ErrorMessage(result.notJoined));
     presenter_.Information(text);
 }
 

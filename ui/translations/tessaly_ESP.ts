@@ -641,6 +641,10 @@
             <numerusform>%Ln teselas de zooms menores no caen sobre ningún volumen y se han omitido.</numerusform>
         </translation>
     </message>
+    <message>
+        <source>The tiles were copied as they are, not joined: %1</source>
+        <translation>Las teselas se han copiado tal cual, sin unirlas: %1</translation>
+    </message>
     <message numerus="yes">
         <source>Level %1: %Ln tile(s)</source>
         <translation>
@@ -1487,8 +1491,8 @@
         <translation>Automático</translation>
     </message>
     <message>
-        <source>Automatic takes the least size that keeps each level within 50000 tiles</source>
-        <translation>Automático toma el menor tamaño con el que cada nivel no pasa de 50000 teselas</translation>
+        <source>A raster&apos;s tiles are made this size; a tile source&apos;s 256-pixel tiles are joined 2 × 2 or 4 × 4 into it without re-encoding. Automatic takes the least size that keeps each level within 50000 tiles</source>
+        <translation>Las teselas de un ráster se hacen de este tamaño; las teselas de 256 píxeles de una fuente de teselas se unen de 2 × 2 o de 4 × 4 hasta él sin recodificarlas. Automático toma el menor tamaño con el que cada nivel no pasa de 50000 teselas</translation>
     </message>
     <message>
         <source>JPEG quality</source>
@@ -1575,8 +1579,8 @@
         <translation>Tomar las vistas generales del ráster para los niveles menos detallados</translation>
     </message>
     <message>
-        <source>What tiles show where the raster has no data: white, black or #RRGGBB</source>
-        <translation>Lo que muestran las teselas donde el ráster no tiene datos: white (blanco), black (negro) o #RRGGBB</translation>
+        <source>What tiles show where the raster has no data, or a joined tile where a neighbour is missing: white, black or #RRGGBB</source>
+        <translation>Lo que muestran las teselas donde el ráster no tiene datos, o una tesela unida donde falta una vecina: white (blanco), black (negro) o #RRGGBB</translation>
     </message>
     <message>
         <source>Colour…</source>
