@@ -23,16 +23,19 @@ constexpr int kRedrawMs = 30;        // while pictures come in, the view is draw
 QColor LevelColour(int level) { return QColor::fromHsv((level * 67 + 210) % 360, 200, 190); }
 
 // Pictures are decoded at 1/2, 1/4 ... 1/32 of their size, the JPEG decoder itself doing
-// the first three: the smallest that is still as large as drawn, so that the painter never
-// reduces one to less than half, where its filter stops averaging and fine lines vanish.
+// the first three: the smallest that is still about as large as drawn, so that the painter
+// never reduces one to less than half, where its filter stops averaging and fine lines
+// vanish. About: up to an eighth smaller, which the filter hides; else a tile drawn a hair
+// over an eighth of its size would be decoded at four times the pixels.
 constexpr int kMaxStep = 5;
+constexpr double kMaxEnlargement = 1.125;
 // The key: the tile in the low 32 bits, then the level, the step and the map's generation.
 constexpr int kLevelShift = 32, kStepShift = 44, kGenerationShift = 47;
 
 int StepFor(const MapCanvas::TileSource& source, QSizeF drawn) {
     int step = 0;
-    while (step < kMaxStep && (source.width >> (step + 1)) >= drawn.width() &&
-           (source.height >> (step + 1)) >= drawn.height())
+    while (step < kMaxStep && (source.width >> (step + 1)) * kMaxEnlargement >= drawn.width() &&
+           (source.height >> (step + 1)) * kMaxEnlargement >= drawn.height())
         ++step;
     return step;
 }
