@@ -503,27 +503,28 @@ TEST(BatchLayout, SpanishCaptionsFitAt1024By768) {
 
 }  // namespace
 
-// Counts take the plural form of the windows' language, and numbers its separators; a
-// language without a file is English. A device finding is worded wholly in the language,
-// its numbers too, with only its code apart.
+// Counts take the plural form of the windows' language, and numbers its separators (a
+// count of four digits is grouped too, as Spanish alone would not); a language without a
+// file is English. A device finding is worded wholly in the language, its numbers too,
+// with only its code apart.
 TEST(Language, PluralsAndNumbersFollowTheLanguage) {
     const char* cases[][4] = {
-        {"ENG", "Delete 1 file? Delete 3 files?", "8,404 30,062 1.50",
+        {"ENG", "Delete 1 file? Delete 8,404 files?", "8,404 30,062 1.50",
          "warning (level 2, tile 1,200): the JPEG is 1,024 x 8 pixels, the tile table says 256 x 256 "
          "[tile_size_mismatch]\n"
          "error: the map's bounds are not an area: north 95.000000, east -0.500000, south 1.250000, west 2.000000 "
          "[bounds_invalid]"},
-        {"ESP", "Va a borrar 1 fichero, ¿está seguro? Va a borrar 3 ficheros, ¿está seguro?", "8.404 30.062 1,50",
+        {"ESP", "Va a borrar 1 fichero, ¿está seguro? Va a borrar 8.404 ficheros, ¿está seguro?", "8.404 30.062 1,50",
          "aviso (nivel 2, tesela 1.200): el JPEG mide 1.024 x 8 píxeles, la tabla de teselas dice 256 x 256 "
          "[tile_size_mismatch]\nerror: los límites del mapa no forman un área: norte 95,000000, este -0,500000, "
          "sur 1,250000, oeste 2,000000 [bounds_invalid]"},
-        {"FRA", "Delete 1 file? Delete 3 files?", "8,404 30,062 1.50", nullptr}};
+        {"FRA", "Delete 1 file? Delete 8,404 files?", "8,404 30,062 1.50", nullptr}};
     const std::vector<check::Finding> findings = {
         {check::FindingCode::TileSizeMismatch, 2, 1200, 1024, 8, 256, 256, {}, 0},
         {check::FindingCode::BoundsInvalid, 0, 0, 95000000, -500000, 1250000, 2000000, {}, 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(ui::InstallLanguage(QString::fromLatin1(c[0])), c[0][0] != 'F');
-        EXPECT_EQ(batchui::DeleteConfirmText(1) + ' ' + batchui::DeleteConfirmText(3), QString::fromUtf8(c[1]));
+        EXPECT_EQ(batchui::DeleteConfirmText(1) + ' ' + batchui::DeleteConfirmText(8404), QString::fromUtf8(c[1]));
         EXPECT_EQ(ui::Number(8404) + ' ' + ui::Number(30062) + ' ' + ui::Number(1.5, 2), c[2]);
         if (c[3]) {
             EXPECT_EQ(ui::DeviceCheckLine::Details(findings), QString::fromUtf8(c[3]));

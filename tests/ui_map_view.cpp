@@ -167,6 +167,15 @@ TEST_F(MapViewTest, TilesDecodeWhileTheWindowRuns) {
     EXPECT_GT(ticksWhilePartial, 0);
     // Decoded at about the size drawn, not at their own 384 pixels.
     EXPECT_LT(canvas().Cache().Bytes(), kSide * kSide * 384 * 384 * 4 / 8);
+    // On the screen, not drawn afresh: pictures that come in after the whole view was drawn
+    // are drawn where they lie.
+    canvas().Cache().Clear();
+    canvas().repaint();
+    const QRectF last = canvas().ToView(canvas().Levels()[0].grid.Box(kSide * kSide - 1));
+    const QPoint at = canvas().mapTo(window.get(), last.center().toPoint());
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return window->screen()->grabWindow(window->winId()).toImage().pixelColor(at) != QColor(225, 225, 225);
+    }));
 
     // Pictures still in work when the next map comes in must never land in it, here in
     // its first level, which is not drawn. The window shows the map before its event loop

@@ -13,6 +13,7 @@
 #include "ui/batch/batch_work.h"
 #include "ui/common/device_profile_box.h"
 #include "ui/common/device_ready.h"
+#include "ui/common/language.h"
 #include "ui/common/replace_question.h"
 
 namespace batchui {
@@ -61,9 +62,11 @@ void BatchWindow::OnMakeDeviceReady() {
         message.results.emplace_back(QFileInfo(QString::fromStdString(sources[i])).fileName(),
                                      ui::DeviceReadyLine(outcome));
     }
-    message.text = QStringList{tr("Made device-ready: %L1").arg(written - left), tr("Already ready: %L1").arg(ready),
-                               tr("Still not ready: %L1").arg(left), tr("Errors: %L1").arg(errors)}
-                       .join(QLatin1Char('\n'));
+    message.text =
+        QStringList{tr("Made device-ready: %L1").arg(ui::Number(written - left)),
+                    tr("Already ready: %L1").arg(ui::Number(ready)), tr("Still not ready: %L1").arg(ui::Number(left)),
+                    tr("Errors: %L1").arg(ui::Number(errors))}
+            .join(QLatin1Char('\n'));
     if (outcomes.size() < sources.size() ||
         (!outcomes.empty() && outcomes.back().error.code == platform::ErrorCode::Cancelled))
         message.text += QLatin1Char('\n') + CancelledRunText();

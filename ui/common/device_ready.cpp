@@ -7,6 +7,7 @@
 
 #include "ui/common/device_check_line.h"
 #include "ui/common/error_message.h"
+#include "ui/common/language.h"
 
 namespace ui {
 
@@ -22,9 +23,9 @@ QString RepairText(const FitRepair& r) {
         case FitRepair::Kind::JoinedLevel:
             return Tr("Level %1: %L2 tiles joined %3 × %3 into %L4")
                 .arg(r.level)
-                .arg(r.before)
+                .arg(Number(r.before))
                 .arg(r.factor)
-                .arg(r.after);
+                .arg(Number(r.after));
         case FitRepair::Kind::Baseline:
             return Tr("%Ln progressive tile(s) written as baseline", int(r.after));
         case FitRepair::Kind::StrippedSoi:

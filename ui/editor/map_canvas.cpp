@@ -23,16 +23,19 @@ constexpr int kRedrawMs = 30;        // while pictures come in, the view is draw
 QColor LevelColour(int level) { return QColor::fromHsv((level * 67 + 210) % 360, 200, 190); }
 
 // Pictures are decoded at 1/2, 1/4 ... 1/32 of their size, the JPEG decoder itself doing
-// the first three: the smallest that is still as large as drawn, so that the painter never
-// reduces one to less than half, where its filter stops averaging and fine lines vanish.
+// the first three: the smallest that is still about as large as drawn, so that the painter
+// never reduces one to less than half, where its filter stops averaging and fine lines
+// vanish. About: up to an eighth smaller, which the filter hides; else a tile drawn a hair
+// over an eighth of its size would be decoded at four times the pixels.
 constexpr int kMaxStep = 5;
+constexpr double kMaxEnlargement = 1.125;
 // The key: the tile in the low 32 bits, then the level, the step and the map's generation.
 constexpr int kLevelShift = 32, kStepShift = 44, kGenerationShift = 47;
 
 int StepFor(const MapCanvas::TileSource& source, QSizeF drawn) {
     int step = 0;
-    while (step < kMaxStep && (source.width >> (step + 1)) >= drawn.width() &&
-           (source.height >> (step + 1)) >= drawn.height())
+    while (step < kMaxStep && (source.width >> (step + 1)) * kMaxEnlargement >= drawn.width() &&
+           (source.height >> (step + 1)) * kMaxEnlargement >= drawn.height())
         ++step;
     return step;
 }
@@ -50,10 +53,15 @@ MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
     // Small enough for the editor to keep its old smallest size; the hint is what it opens at.
     setMinimumSize(240, 100);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // Every paint fills the view, so Qt need not clear what a partial paint leaves alone.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&loader_, &TileLoader::Decoded, this, &MapCanvas::OnDecoded);
     redraw_.setSingleShot(true);
     redraw_.setInterval(kRedrawMs);
-    connect(&redraw_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    connect(&redraw_, &QTimer::timeout, this, [this] {
+        update(arrived_);
+        arrived_ = {};
+    });
 }
 
 QSize MapCanvas::sizeHint() const { return {440, 280}; }
@@ -91,6 +99,7 @@ void MapCanvas::Clear() {
     generation_ = (generation_ + 1) & ((1ULL << (64 - kGenerationShift)) - 1);
     loader_.SetFile({});
     cache_.Clear();
+    arrived_ = {};
     wholeCoverage_.raster = QImage();
     levels_.clear();
     mapBounds_ = {};
@@ -162,8 +171,15 @@ const QImage* MapCanvas::StandIn(int level, std::uint32_t tile, int step) {
 void MapCanvas::OnDecoded(std::uint64_t key, const QImage& picture) {
     if ((key >> kGenerationShift) != generation_) return;
     cache_.Put(key, picture);
-    // Pictures come in by the hundred: drawing the view for each would take the processor
-    // from the decoders.
+    const int level = int((key >> kLevelShift) & ((1U << (kStepShift - kLevelShift)) - 1));
+    const auto tile = std::uint32_t(key);
+    if (level != drawnLevel_ || tile >= levels_[std::size_t(level)].sources.size()) return;
+    // Pictures come in by the hundred: drawing the view for each, or the whole view for a
+    // few, would take the processor from the decoders. Only the places of those that came
+    // in are drawn again, a few at a time.
+    const QRect place = projection_.ToView(levels_[std::size_t(level)].grid.Box(tile)).toAlignedRect() & rect();
+    if (place.isEmpty()) return;
+    arrived_ += place;
     if (!redraw_.isActive()) redraw_.start();
 }
 
@@ -178,7 +194,9 @@ bool MapCanvas::PicturesFit(const std::vector<std::uint32_t>& tiles) const {
     return smallest >= kMinPicturePixels;
 }
 
-void MapCanvas::DrawPictures(QPainter& painter, const std::vector<std::uint32_t>& tiles) {
+void MapCanvas::DrawPictures(QPainter& painter, const std::vector<std::uint32_t>& tiles, const QRegion& region) {
+    // A paint of only the places where pictures came in: what the view wants is unchanged.
+    const bool whole = region.rectCount() == 1 && region.boundingRect().contains(rect());
     const Level& level = levels_[static_cast<std::size_t>(drawnLevel_)];
     const QPointF middle(width() / 2.0, height() / 2.0);
     // Tiles with nothing to show come first, then the middle of the view: that is where
@@ -186,15 +204,11 @@ void MapCanvas::DrawPictures(QPainter& painter, const std::vector<std::uint32_t>
     std::vector<std::pair<std::pair<bool, double>, TileRequest>> wanted;
     // Each picture is at most twice the size drawn, where the filter still averages.
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const auto crossed = [&painter](const QRectF& rect) {
-        painter.setPen(QPen(Qt::red, 1));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(rect);
-        painter.drawLine(rect.topLeft(), rect.bottomRight());
-        painter.drawLine(rect.topRight(), rect.bottomLeft());
-    };
+    // Tiles without a picture are drawn together after the others, with one pen and brush.
+    std::vector<QRectF> waiting, broken;
     for (std::uint32_t tile : tiles) {
         const QRectF rect = projection_.ToView(level.grid.Box(tile));
+        if (!whole && !region.intersects(rect.toAlignedRect())) continue;
         const TileSource& source = level.sources[tile];
         const int step = StepFor(source, rect.size());
         const std::uint64_t key = KeyOf(drawnLevel_, tile, step);
@@ -203,17 +217,15 @@ void MapCanvas::DrawPictures(QPainter& painter, const std::vector<std::uint32_t>
         if (!exact) picture = StandIn(drawnLevel_, tile, step);
         // One that does not decode at some size decodes at none.
         if (picture && picture->isNull()) {
-            crossed(rect);
+            broken.push_back(rect);
             continue;
         }
-        if (picture) {
+        if (picture)
             painter.drawImage(rect, *picture);
-        } else {
-            painter.setPen(QPen(QColor(160, 160, 160), 1));
-            painter.setBrush(QColor(225, 225, 225));
-            painter.drawRect(rect);
-        }
-        if (exact || loader_.Working(key)) continue;
+        else
+            waiting.push_back(rect);
+        // The loader leaves out those in work.
+        if (!whole || exact) continue;
         const QPointF off = rect.center() - middle;
         const QSize decoded = DecodedSize(source, step);
         // Zoomed out, the larger picture kept is reduced: far cheaper than decoding again.
@@ -221,6 +233,17 @@ void MapCanvas::DrawPictures(QPainter& painter, const std::vector<std::uint32_t>
         wanted.push_back({{picture != nullptr, off.x() * off.x() + off.y() * off.y()},
                           {key, source.offset, source.size, decoded, larger ? *picture : QImage()}});
     }
+    painter.setPen(QPen(QColor(160, 160, 160), 1));
+    painter.setBrush(QColor(225, 225, 225));
+    painter.drawRects(waiting.data(), int(waiting.size()));
+    painter.setPen(QPen(Qt::red, 1));
+    painter.setBrush(Qt::NoBrush);
+    for (const QRectF& rect : broken) {
+        painter.drawRect(rect);
+        painter.drawLine(rect.topLeft(), rect.bottomRight());
+        painter.drawLine(rect.topRight(), rect.bottomLeft());
+    }
+    if (!whole) return;
     std::sort(wanted.begin(), wanted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<TileRequest> requests;
     requests.reserve(wanted.size());
@@ -317,7 +340,7 @@ void MapCanvas::DrawOutlines(QPainter& painter) {
     }
 }
 
-void MapCanvas::paintEvent(QPaintEvent*) {
+void MapCanvas::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(245, 245, 240));
     if (drawnLevel_ >= 0) {
@@ -329,7 +352,7 @@ void MapCanvas::paintEvent(QPaintEvent*) {
         } else {
             level.grid.Query(projection_.Visible(), inView_);
             if (PicturesFit(inView_))
-                DrawPictures(painter, inView_);
+                DrawPictures(painter, inView_, event->region());
             else
                 DrawCoverage(painter, inView_);
         }

@@ -81,7 +81,9 @@ private:
     void OnDecoded(std::uint64_t key, const QImage& picture);
     // Pictures when few enough tiles are in view and large enough to see; else boxes.
     bool PicturesFit(const std::vector<std::uint32_t>& tiles) const;
-    void DrawPictures(class QPainter& painter, const std::vector<std::uint32_t>& tiles);
+    // Draws only the tiles the paint's region meets; asks for pictures only when it is the
+    // whole view.
+    void DrawPictures(class QPainter& painter, const std::vector<std::uint32_t>& tiles, const QRegion& region);
     // The tile's picture at another step while the one wanted is decoded; null when none.
     const QImage* StandIn(int level, std::uint32_t tile, int step);
     void DrawCoverage(QPainter& painter, const std::vector<std::uint32_t>& tiles);
@@ -100,6 +102,7 @@ private:
     TileCache cache_;
     TileLoader loader_;
     QTimer redraw_;
+    QRegion arrived_;  // places of pictures come in since the last paint
     std::vector<std::uint32_t> inView_;
     QImage coverage_;
     struct {

@@ -13,17 +13,15 @@ namespace {
 constexpr std::int32_t kMaxTileBytes = 32 * 1024 * 1024;
 }  // namespace
 
-QImage DecodeTileAt(const std::string& path, std::int64_t offset, std::int32_t size, QSize scaledTo) {
-    if (size <= 0 || size > kMaxTileBytes || offset < 0) return {};
-    platform::BinaryFile file;
-    platform::Error error;
-    if (!file.Open(path, platform::BinaryFile::Mode::Read, error)) return {};
+QImage DecodeTileAt(const platform::BinaryFile& file, std::int64_t offset, std::int32_t size, QSize scaledTo) {
+    if (!file.IsOpen() || size <= 0 || size > kMaxTileBytes || offset < 0) return {};
     // The stored bytes lack the start-of-image marker.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size) + 2);
-    bytes[0] = 0xFF;
-    bytes[1] = 0xD8;
-    if (!file.ReadAt(offset, bytes.data() + 2, static_cast<std::size_t>(size), error)) return {};
-    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    QByteArray data(qsizetype(size) + 2, Qt::Uninitialized);
+    data[0] = char(0xFF);
+    data[1] = char(0xD8);
+    platform::Error error;
+    if (!file.ReadAt(offset, data.data() + 2, static_cast<std::size_t>(size), error)) return {};
+    // A QBuffer lets the decoder read the bytes in place rather than copied in chunks.
     QBuffer buffer(&data);
     QImageReader reader(&buffer, "jpg");
     if (!scaledTo.isEmpty()) reader.setScaledSize(scaledTo);
@@ -38,53 +36,86 @@ TileLoader::TileLoader(QObject* parent) : QObject(parent) {
 }
 
 TileLoader::~TileLoader() {
-    current_->store(~0ULL);
-    pool_.clear();
+    {
+        const std::lock_guard lock(mutex_);
+        queue_.clear();
+        ++generation_;
+    }
     pool_.waitForDone();
 }
 
 void TileLoader::SetFile(const std::string& path) {
+    const std::lock_guard lock(mutex_);
     path_ = path;
     ++generation_;
-    current_->store(generation_);
     queue_.clear();
     working_.clear();
 }
 
-void TileLoader::Want(std::vector<TileRequest> requests) {
-    queue_.clear();
-    for (TileRequest& request : requests)
-        if (!Working(request.key)) queue_.push_back(request);
-    StartMore();
+bool TileLoader::Working(std::uint64_t key) const {
+    const std::lock_guard lock(mutex_);
+    return working_.count(key) != 0;
 }
 
-void TileLoader::StartMore() {
-    while (!queue_.empty() && jobs_ < pool_.maxThreadCount()) {
-        const TileRequest request = queue_.front();
-        queue_.pop_front();
-        working_.insert(request.key);
-        ++jobs_;
-        const std::uint64_t generation = generation_;
-        pool_.start([this, request, generation, path = path_, current = current_] {
-            QImage picture;
-            if (current->load() == generation)
-                picture = request.from.isNull()
-                              ? DecodeTileAt(path, request.offset, request.size, request.scaledTo)
-                              : request.from.scaled(request.scaledTo, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            QMetaObject::invokeMethod(
-                this, [this, generation, key = request.key, picture] { Finished(generation, key, picture); },
-                Qt::QueuedConnection);
-        });
+bool TileLoader::Idle() const {
+    const std::lock_guard lock(mutex_);
+    return queue_.empty() && working_.empty();
+}
+
+void TileLoader::Want(std::vector<TileRequest> requests) {
+    const std::lock_guard lock(mutex_);
+    queue_.clear();
+    for (TileRequest& request : requests)
+        if (working_.count(request.key) == 0) queue_.push_back(std::move(request));
+    while (runners_ < pool_.maxThreadCount() && std::size_t(runners_) < queue_.size()) {
+        ++runners_;
+        pool_.start([this] { Run(); });
+    }
+}
+
+void TileLoader::Run() {
+    platform::BinaryFile file;
+    std::string opened;
+    for (;;) {
+        TileRequest request;
+        std::uint64_t generation = 0;
+        std::string path;
+        {
+            const std::lock_guard lock(mutex_);
+            if (queue_.empty()) {
+                --runners_;
+                return;
+            }
+            request = std::move(queue_.front());
+            queue_.pop_front();
+            working_.insert(request.key);
+            generation = generation_;
+            path = path_;
+        }
+        if (request.from.isNull() && (opened != path || !file.IsOpen())) {
+            // A file that does not open leaves it closed: each of its tiles ends null.
+            opened = path;
+            file.Close();
+            platform::Error error;
+            file.Open(opened, platform::BinaryFile::Mode::Read, error);
+        }
+        const QImage picture =
+            request.from.isNull()
+                ? DecodeTileAt(file, request.offset, request.size, request.scaledTo)
+                : request.from.scaled(request.scaledTo, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QMetaObject::invokeMethod(
+            this, [this, generation, key = request.key, picture] { Finished(generation, key, picture); },
+            Qt::QueuedConnection);
     }
 }
 
 void TileLoader::Finished(std::uint64_t generation, std::uint64_t key, const QImage& picture) {
-    --jobs_;
-    if (generation == generation_) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (generation != generation_) return;
         working_.erase(key);
-        emit Decoded(key, picture);
     }
-    StartMore();
+    emit Decoded(key, picture);
 }
 
 }  // namespace ui

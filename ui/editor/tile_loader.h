@@ -1,18 +1,22 @@
 // Reads and decodes tile pictures on worker threads, so the window never waits for the
-// disk or the decoder. Only a few tiles are in work at a time; the rest wait in a queue
-// that the view replaces as it moves, so tiles that left the view are never read.
+// disk or the decoder. The workers take requests from one queue that the view replaces as
+// it moves, so tiles that left the view are never read; each keeps the map's file open
+// while the queue lasts, and none waits for the window's thread between two tiles.
 #pragma once
 #include <QImage>
 #include <QObject>
 #include <QSize>
 #include <QThreadPool>
-#include <atomic>
 #include <cstdint>
 #include <deque>
-#include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_set>
 #include <vector>
+
+namespace platform {
+class BinaryFile;
+}
 
 namespace ui {
 
@@ -37,30 +41,31 @@ public:
     void SetFile(const std::string& path);
     // What the view needs now, most wanted first; replaces the queue.
     void Want(std::vector<TileRequest> requests);
-    bool Working(std::uint64_t key) const { return working_.count(key) != 0; }
-    bool Idle() const { return queue_.empty() && jobs_ == 0; }
+    // Taken by a worker and not delivered yet.
+    bool Working(std::uint64_t key) const;
+    bool Idle() const;
 
 signals:
     // A null picture: the bytes could not be read or do not decode.
     void Decoded(std::uint64_t key, const QImage& picture);
 
 private:
-    void StartMore();
+    // A worker's loop: tiles until the queue is empty.
+    void Run();
     void Finished(std::uint64_t generation, std::uint64_t key, const QImage& picture);
 
     QThreadPool pool_;
+    mutable std::mutex mutex_;  // guards what follows, shared with the workers
     std::string path_;
     std::uint64_t generation_ = 0;
-    // Read by the workers, which skip work for a map that is no longer shown.
-    std::shared_ptr<std::atomic<std::uint64_t>> current_ = std::make_shared<std::atomic<std::uint64_t>>(0);
     std::deque<TileRequest> queue_;
-    std::unordered_set<std::uint64_t> working_;  // keys of the current map in work
-    int jobs_ = 0;                               // in work, of any map
+    std::unordered_set<std::uint64_t> working_;  // keys of the current map
+    int runners_ = 0;
 };
 
 // The picture of one tile's stored bytes, decoded at scaledTo when given (the JPEG decoder
 // then skips the detail a reduced picture cannot show); null when the bytes cannot be read
 // or decoded.
-QImage DecodeTileAt(const std::string& path, std::int64_t offset, std::int32_t size, QSize scaledTo = {});
+QImage DecodeTileAt(const platform::BinaryFile& file, std::int64_t offset, std::int32_t size, QSize scaledTo = {});
 
 }  // namespace ui
