@@ -26,6 +26,7 @@ constexpr int kFastBits = 12;
 // Runs of AC codes are looked up this many bits at a time; four lookups fit in
 // what the reader holds.
 constexpr int kRunBits = 13;
+constexpr int kDcBits = 9;
 static_assert(kRunBits >= kFastBits && 4 * kRunBits <= 56);
 // The reader loads eight bytes at a time and notices the data's end only after
 // an MCU: ten blocks of at most 64 codes of 16 bits and their 11 bits of value.
@@ -196,6 +197,9 @@ struct Coder {
     // 0 at the end of the block, and the bits taken include the value's. 0: not
     // looked up at once.
     std::array<std::uint16_t, 1 << kFastBits> fast{};
+    // For a DC table, the same by fewer bits: DC codes are short, and a small
+    // table leaves the cache to the AC ones.
+    std::array<std::uint16_t, 1 << kDcBits> dcFast{};
     // For an AC table, by the next kRunBits bits: the codes (and values) that
     // lie whole within them, up to and with an end of block. Bits 0-3: the bits
     // they take; 4: the last ends the block; 5-11: how far they move the
@@ -250,6 +254,8 @@ bool BuildCoder(const HuffmanTable& table, bool dc, Coder& coder) {
             const std::uint16_t entry = FastEntry(dc, symbol, length);
             const int spread = kFastBits - length;
             std::fill_n(coder.fast.begin() + (code << spread), 1 << spread, entry);
+            if (dc && length <= kDcBits)
+                std::fill_n(coder.dcFast.begin() + (code << (kDcBits - length)), 1 << (kDcBits - length), entry);
         }
         coder.maxCode[std::size_t(length)] = code - 1;
         if (code >= (1 << length)) return false;
@@ -306,7 +312,7 @@ private:
 inline bool DecodeDc(const Coder& coder, BitReader& in, int& diff) {
     in.Refill();
     const std::uint64_t bits = in.Bits();
-    const unsigned entry = coder.fast[in.Peek<kFastBits>()];
+    const unsigned entry = coder.dcFast[in.Peek<kDcBits>()];
     int length = int(entry >> 8), symbol = int(entry & 0xFF);
     if (entry == 0 && (symbol = SlowDecode(coder, bits, length)) < 0) return false;
     diff = 0;
