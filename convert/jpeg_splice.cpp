@@ -16,6 +16,10 @@ constexpr int kMaxComponents = 3;
 constexpr int kMaxBlocksInMcu = 10;  // libjpeg refuses more
 constexpr int kMaxTileSide = 4096;   // as the libjpeg path refuses larger
 constexpr long kMaxSide = 65500;     // the largest side a frame header can state
+// The libjpeg path holds the joined image's blocks (128 bytes each) within this
+// and refuses a larger group; the splice refuses it too, so that the two ways
+// differ in their speed alone.
+constexpr std::uint64_t kMaxBlockBytes = std::uint64_t(128) << 20;
 // Quantised DC values of 8-bit samples lie well within this; libjpeg keeps them
 // in 16 bits and codes differences of 11 bits at most, so past it is for libjpeg
 // to judge.
@@ -613,6 +617,8 @@ bool Splice(Scratch& s, const std::vector<JpegPiece>& pieces, int cols, int rows
         for (int b = 0; b < comp.h * comp.v; ++b) mcu.push_back({dc, ac, c, b == 0});
     }
     const int mcuCols = h.width / (8 * h.maxH), mcuRows = h.height / (8 * h.maxV);
+    const std::uint64_t blocks = std::uint64_t(mcuCols) * std::uint64_t(mcuRows) * mcu.size() * pieces.size();
+    if (blocks * 128 > kMaxBlockBytes) return false;
 
     s.walked.resize(pieces.size());
     std::uint64_t codedBits = 0;
