@@ -365,6 +365,8 @@ inline bool SkipAc(const Coder& coder, BitReader& in) {
 }
 
 // Coders for the tables last seen on this thread: a map's tiles share a few.
+// Room is made between groups only, so that no coder a group holds goes while
+// it is joined.
 class CoderCache {
 public:
     const Coder* Get(const HuffmanTable& table, bool dc) {
@@ -372,9 +374,12 @@ public:
             if (e.dc == dc && e.table == table) return e.coder.get();
         auto coder = std::make_unique<Coder>();
         if (!BuildCoder(table, dc, *coder)) return nullptr;
-        if (entries_.size() >= 8) entries_.erase(entries_.begin());
         entries_.push_back({table, dc, std::move(coder)});
         return entries_.back().coder.get();
+    }
+    // A group uses four tables at most.
+    void MakeRoom() {
+        if (entries_.size() > 8) entries_.clear();
     }
 
 private:
@@ -608,6 +613,7 @@ bool Splice(Scratch& s, const std::vector<JpegPiece>& pieces, int cols, int rows
 
     std::vector<BlockCoding> mcu;
     std::array<const Coder*, kMaxComponents> dcCoders{};
+    s.coders.MakeRoom();
     for (std::size_t c = 0; c < std::size_t(h.count); ++c) {
         const Component& comp = h.components[c];
         const Coder* dc = s.coders.Get(h.dc[std::size_t(comp.dc)], true);
