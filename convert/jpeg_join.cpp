@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <span>
@@ -17,6 +16,8 @@
 #include <emmintrin.h>
 #endif
 #include <string>
+
+#include "convert/jpeg_splice.h"
 
 namespace convert {
 namespace {
@@ -237,22 +238,11 @@ bool CopyPiece(Session& s, const Shape& shape, int col, int row) {
     return true;
 }
 
-// The quantised DC coefficient that decodes to a uniform block of sample value
-// v: the DC term is eight times the mean level-shifted sample.
-JCOEF UniformDc(int v, UINT16 quant) {
-    const double q = quant == 0 ? 1.0 : double(quant);
-    return JCOEF(std::clamp(std::lround(8.0 * (v - 128) / q), -2047L, 2047L));
-}
-
 bool FillValues(const Shape& shape, FillColour fill, std::array<int, MAX_COMPONENTS>& values) {
-    const double r = fill.r, g = fill.g, b = fill.b;
-    auto sample = [](double x) { return int(std::clamp(std::lround(x), 0L, 255L)); };
-    if (shape.space == JCS_YCbCr && shape.components == 3) {
-        values[0] = sample(0.299 * r + 0.587 * g + 0.114 * b);
-        values[1] = sample(-0.168736 * r - 0.331264 * g + 0.5 * b + 128);
-        values[2] = sample(0.5 * r - 0.418688 * g - 0.081312 * b + 128);
-    } else if (shape.space == JCS_GRAYSCALE && shape.components == 1) {
-        values[0] = sample(0.299 * r + 0.587 * g + 0.114 * b);
+    const std::array<int, 3> ycc = FillYCbCr(fill);
+    if ((shape.space == JCS_YCbCr && shape.components == 3) ||
+        (shape.space == JCS_GRAYSCALE && shape.components == 1)) {
+        std::copy(ycc.begin(), ycc.end(), values.begin());
     } else if (shape.space == JCS_RGB && shape.components == 3) {
         values[0] = fill.r, values[1] = fill.g, values[2] = fill.b;
     } else {
@@ -521,6 +511,16 @@ bool CannotJoin(const std::string& why, Error& error) {
 
 bool JoinJpegTiles(const std::vector<JpegPiece>& pieces, int cols, int rows, FillColour fill,
                    std::vector<std::uint8_t>& out, Error& error) {
+    // Tiles coded alike keep their tables as they are rather than being given
+    // optimised ones: they were coded with those, so the joined image is about
+    // the sum of its parts, and splicing is what makes joining a large level
+    // take about as long as copying it.
+    return SpliceJpegTiles(pieces, cols, rows, fill, out) ||
+           JoinJpegTilesWithLibjpeg(pieces, cols, rows, fill, out, error);
+}
+
+bool JoinJpegTilesWithLibjpeg(const std::vector<JpegPiece>& pieces, int cols, int rows, FillColour fill,
+                              std::vector<std::uint8_t>& out, Error& error) {
     if (cols < 1 || rows < 1 || pieces.size() != std::size_t(cols) * std::size_t(rows))
         return CannotJoin("the group is not " + std::to_string(cols) + " x " + std::to_string(rows) + " tiles", error);
     Session s;
@@ -563,7 +563,8 @@ bool JoinJpegTiles(const std::vector<JpegPiece>& pieces, int cols, int rows, Fil
         std::array<int, MAX_COMPONENTS> values{};
         if (!FillValues(first, fill, values)) return CannotJoin("no fill colour for the tiles' colour space", error);
         std::array<JCOEF, MAX_COMPONENTS> dc{};
-        for (std::size_t c = 0; c < std::size_t(first.components); ++c) dc[c] = UniformDc(values[c], first.quant[c][0]);
+        for (std::size_t c = 0; c < std::size_t(first.components); ++c)
+            dc[c] = JCOEF(UniformDc(values[c], first.quant[c][0]));
         for (std::size_t i = 0; i < pieces.size(); ++i) {
             if (!pieces[i].Present() &&
                 !FillPiece(s, first, dc, int(i % std::size_t(cols)), int(i / std::size_t(cols))))

@@ -3,7 +3,7 @@
 // progressive image as baseline. Decoded, the result shows the very pixels its
 // sources showed. Tiles are taken as a map stores them, with or without their
 // FF D8, with or without their FF D9; what comes out is a complete baseline
-// JPEG with optimised Huffman tables.
+// JPEG.
 //
 // Every image is hostile: whatever the bytes, the answer is an error value, and
 // the memory one image may take is bounded.
@@ -31,9 +31,15 @@ struct JpegPiece {
 // tables, and their size must be whole MCUs in each direction that joins more
 // than one; else JpegJoinMismatch (naming the two tiles that differ) or
 // JpegCannotJoin. A piece libjpeg cannot read gives JpegUnreadable. A missing
-// piece becomes blocks of the fill colour.
+// piece becomes blocks of the fill colour. Tiles coded alike are spliced (see
+// jpeg_splice.h), keeping their Huffman tables; others are joined as below.
 bool JoinJpegTiles(const std::vector<JpegPiece>& pieces, int cols, int rows, FillColour fill,
                    std::vector<std::uint8_t>& out, platform::Error& error);
+
+// The same through libjpeg, coefficient by coefficient, with optimised Huffman
+// tables.
+bool JoinJpegTilesWithLibjpeg(const std::vector<JpegPiece>& pieces, int cols, int rows, FillColour fill,
+                              std::vector<std::uint8_t>& out, platform::Error& error);
 
 // The same group for tiles that cannot be joined losslessly (their tables or
 // sampling differ): decoded to pixels and encoded again at quality (1 to 100).

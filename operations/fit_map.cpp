@@ -198,17 +198,15 @@ struct Output {
     std::int64_t End() const { return position + std::int64_t(buffer.size()); }
 };
 
-bool ReadTile(const platform::BinaryFile& source, const jnx::JnxTile& tile, jnx::Bytes& bytes, Error& error) {
-    bytes.resize(std::size_t(std::max(tile.DataSize, 0)));
-    return source.ReadAt(tile.DataOffset, bytes.data(), bytes.size(), error);
-}
+std::size_t SizeOf(const jnx::JnxTile& tile) { return std::size_t(std::max(tile.DataSize, 0)); }
 
 bool HasSoi(const jnx::Bytes& bytes) { return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8; }
 
 // What a worker makes of one planned tile: the bytes to store, and what became
 // of a tile to rewrite.
 struct MadeTile {
-    std::vector<jnx::Bytes> parts;
+    std::vector<jnx::Bytes> parts;  // a run of neighbours stored back to back in its first's
+    std::vector<convert::JpegPiece> pieces;
     jnx::Bytes made;
     const jnx::Bytes* body = nullptr;
     std::size_t skip = 0;  // leading bytes of body not stored (FF D8)
@@ -222,12 +220,29 @@ bool MakeTile(const jnx::JnxDocument& doc, const platform::BinaryFile& source, c
     out.parts.resize(tile.pieces.size());
     out.rewritten = out.reencoded = false;
     out.notRewritten = Error();
-    std::vector<convert::JpegPiece> pieces(tile.pieces.size());
-    for (std::size_t k = 0; k < tile.pieces.size(); ++k) {
-        if (tile.pieces[k] == kNoTile) continue;
-        const auto index = std::size_t(tile.pieces[k]);
-        if (!ReadTile(source, doc.Tiles[index], out.parts[k], error)) return false;
-        pieces[k] = {out.parts[k].data(), out.parts[k].size(), std::int64_t(index - doc.FirstTileOf(level)) + 1};
+    std::vector<convert::JpegPiece>& pieces = out.pieces;
+    pieces.assign(tile.pieces.size(), {});
+    // Neighbours in a row of the group usually lie back to back: one read for them.
+    for (std::size_t k = 0; k < tile.pieces.size();) {
+        if (tile.pieces[k] == kNoTile) {
+            ++k;
+            continue;
+        }
+        const jnx::JnxTile& first = doc.Tiles[std::size_t(tile.pieces[k])];
+        std::size_t end = k + 1, size = SizeOf(first);
+        for (; end < tile.pieces.size() && tile.pieces[end] != kNoTile; ++end) {
+            const jnx::JnxTile& next = doc.Tiles[std::size_t(tile.pieces[end])];
+            if (std::int64_t(next.DataOffset) != std::int64_t(first.DataOffset) + std::int64_t(size)) break;
+            size += SizeOf(next);
+        }
+        jnx::Bytes& bytes = out.parts[k];
+        bytes.resize(size);
+        if (!source.ReadAt(first.DataOffset, bytes.data(), bytes.size(), error)) return false;
+        for (std::size_t at = 0; k < end; ++k) {
+            const auto index = std::size_t(tile.pieces[k]);
+            pieces[k] = {bytes.data() + at, SizeOf(doc.Tiles[index]), std::int64_t(index - doc.FirstTileOf(level)) + 1};
+            at += pieces[k].size;
+        }
     }
     out.body = &out.parts[0];
     out.skip = 0;

@@ -2,12 +2,14 @@
 // must show the very pixels its sources show.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
 #include "check/jpeg_header.h"
 #include "convert/import_jnx.h"
 #include "convert/jpeg_join.h"
+#include "convert/jpeg_splice.h"
 #include "convert/web_tiles.h"
 #include "support/jpeg_pictures.h"
 #include "support/web_tiles_builder.h"
@@ -28,44 +30,63 @@ std::uint8_t FrameMarker(const Bytes& jpeg) { return check::WalkToFrame(jpeg.dat
 
 JpegPiece Piece(const Bytes& bytes, std::int64_t number) { return {bytes.data(), bytes.size(), number}; }
 
-class JoinLooks : public ::testing::TestWithParam<Look> {};
+struct JoinCase {
+    const char* name;
+    Look look;
+    int cols, rows;
+    bool spliced;  // coded alike: spliced rather than joined through libjpeg
+};
+
+void PrintTo(const JoinCase& c, std::ostream* os) { *os << c.name; }
+
+class JoinLooks : public ::testing::TestWithParam<JoinCase> {};
 
 // Tiles as a map stores them (no FF D8, one without its FF D9 as some producers
-// leave them), a missing neighbour at the group's corner.
+// leave them), a missing neighbour at the group's last corner. Spliced or not,
+// the image holds the libjpeg path's coefficients: written again with optimised
+// tables it is that path's image byte for byte.
 TEST_P(JoinLooks, JoinedTilesDecodeToTheirSourcesAndAHoleToWhite) {
-    const Look look = GetParam();
-    constexpr int kSide = 64, kCols = 3, kRows = 2;
-    std::vector<Bytes> tiles;
-    for (int i = 0; i < kCols * kRows; ++i) tiles.push_back(Encode(kSide, kSide, i, look));
-    std::vector<Bytes> stored;
-    for (const Bytes& tile : tiles) stored.emplace_back(tile.begin() + 2, tile.end());
+    const JoinCase& c = GetParam();
+    constexpr int kSide = 64;
+    const std::size_t count = std::size_t(c.cols * c.rows);
+    std::vector<Bytes> tiles, stored;
+    for (std::size_t i = 0; i < count; ++i) {
+        tiles.push_back(Encode(kSide, kSide, int(i), c.look));
+        stored.emplace_back(tiles[i].begin() + 2, tiles[i].end());
+    }
     stored[1].resize(stored[1].size() - 2);
+    const Bytes stuffed = {0xFF, 0x00};
+    EXPECT_NE(std::search(stored[0].begin(), stored[0].end(), stuffed.begin(), stuffed.end()), stored[0].end());
     std::vector<JpegPiece> pieces;
-    for (int i = 0; i < kCols * kRows; ++i) pieces.push_back(Piece(stored[std::size_t(i)], i + 1));
-    pieces[5] = {};
+    for (std::size_t i = 0; i < count; ++i) pieces.push_back(Piece(stored[i], std::int64_t(i) + 1));
+    pieces.back() = {};
 
-    Bytes joined;
+    Bytes joined, spliced, viaLibjpeg, rewritten;
     platform::Error error;
-    ASSERT_TRUE(convert::JoinJpegTiles(pieces, kCols, kRows, {}, joined, error)) << platform::ErrorText(error);
+    ASSERT_TRUE(convert::JoinJpegTiles(pieces, c.cols, c.rows, {}, joined, error)) << platform::ErrorText(error);
+    EXPECT_EQ(convert::SpliceJpegTiles(pieces, c.cols, c.rows, {}, spliced), c.spliced);
+    ASSERT_TRUE(convert::JoinJpegTilesWithLibjpeg(pieces, c.cols, c.rows, {}, viaLibjpeg, error));
+    ASSERT_TRUE(convert::RewriteAsBaseline(Piece(joined, 0), rewritten, error));
+    EXPECT_EQ(rewritten, viaLibjpeg);
     EXPECT_EQ(FrameMarker(joined), 0xC0);
     const Picture picture = Decode(joined);
-    ASSERT_EQ(std::pair(picture.width, picture.height), std::pair(kSide * kCols, kSide * kRows));
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(Differences(picture, Decode(tiles[std::size_t(i)]), (i % kCols) * kSide, (i / kCols) * kSide), 0)
+    ASSERT_EQ(std::pair(picture.width, picture.height), std::pair(kSide * c.cols, kSide * c.rows));
+    for (std::size_t i = 0; i + 1 < count; ++i)
+        EXPECT_EQ(Differences(picture, Decode(tiles[i]), int(i) % c.cols * kSide, int(i) / c.cols * kSide), 0)
             << "tile " << i + 1;
-    for (int y = kSide; y < 2 * kSide; ++y)
-        for (int x = 2 * kSide; x < 3 * kSide; ++x)
-            for (int c = 0; c < picture.components; ++c) ASSERT_GE(picture.At(x, y, c), 253) << x << "," << y;
+    for (int y = (c.rows - 1) * kSide; y < c.rows * kSide; ++y)
+        for (int x = (c.cols - 1) * kSide; x < c.cols * kSide; ++x)
+            for (int k = 0; k < picture.components; ++k) ASSERT_GE(picture.At(x, y, k), 253) << x << "," << y;
 }
 
 INSTANTIATE_TEST_SUITE_P(Sampling, JoinLooks,
-                         ::testing::Values(Look{3, 2, 2, 75, false}, Look{3, 1, 1, 90, false}, Look{3, 2, 1, 50, true},
-                                           Look{1, 1, 1, 75, false}),
-                         [](const auto& p) {
-                             const Look& l = p.param;
-                             return std::string(l.components == 1 ? "Grey" : "Colour") + "H" + std::to_string(l.h) +
-                                    "V" + std::to_string(l.v) + (l.progressive ? "Progressive" : "");
-                         });
+                         ::testing::Values(JoinCase{"Colour420", {3, 2, 2, 75}, 3, 2, true},
+                                           JoinCase{"Colour444", {3, 1, 1, 90}, 3, 2, true},
+                                           JoinCase{"Colour422Progressive", {3, 2, 1, 50, true}, 3, 2, false},
+                                           JoinCase{"Grey", {1, 1, 1, 75}, 3, 2, true},
+                                           JoinCase{"OwnHuffmanTables", {3, 2, 2, 75, false, true}, 2, 2, false},
+                                           JoinCase{"Colour420FourByFour", {3, 2, 2, 30}, 4, 4, true}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(JpegJoin, RefusesTilesThatCannotShareOneImage) {
     const Bytes a = Encode(32, 32, 1, {});
@@ -113,22 +134,30 @@ TEST(JpegJoin, ProgressiveBecomesBaselineWithTheSamePixels) {
 
 // Cut short and bitten anywhere: an error value or an image, never a crash or
 // an exit.
+// What is spliced from damaged tiles holds the coefficients libjpeg reads.
 TEST(JpegJoin, DamagedTilesGiveErrorsNotCrashes) {
-    const Bytes sound = Encode(32, 32, 4, {3, 2, 2, 75, true});
-    int refused = 0;
-    for (std::size_t cut = 0; cut < sound.size(); cut += 7) {
-        Bytes damaged(sound.begin(), sound.begin() + std::ptrdiff_t(cut));
-        if (cut < sound.size() / 2 && cut > 2) damaged[cut / 2] ^= 0x5A;
-        Bytes out;
-        platform::Error error;
-        if (!convert::RewriteAsBaseline(Piece(damaged, 1), out, error)) {
-            ++refused;
-            EXPECT_EQ(error.code, ErrorCode::JpegUnreadable);
+    for (const bool progressive : {true, false}) {
+        const Bytes sound = Encode(32, 32, 4, {3, 2, 2, 75, progressive});
+        int refused = 0;
+        for (std::size_t cut = 0; cut < sound.size(); cut += 7) {
+            Bytes damaged(sound.begin(), sound.begin() + std::ptrdiff_t(cut));
+            if (cut < sound.size() / 2 && cut > 2) damaged[cut / 2] ^= 0x5A;
+            const std::vector<JpegPiece> pieces = {Piece(sound, 1), Piece(damaged, 2)};
+            Bytes out, viaLibjpeg, rewritten;
+            platform::Error error;
+            if (!convert::RewriteAsBaseline(Piece(damaged, 1), out, error)) {
+                ++refused;
+                EXPECT_EQ(error.code, ErrorCode::JpegUnreadable);
+            }
+            EXPECT_TRUE(convert::JoinJpegTiles(pieces, 1, 2, {}, out, error) || error.code != ErrorCode::None);
+            if (convert::SpliceJpegTiles(pieces, 1, 2, {}, out)) {
+                ASSERT_TRUE(convert::JoinJpegTilesWithLibjpeg(pieces, 1, 2, {}, viaLibjpeg, error)) << cut;
+                ASSERT_TRUE(convert::RewriteAsBaseline(Piece(out, 0), rewritten, error)) << cut;
+                EXPECT_EQ(rewritten, viaLibjpeg) << cut;
+            }
         }
-        EXPECT_TRUE(convert::JoinJpegTiles({Piece(sound, 1), Piece(damaged, 2)}, 1, 2, {}, out, error) ||
-                    error.code != ErrorCode::None);
+        EXPECT_GT(refused, 0);
     }
-    EXPECT_GT(refused, 0);
 }
 
 // An import joins zoom 3's tiles x 1-4, y 2-3 (one missing) and zoom 2's x 0-2, y 1 on the

@@ -18,6 +18,7 @@ struct Look {
     int h = 2, v = 2;    // the first component's sampling
     int quality = 75;
     bool progressive = false;
+    bool optimise = false;  // Huffman tables of the picture's own
 };
 
 inline std::vector<std::uint8_t> Encode(int width, int height, int seed, const Look& look) {
@@ -40,6 +41,7 @@ inline std::vector<std::uint8_t> Encode(int width, int height, int seed, const L
     jpeg_set_defaults(&encoder);
     jpeg_set_quality(&encoder, look.quality, TRUE);
     encoder.comp_info[0].h_samp_factor = look.h, encoder.comp_info[0].v_samp_factor = look.v;
+    encoder.optimize_coding = look.optimise;
     if (look.progressive) jpeg_simple_progression(&encoder);
     jpeg_start_compress(&encoder, TRUE);
     while (encoder.next_scanline < encoder.image_height) {
