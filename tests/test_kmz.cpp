@@ -516,6 +516,12 @@ TEST_F(KmzTest, CustomMapsStayWithinTheUnitsLimits) {
     EXPECT_EQ(zip_get_num_entries(part, 0), 4);
     zip_discard(part);
     EXPECT_EQ(exported(options, "parts.kmz", result), ErrorCode::OutputExists);
+    // A part of an earlier, larger set refuses too, even beyond the new one; overwritten, it goes.
+    fixture::WriteBytes(out.file("stale_3.kmz"), Bytes(1));
+    EXPECT_EQ(exported(options, "stale.kmz", result), ErrorCode::OutputExists);
+    options.overwrite = true;
+    ASSERT_EQ(exported(options, "stale.kmz", result), ErrorCode::None);
+    EXPECT_TRUE(std::filesystem::exists(out.file("stale_2.kmz")) && !std::filesystem::exists(out.file("stale_3.kmz")));
 
     // Not even the coarsest level fits: refused with the numbers, nothing written.
     const auto before = out.list();
