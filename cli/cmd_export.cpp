@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/device_option.h"
+#include "cli/json.h"
 #include "cli/options.h"
 #include "cli/progress_line.h"
 #include "operations/convert_map.h"
@@ -15,28 +16,12 @@ namespace cli {
 
 namespace {
 
-int OneNumber(const ParsedArgs& parsed, const char* name, int min, int max, const std::string& what, int otherwise) {
-    const auto text = parsed.Last(name);
-    if (!text) return otherwise;
-    const std::vector<int> numbers = DistinctNumbers(name, *text, min, max, what);
-    if (numbers.size() != 1) throw UsageError(std::string(name) + " " + *text + ": give one number");
-    return numbers.front();
-}
-
 // An export needs no settings file; only a profile the settings name is taken from it.
 int ImageBudget(const ParsedArgs& parsed) {
     if (parsed.Has("--device") && parsed.Has("--max-images"))
         throw UsageError("--device and --max-images both set the image budget: give one of them");
-    const int maxImages = OneNumber(parsed, "--max-images", 1, 100000, "a number of images from 1 to 100000", 0);
-    if (maxImages > 0) return maxImages;
-    if (parsed.Has("--device")) return DeviceProfileOf(parsed, settings::Settings("")).maxImages;
-    try {
-        return DeviceProfileOf(parsed, LoadSettings(parsed)).maxImages;
-    } catch (const UsageError&) {
-        throw;
-    } catch (const std::runtime_error&) {
-        return settings::DefaultDeviceProfile().maxImages;
-    }
+    const int maxImages = WholeNumber(parsed, "--max-images", 1, 100000, 0);
+    return maxImages > 0 ? maxImages : DeviceProfileOrDefault(parsed, false).maxImages;
 }
 
 int RunCustomMaps(const ParsedArgs& parsed, const std::string& file, const std::string& out) {
@@ -45,20 +30,25 @@ int RunCustomMaps(const ParsedArgs& parsed, const std::string& file, const std::
     if (parsed.Has("--levels")) throw UsageError("--custom-maps writes one level: choose it with --level K");
     convert::CustomMapsOptions options;
     options.maxImages = ImageBudget(parsed);
-    options.level = OneNumber(parsed, "--level", 1, std::numeric_limits<int>::max(), "a level number", 0);
-    options.drawOrder =
-        OneNumber(parsed, "--draw-order", 0, 100, "a draw order from 0 to 100", convert::kCustomMapsDefaultDrawOrder);
+    options.level = WholeNumber(parsed, "--level", 1, std::numeric_limits<int>::max(), 0, "a level number");
+    options.drawOrder = WholeNumber(parsed, "--draw-order", 0, 100, convert::kCustomMapsDefaultDrawOrder);
     options.overwrite = parsed.Has("--overwrite");
     ProgressLine line("export " + file);
-    const auto progress = [&](const char* pass, std::int64_t done, std::int64_t total) {
-        line.Show(pass, done, total);
-        return true;
-    };
     convert::CustomMapsResult result;
     platform::Error error;
-    if (!operations::ExportCustomMaps(file, out, options, result, error, progress)) {
+    if (!operations::ExportCustomMaps(file, out, options, result, error, line.AsProgress())) {
         std::cerr << file << ": " << ErrorWithHint(error) << "\n";
         return kExitFailed;
+    }
+    if (parsed.Has("--json")) {
+        JsonWriter json;
+        json.BeginObject().Key("file").Name(file).Key("format").String("custom_maps");
+        json.Key("level").Int(result.level).Key("joined").Int(result.joined).Key("images").Int(result.images);
+        json.Key("max_images").Int(options.maxImages).Key("files").BeginArray();
+        for (const convert::CustomMapsFile& written : result.files)
+            json.BeginObject().Key("path").Name(written.path).Key("images").Int(written.images).EndObject();
+        std::cout << json.EndArray().EndObject().Text() << "\n";
+        return kExitOk;
     }
     const auto images = [](auto n) { return std::to_string(n) + (n == 1 ? " image" : " images"); };
     std::cout << "level " << result.level << ": " << images(result.images) << " of up to " << result.joined << " x "
@@ -82,15 +72,22 @@ int Run(const ParsedArgs& parsed) {
         levels = DistinctNumbers("--levels", *wanted, 1, std::numeric_limits<int>::max(), "a level number");
 
     ProgressLine line("export " + file);
-    const auto progress = [&](const char* pass, std::int64_t done, std::int64_t total) {
-        line.Show(pass, done, total);
-        return true;
-    };
     convert::ExportResult result;
     platform::Error error;
-    if (!operations::ExportMap(file, *out, *format, levels, result, error, progress)) {
+    if (!operations::ExportMap(file, *out, *format, levels, result, error, line.AsProgress())) {
         std::cerr << file << ": " << platform::ErrorText(error) << "\n";
         return kExitFailed;
+    }
+    if (parsed.Has("--json")) {
+        JsonWriter json;
+        json.BeginObject().Key("file").Name(file);
+        json.Key("format").String(*format == operations::ExportFormat::Kmz ? "kmz" : "mbtiles");
+        json.Key("tiles").Int(result.tiles).Key("zooms").BeginArray();
+        for (int zoom : result.zooms) json.Int(zoom);
+        json.EndArray().Key("files").BeginArray();
+        json.BeginObject().Key("path").Name(*out).Key("tiles").Int(result.tiles).EndObject();
+        std::cout << json.EndArray().EndObject().Text() << "\n";
+        return kExitOk;
     }
     std::string zooms;
     for (int zoom : result.zooms) zooms += (zooms.empty() ? "" : ",") + std::to_string(zoom);
@@ -121,6 +118,9 @@ extern const Command kExportCommand{
         {"--level", "K", "the level to write as Custom Maps; without it, the finest within the budget"},
         {"--draw-order", "N",
          "the overlays' draw order, 0 to 100 (default 50): a higher one is drawn over a lower one"},
+        {"--json", nullptr,
+         "print one JSON object: \"file\", \"format\" and the \"files\" written, with \"tiles\" and "
+         "\"zooms\", or for Custom Maps \"level\", \"joined\", \"images\" and \"max_images\""},
         kOverwriteOption,
         kSettingsOption,
     },

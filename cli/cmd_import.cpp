@@ -33,37 +33,11 @@ std::vector<int> ParseZooms(const std::string& text) {
     return zooms;
 }
 
-// An import needs no settings file; only a profile the settings name, or the custom
-// profile's factor when --factor does not give it, is taken from it.
-settings::DeviceProfile ImportProfile(const ParsedArgs& parsed) {
-    const auto named = parsed.Last("--device");
-    const settings::DeviceProfile* profile = named ? settings::FindDeviceProfile(*named) : nullptr;
-    if (named && !(profile && profile->custom && !parsed.Has("--factor")))
-        return DeviceProfileOf(parsed, settings::Settings(""));
-    try {
-        return DeviceProfileOf(parsed, LoadSettings(parsed));
-    } catch (const UsageError&) {
-        throw;
-    } catch (const std::runtime_error&) {
-        return settings::DefaultDeviceProfile();
-    }
-}
-
-int WholeOption(const ParsedArgs& parsed, const char* name, int min, int max, int otherwise) {
-    const auto text = parsed.Last(name);
-    if (!text) return otherwise;
-    const auto value = platform::ParseInt32(*text);
-    if (!value || *value < min || *value > max)
-        throw UsageError(std::string(name) + " " + *text + ": a whole number from " + std::to_string(min) + " to " +
-                         std::to_string(max));
-    return *value;
-}
-
 // How a raster's tiles are made; the options are refused for sources whose tiles are copied.
 convert::RasterOptions RasterOptionsOf(const ParsedArgs& parsed) {
     convert::RasterOptions raster;
-    raster.quality = WholeOption(parsed, "--quality", 1, 100, raster.quality);
-    raster.levels = WholeOption(parsed, "--levels", 1, convert::kDefaultZoomCount, raster.levels);
+    raster.quality = WholeNumber(parsed, "--quality", 1, 100, raster.quality);
+    raster.levels = WholeNumber(parsed, "--levels", 1, convert::kDefaultZoomCount, raster.levels);
     if (const auto chroma = parsed.Last("--subsampling")) {
         if (*chroma != "420" && *chroma != "444") throw UsageError("--subsampling " + *chroma + ": 420 or 444");
         raster.fullChroma = *chroma == "444";
@@ -92,7 +66,7 @@ void TileSizeOf(const ParsedArgs& parsed, bool raster, convert::ImportOptions& o
     if (!join) throw UsageError("--tile-size " + size + ": auto, 256, 512 or 1024");
     options.raster.tileSize = *pixels;
     options.join = raster ? convert::TileJoin::None : *join;
-    options.reencodeQuality = WholeOption(parsed, "--reencode", 1, 100, 0);
+    options.reencodeQuality = WholeNumber(parsed, "--reencode", 1, 100, 0);
     if (options.reencodeQuality > 0 && options.join == convert::TileJoin::None)
         throw UsageError("--reencode applies where tiles are joined: --tile-size auto, 512 or 1024 of a tile source");
     if (const auto fill = parsed.Last("--fill")) {
@@ -123,7 +97,9 @@ convert::ImportOptions OptionsOf(const ParsedArgs& parsed) {
     options.title = parsed.Last("--title");
     options.overwrite = parsed.Has("--overwrite");
     for (std::size_t k = 0; k < options.scales.size(); ++k) options.scales[k] = request.levels[k].scale;
-    options.scaleFactor = ImportProfile(parsed).factor;
+    // An import needs no settings file; only a profile the settings name, or the custom
+    // profile's factor when --factor does not give it, is taken from it.
+    options.scaleFactor = DeviceProfileOrDefault(parsed, true).factor;
     options.raster = RasterOptionsOf(parsed);
     TileSizeOf(parsed, convert::IsRasterFile(parsed.operands.front()), options);
     return options;
@@ -261,13 +237,9 @@ int Run(const ParsedArgs& parsed) {
     if (parsed.Has("--dry-run")) return raster ? ShowPlan(parsed, source, options) : ShowJoin(parsed, source, options);
 
     ProgressLine line("import " + source);
-    const auto progress = [&](const char* pass, std::int64_t done, std::int64_t total) {
-        line.Show(pass, done, total);
-        return true;
-    };
     convert::ImportResult result;
     platform::Error error;
-    if (!operations::ImportMap(source, *out, options, result, error, progress)) {
+    if (!operations::ImportMap(source, *out, options, result, error, line.AsProgress())) {
         std::cerr << source << ": " << ErrorWithHint(error) << "\n";
         return kExitFailed;
     }

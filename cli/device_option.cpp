@@ -29,4 +29,18 @@ settings::DeviceProfile DeviceProfileOf(const ParsedArgs& parsed, const settings
     return profile;
 }
 
+settings::DeviceProfile DeviceProfileOrDefault(const ParsedArgs& parsed, bool factorFromSettings) {
+    const auto named = parsed.Last("--device");
+    const settings::DeviceProfile* profile = named ? settings::FindDeviceProfile(*named) : nullptr;
+    if (named && !(factorFromSettings && profile && profile->custom && !parsed.Has("--factor")))
+        return DeviceProfileOf(parsed, settings::Settings(""));
+    try {
+        return DeviceProfileOf(parsed, LoadSettings(parsed));
+    } catch (const UsageError&) {
+        throw;
+    } catch (const std::runtime_error&) {
+        return settings::DefaultDeviceProfile();
+    }
+}
+
 }  // namespace cli

@@ -19,4 +19,9 @@ inline constexpr Option kFactorOption{
 // sets the custom profile's factor and is a usage error for any other profile.
 settings::DeviceProfile DeviceProfileOf(const ParsedArgs& parsed, const settings::Settings& config);
 
+// The same for a command that needs no settings file: a profile --device names is taken
+// without reading one (unless factorFromSettings and it is the custom profile without
+// --factor), and a default settings file that cannot be read gives the default profile.
+settings::DeviceProfile DeviceProfileOrDefault(const ParsedArgs& parsed, bool factorFromSettings);
+
 }  // namespace cli

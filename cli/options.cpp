@@ -180,6 +180,17 @@ std::string ZText(const std::vector<unsigned char>& zstring) {
     return text;
 }
 
+int WholeNumber(const ParsedArgs& parsed, const char* name, int min, int max, int otherwise, const std::string& what) {
+    const auto text = parsed.Last(name);
+    if (!text) return otherwise;
+    const auto value = platform::ParseInt32(*text);
+    if (!value || *value < min || *value > max)
+        throw UsageError(
+            std::string(name) + " " + *text + ": " +
+            (what.empty() ? "a whole number from " + std::to_string(min) + " to " + std::to_string(max) : what));
+    return *value;
+}
+
 std::vector<int> DistinctNumbers(const std::string& option, const std::string& text, int min, int max,
                                  const std::string& what) {
     std::vector<int> numbers;

@@ -101,6 +101,11 @@ settings::Settings LoadSettings(const ParsedArgs& parsed);
 std::vector<int> DistinctNumbers(const std::string& option, const std::string& text, int min, int max,
                                  const std::string& what);
 
+// The value of an option that takes one whole number from min to max, else otherwise.
+// Anything else is a usage error saying it is not `what` (without it, the range).
+int WholeNumber(const ParsedArgs& parsed, const char* name, int min, int max, int otherwise,
+                const std::string& what = "");
+
 // The English text of an error; where a file stood in the way of an output, it says how
 // to replace it.
 std::string ErrorWithHint(const platform::Error& error);

@@ -3,6 +3,7 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace cli {
@@ -15,6 +16,13 @@ public:
     ProgressLine& operator=(const ProgressLine&) = delete;
 
     void Show(const char* pass, std::int64_t done, std::int64_t total);
+    // The line as a conversion's progress, which it shows and never stops.
+    std::function<bool(const char*, std::int64_t, std::int64_t)> AsProgress() {
+        return [this](const char* pass, std::int64_t done, std::int64_t total) {
+            Show(pass, done, total);
+            return true;
+        };
+    }
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -267,10 +267,21 @@ std::vector<CustomMapsLevel> CustomMapsLevels(const jnx::JnxDocument& doc) {
     return levels;
 }
 
-std::string CustomMapsPartPath(const std::string& outPath, std::size_t number) {
+namespace {
+
+std::string PartStem(const std::string& outPath) {
     const std::string extension = platform::ExtensionOf(outPath);
-    const std::string stem = outPath.substr(0, outPath.size() - (extension.empty() ? 0 : extension.size() + 1));
-    return stem + "_" + std::to_string(number) + ".kmz";
+    return outPath.substr(0, outPath.size() - (extension.empty() ? 0 : extension.size() + 1)) + "_";
+}
+
+}  // namespace
+
+std::string CustomMapsPartPath(const std::string& outPath, std::size_t number) {
+    return PartStem(outPath) + std::to_string(number) + ".kmz";
+}
+
+std::vector<std::string> ExistingCustomMapsParts(const std::string& outPath) {
+    return platform::NumberedFiles(PartStem(outPath), ".kmz", 1);
 }
 
 bool ExportCustomMaps(const std::string& jnxPath, const std::string& outPath, const CustomMapsOptions& options,
@@ -290,12 +301,13 @@ bool ExportCustomMaps(const std::string& jnxPath, const std::string& outPath, co
     const std::size_t count = (images.size() + perFile - 1) / perFile;
     std::vector<std::string> paths;
     for (std::size_t f = 0; f < count; ++f) paths.push_back(count == 1 ? outPath : CustomMapsPartPath(outPath, f + 1));
-    // Refused before any image is made; the publish step makes it sure.
-    for (const std::string& path : paths) {
-        if (count > 1 && !asked.overwrite && platform::NameTaken(path))
-            return Fail(error, Error(ErrorCode::OutputExists).File(path));
-        if (platform::SameFile(jnxPath, path)) return Fail(error, Error(ErrorCode::OutputIsSource).File(path));
+    // Refused before any image is made; the lock at publishing makes it sure.
+    if (count > 1 && !asked.overwrite) {
+        if (const auto older = ExistingCustomMapsParts(outPath); !older.empty())
+            return Fail(error, Error(ErrorCode::OutputExists).File(older.front()));
     }
+    for (const std::string& path : paths)
+        if (platform::SameFile(jnxPath, path)) return Fail(error, Error(ErrorCode::OutputIsSource).File(path));
 
     Shared shared;
     shared.doc = &doc;
@@ -326,15 +338,17 @@ bool ExportCustomMaps(const std::string& jnxPath, const std::string& outPath, co
     }
     if (!GoesOn(progress, "writing", shared.total, shared.total))
         return Fail(error, Error(ErrorCode::Cancelled).File(outPath));
+    std::vector<platform::NewFile*> parts;
     for (std::size_t f = 0; f < count; ++f) {
         const std::int64_t held = std::int64_t(std::min(images.size(), (f + 1) * perFile) - f * perFile);
-        const auto verify = [&](platform::BinaryFile&, Error& e) {
-            return ArchiveReadsBack(files[f]->TemporaryPath(), paths[f], held, e);
-        };
-        if (files[f]->Publish(error, verify)) continue;
-        for (std::size_t done = 0; done < f; ++done) platform::DeleteFile(paths[done]);
-        return false;
+        if (!ArchiveReadsBack(files[f]->TemporaryPath(), paths[f], held, error)) return false;
+        parts.push_back(files[f].get());
     }
+    const auto older = [&] { return ExistingCustomMapsParts(outPath); };
+    const auto stop = [&] { return !GoesOn(progress, "writing", shared.total, shared.total); };
+    if (count == 1 ? !files.front()->Publish(error)
+                   : !platform::PublishParts(parts, older, asked.overwrite, error, stop))
+        return false;
     result = CustomMapsResult{};
     result.level = int(level) + 1;
     result.joined = joined;

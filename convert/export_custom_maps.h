@@ -24,8 +24,9 @@ struct CustomMapsOptions {
     int maxImages = 100;  // per KMZ file: the unit's budget
     int level = 0;        // 1-based; 0: the finest level whose images fit one file
     int drawOrder = kCustomMapsDefaultDrawOrder;
-    // OUT_1.kmz, OUT_2.kmz ... are names the program gives: a file there refuses the export
-    // unless this is set.
+    // OUT_1.kmz, OUT_2.kmz ... are names the program gives: parts of an earlier export there
+    // are replaced, and those beyond the new set removed; without it any of them refuses the
+    // export (OutputExists).
     bool overwrite = false;
     FillColour fill;  // where a joined image lacks a tile inside its box
 };
@@ -54,10 +55,13 @@ std::vector<CustomMapsLevel> CustomMapsLevels(const jnx::JnxDocument& doc);
 
 // File number (from 1) of an export written as several: OUT_1.kmz, OUT_2.kmz, ...
 std::string CustomMapsPartPath(const std::string& outPath, std::size_t number);
+// The parts an earlier export to outPath has left there, whatever their number, by name.
+std::vector<std::string> ExistingCustomMapsParts(const std::string& outPath);
 
 // Refuses, with the numbers, a map whose coarsest level needs more images than one file
 // may hold when no level is named. Every file is checked before any is published; a
-// failure leaves none of them.
+// failure leaves none of them. Several files are published as the import publishes its
+// volumes: as a whole, under one lock on their folder.
 bool ExportCustomMaps(const std::string& jnxPath, const std::string& outPath, const CustomMapsOptions& options,
                       CustomMapsResult& result, platform::Error& error, const ImportProgress& progress = {});
 

@@ -7,7 +7,6 @@
 #include "convert/raster_source.h"
 #include "jnx/reader.h"
 #include "jnx/write_values.h"
-#include "platform/file_lock.h"
 #include "platform/fs.h"
 #include "platform/le.h"
 #include "platform/new_file.h"
@@ -185,27 +184,12 @@ bool PublishAll(const ImportPlan& plan, std::vector<std::unique_ptr<Output>>& ou
     }
     const auto total = std::int64_t(plan.tiles.size());
     if (!GoesOn(progress, "writing", total, total)) return Fail(error, Error(ErrorCode::Cancelled).File(paths.front()));
-    platform::FileLock setLock;
-    std::vector<std::string> older;
-    if (plan.volumes) {
-        std::string folder = platform::ParentFolder(paths.front());
-        if (!setLock.Acquire(folder.empty() ? "." : folder, platform::kWriterPatience, error,
-                             [&] { return !GoesOn(progress, "writing", total, total); }))
-            return false;
-        older = ExistingVolumes(outPath);
-        std::erase_if(older, [&](const std::string& old) {
-            return std::find(paths.begin(), paths.end(), old) != paths.end();
-        });
-        if (!older.empty() && !options.overwrite) return Fail(error, Error(ErrorCode::OutputExists).File(older.front()));
-    }
-    for (std::size_t f = 0; f < outputs.size(); ++f) {
-        if (outputs[f]->file.Publish(error)) continue;
-        for (std::size_t done = 0; done < f; ++done) platform::DeleteFile(paths[done]);
-        return false;
-    }
-    // Parts of a larger earlier set would read as parts of this one.
-    for (const std::string& old : older) platform::DeleteFile(old);
-    return true;
+    if (!plan.volumes) return outputs.front()->file.Publish(error);
+    std::vector<platform::NewFile*> parts;
+    for (auto& output : outputs) parts.push_back(&output->file);
+    return platform::PublishParts(
+        parts, [&] { return ExistingVolumes(outPath); }, options.overwrite, error,
+        [&] { return !GoesOn(progress, "writing", total, total); });
 }
 
 }  // namespace
@@ -228,22 +212,7 @@ std::string VolumePath(const std::string& outPath, std::size_t number) {
 }
 
 std::vector<std::string> ExistingVolumes(const std::string& outPath) {
-    const std::string prefix = platform::FileNameOf(VolumeStem(outPath));
-    std::string folder = platform::ParentFolder(outPath);
-    std::vector<platform::FolderEntry> entries;
-    platform::Error ignored;
-    std::vector<std::string> found;
-    if (!platform::ListFolder(folder.empty() ? "." : folder, entries, ignored)) return found;
-    for (const platform::FolderEntry& entry : entries) {
-        const std::string name = platform::FileNameOf(entry.path);
-        if (name.size() < prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0 ||
-            name.compare(name.size() - 4, 4, ".jnx") != 0)
-            continue;
-        const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
-        if (digits.size() >= 2 && std::all_of(digits.begin(), digits.end(), ::isdigit))
-            found.push_back(platform::JoinPath(platform::ParentFolder(outPath), name));
-    }
-    return found;
+    return platform::NumberedFiles(VolumeStem(outPath), ".jnx", 2);
 }
 
 namespace {

@@ -1,9 +1,9 @@
 // A raster is warped to latitude and longitude tile by tile: each tile asks GDAL's warper
 // for just the source window under it, so memory stays bounded whatever the raster's size.
-// The survey pass encodes the tiles on a pool of threads, each with its own GDAL handles
-// (a GDAL dataset is not to be shared between threads), and spools them to an unnamed
-// temporary file; the copy pass reads them back from there in the same order, so that no
-// tile is encoded twice and no more than one batch of tiles is held.
+// The survey pass encodes the tiles on the converters' shared pool, each thread with its own
+// GDAL handles (a GDAL dataset is not to be shared between threads), and spools them in
+// order to an unnamed temporary file; the copy pass reads them back from there in the same
+// order, so that no tile is encoded twice and no more than the pool's window is held.
 #include "convert/raster_source.h"
 
 #include <cpl_conv.h>
@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <csetjmp>
@@ -32,6 +31,7 @@
 #include <thread>
 
 #include "convert/import_plan.h"
+#include "convert/ordered_work.h"
 #include "platform/fs.h"
 #include "settings/scale_model.h"
 
@@ -45,8 +45,6 @@ using platform::Fail;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kTileSizes[] = {256, 512, 1024};
-// Tiles each worker takes per batch: enough to keep the pool busy, few enough to hold.
-constexpr int kTilesPerWorker = 8;
 // What an import holds whatever the raster's size: GDAL's block cache, shared by the whole
 // program, and the warpers' buffers, shared out among the workers.
 constexpr GIntBig kMaxBlockCache = GIntBig(128) << 20;
@@ -172,6 +170,12 @@ struct Worker {
     std::vector<std::uint8_t> pixels, rgb;
 };
 
+// Which worker each thread of one run of the pool has taken.
+struct Claims {
+    std::mutex mutex;
+    std::map<std::thread::id, Worker*> byThread;
+};
+
 // An encoder error must not end the program: libjpeg's default handler calls exit().
 struct JpegErrors {
     jpeg_error_mgr base;
@@ -243,18 +247,10 @@ public:
         spool_ = std::tmpfile();
         if (!spool_)
             return Fail(error, Error(ErrorCode::CannotWrite).File("a temporary file").Detail(std::strerror(errno)));
-        const unsigned cores = std::max(1u, std::min(16u, std::thread::hardware_concurrency()));
         dstOption_ = "DST_SRS=" + LatLonWkt();
         srcOption_ = "SRC_SRS=" + srcWkt_;
-        const int outBands = int(bands_.colour.size()) + 1;
-        for (unsigned i = 0; i < cores; ++i) {
-            auto& worker = *workers_.emplace_back(std::make_unique<Worker>());
-            worker.tile.reset(
-                GDALCreate(GDALGetDriverByName("MEM"), "", tileSize_, tileSize_, outBands, GDT_Byte, nullptr));
-            if (!worker.tile) return Fail(error, Unsupported("no tile can be made in memory: " + GdalWhy("")));
-            if (!InputOf(worker, -1, error)) return false;
-        }
-        return true;
+        // The raster opened once here, so that one that cannot be opened again fails before the plan.
+        return AddWorker(error) && InputOf(*workers_.front(), -1, error);
     }
 
     bool Zooms(std::vector<int>& zooms, Error&) override {
@@ -296,62 +292,39 @@ public:
         const GDALResampleAlg resampling =
             GdalResampling(zoom == levels_.back().zoom ? options_.finest : options_.coarser);
         const int columns = (grid.width + tileSize_ - 1) / tileSize_, rows = (grid.height + tileSize_ - 1) / tileSize_;
-        const std::int64_t total = std::int64_t(columns) * rows;
-        const auto batch = std::int64_t(workers_.size()) * kTilesPerWorker;
         std::vector<Spooled>& spooled = spooled_[zoom];
         spooled.clear();
-        std::vector<Bytes> encoded;
-        for (std::int64_t first = 0; first < total; first += batch) {
-            if (stopAsked_ && stopAsked_()) return Fail(error, Error(ErrorCode::Cancelled));
-            const std::int64_t count = std::min(batch, total - first);
-            encoded.assign(std::size_t(count), {});
-            std::atomic<std::int64_t> next{0};
-            std::mutex failing;
-            Error failure;
-            const auto work = [&](Worker& worker) {
-                const QuietGdal quiet;
-                Error opened;
-                Input* input = InputOf(worker, level.overview, opened);
-                if (!input) {
-                    const std::lock_guard lock(failing);
-                    if (!failure) failure = opened;
-                    next = count;
-                }
-                for (std::int64_t i = next++; i < count; i = next++) {
-                    const std::int64_t index = first + i;
-                    Error e;
-                    if (!MakeTile(worker, *input, grid, resampling, int(index % columns) * tileSize_,
-                                  int(index / columns) * tileSize_, encoded[std::size_t(i)], e)) {
-                        const std::lock_guard lock(failing);
-                        if (!failure) failure = e;
-                        next = count;
-                    }
-                }
+        std::vector<Bytes> encoded(SlotsFor(WorkerCount()));
+        Claims claims;
+        OrderedTasks tasks;
+        tasks.count = std::int64_t(columns) * rows;
+        tasks.slots = encoded.size();
+        tasks.make = [&](std::int64_t index, std::size_t slot, Error& e) {
+            const QuietGdal quiet;
+            Worker* worker = WorkerOfThisThread(claims, e);
+            Input* input = worker ? InputOf(*worker, level.overview, e) : nullptr;
+            return input && MakeTile(*worker, *input, grid, resampling, int(index % columns) * tileSize_,
+                                     int(index / columns) * tileSize_, encoded[slot], e);
+        };
+        tasks.take = [&](std::int64_t index, std::size_t slot, Error& e) {
+            // As often as a window of tiles is taken: a warp may be slow, the question is not.
+            if (index % std::int64_t(tasks.slots) == 0 && stopAsked_ && stopAsked_())
+                return Fail(e, Error(ErrorCode::Cancelled));
+            const Bytes& image = encoded[slot];
+            if (image.empty()) return true;  // wholly outside the raster's data
+            const TileKey key{zoom, std::uint32_t(index % columns), std::uint32_t(index / columns)};
+            if (!Put(image, e)) return false;
+            spooled.push_back({key, spoolEnd_ - std::int64_t(image.size()), image.size()});
+            const Bytes head(image.begin(), image.begin() + std::ptrdiff_t(std::min(image.size(), kHeadRead)));
+            const ReadImageBytes more = [&image](std::int64_t offset, std::size_t n, Bytes& out, Error&) {
+                const auto from = std::size_t(std::clamp<std::int64_t>(offset, 0, std::int64_t(image.size())));
+                out.assign(image.begin() + std::ptrdiff_t(from),
+                           image.begin() + std::ptrdiff_t(std::min(image.size(), from + n)));
+                return true;
             };
-            const std::size_t threads = std::min<std::size_t>(workers_.size(), std::size_t(count));
-            std::vector<std::thread> pool;
-            for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(work, std::ref(*workers_[t]));
-            work(*workers_[0]);
-            for (auto& thread : pool) thread.join();
-            if (failure) return Fail(error, failure);
-
-            for (std::int64_t i = 0; i < count; ++i) {
-                const Bytes& image = encoded[std::size_t(i)];
-                if (image.empty()) continue;  // wholly outside the raster's data
-                const TileKey key{zoom, std::uint32_t((first + i) % columns), std::uint32_t((first + i) / columns)};
-                if (!Put(image, error)) return false;
-                spooled.push_back({key, spoolEnd_ - std::int64_t(image.size()), image.size()});
-                const Bytes head(image.begin(), image.begin() + std::ptrdiff_t(std::min(image.size(), kHeadRead)));
-                const ReadImageBytes more = [&image](std::int64_t offset, std::size_t n, Bytes& out, Error&) {
-                    const auto from = std::size_t(std::clamp<std::int64_t>(offset, 0, std::int64_t(image.size())));
-                    out.assign(image.begin() + std::ptrdiff_t(from),
-                               image.begin() + std::ptrdiff_t(std::min(image.size(), from + n)));
-                    return true;
-                };
-                if (!visit(key, std::int64_t(image.size()), head, more, error)) return false;
-            }
-        }
-        return true;
+            return visit(key, std::int64_t(image.size()), head, more, e);
+        };
+        return RunInOrder(tasks, error);
     }
 
     bool Copy(int zoom, const CopyVisitor& visit, Error& error) override {
@@ -391,6 +364,28 @@ private:
         return found != levels_.end() ? *found : levels_.back();
     }
     const Grid& GridOf(int zoom) const { return LevelOf(zoom).grid; }
+
+    bool AddWorker(Error& error) {
+        auto& worker = *workers_.emplace_back(std::make_unique<Worker>());
+        const int outBands = int(bands_.colour.size()) + 1;
+        worker.tile.reset(
+            GDALCreate(GDALGetDriverByName("MEM"), "", tileSize_, tileSize_, outBands, GDT_Byte, nullptr));
+        if (worker.tile) return true;
+        workers_.pop_back();
+        return Fail(error, Unsupported("no tile can be made in memory: " + GdalWhy("")));
+    }
+
+    // A thread of the pool keeps the worker it first takes for the whole run, so that its
+    // transformer is made once and no worker is ever in two threads at once; workers outlive
+    // the run, with their openings, for the next level's threads.
+    Worker* WorkerOfThisThread(Claims& claims, Error& error) {
+        const std::lock_guard lock(claims.mutex);
+        const auto thread = std::this_thread::get_id();
+        if (const auto found = claims.byThread.find(thread); found != claims.byThread.end()) return found->second;
+        const std::size_t next = claims.byThread.size();
+        if (next == workers_.size() && !AddWorker(error)) return nullptr;
+        return claims.byThread[thread] = workers_[next].get();
+    }
 
     // The worker's opening of the raster or of one of its overviews, opened at first use.
     Input* InputOf(Worker& worker, int overview, Error& error) const {
@@ -467,7 +462,7 @@ private:
         options->nDstAlphaBand = colours + 1;
         options->eResampleAlg = resampling;
         options->eWorkingDataType = GDT_Byte;
-        options->dfWarpMemoryLimit = std::max(kLeastWarpMemory, kWarpMemory / double(workers_.size()));
+        options->dfWarpMemoryLimit = std::max(kLeastWarpMemory, kWarpMemory / double(WorkerCount()));
         options->pfnTransformer = GDALApproxTransform;
         options->pTransformerArg = approx;
         options->papszWarpOptions = CSLSetNameValue(options->papszWarpOptions, "INIT_DEST", "0");

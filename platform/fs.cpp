@@ -187,6 +187,25 @@ void RemoveEmptyFolders(const std::vector<std::string>& folders) {
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) ::rmdir(it->c_str());
 }
 
+std::vector<std::string> NumberedFiles(const std::string& stem, const std::string& suffix, std::size_t minDigits) {
+    const std::string prefix = FileNameOf(stem);
+    const std::string folder = ParentFolder(stem);
+    std::vector<FolderEntry> entries;
+    Error ignored;
+    std::vector<std::string> found;
+    if (!ListFolder(folder.empty() ? "." : folder, entries, ignored)) return found;
+    for (const FolderEntry& entry : entries) {
+        const std::string name = FileNameOf(entry.path);
+        if (name.size() < prefix.size() + minDigits + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+        if (!digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            found.push_back(JoinPath(folder, name));
+    }
+    return found;
+}
+
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Error& error) {
     entries.clear();
     std::error_code ec;

@@ -26,6 +26,9 @@ std::string NormalizeSeparators(const std::string& path);
 
 // Whether anything at all stands at path: a file, a folder, a link (dangling too).
 bool NameTaken(const std::string& path);
+// The entries of stem's folder named stem + a number of at least minDigits digits + suffix,
+// by path, sorted by name: the parts an output written as several files has left there.
+std::vector<std::string> NumberedFiles(const std::string& stem, const std::string& suffix, std::size_t minDigits);
 // Whether two paths name one file: the same name, a link to it, or another hard link.
 bool SameFile(const std::string& a, const std::string& b);
 

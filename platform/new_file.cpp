@@ -3,12 +3,14 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "platform/file_lock.h"
 #include "platform/fs.h"
 #include "platform/sys_io.h"
 #include "platform/temporary_files.h"
@@ -142,6 +144,26 @@ bool NewFile::PublishUnderFreeName(const std::function<std::string(int)>& nameFo
             return Fail(error, Error(ErrorCode::FolderNotWritable).File(folder_).Detail(moveError.detail));
     }
     return Fail(error, Error(ErrorCode::AllNamesTaken).File(folder_));
+}
+
+bool PublishParts(const std::vector<NewFile*>& parts, const std::function<std::vector<std::string>()>& earlier,
+                  bool overwrite, Error& error, const std::function<bool()>& stop) {
+    if (parts.empty()) return true;
+    const std::string folder = ParentFolder(parts.front()->FinalPath());
+    FileLock setLock;
+    if (!setLock.Acquire(folder.empty() ? "." : folder, kWriterPatience, error, stop)) return false;
+    std::vector<std::string> older = earlier();
+    std::erase_if(older, [&](const std::string& old) {
+        return std::any_of(parts.begin(), parts.end(), [&](const NewFile* part) { return part->FinalPath() == old; });
+    });
+    if (!older.empty() && !overwrite) return Fail(error, Error(ErrorCode::OutputExists).File(older.front()));
+    for (std::size_t f = 0; f < parts.size(); ++f) {
+        if (parts[f]->Publish(error)) continue;
+        for (std::size_t done = 0; done < f; ++done) DeleteFile(parts[done]->FinalPath());
+        return false;
+    }
+    for (const std::string& old : older) DeleteFile(old);
+    return true;
 }
 
 bool WriteNewFile(const std::string& path, const std::string& bytes, Error& error) {

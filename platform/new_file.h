@@ -15,6 +15,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/binary_file.h"
 #include "platform/error.h"
@@ -43,6 +44,7 @@ public:
     bool Create(Error& error);
     BinaryFile& File() { return file_; }
     const std::string& TemporaryPath() const { return tempPath_; }
+    const std::string& FinalPath() const { return finalPath_; }
 
     // A check of the complete file, run before it is published.
     using Verify = std::function<bool(BinaryFile& file, Error& error)>;
@@ -72,6 +74,16 @@ private:
     BinaryFile file_;
     bool published_ = false;
 };
+
+// The parts of one output written as several files (OUT_Part01.jnx, ..., OUT_1.kmz, ...),
+// each checked already, published as a whole under one lock on their folder, so that two
+// writers to one name never leave a mix of their parts. earlier lists the parts standing
+// there, whatever their number: without overwrite any of them refuses the set
+// (OutputExists); with it, those at the new set's names are replaced and those beyond it
+// removed, as they would read as parts of this set. Should a rename fail, the parts already
+// published go too. stop: as the lock's, while another writer holds it.
+bool PublishParts(const std::vector<NewFile*>& parts, const std::function<std::vector<std::string>()>& earlier,
+                  bool overwrite, Error& error, const std::function<bool()>& stop = {});
 
 // Writes bytes as a new file through the publish step (settings, small files).
 bool WriteNewFile(const std::string& path, const std::string& bytes, Error& error);

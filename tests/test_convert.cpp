@@ -434,9 +434,11 @@ TEST_F(ConvertTest, CommandLine) {
     EXPECT_EQ(std::tuple(doc.Header.Version, jnx::DecodeText(doc.MapInfo.MapTitle, true)), std::tuple(3, "T"));
     EXPECT_NE(doc.Levels[0].Scale, convert::ScaleForZoom(2, 0));  // the zoom row's scale
 
-    r = run({"export", out.file("m.jnx"), "--out", out.file("m.mbtiles"), "--levels", "2"});
+    r = run({"export", out.file("m.jnx"), "--out", out.file("m.mbtiles"), "--levels", "2", "--json"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(fixture::ReadMbtiles(out.file("m.mbtiles")).size(), 3u);
+    EXPECT_TRUE(r.out.find("\"format\": \"mbtiles\"") != r.out.npos && r.out.find("\"tiles\": 3") != r.out.npos)
+        << r.out;
 
     fixture::WriteBytes(dir.file("r.tif"), {'I', 'I'});  // a raster by its name: its options are read first
     for (const auto& args : std::vector<std::vector<std::string>>{
@@ -460,8 +462,8 @@ TEST_F(ConvertTest, CommandLine) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.out.find("\"factor\": 2") != std::string::npos && r.out.find("\"tiles\": 1,") != std::string::npos)
         << r.out;
-    r = run({"export", out.file("m.jnx"), "--out", out.file("k.mbtiles"), "--levels", "3"});
-    EXPECT_EQ(r.code, 1);
+    r = run({"export", out.file("m.jnx"), "--out", out.file("k.mbtiles"), "--levels", "3", "--json"});
+    EXPECT_EQ(std::pair(r.code, r.out), std::pair(1, std::string()));
     EXPECT_NE(r.err.find("Level 3 does not exist"), std::string::npos) << r.err;
     EXPECT_EQ(out.list(), (std::vector<std::string>{"m.jnx", "m.mbtiles"}));
 }

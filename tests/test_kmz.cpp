@@ -516,6 +516,12 @@ TEST_F(KmzTest, CustomMapsStayWithinTheUnitsLimits) {
     EXPECT_EQ(zip_get_num_entries(part, 0), 4);
     zip_discard(part);
     EXPECT_EQ(exported(options, "parts.kmz", result), ErrorCode::OutputExists);
+    // A part of an earlier, larger set refuses too, even beyond the new one; overwritten, it goes.
+    fixture::WriteBytes(out.file("stale_3.kmz"), Bytes(1));
+    EXPECT_EQ(exported(options, "stale.kmz", result), ErrorCode::OutputExists);
+    options.overwrite = true;
+    ASSERT_EQ(exported(options, "stale.kmz", result), ErrorCode::None);
+    EXPECT_TRUE(std::filesystem::exists(out.file("stale_2.kmz")) && !std::filesystem::exists(out.file("stale_3.kmz")));
 
     // Not even the coarsest level fits: refused with the numbers, nothing written.
     const auto before = out.list();
@@ -539,9 +545,11 @@ TEST_F(KmzTest, CustomMapsStayWithinTheUnitsLimits) {
         return fixture::RunProgram(TESSALY_CLI_PATH, args, dir.path());
     };
     const fixture::ProgramRun split =
-        cli({"--out", out.file("cli.kmz"), "--level", "2", "--max-images", "2", "--draw-order", "70"});
+        cli({"--out", out.file("cli.kmz"), "--level", "2", "--max-images", "2", "--draw-order", "70", "--json"});
     EXPECT_EQ(split.code, 0) << split.err;
-    EXPECT_NE(split.out.find(out.file("cli_2.kmz")), std::string::npos);
+    EXPECT_TRUE(split.out.find("\"path\": \"" + out.file("cli_2.kmz") + "\"") != split.out.npos &&
+                split.out.find("\"max_images\": 2") != split.out.npos)
+        << split.out;
     const Bytes drawn = Member(out.file("cli_1.kmz"), "doc.kml");
     EXPECT_NE(std::string(drawn.begin(), drawn.end()).find("<drawOrder>70</drawOrder>"), std::string::npos);
     EXPECT_EQ(cli({"--out", out.file("cli.kmz"), "--max-images", "1"}).code, 1);

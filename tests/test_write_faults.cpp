@@ -397,7 +397,8 @@ Scenario Fit() {
 }
 
 // Custom Maps cut into two KMZ files, their images made while each archive is written: a
-// failure in either, even in the rename of the second, leaves neither behind.
+// failure in either, even in the rename of the second, leaves neither behind, and the
+// third part of an earlier export stays until the new set is whole.
 Scenario CustomMapsExport() {
     fixture::JnxRecipe recipe;
     recipe.levels.resize(1);
@@ -408,9 +409,11 @@ Scenario CustomMapsExport() {
                                           {100 - 10 * i, 70, 90 - 10 * i, 60},
                                           {std::uint8_t(wide), 0, 16, 0}});
     }
-    return {"ExportCustomMaps", {{"map.jnx", fixture::BuildJnx(recipe).bytes}}, [](const fixture::TempDir& dir) {
+    return {"ExportCustomMaps",
+            {{"map.jnx", fixture::BuildJnx(recipe).bytes}, {"map_3.kmz", {1}}},
+            [](const fixture::TempDir& dir) {
                 convert::CustomMapsOptions options;
-                options.maxImages = 2, options.level = 1;
+                options.maxImages = 2, options.level = 1, options.overwrite = true;
                 convert::CustomMapsResult result;
                 platform::Error error;
                 const bool ok =

@@ -194,6 +194,11 @@ void EditorWindow::ExportCustomMaps(const ExportChoice& choice, const ExportOffe
     if (files <= 1) inTheWay.push_back(to);
     for (std::int64_t f = 1; files > 1 && f <= files; ++f)
         inTheWay.push_back(convert::CustomMapsPartPath(to, std::size_t(f)));
+    // Parts of an earlier, larger export would be replaced or, beyond the new set, removed.
+    if (files > 1) {
+        const std::vector<std::string> olderParts = convert::ExistingCustomMapsParts(to);
+        inTheWay.insert(inTheWay.end(), olderParts.begin(), olderParts.end());
+    }
     if (!MayReplaceFiles(presenter_, inTheWay)) return;
     options.overwrite = true;
 
