@@ -553,21 +553,25 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
             if (mending.mended.count(f.code) == 0) allowed.insert(f.code);
         }
         std::vector<Finding> left;
-        for (std::size_t f = 0; f < files.size(); ++f) {
+        const auto verify = [&](std::size_t f, platform::BinaryFile& written, Error& e) {
             std::vector<Finding> found;
-            const auto verify = [&](platform::BinaryFile& written, Error& e) {
-                return VerifyFitted(files[f]->TemporaryPath(), paths[f], request, heads[f], allowed, written, found, e);
-            };
-            if (!files[f]->Publish(error, verify)) {
-                // A set is whole or not there.
-                for (std::size_t done = 0; done < f; ++done) platform::DeleteFile(paths[done]);
-                outcome.error = error;
-                return outcome;
-            }
+            if (!VerifyFitted(files[f]->TemporaryPath(), paths[f], request, heads[f], allowed, written, found, e))
+                return false;
             left.insert(left.end(), found.begin(), found.end());
+            return true;
+        };
+        std::vector<platform::NewFile*> parts;
+        for (const auto& file : files) parts.push_back(file.get());
+        const bool published =
+            plan.volumes ? platform::PublishParts(
+                               parts, [&] { return convert::ExistingVolumes(output); }, request.overwrite, error,
+                               [&] { return jnx::Cancelled(observer); }, verify)
+                         : files.front()->Publish(
+                               error, [&](platform::BinaryFile& written, Error& e) { return verify(0, written, e); });
+        if (!published) {
+            outcome.error = error;
+            return outcome;
         }
-        // Parts of a larger earlier set would read as parts of this one.
-        for (const std::string& old : older) platform::DeleteFile(old);
         outcome.outputs = paths;
         outcome.result = FitOutcome::Result::Written;
         outcome.output = paths.front();

@@ -147,7 +147,7 @@ bool NewFile::PublishUnderFreeName(const std::function<std::string(int)>& nameFo
 }
 
 bool PublishParts(const std::vector<NewFile*>& parts, const std::function<std::vector<std::string>()>& earlier,
-                  bool overwrite, Error& error, const std::function<bool()>& stop) {
+                  bool overwrite, Error& error, const std::function<bool()>& stop, const VerifyPart& verify) {
     if (parts.empty()) return true;
     const std::string folder = ParentFolder(parts.front()->FinalPath());
     FileLock setLock;
@@ -158,7 +158,8 @@ bool PublishParts(const std::vector<NewFile*>& parts, const std::function<std::v
     });
     if (!older.empty() && !overwrite) return Fail(error, Error(ErrorCode::OutputExists).File(older.front()));
     for (std::size_t f = 0; f < parts.size(); ++f) {
-        if (parts[f]->Publish(error)) continue;
+        const auto check = [&](BinaryFile& file, Error& e) { return !verify || verify(f, file, e); };
+        if (parts[f]->Publish(error, check)) continue;
         for (std::size_t done = 0; done < f; ++done) DeleteFile(parts[done]->FinalPath());
         return false;
     }

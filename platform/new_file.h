@@ -76,14 +76,16 @@ private:
 };
 
 // The parts of one output written as several files (OUT_Part01.jnx, ..., OUT_1.kmz, ...),
-// each checked already, published as a whole under one lock on their folder, so that two
-// writers to one name never leave a mix of their parts. earlier lists the parts standing
-// there, whatever their number: without overwrite any of them refuses the set
-// (OutputExists); with it, those at the new set's names are replaced and those beyond it
-// removed, as they would read as parts of this set. Should a rename fail, the parts already
-// published go too. stop: as the lock's, while another writer holds it.
+// each checked already or by verify (given the part's number from 0), published as a
+// whole under one lock on their folder, so that two writers to one name never leave a mix
+// of their parts. earlier lists the parts standing there, whatever their number: without
+// overwrite any of them refuses the set (OutputExists); with it, those at the new set's
+// names are replaced and those beyond it removed, as they would read as parts of this set.
+// Should a rename fail, the parts already published go too. stop: as the lock's, while
+// another writer holds it.
+using VerifyPart = std::function<bool(std::size_t part, BinaryFile& file, Error& error)>;
 bool PublishParts(const std::vector<NewFile*>& parts, const std::function<std::vector<std::string>()>& earlier,
-                  bool overwrite, Error& error, const std::function<bool()>& stop = {});
+                  bool overwrite, Error& error, const std::function<bool()>& stop = {}, const VerifyPart& verify = {});
 
 // Writes bytes as a new file through the publish step (settings, small files).
 bool WriteNewFile(const std::string& path, const std::string& bytes, Error& error);
