@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/device_option.h"
+#include "cli/finding_json.h"
 #include "cli/json.h"
 #include "cli/options.h"
 #include "operations/check_maps.h"
@@ -72,20 +73,6 @@ void PrintText(const CheckRun& run, std::ostream& out) {
     }
 }
 
-void JsonFindings(JsonWriter& json, const std::vector<check::Finding>& findings) {
-    json.Key("findings").BeginArray();
-    for (const auto& f : findings) {
-        json.BeginObject();
-        json.Key("code").String(check::CodeName(f.code));
-        json.Key("severity").String(check::SeverityName(check::SeverityOf(f.code)));
-        if (f.level > 0) json.Key("level").Int(f.level);
-        if (f.tile > 0) json.Key("tile").Int(f.tile);
-        json.Key("message").String(check::FindingText(f));
-        json.EndObject();
-    }
-    json.EndArray();
-}
-
 void PrintJson(const CheckRun& run, std::ostream& out) {
     JsonWriter json;
     json.BeginObject();
@@ -95,7 +82,7 @@ void PrintJson(const CheckRun& run, std::ostream& out) {
         json.Key("file").Name(map.path);
         json.Key("ok").Bool(map.Ok());
         if (!map.read) json.Key("error").String(platform::ErrorText(map.error));
-        JsonFindings(json, map.findings);
+        JsonFindings(json, "findings", map.findings);
         json.EndObject();
     }
     json.EndArray();
@@ -104,7 +91,7 @@ void PrintJson(const CheckRun& run, std::ostream& out) {
         json.BeginObject();
         json.Key("folder").Name(folder.folder);
         json.Key("jnx_files").Int(std::int64_t(folder.jnxFiles.size()));
-        JsonFindings(json, folder.findings);
+        JsonFindings(json, "findings", folder.findings);
         json.EndObject();
     }
     json.EndArray();
@@ -118,7 +105,7 @@ void PrintJson(const CheckRun& run, std::ostream& out) {
             json.Key("unreadable").BeginArray();
             for (const auto& file : run.device->unreadable) json.Name(file);
             json.EndArray();
-            JsonFindings(json, run.device->findings);
+            JsonFindings(json, "findings", run.device->findings);
         }
         json.EndObject();
     }

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/device_option.h"
+#include "cli/finding_json.h"
 #include "cli/json.h"
 #include "cli/options.h"
 #include "convert/fill_colour.h"
@@ -162,17 +163,7 @@ void PrintJson(JsonWriter& json, const std::string& file, const FitOutcome& outc
         json.EndObject();
     }
     json.EndArray();
-    json.Key("left").BeginArray();
-    for (const check::Finding& f : outcome.left) {
-        json.BeginObject();
-        json.Key("code").String(check::CodeName(f.code));
-        json.Key("severity").String(check::SeverityName(check::SeverityOf(f.code)));
-        if (f.level > 0) json.Key("level").Int(f.level);
-        if (f.tile > 0) json.Key("tile").Int(f.tile);
-        json.Key("message").String(check::FindingText(f));
-        json.EndObject();
-    }
-    json.EndArray();
+    JsonFindings(json, "left", outcome.left);
     json.EndObject();
 }
 
