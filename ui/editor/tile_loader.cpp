@@ -13,10 +13,12 @@ namespace {
 constexpr std::int32_t kMaxTileBytes = 32 * 1024 * 1024;
 }  // namespace
 
-QImage DecodeTileAt(const platform::BinaryFile& file, std::int64_t offset, std::int32_t size, QSize scaledTo) {
+QImage DecodeTileAt(const platform::BinaryFile& file, std::int64_t offset, std::int32_t size, QSize scaledTo,
+                    QByteArray& data) {
     if (!file.IsOpen() || size <= 0 || size > kMaxTileBytes || offset < 0) return {};
-    // The stored bytes lack the start-of-image marker.
-    QByteArray data(qsizetype(size) + 2, Qt::Uninitialized);
+    // The stored bytes lack the start-of-image marker. The same bytes serve tile after tile,
+    // so reading one takes no fresh memory for the kernel to fault in.
+    data.resize(qsizetype(size) + 2);
     data[0] = char(0xFF);
     data[1] = char(0xD8);
     platform::Error error;
@@ -50,6 +52,7 @@ void TileLoader::SetFile(const std::string& path) {
     ++generation_;
     queue_.clear();
     working_.clear();
+    done_.clear();
 }
 
 bool TileLoader::Working(std::uint64_t key) const {
@@ -76,6 +79,7 @@ void TileLoader::Want(std::vector<TileRequest> requests) {
 void TileLoader::Run() {
     platform::BinaryFile file;
     std::string opened;
+    QByteArray bytes;
     for (;;) {
         TileRequest request;
         std::uint64_t generation = 0;
@@ -101,21 +105,31 @@ void TileLoader::Run() {
         }
         const QImage picture =
             request.from.isNull()
-                ? DecodeTileAt(file, request.offset, request.size, request.scaledTo)
+                ? DecodeTileAt(file, request.offset, request.size, request.scaledTo, bytes)
                 : request.from.scaled(request.scaledTo, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        QMetaObject::invokeMethod(
-            this, [this, generation, key = request.key, picture] { Finished(generation, key, picture); },
-            Qt::QueuedConnection);
+        // Pictures go over in batches: waking the window's thread for each of hundreds would
+        // cost both threads more than handing them over.
+        bool first = false;
+        {
+            const std::lock_guard lock(mutex_);
+            if (generation != generation_) continue;
+            first = done_.empty();
+            done_.push_back({request.key, picture});
+        }
+        if (first)
+            QMetaObject::invokeMethod(
+                this, [this] { Deliver(); }, Qt::QueuedConnection);
     }
 }
 
-void TileLoader::Finished(std::uint64_t generation, std::uint64_t key, const QImage& picture) {
+void TileLoader::Deliver() {
+    std::vector<Done> done;
     {
         const std::lock_guard lock(mutex_);
-        if (generation != generation_) return;
-        working_.erase(key);
+        done.swap(done_);
+        for (const Done& one : done) working_.erase(one.key);
     }
-    emit Decoded(key, picture);
+    for (const Done& one : done) emit Decoded(one.key, one.picture);
 }
 
 }  // namespace ui

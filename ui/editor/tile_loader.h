@@ -52,7 +52,12 @@ signals:
 private:
     // A worker's loop: tiles until the queue is empty.
     void Run();
-    void Finished(std::uint64_t generation, std::uint64_t key, const QImage& picture);
+    // On the window's thread: hands over what the workers finished since the last call.
+    void Deliver();
+    struct Done {
+        std::uint64_t key;
+        QImage picture;
+    };
 
     QThreadPool pool_;
     mutable std::mutex mutex_;  // guards what follows, shared with the workers
@@ -60,12 +65,15 @@ private:
     std::uint64_t generation_ = 0;
     std::deque<TileRequest> queue_;
     std::unordered_set<std::uint64_t> working_;  // keys of the current map
+    std::vector<Done> done_;                     // of the current map, not delivered yet
     int runners_ = 0;
 };
 
 // The picture of one tile's stored bytes, decoded at scaledTo when given (the JPEG decoder
 // then skips the detail a reduced picture cannot show); null when the bytes cannot be read
 // or decoded.
-QImage DecodeTileAt(const platform::BinaryFile& file, std::int64_t offset, std::int32_t size, QSize scaledTo = {});
+// data: where the bytes are read, kept from one tile to the next.
+QImage DecodeTileAt(const platform::BinaryFile& file, std::int64_t offset, std::int32_t size, QSize scaledTo,
+                    QByteArray& data);
 
 }  // namespace ui
