@@ -155,19 +155,21 @@ bool Unreadable(const JpegPiece& piece, const char* why, Error& error) {
     return Fail(error, Error(ErrorCode::JpegUnreadable).Value(piece.number).Detail(why));
 }
 
-// Reads a piece's coefficients into s.in, putting back the start marker a map
-// strips.
+// The piece as libjpeg reads it, with the start marker a map strips put back (in the
+// session's buffer). size: at least 2.
+std::span<const std::uint8_t> WithStartMarker(Session& s, const JpegPiece& piece) {
+    if (piece.data[0] == 0xFF && piece.data[1] == 0xD8) return {piece.data, piece.size};
+    s.withSoi.assign({0xFF, 0xD8});
+    s.withSoi.insert(s.withSoi.end(), piece.data, piece.data + piece.size);
+    return s.withSoi;
+}
+
+// Reads a piece's coefficients into s.in.
 bool ReadPiece(Session& s, const JpegPiece& piece, Error& error) {
     if (piece.size < 2) return Unreadable(piece, "it has no image data", error);
-    const std::uint8_t* data = piece.data;
-    std::size_t size = piece.size;
-    if (data[0] != 0xFF || data[1] != 0xD8) {
-        s.withSoi.assign({0xFF, 0xD8});
-        s.withSoi.insert(s.withSoi.end(), data, data + size);
-        data = s.withSoi.data();
-        size = s.withSoi.size();
-    }
-    if (!NewDecoder(s) || !DecodeCoefficients(s, data, size)) return Unreadable(piece, s.trap.message, error);
+    const auto whole = WithStartMarker(s, piece);
+    if (!NewDecoder(s) || !DecodeCoefficients(s, whole.data(), whole.size()))
+        return Unreadable(piece, s.trap.message, error);
     return true;
 }
 
@@ -590,15 +592,10 @@ bool ReencodeJpegTiles(const std::vector<JpegPiece>& pieces, int cols, int rows,
         const JpegPiece& piece = pieces[i];
         if (!piece.Present()) continue;
         if (piece.size < 2) return Unreadable(piece, "it has no image data", error);
-        const std::uint8_t* data = piece.data;
-        std::size_t size = piece.size;
-        if (data[0] != 0xFF || data[1] != 0xD8) {
-            s.withSoi.assign({0xFF, 0xD8});
-            s.withSoi.insert(s.withSoi.end(), data, data + size);
-            data = s.withSoi.data(), size = s.withSoi.size();
-        }
+        const auto whole = WithStartMarker(s, piece);
         JDIMENSION w = 0, h = 0;
-        if (!NewDecoder(s) || !HeaderSize(s, data, size, w, h)) return Unreadable(piece, s.trap.message, error);
+        if (!NewDecoder(s) || !HeaderSize(s, whole.data(), whole.size(), w, h))
+            return Unreadable(piece, s.trap.message, error);
         if (firstPiece == nullptr) {
             // Pixels take far more memory than coefficients: a few header bytes must
             // not claim gigabytes.
