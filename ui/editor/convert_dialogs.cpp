@@ -24,6 +24,7 @@
 
 #include "convert/export_custom_maps.h"
 #include "convert/raster_source.h"
+#include "jnx/device_limits.h"
 #include "settings/level_ranges.h"
 #include "settings/scale_model.h"
 #include "ui/common/error_message.h"
@@ -148,10 +149,10 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     tileSize->addItem(Tr("Automatic"), 0);
     for (int size : {256, 512, 1024}) tileSize->addItem(Number(size), size);
     tileSize->setCurrentIndex(std::max(0, tileSize->findData(earlier.tileSize)));
-    tileSize->setToolTip(
-        Tr("A raster's tiles are made this size; a tile source's 256-pixel tiles are joined 2 × 2 or "
-           "4 × 4 into it without re-encoding. Automatic takes the least size that keeps each level "
-           "within 50000 tiles"));
+    tileSize->setToolTip(Tr("A raster's tiles are made this size; a tile source's 256-pixel tiles are joined 2 × 2 or "
+                            "4 × 4 into it without re-encoding. Automatic takes the least size that keeps each level "
+                            "within %1 tiles")
+                             .arg(ui::Number(jnx::device::kMaxTilesPerLevel)));
     auto* levels = new QSpinBox(&dialog);
     levels->setObjectName(QStringLiteral("levels"));
     levels->setRange(1, convert::kDefaultZoomCount);

@@ -968,7 +968,7 @@
     </message>
     <message>
         <source>Text field longer than 32767 bytes</source>
-        <translation>Campo de texto de más de 32767 bytes</translation>
+        <translation>Campo de texto de más de 32.767 bytes</translation>
     </message>
     <message>
         <source>Map block too long: its padding would be negative</source>
@@ -1004,7 +1004,7 @@
     </message>
     <message>
         <source>Product ID &quot;{other}&quot; is not a whole number from -32768 to 32767</source>
-        <translation>El ID de producto &quot;{other}&quot; no es un número entero entre -32768 y 32767</translation>
+        <translation>El ID de producto &quot;{other}&quot; no es un número entero entre -32.768 y 32.767</translation>
     </message>
     <message>
         <source>Group name too long</source>
@@ -1016,11 +1016,11 @@
     </message>
     <message>
         <source>Zoom of level {level} (&quot;{other}&quot;) is not a whole number from -32768 to 32767</source>
-        <translation>El zoom del nivel {level} (&quot;{other}&quot;) no es un número entero entre -32768 y 32767</translation>
+        <translation>El zoom del nivel {level} (&quot;{other}&quot;) no es un número entero entre -32.768 y 32.767</translation>
     </message>
     <message>
         <source>The draw order &quot;{other}&quot; is not a whole number from -32768 to 32767</source>
-        <translation>El orden de dibujo &quot;{other}&quot; no es un número entero entre -32768 y 32767</translation>
+        <translation>El orden de dibujo &quot;{other}&quot; no es un número entero entre -32.768 y 32.767</translation>
     </message>
     <message>
         <source>Target version must be 3 or 4</source>
@@ -1060,7 +1060,7 @@
     </message>
     <message>
         <source>The map written would be {value} bytes, beyond the 4 GiB − 1 (4294967295 bytes) that a JNX map can hold</source>
-        <translation>El mapa escrito ocuparía {value} bytes, más de los 4 GiB − 1 (4294967295 bytes) que admite un mapa JNX</translation>
+        <translation>El mapa escrito ocuparía {value} bytes, más de los 4 GiB − 1 (4.294.967.295 bytes) que admite un mapa JNX</translation>
     </message>
     <message>
         <source>The file has changed since it was read</source>
@@ -1491,8 +1491,8 @@
         <translation>Automático</translation>
     </message>
     <message>
-        <source>A raster&apos;s tiles are made this size; a tile source&apos;s 256-pixel tiles are joined 2 × 2 or 4 × 4 into it without re-encoding. Automatic takes the least size that keeps each level within 50000 tiles</source>
-        <translation>Las teselas de un ráster se hacen de este tamaño; las teselas de 256 píxeles de una fuente de teselas se unen de 2 × 2 o de 4 × 4 hasta él sin recodificarlas. Automático toma el menor tamaño con el que cada nivel no pasa de 50000 teselas</translation>
+        <source>A raster&apos;s tiles are made this size; a tile source&apos;s 256-pixel tiles are joined 2 × 2 or 4 × 4 into it without re-encoding. Automatic takes the least size that keeps each level within %1 tiles</source>
+        <translation>Las teselas de un ráster se hacen de este tamaño; las teselas de 256 píxeles de una fuente de teselas se unen de 2 × 2 o de 4 × 4 hasta él sin recodificarlas. Automático toma el menor tamaño con el que cada nivel no pasa de %1 teselas</translation>
     </message>
     <message>
         <source>JPEG quality</source>
