@@ -7,6 +7,7 @@
 #include "convert/raster_source.h"
 #include "jnx/reader.h"
 #include "jnx/write_values.h"
+#include "platform/buffered_write.h"
 #include "platform/fs.h"
 #include "platform/le.h"
 #include "platform/new_file.h"
@@ -25,27 +26,10 @@ constexpr std::size_t kWriteChunk = std::size_t(4) << 20;
 constexpr std::size_t kMinWriteChunk = std::size_t(256) << 10;
 
 struct Output {
-    Output(const std::string& path, platform::NewFile::Target target) : file(path, target) {}
+    Output(const std::string& path, platform::NewFile::Target target, std::size_t chunk)
+        : file(path, target), writes(file.File(), 0, chunk) {}
     platform::NewFile file;
-    std::int64_t position = 0;
-    jnx::Bytes buffer;
-
-    bool Flush(Error& error) {
-        if (!buffer.empty() && !file.File().WriteAt(position, buffer.data(), buffer.size(), error)) return false;
-        position += std::int64_t(buffer.size());
-        buffer.clear();
-        return true;
-    }
-    bool Append(const std::uint8_t* data, std::size_t size, std::size_t chunk, Error& error) {
-        if (buffer.size() + size > chunk && !Flush(error)) return false;
-        if (size > chunk) {
-            if (!file.File().WriteAt(position, data, size, error)) return false;
-            position += std::int64_t(size);
-        } else {
-            buffer.insert(buffer.end(), data, data + size);
-        }
-        return true;
-    }
+    platform::BufferedWrite writes;
 };
 
 // Which files each tile goes to: a coarser tile may lie over several volumes.
@@ -94,10 +78,9 @@ bool CopyTiles(TileSource& source, const std::string& sourcePath, const ImportPl
 // Each tile's image, stored without its FF D8 as every JNX tile is, appended to every file
 // it goes to.
 PutTile IntoFiles(const Destinations& destinations, std::vector<std::unique_ptr<Output>>& outputs) {
-    const std::size_t chunk = std::clamp(kWriteChunk * 4 / outputs.size(), kMinWriteChunk, kWriteChunk);
-    return [&destinations, &outputs, chunk](std::size_t tile, const std::uint8_t* data, std::size_t size, Error& e) {
+    return [&destinations, &outputs](std::size_t tile, const std::uint8_t* data, std::size_t size, Error& e) {
         for (std::uint32_t d = destinations.start[tile]; d < destinations.start[tile + 1]; ++d) {
-            if (!outputs[destinations.files[d]]->Append(data + 2, size - 2, chunk, e)) return false;
+            if (!outputs[destinations.files[d]]->writes.Append(data + 2, size - 2, e)) return false;
         }
         return true;
     };
@@ -113,15 +96,15 @@ PutTile IntoFiles(const Destinations& destinations, std::vector<std::unique_ptr<
 bool JoinThroughSpool(TileSource& source, const std::string& sourcePath, const std::string& outPath,
                       const ImportPlan& plan, const ImportOptions& options, JoinedMap& joined, const PutTile& put,
                       Error& error, const ImportProgress& progress) {
-    Output spool(outPath, platform::NewFile::Target::FreeNameOnly);
+    Output spool(outPath, platform::NewFile::Target::FreeNameOnly, kWriteChunk);
     if (!spool.file.Create(error)) return false;
     std::vector<std::int64_t> at;
     at.reserve(plan.tiles.size());
     const auto store = [&](std::size_t, const std::uint8_t* data, std::size_t size, Error& e) {
-        at.push_back(spool.position + std::int64_t(spool.buffer.size()));
-        return spool.Append(data, size, kWriteChunk, e);
+        at.push_back(spool.writes.End());
+        return spool.writes.Append(data, size, e);
     };
-    return CopyTiles(source, sourcePath, plan, store, "copying", error, progress) && spool.Flush(error) &&
+    return CopyTiles(source, sourcePath, plan, store, "copying", error, progress) && spool.writes.Flush(error) &&
            JoinSpooled(spool.file.File(), at, plan, source, sourcePath, options, joined, put, progress, error);
 }
 
@@ -235,18 +218,17 @@ bool WriteMap(TileSource& source, const std::string& sourcePath, const std::stri
 
     std::vector<std::string> paths;
     std::vector<std::unique_ptr<Output>> outputs;
+    const std::size_t chunk = std::clamp(kWriteChunk * 4 / layout.files.size(), kMinWriteChunk, kWriteChunk);
     for (const PlannedFile& file : layout.files) {
         paths.push_back(layout.volumes ? VolumePath(outPath, paths.size() + 1) : outPath);
         // Volume names are the program's: whatever stands there is never followed.
         const auto target = !layout.volumes     ? platform::NewFile::Target::MayReplace
                             : options.overwrite ? platform::NewFile::Target::ChosenNameOverwrite
                                                 : platform::NewFile::Target::ChosenName;
-        auto& output = *outputs.emplace_back(std::make_unique<Output>(paths.back(), target));
         jnx::Bytes front;
-        if (!jnx::BuildFrontPart(file.front, front, error) || !output.file.Create(error) ||
-            !output.file.File().WriteAt(0, front.data(), front.size(), error))
-            return false;
-        output.position = std::int64_t(front.size());
+        if (!jnx::BuildFrontPart(file.front, front, error)) return false;
+        auto& output = *outputs.emplace_back(std::make_unique<Output>(paths.back(), target, chunk));
+        if (!output.file.Create(error) || !output.writes.Append(front.data(), front.size(), error)) return false;
     }
     const Destinations destinations(layout);
     const PutTile put = IntoFiles(destinations, outputs);
@@ -257,11 +239,10 @@ bool WriteMap(TileSource& source, const std::string& sourcePath, const std::stri
     for (std::size_t f = 0; f < outputs.size(); ++f) {
         Output& output = *outputs[f];
         jnx::Bytes front;
-        if (!output.Flush(error) || (joining && (!jnx::BuildFrontPart(layout.files[f].front, front, error) ||
-                                                 !output.file.File().WriteAt(0, front.data(), front.size(), error))))
+        if (!output.writes.Append(jnx::kTrailer, sizeof jnx::kTrailer, error) || !output.writes.Flush(error) ||
+            (joining && (!jnx::BuildFrontPart(layout.files[f].front, front, error) ||
+                         !output.file.File().WriteAt(0, front.data(), front.size(), error))))
             return false;
-        if (!output.file.File().WriteAt(output.position, jnx::kTrailer, sizeof jnx::kTrailer, error)) return false;
-        output.position += std::int64_t(sizeof jnx::kTrailer);
     }
     if (!PublishAll(layout, outputs, paths, outPath, options, error, progress)) return false;
 
@@ -274,7 +255,7 @@ bool WriteMap(TileSource& source, const std::string& sourcePath, const std::stri
     result.volumes = layout.volumes;
     for (std::size_t f = 0; f < layout.files.size(); ++f)
         result.files.push_back(
-            {paths[f], ZoomsOf(layout.files[f]), std::int64_t(layout.files[f].tiles.size()), outputs[f]->position});
+            {paths[f], ZoomsOf(layout.files[f]), std::int64_t(layout.files[f].tiles.size()), outputs[f]->writes.End()});
     return true;
 }
 

@@ -21,6 +21,7 @@
 #include "jnx/reader.h"
 #include "jnx/write_values.h"
 #include "platform/binary_file.h"
+#include "platform/buffered_write.h"
 #include "platform/file_lock.h"
 #include "platform/fs.h"
 #include "platform/le.h"
@@ -37,6 +38,9 @@ using platform::Fail;
 
 using convert::kNoTile;
 using convert::NotOnGrid;
+
+// Tile bodies are gathered into writes of this size.
+constexpr std::size_t kWriteChunk = std::size_t(4) << 20;
 
 // One tile of the new map: a source tile as it is, stripped or rewritten, or a
 // group of neighbours joined.
@@ -177,27 +181,6 @@ Plan PlanFit(const jnx::JnxDocument& doc, const std::vector<Finding>& findings, 
     return plan;
 }
 
-// Tile bodies are gathered into large writes; one write per tile costs more in
-// system calls than the joining itself.
-struct Output {
-    platform::NewFile& file;
-    std::int64_t position = 0;
-    jnx::Bytes buffer;
-
-    bool Flush(Error& error) {
-        if (!buffer.empty() && !file.File().WriteAt(position, buffer.data(), buffer.size(), error)) return false;
-        position += std::int64_t(buffer.size());
-        buffer.clear();
-        return true;
-    }
-    bool Append(const std::uint8_t* data, std::size_t size, Error& error) {
-        if (buffer.size() + size > (std::size_t(4) << 20) && !Flush(error)) return false;
-        buffer.insert(buffer.end(), data, data + size);
-        return true;
-    }
-    std::int64_t End() const { return position + std::int64_t(buffer.size()); }
-};
-
 std::size_t SizeOf(const jnx::JnxTile& tile) { return std::size_t(std::max(tile.DataSize, 0)); }
 
 bool HasSoi(const jnx::Bytes& bytes) { return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8; }
@@ -276,8 +259,8 @@ bool MakeTile(const jnx::JnxDocument& doc, const platform::BinaryFile& source, c
 // cannot be joined stops the run with joinFailed set: the level is then planned
 // again as it is.
 bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source, const FitRequest& request, Plan& plan,
-                std::vector<Output>& outs, std::vector<std::vector<jnx::ExpectedHead>>& heads, Mending& mending,
-                bool& joinFailed, jnx::BusyObserver* observer, Error& error) {
+                std::vector<platform::BufferedWrite>& outs, std::vector<std::vector<jnx::ExpectedHead>>& heads,
+                Mending& mending, bool& joinFailed, jnx::BusyObserver* observer, Error& error) {
     // Which files each tile goes to, and where in each: a coarser tile may lie over
     // several volumes.
     std::vector<std::vector<std::pair<std::size_t, std::size_t>>> goesTo(plan.front.tiles.size());
@@ -330,7 +313,7 @@ bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source,
         std::copy_n(body.data() + made.skip, std::min<std::size_t>(size, 4), first4);
         tile.entry.DataSize = std::int32_t(size);
         for (const auto& [f, j] : goesTo[std::size_t(item)]) {
-            Output& out = outs[f];
+            platform::BufferedWrite& out = outs[f];
             if (out.End() + std::int64_t(size) + std::int64_t(sizeof jnx::kTrailer) > request.fileLength)
                 return Fail(e, Error(ErrorCode::FileTooLarge).Value(out.End() + std::int64_t(size)));
             heads[f].push_back({out.End(), std::int32_t(size), platform::LoadI32(first4)});
@@ -352,7 +335,7 @@ bool WriteTiles(const jnx::JnxDocument& doc, const platform::BinaryFile& source,
     }
     std::erase_if(mending.repairs,
                   [](const FitRepair& r) { return r.kind == FitRepair::Kind::Baseline && r.after == 0; });
-    for (Output& out : outs) {
+    for (platform::BufferedWrite& out : outs) {
         if (!out.Flush(error)) return false;
     }
     return true;
@@ -498,11 +481,11 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
                                 : platform::NewFile::Target::MayReplace;
         std::vector<std::string> paths;
         std::vector<std::unique_ptr<platform::NewFile>> files;
-        std::vector<Output> outs;
+        std::vector<platform::BufferedWrite> outs;
         for (const convert::PlannedFile& planned : plan.files) {
             paths.push_back(plan.volumes ? convert::VolumePath(output, paths.size() + 1) : output);
             files.push_back(std::make_unique<platform::NewFile>(paths.back(), target));
-            outs.push_back({*files.back(), jnx::DataStart(planned.front), {}});
+            outs.emplace_back(files.back()->File(), jnx::DataStart(planned.front), kWriteChunk);
         }
         std::vector<std::string> older;
         if (plan.volumes) {
@@ -539,7 +522,7 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
             jnx::Bytes front;
             if (!jnx::BuildFrontPart(plan.files[f].front, front, error) ||
                 !files[f]->File().WriteAt(0, front.data(), front.size(), error) ||
-                !files[f]->File().WriteAt(outs[f].position, jnx::kTrailer, sizeof jnx::kTrailer, error)) {
+                !files[f]->File().WriteAt(outs[f].End(), jnx::kTrailer, sizeof jnx::kTrailer, error)) {
                 outcome.error = error.file.empty() ? error.File(paths[f]) : error;
                 return outcome;
             }
