@@ -295,23 +295,30 @@ Scenario SettingsWrite() {
             }};
 }
 
-// Web-map tiles of two zooms, twelve of the finer.
-std::vector<fixture::MbtilesRow> WebRows() {
+// Web-map tiles of two zooms, twelve of the finer; pictures that decode where they are
+// to be joined.
+std::vector<fixture::MbtilesRow> WebRows(bool pictures = false) {
+    const auto jpeg = [pictures](int seed) {
+        return pictures ? fixture::Encode(256, 256, seed, {}) : fixture::MakeJpeg(seed, 256, 256, 60);
+    };
     std::vector<fixture::MbtilesRow> rows;
-    for (int i = 0; i < 12; ++i) rows.push_back({5, 4 + i % 4, 9 + i / 4, fixture::MakeJpeg(i, 256, 256, 60)});
-    rows.push_back({4, 2, 4, fixture::MakeJpeg(20, 256, 256, 60)});
+    for (int i = 0; i < 12; ++i) rows.push_back({5, 4 + i % 4, 9 + i / 4, jpeg(i)});
+    rows.push_back({4, 2, 4, jpeg(20)});
     return rows;
 }
 
 // An import cut into three volumes: a failure in any of them, even in the rename of the
-// last, leaves none behind.
-Scenario ImportVolumes() {
+// last, leaves none behind. Joined, the images are first spooled beside the output, and
+// the spool goes too.
+Scenario ImportVolumes(bool joined = false) {
     const fixture::TempDir build;
-    fixture::WriteMbtiles(build.file("in.mbtiles"), WebRows());
-    return {"ImportVolumes", {{"in.mbtiles", fixture::ReadBytes(build.file("in.mbtiles"))}},
-            [](const fixture::TempDir& dir) {
+    fixture::WriteMbtiles(build.file("in.mbtiles"), WebRows(joined));
+    return {joined ? "ImportJoinedVolumes" : "ImportVolumes",
+            {{"in.mbtiles", fixture::ReadBytes(build.file("in.mbtiles"))}},
+            [joined](const fixture::TempDir& dir) {
                 convert::ImportOptions options;
-                options.limits.tilesPerLevel = 4;
+                options.limits.tilesPerLevel = joined ? 2 : 4;
+                if (joined) options.join = convert::TileJoin::TwoByTwo;
                 convert::ImportResult result;
                 platform::Error error;
                 const bool ok = convert::ImportTiles(dir.file("in.mbtiles"), dir.file("map.jnx"), options, result, error);
@@ -324,7 +331,7 @@ Scenario ImportVolumes() {
                                                                    "GUID", std::regex_constants::format_first_only);
                     fixture::WriteBytes(file.path, fixture::Bytes(blanked.begin(), blanked.end()));
                 }
-                return Outcome(ok && result.files.size() == 3, error);
+                return Outcome(ok && result.files.size() == (joined ? 2 : 3), error);
             }};
 }
 
@@ -433,8 +440,8 @@ INSTANTIATE_TEST_SUITE_P(Writers, WriteFaults,
                          ::testing::Values(InPlaceUpdate(), Regeneration(4, 4), Regeneration(4, 4, "map_new.jnx"),
                                            ReplacementUnderTheCallersLock(), Extraction(), Extraction("map_Level2.jnx"),
                                            ReplacementKeepingPermissions(), BatchSave(false), BatchSave(true), Merge(),
-                                           SettingsWrite(), ImportVolumes(), Export(true), Export(true, true),
-                                           Export(false), Fit(), CustomMapsExport()),
+                                           SettingsWrite(), ImportVolumes(), ImportVolumes(true), Export(true),
+                                           Export(true, true), Export(false), Fit(), CustomMapsExport()),
                          [](const auto& p) { return p.param.name; });
 
 }  // namespace
