@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "check/level_resolution.h"
 #include "convert/import_join.h"
 #include "convert/import_plan.h"
 #include "convert/raster_source.h"
@@ -334,6 +335,12 @@ bool PreviewImport(const std::string& sourcePath, const ImportOptions& options, 
     preview.tileWidth = (aux[0] | aux[1] << 8) * joined.factor;
     preview.tileHeight = (aux[2] | aux[3] << 8) * joined.factor;
     for (const jnx::JnxLevelInfo& info : whole.levelInfos) preview.zooms.push_back(info.Zoom);
+    for (const jnx::JnxLevel& level : whole.levels) preview.scales.push_back(level.Scale);
+    jnx::JnxDocument measured;
+    measured.Levels = whole.levels;
+    measured.Tiles = whole.tiles;
+    for (const check::LevelResolution& level : check::MeasureLevels(measured))
+        preview.metresPerPixel.push_back(level.metresPerPixel);
     preview.sourceTiles.assign(plan.tilesPerZoom.begin(), plan.tilesPerZoom.end());
     preview.tiles.assign(layout.tilesPerZoom.begin(), layout.tilesPerZoom.end());
     if (!LayOutFiles(joining ? joined.whole : whole, options.limits,

@@ -95,6 +95,8 @@ struct ImportPreview {
     int tileWidth = 0, tileHeight = 0;  // of a whole joined group, as the first tile gives them
     std::vector<int> zooms;
     std::vector<std::int64_t> sourceTiles, tiles;  // per level, coarsest first
+    std::vector<std::int32_t> scales;              // per level, as the map will hold them
+    std::vector<double> metresPerPixel;            // per level, on the ground; 0: unknown
     std::size_t files = 1;                         // more: volumes
 };
 
