@@ -247,4 +247,36 @@ TEST(ImportDialog, PreviewsARastersLevelsAndTakesItsOptions) {
     EXPECT_EQ(choice->fill, QStringLiteral("#102030"));
 }
 
+// A tile source's levels are previewed too, read on a thread of its own: copied as they are,
+// then joined 2 x 2 once the tile size asks for it.
+TEST(ImportDialog, PreviewsATileSourcesJoin) {
+    fixture::TempDir dir;
+    fixture::WriteMbtiles(dir.file("area.mbtiles"), FiveTiles());
+    const QString source = QString::fromStdString(dir.file("area.mbtiles"));
+    std::vector<QStringList> tiles;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        auto* preview = dialog->findChild<QTableWidget*>(QStringLiteral("levelPreview"));
+        const auto column = [&] {
+            QStringList cells;
+            for (int row = 0; row < preview->rowCount(); ++row) cells << preview->item(row, 1)->text();
+            return cells;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(preview->rowCount(), 2, 10000);
+        tiles.push_back(column());
+        auto* size = dialog->findChild<QComboBox*>(QStringLiteral("tileSize"));
+        size->setCurrentIndex(size->findData(512));
+        QTRY_VERIFY_WITH_TIMEOUT(preview->rowCount() == 2 && column() != tiles.front(), 10000);
+        tiles.push_back(column());
+        dialog->reject();
+    });
+    ui::AskImport(nullptr, QStringLiteral("/"), ui::ImportChoice{source, source + QStringLiteral(".jnx")});
+    ASSERT_EQ(tiles.size(), 2u);
+    EXPECT_EQ(tiles[0], (QStringList{"1", "4"}));
+    // The finer zoom's four tiles become one; the coarser tile stays one, joined with blanks.
+    EXPECT_TRUE(tiles[1][0].startsWith(QLatin1Char('1')) && tiles[1][1].startsWith(QLatin1Char('1')))
+        << tiles[1].join('|').toStdString();
+    EXPECT_TRUE(tiles[1][1].contains(QLatin1Char('4'))) << tiles[1].join('|').toStdString();
+}
+
 }  // namespace

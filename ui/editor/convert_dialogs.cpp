@@ -17,14 +17,21 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 #include "convert/export_custom_maps.h"
+#include "convert/import_jnx.h"
 #include "convert/raster_source.h"
 #include "jnx/device_limits.h"
+#include "platform/fs.h"
 #include "settings/level_ranges.h"
 #include "settings/scale_model.h"
 #include "ui/common/error_message.h"
@@ -62,26 +69,27 @@ QDialogButtonBox* OkCancel(QDialog& dialog) {
     return box;
 }
 
-// One row per level the import will make, coarsest first; the note says why there are none,
-// or that the map will be cut into volumes.
-void ShowPlan(QTableWidget* table, QLabel* note, const convert::RasterPlan* plan, const platform::Error& error,
-              const ImportScales& scales) {
-    table->setRowCount(0);
-    if (!plan) {
-        note->setText(error ? ErrorMessage(error) : QString());
-        return;
-    }
-    note->setText(plan->volumes ? Tr("A level holds more tiles than one map takes: the map is written as volumes.")
-                                : QString());
+// A level the import will make, as its preview shows it.
+struct PreviewRow {
+    int zoom = 0;
+    QString tiles;
+    QString tileSize;
+    double metresPerPixel = 0;  // on the ground; 0: unknown
+    std::int32_t scale = 0;
+    QString tip;
+};
+
+// One row per level, coarsest first, with the rows of the zoom table each is shown at.
+void ShowRows(QTableWidget* table, const std::vector<PreviewRow>& rows, const ImportScales& scales) {
     std::vector<std::int32_t> levelScales;
-    for (const convert::RasterLevel& level : plan->levels) levelScales.push_back(level.scale);
+    for (const PreviewRow& row : rows) levelScales.push_back(row.scale);
     const std::vector<settings::LevelRange> ranges =
         settings::LevelRanges(scales.zoomTable, levelScales, scales.profile.factor);
     const QLocale locale;
     const auto rowName = [&](int row) { return QString::fromStdString(scales.zoomTable[std::size_t(row)].Name); };
-    table->setRowCount(int(plan->levels.size()));
-    for (std::size_t k = 0; k < plan->levels.size(); ++k) {
-        const convert::RasterLevel& level = plan->levels[k];
+    table->setRowCount(int(rows.size()));
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const PreviewRow& row = rows[k];
         QString shown;
         if (k < ranges.size() && ranges[k].Shown())
             shown = ranges[k].coarsestRow == ranges[k].finestRow
@@ -91,23 +99,79 @@ void ShowPlan(QTableWidget* table, QLabel* note, const convert::RasterPlan* plan
             shown = Tr("never: level %1 is drawn instead").arg(ranges[k].coveredBy + 1);
         else if (!scales.zoomTable.empty())
             shown = Tr("never");
+        const double m = row.metresPerPixel;
         const QString cells[] = {
-            QString::number(level.zoom),
-            Tr("%1 (%2 × %3)")
-                .arg(locale.toString(level.Tiles()), locale.toString(level.columns), locale.toString(level.rows)),
-            Tr("%1 px").arg(plan->tileSize),
-            Tr("%1 m").arg(locale.toString(level.metresPerPixel, 'f',
-                                           level.metresPerPixel < 10 ? 2 : level.metresPerPixel < 100 ? 1 : 0)),
+            QString::number(row.zoom),
+            row.tiles,
+            row.tileSize,
+            m > 0 ? Tr("%1 m").arg(locale.toString(m, 'f',
+                                                   m < 10    ? 2
+                                                   : m < 100 ? 1
+                                                             : 0))
+                  : QString(),
             shown,
         };
         for (int c = 0; c < int(std::size(cells)); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
-            item->setToolTip(
-                Tr("%1 × %2 pixels, scale %3")
-                    .arg(locale.toString(level.width), locale.toString(level.height), locale.toString(level.scale)));
+            item->setToolTip(row.tip);
             table->setItem(int(k), c, item);
         }
     }
+}
+
+// A raster's levels; the note says why there are none, or that the map will be cut into
+// volumes.
+void ShowPlan(QTableWidget* table, QLabel* note, const convert::RasterPlan* plan, const platform::Error& error,
+              const ImportScales& scales) {
+    table->setRowCount(0);
+    if (!plan) {
+        note->setText(error ? ErrorMessage(error) : QString());
+        return;
+    }
+    note->setText(plan->volumes ? Tr("A level holds more tiles than one map takes: the map is written as volumes.")
+                                : QString());
+    const QLocale locale;
+    std::vector<PreviewRow> rows;
+    for (const convert::RasterLevel& level : plan->levels)
+        rows.push_back(
+            {level.zoom,
+             Tr("%1 (%2 × %3)")
+                 .arg(locale.toString(level.Tiles()), locale.toString(level.columns), locale.toString(level.rows)),
+             Tr("%1 px").arg(plan->tileSize), level.metresPerPixel, level.scale,
+             Tr("%1 × %2 pixels, scale %3")
+                 .arg(locale.toString(level.width), locale.toString(level.height), locale.toString(level.scale))});
+    ShowRows(table, rows, scales);
+}
+
+// A tile source's levels, as the import would copy or join its tiles.
+void ShowJoin(QTableWidget* table, QLabel* note, const convert::ImportPreview* preview, const platform::Error& error,
+              const ImportScales& scales) {
+    table->setRowCount(0);
+    if (!preview) {
+        note->setText(ErrorMessage(error));
+        return;
+    }
+    QStringList notes;
+    if (preview->factor > 1)
+        notes << Tr("Tiles are joined %1 × %1 into larger ones without re-encoding.").arg(preview->factor);
+    if (preview->files > 1) notes << Tr("A level holds more tiles than one map takes: the map is written as volumes.");
+    note->setText(notes.join(QLatin1Char(' ')));
+    const QLocale locale;
+    const QString size = preview->tileWidth == preview->tileHeight
+                             ? Tr("%1 px").arg(preview->tileWidth)
+                             : Tr("%1 × %2 px").arg(preview->tileWidth).arg(preview->tileHeight);
+    std::vector<PreviewRow> rows;
+    for (std::size_t k = 0; k < preview->zooms.size(); ++k) {
+        const QString tiles = locale.toString(preview->tiles[k]);
+        rows.push_back({preview->zooms[k],
+                        preview->factor > 1
+                            ? Tr("%1, joined from %2").arg(tiles, locale.toString(preview->sourceTiles[k]))
+                            : tiles,
+                        size, k < preview->metresPerPixel.size() ? preview->metresPerPixel[k] : 0,
+                        k < preview->scales.size() ? preview->scales[k] : 0,
+                        Tr("scale %1").arg(locale.toString(k < preview->scales.size() ? preview->scales[k] : 0))});
+    }
+    ShowRows(table, rows, scales);
 }
 
 }  // namespace
@@ -146,6 +210,7 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     quality->setValue(earlier.quality);
     quality->setToolTip(Tr("The JPEG quality of a raster's tiles"));
     auto* tileSize = new QComboBox(&dialog);
+    tileSize->setObjectName(QStringLiteral("tileSize"));
     tileSize->addItem(Tr("Automatic"), 0);
     for (int size : {256, 512, 1024}) tileSize->addItem(Number(size), size);
     tileSize->setCurrentIndex(std::max(0, tileSize->findData(earlier.tileSize)));
@@ -201,11 +266,51 @@ std::optional<ImportChoice> AskImport(QWidget* parent, const QString& startFolde
     layout->addWidget(previewBox);
     layout->addWidget(buttons);
 
+    // A tile source is read through to be previewed, which a large one makes slow: that
+    // runs on a thread of its own a moment after the last change, and only the latest
+    // answer is shown. The dialog waits for the threads, told to stop, when it closes.
+    std::atomic<std::uint64_t> latest{0};
+    std::vector<std::thread> surveys;
+    const auto joinSurveys = qScopeGuard([&] {
+        ++latest;
+        for (std::thread& survey : surveys) survey.join();
+    });
+    QTimer later;
+    later.setSingleShot(true);
+    later.setInterval(300);
+    QObject::connect(&later, &QTimer::timeout, &dialog, [&] {
+        const std::string path = QDir::cleanPath(source->text().trimmed()).toStdString();
+        convert::ImportOptions options;
+        options.join = convert::JoinForTileSize(tileSize->currentData().toInt()).value_or(convert::TileJoin::Auto);
+        options.scaleFactor = scales.profile.factor;
+        const std::uint64_t id = ++latest;
+        previewNote->setText(Tr("Reading the source…"));
+        surveys.emplace_back([&latest, &dialog, &scales, id, path, options, preview, previewNote] {
+            convert::ImportPreview result;
+            platform::Error error;
+            const bool read =
+                convert::PreviewImport(path, options, result, error,
+                                       [&latest, id](const char*, std::int64_t, std::int64_t) { return latest == id; });
+            QMetaObject::invokeMethod(
+                &dialog,
+                [&latest, &scales, id, read, result, error, preview, previewNote] {
+                    if (latest == id) ShowJoin(preview, previewNote, read ? &result : nullptr, error, scales);
+                },
+                Qt::QueuedConnection);
+        });
+    });
     // The preview comes from the plan the import itself follows, so the two cannot differ.
     const auto replan = [&] {
         const std::string path = QDir::cleanPath(source->text().trimmed()).toStdString();
         const bool raster = convert::IsRasterFile(path);
-        previewBox->setVisible(raster);
+        const bool tiles = !raster && !path.empty() && (platform::FileExists(path) || platform::FolderExists(path));
+        previewBox->setVisible(raster || tiles);
+        ++latest;  // an answer on its way is for what the boxes said before
+        later.stop();
+        if (tiles) {
+            preview->setRowCount(0);
+            later.start();
+        }
         if (!raster) return;
         convert::ImportOptions options;
         options.raster.levels = levels->value();

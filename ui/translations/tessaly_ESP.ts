@@ -1571,6 +1571,26 @@
         <translation>%1 × %2 píxeles, escala %3</translation>
     </message>
     <message>
+        <source>Tiles are joined %1 × %1 into larger ones without re-encoding.</source>
+        <translation>Las teselas se unen de %1 × %1 en otras mayores sin volver a codificarlas.</translation>
+    </message>
+    <message>
+        <source>%1 × %2 px</source>
+        <translation>%1 × %2 px</translation>
+    </message>
+    <message>
+        <source>%1, joined from %2</source>
+        <translation>%1, unidas a partir de %2</translation>
+    </message>
+    <message>
+        <source>scale %1</source>
+        <translation>escala %1</translation>
+    </message>
+    <message>
+        <source>Reading the source…</source>
+        <translation>Leyendo el origen…</translation>
+    </message>
+    <message>
         <source>Levels from the raster&apos;s own resolution down, each half the resolution of the next</source>
         <translation>Niveles desde la resolución propia del ráster, cada uno con la mitad de resolución que el siguiente</translation>
     </message>
