@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/common/fresh_pixels.h"
+
 namespace ui {
 
 namespace {
@@ -279,7 +281,7 @@ void MapCanvas::FillBoxes(QImage& raster, QPointF origin, const std::vector<std:
 }
 
 void MapCanvas::DrawCoverage(QPainter& painter, const std::vector<std::uint32_t>& tiles) {
-    if (coverage_.size() != size()) coverage_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    if (coverage_.size() != size()) coverage_ = FreshPicture(size(), QImage::Format_ARGB32_Premultiplied);
     FillBoxes(coverage_, {0, 0}, &tiles);
     painter.drawImage(0, 0, coverage_);
     loader_.Want({});
@@ -289,8 +291,9 @@ void MapCanvas::DrawWholeCoverage(QPainter& painter, const QRectF& whole) {
     auto& kept = wholeCoverage_;
     const double scale = projection_.PixelsPerDegree();
     if (kept.generation != generation_ || kept.level != drawnLevel_ || kept.scale != scale) {
-        kept.raster = QImage(static_cast<int>(std::ceil(whole.width())) + 1, static_cast<int>(std::ceil(whole.height())) + 1,
-                             QImage::Format_ARGB32_Premultiplied);
+        kept.raster = FreshPicture(
+            {static_cast<int>(std::ceil(whole.width())) + 1, static_cast<int>(std::ceil(whole.height())) + 1},
+            QImage::Format_ARGB32_Premultiplied);
         FillBoxes(kept.raster, whole.topLeft(), nullptr);
         kept.generation = generation_;
         kept.level = drawnLevel_;

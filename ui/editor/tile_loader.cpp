@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/binary_file.h"
+#include "ui/common/fresh_pixels.h"
 
 namespace ui {
 
@@ -42,7 +43,9 @@ QImage DecodeTileAt(const platform::BinaryFile& file, std::int64_t offset, std::
     QBuffer buffer(&data);
     QImageReader reader(&buffer, "jpg");
     if (!scaledTo.isEmpty()) reader.setScaledSize(scaledTo);
-    QImage picture = reader.read();
+    // Decoded straight into pixels whose pages are mapped already.
+    QImage picture = FreshPicture(scaledTo.isEmpty() ? reader.size() : scaledTo, reader.imageFormat());
+    if (!reader.read(&picture)) return {};
     // Converted here, so drawing it later is a plain copy on the window's thread.
     if (!picture.isNull() && picture.format() != QImage::Format_RGB32) picture.convertTo(QImage::Format_RGB32);
     return picture;
