@@ -21,9 +21,9 @@ using platform::Error;
 using platform::ErrorCode;
 using platform::Fail;
 
-// Tile bodies are gathered into writes of this size (less when many volumes are written
-// at once): one write per tile would cost more in system calls than the copying itself.
-constexpr std::size_t kWriteChunk = std::size_t(4) << 20;
+// Tile bodies are gathered into writes of platform::kWriteChunk, less when many volumes
+// are written at once, but not below this: one write per tile would cost more in system
+// calls than the copying itself.
 constexpr std::size_t kMinWriteChunk = std::size_t(256) << 10;
 
 struct Output {
@@ -97,7 +97,7 @@ PutTile IntoFiles(const Destinations& destinations, std::vector<std::unique_ptr<
 bool JoinThroughSpool(TileSource& source, const std::string& sourcePath, const std::string& outPath,
                       const ImportPlan& plan, const ImportOptions& options, JoinedMap& joined, const PutTile& put,
                       Error& error, const ImportProgress& progress) {
-    Output spool(outPath, platform::NewFile::Target::FreeNameOnly, kWriteChunk);
+    Output spool(outPath, platform::NewFile::Target::FreeNameOnly, platform::kWriteChunk);
     if (!spool.file.Create(error)) return false;
     std::vector<std::int64_t> at;
     at.reserve(plan.tiles.size());
@@ -219,7 +219,8 @@ bool WriteMap(TileSource& source, const std::string& sourcePath, const std::stri
 
     std::vector<std::string> paths;
     std::vector<std::unique_ptr<Output>> outputs;
-    const std::size_t chunk = std::clamp(kWriteChunk * 4 / layout.files.size(), kMinWriteChunk, kWriteChunk);
+    const std::size_t chunk =
+        std::clamp(platform::kWriteChunk * 4 / layout.files.size(), kMinWriteChunk, platform::kWriteChunk);
     for (const PlannedFile& file : layout.files) {
         paths.push_back(layout.volumes ? VolumePath(outPath, paths.size() + 1) : outPath);
         // Volume names are the program's: whatever stands there is never followed.

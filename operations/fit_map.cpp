@@ -39,9 +39,6 @@ using platform::Fail;
 using convert::kNoTile;
 using convert::NotOnGrid;
 
-// Tile bodies are gathered into writes of this size.
-constexpr std::size_t kWriteChunk = std::size_t(4) << 20;
-
 // One tile of the new map: a source tile as it is, stripped or rewritten, or a
 // group of neighbours joined.
 struct PlannedTile : convert::TileGroup {
@@ -485,7 +482,7 @@ FitOutcome FitMap(const FitRequest& request, jnx::BusyObserver* observer) {
         for (const convert::PlannedFile& planned : plan.files) {
             paths.push_back(plan.volumes ? convert::VolumePath(output, paths.size() + 1) : output);
             files.push_back(std::make_unique<platform::NewFile>(paths.back(), target));
-            outs.emplace_back(files.back()->File(), jnx::DataStart(planned.front), kWriteChunk);
+            outs.emplace_back(files.back()->File(), jnx::DataStart(planned.front), platform::kWriteChunk);
         }
         std::vector<std::string> older;
         if (plan.volumes) {

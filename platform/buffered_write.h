@@ -10,6 +10,10 @@
 
 namespace platform {
 
+// What a writer gathers before it writes: little enough to stay in a core's cache from
+// being filled to being copied to the system. Gathering 4 MiB made fit a fifth slower.
+inline constexpr std::size_t kWriteChunk = std::size_t(1) << 20;
+
 class BufferedWrite {
 public:
     // chunk: the most gathered before a write; a larger append is written as it is.
