@@ -16,9 +16,15 @@ using platform::ErrorCode;
 
 constexpr std::int64_t kNotReady = -1;
 
+// Each side is woken only when the other has what it waits for: with an item every few
+// tens of microseconds, waking every thread at every change cost more in the kernel than
+// handing the items over.
 struct Shared {
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable made;     // the taker waits here for the item it wants
+    std::condition_variable took;     // workers wait here for a free slot
+    std::int64_t wanted = kNotReady;  // the item the taker waits for
+    int waitingWorkers = 0;
     std::int64_t next = 0;   // the next item to make
     std::int64_t taken = 0;  // items taken so far
     bool stop = false;
@@ -30,9 +36,11 @@ struct Shared {
 void Work(const OrderedTasks& tasks, Shared& shared) {
     std::unique_lock lock(shared.mutex);
     for (;;) {
-        shared.changed.wait(lock, [&] {
-            return shared.stop || shared.next >= tasks.count || shared.next < shared.taken + std::int64_t(tasks.slots);
-        });
+        while (!shared.stop && shared.next < tasks.count && shared.next >= shared.taken + std::int64_t(tasks.slots)) {
+            ++shared.waitingWorkers;
+            shared.took.wait(lock);
+            --shared.waitingWorkers;
+        }
         if (shared.stop || shared.next >= tasks.count) return;
         const std::int64_t item = shared.next++;
         const auto slot = std::size_t(item % std::int64_t(tasks.slots));
@@ -48,7 +56,7 @@ void Work(const OrderedTasks& tasks, Shared& shared) {
         shared.readyItem[slot] = item;
         shared.failed[slot] = ok ? 0 : 1;
         if (!ok) shared.errors[slot] = std::move(error);
-        shared.changed.notify_all();
+        if (shared.wanted == item) shared.made.notify_one();
     }
 }
 
@@ -73,14 +81,16 @@ bool RunInOrder(const OrderedTasks& tasks, Error& error) {
             const std::lock_guard lock(shared.mutex);
             shared.stop = true;
         }
-        shared.changed.notify_all();
+        shared.took.notify_all();
         for (std::thread& worker : workers) worker.join();
     };
     for (std::int64_t item = 0; item < tasks.count; ++item) {
         const auto slot = std::size_t(item % std::int64_t(slots));
         {
             std::unique_lock lock(shared.mutex);
-            shared.changed.wait(lock, [&] { return shared.readyItem[slot] == item; });
+            shared.wanted = item;
+            shared.made.wait(lock, [&] { return shared.readyItem[slot] == item; });
+            shared.wanted = kNotReady;
             if (shared.failed[slot]) {
                 error = shared.errors[slot];
                 lock.unlock();
@@ -99,11 +109,13 @@ bool RunInOrder(const OrderedTasks& tasks, Error& error) {
             stopAll();
             return false;
         }
+        bool waiting = false;
         {
             const std::lock_guard lock(shared.mutex);
             shared.taken = item + 1;
+            waiting = shared.waitingWorkers > 0;
         }
-        shared.changed.notify_all();
+        if (waiting) shared.took.notify_one();
     }
     stopAll();
     return true;
