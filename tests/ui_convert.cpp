@@ -256,6 +256,7 @@ TEST(ImportDialog, PreviewsATileSourcesJoin) {
     std::vector<QStringList> tiles;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        const auto closing = qScopeGuard([dialog] { dialog->reject(); });  // also when a wait fails
         auto* preview = dialog->findChild<QTableWidget*>(QStringLiteral("levelPreview"));
         const auto column = [&] {
             QStringList cells;
@@ -268,7 +269,6 @@ TEST(ImportDialog, PreviewsATileSourcesJoin) {
         size->setCurrentIndex(size->findData(512));
         QTRY_VERIFY_WITH_TIMEOUT(preview->rowCount() == 2 && column() != tiles.front(), 10000);
         tiles.push_back(column());
-        dialog->reject();
     });
     ui::AskImport(nullptr, QStringLiteral("/"), ui::ImportChoice{source, source + QStringLiteral(".jnx")});
     ASSERT_EQ(tiles.size(), 2u);
