@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "convert/sqlite_read_ahead.h"
+
 namespace convert {
 
 using platform::Error;
@@ -46,8 +48,8 @@ bool Database::Open(const std::string& path, const std::string& shownAs, Mode mo
     mode_ = mode;
     const bool read = mode == Mode::Read;
     const int flags = read ? SQLITE_OPEN_READONLY | SQLITE_OPEN_URI : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    if (sqlite3_open_v2(read ? UriOf(path).c_str() : path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_open_v2(read ? UriOf(path).c_str() : path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX,
+                        read ? ReadAheadVfs() : nullptr) != SQLITE_OK) {
         error = Failure();
         Close();
         return false;
