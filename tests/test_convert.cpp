@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <random>
 #include <tuple>
 
 #include "convert/export_kmz.h"
@@ -171,6 +172,53 @@ TEST_F(ConvertTest, FolderImportMatchesMbtilesImport) {
     std::sort(a.begin(), a.end());
     std::sort(b.begin(), b.end());
     EXPECT_EQ(a, b);
+}
+
+// Sources and maps of megabytes, read as SQLite reads a tiles table (page by page, forwards
+// with small steps back), as a view over images stored in another order (jumping about),
+// and a map whose images lie in the reverse of its tiles' order: every byte comes through.
+TEST_F(ConvertTest, LargeSourcesAndMapsReadWholeInAnyOrder) {
+    std::vector<MbtilesRow> rows;
+    for (int column = 0; column < 32; ++column)
+        for (int row = 0; row < 24; ++row) {
+            const int seed = column * 100 + row;
+            rows.push_back({6, column, row, MakeJpeg(seed, 256, 256, std::size_t(300 + seed * 7919 % 15000))});
+        }
+    fixture::WriteMbtiles(dir.file("plain.mbtiles"), rows);
+    std::vector<MbtilesRow> shuffled = rows;
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(5));
+    fixture::WriteMbtiles(dir.file("view.mbtiles"), shuffled);
+    Sql(dir.file("view.mbtiles"), "ALTER TABLE tiles RENAME TO images; CREATE VIEW tiles AS SELECT * FROM images");
+    platform::Error error;
+    convert::ImportResult imported;
+    ASSERT_TRUE(convert::ImportTiles(dir.file("plain.mbtiles"), out.file("plain.jnx"), {}, imported, error))
+        << platform::ErrorText(error);
+    ASSERT_TRUE(convert::ImportTiles(dir.file("view.mbtiles"), out.file("view.jnx"), {}, imported, error));
+    const fixture::LevelTiles tiles = fixture::TilesIn(out.file("plain.jnx"));
+    ASSERT_EQ(tiles.size(), 1u);
+    ASSERT_EQ(tiles[0].size(), rows.size());
+    EXPECT_TRUE(tiles == fixture::TilesIn(out.file("view.jnx")));
+
+    const jnx::JnxDocument plain = fixture::ReadFull(out.file("plain.jnx"));
+    fixture::JnxRecipe recipe;
+    recipe.bounds = plain.Header.Bounds;
+    recipe.reverseDataOrder = true;
+    fixture::LevelRecipe& level = recipe.levels.emplace_back();
+    level.scale = plain.Levels[0].Scale;
+    level.zoom = plain.LevelInfos[0].Zoom;
+    for (std::size_t i = 0; i < plain.Tiles.size(); ++i)
+        level.tiles.push_back({tiles[0][i].data, plain.Tiles[i].TileBounds, plain.Tiles[i].TileAux});
+    fixture::WriteBytes(out.file("reversed.jnx"), fixture::BuildJnx(recipe).bytes);
+    std::sort(rows.begin(), rows.end(), [](const MbtilesRow& a, const MbtilesRow& b) {
+        return std::tie(a.zoom, a.column, a.row) < std::tie(b.zoom, b.column, b.row);
+    });
+    for (const char* map : {"plain", "reversed"}) {
+        convert::ExportResult exported;
+        const std::string back = out.file(std::string(map) + ".mbtiles");
+        ASSERT_TRUE(convert::ExportMbtiles(out.file(std::string(map) + ".jnx"), back, {}, exported, error))
+            << platform::ErrorText(error);
+        EXPECT_EQ(fixture::ReadMbtiles(back), rows) << map;
+    }
 }
 
 // Tiles of zoom 6 in rows of 3, 3, 3, 12, 4 and 4, under zooms 5 and 3 that also reach
