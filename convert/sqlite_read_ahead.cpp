@@ -21,13 +21,16 @@ constexpr sqlite3_int64 kLargestWindow = 1 << 20;
 // pages now and then.
 constexpr std::size_t kWindows = 4;
 
+// A stretch of the file read at once: its bytes, or only its place for a read that went
+// straight to SQLite.
 struct Window {
-    sqlite3_int64 start = 0, length = 0;  // length 0: holds nothing
+    sqlite3_int64 start = 0, length = 0;  // length 0: nothing read
+    bool kept = false;                    // whether bytes holds it
     std::uint64_t lastUsed = 0;
     std::vector<char> bytes;
 
     bool Holds(sqlite3_int64 offset, sqlite3_int64 amount) const {
-        return length > 0 && offset >= start && offset + amount <= start + length;
+        return kept && offset >= start && offset + amount <= start + length;
     }
     // Whether a read at offset runs on from this window.
     bool RunsOn(sqlite3_int64 offset) const {
@@ -56,20 +59,14 @@ int Close(sqlite3_file* file) {
     return rc;
 }
 
-// Fills a window so that it holds [offset, offset + amount): the window `from`, which the
-// read runs on from, with twice its length; else the place used longest ago with just what
-// is asked, as reads that jump about (images stored in no order) would waste the rest.
-// Null when the file no longer reads as it did.
-Window* Fill(ReadAheadFile& f, Window* from, sqlite3_int64 offset, sqlite3_int64 amount) {
-    Window& w = from ? *from
-                     : *std::min_element(f.windows.begin(), f.windows.end(),
-                                         [](const Window& a, const Window& b) { return a.lastUsed < b.lastUsed; });
-    const sqlite3_int64 wanted = from ? std::min(2 * from->length, kLargestWindow) : 0;
-    const sqlite3_int64 length = std::min(std::max(wanted, amount), f.size - offset);
-    w.length = 0;
+// Reads [offset, offset + amount) and what follows into the window the read runs on from,
+// twice as much as it held. Null when the file no longer reads as it did.
+Window* Fill(ReadAheadFile& f, Window& w, sqlite3_int64 offset, sqlite3_int64 amount) {
+    const sqlite3_int64 length = std::min(std::max(std::min(2 * w.length, kLargestWindow), amount), f.size - offset);
+    w.length = 0, w.kept = false;
     w.bytes.resize(std::size_t(length));
     if (f.real->pMethods->xRead(f.real, w.bytes.data(), int(length), offset) != SQLITE_OK) return nullptr;
-    w.start = offset, w.length = length;
+    w.start = offset, w.length = length, w.kept = true;
     return &w;
 }
 
@@ -84,8 +81,18 @@ int Read(sqlite3_file* file, void* out, int amount, sqlite3_int64 offset) {
         if (w.Holds(offset, amount)) held = &w;
         if (from == nullptr && w.RunsOn(offset)) from = &w;
     }
+    if (held == nullptr && from == nullptr) {
+        // A read on its own goes straight to SQLite, as reads that jump about (images
+        // stored in no order) would waste anything more; its place is kept in case the
+        // next runs on from it.
+        Window& w = *std::min_element(f.windows.begin(), f.windows.end(),
+                                      [](const Window& a, const Window& b) { return a.lastUsed < b.lastUsed; });
+        const int rc = f.real->pMethods->xRead(f.real, out, amount, offset);
+        w.start = offset, w.length = rc == SQLITE_OK ? amount : 0, w.kept = false, w.lastUsed = ++f.clock;
+        return rc;
+    }
     // What went wrong is for the file's own layer to say, as it would have.
-    if (held == nullptr && (held = Fill(f, from, offset, amount)) == nullptr)
+    if (held == nullptr && (held = Fill(f, *from, offset, amount)) == nullptr)
         return f.real->pMethods->xRead(f.real, out, amount, offset);
     std::memcpy(out, held->bytes.data() + (offset - held->start), std::size_t(amount));
     held->lastUsed = ++f.clock;
@@ -93,11 +100,11 @@ int Read(sqlite3_file* file, void* out, int amount, sqlite3_int64 offset) {
 }
 
 int Write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset) {
-    for (Window& w : Of(file).windows) w.length = 0;
+    for (Window& w : Of(file).windows) w.length = 0, w.kept = false;
     return Real(file)->pMethods->xWrite(Real(file), data, amount, offset);
 }
 int Truncate(sqlite3_file* file, sqlite3_int64 size) {
-    for (Window& w : Of(file).windows) w.length = 0;
+    for (Window& w : Of(file).windows) w.length = 0, w.kept = false;
     return Real(file)->pMethods->xTruncate(Real(file), size);
 }
 int Sync(sqlite3_file* file, int flags) { return Real(file)->pMethods->xSync(Real(file), flags); }
