@@ -21,6 +21,11 @@ constexpr std::int32_t kMaxTileBytes = 32 * 1024 * 1024;
 // They give way to other programs' work too; the window staying smooth is worth more.
 constexpr int kDecoderNiceness = 10;
 
+// Pictures go over at most this often. Woken for each, the window's thread took a core
+// from a decoder hundreds of times a step, each costing both a switch and their caches;
+// the view draws what came in only every few tens of milliseconds anyway.
+constexpr int kHandOverMs = 12;
+
 void YieldToTheWindow() {
     thread_local bool lowered = false;
     if (lowered) return;
@@ -53,6 +58,9 @@ QImage DecodeTileAt(const platform::BinaryFile& file, std::int64_t offset, std::
 
 TileLoader::TileLoader(QObject* parent) : QObject(parent) {
     pool_.setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+    handOver_.setSingleShot(true);
+    handOver_.setInterval(kHandOverMs);
+    connect(&handOver_, &QTimer::timeout, this, &TileLoader::Deliver);
 }
 
 TileLoader::~TileLoader() {
@@ -126,18 +134,26 @@ void TileLoader::Run() {
             request.from.isNull()
                 ? DecodeTileAt(file, request.offset, request.size, request.scaledTo, bytes)
                 : request.from.scaled(request.scaledTo, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        // Pictures go over in batches: waking the window's thread for each of hundreds would
-        // cost both threads more than handing them over.
-        bool first = false;
+        bool now = false, later = false;
         {
             const std::lock_guard lock(mutex_);
             if (generation != generation_) continue;
-            first = done_.empty();
             done_.push_back({request.key, picture});
+            // The last of the queue goes over at once: nothing else is coming to share the wake.
+            now = queue_.empty() && done_.size() == working_.size();
+            later = !now && !deliveryAsked_;
+            deliveryAsked_ = true;
         }
-        if (first)
+        if (now)
             QMetaObject::invokeMethod(
                 this, [this] { Deliver(); }, Qt::QueuedConnection);
+        else if (later)
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (!handOver_.isActive()) handOver_.start();
+                },
+                Qt::QueuedConnection);
     }
 }
 
@@ -146,6 +162,7 @@ void TileLoader::Deliver() {
     {
         const std::lock_guard lock(mutex_);
         done.swap(done_);
+        deliveryAsked_ = false;
         for (const Done& one : done) working_.erase(one.key);
     }
     for (const Done& one : done) emit Decoded(one.key, one.picture);

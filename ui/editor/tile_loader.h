@@ -1,12 +1,15 @@
 // Reads and decodes tile pictures on worker threads, so the window never waits for the
 // disk or the decoder. The workers take requests from one queue that the view replaces as
 // it moves, so tiles that left the view are never read; each keeps the map's file open
-// while the queue lasts, and none waits for the window's thread between two tiles.
+// while the queue lasts, and none waits for the window's thread between two tiles. The
+// pictures go over to the window's thread together every few milliseconds, the last of a
+// queue at once.
 #pragma once
 #include <QImage>
 #include <QObject>
 #include <QSize>
 #include <QThreadPool>
+#include <QTimer>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -67,6 +70,8 @@ private:
     std::unordered_set<std::uint64_t> working_;  // keys of the current map
     std::vector<Done> done_;                     // of the current map, not delivered yet
     int runners_ = 0;
+    bool deliveryAsked_ = false;  // a hand-over is on its way or waits on the timer
+    QTimer handOver_;             // on the window's thread
 };
 
 // The picture of one tile's stored bytes, decoded at scaledTo when given (the JPEG decoder
